@@ -1,0 +1,104 @@
+#include <unistd.h>
+
+#include <ctime>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cli/cli_options.h"
+#include "cli/locale_environment.h"
+#include "validation/report_export.h"
+#include "validation/report_format.h"
+#include "validation/validation_run.h"
+#include "values/errors.h"
+#include "values/text.h"
+
+namespace {
+
+using namespace tarvelo;
+
+std::string ExecutableFolder() {
+  std::vector<char> buffer(4096);
+  const ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
+  if (n <= 0) return "";
+  std::string path(buffer.data(), static_cast<size_t>(n));
+  return path.substr(0, path.rfind('/') + 1);
+}
+
+class CliHost : public RunHost {
+ public:
+  CliHost(const CliOptions& options, RegionalSettings settings, std::string folder)
+      : riskPath_(Utf8ToCp1252(options.riskPath)),
+        claimPath_(Utf8ToCp1252(options.claimPath)),
+        folder_(std::move(folder)),
+        settings_(std::move(settings)) {}
+
+  std::string RiskPath() const override { return riskPath_; }
+  std::string ClaimPath() const override { return claimPath_; }
+  std::string ProgramFolder() const override { return folder_; }
+  const RegionalSettings& Settings() const override { return settings_; }
+  ResultLog& Log() override { return log_; }
+  void SetProgress(int) override {}
+  CivilDateTime Now() const override {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec};
+  }
+
+ private:
+  std::string riskPath_;
+  std::string claimPath_;
+  std::string folder_;
+  RegionalSettings settings_;
+  ResultLog log_;
+};
+
+void PrintLog(const ResultLog& log) {
+  std::string out;
+  for (const auto& line : log.Lines()) {
+    out += Cp1252ToUtf8(line);
+    out += '\n';
+  }
+  std::cout << out << std::flush;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string usageError;
+  const auto options = ParseCliOptions(std::vector<std::string>(argv + 1, argv + argc), usageError);
+  if (!options) {
+    std::cerr << "tarvelo-cli: " << usageError << "\n" << CliUsage();
+    return 2;
+  }
+  if (options->help) {
+    std::cout << CliUsage();
+    return 0;
+  }
+
+  std::string folder = options->catalogueFolder ? Utf8ToCp1252(*options->catalogueFolder)
+                                                : Utf8ToCp1252(ExecutableFolder());
+  if (!folder.empty() && folder.back() != '/') folder += '/';
+
+  CliHost host(*options, SettingsFromProcessEnvironment(), folder);
+  ValidationRun run(host);
+  int status = 0;
+  try {
+    run.Execute();
+  } catch (const std::exception& error) {
+    PrintLog(host.Log());
+    std::cerr << Cp1252ToUtf8(MessageBoxText(error.what())) << "\n";
+    status = 1;
+  }
+  if (status == 0) PrintLog(host.Log());
+  if (options->exportPath) {
+    try {
+      SaveReport(host.Log(), Utf8ToCp1252(*options->exportPath));
+    } catch (const TarveloError& error) {
+      std::cerr << Cp1252ToUtf8(MessageBoxText(error.what())) << "\n";
+      return 1;
+    }
+  }
+  return status;
+}

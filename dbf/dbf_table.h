@@ -1,0 +1,178 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "dbf/field_type.h"
+#include "values/regional_settings.h"
+#include "values/variant.h"
+
+namespace tarvelo {
+
+class DbfTable;
+struct DbfDescriptor;
+
+/// File dialect, from the version byte.
+enum class DbfVersion { xUnknown, xClipper, xBaseIII, xBaseIV, xBaseV, xBaseVII, xFoxPro, xVisualFoxPro };
+
+/// One field of an open DbfTable; reads the table's current record.
+class DbfField {
+ public:
+  DbfField(const DbfTable& table, std::string name, FieldTypeCode type, int size, int precision, int width,
+           int offset, char letter);
+
+  /// Upper-cased, trimmed descriptor name.
+  const std::string& FieldName() const { return name_; }
+  FieldTypeCode DataType() const { return type_; }
+  /// Width of a character field; 0 for every other type.
+  int Size() const { return size_; }
+  /// Decimal count of a float field; 0 otherwise.
+  int Precision() const { return precision_; }
+  /// Bytes the field occupies in the record.
+  int Width() const { return width_; }
+  /// Position of the field's first byte in the record (the flag is byte 0).
+  int Offset() const { return offset_; }
+  /// The descriptor's type letter ("C", "N", ...).
+  char Letter() const { return letter_; }
+
+  /// The field's raw bytes in the current record; empty when the table has
+  /// no current record.
+  std::string_view RawBytes() const;
+  /// Null decided from the raw bytes only: never for a character field; for
+  /// the other types, exactly when every byte is a blank (code 32). True
+  /// when the table has no current record.
+  bool IsNull() const;
+  /// The decoded value (text, Integer, Int64, Double, Date, Boolean or Null);
+  /// a value that does not decode is Null, never an error.
+  Variant AsVariant() const;
+  /// Text form: character bytes up to the first NUL; integers in plain
+  /// digits; floats in the 15-digit general format with the user's decimal
+  /// separator; dates in the user's short date format; "" when Null.
+  std::string AsText() const;
+  /// Numeric value: numbers (0 when Null), dates as day counts (0 when
+  /// Null), character text converted with the user's decimal separator
+  /// (ConvertError "'%s' is not a valid floating point value" otherwise).
+  double AsFloat() const;
+
+ private:
+  const DbfTable& table_;
+  std::string name_;
+  FieldTypeCode type_;
+  int size_;
+  int precision_;
+  int width_;
+  int offset_;
+  char letter_;
+};
+
+/// Read-only, forward access to one dBase III table file, opened
+/// exclusively. Reads records in blocks of BufferSize bytes; never loads
+/// the whole file.
+class DbfTable {
+ public:
+  /// name is the component name used as the prefix of table errors
+  /// ("tbDados"); it may be empty.
+  DbfTable(std::string name, const RegionalSettings& settings);
+  ~DbfTable();
+  DbfTable(const DbfTable&) = delete;
+  DbfTable& operator=(const DbfTable&) = delete;
+
+  const std::string& Name() const { return name_; }
+  const RegionalSettings& Settings() const { return settings_; }
+
+  /// Sets the path to open; only while closed.
+  void SetDBFFileName(std::string path);
+  const std::string& DBFFileName() const { return fileName_; }
+  /// Hides records whose deletion flag is "*" when true.
+  void SetDeleted(bool hide) { hideDeleted_ = hide; }
+  bool Deleted() const { return hideDeleted_; }
+  /// Record block size in bytes (4096 by default); only while closed.
+  void SetBufferSize(int bytes) { bufferSize_ = bytes; }
+  int BufferSize() const { return bufferSize_; }
+
+  /// Opens the file read-only and exclusively, reads and checks header and
+  /// descriptors, and stands on the first visible record. Raises DbfError or
+  /// DatabaseError with the table left closed. Does nothing when open.
+  void Open();
+  /// Releases the file and the fields. Does nothing when closed.
+  void Close();
+  bool IsOpen() const;
+
+  void First();
+  void Next();
+  /// True when there is no visible record, or Next() found no further one.
+  bool AtEnd() const { return atEnd_; }
+
+  DbfVersion Version() const { return version_; }
+  int HeaderLength() const { return headerLength_; }
+  int RecordLength() const { return recordLength_; }
+  /// Number of the current record, counting from 1 in file order; 0 when
+  /// there is none.
+  int64_t RecordNumber() const { return currentRecno_; }
+  /// The current record's bytes (deletion flag first); empty when none.
+  std::string_view CurrentRecord() const;
+
+  /// Number of complete records the file holds after the header (deleted
+  /// ones included); 0 when closed.
+  int64_t PhysicalRecordCount() const;
+  /// Reads the bytes of record recno (counting from 1, deleted or not) into
+  /// bytes without moving the table. False, bytes empty, when the file holds
+  /// no such complete record or the table is closed.
+  bool ReadRecord(int64_t recno, std::string& bytes) const;
+  /// Calls visit(recno, bytes) for every record in file order, deleted ones
+  /// included, reading BufferSize blocks into a buffer of its own; the
+  /// table's position is not touched. Does nothing when closed.
+  void ScanRecords(const std::function<void(int64_t recno, std::string_view bytes)>& visit) const;
+  /// Stands on record recno whatever its deletion flag; AtEnd becomes false.
+  /// False, position unchanged, when the file holds no such record.
+  bool GoToRecord(int64_t recno);
+
+  int FieldCount() const { return static_cast<int>(fields_.size()); }
+  /// The field at a 0-based position; ListIndexError outside 0..FieldCount-1.
+  DbfField& FieldAt(int position);
+  /// The first field whose name matches case-insensitively; nullptr if none.
+  DbfField* FindField(std::string_view name);
+  /// As FindField; DatabaseError "<name>: Field '%s' not found" when missing.
+  DbfField& FieldByName(std::string_view name);
+  /// FieldByName(name).AsVariant().
+  Variant FieldValue(std::string_view name);
+
+ private:
+  void InternalOpen();
+  void OpenMemo(uint8_t versionByte);
+  void BuildFields(const std::vector<DbfDescriptor>& descriptors);
+  std::string ErrorPrefix() const;
+  /// Reads up to count bytes at offset (fewer at the end of the file).
+  size_t ReadAt(int64_t offset, char* into, size_t count, const char* step) const;
+  bool InBlock(int64_t recno) const;
+  bool ReadBlockAt(int64_t recno);
+  bool MoveToVisible(int64_t recno);
+  /// Reloads the block of the current record after a failed move.
+  void RestoreCurrentBlock();
+
+  std::string name_;
+  const RegionalSettings& settings_;
+  std::string fileName_;
+  bool hideDeleted_ = false;
+  int bufferSize_ = 4096;
+
+  int fd_ = -1;
+  int memoFd_ = -1;
+  DbfVersion version_ = DbfVersion::xBaseIII;
+  int headerLength_ = 0;
+  int recordLength_ = 0;
+  int recordsPerBlock_ = 0;
+  std::vector<std::unique_ptr<DbfField>> fields_;
+
+  std::vector<char> block_;
+  int64_t blockFirstRecno_ = 0;  // record number of the block's first record
+  int blockRecords_ = 0;         // complete records in the block
+  int64_t currentRecno_ = 0;
+  bool atEnd_ = true;
+};
+
+}  // namespace tarvelo

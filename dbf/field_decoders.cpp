@@ -1,0 +1,116 @@
+#include "dbf/field_decoders.h"
+
+#include <algorithm>
+#include <charconv>
+#include <system_error>
+
+#include "values/date_time.h"
+#include "values/text.h"
+
+namespace tarvelo {
+
+bool AllBlank(std::string_view bytes) {
+  return std::all_of(bytes.begin(), bytes.end(), [](char c) { return c == ' '; });
+}
+
+bool IsNullField(FieldTypeCode type, std::string_view bytes) {
+  if (type == ftString) return false;
+  return AllBlank(bytes);
+}
+
+std::string DecodeCharacter(std::string_view bytes) {
+  return std::string(bytes.substr(0, std::min(bytes.find('\0'), bytes.size())));
+}
+
+std::optional<int32_t> DecodeInteger(std::string_view bytes) { return StrToInt(bytes); }
+
+std::optional<int64_t> DecodeLargeint(std::string_view bytes) { return StrToInt64(bytes); }
+
+std::optional<double> DecodeFloat(std::string_view bytes) { return ParseDecimal(bytes, '.'); }
+
+std::optional<double> DecodeDate(std::string_view bytes) {
+  if (bytes.size() < 8) return std::nullopt;
+  int digit[8];
+  for (int i = 0; i < 8; ++i) digit[i] = static_cast<unsigned char>(bytes[i]) - 48;
+  const int year = digit[0] * 1000 + digit[1] * 100 + digit[2] * 10 + digit[3];
+  const int month = digit[4] * 10 + digit[5];
+  const int day = digit[6] * 10 + digit[7];
+  if (!IsGregorianDate(year, month, day)) return std::nullopt;
+  return EncodeDate(year, month, day);
+}
+
+std::optional<bool> DecodeLogical(std::string_view bytes) {
+  if (bytes.empty()) return std::nullopt;
+  if (bytes[0] == 'T') return true;
+  if (bytes[0] == 'F') return false;
+  return std::nullopt;
+}
+
+std::optional<double> ParseDecimal(std::string_view text, char decimalSeparator) {
+  const size_t n = text.size();
+  size_t i = 0;
+  while (i < n && text[i] == ' ') ++i;
+  bool negative = false;
+  if (i < n && (text[i] == '+' || text[i] == '-')) {
+    negative = text[i] == '-';
+    ++i;
+  }
+  // The mantissa is rebuilt as plain digits with "." for std::from_chars.
+  std::string digits;
+  int integerDigits = -1;  // digits before the separator; -1 while none seen
+  for (; i < n; ++i) {
+    const char c = text[i];
+    if (c >= '0' && c <= '9') {
+      digits += c;
+    } else if (c == decimalSeparator && integerDigits < 0) {
+      integerDigits = static_cast<int>(digits.size());
+    } else {
+      break;
+    }
+  }
+  if (digits.empty()) return std::nullopt;
+  if (integerDigits < 0) integerDigits = static_cast<int>(digits.size());
+
+  long exponent = 0;
+  if (i < n && (text[i] == 'E' || text[i] == 'e')) {
+    ++i;
+    bool negativeExponent = false;
+    if (i < n && (text[i] == '+' || text[i] == '-')) {
+      negativeExponent = text[i] == '-';
+      ++i;
+    }
+    const size_t exponentStart = i;
+    for (; i < n && text[i] >= '0' && text[i] <= '9'; ++i) {
+      // Beyond any double's range; stop growing so the count cannot wrap.
+      if (exponent < 1000000) exponent = exponent * 10 + (text[i] - '0');
+    }
+    if (i == exponentStart) return std::nullopt;
+    if (negativeExponent) exponent = -exponent;
+  }
+  while (i < n && text[i] == ' ') ++i;
+  if (i != n) return std::nullopt;
+
+  const size_t firstNonZero = digits.find_first_not_of('0');
+  if (firstNonZero == std::string::npos) return 0.0;
+
+  std::string plain = digits.substr(0, static_cast<size_t>(integerDigits));
+  if (plain.empty()) plain = "0";
+  plain += '.';
+  plain += digits.substr(static_cast<size_t>(integerDigits));
+  plain += 'e';
+  plain += std::to_string(exponent);
+
+  double value = 0;
+  const auto [end, error] = std::from_chars(plain.data(), plain.data() + plain.size(), value);
+  if (error == std::errc::result_out_of_range) {
+    // Decimal exponent of the leading significant digit decides between an
+    // overflow (no value) and an underflow (zero).
+    const long magnitude = static_cast<long>(integerDigits) - static_cast<long>(firstNonZero) - 1 + exponent;
+    if (magnitude > 0) return std::nullopt;
+    return 0.0;
+  }
+  if (error != std::errc() || end != plain.data() + plain.size()) return std::nullopt;
+  return negative ? -value : value;
+}
+
+}  // namespace tarvelo

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "dbf/dbf_table.h"
+#include "validation/result_log.h"
+#include "validation/run_host.h"
+
+namespace tarvelo {
+
+/// The state of one validation run; every member starts at its default at
+/// the beginning of each run.
+struct RunState {
+  std::string lineOfBusiness = "RURAL";
+  std::string companyCode;
+  std::string companyName;
+  int32_t riskCount = 0;
+  int32_t claimCount = 0;
+  std::string tableName;
+  int32_t tableNumber = 0;
+  int32_t recordCount = 0;
+  bool structureOk = false;
+  bool recordsOk = false;
+};
+
+/// The command "Criticar": validates the risks and claims files named by the
+/// host against the catalogue beside the program and writes the report into
+/// the host's log. Owns the table objects; each run opens and closes them.
+class ValidationRun {
+ public:
+  /// The host must outlive the run object.
+  explicit ValidationRun(RunHost& host);
+  ~ValidationRun();
+  ValidationRun(const ValidationRun&) = delete;
+  ValidationRun& operator=(const ValidationRun&) = delete;
+
+  /// Runs the whole validation. Problems in the data become report lines;
+  /// a failure of the program's own operations (a file that cannot be
+  /// opened or is not a DBF table, a missing field, a value a rule cannot
+  /// convert) ends the run by raising its error, with the lines written so
+  /// far kept in the log and without the closing lines.
+  void Execute();
+
+  /// State of the last run (for the front ends and tests).
+  const RunState& State() const { return state_; }
+
+ private:
+  void CloseTables();
+  void WriteHeader();
+  void TreatDataFile(int32_t tableNumber, const std::string& tableName);
+  void ReadRecords();
+  void WriteEmptyFileBlocks();
+  void WriteClosingLines();
+  std::string NowText() const;
+
+  RunHost& host_;
+  const RegionalSettings& settings_;
+  ResultLog& log_;
+  DbfTable tbDados_;
+  RunState state_;
+};
+
+}  // namespace tarvelo

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace tarvelo {
+
+/// Base of every error the system raises; what() is the exact message text
+/// that the user sees (before the message box adds its full stop).
+class TarveloError : public std::runtime_error {
+ public:
+  explicit TarveloError(const std::string& message) : std::runtime_error(message) {}
+};
+
+/// Failures of the DBF file and index layer about a file: open, header,
+/// descriptors, index creation ("DbfTable.InternalOpen: ...").
+class DbfError : public TarveloError {
+ public:
+  using TarveloError::TarveloError;
+};
+
+/// Errors of a table about itself, prefixed with the table's component name
+/// when it has one ("tbDados: Field 'cod_seg' not found").
+class DatabaseError : public TarveloError {
+ public:
+  using TarveloError::TarveloError;
+};
+
+/// Variant conversion and arithmetic failures ("Could not convert variant of
+/// type (Null) into type (String)", "Floating point division by zero").
+class VariantError : public TarveloError {
+ public:
+  using TarveloError::TarveloError;
+};
+
+/// Conversion of text to a number outside the Variant rules
+/// ("'abc' is not a valid floating point value").
+class ConvertError : public TarveloError {
+ public:
+  using TarveloError::TarveloError;
+};
+
+/// A position outside a list ("List index out of bounds (5)").
+class ListIndexError : public TarveloError {
+ public:
+  explicit ListIndexError(long long position)
+      : TarveloError("List index out of bounds (" + std::to_string(position) + ")") {}
+};
+
+/// An integer count or product that left the 32-bit range ("Integer overflow").
+class IntegerOverflowError : public TarveloError {
+ public:
+  IntegerOverflowError() : TarveloError("Integer overflow") {}
+};
+
+}  // namespace tarvelo

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tarvelo {
+
+/// Removes characters of code 32 or below at both ends.
+std::string Trim(std::string_view text);
+
+/// Upper case of the letters a to z only; every other byte unchanged.
+std::string UpperAscii(std::string_view text);
+
+/// The first n characters of text (the whole text when shorter; empty for
+/// n <= 0).
+std::string LeftText(std::string_view text, int n);
+
+/// n copies of one character; empty when n is 0 or less.
+std::string RepeatChar(char c, int n);
+
+/// Right padding to width: text followed by spaces up to width; a text of
+/// width characters or more is returned whole (never cut).
+std::string PadRight(std::string_view text, int width);
+
+/// The standard text-to-integer conversion: leading blanks skipped, optional
+/// sign, then decimal digits, or hexadecimal digits after "$", "x", "X", "0x"
+/// or "0X"; nothing may follow the digits (not even a blank). nullopt for
+/// empty text, other characters or a value outside the 32-bit range.
+std::optional<int32_t> StrToInt(std::string_view text);
+
+/// The same rules with the 64-bit range.
+std::optional<int64_t> StrToInt64(std::string_view text);
+
+/// Code page 1252 bytes to UTF-8 (for terminals and windows).
+std::string Cp1252ToUtf8(std::string_view text);
+
+/// UTF-8 to code page 1252; characters the code page lacks become "?".
+std::string Utf8ToCp1252(std::string_view text);
+
+}  // namespace tarvelo
