@@ -47,15 +47,19 @@ class DbfField {
   /// when the table has no current record.
   bool IsNull() const;
   /// The decoded value (text, Integer, Int64, Double, Date, Boolean or Null);
-  /// a value that does not decode is Null, never an error.
+  /// a value that does not decode is Null, never an error. A large integer
+  /// that does not parse is Int64 0; a memo field (never read) is Null.
   Variant AsVariant() const;
   /// Text form: character bytes up to the first NUL; integers in plain
   /// digits; floats in the 15-digit general format with the user's decimal
-  /// separator; dates in the user's short date format; "" when Null.
+  /// separator; dates in the user's short date format; logicals "True" or
+  /// "False"; "" when Null, for a large integer that does not parse and for
+  /// a memo.
   std::string AsText() const;
-  /// Numeric value: numbers (0 when Null), dates as day counts (0 when
-  /// Null), character text converted with the user's decimal separator
-  /// (ConvertError "'%s' is not a valid floating point value" otherwise).
+  /// Numeric value: numbers (0 when Null or not parsed), dates as day counts
+  /// (0 when Null), logicals -1 or 0, memos 0, character text converted with
+  /// the user's decimal separator (ConvertError "'%s' is not a valid floating
+  /// point value" otherwise). 0 when the table has no current record.
   double AsFloat() const;
 
  private:
@@ -84,7 +88,8 @@ class DbfTable {
   const std::string& Name() const { return name_; }
   const RegionalSettings& Settings() const { return settings_; }
 
-  /// Sets the path to open; only while closed.
+  /// Sets the path to open. While open: DatabaseError "<name>: Cannot
+  /// perform this operation on an open dataset".
   void SetDBFFileName(std::string path);
   const std::string& DBFFileName() const { return fileName_; }
   /// Hides records whose deletion flag is "*" when true.
@@ -102,7 +107,11 @@ class DbfTable {
   void Close();
   bool IsOpen() const;
 
+  /// Stands on the first visible record (AtEnd when there is none). Reads
+  /// a block when needed; does nothing when closed.
   void First();
+  /// Moves to the next visible record; at the last one sets AtEnd and stays
+  /// on it. Does nothing when closed.
   void Next();
   /// True when there is no visible record, or Next() found no further one.
   bool AtEnd() const { return atEnd_; }
@@ -143,7 +152,8 @@ class DbfTable {
 
  private:
   void InternalOpen();
-  void OpenMemo(uint8_t versionByte);
+  /// Opens and locks the memo file beside the table when it exists.
+  void OpenMemo();
   void BuildFields(const std::vector<DbfDescriptor>& descriptors);
   std::string ErrorPrefix() const;
   /// Reads up to count bytes at offset (fewer at the end of the file).

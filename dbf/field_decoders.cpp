@@ -93,10 +93,12 @@ std::optional<double> ParseDecimal(std::string_view text, char decimalSeparator)
   const size_t firstNonZero = digits.find_first_not_of('0');
   if (firstNonZero == std::string::npos) return 0.0;
 
-  std::string plain = digits.substr(0, static_cast<size_t>(integerDigits));
-  if (plain.empty()) plain = "0";
+  std::string plain;
+  plain.reserve(digits.size() + 16);
+  if (integerDigits == 0) plain += '0';
+  plain.append(digits, 0, static_cast<size_t>(integerDigits));
   plain += '.';
-  plain += digits.substr(static_cast<size_t>(integerDigits));
+  plain.append(digits, static_cast<size_t>(integerDigits));
   plain += 'e';
   plain += std::to_string(exponent);
 

@@ -212,26 +212,35 @@ class MemTable {
   friend class MemFieldDefs;
   friend class MemIndexDefs;
 
-  // One value slot of a record. A text slot keeps the collation sort key of
-  // its text when sortKeyValid is set, so that key comparisons need no
-  // collator call.
+  // One value slot of a record.
   struct Cell {
     std::string text;
-    std::string sortKey;
     double real = 0;
     int32_t integer = 0;
     bool present = false;
-    bool sortKeyValid = false;
   };
   struct Record {
     std::vector<Cell> cells;
     int64_t appendNumber = 0;
   };
+  // A record's place in an index with its key encoded so that keys compare
+  // as their bytes compare (see AppendKey).
+  struct Entry {
+    std::string key;
+    Record* record = nullptr;
+  };
   struct Index {
     std::string name;
-    std::vector<int> fields;       // field numbers of the key, in order
+    std::vector<int> fields;           // field numbers of the key, in order
     std::vector<FieldTypeCode> types;  // their types
-    std::vector<Record*> order;    // records in key order
+    std::vector<Entry> entries;        // in key order
+  };
+  // A slot of the cache of search-key sort keys: a text and its sort key.
+  static constexpr size_t kSortKeySlots = 64;
+  struct SortKeyCache {
+    std::string text;
+    std::string sortKey;
+    bool valid = false;
   };
 
   std::string Prefixed(std::string_view message) const;
@@ -240,10 +249,9 @@ class MemTable {
   void SettlePending();
   void AbandonPending();
   void ResetBuffer();
-  void EnsureSortKey(Cell& cell);
-  int CompareCells(const Cell& a, const Cell& b, FieldTypeCode type) const;
-  int CompareKeys(const std::vector<Cell>& a, const std::vector<Cell>& b, const Index& index) const;
-  size_t InsertPosition(const Index& index, const std::vector<Cell>& key) const;
+  void AppendKey(const Index& index, const std::vector<Cell>& cells, std::string& key,
+                 std::vector<SortKeyCache>* cache);
+  static size_t InsertPosition(const Index& index, const std::string& key);
   void PostAppend();
   void PostEdit();
   bool FindKeyImpl(const Variant* values, size_t count);
@@ -260,25 +268,28 @@ class MemTable {
 
   State state_ = State::Closed;
   std::vector<std::unique_ptr<MemField>> fields_;
-  std::vector<bool> indexedField_;              // field takes part in some index
   std::vector<std::unique_ptr<Record>> records_;  // append order
   Index appendOrder_;                           // the internal index
   std::vector<std::unique_ptr<Index>> indexes_;   // one per index definition
   Index* current_ = &appendOrder_;
   std::string pendingIndexName_;  // named while closed, applied at Open
 
-  int64_t position_ = -1;  // cursor in current_->order; -1 before the first
+  int64_t position_ = -1;  // cursor in current_->entries; -1 before the first
   bool atEnd_ = true;
   int64_t nextAppendNumber_ = 0;
 
   // The record being appended (all cells) or edited (cells flagged in
-  // modified_; the others are read from editRecord_).
+  // modified_; the others are read from editRecord_). A flag is set by
+  // every successful set of the field.
   std::vector<Cell> buffer_;
   std::vector<char> modified_;
   Record* editRecord_ = nullptr;
   Cell scratch_;  // a value being converted before it enters buffer_
 
-  std::vector<Cell> searchKey_;  // reused by FindKey; keeps sort keys of the last key
+  std::vector<Cell> searchKey_;  // the key record of FindKey
+  std::vector<SortKeyCache> searchSortKeys_;  // kSortKeySlots per field, by hash
+  std::string searchBlob_;                    // the encoded search key
+  std::string sortKeyBuffer_;
 };
 
 }  // namespace tarvelo

@@ -10,7 +10,7 @@ namespace {
 constexpr int64_t kSecondsPerDay = 86400;
 // Day counts kept within 1 January 0001 and 31 December 9999 23:59:59 when
 // decoding.
-constexpr double kMinDays = -693593.0;
+constexpr double kMinDays = -(693593.0 + 86399.0 / 86400.0);
 constexpr double kMaxDays = 2958465.0 + 86399.0 / 86400.0;
 
 bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }

@@ -31,7 +31,8 @@ std::optional<double> EncodeDate(int year, int month, int day);
 std::optional<double> EncodeDateTime(const CivilDateTime& value);
 
 /// The calendar date and time of a day count (inverse of EncodeDateTime,
-/// rounded to the second).
+/// rounded to the second). Counts outside 1 January 0001 to 31 December 9999
+/// are clamped to those days; NaN and infinities give day 0.
 CivilDateTime DecodeDateTime(double days);
 
 /// The date in the short date pattern of the settings ("07/12/2026").
@@ -45,7 +46,9 @@ std::string FormatDateTime(const CivilDateTime& value, const RegionalSettings& s
 
 /// Parses text in the short date pattern, optionally followed by a blank and
 /// a time in the long time pattern (or H:mm[:ss]); leading and trailing
-/// blanks allowed. nullopt when the text is not such a date.
+/// blanks allowed. The d, M and y fields take numbers; a year written with
+/// one or two digits is taken in 1930..2029 ("07/12/26" is 2026). nullopt
+/// when the text is not such a date.
 std::optional<double> ParseLocalDate(std::string_view text, const RegionalSettings& settings);
 
 }  // namespace tarvelo

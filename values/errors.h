@@ -10,6 +10,15 @@ namespace tarvelo {
 class TarveloError : public std::runtime_error {
  public:
   explicit TarveloError(const std::string& message) : std::runtime_error(message) {}
+
+  /// Where the error happened, for the user to find the value (a data
+  /// file, a record number and a field); empty when not known. Shown on a
+  /// line of its own under the message.
+  const std::string& Where() const { return where_; }
+  void SetWhere(std::string where) { where_ = std::move(where); }
+
+ private:
+  std::string where_;
 };
 
 /// Failures of the DBF file and index layer about a file: open, header,

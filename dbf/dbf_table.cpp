@@ -1,0 +1,488 @@
+#include "dbf/dbf_table.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "dbf/dbf_header.h"
+#include "dbf/field_decoders.h"
+#include "values/date_time.h"
+#include "values/errors.h"
+#include "values/text.h"
+
+namespace tarvelo {
+namespace {
+
+std::string OpenError(const std::string& path) {
+  return "DbfTable.InternalOpen: Open error \"" + path + "\"";
+}
+
+// Opens path read-only and takes an exclusive lock on it. Returns the
+// descriptor, or -1 with errno set (EWOULDBLOCK when another open file
+// description holds the lock, EINVAL when path is no regular file).
+int OpenExclusive(const std::string& path) {
+  // O_NONBLOCK keeps a FIFO from blocking the open; it changes nothing for
+  // regular files.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return -1;
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    errno = EINVAL;
+    return -1;
+  }
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const int saved = errno;
+    ::close(fd);
+    errno = saved;
+    return -1;
+  }
+  return fd;
+}
+
+int64_t FileSize(int fd) {
+  struct stat info {};
+  if (fd < 0 || ::fstat(fd, &info) != 0) return 0;
+  return static_cast<int64_t>(info.st_size);
+}
+
+// Case-insensitive equality of two code page 1252 names: letters a to z
+// and the accented letters of the code page against their capitals.
+unsigned char FoldCase(unsigned char c) {
+  if (c >= 'a' && c <= 'z') return static_cast<unsigned char>(c - 32);
+  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<unsigned char>(c - 32);
+  if (c == 0x9A || c == 0x9C || c == 0x9E) return static_cast<unsigned char>(c - 16);
+  if (c == 0xFF) return 0x9F;
+  return c;
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (FoldCase(static_cast<unsigned char>(a[i])) != FoldCase(static_cast<unsigned char>(b[i]))) return false;
+  }
+  return true;
+}
+
+// Raises the error of a type letter that belongs to a later dialect than
+// the file's.
+void CheckLetterForDialect(char letter, DbfVersion version) {
+  const char* const prefix = "DbfTable.HiddenInitFieldDefs: DBF Version must be ";
+  switch (letter) {
+    case 'B':
+    case 'G':
+      if (version == DbfVersion::xClipper || version == DbfVersion::xBaseIII)
+        throw DbfError(std::string(prefix) + "greater then xBaseIII for field type \"B\" and \"G\"!");
+      break;
+    case 'P':
+      if (version < DbfVersion::xFoxPro)
+        throw DbfError(std::string(prefix) + "xFoxPro or greater for field type \"P\"!");
+      break;
+    case 'T':
+    case 'Y':
+      if (version != DbfVersion::xVisualFoxPro)
+        throw DbfError(std::string(prefix) + "xVisualFoxPro or greater for field type \"" + letter + "\"!");
+      break;
+    case '+':
+    case 'I':
+    case 'O':
+    case '@':
+      if (version != DbfVersion::xBaseVII && version != DbfVersion::xVisualFoxPro)
+        throw DbfError(std::string(prefix) +
+                       "greater then xBaseV for field type \"+\", \"I\", \"O\" and \"@\"!");
+      break;
+    default:
+      break;
+  }
+}
+
+// Type, size, precision and width of a descriptor by the dBase III rules;
+// false for a letter outside them (the field is skipped, its width kept).
+struct FieldLayout {
+  FieldTypeCode type = ftUnknown;
+  int size = 0;
+  int precision = 0;
+  int width = 0;
+};
+
+bool MapDescriptor(const DbfDescriptor& descriptor, FieldLayout& layout) {
+  switch (descriptor.letter) {
+    case 'C':
+      layout.type = ftString;
+      layout.width = descriptor.length | (descriptor.decimals << 8);
+      layout.size = layout.width;
+      return true;
+    case 'N':
+    case 'F':
+      layout.width = descriptor.length;
+      if (descriptor.decimals > 0) {
+        layout.type = ftFloat;
+        layout.precision = descriptor.decimals;
+      } else {
+        layout.type = descriptor.length <= 9 ? ftInteger : ftLargeint;
+      }
+      return true;
+    case 'D':
+      layout.type = ftDate;
+      layout.width = 8;
+      return true;
+    case 'L':
+      layout.type = ftBoolean;
+      layout.width = 1;
+      return true;
+    case 'M':
+      layout.type = ftMemo;
+      layout.width = 10;
+      return true;
+    default:
+      layout.width = descriptor.length;
+      return false;
+  }
+}
+
+}  // namespace
+
+DbfField::DbfField(const DbfTable& table, std::string name, FieldTypeCode type, int size, int precision, int width,
+                   int offset, char letter)
+    : table_(table),
+      name_(std::move(name)),
+      type_(type),
+      size_(size),
+      precision_(precision),
+      width_(width),
+      offset_(offset),
+      letter_(letter) {}
+
+std::string_view DbfField::RawBytes() const {
+  const std::string_view record = table_.CurrentRecord();
+  const size_t end = static_cast<size_t>(offset_) + static_cast<size_t>(width_);
+  if (record.empty() || end > record.size()) return {};
+  return record.substr(static_cast<size_t>(offset_), static_cast<size_t>(width_));
+}
+
+bool DbfField::IsNull() const {
+  if (table_.CurrentRecord().empty()) return true;
+  return IsNullField(type_, RawBytes());
+}
+
+Variant DbfField::AsVariant() const {
+  if (IsNull()) return Variant::Null();
+  const std::string_view bytes = RawBytes();
+  switch (type_) {
+    case ftString:
+      return Variant::String(DecodeCharacter(bytes));
+    case ftInteger: {
+      const auto value = DecodeInteger(bytes);
+      return value ? Variant::Integer(*value) : Variant::Null();
+    }
+    case ftLargeint:
+      return Variant::Int64(DecodeLargeint(bytes).value_or(0));
+    case ftFloat: {
+      const auto value = DecodeFloat(bytes);
+      return value ? Variant::Double(*value) : Variant::Null();
+    }
+    case ftDate: {
+      const auto days = DecodeDate(bytes);
+      return days ? Variant::Date(*days) : Variant::Null();
+    }
+    case ftBoolean: {
+      const auto value = DecodeLogical(bytes);
+      return value ? Variant::Boolean(*value) : Variant::Null();
+    }
+    default:
+      // Memo contents live in the memo file, which is never read.
+      return Variant::Null();
+  }
+}
+
+std::string DbfField::AsText() const {
+  if (IsNull()) return std::string();
+  const std::string_view bytes = RawBytes();
+  switch (type_) {
+    case ftString:
+      return DecodeCharacter(bytes);
+    case ftInteger: {
+      const auto value = DecodeInteger(bytes);
+      return value ? std::to_string(*value) : std::string();
+    }
+    case ftLargeint: {
+      const auto value = DecodeLargeint(bytes);
+      return value ? std::to_string(*value) : std::string();
+    }
+    case ftFloat: {
+      const auto value = DecodeFloat(bytes);
+      return value ? FormatGeneral(*value, table_.Settings().decimalSeparator) : std::string();
+    }
+    case ftDate: {
+      const auto days = DecodeDate(bytes);
+      return days ? FormatShortDate(*days, table_.Settings()) : std::string();
+    }
+    case ftBoolean: {
+      const auto value = DecodeLogical(bytes);
+      return value ? (*value ? "True" : "False") : std::string();
+    }
+    default:
+      return std::string();
+  }
+}
+
+double DbfField::AsFloat() const {
+  if (table_.CurrentRecord().empty()) return 0;
+  const std::string_view bytes = RawBytes();
+  if (type_ == ftString) {
+    const std::string text = DecodeCharacter(bytes);
+    const auto value = ParseDecimal(text, table_.Settings().decimalSeparator);
+    if (!value) throw ConvertError("'" + text + "' is not a valid floating point value");
+    return *value;
+  }
+  if (IsNullField(type_, bytes)) return 0;
+  switch (type_) {
+    case ftInteger:
+      return DecodeInteger(bytes).value_or(0);
+    case ftLargeint:
+      return static_cast<double>(DecodeLargeint(bytes).value_or(0));
+    case ftFloat:
+      return DecodeFloat(bytes).value_or(0);
+    case ftDate:
+      return DecodeDate(bytes).value_or(0);
+    case ftBoolean:
+      // As a Boolean Variant converts: true is -1.
+      return DecodeLogical(bytes).value_or(false) ? -1 : 0;
+    default:
+      return 0;
+  }
+}
+
+DbfTable::DbfTable(std::string name, const RegionalSettings& settings)
+    : name_(std::move(name)), settings_(settings) {}
+
+DbfTable::~DbfTable() { Close(); }
+
+std::string DbfTable::ErrorPrefix() const { return name_.empty() ? std::string() : name_ + ": "; }
+
+void DbfTable::SetDBFFileName(std::string path) {
+  if (IsOpen()) throw DatabaseError(ErrorPrefix() + "Cannot perform this operation on an open dataset");
+  fileName_ = std::move(path);
+}
+
+bool DbfTable::IsOpen() const { return fd_ >= 0; }
+
+void DbfTable::Open() {
+  if (IsOpen()) return;
+  try {
+    InternalOpen();
+  } catch (...) {
+    Close();
+    throw;
+  }
+}
+
+void DbfTable::InternalOpen() {
+  fd_ = OpenExclusive(fileName_);
+  if (fd_ < 0) throw DbfError(OpenError(fileName_));
+
+  const int64_t fileSize = FileSize(fd_);
+  std::string start(static_cast<size_t>(std::min<int64_t>(fileSize, kDbfHeaderScanLimit)), '\0');
+  start.resize(ReadAt(0, start.data(), start.size(), "InternalOpen"));
+
+  const DbfHeader header = ReadDbfHeader(start, fileSize, fileName_);
+  recordsPerBlock_ = CheckDbfHeader(header, bufferSize_, fileName_);
+  version_ = header.version;
+  headerLength_ = header.headerLength;
+  recordLength_ = header.recordLength;
+
+  if (HasDbtMemo(header.versionByte)) OpenMemo();
+
+  BuildFields(ReadDbfDescriptors(start, header, fileName_));
+
+  block_.assign(static_cast<size_t>(recordsPerBlock_) * static_cast<size_t>(recordLength_), '\0');
+  blockFirstRecno_ = 0;
+  blockRecords_ = 0;
+  First();
+}
+
+void DbfTable::OpenMemo() {
+  const size_t slash = fileName_.rfind('/');
+  const size_t dot = fileName_.rfind('.');
+  const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+  const std::string base = hasExtension ? fileName_.substr(0, dot) : fileName_;
+  for (const char* extension : {".dbt", ".DBT"}) {
+    const std::string path = base + extension;
+    memoFd_ = OpenExclusive(path);
+    if (memoFd_ >= 0) return;
+    if (errno != ENOENT) throw DbfError(OpenError(path));
+  }
+}
+
+void DbfTable::BuildFields(const std::vector<DbfDescriptor>& descriptors) {
+  fields_.clear();
+  int offset = 1;
+  for (const DbfDescriptor& descriptor : descriptors) {
+    CheckLetterForDialect(descriptor.letter, version_);
+    FieldLayout layout;
+    if (MapDescriptor(descriptor, layout)) {
+      std::string name = UpperAscii(Trim(descriptor.name));
+      if (name.empty()) throw DatabaseError(ErrorPrefix() + "Field name missing");
+      if (FindField(name) != nullptr) throw DatabaseError("A component named " + name + " already exists");
+      if (offset + layout.width > recordLength_)
+        throw DbfError("DbfTable.InternalOpen: Field \"" + name + "\" of file \"" + fileName_ +
+                       "\" runs past the record length (" + std::to_string(recordLength_) + ")");
+      fields_.push_back(std::make_unique<DbfField>(*this, std::move(name), layout.type, layout.size,
+                                                   layout.precision, layout.width, offset, descriptor.letter));
+    }
+    offset += layout.width;
+  }
+}
+
+void DbfTable::Close() {
+  if (fd_ >= 0) ::close(fd_);
+  if (memoFd_ >= 0) ::close(memoFd_);
+  fd_ = -1;
+  memoFd_ = -1;
+  fields_.clear();
+  block_.clear();
+  block_.shrink_to_fit();
+  blockFirstRecno_ = 0;
+  blockRecords_ = 0;
+  currentRecno_ = 0;
+  recordsPerBlock_ = 0;
+  atEnd_ = true;
+}
+
+size_t DbfTable::ReadAt(int64_t offset, char* into, size_t count, const char* step) const {
+  size_t done = 0;
+  while (done < count) {
+    const ssize_t got = ::pread(fd_, into + done, count - done, static_cast<off_t>(offset) + static_cast<off_t>(done));
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      throw DbfError(std::string("DbfTable.") + step + ": Read error \"" + fileName_ + "\"");
+    }
+    if (got == 0) break;
+    done += static_cast<size_t>(got);
+  }
+  return done;
+}
+
+bool DbfTable::InBlock(int64_t recno) const {
+  return recno >= blockFirstRecno_ && recno < blockFirstRecno_ + blockRecords_;
+}
+
+bool DbfTable::ReadBlockAt(int64_t recno) {
+  blockFirstRecno_ = recno;
+  blockRecords_ = 0;
+  const int64_t offset = headerLength_ + (recno - 1) * static_cast<int64_t>(recordLength_);
+  const size_t got = ReadAt(offset, block_.data(), block_.size(), "ReadBlock");
+  blockRecords_ = static_cast<int>(got / static_cast<size_t>(recordLength_));
+  return blockRecords_ > 0;
+}
+
+bool DbfTable::MoveToVisible(int64_t recno) {
+  while (true) {
+    if (!InBlock(recno) && !ReadBlockAt(recno)) return false;
+    const char flag = block_[static_cast<size_t>(recno - blockFirstRecno_) * static_cast<size_t>(recordLength_)];
+    if (!hideDeleted_ || flag != '*') {
+      currentRecno_ = recno;
+      return true;
+    }
+    ++recno;
+  }
+}
+
+void DbfTable::RestoreCurrentBlock() {
+  if (currentRecno_ > 0 && !InBlock(currentRecno_) && !ReadBlockAt(currentRecno_)) currentRecno_ = 0;
+}
+
+void DbfTable::First() {
+  if (!IsOpen()) return;
+  currentRecno_ = 0;
+  atEnd_ = !MoveToVisible(1);
+}
+
+void DbfTable::Next() {
+  if (!IsOpen()) return;
+  if (currentRecno_ == 0) {
+    atEnd_ = true;
+    return;
+  }
+  if (MoveToVisible(currentRecno_ + 1)) {
+    atEnd_ = false;
+    return;
+  }
+  atEnd_ = true;
+  RestoreCurrentBlock();
+}
+
+bool DbfTable::GoToRecord(int64_t recno) {
+  if (!IsOpen() || recno < 1) return false;
+  if (!InBlock(recno) && !ReadBlockAt(recno)) {
+    RestoreCurrentBlock();
+    return false;
+  }
+  currentRecno_ = recno;
+  atEnd_ = false;
+  return true;
+}
+
+std::string_view DbfTable::CurrentRecord() const {
+  if (currentRecno_ == 0 || !InBlock(currentRecno_)) return {};
+  return std::string_view(block_.data(), block_.size())
+      .substr(static_cast<size_t>(currentRecno_ - blockFirstRecno_) * static_cast<size_t>(recordLength_),
+              static_cast<size_t>(recordLength_));
+}
+
+int64_t DbfTable::PhysicalRecordCount() const {
+  if (!IsOpen()) return 0;
+  const int64_t size = FileSize(fd_);
+  return size > headerLength_ ? (size - headerLength_) / recordLength_ : 0;
+}
+
+bool DbfTable::ReadRecord(int64_t recno, std::string& bytes) const {
+  bytes.clear();
+  if (!IsOpen() || recno < 1) return false;
+  bytes.resize(static_cast<size_t>(recordLength_));
+  const int64_t offset = headerLength_ + (recno - 1) * static_cast<int64_t>(recordLength_);
+  if (ReadAt(offset, bytes.data(), bytes.size(), "ReadRecord") < bytes.size()) {
+    bytes.clear();
+    return false;
+  }
+  return true;
+}
+
+void DbfTable::ScanRecords(const std::function<void(int64_t recno, std::string_view bytes)>& visit) const {
+  if (!IsOpen()) return;
+  std::vector<char> buffer(static_cast<size_t>(recordsPerBlock_) * static_cast<size_t>(recordLength_));
+  const size_t length = static_cast<size_t>(recordLength_);
+  int64_t recno = 1;
+  while (true) {
+    const int64_t offset = headerLength_ + (recno - 1) * static_cast<int64_t>(recordLength_);
+    const size_t records = ReadAt(offset, buffer.data(), buffer.size(), "ReadBlock") / length;
+    if (records == 0) return;
+    for (size_t i = 0; i < records; ++i, ++recno) visit(recno, std::string_view(buffer.data() + i * length, length));
+  }
+}
+
+DbfField& DbfTable::FieldAt(int position) {
+  if (position < 0 || position >= FieldCount()) throw ListIndexError(position);
+  return *fields_[static_cast<size_t>(position)];
+}
+
+DbfField* DbfTable::FindField(std::string_view name) {
+  for (const auto& field : fields_) {
+    if (SameName(field->FieldName(), name)) return field.get();
+  }
+  return nullptr;
+}
+
+DbfField& DbfTable::FieldByName(std::string_view name) {
+  DbfField* field = FindField(name);
+  if (field == nullptr) throw DatabaseError(ErrorPrefix() + "Field '" + std::string(name) + "' not found");
+  return *field;
+}
+
+Variant DbfTable::FieldValue(std::string_view name) { return FieldByName(name).AsVariant(); }
+
+}  // namespace tarvelo

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+
+namespace tarvelo {
+
+/// Case-sensitive collation of one locale for code page 1252 texts, given
+/// as sort keys: two texts compare as their sort keys compare byte by byte
+/// (unsigned, a shorter key that is a prefix of a longer one is less).
+class TextCollation {
+ public:
+  /// Collator of the ICU locale name ("pt_BR", "en_US"), tertiary strength,
+  /// blanks significant. An unknown, empty, "C" or "POSIX" name gets the root
+  /// collation (never the environment's locale); a collator that cannot be
+  /// made at all leaves the object invalid.
+  explicit TextCollation(const std::string& locale);
+  ~TextCollation();
+  TextCollation(const TextCollation&) = delete;
+  TextCollation& operator=(const TextCollation&) = delete;
+
+  /// False when no collator could be made.
+  bool Valid() const;
+
+  /// Writes the sort key of text (code page 1252 bytes) into key, reusing its
+  /// storage. Fails with DatabaseError "Invalid locale." when the object is
+  /// invalid or the collator reports an error. The empty text has a valid,
+  /// smallest key.
+  void SortKey(std::string_view text, std::string& key);
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+/// The Unicode code point of a code page 1252 byte (the five unassigned
+/// bytes map to the C1 control of the same value).
+char16_t Cp1252ToUtf16(unsigned char byte);
+
+}  // namespace tarvelo

@@ -1,0 +1,1015 @@
+#include "values/variant.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <optional>
+
+#include "values/date_time.h"
+#include "values/errors.h"
+#include "values/text.h"
+
+namespace tarvelo {
+
+namespace {
+
+using VC = VariantClass;
+
+// The procedure of each class pair; comparisons and arithmetic share it.
+// Rows: left operand's class, columns: right operand's class, both in the
+// order of VariantClass.
+constexpr VC kPairProcedure[9][9] = {
+    //           Empty         Null      Integer       Real      Currency      Text        Boolean      Date      LargeInteger
+    /* Empty */ {VC::Empty, VC::Null, VC::Integer, VC::Real, VC::Currency, VC::Text, VC::Boolean, VC::Date, VC::LargeInteger},
+    /* Null  */ {VC::Null, VC::Null, VC::Null, VC::Null, VC::Null, VC::Null, VC::Null, VC::Null, VC::Null},
+    /* Int   */ {VC::Integer, VC::Null, VC::Integer, VC::Real, VC::Currency, VC::Real, VC::Integer, VC::Date, VC::LargeInteger},
+    /* Real  */ {VC::Real, VC::Null, VC::Real, VC::Real, VC::Currency, VC::Real, VC::Real, VC::Date, VC::Real},
+    /* Curr  */ {VC::Currency, VC::Null, VC::Currency, VC::Currency, VC::Currency, VC::Currency, VC::Currency, VC::Date, VC::Currency},
+    /* Text  */ {VC::Text, VC::Null, VC::Real, VC::Real, VC::Currency, VC::Text, VC::Boolean, VC::Date, VC::Real},
+    /* Bool  */ {VC::Boolean, VC::Null, VC::Integer, VC::Real, VC::Currency, VC::Boolean, VC::Boolean, VC::Date, VC::LargeInteger},
+    /* Date  */ {VC::Date, VC::Null, VC::Date, VC::Date, VC::Date, VC::Date, VC::Date, VC::Date, VC::Date},
+    /* Large */ {VC::LargeInteger, VC::Null, VC::LargeInteger, VC::Real, VC::Currency, VC::Real, VC::LargeInteger, VC::Date, VC::LargeInteger},
+};
+
+VC PairProcedure(const Variant& left, const Variant& right) {
+  return kPairProcedure[static_cast<int>(ClassOf(left.Type()))][static_cast<int>(ClassOf(right.Type()))];
+}
+
+[[noreturn]] void ThrowConversion(VariantType from, const char* to) {
+  throw VariantError(std::string("Could not convert variant of type (") + VariantTypeName(from) + ") into type (" + to +
+                     ")");
+}
+
+[[noreturn]] void ThrowOverflow(VariantType from, const char* to) {
+  throw VariantError(std::string("Overflow while converting variant of type (") + VariantTypeName(from) +
+                     ") into type (" + to + ")");
+}
+
+[[noreturn]] void ThrowDivisionByZero() { throw VariantError("Floating point division by zero"); }
+[[noreturn]] void ThrowInvalidOperation() { throw VariantError("Invalid floating point operation"); }
+[[noreturn]] void ThrowFloatOverflow() { throw VariantError("Floating point overflow"); }
+
+bool IsTextType(VariantType type) { return type == VariantType::String || type == VariantType::OleStr; }
+
+// Round half to even; the caller checks the range.
+double RoundHalfEven(double value) {
+  const double floorValue = std::floor(value);
+  const double diff = value - floorValue;
+  if (diff > 0.5) return floorValue + 1;
+  if (diff < 0.5) return floorValue;
+  return std::fmod(floorValue, 2.0) == 0 ? floorValue : floorValue + 1;
+}
+
+constexpr double kTwoPow63 = 9223372036854775808.0;
+
+// Real to a 64-bit integer by rounding half to even; nullopt outside the
+// range or for NaN.
+std::optional<int64_t> RealToInt64(double value) {
+  if (!std::isfinite(value)) return std::nullopt;
+  const double rounded = RoundHalfEven(value);
+  if (rounded < -kTwoPow63 || rounded >= kTwoPow63) return std::nullopt;
+  return static_cast<int64_t>(rounded);
+}
+
+std::optional<int32_t> RealToInt32(double value) {
+  if (!std::isfinite(value)) return std::nullopt;
+  const double rounded = RoundHalfEven(value);
+  if (rounded < -2147483648.0 || rounded > 2147483647.0) return std::nullopt;
+  return static_cast<int32_t>(rounded);
+}
+
+enum class ParseStatus { Ok, NotNumber, Overflow };
+
+struct ParsedNumber {
+  ParseStatus status = ParseStatus::NotNumber;
+  double real = 0;
+  // Exact value when the text is a whole number without fraction or
+  // exponent that fits in 64 bits.
+  bool exact = false;
+  int64_t integer = 0;
+};
+
+bool IsNumberBlank(char c, char thousandSeparator) {
+  return c == ' ' || c == '\t' || (static_cast<unsigned char>(c) == 0xA0 && thousandSeparator != c);
+}
+
+// The locale-aware number parse: blanks, an optional sign, digits with
+// optional thousands separators of the locale in groups of three, an
+// optional decimal separator and digits, an optional exponent, blanks.
+// Works without heap allocation for texts of normal length.
+ParsedNumber ParseLocaleNumber(std::string_view text, const RegionalSettings& settings) {
+  ParsedNumber result;
+  const char decimal = settings.decimalSeparator;
+  const char thousands = settings.thousandSeparator != decimal ? settings.thousandSeparator : '\0';
+  const size_t n = text.size();
+  size_t i = 0;
+  while (i < n && IsNumberBlank(text[i], thousands)) ++i;
+  bool negative = false;
+  if (i < n && (text[i] == '+' || text[i] == '-')) {
+    negative = text[i] == '-';
+    ++i;
+  }
+  // Normalized form for from_chars: digits, '.', digits, 'e', exponent.
+  char stackBuffer[128];
+  std::string heapBuffer;
+  char* buffer = stackBuffer;
+  if (n + 4 > sizeof(stackBuffer)) {
+    heapBuffer.resize(n + 4);
+    buffer = heapBuffer.data();
+  }
+  size_t length = 0;
+  if (negative) buffer[length++] = '-';
+
+  // Integer part with optional grouping.
+  size_t integerDigits = 0;
+  size_t groupDigits = 0;  // digits since the last separator
+  bool grouped = false;
+  uint64_t magnitude = 0;
+  bool magnitudeOverflow = false;
+  while (i < n) {
+    const char c = text[i];
+    if (c >= '0' && c <= '9') {
+      buffer[length++] = c;
+      ++integerDigits;
+      ++groupDigits;
+      if (grouped && groupDigits > 3) return result;
+      const uint64_t digit = static_cast<uint64_t>(c - '0');
+      if (magnitude > (std::numeric_limits<uint64_t>::max() - digit) / 10) {
+        magnitudeOverflow = true;
+      } else {
+        magnitude = magnitude * 10 + digit;
+      }
+      ++i;
+    } else if (thousands != '\0' && c == thousands && integerDigits > 0 && i + 1 < n && text[i + 1] >= '0' &&
+               text[i + 1] <= '9') {
+      if (grouped ? groupDigits != 3 : groupDigits > 3) return result;
+      grouped = true;
+      groupDigits = 0;
+      ++i;
+    } else {
+      break;
+    }
+  }
+  if (grouped && groupDigits != 3) return result;
+
+  size_t fractionDigits = 0;
+  if (i < n && text[i] == decimal) {
+    ++i;
+    buffer[length++] = '.';
+    while (i < n && text[i] >= '0' && text[i] <= '9') {
+      buffer[length++] = text[i++];
+      ++fractionDigits;
+    }
+    if (fractionDigits == 0) --length;  // "12," is 12
+  }
+  if (integerDigits == 0 && fractionDigits == 0) return result;
+
+  bool hasExponent = false;
+  bool exponentNegative = false;
+  long exponentValue = 0;
+  if (i < n && (text[i] == 'e' || text[i] == 'E')) {
+    size_t j = i + 1;
+    buffer[length++] = 'e';
+    if (j < n && (text[j] == '+' || text[j] == '-')) {
+      exponentNegative = text[j] == '-';
+      buffer[length++] = text[j++];
+    }
+    size_t exponentDigits = 0;
+    while (j < n && text[j] >= '0' && text[j] <= '9') {
+      if (exponentValue < 1000000) exponentValue = exponentValue * 10 + (text[j] - '0');
+      buffer[length++] = text[j++];
+      ++exponentDigits;
+    }
+    if (exponentDigits == 0) return result;
+    hasExponent = true;
+    i = j;
+  }
+  while (i < n && IsNumberBlank(text[i], thousands)) ++i;
+  if (i != n) return result;
+
+  if (integerDigits == 0) {
+    // ".5": from_chars wants a digit before the point.
+    std::memmove(buffer + (negative ? 2 : 1), buffer + (negative ? 1 : 0), length - (negative ? 1 : 0));
+    buffer[negative ? 1 : 0] = '0';
+    ++length;
+  }
+  double value = 0;
+  const auto parsed = std::from_chars(buffer, buffer + length, value, std::chars_format::general);
+  if (parsed.ec == std::errc::result_out_of_range) {
+    // Out of range: an overflow when the decimal order of magnitude is
+    // positive, else an underflow that reads as zero.
+    long order = 0;
+    size_t k = negative ? 1 : 0;
+    while (k < length && buffer[k] == '0') ++k;
+    if (k < length && buffer[k] >= '1' && buffer[k] <= '9') {
+      while (k < length && buffer[k] >= '0' && buffer[k] <= '9') {
+        ++order;
+        ++k;
+      }
+    } else if (k < length && buffer[k] == '.') {
+      ++k;
+      while (k < length && buffer[k] == '0') {
+        --order;
+        ++k;
+      }
+    }
+    order += exponentNegative ? -exponentValue : exponentValue;
+    if (order > 0) {
+      result.status = ParseStatus::Overflow;
+      return result;
+    }
+    value = negative ? -0.0 : 0.0;
+  } else if (parsed.ec != std::errc() || parsed.ptr != buffer + length) {
+    return result;
+  }
+  if (!std::isfinite(value)) {
+    result.status = ParseStatus::Overflow;
+    return result;
+  }
+  result.status = ParseStatus::Ok;
+  result.real = value;
+  if (fractionDigits == 0 && !hasExponent && !magnitudeOverflow) {
+    if (!negative && magnitude <= static_cast<uint64_t>(std::numeric_limits<int64_t>::max())) {
+      result.exact = true;
+      result.integer = static_cast<int64_t>(magnitude);
+    } else if (negative && magnitude <= static_cast<uint64_t>(std::numeric_limits<int64_t>::max()) + 1) {
+      result.exact = true;
+      result.integer = static_cast<int64_t>(0 - magnitude);
+    }
+  }
+  return result;
+}
+
+// Text to boolean: "True"/"False" in any case, or a number (non-zero true).
+std::optional<bool> TryTextToBoolean(std::string_view text, const RegionalSettings& settings) {
+  size_t begin = 0;
+  size_t end = text.size();
+  while (begin < end && (text[begin] == ' ' || text[begin] == '\t')) ++begin;
+  while (end > begin && (text[end - 1] == ' ' || text[end - 1] == '\t')) --end;
+  const std::string_view word = text.substr(begin, end - begin);
+  auto equalsNoCase = [](std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t k = 0; k < a.size(); ++k) {
+      char x = a[k];
+      if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
+      if (x != b[k]) return false;
+    }
+    return true;
+  };
+  if (equalsNoCase(word, "TRUE")) return true;
+  if (equalsNoCase(word, "FALSE")) return false;
+  const ParsedNumber number = ParseLocaleNumber(text, settings);
+  if (number.status == ParseStatus::Ok) return number.real != 0;
+  return std::nullopt;
+}
+
+// The integer literal of the conversion fallback: leading blanks, a sign,
+// decimal digits or "$" and hexadecimal digits, nothing after. Unlike
+// StrToInt it takes no "x" or "0x" prefix, so "X1" is no number here.
+template <typename T>
+std::optional<T> ParseVariantIntegerLiteral(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size() && text[i] == ' ') ++i;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+  if (i < text.size() && (text[i] == 'x' || text[i] == 'X')) return std::nullopt;
+  if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) return std::nullopt;
+  if constexpr (sizeof(T) == 4) {
+    return StrToInt(text);
+  } else {
+    return StrToInt64(text);
+  }
+}
+
+bool TextToBoolean(const Variant& value, const RegionalSettings& settings) {
+  if (auto result = TryTextToBoolean(value.TextPayload(), settings)) return *result;
+  ThrowConversion(value.Type(), "Boolean");
+}
+
+std::string IntegerText(int64_t value) {
+  char buffer[24];
+  const auto end = std::to_chars(buffer, buffer + sizeof(buffer), value).ptr;
+  return std::string(buffer, end);
+}
+
+std::string CurrencyText(int64_t scaled, char decimalSeparator) {
+  const bool negative = scaled < 0;
+  const uint64_t magnitude = negative ? 0 - static_cast<uint64_t>(scaled) : static_cast<uint64_t>(scaled);
+  std::string text = negative ? "-" : "";
+  char buffer[24];
+  const auto end = std::to_chars(buffer, buffer + sizeof(buffer), magnitude / 10000).ptr;
+  text.append(buffer, end);
+  uint64_t fraction = magnitude % 10000;
+  if (fraction != 0) {
+    char digits[4];
+    for (int k = 3; k >= 0; --k) {
+      digits[k] = static_cast<char>('0' + fraction % 10);
+      fraction /= 10;
+    }
+    int count = 4;
+    while (count > 0 && digits[count - 1] == '0') --count;
+    text.push_back(decimalSeparator);
+    text.append(digits, static_cast<size_t>(count));
+  }
+  return text;
+}
+
+// Payload of a real-class or date value.
+double RealValue(const Variant& value) { return value.RealPayload(); }
+
+constexpr double kCurrencyLimit = 922337203685477.5807;
+
+int64_t ToCurrencyScaled(const Variant& value, const RegionalSettings& settings) {
+  auto fromReal = [&](double real, VariantType source) -> int64_t {
+    if (!std::isfinite(real) || std::fabs(real) > kCurrencyLimit) ThrowOverflow(source, "Currency");
+    auto scaled = RealToInt64(real * 10000.0);
+    if (!scaled) ThrowOverflow(source, "Currency");
+    return *scaled;
+  };
+  switch (ClassOf(value.Type())) {
+    case VC::Empty:
+      return 0;
+    case VC::Null:
+      ThrowConversion(value.Type(), "Currency");
+    case VC::Integer:
+    case VC::LargeInteger:
+    case VC::Boolean: {
+      int64_t scaled = 0;
+      if (__builtin_mul_overflow(value.IntegerPayload(), int64_t{10000}, &scaled)) ThrowOverflow(value.Type(), "Currency");
+      return scaled;
+    }
+    case VC::Real:
+    case VC::Date:
+      return fromReal(RealValue(value), value.Type());
+    case VC::Currency:
+      return value.IntegerPayload();
+    case VC::Text: {
+      const ParsedNumber number = ParseLocaleNumber(value.TextPayload(), settings);
+      if (number.status == ParseStatus::Overflow) ThrowOverflow(value.Type(), "Currency");
+      if (number.status != ParseStatus::Ok) ThrowConversion(value.Type(), "Currency");
+      return fromReal(number.real, value.Type());
+    }
+  }
+  ThrowConversion(value.Type(), "Currency");
+}
+
+int ThreeWay(double left, double right) { return left < right ? -1 : (left > right ? 1 : 0); }
+
+template <typename T>
+int ThreeWayInt(T left, T right) {
+  return left < right ? -1 : (left > right ? 1 : 0);
+}
+
+int CompareBytes(std::string_view left, std::string_view right) {
+  const size_t common = left.size() < right.size() ? left.size() : right.size();
+  if (common > 0) {
+    const int byBytes = std::memcmp(left.data(), right.data(), common);  // memcmp compares unsigned bytes
+    if (byBytes != 0) return byBytes < 0 ? -1 : 1;
+  }
+  return ThreeWayInt(left.size(), right.size());
+}
+
+bool Answer(CompareOp op, int order) {
+  switch (op) {
+    case CompareOp::Equal:
+      return order == 0;
+    case CompareOp::NotEqual:
+      return order != 0;
+    case CompareOp::Less:
+      return order < 0;
+    case CompareOp::LessEqual:
+      return order <= 0;
+    case CompareOp::Greater:
+      return order > 0;
+    case CompareOp::GreaterEqual:
+      return order >= 0;
+  }
+  return false;
+}
+
+enum class ArithOp { Add, Subtract, Multiply, Divide };
+
+Variant RealArithmetic(ArithOp op, const Variant& left, const Variant& right, const RegionalSettings& settings) {
+  const double a = ToDouble(left, settings);
+  const double b = ToDouble(right, settings);
+  double result = 0;
+  switch (op) {
+    case ArithOp::Add:
+      result = a + b;
+      break;
+    case ArithOp::Subtract:
+      result = a - b;
+      break;
+    case ArithOp::Multiply:
+      result = a * b;
+      break;
+    case ArithOp::Divide:
+      if (b == 0) {
+        if (a == 0 || std::isnan(a)) ThrowInvalidOperation();
+        ThrowDivisionByZero();
+      }
+      result = a / b;
+      break;
+  }
+  if (std::isnan(result)) ThrowInvalidOperation();
+  if (std::isinf(result)) ThrowFloatOverflow();
+  return Variant::Double(result);
+}
+
+Variant CurrencyArithmetic(ArithOp op, const Variant& left, const Variant& right, const RegionalSettings& settings) {
+  const int64_t a = ToCurrencyScaled(left, settings);
+  const int64_t b = ToCurrencyScaled(right, settings);
+  int64_t result = 0;
+  switch (op) {
+    case ArithOp::Add:
+      if (__builtin_add_overflow(a, b, &result)) ThrowFloatOverflow();
+      return Variant::CurrencyScaled(result);
+    case ArithOp::Subtract:
+      if (__builtin_sub_overflow(a, b, &result)) ThrowFloatOverflow();
+      return Variant::CurrencyScaled(result);
+    case ArithOp::Multiply: {
+      const long double product = static_cast<long double>(a) * static_cast<long double>(b) / 10000.0L;
+      if (std::fabs(product) >= 9223372036854775807.0L) ThrowFloatOverflow();
+      return Variant::CurrencyScaled(static_cast<int64_t>(std::llround(product)));
+    }
+    case ArithOp::Divide: {
+      if (b == 0) {
+        if (a == 0) ThrowInvalidOperation();
+        ThrowDivisionByZero();
+      }
+      const long double quotient = static_cast<long double>(a) * 10000.0L / static_cast<long double>(b);
+      if (std::fabs(quotient) >= 9223372036854775807.0L) ThrowFloatOverflow();
+      return Variant::CurrencyScaled(static_cast<int64_t>(std::llround(quotient)));
+    }
+  }
+  return Variant();
+}
+
+Variant Arithmetic(ArithOp op, const Variant& left, const Variant& right, const RegionalSettings& settings) {
+  switch (PairProcedure(left, right)) {
+    case VC::Empty:
+      if (op == ArithOp::Divide) ThrowDivisionByZero();
+      return Variant();
+    case VC::Null:
+      return Variant::Null();
+    case VC::Integer: {
+      if (op == ArithOp::Divide) return RealArithmetic(op, left, right, settings);
+      const int32_t a = ToInteger(left, settings);
+      const int32_t b = ToInteger(right, settings);
+      int32_t result = 0;
+      bool overflow = false;
+      switch (op) {
+        case ArithOp::Add:
+          overflow = __builtin_add_overflow(a, b, &result);
+          break;
+        case ArithOp::Subtract:
+          overflow = __builtin_sub_overflow(a, b, &result);
+          break;
+        default:
+          overflow = __builtin_mul_overflow(a, b, &result);
+          break;
+      }
+      if (overflow) return RealArithmetic(op, left, right, settings);
+      return Variant::Integer(result);
+    }
+    case VC::Real:
+    case VC::Boolean:
+      return RealArithmetic(op, left, right, settings);
+    case VC::Currency:
+      return CurrencyArithmetic(op, left, right, settings);
+    case VC::Text:
+      if (op == ArithOp::Add) {
+        std::string joined = ToText(left, settings);
+        joined += ToText(right, settings);
+        return left.Type() == VariantType::String ? Variant::String(std::move(joined)) : Variant::OleStr(std::move(joined));
+      }
+      return RealArithmetic(op, left, right, settings);
+    case VC::Date: {
+      if (op == ArithOp::Multiply || op == ArithOp::Divide) return RealArithmetic(op, left, right, settings);
+      const double a = ToDate(left, settings);
+      const double b = ToDate(right, settings);
+      const double result = op == ArithOp::Add ? a + b : a - b;
+      if (std::isinf(result)) ThrowFloatOverflow();
+      if (op == ArithOp::Subtract && left.Type() == VariantType::Date && right.Type() == VariantType::Date) {
+        return Variant::Double(result);
+      }
+      return Variant::Date(result);
+    }
+    case VC::LargeInteger: {
+      if (op == ArithOp::Divide) return RealArithmetic(op, left, right, settings);
+      const int64_t a = ToInt64(left, settings);
+      const int64_t b = ToInt64(right, settings);
+      if (op == ArithOp::Add) {
+        return Variant::Int64(static_cast<int64_t>(static_cast<uint64_t>(a) + static_cast<uint64_t>(b)));
+      }
+      if (op == ArithOp::Subtract) {
+        return Variant::Int64(static_cast<int64_t>(static_cast<uint64_t>(a) - static_cast<uint64_t>(b)));
+      }
+      int64_t product = 0;
+      if (__builtin_mul_overflow(a, b, &product)) return RealArithmetic(op, left, right, settings);
+      return Variant::Int64(product);
+    }
+  }
+  throw VariantError("Invalid variant operation");
+}
+
+}  // namespace
+
+const char* VariantTypeName(VariantType type) {
+  switch (type) {
+    case VariantType::Empty:
+      return "Empty";
+    case VariantType::Null:
+      return "Null";
+    case VariantType::Smallint:
+      return "Smallint";
+    case VariantType::Integer:
+      return "Integer";
+    case VariantType::ShortInt:
+      return "ShortInt";
+    case VariantType::Byte:
+      return "Byte";
+    case VariantType::Word:
+      return "Word";
+    case VariantType::LongWord:
+      return "LongWord";
+    case VariantType::Int64:
+      return "Int64";
+    case VariantType::Single:
+      return "Single";
+    case VariantType::Double:
+      return "Double";
+    case VariantType::Currency:
+      return "Currency";
+    case VariantType::Date:
+      return "Date";
+    case VariantType::Boolean:
+      return "Boolean";
+    case VariantType::String:
+      return "String";
+    case VariantType::OleStr:
+      return "OleStr";
+  }
+  return "Unknown";
+}
+
+VariantClass ClassOf(VariantType type) {
+  switch (type) {
+    case VariantType::Empty:
+      return VC::Empty;
+    case VariantType::Null:
+      return VC::Null;
+    case VariantType::Smallint:
+    case VariantType::Integer:
+    case VariantType::ShortInt:
+    case VariantType::Byte:
+      return VC::Integer;
+    case VariantType::Word:
+    case VariantType::LongWord:
+    case VariantType::Int64:
+      return VC::LargeInteger;
+    case VariantType::Single:
+    case VariantType::Double:
+      return VC::Real;
+    case VariantType::Currency:
+      return VC::Currency;
+    case VariantType::Date:
+      return VC::Date;
+    case VariantType::Boolean:
+      return VC::Boolean;
+    case VariantType::String:
+    case VariantType::OleStr:
+      return VC::Text;
+  }
+  return VC::Empty;
+}
+
+Variant Variant::Null() {
+  Variant v;
+  v.type_ = VariantType::Null;
+  return v;
+}
+
+Variant Variant::Integer(int32_t value) {
+  Variant v;
+  v.type_ = VariantType::Integer;
+  v.int_ = value;
+  return v;
+}
+
+Variant Variant::Byte(uint8_t value) {
+  Variant v;
+  v.type_ = VariantType::Byte;
+  v.int_ = value;
+  return v;
+}
+
+Variant Variant::Smallint(int16_t value) {
+  Variant v;
+  v.type_ = VariantType::Smallint;
+  v.int_ = value;
+  return v;
+}
+
+Variant Variant::ShortInt(int8_t value) {
+  Variant v;
+  v.type_ = VariantType::ShortInt;
+  v.int_ = value;
+  return v;
+}
+
+Variant Variant::Word(uint16_t value) {
+  Variant v;
+  v.type_ = VariantType::Word;
+  v.int_ = value;
+  return v;
+}
+
+Variant Variant::LongWord(uint32_t value) {
+  Variant v;
+  v.type_ = VariantType::LongWord;
+  v.int_ = value;
+  return v;
+}
+
+Variant Variant::Int64(int64_t value) {
+  Variant v;
+  v.type_ = VariantType::Int64;
+  v.int_ = value;
+  return v;
+}
+
+Variant Variant::Single(float value) {
+  Variant v;
+  v.type_ = VariantType::Single;
+  v.real_ = value;
+  return v;
+}
+
+Variant Variant::Double(double value) {
+  Variant v;
+  v.type_ = VariantType::Double;
+  v.real_ = value;
+  return v;
+}
+
+Variant Variant::CurrencyScaled(int64_t scaled) {
+  Variant v;
+  v.type_ = VariantType::Currency;
+  v.int_ = scaled;
+  return v;
+}
+
+Variant Variant::Date(double days) {
+  Variant v;
+  v.type_ = VariantType::Date;
+  v.real_ = days;
+  return v;
+}
+
+Variant Variant::Boolean(bool value) {
+  Variant v;
+  v.type_ = VariantType::Boolean;
+  v.int_ = value ? -1 : 0;
+  return v;
+}
+
+Variant Variant::String(std::string text) {
+  Variant v;
+  v.type_ = VariantType::String;
+  v.text_ = std::move(text);
+  return v;
+}
+
+Variant Variant::OleStr(std::string text) {
+  Variant v;
+  v.type_ = VariantType::OleStr;
+  v.text_ = std::move(text);
+  return v;
+}
+
+std::string ToText(const Variant& value, const RegionalSettings& settings) {
+  switch (ClassOf(value.Type())) {
+    case VC::Empty:
+      return std::string();
+    case VC::Null:
+      ThrowConversion(value.Type(), "String");
+    case VC::Integer:
+    case VC::LargeInteger:
+      return IntegerText(value.IntegerPayload());
+    case VC::Real:
+      return FormatGeneral(value.RealPayload(), settings.decimalSeparator);
+    case VC::Currency:
+      return CurrencyText(value.IntegerPayload(), settings.decimalSeparator);
+    case VC::Date: {
+      const double days = value.RealPayload();
+      std::string text = FormatShortDate(days, settings);
+      const CivilDateTime moment = DecodeDateTime(days);
+      if (moment.hour != 0 || moment.minute != 0 || moment.second != 0) {
+        text.push_back(' ');
+        text += FormatLongTime(days, settings);
+      }
+      return text;
+    }
+    case VC::Boolean:
+      return value.IntegerPayload() != 0 ? "True" : "False";
+    case VC::Text:
+      return value.TextPayload();
+  }
+  ThrowConversion(value.Type(), "String");
+}
+
+int32_t ToInteger(const Variant& value, const RegionalSettings& settings) {
+  switch (ClassOf(value.Type())) {
+    case VC::Empty:
+      return 0;
+    case VC::Null:
+      ThrowConversion(value.Type(), "Integer");
+    case VC::Integer:
+      return static_cast<int32_t>(value.IntegerPayload());
+    case VC::LargeInteger: {
+      const int64_t v = value.IntegerPayload();
+      if (v < std::numeric_limits<int32_t>::min() || v > std::numeric_limits<int32_t>::max()) {
+        ThrowOverflow(value.Type(), "Integer");
+      }
+      return static_cast<int32_t>(v);
+    }
+    case VC::Real:
+    case VC::Date: {
+      if (auto result = RealToInt32(value.RealPayload())) return *result;
+      ThrowOverflow(value.Type(), "Integer");
+    }
+    case VC::Currency: {
+      const int64_t scaled = value.IntegerPayload();
+      int64_t whole = scaled / 10000;
+      const int64_t rest = scaled % 10000;
+      if (rest > 5000 || (rest == 5000 && whole % 2 != 0)) ++whole;
+      if (rest < -5000 || (rest == -5000 && whole % 2 != 0)) --whole;
+      if (whole < std::numeric_limits<int32_t>::min() || whole > std::numeric_limits<int32_t>::max()) {
+        ThrowOverflow(value.Type(), "Integer");
+      }
+      return static_cast<int32_t>(whole);
+    }
+    case VC::Boolean:
+      return value.IntegerPayload() != 0 ? -1 : 0;
+    case VC::Text: {
+      const ParsedNumber number = ParseLocaleNumber(value.TextPayload(), settings);
+      if (number.status == ParseStatus::Overflow) ThrowOverflow(value.Type(), "Integer");
+      if (number.status == ParseStatus::Ok) {
+        if (auto result = RealToInt32(number.real)) return *result;
+        ThrowOverflow(value.Type(), "Integer");
+      }
+      if (auto literal = ParseVariantIntegerLiteral<int32_t>(value.TextPayload())) return *literal;
+      return TextToBoolean(value, settings) ? 1 : 0;
+    }
+  }
+  ThrowConversion(value.Type(), "Integer");
+}
+
+int64_t ToInt64(const Variant& value, const RegionalSettings& settings) {
+  switch (ClassOf(value.Type())) {
+    case VC::Empty:
+      return 0;
+    case VC::Null:
+      ThrowConversion(value.Type(), "Int64");
+    case VC::Integer:
+    case VC::LargeInteger:
+      return value.IntegerPayload();
+    case VC::Real:
+    case VC::Date: {
+      if (auto result = RealToInt64(value.RealPayload())) return *result;
+      ThrowOverflow(value.Type(), "Int64");
+    }
+    case VC::Currency: {
+      const int64_t scaled = value.IntegerPayload();
+      int64_t whole = scaled / 10000;
+      const int64_t rest = scaled % 10000;
+      if (rest > 5000 || (rest == 5000 && whole % 2 != 0)) ++whole;
+      if (rest < -5000 || (rest == -5000 && whole % 2 != 0)) --whole;
+      return whole;
+    }
+    case VC::Boolean:
+      return value.IntegerPayload() != 0 ? -1 : 0;
+    case VC::Text: {
+      const ParsedNumber number = ParseLocaleNumber(value.TextPayload(), settings);
+      if (number.status == ParseStatus::Overflow) ThrowOverflow(value.Type(), "Int64");
+      if (number.status == ParseStatus::Ok) {
+        if (number.exact) return number.integer;
+        if (auto result = RealToInt64(number.real)) return *result;
+        ThrowOverflow(value.Type(), "Int64");
+      }
+      if (auto literal = ParseVariantIntegerLiteral<int64_t>(value.TextPayload())) return *literal;
+      return TextToBoolean(value, settings) ? 1 : 0;
+    }
+  }
+  ThrowConversion(value.Type(), "Int64");
+}
+
+double ToDouble(const Variant& value, const RegionalSettings& settings) {
+  switch (ClassOf(value.Type())) {
+    case VC::Empty:
+      return 0;
+    case VC::Null:
+      ThrowConversion(value.Type(), "Double");
+    case VC::Integer:
+    case VC::LargeInteger:
+      return static_cast<double>(value.IntegerPayload());
+    case VC::Real:
+    case VC::Date:
+      return value.RealPayload();
+    case VC::Currency:
+      return static_cast<double>(value.IntegerPayload()) / 10000.0;
+    case VC::Boolean:
+      return value.IntegerPayload() != 0 ? -1.0 : 0.0;
+    case VC::Text: {
+      // The locale-aware parse accepts every plain decimal number in the
+      // locale's separator as well, so no second parse is needed.
+      const ParsedNumber number = ParseLocaleNumber(value.TextPayload(), settings);
+      if (number.status == ParseStatus::Ok) return number.real;
+      if (number.status == ParseStatus::Overflow) ThrowOverflow(value.Type(), "Double");
+      ThrowConversion(value.Type(), "Double");
+    }
+  }
+  ThrowConversion(value.Type(), "Double");
+}
+
+double ToDate(const Variant& value, const RegionalSettings& settings) {
+  switch (ClassOf(value.Type())) {
+    case VC::Empty:
+      return 0;
+    case VC::Null:
+      ThrowConversion(value.Type(), "Date");
+    case VC::Integer:
+    case VC::LargeInteger:
+      return static_cast<double>(value.IntegerPayload());
+    case VC::Real:
+    case VC::Date:
+      return value.RealPayload();
+    case VC::Currency:
+      return static_cast<double>(value.IntegerPayload()) / 10000.0;
+    case VC::Boolean:
+      return value.IntegerPayload() != 0 ? -1.0 : 0.0;
+    case VC::Text: {
+      if (auto date = ParseLocalDate(value.TextPayload(), settings)) return *date;
+      const ParsedNumber number = ParseLocaleNumber(value.TextPayload(), settings);
+      if (number.status == ParseStatus::Ok) return number.real;
+      if (number.status == ParseStatus::Overflow) ThrowOverflow(value.Type(), "Date");
+      ThrowConversion(value.Type(), "Date");
+    }
+  }
+  ThrowConversion(value.Type(), "Date");
+}
+
+bool ToBoolean(const Variant& value, const RegionalSettings& settings) {
+  switch (ClassOf(value.Type())) {
+    case VC::Empty:
+      return false;
+    case VC::Null:
+      ThrowConversion(value.Type(), "Boolean");
+    case VC::Integer:
+    case VC::LargeInteger:
+    case VC::Boolean:
+    case VC::Currency:
+      return value.IntegerPayload() != 0;
+    case VC::Real:
+    case VC::Date:
+      return value.RealPayload() != 0;
+    case VC::Text:
+      return TextToBoolean(value, settings);
+  }
+  ThrowConversion(value.Type(), "Boolean");
+}
+
+bool Compare(const Variant& left, CompareOp op, const Variant& right, const RegionalSettings& settings) {
+  int order = 0;
+  switch (PairProcedure(left, right)) {
+    case VC::Empty:
+      order = 0;
+      break;
+    case VC::Null: {
+      const bool leftNull = left.IsNull();
+      const bool rightNull = right.IsNull();
+      if (op == CompareOp::Equal || op == CompareOp::NotEqual) {
+        order = leftNull && rightNull ? 0 : 1;
+      } else if (leftNull && rightNull) {
+        order = 0;
+      } else {
+        order = leftNull ? -1 : 1;
+      }
+      break;
+    }
+    case VC::Integer: {
+      const int32_t b = ToInteger(right, settings);
+      const int32_t a = ToInteger(left, settings);
+      order = ThreeWayInt(a, b);
+      break;
+    }
+    case VC::Real: {
+      const double a = ToDouble(left, settings);
+      const double b = ToDouble(right, settings);
+      order = ThreeWay(a, b);
+      break;
+    }
+    case VC::Currency: {
+      const int64_t a = ToCurrencyScaled(left, settings);
+      const int64_t b = ToCurrencyScaled(right, settings);
+      order = ThreeWayInt(a, b);
+      break;
+    }
+    case VC::Text:
+      if (IsTextType(left.Type()) && IsTextType(right.Type())) {
+        order = CompareBytes(left.TextPayload(), right.TextPayload());
+      } else {
+        order = CompareBytes(ToText(left, settings), ToText(right, settings));
+      }
+      break;
+    case VC::Boolean: {
+      const bool a = ToBoolean(left, settings);
+      const bool b = ToBoolean(right, settings);
+      order = ThreeWayInt(static_cast<int>(a), static_cast<int>(b));
+      break;
+    }
+    case VC::Date: {
+      const double a = ToDate(left, settings);
+      const double b = ToDate(right, settings);
+      order = ThreeWay(a, b);
+      break;
+    }
+    case VC::LargeInteger: {
+      const int64_t a = ToInt64(left, settings);
+      const int64_t b = ToInt64(right, settings);
+      order = ThreeWayInt(a, b);
+      break;
+    }
+  }
+  return Answer(op, order);
+}
+
+Variant Add(const Variant& left, const Variant& right, const RegionalSettings& settings) {
+  return Arithmetic(ArithOp::Add, left, right, settings);
+}
+
+Variant Subtract(const Variant& left, const Variant& right, const RegionalSettings& settings) {
+  return Arithmetic(ArithOp::Subtract, left, right, settings);
+}
+
+Variant Multiply(const Variant& left, const Variant& right, const RegionalSettings& settings) {
+  return Arithmetic(ArithOp::Multiply, left, right, settings);
+}
+
+Variant Divide(const Variant& left, const Variant& right, const RegionalSettings& settings) {
+  return Arithmetic(ArithOp::Divide, left, right, settings);
+}
+
+std::string FormatGeneral(double value, char decimalSeparator) {
+  if (value == 0) return "0";
+  if (std::isnan(value)) return "NAN";
+  if (std::isinf(value)) return value < 0 ? "-INF" : "INF";
+  // Correctly rounded to 15 significant digits: "d.dddddddddddddde+XX".
+  char buffer[40];
+  const auto written = std::to_chars(buffer, buffer + sizeof(buffer), std::fabs(value), std::chars_format::scientific, 14);
+  const std::string_view scientific(buffer, static_cast<size_t>(written.ptr - buffer));
+  const size_t ePos = scientific.find('e');
+  char digits[16];
+  int digitCount = 0;
+  for (size_t k = 0; k < ePos && digitCount < 15; ++k) {
+    if (scientific[k] >= '0' && scientific[k] <= '9') digits[digitCount++] = scientific[k];
+  }
+  while (digitCount > 1 && digits[digitCount - 1] == '0') --digitCount;
+  int exponent = 0;
+  std::from_chars(scientific.data() + ePos + 1 + (scientific[ePos + 1] == '+' ? 1 : 0), scientific.data() + scientific.size(),
+                  exponent);
+  const int e = exponent + 1;  // digits before the decimal point
+
+  std::string text;
+  text.reserve(24);
+  if (value < 0) text.push_back('-');
+  if (e >= -3 && e <= 15) {
+    if (e <= 0) {
+      text.push_back('0');
+      text.push_back(decimalSeparator);
+      text.append(static_cast<size_t>(-e), '0');
+      text.append(digits, static_cast<size_t>(digitCount));
+    } else {
+      for (int k = 0; k < e; ++k) text.push_back(k < digitCount ? digits[k] : '0');
+      if (digitCount > e) {
+        text.push_back(decimalSeparator);
+        text.append(digits + e, static_cast<size_t>(digitCount - e));
+      }
+    }
+  } else {
+    text.push_back(digits[0]);
+    if (digitCount > 1) {
+      text.push_back(decimalSeparator);
+      text.append(digits + 1, static_cast<size_t>(digitCount - 1));
+    }
+    text.push_back('E');
+    if (exponent < 0) text.push_back('-');
+    char exponentBuffer[8];
+    const auto end = std::to_chars(exponentBuffer, exponentBuffer + sizeof(exponentBuffer), exponent < 0 ? -exponent : exponent).ptr;
+    text.append(exponentBuffer, end);
+  }
+  return text;
+}
+
+}  // namespace tarvelo
