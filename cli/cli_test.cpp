@@ -12,6 +12,7 @@
 #include "cli/locale_environment.h"
 #include "tools/dbf_writer.h"
 #include "tools/temp_dir.h"
+#include "validation/catalogue_fixture.h"
 
 namespace tarvelo {
 namespace {
@@ -75,6 +76,13 @@ std::string ReadAll(const std::string& path) {
   return buffer.str();
 }
 
+// A catalogue of one table with one field, and no company.
+void WriteCatalogue(const testing::TempDir& dir) {
+  testing::WriteTabelas(dir.File("tabelas.dbf"), {{"RISCOS", "COD_SEG", "", "1", "5", "0", "1", "0", "0", "1"}});
+  testing::WriteAnexos(dir.File("anexos.dbf"), {});
+  testing::WriteQdp(dir.File("DadosQdp.DBF"), {});
+}
+
 Outcome RunCli(const std::string& args, const testing::TempDir& dir) {
   const std::string command = "LANG=pt_BR.UTF-8 LC_ALL= '" TARVELO_CLI_PATH "' " + args + " >'" + dir.File("out") +
                               "' 2>'" + dir.File("err") + "'";
@@ -98,6 +106,7 @@ TEST(CliProgram, UsageErrorsExitTwoAndHelpExitsZero) {
 
 TEST(CliProgram, MissingFileExitsOneWithLinesSoFarAndMessage) {
   testing::TempDir dir;
+  WriteCatalogue(dir);
   const std::string missing = dir.File("absent.dbf");
   auto outcome = RunCli("--catalogo '" + dir.Path() + "' --riscos '" + missing + "'", dir);
   EXPECT_EQ(outcome.status, 1);
@@ -109,6 +118,7 @@ TEST(CliProgram, MissingFileExitsOneWithLinesSoFarAndMessage) {
 
 TEST(CliProgram, ExportWritesCodePage1252WithCrLf) {
   testing::TempDir dir;
+  WriteCatalogue(dir);
   auto outcome = RunCli("--catalogo '" + dir.Path() + "' --exporta '" + dir.File("report.txt") + "'", dir);
   ASSERT_EQ(outcome.status, 0) << outcome.err;
   const std::string saved = ReadAll(dir.File("report.txt"));
@@ -118,6 +128,28 @@ TEST(CliProgram, ExportWritesCodePage1252WithCrLf) {
   // The terminal gets the same lines in UTF-8 with LF only.
   EXPECT_NE(outcome.out.find("Arquivo de riscos vazio ou n\xC3\xA3o selecionado.\n"), std::string::npos);
   EXPECT_EQ(outcome.out.find('\r'), std::string::npos);
+}
+
+TEST(CliProgram, ErrorInsideARecordNamesFileRecordAndField) {
+  testing::TempDir dir;
+  // COD_MOD as a number with the domain rule: a blank value cannot become
+  // an integer and ends the run.
+  testing::WriteTabelas(dir.File("tabelas.dbf"), {{"RISCOS", "COD_SEG", "", "3", "0", "0", "1", "0", "0", "1"},
+                                                  {"RISCOS", "INICIO_VIG", "", "1", "8", "0", "1", "0", "0", "2"},
+                                                  {"RISCOS", "COD_MOD", "", "3", "0", "1", "1", "0", "0", "3"},
+                                                  {"RISCOS", "PREMIO", "", "6", "0", "0", "1", "0", "0", "4"}});
+  testing::WriteAnexos(dir.File("anexos.dbf"), {{"RISCOS", "COD_MOD", "61", ""}});
+  testing::WriteQdp(dir.File("DadosQdp.DBF"), {});
+  testing::DbfWriter risks({{"COD_SEG", 'N', 5}, {"INICIO_VIG", 'C', 8}, {"COD_MOD", 'N', 2}, {"PREMIO", 'N', 10, 2}});
+  risks.AddRecord({"5631", "20230101", "61", "10.00"});
+  risks.AddRecord({"5631", "20230101", "61", "10.00"}, true);
+  risks.AddRecord({"5631", "20230101", "61", "10.00"});
+  risks.AddRecord({"5631", "20230101", "", "10.00"});
+  risks.WriteTo(dir.File("r.dbf"));
+  auto outcome = RunCli("--catalogo '" + dir.Path() + "' --riscos '" + dir.File("r.dbf") + "'", dir);
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_EQ(outcome.err, "Could not convert variant of type (Null) into type (Integer)\nArquivo: " + dir.File("r.dbf") +
+                             ", registro 4, campo COD_MOD\n");
 }
 
 }  // namespace

@@ -86,6 +86,10 @@ int main(int argc, char** argv) {
   int status = 0;
   try {
     run.Execute();
+  } catch (const TarveloError& error) {
+    PrintLog(host.Log());
+    std::cerr << Cp1252ToUtf8(ErrorText(error)) << "\n";
+    status = 1;
   } catch (const std::exception& error) {
     PrintLog(host.Log());
     std::cerr << Cp1252ToUtf8(MessageBoxText(error.what())) << "\n";
@@ -96,7 +100,7 @@ int main(int argc, char** argv) {
     try {
       SaveReport(host.Log(), Utf8ToCp1252(*options->exportPath));
     } catch (const TarveloError& error) {
-      std::cerr << Cp1252ToUtf8(MessageBoxText(error.what())) << "\n";
+      std::cerr << Cp1252ToUtf8(ErrorText(error)) << "\n";
       return 1;
     }
   }

@@ -100,4 +100,10 @@ std::string MessageBoxText(const std::string& message) {
   return message;
 }
 
+std::string ErrorText(const TarveloError& error) {
+  std::string text = MessageBoxText(error.what());
+  if (!error.Where().empty()) text += "\n" + error.Where();
+  return text;
+}
+
 }  // namespace tarvelo

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "values/errors.h"
 #include "values/regional_settings.h"
 
 namespace tarvelo {
@@ -20,5 +21,10 @@ std::string FormatNumber(double value, int decimals, const RegionalSettings& set
 /// The text an error shows in the message box: the message, with a full
 /// stop added when its last character sorts after "." (letters, digits).
 std::string MessageBoxText(const std::string& message);
+
+/// The whole text the user sees for an error: MessageBoxText of its
+/// message, then, when the error knows where it happened, a line break and
+/// that place (data file, record number, field).
+std::string ErrorText(const TarveloError& error);
 
 }  // namespace tarvelo

@@ -2,7 +2,10 @@
 
 #include <limits>
 
+#include "validation/record_checks.h"
 #include "validation/report_format.h"
+#include "validation/result_report.h"
+#include "validation/structure_check.h"
 #include "values/errors.h"
 #include "values/text.h"
 
@@ -19,62 +22,131 @@ void Increment(int32_t& count) {
 }  // namespace
 
 ValidationRun::ValidationRun(RunHost& host)
-    : host_(host), settings_(host.Settings()), log_(host.Log()), tbDados_("tbDados", settings_) {
+    : host_(host),
+      settings_(host.Settings()),
+      log_(host.Log()),
+      tbDados_("tbDados", settings_),
+      tbTabelas_("tbTabelas", settings_),
+      tbAnexos_("tbAnexos", settings_),
+      tbDadosQdp_("tbDadosQdp", settings_),
+      catalogue_(settings_) {
   tbDados_.SetDeleted(true);
 }
 
 ValidationRun::~ValidationRun() = default;
 
-void ValidationRun::CloseTables() { tbDados_.Close(); }
+void ValidationRun::CloseTables() {
+  for (DbfTable* table : {&tbDados_, &tbTabelas_, &tbAnexos_, &tbDadosQdp_}) table->Close();
+}
 
 std::string ValidationRun::NowText() const { return FormatDateTime(host_.Now(), settings_); }
-
-void ValidationRun::WriteHeader() {
-  log_.Clear();
-  log_.Append("In\xED" "cio do processamento: " + NowText());
-  log_.Append(kPeriodLine);
-  log_.Append("");
-}
 
 void ValidationRun::Execute() {
   // A run that an error ended may have left tables open; start from closed.
   CloseTables();
   state_ = RunState{};
-  WriteHeader();
+  reference_ = ReferenceTotals{};
+  totals_ = RunTotals{};
+  currentYear_ = host_.Now().year;
+  const std::string folder = host_.ProgramFolder();
 
-  TreatDataFile(1, "RISCOS");
-  TreatDataFile(2, "SINISTROS");
+  log_.Clear();
+  log_.Append("In\xED" "cio do processamento: " + NowText());
+  log_.Append(kPeriodLine);
+  log_.Append("");
+
+  catalogue_.Load(state_.lineOfBusiness, folder, tbTabelas_, tbAnexos_);
+  catalogue_.Structure().IndexName("index2");
+  MemTable& order = catalogue_.TableOrder();
+  order.First();
+
+  tbDadosQdp_.SetDBFFileName(folder + "DadosQdp.DBF");
+  tbDadosQdp_.Open();
+
+  while (!order.AtEnd()) {
+    state_.tableName = ToText(order.FieldValue("tabela"), settings_);
+    state_.tableNumber = ToInteger(order.FieldValue("ordem"), settings_);
+    order.Next();
+    TreatDataFile();
+  }
 
   host_.SetProgress(75);
   WriteEmptyFileBlocks();
   host_.SetProgress(90);
+  tbDadosQdp_.Close();
   WriteClosingLines();
 }
 
-void ValidationRun::TreatDataFile(int32_t tableNumber, const std::string& tableName) {
-  state_.tableNumber = tableNumber;
-  state_.tableName = tableName;
-  const std::string path = tableNumber == 1 ? host_.RiskPath() : host_.ClaimPath();
+void ValidationRun::TreatDataFile() {
+  const std::string path = state_.tableNumber == 1 ? host_.RiskPath() : host_.ClaimPath();
   if (Trim(path).empty()) return;
 
   tbDados_.SetDBFFileName(path);
   state_.recordCount = 0;
   state_.recordsOk = false;
   tbDados_.Open();
+  if (state_.companyCode.empty()) LookUpCompany();
 
-  state_.structureOk = true;
-  state_.recordsOk = true;
-  host_.SetProgress(tableNumber == 1 ? 25 : 50);
-  ReadRecords();
-  (tableNumber == 1 ? state_.riskCount : state_.claimCount) = state_.recordCount;
+  state_.structureOk = CheckStructure(catalogue_.Structure(), tbDados_, state_.tableNumber, settings_);
+  if (!state_.structureOk) log_.Append("Erro: estrutura incorreta na tabela " + state_.tableName);
+
+  if (state_.structureOk) {
+    state_.recordsOk = true;
+    host_.SetProgress(state_.tableNumber == 1 ? 25 : 50);
+    CheckRecords(path);
+    (state_.tableNumber == 1 ? state_.riskCount : state_.claimCount) = state_.recordCount;
+    if (state_.recordsOk) {
+      const ResultSectionInput section{state_.tableNumber, state_.tableName, state_.companyCode,
+                                       state_.companyName, path, state_.recordCount};
+      if (WriteResultSection(log_, catalogue_.Structure(), section, settings_))
+        WriteTotalsSection(log_, state_.tableNumber, reference_, totals_, settings_);
+    }
+  }
   tbDados_.Close();
 }
 
-void ValidationRun::ReadRecords() {
+void ValidationRun::LookUpCompany() {
+  try {
+    state_.companyCode = ToText(tbDados_.FieldValue("cod_seg"), settings_);
+    for (; !tbDadosQdp_.AtEnd(); tbDadosQdp_.Next()) {
+      if (ToText(tbDadosQdp_.FieldValue("cod_seg"), settings_) != state_.companyCode) continue;
+      reference_.companyName = state_.companyName = ToText(tbDadosQdp_.FieldValue("empresa"), settings_);
+      reference_.pr_rural = tbDadosQdp_.FieldByName("pr_rural").AsFloat();
+      reference_.sin_rural = tbDadosQdp_.FieldByName("sin_rural").AsFloat();
+      reference_.pr_animal = tbDadosQdp_.FieldByName("pr_animal").AsFloat();
+      reference_.sin_animal = tbDadosQdp_.FieldByName("sin_animal").AsFloat();
+      reference_.inivig = Trim(ToText(tbDadosQdp_.FieldValue("inivig"), settings_));
+      reference_.fimvig = Trim(ToText(tbDadosQdp_.FieldValue("fimvig"), settings_));
+      return;
+    }
+  } catch (const TarveloError&) {
+    // A file without records has no code to give; the next file tries.
+    state_.companyCode.clear();
+  }
+}
+
+void ValidationRun::CheckRecords(const std::string& path) {
+  RecordChecker checker(tbDados_, catalogue_.Structure(), catalogue_.Domain(), state_.tableNumber,
+                        state_.companyCode, currentYear_, settings_);
+  TotalsAccumulator totals(tbDados_, state_.tableNumber, reference_, totals_, settings_);
   for (; !tbDados_.AtEnd(); tbDados_.Next()) {
     Increment(state_.recordCount);
-    for (int i = 0; i < tbDados_.FieldCount(); ++i) tbDados_.FieldAt(i).AsVariant();
+    bool checking = true;
+    try {
+      if (!checker.Check()) {
+        log_.Append("Erro: mais de uma empresa encontrada no arquivo da tabela " + state_.tableName);
+        state_.recordsOk = false;
+        break;
+      }
+      checking = false;
+      totals.Add();
+    } catch (TarveloError& error) {
+      error.SetWhere("Arquivo: " + path + ", registro " + std::to_string(tbDados_.RecordNumber()) + ", campo " +
+                     (checking ? checker.CurrentField() : totals.CurrentField()));
+      throw;
+    }
   }
+  checker.Finish();
 }
 
 void ValidationRun::WriteEmptyFileBlocks() {

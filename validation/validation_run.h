@@ -4,7 +4,9 @@
 #include <string>
 
 #include "dbf/dbf_table.h"
+#include "validation/reference_totals.h"
 #include "validation/result_log.h"
+#include "validation/rule_catalogue.h"
 #include "validation/run_host.h"
 
 namespace tarvelo {
@@ -44,12 +46,18 @@ class ValidationRun {
 
   /// State of the last run (for the front ends and tests).
   const RunState& State() const { return state_; }
+  /// Totals summed by the last run.
+  const RunTotals& Totals() const { return totals_; }
+  /// The company's reference row found by the last run.
+  const ReferenceTotals& Reference() const { return reference_; }
+  /// The catalogue as the last run left it (counters included).
+  RuleCatalogue& Catalogue() { return catalogue_; }
 
  private:
   void CloseTables();
-  void WriteHeader();
-  void TreatDataFile(int32_t tableNumber, const std::string& tableName);
-  void ReadRecords();
+  void TreatDataFile();
+  void LookUpCompany();
+  void CheckRecords(const std::string& path);
   void WriteEmptyFileBlocks();
   void WriteClosingLines();
   std::string NowText() const;
@@ -58,7 +66,14 @@ class ValidationRun {
   const RegionalSettings& settings_;
   ResultLog& log_;
   DbfTable tbDados_;
+  DbfTable tbTabelas_;
+  DbfTable tbAnexos_;
+  DbfTable tbDadosQdp_;
+  RuleCatalogue catalogue_;
   RunState state_;
+  ReferenceTotals reference_;
+  RunTotals totals_;
+  int currentYear_ = 0;
 };
 
 }  // namespace tarvelo

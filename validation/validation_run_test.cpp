@@ -2,11 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
-#include "tools/dbf_writer.h"
-#include "tools/temp_dir.h"
+#include "validation/catalogue_fixture.h"
 #include "validation/report_format.h"
 #include "values/errors.h"
 
@@ -15,124 +15,145 @@ namespace {
 
 using testing::DbfFieldSpec;
 using testing::DbfWriter;
-
-class FakeHost : public RunHost {
- public:
-  std::string risk, claim, folder;
-  RegionalSettings settings = RegionalSettings::Brazilian();
-  ResultLog log;
-  std::vector<int> progress;
-  CivilDateTime now{2026, 12, 7, 8, 5, 9};
-
-  std::string RiskPath() const override { return risk; }
-  std::string ClaimPath() const override { return claim; }
-  std::string ProgramFolder() const override { return folder; }
-  const RegionalSettings& Settings() const override { return settings; }
-  ResultLog& Log() override { return log; }
-  void SetProgress(int position) override { progress.push_back(position); }
-  CivilDateTime Now() const override { return now; }
-};
+using testing::DomainRow;
+using testing::FakeHost;
+using testing::FieldRuleRow;
+using testing::QdpRow;
+using Lines = std::vector<std::string>;
 
 const std::string kRule(80, '=');
+const std::string kFieldHeader =
+    "Tabela              Campo               ErroNulo  %         ErroDom   %         ";
 
-std::vector<std::string> EmptyFileBlocks(bool risks, bool claims) {
-  std::vector<std::string> lines;
-  if (risks) lines.insert(lines.end(), {kRule, "", "Arquivo de riscos vazio ou n\xE3o selecionado.", ""});
-  if (claims) lines.insert(lines.end(), {kRule, "", "Arquivo de sinistros vazio ou n\xE3o selecionado.", ""});
-  return lines;
-}
-
-std::vector<std::string> Header() {
+Lines Header() {
   return {"In\xED" "cio do processamento: 07/12/2026 08:05:09",
           "Per\xEDodo de an\xE1lise: 01/07/2022 a 30/06/2023", ""};
 }
 
-std::vector<std::string> Closing() {
-  return {"", kRule, "", "Fim do processamento: 07/12/2026 08:05:09", "", kRule};
+Lines Closing() { return {"", kRule, "", "Fim do processamento: 07/12/2026 08:05:09", "", kRule}; }
+
+Lines RisksBlock() { return {kRule, "", "Arquivo de riscos vazio ou n\xE3o selecionado.", ""}; }
+Lines ClaimsBlock() { return {kRule, "", "Arquivo de sinistros vazio ou n\xE3o selecionado.", ""}; }
+
+Lines PremiumsSection(const Lines& rows) {
+  Lines lines{kRule, "", "Teste de Pr\xEAmios Emitidos:",
+              "Modalidade     Valor QDP                Valor Arquivo            Diferen\xE7" "a (%)", ""};
+  lines.insert(lines.end(), rows.begin(), rows.end());
+  const Lines tail{"", kRule, "", "Observa\xE7\xF5" "es:",
+                   "O item Total informado de Pr\xEAmios considera somente as ap\xF3lices com in\xED" "cio de vig\xEAncia "
+                   "no per\xED" "odo considerado: 01/07/2022 a 30/06/2023",
+                   "A companhia dever\xE1 apresentar justificativas para as difere\xE7" "as em rela\xE7\xE3o ao ",
+                   "QDP, em anexo a este relat\xF3rio, quando:", "1 - A diferen\xE7" "a, em m\xF3" "dulo, for maior que 10%",
+                   "2 - Existir valor no arquivo, mas n\xE3o no QDP", "3 - N\xE3o existir valor no arquivo, mas existir no QDP",
+                   ""};
+  lines.insert(lines.end(), tail.begin(), tail.end());
+  return lines;
 }
 
-std::vector<std::string> Concat(std::vector<std::vector<std::string>> parts) {
-  std::vector<std::string> all;
-  for (auto& p : parts) all.insert(all.end(), p.begin(), p.end());
+Lines ClaimsSection(const Lines& rows) {
+  Lines lines{kRule, "", "Teste de Sinistros Pagos:",
+              "Modalidade     Valor QDP                Valor Arquivo            Diferen\xE7" "a (%)", ""};
+  lines.insert(lines.end(), rows.begin(), rows.end());
+  const Lines tail{kRule, "", "Cr\xEDticas no arquivo de Sinistros", "Observa\xE7\xF5" "es:",
+                   "A companhia dever\xE1 apresentar justificativas para as difere\xE7" "as em rela\xE7\xE3o ao QDP,",
+                   "em anexo a este relat\xF3rio, quando:", "1 - A diferen\xE7" "a, em m\xF3" "dulo, for maior que 10%",
+                   "2 - Existir valor no arquivo, mas n\xE3o no QDP", "3 - N\xE3o existir valor no arquivo, mas existir no QDP",
+                   "As justificativas devem ser baseadas em valores, n\xE3o apenas em car\xE1ter subjetivo.", ""};
+  lines.insert(lines.end(), tail.begin(), tail.end());
+  return lines;
+}
+
+Lines Concat(std::initializer_list<Lines> parts) {
+  Lines all;
+  for (const auto& p : parts) all.insert(all.end(), p.begin(), p.end());
   return all;
 }
 
-class ValidationRunTest : public ::testing::Test {
- protected:
-  void SetUp() override { host.folder = dir.Path(); }
+std::string Pad(const std::string& text, size_t width) {
+  return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
+}
 
-  std::string WriteRisks(const std::string& name, int records, int deleted = 0) {
-    DbfWriter writer({{"COD_SEG", 'C', 5}, {"APOLICE", 'C', 20}, {"ITEM", 'C', 6}, {"PREMIO", 'N', 14, 2}});
-    for (int i = 0; i < records; ++i) writer.AddRecord({"05631", "P" + std::to_string(i), "000001", "10.50"}, i < deleted);
+std::string FieldRow(const std::string& table, const std::string& field, const std::string& nulls,
+                     const std::string& nullShare, const std::string& invalid, const std::string& invalidShare) {
+  return Pad(table, 20) + Pad(field, 20) + Pad(nulls, 10) + Pad(nullShare + "%", 10) + Pad(invalid, 10) +
+         Pad(invalidShare + "%", 10);
+}
+
+bool Contains(const Lines& lines, const std::string& line) {
+  return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+// A small rural catalogue: risks (COD_SEG, APOLICE, ITEM, COD_MOD,
+// INICIO_VIG, PREMIO) and claims (COD_SEG, APOLICE, ITEM, COD_MOD, D_AVISO,
+// INDENIZ), without rules unless a test adds them.
+class RunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    host.folder = dir.Path();
+    risksRules = {
+        {"RISCOS", "COD_SEG", "", "1", "5", "0", "1", "0", "0", "1"},
+        {"RISCOS", "APOLICE", "", "1", "10", "0", "1", "0", "0", "2"},
+        {"RISCOS", "ITEM", "", "1", "4", "0", "1", "0", "0", "3"},
+        {"RISCOS", "COD_MOD", "", "3", "0", "0", "1", "0", "0", "4"},
+        {"RISCOS", "INICIO_VIG", "", "1", "8", "0", "1", "0", "0", "5"},
+        {"RISCOS", "PREMIO", "", "6", "0", "0", "1", "0", "0", "6"},
+    };
+    claimsRules = {
+        {"SINISTROS", "COD_SEG", "", "1", "5", "0", "1", "0", "0", "1"},
+        {"SINISTROS", "APOLICE", "", "1", "10", "0", "1", "0", "0", "2"},
+        {"SINISTROS", "ITEM", "", "1", "4", "0", "1", "0", "0", "3"},
+        {"SINISTROS", "COD_MOD", "", "3", "0", "0", "1", "0", "0", "4"},
+        {"SINISTROS", "D_AVISO", "", "1", "8", "0", "1", "0", "0", "5"},
+        {"SINISTROS", "INDENIZ", "", "6", "0", "0", "1", "0", "0", "6"},
+    };
+    qdp = {{"01111", "OUTRA", "5", "5", "5", "5", "20220701", "20230630"},
+           {"05631", "SEGURADORA EXEMPLO S.A.", "1000000", "200", "0", "50", "20220701", "20230630"}};
+  }
+
+  void WriteCatalogue() {
+    Lines unused;
+    std::vector<FieldRuleRow> rows = risksRules;
+    rows.insert(rows.end(), claimsRules.begin(), claimsRules.end());
+    testing::WriteTabelas(dir.File("tabelas.dbf"), rows);
+    testing::WriteAnexos(dir.File("anexos.dbf"), domain);
+    testing::WriteQdp(dir.File("DadosQdp.DBF"), qdp);
+  }
+
+  static DbfWriter RisksWriter() {
+    return DbfWriter({{"COD_SEG", 'C', 5}, {"APOLICE", 'C', 10}, {"ITEM", 'C', 4}, {"COD_MOD", 'N', 2},
+                      {"INICIO_VIG", 'C', 8}, {"PREMIO", 'N', 14, 2}});
+  }
+  static DbfWriter ClaimsWriter() {
+    return DbfWriter({{"COD_SEG", 'C', 5}, {"APOLICE", 'C', 10}, {"ITEM", 'C', 4}, {"COD_MOD", 'N', 2},
+                      {"D_AVISO", 'C', 8}, {"INDENIZ", 'N', 14, 2}});
+  }
+
+  std::string Write(const DbfWriter& writer, const std::string& name) {
     writer.WriteTo(dir.File(name));
     return dir.File(name);
   }
 
+  // Runs and returns the log; fails the test on an error.
+  Lines Run() {
+    WriteCatalogue();
+    ValidationRun run(host);
+    run.Execute();
+    state = run.State();
+    return host.log.Lines();
+  }
+
   testing::TempDir dir;
   FakeHost host;
+  std::vector<FieldRuleRow> risksRules, claimsRules;
+  std::vector<DomainRow> domain;
+  std::vector<QdpRow> qdp;
+  RunState state;
 };
 
-TEST_F(ValidationRunTest, BothBoxesEmptyWritesHeaderBlocksAndClosing) {
-  host.risk = "";
+TEST_F(RunTest, BothBoxesEmptyWritesHeaderBlocksAndClosing) {
   host.claim = "   ";
-  ValidationRun run(host);
-  run.Execute();
-  EXPECT_EQ(host.log.Lines(), Concat({Header(), EmptyFileBlocks(true, true), Closing()}));
+  EXPECT_EQ(Run(), Concat({Header(), RisksBlock(), ClaimsBlock(), Closing()}));
   EXPECT_EQ(host.progress, (std::vector<int>{75, 90}));
-}
-
-TEST_F(ValidationRunTest, DeletedRecordsAreNotCounted) {
-  host.risk = WriteRisks("r.dbf", 3, 3);
-  ValidationRun run(host);
-  run.Execute();
-  EXPECT_EQ(run.State().riskCount, 0);
-  EXPECT_EQ(host.log.Lines(), Concat({Header(), EmptyFileBlocks(true, true), Closing()}));
-}
-
-TEST_F(ValidationRunTest, CountsVisibleRecordsOfEachFile) {
-  host.risk = WriteRisks("r.dbf", 5000, 2);
-  host.claim = WriteRisks("s.dbf", 7);
-  ValidationRun run(host);
-  run.Execute();
-  EXPECT_EQ(run.State().riskCount, 4998);
-  EXPECT_EQ(run.State().claimCount, 7);
-  EXPECT_EQ(host.log.Lines(), Concat({Header(), Closing()}));
-}
-
-TEST_F(ValidationRunTest, MissingFileEndsTheRunKeepingTheLinesWritten) {
-  host.risk = dir.File("absent.dbf");
-  ValidationRun run(host);
-  try {
-    run.Execute();
-    FAIL() << "expected an error";
-  } catch (const DbfError& error) {
-    EXPECT_EQ(std::string(error.what()), "DbfTable.InternalOpen: Open error \"" + host.risk + "\"");
-  }
-  EXPECT_EQ(host.log.Lines(), Header());
-  // The same object runs again normally once the box is fixed.
-  host.risk = WriteRisks("r.dbf", 2);
-  run.Execute();
-  EXPECT_EQ(run.State().riskCount, 2);
-}
-
-TEST_F(ValidationRunTest, PathWithLeadingBlankIsUsedAsTyped) {
-  WriteRisks("r.dbf", 1);
-  host.risk = " " + dir.File("r.dbf");
-  ValidationRun run(host);
-  EXPECT_THROW(run.Execute(), DbfError);
-  EXPECT_EQ(host.log.Lines(), Header());
-}
-
-TEST_F(ValidationRunTest, FileThatIsNotADbfEndsTheRun) {
-  testing::WriteFile(dir.File("notes.dbf"), "Hello, this is a text file.\n");
-  host.claim = dir.File("notes.dbf");
-  ValidationRun run(host);
-  try {
-    run.Execute();
-    FAIL() << "expected an error";
-  } catch (const DbfError& error) {
-    EXPECT_EQ(std::string(error.what()), "DbfTable.InternalOpen: File \"" + host.claim + "\" is not DBF file");
-  }
 }
 
 }  // namespace

@@ -1,0 +1,79 @@
+#pragma once
+// Test fixtures: a catalogue and data files written into a temporary
+// folder, and a host that records what a run gives it.
+
+#include <string>
+#include <vector>
+
+#include "tools/dbf_writer.h"
+#include "tools/temp_dir.h"
+#include "validation/run_host.h"
+
+namespace tarvelo::testing {
+
+/// One row of "tabelas.dbf"; numbers as text ("" leaves the cell blank).
+struct FieldRuleRow {
+  std::string tabela, campo, depende;
+  std::string tipo, tamanho, dominio = "0", nulo = "1", data = "0", zeros = "0", ordem, zerosesq = "0";
+  std::string ramo = "RURAL";
+  bool deleted = false;
+};
+
+/// One row of "anexos.dbf".
+struct DomainRow {
+  std::string tabela, campo, valor1, valor2;
+  std::string ramo = "RURAL";
+};
+
+/// One row of "DadosQdp.DBF".
+struct QdpRow {
+  std::string cod_seg, empresa, pr_rural, sin_rural, pr_animal, sin_animal, inivig, fimvig;
+};
+
+inline void WriteTabelas(const std::string& path, const std::vector<FieldRuleRow>& rows) {
+  DbfWriter writer({{"RAMO", 'C', 10}, {"TABELA", 'C', 20}, {"CAMPO", 'C', 10}, {"DEPENDE", 'C', 10},
+                    {"TIPO", 'N', 2}, {"TAMANHO", 'N', 4}, {"DOMINIO", 'N', 1}, {"NULO", 'N', 1},
+                    {"DATA", 'N', 1}, {"POSITIVO", 'N', 1}, {"ZEROS", 'N', 1}, {"ORDEM", 'N', 3},
+                    {"ZEROSESQ", 'N', 1}, {"SOMA", 'N', 1}});
+  for (const auto& r : rows)
+    writer.AddRecord({r.ramo, r.tabela, r.campo, r.depende, r.tipo, r.tamanho, r.dominio, r.nulo, r.data, "0",
+                      r.zeros, r.ordem, r.zerosesq, "0"},
+                     r.deleted);
+  writer.WriteTo(path);
+}
+
+inline void WriteAnexos(const std::string& path, const std::vector<DomainRow>& rows) {
+  DbfWriter writer({{"RAMO", 'C', 10}, {"TABELA", 'C', 20}, {"CAMPO", 'C', 10}, {"VALOR1", 'C', 8},
+                    {"VALOR2", 'C', 2}});
+  for (const auto& r : rows) writer.AddRecord({r.ramo, r.tabela, r.campo, r.valor1, r.valor2});
+  writer.WriteTo(path);
+}
+
+inline void WriteQdp(const std::string& path, const std::vector<QdpRow>& rows) {
+  DbfWriter writer({{"COD_SEG", 'C', 5}, {"EMPRESA", 'C', 40}, {"PR_RURAL", 'N', 16, 2}, {"SIN_RURAL", 'N', 16, 2},
+                    {"PR_ANIMAL", 'N', 16, 2}, {"SIN_ANIMAL", 'N', 16, 2}, {"INIVIG", 'C', 8}, {"FIMVIG", 'C', 8}});
+  for (const auto& r : rows)
+    writer.AddRecord({r.cod_seg, r.empresa, r.pr_rural, r.sin_rural, r.pr_animal, r.sin_animal, r.inivig, r.fimvig});
+  writer.WriteTo(path);
+}
+
+/// A host with Brazilian settings, a fixed clock (07/12/2026 08:05:09) and
+/// the catalogue folder of a TempDir.
+class FakeHost : public RunHost {
+ public:
+  std::string risk, claim, folder;
+  RegionalSettings settings = RegionalSettings::Brazilian();
+  ResultLog log;
+  std::vector<int> progress;
+  CivilDateTime now{2026, 12, 7, 8, 5, 9};
+
+  std::string RiskPath() const override { return risk; }
+  std::string ClaimPath() const override { return claim; }
+  std::string ProgramFolder() const override { return folder; }
+  const RegionalSettings& Settings() const override { return settings; }
+  ResultLog& Log() override { return log; }
+  void SetProgress(int position) override { progress.push_back(position); }
+  CivilDateTime Now() const override { return now; }
+};
+
+}  // namespace tarvelo::testing

@@ -1,0 +1,174 @@
+#include "validation/record_checks.h"
+
+#include <optional>
+
+#include "values/date_time.h"
+#include "values/errors.h"
+#include "values/text.h"
+
+namespace tarvelo {
+namespace {
+
+// The bytes of a character field up to its first NUL: its text as read.
+std::string_view CharacterText(const DbfField& field) {
+  std::string_view bytes = field.RawBytes();
+  return bytes.substr(0, bytes.find('\0'));
+}
+
+// A text as a text key field of the given width stores it: cut to the
+// width, and ending at a character of code 0.
+std::string KeyText(std::string text, int width) {
+  text = LeftText(text, width);
+  return text.substr(0, text.find('\0'));
+}
+
+std::string DomainEntry(const std::string& value1, const std::string& value2) {
+  std::string entry(1, static_cast<char>(value1.size()));
+  return entry + value1 + value2;
+}
+
+std::string PadTo(std::string text, size_t width) {
+  if (text.size() < width) text.append(width - text.size(), ' ');
+  return text;
+}
+
+}  // namespace
+
+bool HasExactLength(std::string_view text, int32_t n) {
+  return static_cast<int64_t>(Trim(text).size()) == n;
+}
+
+bool IsValidDate(std::string_view text, int currentYear) {
+  const auto part = [&](size_t from, size_t count) {
+    return from < text.size() ? text.substr(from, count) : std::string_view();
+  };
+  const auto year = StrToInt(part(0, 4));
+  const auto month = StrToInt(part(4, 2));
+  const auto day = StrToInt(part(6, 2));
+  if (!year || !month || !day) return false;
+  if (*year < 1900 || *year > currentYear + 5) return false;
+  return IsGregorianDate(*year, *month, *day);
+}
+
+RecordChecker::RecordChecker(DbfTable& data, MemTable& structure, MemTable& domain, int32_t tableNumber,
+                             const std::string& companyCode, int currentYear, const RegionalSettings& settings)
+    : data_(data),
+      structure_(structure),
+      domain_(domain),
+      tableNumber_(tableNumber),
+      companyCode_(companyCode),
+      currentYear_(currentYear),
+      settings_(settings),
+      rules_(data.FieldCount()) {
+  for (int position = 0; position < data.FieldCount(); ++position) PrepareField(position, rules_[position]);
+}
+
+void RecordChecker::PrepareField(int position, FieldRules& rules) {
+  const Variant key[] = {Variant::Integer(tableNumber_), Variant::Integer(position + 1)};
+  rules.hasRow = structure_.FindKey({key[0], key[1]});
+  if (!rules.hasRow) return;  // a position without a row of its own is not checked
+  const auto flagIs = [&](const char* name, uint8_t value) {
+    return Compare(structure_.FieldValue(name), CompareOp::Equal, Variant::Byte(value), settings_);
+  };
+  rules.nullRule = flagIs("nulo", 0);
+  rules.textType = flagIs("tipo", 1);
+  rules.lengthRule = flagIs("zerosesq", 1);
+  rules.length = structure_.FieldValue("tamanho");
+  rules.dateRule = flagIs("data", 1) && flagIs("zeros", 1);
+  rules.domainRule = flagIs("dominio", 1);
+  rules.dependsOn = Trim(ToText(structure_.FieldValue("depende"), settings_));
+  if (!rules.domainRule) return;
+
+  // The admissible values of this field, as the DomainTable's key holds them.
+  for (domain_.First(); !domain_.AtEnd(); domain_.Next()) {
+    if (!Compare(domain_.FieldValue("tabela"), CompareOp::Equal, key[0], settings_) ||
+        !Compare(domain_.FieldValue("campo"), CompareOp::Equal, key[1], settings_))
+      continue;
+    const Variant value1 = domain_.FieldValue("valor1");
+    const Variant value2 = domain_.FieldValue("valor2");
+    if (value1.IsNull() || value2.IsNull()) continue;  // a null key field never equals a text
+    rules.domain.insert(DomainEntry(value1.TextPayload(), value2.TextPayload()));
+  }
+}
+
+bool RecordChecker::Check() {
+  currentField_ = "cod_seg";
+  if (!companyField_) companyField_ = &data_.FieldByName("cod_seg");
+  const bool otherCompany =
+      companyField_->DataType() == ftString
+          ? CharacterText(*companyField_) != companyCode_
+          : Compare(companyField_->AsVariant(), CompareOp::NotEqual, Variant::String(companyCode_), settings_);
+  if (otherCompany) return false;
+  for (int position = 0; position < static_cast<int>(rules_.size()); ++position)
+    if (rules_[position].hasRow) CheckField(position, rules_[position]);
+  return true;
+}
+
+void RecordChecker::CheckField(int position, FieldRules& rules) {
+  const DbfField& field = data_.FieldAt(position);
+  currentField_ = field.FieldName();
+  const bool character = field.DataType() == ftString;
+
+  // The value and its text are made only when a rule needs them: converting
+  // a null value to text is an error, and only the rules that convert may
+  // raise it.
+  std::optional<Variant> value;
+  std::optional<std::string> converted;
+  const auto Value = [&]() -> const Variant& {
+    if (!value) value = field.AsVariant();
+    return *value;
+  };
+  const auto Text = [&]() -> std::string_view {
+    if (character) return CharacterText(field);
+    if (!converted) converted = ToText(Value(), settings_);
+    return *converted;
+  };
+
+  if (rules.nullRule) {
+    if (field.IsNull() || (rules.textType && Trim(Text()).empty())) ++rules.nullCount;
+  }
+  if (rules.lengthRule) {
+    const std::string_view text = Text();
+    if (!HasExactLength(text, ToInteger(rules.length, settings_))) ++rules.domainCount;
+  }
+  if (rules.dateRule) {
+    const std::string zeros = RepeatChar('0', field.Size());
+    const bool notZeros = character ? Text() != zeros
+                                    : Compare(Value(), CompareOp::NotEqual, Variant::String(zeros), settings_);
+    if (notZeros && !IsValidDate(Text(), currentYear_)) ++rules.domainCount;
+  }
+  if (rules.domainRule) {
+    const std::string value1 = rules.textType ? Trim(Text()) : std::to_string(ToInteger(Value(), settings_));
+    std::string value2 = "  ";
+    if (!rules.dependsOn.empty()) {
+      if (!rules.dependField) rules.dependField = &data_.FieldByName(rules.dependsOn);
+      const DbfField& depend = *rules.dependField;
+      value2 = PadTo(Trim(depend.DataType() == ftString ? std::string(CharacterText(depend))
+                                                        : ToText(depend.AsVariant(), settings_)),
+                     2);
+    }
+    const std::string entry =
+        DomainEntry(KeyText(UpperAscii(PadTo(value1, 8)), 8), KeyText(UpperAscii(value2), 2));
+    if (!rules.domain.count(entry)) ++rules.domainCount;
+  }
+}
+
+void RecordChecker::Finish() {
+  for (int position = 0; position < static_cast<int>(rules_.size()); ++position) {
+    const FieldRules& rules = rules_[position];
+    if (!rules.hasRow || (rules.nullCount == 0 && rules.domainCount == 0)) continue;
+    structure_.FindKey({Variant::Integer(tableNumber_), Variant::Integer(position + 1)});
+    structure_.Edit();
+    const auto add = [&](const char* counter, int64_t count) {
+      if (count == 0) return;
+      const Variant increment = count <= INT32_MAX ? Variant::Integer(static_cast<int32_t>(count))
+                                                   : Variant::Double(static_cast<double>(count));
+      structure_.FieldByName(counter).SetAsVariant(Add(structure_.FieldValue(counter), increment, settings_));
+    };
+    add("erroNulo", rules.nullCount);
+    add("erroDom", rules.domainCount);
+    structure_.Post();
+  }
+}
+
+}  // namespace tarvelo

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "dbf/dbf_table.h"
+#include "validation/result_log.h"
+#include "values/regional_settings.h"
+
+namespace tarvelo {
+
+/// The company's row of "DadosQdp.DBF": name, the premiums and paid claims
+/// it declared per line (0 when no row matched) and its window (trimmed
+/// texts, empty when no row matched).
+struct ReferenceTotals {
+  std::string companyName;
+  double pr_rural = 0;
+  double sin_rural = 0;
+  double pr_animal = 0;
+  double sin_animal = 0;
+  std::string inivig;
+  std::string fimvig;
+};
+
+/// The premiums (risks file) and claims (claims file) of the run, summed
+/// per line of business over the records dated inside the window.
+struct RunTotals {
+  double ruralPremiums = 0;
+  double animalPremiums = 0;
+  double ruralClaims = 0;
+  double animalClaims = 0;
+};
+
+/// Adds each record of one data file to the run's totals: the risks file
+/// (table number 1) by "INICIO_VIG" and "PREMIO", any other by "D_AVISO"
+/// and "INDENIZ"; "COD_MOD" 64 is the animal line, anything else rural.
+class TotalsAccumulator {
+ public:
+  TotalsAccumulator(DbfTable& data, int32_t tableNumber, const ReferenceTotals& reference, RunTotals& totals,
+                    const RegionalSettings& settings);
+
+  /// Adds the current record when its date is not null and lies inside the
+  /// window (text comparison, both ends included). Raises DatabaseError for
+  /// a missing field and VariantError when the amount of a record inside
+  /// the window is null; CurrentField() names the field.
+  void Add();
+  const std::string& CurrentField() const { return currentField_; }
+
+ private:
+  DbfTable& data_;
+  bool risks_;
+  Variant windowStart_;
+  Variant windowEnd_;
+  RunTotals& totals_;
+  const RegionalSettings& settings_;
+  DbfField* date_ = nullptr;
+  DbfField* amount_ = nullptr;
+  DbfField* modality_ = nullptr;
+  std::string currentField_;
+};
+
+/// True when value is the number 64: a number, or a text that spells 64
+/// (blanks around allowed). Empty, null or non-numeric values are not, and
+/// never raise an error.
+bool IsAnimalModality(const Variant& value, const RegionalSettings& settings);
+
+/// Appends the premiums section (table number 1) or the paid-claims section
+/// (any other number) with the reference and file totals per line.
+void WriteTotalsSection(ResultLog& log, int32_t tableNumber, const ReferenceTotals& reference,
+                        const RunTotals& totals, const RegionalSettings& settings);
+
+/// One row of the totals table: label, reference, file total and their
+/// relative difference in percent ("div por zero" when the reference is 0).
+std::string TotalsRow(const std::string& label, double reference, double fileTotal,
+                      const RegionalSettings& settings);
+
+}  // namespace tarvelo

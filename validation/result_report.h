@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "memtable/mem_table.h"
+#include "validation/result_log.h"
+#include "values/regional_settings.h"
+
+namespace tarvelo {
+
+/// What the result section of one data file shows besides the counters.
+struct ResultSectionInput {
+  int32_t tableNumber = 0;
+  std::string tableName;  // as held in the TableOrderTable
+  std::string companyCode;
+  std::string companyName;
+  std::string filePath;  // the edit box's text
+  int32_t recordCount = 0;
+};
+
+/// The header line of the per-field table (80 characters, trailing spaces).
+std::string FieldTableHeader();
+
+/// Appends the file's section: rule line, company line (replacing line 2),
+/// file name, record count, the per-field table of empty and invalid counts
+/// read from the StructureTable ("index2" current), or "Arquivo sem
+/// registros....." when the file has no records. Returns true when the
+/// file had records, so the totals section must follow.
+bool WriteResultSection(ResultLog& log, MemTable& structure, const ResultSectionInput& input,
+                        const RegionalSettings& settings);
+
+}  // namespace tarvelo
