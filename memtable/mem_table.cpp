@@ -4,7 +4,6 @@
 #include <array>
 #include <bit>
 #include <cmath>
-#include <cstring>
 #include <limits>
 
 #include "memtable/text_collation.h"
@@ -89,9 +88,6 @@ void AppendReal(std::string& key, double value) {
 
 }  // namespace
 
-// ---------------------------------------------------------------------------
-// Definitions
-
 void MemFieldDefs::Add(std::string name, FieldTypeCode type, int size, bool required) {
   if (name.empty()) throw DatabaseError(table_.Prefixed("Field name missing"));
   defs_.push_back(MemFieldDef{std::move(name), type, size, required});
@@ -116,9 +112,6 @@ const MemIndexDef& MemIndexDefs::At(int position) const {
   return defs_[static_cast<size_t>(position)];
 }
 
-// ---------------------------------------------------------------------------
-// Fields
-
 Variant MemField::AsVariant() const {
   const auto* cell = table_.ReadCell(number_);
   if (cell == nullptr || !cell->present) return Variant::Null();
@@ -138,9 +131,6 @@ bool MemField::IsNull() const {
 }
 
 void MemField::SetAsVariant(const Variant& value) { table_.WriteField(*this, value); }
-
-// ---------------------------------------------------------------------------
-// Table
 
 MemTable::MemTable(std::string name, const RegionalSettings& settings)
     : name_(std::move(name)),

@@ -139,6 +139,17 @@ TEST(MemTableTest, StateErrors) {
   EXPECT_EQ(table.CurrentIndexName(), "index1");
   EXPECT_TRUE(table.FindKey({I(1)}));
 
+  // A name given while closed is made current by the next Open.
+  table.Close();
+  table.IndexName("index1");
+  table.Open();
+  EXPECT_EQ(table.CurrentIndexName(), "index1");
+
+  // Only text, integer and real fields exist.
+  MemTable dates("mtDatas", RegionalSettings::Brazilian());
+  dates.FieldDefs().Add("data", ftDate, 0, false);
+  ExpectError<DatabaseError>([&] { dates.CreateTable(); }, "mtDatas: Field type 9 of field 'data' is not supported");
+
   // A table without a component name gives its messages without prefix.
   MemTable anonymous("", RegionalSettings::Brazilian());
   ExpectError<DatabaseError>([&] { anonymous.FieldByName("x"); }, "Field 'x' not found");
@@ -269,6 +280,47 @@ TEST(MemTableTest, CompositeKeyOrder) {
   EXPECT_TRUE(table.FieldValue("total").IsNull());
   table.Next();
   EXPECT_DOUBLE_EQ(table.FieldValue("total").RealPayload(), -7);
+}
+
+TEST(MemTableTest, KeyFieldsDecideInTurn) {
+  MemTable table("mtEstrutTab", RegionalSettings::Brazilian());
+  table.FieldDefs().Add("campo", ftString, 10, false);
+  table.FieldDefs().Add("ordem", ftInteger, 0, false);
+  table.FieldDefs().Add("total", ftFloat, 0, false);
+  table.IndexDefs().Add("index1", "campo;ordem");
+  table.IndexDefs().Add("index2", "ordem;total");
+  table.CreateTable();
+  table.Open();
+  table.IndexName("index1");
+  AppendRow(table, {{"campo", S("ab")}, {"ordem", I(1)}, {"total", Variant::Double(0.0)}});
+  AppendRow(table, {{"campo", S("A")}, {"ordem", I(1)}, {"total", Variant::Double(-0.0)}});
+  AppendRow(table, {{"campo", S("a")}, {"ordem", I(2)}, {"total", Variant::Double(1e300)}});
+  AppendRow(table, {{"campo", S("a")}, {"ordem", I(-2147483647 - 1)}, {"total", Variant::Double(-1e300)}});
+  AppendRow(table, {{"campo", S("a")}, {"ordem", I(2147483647)}, {"total", Variant::Double(-1e-300)}});
+  // A shorter text that is a prefix sorts first whatever the next field
+  // holds; a case difference in the first field outweighs the second.
+  EXPECT_EQ(Walk(table, "ordem"), (Texts{"-2147483648", "2", "2147483647", "1", "1"}));
+  EXPECT_EQ(Walk(table, "campo"), (Texts{"a", "a", "a", "A", "ab"}));
+
+  table.IndexName("index2");
+  EXPECT_EQ(Walk(table, "ordem"), (Texts{"-2147483648", "1", "1", "2", "2147483647"}));
+  // -0 and 0 are the same key: the later of the two stands first.
+  EXPECT_TRUE(table.FindKey({I(1), Variant::Double(0.0)}));
+  EXPECT_EQ(table.FieldValue("campo").TextPayload(), "A");
+  EXPECT_TRUE(table.FindKey({I(2147483647), Variant::Double(-1e-300)}));
+  EXPECT_EQ(table.FieldValue("ordem").IntegerPayload(), 2147483647);
+
+  // Texts the collation holds equal but that differ in their bytes (a
+  // control character is ignorable for the collation) are different keys.
+  table.IndexName("index1");
+  AppendRow(table, {{"campo", S("A\x01" "B")}, {"ordem", I(5)}});
+  EXPECT_FALSE(table.FindKey({S("AB"), I(5)}));
+  EXPECT_TRUE(table.FindKey({S("A\x01" "B"), I(5)}));
+  AppendRow(table, {{"campo", S("AB")}, {"ordem", I(5)}});
+  EXPECT_TRUE(table.FindKey({S("AB"), I(5)}));
+  EXPECT_EQ(table.FieldValue("campo").TextPayload(), "AB");
+  EXPECT_TRUE(table.FindKey({S("A\x01" "B"), I(5)}));
+  EXPECT_EQ(table.FieldValue("campo").TextPayload(), "A\x01" "B");
 }
 
 TEST(MemTableTest, LaterAppendStandsBeforeEqualKeys) {

@@ -111,7 +111,6 @@ class RunTest : public ::testing::Test {
   }
 
   void WriteCatalogue() {
-    Lines unused;
     std::vector<FieldRuleRow> rows = risksRules;
     rows.insert(rows.end(), claimsRules.begin(), claimsRules.end());
     testing::WriteTabelas(dir.File("tabelas.dbf"), rows);
@@ -139,11 +138,15 @@ class RunTest : public ::testing::Test {
     ValidationRun run(host);
     run.Execute();
     state = run.State();
+    totals = run.Totals();
     return host.log.Lines();
   }
 
+  const RunTotals& totalsOf() const { return totals; }
+
   testing::TempDir dir;
   FakeHost host;
+  RunTotals totals;
   std::vector<FieldRuleRow> risksRules, claimsRules;
   std::vector<DomainRow> domain;
   std::vector<QdpRow> qdp;
@@ -156,5 +159,393 @@ TEST_F(RunTest, BothBoxesEmptyWritesHeaderBlocksAndClosing) {
   EXPECT_EQ(host.progress, (std::vector<int>{75, 90}));
 }
 
+// The worked example of the result section: 1500 records; PREMIO is a
+// text field here so that it can be both empty and too short.
+TEST_F(RunTest, ResultSectionWorkedExample) {
+  risksRules = {{"RISCOS", "COD_SEG", "", "1", "5", "0", "0", "0", "0", "1"},
+                {"RISCOS", "PREMIO", "", "1", "10", "0", "0", "0", "0", "2", "1"},
+                {"RISCOS", "INICIO_VIG", "", "1", "8", "0", "0", "1", "1", "3"},
+                {"RISCOS", "COD_MOD", "", "3", "0", "0", "1", "0", "0", "4"}};
+  DbfWriter risks({{"COD_SEG", 'C', 5}, {"PREMIO", 'C', 10}, {"INICIO_VIG", 'C', 8}, {"COD_MOD", 'N', 2}});
+  for (int i = 0; i < 1500; ++i) {
+    // 3 empty premiums (empty, so also of the wrong length) and 9 more of
+    // the wrong length; 1250 impossible dates, which also fall after the
+    // window, so only the 250 good records are summed: 250 x 12,50.
+    const std::string premium = i < 3 ? "" : i < 12 ? "12,50" : "0000012,50";
+    risks.AddRecord({"05631", premium, i < 1250 ? "20231301" : "20230115", "61"});
+  }
+  host.risk = Write(risks, "RISCOS.DBF");
+  EXPECT_EQ(Run(), Concat({{"In\xED" "cio do processamento: 07/12/2026 08:05:09",
+                            "Per\xEDodo de an\xE1lise: 01/07/2022 a 30/06/2023",
+                            "Empresa: 05631 - " + Pad("SEGURADORA EXEMPLO S.A.", 40)},
+                           {kRule, "Arquivo: " + host.risk, "Total de Registros: 1500", "", kFieldHeader,
+                            "RISCOS              COD_SEG             0         0,00%     0         0,00%     ",
+                            "RISCOS              PREMIO              3         0,20%     12        0,80%     ",
+                            "RISCOS              INICIO_VIG          0         0,00%     1250      83,33%    ",
+                            "RISCOS              COD_MOD             0         0,00%     0         0,00%     ",
+                            kRule, ""},
+                           PremiumsSection({"Rural          1.000.000                3.125                    -99,69",
+                                            "Animal         0                        0                        div por zero"}),
+                           ClaimsBlock(), Closing()}));
+  EXPECT_EQ(state.riskCount, 1500);
+  EXPECT_EQ(host.progress, (std::vector<int>{25, 75, 90}));
+}
+
+// Section lines of one file (from the rule line to the end of its field
+// table) found in a log.
+Lines SectionRows(const Lines& log, const std::string& table) {
+  Lines rows;
+  for (const auto& line : log)
+    if (line.rfind(Pad(table, 20), 0) == 0) rows.push_back(line);
+  return rows;
+}
+
+class StructureTest : public RunTest {
+ protected:
+  Lines RunRisks(const DbfWriter& risks) {
+    host.risk = Write(risks, "r.dbf");
+    return Run();
+  }
+  void ExpectStructureError(const Lines& log) {
+    EXPECT_TRUE(Contains(log, "Erro: estrutura incorreta na tabela " + Pad("RISCOS", 20)));
+    EXPECT_EQ(state.riskCount, 0);
+    EXPECT_TRUE(Contains(log, "Arquivo de riscos vazio ou n\xE3o selecionado."));
+    EXPECT_TRUE(SectionRows(log, "RISCOS").empty());
+  }
+};
+
+TEST_F(StructureTest, ExactLayoutPasses) {
+  DbfWriter risks = RisksWriter();
+  risks.AddRecord({"05631", "P1", "0001", "61", "20230101", "10.00"});
+  const Lines log = RunRisks(risks);
+  EXPECT_FALSE(Contains(log, "Erro: estrutura incorreta na tabela " + Pad("RISCOS", 20)));
+  EXPECT_EQ(state.riskCount, 1);
+  EXPECT_EQ(SectionRows(log, "RISCOS").size(), 6u);
+}
+
+TEST_F(StructureTest, ExtraFieldFails) {
+  DbfWriter risks({{"COD_SEG", 'C', 5}, {"APOLICE", 'C', 10}, {"ITEM", 'C', 4}, {"COD_MOD", 'N', 2},
+                   {"INICIO_VIG", 'C', 8}, {"PREMIO", 'N', 14, 2}, {"FIM_VIG", 'C', 8}});
+  risks.AddRecord({"05631"});
+  ExpectStructureError(RunRisks(risks));
+}
+
+TEST_F(StructureTest, OtherWidthFails) {
+  DbfWriter risks({{"COD_SEG", 'C', 5}, {"APOLICE", 'C', 10}, {"ITEM", 'C', 4}, {"COD_MOD", 'N', 2},
+                   {"INICIO_VIG", 'C', 10}, {"PREMIO", 'N', 14, 2}});
+  ExpectStructureError(RunRisks(risks));
+}
+
+TEST_F(StructureTest, MissingFieldAtARowsPositionFails) {
+  DbfWriter risks({{"COD_SEG", 'C', 5}, {"APOLICE", 'C', 10}, {"ITEM", 'C', 4}, {"COD_MOD", 'N', 2},
+                   {"INICIO_VIG", 'C', 8}});
+  ExpectStructureError(RunRisks(risks));
+}
+
+TEST_F(StructureTest, OtherOrderFails) {
+  DbfWriter risks({{"APOLICE", 'C', 10}, {"COD_SEG", 'C', 5}, {"ITEM", 'C', 4}, {"COD_MOD", 'N', 2},
+                   {"INICIO_VIG", 'C', 8}, {"PREMIO", 'N', 14, 2}});
+  ExpectStructureError(RunRisks(risks));
+}
+
+TEST_F(StructureTest, TypesFollowTheReaderMapping) {
+  // A numeric field of width 10 without decimals is type 25, not 3.
+  DbfWriter risks({{"COD_SEG", 'C', 5}, {"APOLICE", 'C', 10}, {"ITEM", 'C', 4}, {"COD_MOD", 'N', 10},
+                   {"INICIO_VIG", 'C', 8}, {"PREMIO", 'N', 14, 2}});
+  ExpectStructureError(RunRisks(risks));
+}
+
+TEST_F(StructureTest, LowerCaseCatalogueNameNeverMatches) {
+  risksRules[0].campo = "cod_seg";
+  DbfWriter risks = RisksWriter();
+  ExpectStructureError(RunRisks(risks));
+}
+
+TEST_F(StructureTest, BlankTypeOrOrderNeverMatches) {
+  risksRules[1].tipo = "";
+  ExpectStructureError(RunRisks(RisksWriter()));
+  risksRules[1].tipo = "1";
+  risksRules[2].ordem = "0";
+  ExpectStructureError(RunRisks(RisksWriter()));
+}
+
+TEST_F(StructureTest, TwoRowsForOnePositionCountTwiceAgainstAnExtraField) {
+  risksRules.push_back({"RISCOS", "PREMIO", "", "6", "0", "0", "1", "0", "0", "6"});
+  DbfWriter risks({{"COD_SEG", 'C', 5}, {"APOLICE", 'C', 10}, {"ITEM", 'C', 4}, {"COD_MOD", 'N', 2},
+                   {"INICIO_VIG", 'C', 8}, {"PREMIO", 'N', 14, 2}, {"EXTRA", 'C', 1}});
+  risks.AddRecord({"05631", "P1", "0001", "61", "20230101", "10.00", "X"});
+  const Lines log = RunRisks(risks);
+  EXPECT_FALSE(Contains(log, "Erro: estrutura incorreta na tabela " + Pad("RISCOS", 20)));
+  EXPECT_EQ(state.riskCount, 1);
+  // The unmatched position 7 has no row of its own: it is simply not checked.
+  EXPECT_EQ(SectionRows(log, "RISCOS").size(), 7u);
+}
+
+TEST_F(StructureTest, TableNumberWithoutRowsGetsTheErrorLine) {
+  // R, S, R: the name R gets numbers 1 and 3, and every R row takes 3.
+  // Number 1 (the risks box) then has no row at all.
+  std::vector<FieldRuleRow> split = {risksRules[0], claimsRules[0], risksRules[1]};
+  risksRules = split;
+  claimsRules.clear();
+  DbfWriter risks({{"COD_SEG", 'C', 5}});
+  risks.AddRecord({"05631"});
+  host.risk = Write(risks, "r.dbf");
+  const Lines log = Run();
+  EXPECT_TRUE(Contains(log, "Erro: estrutura incorreta na tabela " + Pad("RISCOS", 20)));
+  EXPECT_EQ(state.riskCount, 0);
+}
+
+// Every rule of a field, on a small table of its own.
+class RulesTest : public RunTest {
+ protected:
+  void SetUp() override {
+    RunTest::SetUp();
+    risksRules = {
+        {"RISCOS", "COD_SEG", "", "1", "5", "0", "1", "0", "0", "1"},
+        {"RISCOS", "DT", "", "1", "8", "0", "0", "1", "1", "2", "1"},   // null, length, date
+        {"RISCOS", "DT2", "", "1", "8", "0", "1", "1", "0", "3"},       // data 1 but zeros 0
+        {"RISCOS", "CODE", "", "1", "5", "0", "1", "0", "0", "4", "1"}, // exact length 5
+        {"RISCOS", "UF", "MOD", "1", "4", "1", "1", "0", "0", "5"},     // domain qualified by MOD
+        {"RISCOS", "MOD", "", "1", "1", "0", "1", "0", "0", "6"},
+        {"RISCOS", "QTD", "", "3", "0", "0", "0", "0", "0", "7"},       // integer, null rule
+        {"RISCOS", "INICIO_VIG", "", "1", "8", "0", "1", "0", "0", "8"},
+        {"RISCOS", "COD_MOD", "", "3", "0", "0", "1", "0", "0", "9"},
+        {"RISCOS", "PREMIO", "", "6", "0", "0", "1", "0", "0", "10"},
+    };
+    domain = {{"RISCOS", "UF", "AB", "5"}, {"RISCOS", "UF", "CD", ""}, {"RISCOS", "UF", "ef", ""}};
+  }
+  DbfWriter Writer() const {
+    return DbfWriter({{"COD_SEG", 'C', 5}, {"DT", 'C', 8}, {"DT2", 'C', 8}, {"CODE", 'C', 5}, {"UF", 'C', 4},
+                      {"MOD", 'C', 1}, {"QTD", 'N', 5}, {"INICIO_VIG", 'C', 8}, {"COD_MOD", 'N', 2},
+                      {"PREMIO", 'N', 10, 2}});
+  }
+  static constexpr int kQtdOffset = 1 + 5 + 8 + 8 + 5 + 4 + 1;
+};
+
+TEST_F(RulesTest, EachRuleCountsItsFailures) {
+  DbfWriter risks = Writer();
+  risks.AddRecord({"05631", "", "20231301", "123", " ab ", "5", "", "20230101", "61", "1.00"});
+  risks.AddRecord({"05631", "00000000", "20231301", "00123", "cd", " ", "7", "20230101", "61", "1.00"});
+  std::string leftAligned = risks.EncodeRecord({"05631", "20231301", "x", "00123", "ef", "", "", "20230101", "61",
+                                                "1.00"});
+  leftAligned.replace(kQtdOffset, 5, "12   ");
+  risks.AddRawRecord(leftAligned);
+  host.risk = Write(risks, "r.dbf");
+  const Lines rows = SectionRows(Run(), "RISCOS");
+  ASSERT_EQ(rows.size(), 10u);
+  // DT: blank = 1 empty + wrong length + not a date; month 13 = not a date.
+  EXPECT_EQ(rows[1], FieldRow("RISCOS", "DT", "1", "33,33", "3", "100,00"));
+  // DT2: data 1 without zeros 1 is no date rule at all.
+  EXPECT_EQ(rows[2], FieldRow("RISCOS", "DT2", "0", "0,00", "0", "0,00"));
+  // CODE: "123" padded with blanks has 3 characters, not 5.
+  EXPECT_EQ(rows[3], FieldRow("RISCOS", "CODE", "0", "0,00", "1", "33,33"));
+  // UF: " ab " qualified by 5 is AB/5; "cd" with a blank qualifier is CD;
+  // the lower-case catalogue value "ef" is never found.
+  EXPECT_EQ(rows[4], FieldRow("RISCOS", "UF", "0", "0,00", "1", "33,33"));
+  // QTD: all blanks is empty; digits written left-aligned are not.
+  EXPECT_EQ(rows[6], FieldRow("RISCOS", "QTD", "1", "33,33", "0", "0,00"));
+}
+
+TEST_F(RulesTest, BlankTextWithNullAllowedIsNotCounted) {
+  risksRules[1].nulo = "1";
+  DbfWriter risks = Writer();
+  risks.AddRecord({"05631", "", "", "00123", "CD", "", "1", "20230101", "61", "1.00"});
+  host.risk = Write(risks, "r.dbf");
+  const Lines rows = SectionRows(Run(), "RISCOS");
+  EXPECT_EQ(rows[1], FieldRow("RISCOS", "DT", "0", "0,00", "2", "200,00"));
+}
+
+TEST_F(RulesTest, LeftAlignedDigitsWithTheDomainRuleEndTheRun) {
+  risksRules[6].dominio = "1";
+  DbfWriter risks = Writer();
+  risks.AddRecord({"05631", "20230101", "", "00123", "CD", "", "1", "20230101", "61", "1.00"});
+  std::string leftAligned = risks.EncodeRecord({"05631", "20230101", "", "00123", "CD", "", "", "20230101", "61",
+                                                "1.00"});
+  leftAligned.replace(kQtdOffset, 5, "12   ");
+  risks.AddRawRecord(leftAligned);
+  host.risk = Write(risks, "r.dbf");
+  WriteCatalogue();
+  ValidationRun run(host);
+  try {
+    run.Execute();
+    FAIL() << "expected a conversion error";
+  } catch (const VariantError& error) {
+    EXPECT_STREQ(error.what(), "Could not convert variant of type (Null) into type (Integer)");
+    EXPECT_EQ(error.Where(), "Arquivo: " + host.risk + ", registro 2, campo QTD");
+  }
+  // The lines written before the error stay; there are no closing lines.
+  EXPECT_EQ(host.log.Lines(), Header());
+}
+
+TEST_F(RulesTest, DependOnAMissingFieldEndsTheRun) {
+  risksRules[4].depende = "NOPE";
+  DbfWriter risks = Writer();
+  risks.AddRecord({"05631", "20230101", "", "00123", "CD", "", "1", "20230101", "61", "1.00"});
+  host.risk = Write(risks, "r.dbf");
+  WriteCatalogue();
+  ValidationRun run(host);
+  try {
+    run.Execute();
+    FAIL() << "expected a missing field";
+  } catch (const DatabaseError& error) {
+    EXPECT_STREQ(error.what(), "tbDados: Field 'NOPE' not found");
+    EXPECT_EQ(error.Where(), "Arquivo: " + host.risk + ", registro 1, campo UF");
+  }
+}
+
+TEST_F(RunTest, SecondCompanyStopsTheFileAtItsFirstRecord) {
+  DbfWriter risks = RisksWriter();
+  risks.AddRecord({"05631", "P1", "0001", "61", "20230101", "10.00"});
+  DbfWriter claims = ClaimsWriter();
+  claims.AddRecord({"05632", "P1", "0001", "61", "20230101", "10.00"});
+  claims.AddRecord({"05631", "P1", "0001", "61", "20230101", "10.00"});
+  host.risk = Write(risks, "r.dbf");
+  host.claim = Write(claims, "s.dbf");
+  const Lines log = Run();
+  EXPECT_TRUE(Contains(log, "Erro: mais de uma empresa encontrada no arquivo da tabela " + Pad("SINISTROS", 20)));
+  EXPECT_TRUE(SectionRows(log, "SINISTROS").empty());
+  EXPECT_EQ(state.claimCount, 1);
+  EXPECT_FALSE(state.recordsOk);
+  EXPECT_EQ(SectionRows(log, "RISCOS").size(), 6u);
+}
+
+TEST_F(RunTest, CompanyCodesAreComparedExactly) {
+  DbfWriter risks = RisksWriter();
+  risks.AddRecord({"0563A", "P1", "0001", "61", "20230101", "10.00"});
+  risks.AddRecord({"0563a", "P1", "0001", "61", "20230101", "10.00"});
+  host.risk = Write(risks, "r.dbf");
+  const Lines log = Run();
+  EXPECT_TRUE(Contains(log, "Erro: mais de uma empresa encontrada no arquivo da tabela " + Pad("RISCOS", 20)));
+  EXPECT_EQ(state.riskCount, 2);
+  EXPECT_EQ(log[2], "");  // no section: the company line is never written
+}
+
+TEST_F(RunTest, FirstFileWithoutRecordsLeavesTheCompanyToTheNext) {
+  DbfWriter risks = RisksWriter();
+  risks.AddRecord({"05631", "P1", "0001", "61", "20230101", "10.00"}, true);  // deleted: no visible record
+  DbfWriter claims = ClaimsWriter();
+  claims.AddRecord({"05631", "P1", "0001", "64", "20230101", "40.00"});
+  host.risk = Write(risks, "r.dbf");
+  host.claim = Write(claims, "s.dbf");
+  const Lines log = Run();
+  const Lines expectedStart = {kRule, "Arquivo: " + host.risk, "Total de Registros: 0", "", kFieldHeader, "",
+                               "Arquivo sem registros.....", "", kRule, "Arquivo: " + host.claim,
+                               "Total de Registros: 1"};
+  EXPECT_EQ(Lines(log.begin() + 3, log.begin() + 14), expectedStart);
+  EXPECT_EQ(log[2], "Empresa: 05631 - " + Pad("SEGURADORA EXEMPLO S.A.", 40));
+  EXPECT_EQ(state.companyCode, "05631");
+  EXPECT_TRUE(Contains(log, "Animal         50                       40                       -20,00"));
+  // Step 12 still reports the empty risks file.
+  EXPECT_TRUE(Contains(log, "Arquivo de riscos vazio ou n\xE3o selecionado."));
+}
+
+TEST_F(RunTest, UnknownCompanyGivesAnEmptyNameAndNoWindow) {
+  DbfWriter risks = RisksWriter();
+  risks.AddRecord({"99999", "P1", "0001", "61", "20230101", "10.00"});
+  host.risk = Write(risks, "r.dbf");
+  const Lines log = Run();
+  EXPECT_EQ(log[2], "Empresa: 99999 - ");
+  EXPECT_TRUE(Contains(log, "Rural          0                        0                        div por zero"));
+}
+
+// Totals: the window, the lines of business and the difference.
+class TotalsTest : public RunTest {
+ protected:
+  Lines RunWith(const std::vector<std::vector<std::string>>& records) {
+    DbfWriter risks = RisksWriter();
+    for (const auto& r : records) risks.AddRecord(r);
+    host.risk = Write(risks, "r.dbf");
+    return Run();
+  }
+};
+
+TEST_F(TotalsTest, WindowIncludesBothEndsOnly) {
+  const Lines log = RunWith({{"05631", "P", "1", "61", "20220630", "1.00"},
+                             {"05631", "P", "1", "61", "20220701", "10.00"},
+                             {"05631", "P", "1", "61", "20230630", "100.00"},
+                             {"05631", "P", "1", "61", "20230701", "1000.00"},
+                             {"05631", "P", "1", "61", "", "10000.00"},
+                             {"05631", "P", "1", "61", "2023", "100000.00"}});
+  EXPECT_DOUBLE_EQ(totalsOf().ruralPremiums, 110.0 + 100000.0);  // "2023" sorts inside the window
+}
+
+TEST_F(TotalsTest, ModalityCodeSelectsTheLine) {
+  qdp[1].pr_animal = "100";
+  RunWith({{"05631", "P", "1", "64", "20230101", "40.00"},
+           {"05631", "P", "1", "", "20230101", "2.00"},
+           {"05631", "P", "1", "65", "20230101", "1.00"}});
+  EXPECT_DOUBLE_EQ(totalsOf().animalPremiums, 40.0);
+  EXPECT_DOUBLE_EQ(totalsOf().ruralPremiums, 3.0);
+}
+
+TEST_F(TotalsTest, NegativeAmountsAndDifferences) {
+  qdp[1].pr_rural = "1500000";
+  const Lines log = RunWith({{"05631", "P", "1", "61", "20230101", "-2000000.00"}});
+  EXPECT_TRUE(Contains(log, "Rural          1.500.000                -2.000.000               -233,33"));
+}
+
+TEST_F(TotalsTest, EqualTotalsAndEmptyFile) {
+  qdp[1].pr_rural = "1000000";
+  const Lines log = RunWith({{"05631", "P", "1", "61", "20230101", "1000000.00"}});
+  EXPECT_TRUE(Contains(log, "Rural          1.000.000                1.000.000                0,00"));
+  EXPECT_TRUE(Contains(log, "Animal         0                        0                        div por zero"));
+}
+
+TEST_F(TotalsTest, NullAmountInsideTheWindowEndsTheRun) {
+  DbfWriter risks = RisksWriter();
+  risks.AddRecord({"05631", "P", "1", "61", "20230101", "10.00"});
+  risks.AddRecord({"05631", "P", "1", "61", "20240101", ""});  // outside: never added
+  risks.AddRecord({"05631", "P", "1", "61", "20230101", ""});
+  host.risk = Write(risks, "r.dbf");
+  WriteCatalogue();
+  ValidationRun run(host);
+  try {
+    run.Execute();
+    FAIL() << "expected a conversion error";
+  } catch (const VariantError& error) {
+    EXPECT_STREQ(error.what(), "Could not convert variant of type (Null) into type (Double)");
+    EXPECT_EQ(error.Where(), "Arquivo: " + host.risk + ", registro 3, campo PREMIO");
+  }
+}
+
+TEST_F(TotalsTest, ClaimsSectionWorkedExampleValues) {
+  qdp[1].sin_rural = "1000000";
+  qdp[1].sin_animal = "0";
+  DbfWriter claims = ClaimsWriter();
+  claims.AddRecord({"05631", "P", "1", "61", "20230101", "1050000.50"});
+  claims.AddRecord({"05631", "P", "1", "64", "20230101", "2345.67"});
+  host.claim = Write(claims, "s.dbf");
+  const Lines log = Run();
+  const auto at = std::find(log.begin(), log.end(), "Teste de Sinistros Pagos:");
+  ASSERT_NE(at, log.end());
+  const Lines section(at - 2, at + 16);
+  EXPECT_EQ(section, ClaimsSection({"Rural          1.000.000                1.050.001                5,00",
+                                    "Animal         0                        2.346                    div por zero"}));
+}
+
+TEST_F(RunTest, CatalogueSelectsItsLineAndNumbersTablesInFileOrder) {
+  // The claims table listed first becomes number 1: the risks box feeds it.
+  std::vector<FieldRuleRow> rows = {claimsRules[0], risksRules[0]};
+  rows[0].ramo = " RURAL ";  // trimmed: used
+  rows[1].deleted = true;    // deleted catalogue rows are used like the others
+  rows.push_back({"OUTRO", "X", "", "1", "5", "0", "1", "0", "0", "1", "0", "Rural"});  // not this line
+  risksRules = rows;
+  claimsRules.clear();
+  domain = {{"NENHUMA", "COD_SEG", "05631", ""}};  // a table the line does not define: skipped
+  DbfWriter onlyCode({{"COD_SEG", 'C', 5}});
+  onlyCode.AddRecord({"05631"});
+  host.risk = Write(onlyCode, "r.dbf");
+  // The file passes the SINISTROS layout (number 1), and as the file of
+  // number 1 its premiums are summed: INICIO_VIG is missing.
+  WriteCatalogue();
+  ValidationRun run(host);
+  try {
+    run.Execute();
+    FAIL() << "expected a missing field";
+  } catch (const DatabaseError& error) {
+    EXPECT_STREQ(error.what(), "tbDados: Field 'INICIO_VIG' not found");
+  }
+  EXPECT_EQ(run.Catalogue().TableOrder().RecordCount(), 2);
+}
 }  // namespace
 }  // namespace tarvelo
