@@ -15,36 +15,55 @@ std::string_view CharacterText(const DbfField& field) {
   return bytes.substr(0, bytes.find('\0'));
 }
 
-// A text as a text key field of the given width stores it: cut to the
-// width, and ending at a character of code 0.
-std::string KeyText(std::string text, int width) {
-  text = LeftText(text, width);
-  return text.substr(0, text.find('\0'));
+const std::string kCompanyField = "cod_seg";
+
+// Appends a domain key part as a text key field of the given width stores
+// it: trimmed value padded with blanks to the width, upper case, cut to the
+// width and ending at a character of code 0.
+void AppendKeyPart(std::string& out, std::string_view value, size_t width) {
+  size_t written = 0;
+  for (; written < value.size() && written < width; ++written) {
+    const char c = value[written];
+    if (c == '\0') return;
+    out += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+  }
+  out.append(width - written, ' ');
 }
 
-std::string DomainEntry(const std::string& value1, const std::string& value2) {
-  std::string entry(1, static_cast<char>(value1.size()));
-  return entry + value1 + value2;
+// The domain table's key of a (valor1, valor2) pair, as one text.
+std::string DomainEntry(std::string_view value1, std::string_view value2) {
+  std::string entry;
+  entry += static_cast<char>(value1.size());
+  entry.append(value1);
+  entry.append(value2);
+  return entry;
 }
 
-std::string PadTo(std::string text, size_t width) {
-  if (text.size() < width) text.append(width - text.size(), ' ');
-  return text;
+// A part of a YYYYMMDD text as a number: the standard conversion, with a
+// shortcut for the common case of plain digits.
+std::optional<int32_t> DatePart(std::string_view part) {
+  if (part.empty()) return std::nullopt;
+  int32_t value = 0;
+  for (const char c : part) {
+    if (c < '0' || c > '9') return StrToInt(part);
+    value = value * 10 + (c - '0');
+  }
+  return value;
 }
 
 }  // namespace
 
 bool HasExactLength(std::string_view text, int32_t n) {
-  return static_cast<int64_t>(Trim(text).size()) == n;
+  return static_cast<int64_t>(TrimView(text).size()) == n;
 }
 
 bool IsValidDate(std::string_view text, int currentYear) {
   const auto part = [&](size_t from, size_t count) {
     return from < text.size() ? text.substr(from, count) : std::string_view();
   };
-  const auto year = StrToInt(part(0, 4));
-  const auto month = StrToInt(part(4, 2));
-  const auto day = StrToInt(part(6, 2));
+  const auto year = DatePart(part(0, 4));
+  const auto month = DatePart(part(4, 2));
+  const auto day = DatePart(part(6, 2));
   if (!year || !month || !day) return false;
   if (*year < 1900 || *year > currentYear + 5) return false;
   return IsGregorianDate(*year, *month, *day);
@@ -59,7 +78,8 @@ RecordChecker::RecordChecker(DbfTable& data, MemTable& structure, MemTable& doma
       companyCode_(companyCode),
       currentYear_(currentYear),
       settings_(settings),
-      rules_(data.FieldCount()) {
+      rules_(data.FieldCount()),
+      currentField_(&kCompanyField) {
   for (int position = 0; position < data.FieldCount(); ++position) PrepareField(position, rules_[position]);
 }
 
@@ -75,6 +95,7 @@ void RecordChecker::PrepareField(int position, FieldRules& rules) {
   rules.lengthRule = flagIs("zerosesq", 1);
   rules.length = structure_.FieldValue("tamanho");
   rules.dateRule = flagIs("data", 1) && flagIs("zeros", 1);
+  rules.zeros = RepeatChar('0', data_.FieldAt(position).Size());
   rules.domainRule = flagIs("dominio", 1);
   rules.dependsOn = Trim(ToText(structure_.FieldValue("depende"), settings_));
   if (!rules.domainRule) return;
@@ -92,7 +113,7 @@ void RecordChecker::PrepareField(int position, FieldRules& rules) {
 }
 
 bool RecordChecker::Check() {
-  currentField_ = "cod_seg";
+  currentField_ = &kCompanyField;
   if (!companyField_) companyField_ = &data_.FieldByName("cod_seg");
   const bool otherCompany =
       companyField_->DataType() == ftString
@@ -106,7 +127,7 @@ bool RecordChecker::Check() {
 
 void RecordChecker::CheckField(int position, FieldRules& rules) {
   const DbfField& field = data_.FieldAt(position);
-  currentField_ = field.FieldName();
+  currentField_ = &field.FieldName();
   const bool character = field.DataType() == ftString;
 
   // The value and its text are made only when a rule needs them: converting
@@ -125,31 +146,40 @@ void RecordChecker::CheckField(int position, FieldRules& rules) {
   };
 
   if (rules.nullRule) {
-    if (field.IsNull() || (rules.textType && Trim(Text()).empty())) ++rules.nullCount;
+    // A character field is never null by its bytes; only its trimmed text
+    // can be empty.
+    if ((!character && field.IsNull()) || (rules.textType && TrimView(Text()).empty())) ++rules.nullCount;
   }
   if (rules.lengthRule) {
     const std::string_view text = Text();
     if (!HasExactLength(text, ToInteger(rules.length, settings_))) ++rules.domainCount;
   }
   if (rules.dateRule) {
-    const std::string zeros = RepeatChar('0', field.Size());
-    const bool notZeros = character ? Text() != zeros
-                                    : Compare(Value(), CompareOp::NotEqual, Variant::String(zeros), settings_);
+    const bool notZeros = character ? Text() != rules.zeros
+                                    : Compare(Value(), CompareOp::NotEqual, Variant::String(rules.zeros), settings_);
     if (notZeros && !IsValidDate(Text(), currentYear_)) ++rules.domainCount;
   }
   if (rules.domainRule) {
-    const std::string value1 = rules.textType ? Trim(Text()) : std::to_string(ToInteger(Value(), settings_));
-    std::string value2 = "  ";
+    std::string number;
+    const std::string_view value1 =
+        rules.textType ? TrimView(Text()) : (number = std::to_string(ToInteger(Value(), settings_)));
+    std::string converted2;
+    std::string_view value2;
     if (!rules.dependsOn.empty()) {
       if (!rules.dependField) rules.dependField = &data_.FieldByName(rules.dependsOn);
       const DbfField& depend = *rules.dependField;
-      value2 = PadTo(Trim(depend.DataType() == ftString ? std::string(CharacterText(depend))
-                                                        : ToText(depend.AsVariant(), settings_)),
-                     2);
+      value2 = depend.DataType() == ftString ? CharacterText(depend)
+                                             : (converted2 = ToText(depend.AsVariant(), settings_));
+      value2 = TrimView(value2);
     }
-    const std::string entry =
-        DomainEntry(KeyText(UpperAscii(PadTo(value1, 8)), 8), KeyText(UpperAscii(value2), 2));
-    if (!rules.domain.count(entry)) ++rules.domainCount;
+    // valor1: the value padded to 8; valor2: the qualifier padded to 2
+    // (two blanks without one); both upper case and cut to their widths.
+    domainEntry_.clear();
+    domainEntry_ += '\0';
+    AppendKeyPart(domainEntry_, value1, 8);
+    domainEntry_[0] = static_cast<char>(domainEntry_.size() - 1);
+    AppendKeyPart(domainEntry_, value2, 2);
+    if (!rules.domain.count(domainEntry_)) ++rules.domainCount;
   }
 }
 

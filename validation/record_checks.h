@@ -45,7 +45,7 @@ class RecordChecker {
   void Finish();
 
   /// Name of the field whose rules ran last.
-  const std::string& CurrentField() const { return currentField_; }
+  const std::string& CurrentField() const { return *currentField_; }
 
  private:
   struct FieldRules {
@@ -55,6 +55,7 @@ class RecordChecker {
     bool lengthRule = false;
     Variant length;         // tamanho, converted when the rule runs
     bool dateRule = false;
+    std::string zeros;      // "0" over the field's size: the accepted empty date
     bool domainRule = false;
     std::string dependsOn;  // trimmed depende; empty for none
     DbfField* dependField = nullptr;
@@ -65,7 +66,6 @@ class RecordChecker {
 
   void PrepareField(int position, FieldRules& rules);
   void CheckField(int position, FieldRules& rules);
-  std::string DomainKey(const DbfField& field, FieldRules& rules, const std::string& text);
 
   DbfTable& data_;
   MemTable& structure_;
@@ -76,7 +76,8 @@ class RecordChecker {
   const RegionalSettings& settings_;
   DbfField* companyField_ = nullptr;
   std::vector<FieldRules> rules_;
-  std::string currentField_;
+  const std::string* currentField_;
+  std::string domainEntry_;  // reused for every domain look-up
 };
 
 }  // namespace tarvelo

@@ -24,10 +24,18 @@ void TotalsAccumulator::Add() {
     return *field;
   };
   const DbfField& date = resolve(date_, risks_ ? "INICIO_VIG" : "D_AVISO");
-  if (date.IsNull()) return;
-  const Variant dateValue = date.AsVariant();
-  if (Compare(dateValue, CompareOp::Less, windowStart_, settings_)) return;
-  if (Compare(dateValue, CompareOp::Greater, windowEnd_, settings_)) return;
+  if (date.DataType() == ftString) {
+    // Text against text compares bytes, a prefix sorting first; a
+    // character field is never null.
+    std::string_view text = date.RawBytes();
+    text = text.substr(0, text.find('\0'));
+    if (text < windowStart_.TextPayload() || text > windowEnd_.TextPayload()) return;
+  } else {
+    if (date.IsNull()) return;
+    const Variant dateValue = date.AsVariant();
+    if (Compare(dateValue, CompareOp::Less, windowStart_, settings_)) return;
+    if (Compare(dateValue, CompareOp::Greater, windowEnd_, settings_)) return;
+  }
 
   const bool animal = IsAnimalModality(resolve(modality_, "COD_MOD").AsVariant(), settings_);
   double& total = risks_ ? (animal ? totals_.animalPremiums : totals_.ruralPremiums)

@@ -10,6 +10,9 @@ namespace tarvelo {
 /// Removes characters of code 32 or below at both ends.
 std::string Trim(std::string_view text);
 
+/// Trim without a copy: the part of text between its blanks.
+std::string_view TrimView(std::string_view text);
+
 /// Upper case of the letters a to z only; every other byte unchanged.
 std::string UpperAscii(std::string_view text);
 
