@@ -56,6 +56,7 @@ def main():
     risks[33]["INICIO_VIG"] = "20221345"          # month 13
     risks[34]["FIM_VIG"] = "20230230"             # 30 February
     risks[80]["FIM_VIG"] = "00000000"             # accepted: only zeros
+    risks[81]["FIM_VIG"] = "20990101"             # a year too far ahead
     risks[200]["INICIO_VIG"] = ""                 # empty start: not summed
     risks[210]["APOLICE"] = ""                    # empty policy number
     risks[222]["ITEM"] = "12"                     # item shorter than 6

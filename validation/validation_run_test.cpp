@@ -547,5 +547,57 @@ TEST_F(RunTest, CatalogueSelectsItsLineAndNumbersTablesInFileOrder) {
   }
   EXPECT_EQ(run.Catalogue().TableOrder().RecordCount(), 2);
 }
+TEST_F(RunTest, TextModalityCodesNeverEndTheRun) {
+  // COD_MOD as text: only a text that spells 64 is the animal line; an
+  // empty or non-numeric code is rural, without a conversion error.
+  risksRules[3].tipo = "1";
+  risksRules[3].tamanho = "3";
+  qdp[1].pr_animal = "100";
+  DbfWriter risks({{"COD_SEG", 'C', 5}, {"APOLICE", 'C', 10}, {"ITEM", 'C', 4}, {"COD_MOD", 'C', 3},
+                   {"INICIO_VIG", 'C', 8}, {"PREMIO", 'N', 14, 2}});
+  risks.AddRecord({"05631", "P", "1", " 64", "20230101", "100.00"});
+  risks.AddRecord({"05631", "P", "1", "", "20230101", "20.00"});
+  risks.AddRecord({"05631", "P", "1", "ABC", "20230101", "3.00"});
+  risks.AddRecord({"05631", "P", "1", "640", "20230101", "4.00"});
+  host.risk = Write(risks, "r.dbf");
+  const Lines log = Run();
+  EXPECT_DOUBLE_EQ(totals.animalPremiums, 100.0);
+  EXPECT_DOUBLE_EQ(totals.ruralPremiums, 27.0);
+  EXPECT_TRUE(Contains(log, "Animal         100                      100                      0,00"));
+}
+
+TEST_F(RulesTest, DateRuleOnADateFieldEndsTheRun) {
+  // The date rule is meant for YYYYMMDD text: on a DBF date field the
+  // comparison with the text of zeros (empty: the size is 0) cannot convert.
+  risksRules[1].tipo = "9";
+  risksRules[1].tamanho = "0";
+  risksRules[1].zerosesq = "0";
+  DbfWriter risks({{"COD_SEG", 'C', 5}, {"DT", 'D', 8}, {"DT2", 'C', 8}, {"CODE", 'C', 5}, {"UF", 'C', 4},
+                   {"MOD", 'C', 1}, {"QTD", 'N', 5}, {"INICIO_VIG", 'C', 8}, {"COD_MOD", 'N', 2},
+                   {"PREMIO", 'N', 10, 2}});
+  risks.AddRecord({"05631", "20230101", "", "00123", "CD", "", "1", "20230101", "61", "1.00"});
+  host.risk = Write(risks, "r.dbf");
+  WriteCatalogue();
+  ValidationRun run(host);
+  try {
+    run.Execute();
+    FAIL() << "expected a conversion error";
+  } catch (const VariantError& error) {
+    EXPECT_STREQ(error.what(), "Could not convert variant of type (String) into type (Date)");
+    EXPECT_EQ(error.Where(), "Arquivo: " + host.risk + ", registro 1, campo DT");
+  }
+}
+
+TEST_F(RunTest, CountsAreOfVisibleRecordsOnly) {
+  DbfWriter risks = RisksWriter();
+  for (int i = 0; i < 300; ++i)
+    risks.AddRecord({"05631", "P", "1", "61", i % 3 ? "20230101" : "", "1.00"}, i % 10 == 0);
+  host.risk = Write(risks, "r.dbf");
+  const Lines log = Run();
+  EXPECT_EQ(state.riskCount, 270);
+  // Deleted records are neither counted nor summed: 270 visible, 180 dated.
+  EXPECT_DOUBLE_EQ(totals.ruralPremiums, 180.0);
+  EXPECT_TRUE(Contains(log, "Total de Registros: 270"));
+}
 }  // namespace
 }  // namespace tarvelo
