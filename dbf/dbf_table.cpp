@@ -7,9 +7,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <exception>
 
 #include "dbf/dbf_header.h"
 #include "dbf/field_decoders.h"
+#include "dbf/ntx_index.h"
 #include "values/date_time.h"
 #include "values/errors.h"
 #include "values/text.h"
@@ -27,7 +29,7 @@ std::string OpenError(const std::string& path) {
 int OpenExclusive(const std::string& path) {
   // O_NONBLOCK keeps a FIFO from blocking the open; it changes nothing for
   // regular files.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  const int fd = ::open(Cp1252ToUtf8(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return -1;
   struct stat info {};
   if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
@@ -260,7 +262,13 @@ double DbfField::AsFloat() const {
 DbfTable::DbfTable(std::string name, const RegionalSettings& settings)
     : name_(std::move(name)), settings_(settings) {}
 
-DbfTable::~DbfTable() { Close(); }
+DbfTable::~DbfTable() {
+  try {
+    Close();
+  } catch (const TarveloError&) {
+    // A failed index write cannot be reported from here.
+  }
+}
 
 std::string DbfTable::ErrorPrefix() const { return name_.empty() ? std::string() : name_ + ": "; }
 
@@ -275,6 +283,7 @@ void DbfTable::Open() {
   if (IsOpen()) return;
   try {
     InternalOpen();
+    OpenRecordedIndexes();
   } catch (...) {
     Close();
     throw;
@@ -339,6 +348,14 @@ void DbfTable::BuildFields(const std::vector<DbfDescriptor>& descriptors) {
 }
 
 void DbfTable::Close() {
+  std::exception_ptr failure;
+  for (const auto& index : indexes_.items_) {
+    try {
+      index->CloseFile();
+    } catch (const TarveloError&) {
+      if (!failure) failure = std::current_exception();
+    }
+  }
   if (fd_ >= 0) ::close(fd_);
   if (memoFd_ >= 0) ::close(memoFd_);
   fd_ = -1;
@@ -351,6 +368,27 @@ void DbfTable::Close() {
   currentRecno_ = 0;
   recordsPerBlock_ = 0;
   atEnd_ = true;
+  if (failure) std::rethrow_exception(failure);
+}
+
+void DbfTable::OpenRecordedIndexes() {
+  for (int i = 0; i < indexDefs_.Count(); ++i) {
+    const DbfIndexDef& def = indexDefs_[i];
+    NtxIndex* index = nullptr;
+    for (const auto& candidate : indexes_.items_) {
+      if (candidate->NTXFileName() == def.path) {
+        index = candidate.get();
+        break;
+      }
+    }
+    if (index != nullptr && index->IsFileOpen()) continue;
+    if (index == nullptr) {
+      index = &indexes_.Add(def.name);
+      index->SetNTXFileName(def.path);
+    }
+    index->OpenExisting();
+  }
+  if (InKeyOrder()) First();
 }
 
 size_t DbfTable::ReadAt(int64_t offset, char* into, size_t count, const char* step) const {
@@ -371,11 +409,14 @@ bool DbfTable::InBlock(int64_t recno) const {
   return recno >= blockFirstRecno_ && recno < blockFirstRecno_ + blockRecords_;
 }
 
-bool DbfTable::ReadBlockAt(int64_t recno) {
+bool DbfTable::ReadBlockAt(int64_t recno, int records) {
   blockFirstRecno_ = recno;
   blockRecords_ = 0;
   const int64_t offset = headerLength_ + (recno - 1) * static_cast<int64_t>(recordLength_);
-  const size_t got = ReadAt(offset, block_.data(), block_.size(), "ReadBlock");
+  const size_t wanted = records > 0 && records < recordsPerBlock_
+                            ? static_cast<size_t>(records) * static_cast<size_t>(recordLength_)
+                            : block_.size();
+  const size_t got = ReadAt(offset, block_.data(), wanted, "ReadBlock");
   blockRecords_ = static_cast<int>(got / static_cast<size_t>(recordLength_));
   return blockRecords_ > 0;
 }
@@ -396,9 +437,38 @@ void DbfTable::RestoreCurrentBlock() {
   if (currentRecno_ > 0 && !InBlock(currentRecno_) && !ReadBlockAt(currentRecno_)) currentRecno_ = 0;
 }
 
+bool DbfTable::InKeyOrder() const { return activeIndex_ != nullptr && activeIndex_->IsFileOpen(); }
+
+bool DbfTable::LoadVisible(int64_t recno) {
+  if (recno < 1) return false;
+  if (!InBlock(recno)) {
+    // Records a key leads to are read one by one, unless they follow the
+    // current block closely, as they do when keys come in file order.
+    const int64_t blockEnd = blockFirstRecno_ + blockRecords_;
+    const bool near = blockRecords_ > 0 && recno >= blockEnd && recno < blockEnd + recordsPerBlock_;
+    if (!ReadBlockAt(recno, near ? 0 : 1)) return false;
+  }
+  return !hideDeleted_ ||
+         block_[static_cast<size_t>(recno - blockFirstRecno_) * static_cast<size_t>(recordLength_)] != '*';
+}
+
+void DbfTable::RestorePosition(int64_t recno, bool atEnd) {
+  currentRecno_ = recno;
+  RestoreCurrentBlock();
+  atEnd_ = atEnd;
+}
+
 void DbfTable::First() {
   if (!IsOpen()) return;
   currentRecno_ = 0;
+  if (InKeyOrder()) {
+    int64_t recno = 0;
+    bool found = activeIndex_->CursorFirst(recno);
+    while (found && !LoadVisible(recno)) found = activeIndex_->CursorNext(recno);
+    if (found) currentRecno_ = recno;
+    atEnd_ = !found;
+    return;
+  }
   atEnd_ = !MoveToVisible(1);
 }
 
@@ -406,6 +476,19 @@ void DbfTable::Next() {
   if (!IsOpen()) return;
   if (currentRecno_ == 0) {
     atEnd_ = true;
+    return;
+  }
+  if (InKeyOrder()) {
+    int64_t recno = 0;
+    bool found = activeIndex_->CursorNext(recno);
+    while (found && !LoadVisible(recno)) found = activeIndex_->CursorNext(recno);
+    if (found) {
+      currentRecno_ = recno;
+      atEnd_ = false;
+      return;
+    }
+    atEnd_ = true;
+    RestoreCurrentBlock();
     return;
   }
   if (MoveToVisible(currentRecno_ + 1)) {
@@ -484,5 +567,77 @@ DbfField& DbfTable::FieldByName(std::string_view name) {
 }
 
 Variant DbfTable::FieldValue(std::string_view name) { return FieldByName(name).AsVariant(); }
+
+bool DbfTable::FindKey(const std::vector<Variant>& values) {
+  if (!IsOpen() || !InKeyOrder()) return false;
+  const int64_t savedRecno = currentRecno_;
+  const bool savedAtEnd = atEnd_;
+  activeIndex_->SaveCursor();
+  int64_t recno = 0;
+  bool found = activeIndex_->SeekFirst(values, recno);
+  while (found && !LoadVisible(recno)) found = activeIndex_->SeekNext(recno);
+  if (found) {
+    currentRecno_ = recno;
+    atEnd_ = false;
+    return true;
+  }
+  activeIndex_->RestoreCursor();
+  RestorePosition(savedRecno, savedAtEnd);
+  return false;
+}
+
+NtxIndexList::NtxIndexList(DbfTable& table) : table_(table) {}
+
+NtxIndexList::~NtxIndexList() = default;
+
+NtxIndex& NtxIndexList::Add(std::string name) {
+  items_.push_back(std::make_unique<NtxIndex>(table_, std::move(name)));
+  return *items_.back();
+}
+
+void NtxIndexList::Delete(int position) {
+  if (position < 0 || position >= Count()) throw ListIndexError(position);
+  const auto at = items_.begin() + position;
+  std::unique_ptr<NtxIndex> index = std::move(*at);
+  items_.erase(at);
+  if (table_.activeIndex_ == index.get()) table_.activeIndex_ = nullptr;
+  index->CloseFile();
+}
+
+NtxIndex& NtxIndexList::operator[](int position) {
+  if (position < 0 || position >= Count()) throw ListIndexError(position);
+  return *items_[static_cast<size_t>(position)];
+}
+
+const DbfIndexDef& DbfIndexDefList::operator[](int position) const {
+  if (position < 0 || position >= Count()) throw ListIndexError(position);
+  return items_[static_cast<size_t>(position)];
+}
+
+void DbfIndexDefList::Delete(int position) {
+  if (position < 0 || position >= Count()) throw ListIndexError(position);
+  items_.erase(items_.begin() + position);
+}
+
+int DbfIndexDefList::IndexOf(std::string_view name) const {
+  for (size_t i = 0; i < items_.size(); ++i) {
+    if (SameName(items_[i].name, name)) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+int DbfIndexDefList::Record(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  const size_t dot = name.rfind('.');
+  if (dot != std::string::npos) name.resize(dot);
+  const int found = IndexOf(name);
+  if (found >= 0) {
+    items_[static_cast<size_t>(found)].path = path;
+    return found;
+  }
+  items_.push_back({std::move(name), path});
+  return Count() - 1;
+}
 
 }  // namespace tarvelo

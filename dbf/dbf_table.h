@@ -14,6 +14,7 @@
 namespace tarvelo {
 
 class DbfTable;
+class NtxIndex;
 struct DbfDescriptor;
 
 /// File dialect, from the version byte.
@@ -73,6 +74,62 @@ class DbfField {
   char letter_;
 };
 
+/// The NTX indexes of a table, in the order they were added (include
+/// "dbf/ntx_index.h" to use them).
+class NtxIndexList {
+ public:
+  explicit NtxIndexList(DbfTable& table);
+  ~NtxIndexList();
+  NtxIndexList(const NtxIndexList&) = delete;
+  NtxIndexList& operator=(const NtxIndexList&) = delete;
+
+  /// Appends a new index with that name, neither built nor active, and
+  /// returns it.
+  NtxIndex& Add(std::string name);
+  /// Removes the index at a 0-based position: its file is flushed and closed
+  /// (the file stays on disk) and, when it was active, the table is left
+  /// without an active index. ListIndexError "List index out of bounds (%d)"
+  /// outside 0..Count()-1.
+  void Delete(int position);
+  int Count() const { return static_cast<int>(items_.size()); }
+  /// The index at a 0-based position; ListIndexError outside 0..Count()-1.
+  NtxIndex& operator[](int position);
+
+ private:
+  friend class DbfTable;
+  DbfTable& table_;
+  std::vector<std::unique_ptr<NtxIndex>> items_;
+};
+
+/// One recorded index file of a table.
+struct DbfIndexDef {
+  /// The index file name without folder and extension.
+  std::string name;
+  /// The index file path.
+  std::string path;
+};
+
+/// The recorded index files of a table: Open reopens each of them.
+class DbfIndexDefList {
+ public:
+  int Count() const { return static_cast<int>(items_.size()); }
+  /// The entry at a 0-based position; ListIndexError outside 0..Count()-1.
+  const DbfIndexDef& operator[](int position) const;
+  /// Removes the entry at a 0-based position; ListIndexError "List index
+  /// out of bounds (%d)" outside 0..Count()-1.
+  void Delete(int position);
+  /// The position of the entry whose name equals name case-insensitively;
+  /// -1 when there is none.
+  int IndexOf(std::string_view name) const;
+  /// Records path under the name of its file (without folder and
+  /// extension), replacing the path of an entry of that name or appending a
+  /// new entry; returns its position.
+  int Record(const std::string& path);
+
+ private:
+  std::vector<DbfIndexDef> items_;
+};
+
 /// Read-only, forward access to one dBase III table file, opened
 /// exclusively. Reads records in blocks of BufferSize bytes; never loads
 /// the whole file.
@@ -100,18 +157,23 @@ class DbfTable {
   int BufferSize() const { return bufferSize_; }
 
   /// Opens the file read-only and exclusively, reads and checks header and
-  /// descriptors, and stands on the first visible record. Raises DbfError or
+  /// descriptors, reopens the file of every recorded index (DBFIndexDefs)
+  /// and stands on the first visible record. Raises DbfError or
   /// DatabaseError with the table left closed. Does nothing when open.
   void Open();
-  /// Releases the file and the fields. Does nothing when closed.
+  /// Releases the file and the fields, and flushes and closes the files of
+  /// the attached indexes (which stay in Indexes, as do their recorded
+  /// entries). Does nothing when closed.
   void Close();
   bool IsOpen() const;
 
-  /// Stands on the first visible record (AtEnd when there is none). Reads
-  /// a block when needed; does nothing when closed.
+  /// Stands on the first visible record (AtEnd when there is none), in
+  /// file order, or in key order while an index is active. Reads a block
+  /// when needed; does nothing when closed.
   void First();
-  /// Moves to the next visible record; at the last one sets AtEnd and stays
-  /// on it. Does nothing when closed.
+  /// Moves to the next visible record (in key order while an index is
+  /// active); at the last one sets AtEnd and stays on it. Does nothing when
+  /// closed.
   void Next();
   /// True when there is no visible record, or Next() found no further one.
   bool AtEnd() const { return atEnd_; }
@@ -150,7 +212,37 @@ class DbfTable {
   /// FieldByName(name).AsVariant().
   Variant FieldValue(std::string_view name);
 
+  /// The table's NTX indexes.
+  NtxIndexList& Indexes() { return indexes_; }
+  /// The table's recorded index files.
+  DbfIndexDefList& DBFIndexDefs() { return indexDefs_; }
+  /// The index FindKey uses; nullptr when none is active.
+  NtxIndex* ActiveIndex() const { return activeIndex_; }
+  /// Searches the active index. With fewer values than the key has fields
+  /// the search is partial: the values' texts are joined, and a key whose
+  /// first bytes (as many as the text has, at most the key length) equal
+  /// the text matches. With a value for every key field it is exact: each
+  /// text is cut or padded with blanks to its field's width. Deleted
+  /// records are passed over when the table hides them. True when a record
+  /// matches, the table then standing on the first in key order; false,
+  /// position unchanged, otherwise and when the table is closed or has no
+  /// active index with an open file.
+  bool FindKey(const std::vector<Variant>& values);
+
  private:
+  friend class NtxIndex;
+  friend class NtxIndexList;
+
+  /// Loads the block of record recno and tells whether the record exists
+  /// and is visible; the current record may lose its block (see
+  /// RestorePosition).
+  bool LoadVisible(int64_t recno);
+  /// Stands again on record recno (0 for none) with the given end flag.
+  void RestorePosition(int64_t recno, bool atEnd);
+  /// True while First and Next follow the active index.
+  bool InKeyOrder() const;
+  /// Reopens the files of the recorded index entries.
+  void OpenRecordedIndexes();
   void InternalOpen();
   /// Opens and locks the memo file beside the table when it exists.
   void OpenMemo();
@@ -159,7 +251,9 @@ class DbfTable {
   /// Reads up to count bytes at offset (fewer at the end of the file).
   size_t ReadAt(int64_t offset, char* into, size_t count, const char* step) const;
   bool InBlock(int64_t recno) const;
-  bool ReadBlockAt(int64_t recno);
+  /// Reads the block that starts at record recno: records records, or a
+  /// whole block when records is 0. False when it holds no record.
+  bool ReadBlockAt(int64_t recno, int records = 0);
   bool MoveToVisible(int64_t recno);
   /// Reloads the block of the current record after a failed move.
   void RestoreCurrentBlock();
@@ -183,6 +277,10 @@ class DbfTable {
   int blockRecords_ = 0;         // complete records in the block
   int64_t currentRecno_ = 0;
   bool atEnd_ = true;
+
+  NtxIndexList indexes_{*this};
+  DbfIndexDefList indexDefs_;
+  NtxIndex* activeIndex_ = nullptr;
 };
 
 }  // namespace tarvelo

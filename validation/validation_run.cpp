@@ -1,7 +1,10 @@
 #include "validation/validation_run.h"
 
+#include <unistd.h>
+
 #include <limits>
 
+#include "dbf/ntx_index.h"
 #include "validation/record_checks.h"
 #include "validation/report_format.h"
 #include "validation/result_report.h"
@@ -29,14 +32,23 @@ ValidationRun::ValidationRun(RunHost& host)
       tbTabelas_("tbTabelas", settings_),
       tbAnexos_("tbAnexos", settings_),
       tbDadosQdp_("tbDadosQdp", settings_),
+      tbRiscos_("tbRiscos", settings_),
+      tbSinistros_("tbSinistros", settings_),
       catalogue_(settings_) {
-  tbDados_.SetDeleted(true);
+  for (DbfTable* table : {&tbDados_, &tbRiscos_, &tbSinistros_}) table->SetDeleted(true);
 }
 
 ValidationRun::~ValidationRun() = default;
 
 void ValidationRun::CloseTables() {
-  for (DbfTable* table : {&tbDados_, &tbTabelas_, &tbAnexos_, &tbDadosQdp_}) table->Close();
+  // An index left by a run that an error ended goes with its table, and
+  // the table's record of it too, so the next Open does not reopen it.
+  for (DbfTable* table : {&tbRiscos_, &tbSinistros_}) {
+    while (table->Indexes().Count() > 0) table->Indexes().Delete(0);
+    while (table->DBFIndexDefs().Count() > 0) table->DBFIndexDefs().Delete(0);
+  }
+  for (DbfTable* table : {&tbDados_, &tbTabelas_, &tbAnexos_, &tbDadosQdp_, &tbRiscos_, &tbSinistros_})
+    table->Close();
 }
 
 std::string ValidationRun::NowText() const { return FormatDateTime(host_.Now(), settings_); }
@@ -71,6 +83,9 @@ void ValidationRun::Execute() {
   }
 
   host_.SetProgress(75);
+  // The flags are those of the last data file opened.
+  if (state_.structureOk && state_.recordsOk && state_.riskCount != 0 && state_.claimCount != 0)
+    CountClaimsWithoutPolicy();
   WriteEmptyFileBlocks();
   host_.SetProgress(90);
   tbDadosQdp_.Close();
@@ -147,6 +162,44 @@ void ValidationRun::CheckRecords(const std::string& path) {
     }
   }
   checker.Finish();
+}
+
+void ValidationRun::CountClaimsWithoutPolicy() {
+  tbRiscos_.SetDBFFileName(host_.RiskPath());
+  tbSinistros_.SetDBFFileName(host_.ClaimPath());
+  tbRiscos_.Open();
+  tbSinistros_.Open();
+
+  const std::string indexPath = host_.ProgramFolder() + "apolice.ntx";
+  NtxIndex& index = tbRiscos_.Indexes().Add("apolice");
+  index.SetKeyExpresion("apolice+item");
+  index.SetNTXFileName(indexPath);
+  index.SetCreateNow(true);
+
+  // A claim is found when its policy and item, joined, begin a visible
+  // risks record's key.
+  int64_t misses = 0;
+  for (tbSinistros_.First(); !tbSinistros_.AtEnd(); tbSinistros_.Next()) {
+    const Variant key = Add(tbSinistros_.FieldValue("apolice"), tbSinistros_.FieldValue("item"), settings_);
+    if (!tbRiscos_.FindKey({key})) ++misses;
+  }
+
+  // The share is computed in 64 bits and extended precision, so that any
+  // number of misses gives its share rather than an overflow.
+  const long double share = static_cast<long double>(misses) * 100.0L / state_.claimCount;
+  log_.Append(RuleLine());
+  log_.Append("");
+  log_.Append(std::to_string(misses) + " sinistros sem ap\xF3lices no per\xED" "odo, num total de " +
+              std::to_string(state_.claimCount) + " sinistros (" +
+              FormatNumber(static_cast<double>(share), 2, settings_) + "%).");
+  log_.Append("");
+
+  tbRiscos_.Indexes().Delete(0);
+  tbRiscos_.DBFIndexDefs().Delete(0);
+  tbRiscos_.Close();
+  tbSinistros_.Close();
+  // A failed deletion is not reported: the next run replaces the file.
+  unlink(Cp1252ToUtf8(indexPath).c_str());
 }
 
 void ValidationRun::WriteEmptyFileBlocks() {

@@ -58,6 +58,7 @@ class ValidationRun {
   void TreatDataFile();
   void LookUpCompany();
   void CheckRecords(const std::string& path);
+  void CountClaimsWithoutPolicy();
   void WriteEmptyFileBlocks();
   void WriteClosingLines();
   std::string NowText() const;
@@ -69,6 +70,8 @@ class ValidationRun {
   DbfTable tbTabelas_;
   DbfTable tbAnexos_;
   DbfTable tbDadosQdp_;
+  DbfTable tbRiscos_;
+  DbfTable tbSinistros_;
   RuleCatalogue catalogue_;
   RunState state_;
   ReferenceTotals reference_;

@@ -1,0 +1,721 @@
+#include "dbf/ntx_index.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <numeric>
+
+#include "dbf/ntx_expression.h"
+#include "dbf/ntx_page_cache.h"
+#include "values/errors.h"
+#include "values/text.h"
+
+namespace tarvelo {
+namespace {
+
+constexpr uint32_t kPageSize = NtxPageCache::kPageSize;
+constexpr int kMaxKeyLength = 256;
+// The header keeps each expression NUL-terminated in 256 bytes.
+constexpr size_t kMaxExpressionLength = 255;
+constexpr size_t kMaxDepth = 64;
+// Pairs of one sorted batch: this many bytes div (key length + 8).
+constexpr int kBatchBytes = 65536;
+
+// Header fields.
+constexpr size_t kSignatureAt = 0;
+constexpr size_t kVersionAt = 2;
+constexpr size_t kRootAt = 4;
+constexpr size_t kFreePageAt = 8;
+constexpr size_t kEntrySizeAt = 12;
+constexpr size_t kKeySizeAt = 14;
+constexpr size_t kDecimalsAt = 16;
+constexpr size_t kMaxKeysAt = 18;
+constexpr size_t kHalfPageAt = 20;
+constexpr size_t kKeyExpressionAt = 22;
+constexpr size_t kUniqueAt = 278;
+constexpr size_t kDescendingAt = 280;
+constexpr size_t kForExpressionAt = 282;
+constexpr size_t kExpressionBytes = 256;
+
+uint16_t Get16(const uint8_t* at) { return static_cast<uint16_t>(at[0] | (at[1] << 8)); }
+
+uint32_t Get32(const uint8_t* at) {
+  return static_cast<uint32_t>(at[0]) | (static_cast<uint32_t>(at[1]) << 8) | (static_cast<uint32_t>(at[2]) << 16) |
+         (static_cast<uint32_t>(at[3]) << 24);
+}
+
+void Put16(uint8_t* at, uint32_t value) {
+  at[0] = static_cast<uint8_t>(value & 0xFF);
+  at[1] = static_cast<uint8_t>((value >> 8) & 0xFF);
+}
+
+void Put32(uint8_t* at, uint32_t value) {
+  at[0] = static_cast<uint8_t>(value & 0xFF);
+  at[1] = static_cast<uint8_t>((value >> 8) & 0xFF);
+  at[2] = static_cast<uint8_t>((value >> 16) & 0xFF);
+  at[3] = static_cast<uint8_t>((value >> 24) & 0xFF);
+}
+
+bool HasControlCharacter(const std::string& text) {
+  return std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 32; });
+}
+
+// The text of a NUL-terminated header field of at most width bytes.
+std::string HeaderText(const uint8_t* at, size_t width) {
+  const void* nul = std::memchr(at, '\0', width);
+  const size_t length = nul == nullptr ? width : static_cast<size_t>(static_cast<const uint8_t*>(nul) - at);
+  return std::string(reinterpret_cast<const char*>(at), length);
+}
+
+[[noreturn]] void ThrowDamaged(uint32_t page, const std::string& path) {
+  throw DbfError("NtxIndex.ReadPage: Page " + std::to_string(page) + " of \"" + path + "\" is damaged");
+}
+
+void CloseDescriptor(int fd) {
+  if (fd >= 0) ::close(fd);
+}
+
+// Opens path (code page 1252) for reading and writing and locks it
+// exclusively; -1 when either fails.
+int OpenLocked(const std::string& path, int flags) {
+  const int fd = ::open(Cp1252ToUtf8(path).c_str(), O_RDWR | O_CLOEXEC | flags, 0644);
+  if (fd < 0) return -1;
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+}  // namespace
+
+// The open index file: its layout, the page cache and the working buffers
+// of builds and searches.
+struct NtxIndex::OpenFile {
+  struct Step {
+    uint32_t page;
+    int pos;
+  };
+
+  int fd = -1;
+  std::string fileName;
+  int keyLength = 0;
+  int entrySize = 0;
+  int maxKeys = 0;
+  int halfPage = 0;
+  int slotBase = 0;  // offset of the first entry slot in a page
+  uint32_t root = 0;
+  uint32_t nextPage = 0;  // where the next new page goes
+  bool descending = false;
+  bool unique = false;
+  NtxExpression key;
+  NtxExpression filter;
+  std::unique_ptr<NtxPageCache> cache;
+
+  // Descent of an insertion, and the cursor of searches and key-order walks.
+  std::vector<Step> descent;
+  std::vector<Step> cursor;
+  std::vector<Step> savedCursor;
+  std::string search;
+  size_t searchLength = 0;
+  std::vector<uint8_t> probe;
+
+  // Build buffers: one batch of keys (flat), their record numbers and the
+  // sorted order; the entries and children of a page being split.
+  std::vector<uint8_t> batchKeys;
+  std::vector<uint32_t> batchRecnos;
+  std::vector<uint32_t> order;
+  std::vector<uint8_t> splitEntries;  // record number (4 bytes) and key each
+  std::vector<uint32_t> splitChildren;
+  std::vector<uint8_t> carryKey;
+  uint32_t carryRecno = 0;
+
+  void SetLayout(int keyBytes, int maxKeysPerPage) {
+    keyLength = keyBytes;
+    entrySize = keyBytes + 8;
+    maxKeys = maxKeysPerPage;
+    halfPage = maxKeys / 2;
+    slotBase = 2 + 2 * (maxKeys + 1);
+    probe.assign(static_cast<size_t>(keyLength), 0);
+    carryKey.assign(static_cast<size_t>(keyLength), 0);
+  }
+
+  int Count(const uint8_t* page) const { return Get16(page); }
+  uint16_t SlotOf(const uint8_t* page, int i) const { return Get16(page + 2 + 2 * i); }
+  uint32_t ChildAt(const uint8_t* page, int i) const { return Get32(page + SlotOf(page, i)); }
+  uint32_t RecnoAt(const uint8_t* page, int i) const { return Get32(page + SlotOf(page, i) + 4); }
+  const uint8_t* KeyAt(const uint8_t* page, int i) const { return page + SlotOf(page, i) + 8; }
+
+  // A page with no keys whose offset table lists the slots in order.
+  void InitPage(uint8_t* page) const {
+    std::memset(page, 0, kPageSize);
+    for (int i = 0; i <= maxKeys; ++i) Put16(page + 2 + 2 * i, static_cast<uint32_t>(slotBase + i * entrySize));
+  }
+
+  void WriteEntry(uint8_t* page, int i, uint32_t child, uint32_t recno, const uint8_t* keyBytes) const {
+    uint8_t* slot = page + SlotOf(page, i);
+    Put32(slot, child);
+    Put32(slot + 4, recno);
+    std::memcpy(slot + 8, keyBytes, static_cast<size_t>(keyLength));
+  }
+
+  void SetChild(uint8_t* page, int i, uint32_t child) const { Put32(page + SlotOf(page, i), child); }
+
+  // Inserts an entry at position pos of a page that is not full: its left
+  // child is left, and the entry after it gets right as its child.
+  void InsertInPage(uint8_t* page, int pos, uint32_t left, uint32_t recno, const uint8_t* keyBytes,
+                    uint32_t right) const {
+    const int n = Count(page);
+    const uint16_t freeSlot = SlotOf(page, n + 1);
+    std::memmove(page + 2 + 2 * (pos + 1), page + 2 + 2 * pos, static_cast<size_t>(2 * (n - pos + 1)));
+    Put16(page + 2 + 2 * pos, freeSlot);
+    WriteEntry(page, pos, left, recno, keyBytes);
+    SetChild(page, pos + 1, right);
+    Put16(page, static_cast<uint32_t>(n + 1));
+  }
+
+  // Splits a full page around an entry inserted at pos (with children left
+  // and right as in InsertInPage): entries before position split stay in
+  // page, the entry at split goes up (carryKey, carryRecno), the rest moves
+  // to upper, a new page.
+  void SplitPage(uint8_t* page, uint8_t* upper, int pos, uint32_t left, uint32_t recno, const uint8_t* keyBytes,
+                 uint32_t right, int split) {
+    const size_t width = 4 + static_cast<size_t>(keyLength);
+    const int n = maxKeys;
+    uint8_t* out = splitEntries.data();
+    int child = 0;
+    for (int i = 0; i <= n; ++i) {
+      if (i == pos) {
+        Put32(out, recno);
+        std::memcpy(out + 4, keyBytes, static_cast<size_t>(keyLength));
+        out += width;
+        splitChildren[static_cast<size_t>(child++)] = left;
+        splitChildren[static_cast<size_t>(child++)] = right;
+      } else {
+        splitChildren[static_cast<size_t>(child++)] = ChildAt(page, i);
+      }
+      if (i < n) {
+        Put32(out, RecnoAt(page, i));
+        std::memcpy(out + 4, KeyAt(page, i), static_cast<size_t>(keyLength));
+        out += width;
+      }
+    }
+    const auto entry = [&](int j) { return splitEntries.data() + static_cast<size_t>(j) * width; };
+
+    InitPage(page);
+    for (int j = 0; j < split; ++j)
+      WriteEntry(page, j, splitChildren[static_cast<size_t>(j)], Get32(entry(j)), entry(j) + 4);
+    SetChild(page, split, splitChildren[static_cast<size_t>(split)]);
+    Put16(page, static_cast<uint32_t>(split));
+
+    carryRecno = Get32(entry(split));
+    std::memcpy(carryKey.data(), entry(split) + 4, static_cast<size_t>(keyLength));
+
+    const int moved = n - split;
+    for (int j = 0; j < moved; ++j) {
+      const int from = split + 1 + j;
+      WriteEntry(upper, j, splitChildren[static_cast<size_t>(from)], Get32(entry(from)), entry(from) + 4);
+    }
+    SetChild(upper, moved, splitChildren[static_cast<size_t>(n + 1)]);
+    Put16(upper, static_cast<uint32_t>(moved));
+  }
+};
+
+NtxIndex::NtxIndex(DbfTable& table, std::string name) : table_(table), name_(std::move(name)) {}
+
+NtxIndex::~NtxIndex() {
+  try {
+    CloseFile();
+  } catch (const TarveloError&) {
+    // A failed write cannot be reported from here.
+  }
+}
+
+void NtxIndex::SetKeyExpresion(std::string expression) {
+  if (HasControlCharacter(expression)) expression.clear();
+  keyExpression_ = std::move(expression);
+  if (table_.IsOpen()) NtxExpression::ParseKey(keyExpression_, table_);
+}
+
+void NtxIndex::SetForExpresion(std::string expression) {
+  if (HasControlCharacter(expression)) expression.clear();
+  forExpression_ = std::move(expression);
+  if (table_.IsOpen()) NtxExpression::ParseFilter(forExpression_, table_);
+}
+
+void NtxIndex::SetNTXFileName(std::string path) {
+  fileName_ = std::move(path);
+  const size_t slash = fileName_.rfind('/');
+  std::string name = slash == std::string::npos ? fileName_ : fileName_.substr(slash + 1);
+  const size_t dot = name.find('.');
+  if (dot != std::string::npos) name.resize(dot);
+  name_ = std::move(name);
+}
+
+void NtxIndex::SetCreateNow(bool create) {
+  if (create) CreateIndex();
+}
+
+bool NtxIndex::IsFileOpen() const { return file_ != nullptr; }
+
+bool NtxIndex::IsActive() const { return table_.activeIndex_ == this; }
+
+int NtxIndex::KeyLength() const { return file_ ? file_->keyLength : 0; }
+
+void NtxIndex::CloseFile() {
+  if (!file_) return;
+  std::unique_ptr<OpenFile> file = std::move(file_);
+  try {
+    file->cache->Flush();
+  } catch (...) {
+    CloseDescriptor(file->fd);
+    throw;
+  }
+  CloseDescriptor(file->fd);
+}
+
+uint8_t* NtxIndex::Page(uint32_t offset, bool forWrite) {
+  OpenFile& f = *file_;
+  bool loaded = false;
+  uint8_t* page = f.cache->Fetch(offset, forWrite, loaded);
+  if (loaded) {
+    // A page read from the file must stay inside its 1024 bytes.
+    bool sound = f.Count(page) <= f.maxKeys;
+    for (int i = 0; sound && i <= f.Count(page); ++i) {
+      const int slot = f.SlotOf(page, i);
+      sound = slot >= 2 && slot + f.entrySize <= static_cast<int>(kPageSize);
+    }
+    if (!sound) {
+      f.cache->Clear();
+      ThrowDamaged(offset, f.fileName);
+    }
+  }
+  return page;
+}
+
+uint8_t* NtxIndex::NewPage() {
+  OpenFile& f = *file_;
+  if (f.nextPage > UINT32_MAX - kPageSize)
+    throw DbfError("NtxIndex.AddPage: Index file \"" + f.fileName + "\" is full");
+  uint8_t* page = f.cache->Allocate(f.nextPage);
+  f.nextPage += kPageSize;
+  f.InitPage(page);
+  return page;
+}
+
+int NtxIndex::CompareKeys(const uint8_t* a, const uint8_t* b) const {
+  const int result = std::memcmp(a, b, static_cast<size_t>(file_->keyLength));
+  return file_->descending ? -result : result;
+}
+
+int NtxIndex::ComparePrefix(const uint8_t* key, const uint8_t* text, size_t length) const {
+  int result = 0;
+  for (size_t i = 0; i < length; ++i) {
+    const uint8_t a = key[i];
+    if (a != text[i]) {
+      // A NUL byte ends the key: what came before it decides.
+      result = a == 0 ? 0 : (a < text[i] ? -1 : 1);
+      break;
+    }
+    if (a == 0) break;
+  }
+  return file_->descending ? -result : result;
+}
+
+int NtxIndex::CreateFile() const {
+  // No truncation before the lock: a file another index holds stays whole.
+  const int fd = OpenLocked(fileName_, O_CREAT);
+  if (fd < 0 || ::ftruncate(fd, 0) != 0) {
+    CloseDescriptor(fd);
+    throw DbfError("NtxIndex.CreateIndex: Create error \"" + name_ + "\"");
+  }
+  return fd;
+}
+
+void NtxIndex::CreateIndex() {
+  if (!table_.IsOpen()) throw DbfError("NtxIndex.CreateIndex: Create index only on active DataSet");
+  NtxExpression key = NtxExpression::ParseKey(keyExpression_, table_);
+  if (key.IsEmpty()) throw DbfError("NtxIndex.ParseExpression: Invalid expression \"\"");
+  NtxExpression filter = NtxExpression::ParseFilter(forExpression_, table_);
+  if (key.KeyLength() < 1 || key.KeyLength() > kMaxKeyLength)
+    throw DbfError("NtxIndex.CreateIndex: Key length " + std::to_string(key.KeyLength()) + " outside 1 to " +
+                   std::to_string(kMaxKeyLength));
+  if (keyExpression_.size() > kMaxExpressionLength || forExpression_.size() > kMaxExpressionLength)
+    throw DbfError("NtxIndex.CreateIndex: Expression longer than " + std::to_string(kMaxExpressionLength) +
+                   " characters");
+
+  // A rebuild replaces this index's own file.
+  if (IsActive()) table_.activeIndex_ = nullptr;
+  CloseFile();
+  const int fd = CreateFile();
+  table_.indexDefs_.Record(fileName_);
+
+  auto file = std::make_unique<OpenFile>();
+  file->fd = fd;
+  file->fileName = fileName_;
+  const int entrySize = key.KeyLength() + 8;
+  int maxKeys = (1020 - entrySize) / (entrySize + 2);
+  maxKeys -= maxKeys % 2;
+  file->SetLayout(key.KeyLength(), maxKeys);
+  file->descending = descending_;
+  file->unique = unique_;
+  file->key = std::move(key);
+  file->filter = std::move(filter);
+  file->cache = std::make_unique<NtxPageCache>(fd, fileName_, cachePages_);
+  file_ = std::move(file);
+  try {
+    BuildTree();
+    file_->cache->Flush();
+    WriteHeader();
+  } catch (...) {
+    CloseDescriptor(file_->fd);
+    file_.reset();
+    throw;
+  }
+
+  table_.activeIndex_ = this;
+  const int64_t recno = table_.RecordNumber();
+  const std::string_view record = table_.CurrentRecord();
+  const bool visible = !record.empty() && !(table_.Deleted() && record[0] == '*');
+  if (visible && CursorToRecord(recno, record)) {
+    table_.atEnd_ = false;
+  } else {
+    table_.First();
+  }
+}
+
+void NtxIndex::BuildTree() {
+  OpenFile& f = *file_;
+  f.nextPage = kPageSize;
+  f.root = f.nextPage;
+  NewPage();
+
+  const size_t keyLength = static_cast<size_t>(f.keyLength);
+  const size_t capacity = static_cast<size_t>(kBatchBytes / (f.keyLength + 8));
+  f.batchKeys.assign(capacity * keyLength, 0);
+  f.batchRecnos.assign(capacity, 0);
+  f.order.assign(capacity, 0);
+  f.splitEntries.assign(static_cast<size_t>(f.maxKeys + 1) * (4 + keyLength), 0);
+  f.splitChildren.assign(static_cast<size_t>(f.maxKeys + 2), 0);
+
+  size_t count = 0;
+  const bool filtered = !f.filter.IsEmpty();
+  table_.ScanRecords([&](int64_t recno, std::string_view record) {
+    if (filtered && !f.filter.IsTrue(record)) return;
+    if (recno > static_cast<int64_t>(UINT32_MAX))
+      throw DbfError("NtxIndex.CreateIndex: Record " + std::to_string(recno) + " beyond the index's range");
+    f.key.WriteKey(record, reinterpret_cast<char*>(f.batchKeys.data() + count * keyLength));
+    f.batchRecnos[count] = static_cast<uint32_t>(recno);
+    if (++count == capacity) {
+      InsertBatch(count);
+      count = 0;
+    }
+  });
+  if (count > 0) InsertBatch(count);
+}
+
+void NtxIndex::InsertBatch(size_t count) {
+  OpenFile& f = *file_;
+  const size_t keyLength = static_cast<size_t>(f.keyLength);
+  const uint8_t* keys = f.batchKeys.data();
+  const auto first = f.order.begin();
+  const auto last = first + static_cast<std::ptrdiff_t>(count);
+  std::iota(first, last, 0u);
+  // Equal keys keep file order; a batch already in order is not sorted.
+  const auto before = [&](uint32_t a, uint32_t b) {
+    const int result = CompareKeys(keys + a * keyLength, keys + b * keyLength);
+    return result != 0 ? result < 0 : a < b;
+  };
+  if (!std::is_sorted(first, last, before)) std::sort(first, last, before);
+  for (auto it = first; it != last; ++it) Insert(keys + *it * keyLength, f.batchRecnos[*it]);
+}
+
+void NtxIndex::Insert(const uint8_t* key, uint32_t recno) {
+  OpenFile& f = *file_;
+  f.descent.clear();
+  uint32_t page = f.root;
+  // True while the descent keeps to the last position of every page: keys
+  // arriving in order then split pages unevenly, leaving them full.
+  bool rightmost = true;
+  while (true) {
+    const uint8_t* bytes = Page(page);
+    const int n = f.Count(bytes);
+    int low = 0;
+    int high = n;
+    while (low < high) {
+      const int middle = (low + high) / 2;
+      if (CompareKeys(f.KeyAt(bytes, middle), key) <= 0) {
+        low = middle + 1;
+      } else {
+        high = middle;
+      }
+    }
+    if (f.unique && low > 0 && CompareKeys(f.KeyAt(bytes, low - 1), key) == 0) return;
+    rightmost = rightmost && low == n;
+    f.descent.push_back({page, low});
+    const uint32_t child = f.ChildAt(bytes, low);
+    if (child == 0) break;
+    if (f.descent.size() > kMaxDepth) ThrowDamaged(child, f.fileName);
+    page = child;
+  }
+
+  uint32_t left = 0;
+  uint32_t right = 0;
+  for (size_t level = f.descent.size(); level-- > 0;) {
+    const OpenFile::Step step = f.descent[level];
+    uint8_t* bytes = Page(step.page, true);
+    if (f.Count(bytes) < f.maxKeys) {
+      f.InsertInPage(bytes, step.pos, left, recno, key, right);
+      return;
+    }
+    const int split = rightmost && step.pos == f.maxKeys ? f.maxKeys - 1 : f.halfPage;
+    const uint32_t upperOffset = f.nextPage;
+    uint8_t* upper = NewPage();
+    f.SplitPage(bytes, upper, step.pos, left, recno, key, right, split);
+    key = f.carryKey.data();
+    recno = f.carryRecno;
+    left = step.page;
+    right = upperOffset;
+  }
+  // The root split: a new root holds the entry that went up.
+  const uint32_t rootOffset = f.nextPage;
+  uint8_t* root = NewPage();
+  f.WriteEntry(root, 0, left, recno, key);
+  f.SetChild(root, 1, right);
+  Put16(root, 1);
+  f.root = rootOffset;
+}
+
+void NtxIndex::WriteHeader() {
+  const OpenFile& f = *file_;
+  uint8_t header[kPageSize] = {};
+  const bool laterVersion = clipperVersion_ == ClipperVersion::v520 || clipperVersion_ == ClipperVersion::v530;
+  Put16(header + kSignatureAt, laterVersion ? 7 : 6);
+  Put16(header + kVersionAt, 1);
+  Put32(header + kRootAt, f.root);
+  Put32(header + kFreePageAt, 0);
+  Put16(header + kEntrySizeAt, static_cast<uint32_t>(f.entrySize));
+  Put16(header + kKeySizeAt, static_cast<uint32_t>(f.keyLength));
+  Put16(header + kDecimalsAt, 0);
+  Put16(header + kMaxKeysAt, static_cast<uint32_t>(f.maxKeys));
+  Put16(header + kHalfPageAt, static_cast<uint32_t>(f.halfPage));
+  std::memcpy(header + kKeyExpressionAt, keyExpression_.data(), keyExpression_.size());
+  header[kUniqueAt] = f.unique ? 1 : 0;
+  header[kDescendingAt] = f.descending ? 1 : 0;
+  std::memcpy(header + kForExpressionAt, forExpression_.data(), forExpression_.size());
+  size_t done = 0;
+  while (done < kPageSize) {
+    const ssize_t wrote = ::pwrite(f.fd, header + done, kPageSize - done, static_cast<off_t>(done));
+    if (wrote < 0 && errno == EINTR) continue;
+    if (wrote <= 0) throw DbfError("NtxIndex.WritePage: Write error \"" + f.fileName + "\"");
+    done += static_cast<size_t>(wrote);
+  }
+}
+
+void NtxIndex::OpenExisting() {
+  if (file_) return;
+  const std::string openError = "NtxIndex.OpenIndex: Open error \"" + fileName_ + "\"";
+  const std::string formatError = "NtxIndex.OpenIndex: File \"" + fileName_ + "\" is not NTX file";
+  const int fd = OpenLocked(fileName_, 0);
+  if (fd < 0) throw DbfError(openError);
+  try {
+    uint8_t header[kPageSize];
+    size_t got = 0;
+    while (got < kPageSize) {
+      const ssize_t read = ::pread(fd, header + got, kPageSize - got, static_cast<off_t>(got));
+      if (read < 0 && errno == EINTR) continue;
+      if (read <= 0) break;
+      got += static_cast<size_t>(read);
+    }
+    struct stat info {};
+    if (got < kPageSize || ::fstat(fd, &info) != 0) throw DbfError(formatError);
+    const int signature = Get16(header + kSignatureAt);
+    const int entrySize = Get16(header + kEntrySizeAt);
+    const int keyLength = Get16(header + kKeySizeAt);
+    const int maxKeys = Get16(header + kMaxKeysAt);
+    const uint32_t root = Get32(header + kRootAt);
+    const bool layoutFits = maxKeys >= 2 && 2 + (maxKeys + 1) * (2 + entrySize) <= static_cast<int>(kPageSize);
+    if ((signature != 6 && signature != 7) || keyLength < 1 || keyLength > kMaxKeyLength ||
+        entrySize != keyLength + 8 || !layoutFits || root < kPageSize || root % kPageSize != 0 ||
+        static_cast<int64_t>(root) + kPageSize > static_cast<int64_t>(info.st_size))
+      throw DbfError(formatError);
+
+    std::string keyText = HeaderText(header + kKeyExpressionAt, kExpressionBytes);
+    std::string forText = HeaderText(header + kForExpressionAt, kExpressionBytes);
+    NtxExpression key = NtxExpression::ParseKey(keyText, table_);
+    if (key.IsEmpty() || key.KeyLength() != keyLength) throw DbfError(formatError);
+    NtxExpression filter = NtxExpression::ParseFilter(forText, table_);
+
+    auto file = std::make_unique<OpenFile>();
+    file->fd = fd;
+    file->fileName = fileName_;
+    file->SetLayout(keyLength, maxKeys);
+    file->root = root;
+    const uint64_t size = static_cast<uint64_t>(info.st_size);
+    file->nextPage = static_cast<uint32_t>(
+        std::min<uint64_t>((size + kPageSize - 1) / kPageSize * kPageSize, UINT32_MAX - kPageSize + 1));
+    file->unique = header[kUniqueAt] != 0;
+    file->descending = header[kDescendingAt] != 0;
+    file->key = std::move(key);
+    file->filter = std::move(filter);
+    file->cache = std::make_unique<NtxPageCache>(fd, fileName_, cachePages_);
+    keyExpression_ = std::move(keyText);
+    forExpression_ = std::move(forText);
+    unique_ = file->unique;
+    descending_ = file->descending;
+    clipperVersion_ = signature == 7 ? ClipperVersion::v520 : ClipperVersion::v500;
+    file_ = std::move(file);
+  } catch (...) {
+    ::close(fd);
+    throw;
+  }
+}
+
+void NtxIndex::LowerBound(const uint8_t* text, size_t length) {
+  OpenFile& f = *file_;
+  f.cursor.clear();
+  uint32_t page = f.root;
+  while (true) {
+    const uint8_t* bytes = Page(page);
+    int low = 0;
+    int high = f.Count(bytes);
+    while (low < high) {
+      const int middle = (low + high) / 2;
+      if (ComparePrefix(f.KeyAt(bytes, middle), text, length) < 0) {
+        low = middle + 1;
+      } else {
+        high = middle;
+      }
+    }
+    f.cursor.push_back({page, low});
+    const uint32_t child = f.ChildAt(bytes, low);
+    if (child == 0) return;
+    if (f.cursor.size() > kMaxDepth) ThrowDamaged(child, f.fileName);
+    page = child;
+  }
+}
+
+bool NtxIndex::Settle(int64_t& recno) {
+  OpenFile& f = *file_;
+  while (!f.cursor.empty()) {
+    const OpenFile::Step step = f.cursor.back();
+    const uint8_t* bytes = Page(step.page);
+    if (step.pos < f.Count(bytes)) {
+      recno = f.RecnoAt(bytes, step.pos);
+      return true;
+    }
+    f.cursor.pop_back();
+  }
+  return false;
+}
+
+bool NtxIndex::Advance(int64_t& recno) {
+  OpenFile& f = *file_;
+  if (f.cursor.empty()) return false;
+  const OpenFile::Step step = f.cursor.back();
+  f.cursor.back().pos = step.pos + 1;
+  uint32_t child = f.ChildAt(Page(step.page), step.pos + 1);
+  while (child != 0) {
+    if (f.cursor.size() > kMaxDepth) ThrowDamaged(child, f.fileName);
+    f.cursor.push_back({child, 0});
+    child = f.ChildAt(Page(child), 0);
+  }
+  return Settle(recno);
+}
+
+const uint8_t* NtxIndex::CursorKey() {
+  OpenFile& f = *file_;
+  const OpenFile::Step step = f.cursor.back();
+  return f.KeyAt(Page(step.page), step.pos);
+}
+
+bool NtxIndex::CursorFirst(int64_t& recno) {
+  if (!file_) return false;
+  LowerBound(nullptr, 0);
+  return Settle(recno);
+}
+
+bool NtxIndex::CursorNext(int64_t& recno) {
+  if (!file_) return false;
+  return Advance(recno);
+}
+
+bool NtxIndex::SeekFirst(const std::vector<Variant>& values, int64_t& recno) {
+  if (!file_) return false;
+  OpenFile& f = *file_;
+  std::string& search = f.search;
+  search.clear();
+  const size_t fields = static_cast<size_t>(f.key.FieldCount());
+  const bool exact = fields > 0 && values.size() >= fields;
+  size_t k = 0;
+  std::string converted;
+  for (const NtxSegment& segment : f.key.Segments()) {
+    if (!segment.isField) {
+      search += segment.text;
+      continue;
+    }
+    const Variant* value = k < values.size() ? &values[k] : nullptr;
+    ++k;
+    const std::string* text = nullptr;
+    if (value != nullptr && !value->IsNull()) {
+      if (value->Type() == VariantType::String || value->Type() == VariantType::OleStr) {
+        text = &value->TextPayload();
+      } else {
+        converted = ToText(*value, table_.Settings());
+        text = &converted;
+      }
+    }
+    if (!exact) {
+      if (text != nullptr) search += *text;
+      continue;
+    }
+    const size_t width = static_cast<size_t>(segment.width);
+    const size_t start = search.size();
+    if (text != nullptr) search.append(*text, 0, std::min(width, text->size()));
+    search.resize(start + width, ' ');
+  }
+  const size_t keyLength = static_cast<size_t>(f.keyLength);
+  if (exact && search.size() < keyLength) return false;
+  f.searchLength = std::min(search.size(), keyLength);
+  LowerBound(reinterpret_cast<const uint8_t*>(search.data()), f.searchLength);
+  if (!Settle(recno)) return false;
+  return ComparePrefix(CursorKey(), reinterpret_cast<const uint8_t*>(search.data()), f.searchLength) == 0;
+}
+
+bool NtxIndex::SeekNext(int64_t& recno) {
+  if (!file_ || !Advance(recno)) return false;
+  const OpenFile& f = *file_;
+  return ComparePrefix(CursorKey(), reinterpret_cast<const uint8_t*>(f.search.data()), f.searchLength) == 0;
+}
+
+bool NtxIndex::CursorToRecord(int64_t recno, std::string_view record) {
+  if (!file_) return false;
+  OpenFile& f = *file_;
+  if (!f.filter.IsTrue(record)) return false;
+  f.key.WriteKey(record, reinterpret_cast<char*>(f.probe.data()));
+  const size_t length = static_cast<size_t>(f.keyLength);
+  LowerBound(f.probe.data(), length);
+  int64_t found = 0;
+  bool more = Settle(found);
+  while (more && ComparePrefix(CursorKey(), f.probe.data(), length) == 0) {
+    if (found == recno) return true;
+    more = Advance(found);
+  }
+  return false;
+}
+
+void NtxIndex::SaveCursor() {
+  if (file_) file_->savedCursor = file_->cursor;
+}
+
+void NtxIndex::RestoreCursor() {
+  if (file_) file_->cursor = file_->savedCursor;
+}
+
+}  // namespace tarvelo

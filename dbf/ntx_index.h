@@ -1,0 +1,154 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "dbf/dbf_table.h"
+#include "values/variant.h"
+
+namespace tarvelo {
+
+class NtxPageCache;
+
+/// Index file format version: the header signature is 6 for v500 and v501,
+/// 7 for v520 and v530.
+enum class ClipperVersion { v500, v501, v520, v530 };
+
+/// A Clipper NTX key index over an open DbfTable, added through the table's
+/// Indexes(). Built from a key expression over all records into an index
+/// file (CreateNow), it becomes the table's active index: FindKey searches
+/// it and First/Next walk the visible records in key order. Keys compare as
+/// unsigned bytes.
+class NtxIndex {
+ public:
+  /// Pages an index keeps in memory at most (1024 bytes each).
+  static constexpr size_t kCachePages = 4096;
+
+  NtxIndex(DbfTable& table, std::string name);
+  ~NtxIndex();
+  NtxIndex(const NtxIndex&) = delete;
+  NtxIndex& operator=(const NtxIndex&) = delete;
+
+  /// The index name, quoted in the create error.
+  const std::string& Name() const { return name_; }
+  DbfTable& Table() const { return table_; }
+
+  /// Stores the key expression unchanged; a text holding any character
+  /// below code 32 is stored empty. When the table is open the expression
+  /// is parsed at once: DatabaseError "<table>: Field 'NAME' not found" for
+  /// an unknown name (upper-cased), DbfError "NtxIndex.ParseExpression:
+  /// Invalid expression \"text\"" for one that is not text.
+  void SetKeyExpresion(std::string expression);
+  const std::string& KeyExpresion() const { return keyExpression_; }
+  /// Stores the filter expression (same rules; it must be logical): only
+  /// records for which it is true get an entry. Empty for none.
+  void SetForExpresion(std::string expression);
+  const std::string& ForExpresion() const { return forExpression_; }
+  /// Stores the index file path and renames the index after the file name
+  /// without folder, up to its first dot.
+  void SetNTXFileName(std::string path);
+  const std::string& NTXFileName() const { return fileName_; }
+  /// Setting true builds the index file over every record of the table
+  /// (deleted ones included), records the file in the table's DBFIndexDefs,
+  /// makes the index active and leaves the table on the record it stood on
+  /// (on the first one in key order when the index lacks it); false does
+  /// nothing. Raises DbfError "NtxIndex.CreateIndex: Create index only on
+  /// active DataSet" on a closed table; the errors of SetKeyExpresion (an
+  /// empty expression is invalid); DbfError "NtxIndex.CreateIndex: Create
+  /// error \"<name>\"" when the file cannot be created or another open file
+  /// (of this or another process) holds it; the page write error when a
+  /// write fails. Once the file is created, a failure leaves the index with
+  /// no file open and inactive.
+  void SetCreateNow(bool create);
+  /// Always false.
+  bool CreateNow() const { return false; }
+  /// Keys pass through the table's text translation; the table translates
+  /// nothing, so this changes nothing.
+  void SetKeyTranslate(bool translate) { keyTranslate_ = translate; }
+  bool KeyTranslate() const { return keyTranslate_; }
+  /// The header signature of the next build.
+  void SetClipperVer(ClipperVersion version) { clipperVersion_ = version; }
+  ClipperVersion ClipperVer() const { return clipperVersion_; }
+  /// When true, the next build adds a key already present only once.
+  void SetUnique(bool unique) { unique_ = unique; }
+  bool Unique() const { return unique_; }
+  /// When true, the next build orders keys from the highest down.
+  void SetDescending(bool descending) { descending_ = descending; }
+  bool Descending() const { return descending_; }
+
+  /// Pages the index keeps in memory at most from its next build or open
+  /// (kCachePages by default; at least NtxPageCache::kMinCapacity).
+  void SetCachePages(size_t pages) { cachePages_ = pages; }
+  size_t CachePages() const { return cachePages_; }
+
+  /// True while the index file is open: from a build (or a reopen by the
+  /// table's Open) until the index is deleted or the table closes.
+  bool IsFileOpen() const;
+  /// True when the table's FindKey uses this index.
+  bool IsActive() const;
+  /// Key length of the open file; 0 when no file is open.
+  int KeyLength() const;
+  /// Writes the changed pages to the file and closes it (the file stays on
+  /// disk); does nothing when no file is open. Raises the page write error
+  /// after closing the file when a write fails.
+  void CloseFile();
+
+ private:
+  friend class DbfTable;
+  struct OpenFile;
+
+  /// Builds the index file (CreateNow).
+  void CreateIndex();
+  /// Opens the existing index file NTXFileName() and reads its header.
+  void OpenExisting();
+  /// Creates the file exclusively and returns its descriptor.
+  int CreateFile() const;
+  void BuildTree();
+  void InsertBatch(size_t count);
+  void Insert(const uint8_t* key, uint32_t recno);
+  void WriteHeader();
+
+  // Search and key-order walk; the cursor stays on the entry returned.
+  /// Positions on the first entry matching values; its record in recno.
+  bool SeekFirst(const std::vector<Variant>& values, int64_t& recno);
+  /// The next entry that still matches the last SeekFirst.
+  bool SeekNext(int64_t& recno);
+  /// The first entry in key order.
+  bool CursorFirst(int64_t& recno);
+  /// The entry after the cursor's.
+  bool CursorNext(int64_t& recno);
+  /// Positions on the entry of record recno (whose bytes are record);
+  /// false when the index has none.
+  bool CursorToRecord(int64_t recno, std::string_view record);
+  /// Keeps the cursor aside, and puts it back, around a search that fails.
+  void SaveCursor();
+  void RestoreCursor();
+
+  // Cursor primitives.
+  void LowerBound(const uint8_t* text, size_t length);
+  bool Settle(int64_t& recno);
+  bool Advance(int64_t& recno);
+  const uint8_t* CursorKey();
+
+  uint8_t* Page(uint32_t offset, bool forWrite = false);
+  uint8_t* NewPage();
+  int CompareKeys(const uint8_t* a, const uint8_t* b) const;
+  int ComparePrefix(const uint8_t* key, const uint8_t* text, size_t length) const;
+
+  DbfTable& table_;
+  std::string name_;
+  std::string keyExpression_;
+  std::string forExpression_;
+  std::string fileName_;
+  bool keyTranslate_ = true;
+  ClipperVersion clipperVersion_ = ClipperVersion::v500;
+  bool unique_ = false;
+  bool descending_ = false;
+  size_t cachePages_ = kCachePages;
+  std::unique_ptr<OpenFile> file_;
+};
+
+}  // namespace tarvelo

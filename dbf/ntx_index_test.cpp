@@ -1,0 +1,842 @@
+#include "dbf/ntx_index.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "dbf/ntx_page_cache.h"
+#include "tools/dbf_writer.h"
+#include "tools/temp_dir.h"
+#include "values/errors.h"
+
+namespace tarvelo {
+namespace {
+
+using tarvelo::testing::DbfFieldSpec;
+using tarvelo::testing::DbfWriter;
+using tarvelo::testing::WriteFile;
+
+// Expects statement to throw exactly ErrorType with message text.
+#define EXPECT_ERROR(ErrorType, statement, text)                          \
+  do {                                                                    \
+    try {                                                                 \
+      statement;                                                          \
+      ADD_FAILURE() << "no exception; expected: " << (text);              \
+    } catch (const ErrorType& error) {                                    \
+      EXPECT_EQ(std::string(error.what()), std::string(text));            \
+    } catch (const std::exception& error) {                               \
+      ADD_FAILURE() << "wrong exception type, message: " << error.what(); \
+    }                                                                     \
+  } while (false)
+
+std::string ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+uint32_t Le16(const std::string& bytes, size_t at) {
+  return static_cast<uint8_t>(bytes[at]) | (static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + 1])) << 8);
+}
+
+uint32_t Le32(const std::string& bytes, size_t at) { return Le16(bytes, at) | (Le16(bytes, at + 2) << 16); }
+
+// A piece of the key in the table's records: field offset and width.
+struct KeyPart {
+  int offset;
+  int width;
+};
+
+// What an index file must hold, for the checker.
+struct ExpectedIndex {
+  std::string expression = "apolice+item";
+  std::string filter;
+  int signature = 6;
+  bool descending = false;
+  bool unique = false;
+  // The table file and the key's fields in its records.
+  std::string tablePath;
+  std::vector<KeyPart> parts;
+  // Records that must have an entry (1-based); empty: every record.
+  std::set<uint32_t> records;
+};
+
+struct CheckResult {
+  std::vector<std::string> problems;
+  int depth = 0;
+  size_t pages = 0;
+  std::vector<std::pair<std::string, uint32_t>> entries;  // key order
+
+  std::string Report() const {
+    std::ostringstream out;
+    for (size_t i = 0; i < problems.size() && i < 20; ++i) out << problems[i] << "\n";
+    return out.str();
+  }
+};
+
+// Walks an index file through its own bytes, never through NtxIndex: the
+// header fields, every page's count and offset table, uniform leaf depth,
+// every page reached exactly once, keys in order, and one entry per
+// record whose key equals the record's key bytes in the table file.
+CheckResult CheckNtxFile(const std::string& path, const ExpectedIndex& expected) {
+  CheckResult result;
+  auto& problems = result.problems;
+  const std::string file = ReadBytes(path);
+  const std::string table = ReadBytes(expected.tablePath);
+  int keyLength = 0;
+  for (const KeyPart& part : expected.parts) keyLength += part.width;
+
+  if (file.size() < 2048 || file.size() % 1024 != 0) {
+    problems.push_back("file size " + std::to_string(file.size()));
+    return result;
+  }
+  const int entrySize = keyLength + 8;
+  const int maxKeys = (1020 - entrySize) / (entrySize + 2) / 2 * 2;
+  const auto expect = [&](const char* what, uint32_t actual, uint32_t wanted) {
+    if (actual != wanted)
+      problems.push_back(std::string(what) + " is " + std::to_string(actual) + ", expected " + std::to_string(wanted));
+  };
+  expect("signature", Le16(file, 0), static_cast<uint32_t>(expected.signature));
+  expect("version", Le16(file, 2), 1);
+  expect("free page", Le32(file, 8), 0);
+  expect("entry size", Le16(file, 12), static_cast<uint32_t>(entrySize));
+  expect("key size", Le16(file, 14), static_cast<uint32_t>(keyLength));
+  expect("decimals", Le16(file, 16), 0);
+  expect("max keys", Le16(file, 18), static_cast<uint32_t>(maxKeys));
+  expect("half page", Le16(file, 20), static_cast<uint32_t>(maxKeys / 2));
+  const std::string expression = file.substr(22, 256);
+  if (expression.substr(0, expected.expression.size() + 1) != expected.expression + std::string(1, '\0'))
+    problems.push_back("key expression " + expression.substr(0, expression.find('\0')));
+  expect("unique", static_cast<uint8_t>(file[278]), expected.unique ? 1 : 0);
+  expect("reserved 279", static_cast<uint8_t>(file[279]), 0);
+  expect("descending", static_cast<uint8_t>(file[280]), expected.descending ? 1 : 0);
+  expect("reserved 281", static_cast<uint8_t>(file[281]), 0);
+  if (file.substr(282, expected.filter.size() + 1) != expected.filter + std::string(1, '\0'))
+    problems.push_back("filter expression");
+  if (file.find_first_not_of('\0', 538) < 1024) problems.push_back("order name or reserved bytes not zero");
+
+  // Valid slot positions of a page.
+  std::set<uint32_t> slots;
+  for (int i = 0; i <= maxKeys; ++i) slots.insert(static_cast<uint32_t>(2 + 2 * (maxKeys + 1) + i * entrySize));
+
+  std::set<uint32_t> visited;
+  int leafDepth = -1;
+  // Recursive in-order walk.
+  std::function<void(uint32_t, int, bool)> walk = [&](uint32_t page, int depth, bool isRoot) {
+    if (page < 1024 || page % 1024 != 0 || page + 1024 > file.size() || !visited.insert(page).second) {
+      problems.push_back("bad or repeated page offset " + std::to_string(page));
+      return;
+    }
+    const int n = static_cast<int>(Le16(file, page));
+    if (n > maxKeys || (n == 0 && !isRoot)) {
+      problems.push_back("page " + std::to_string(page) + " holds " + std::to_string(n) + " keys");
+      return;
+    }
+    std::set<uint32_t> seen;
+    std::vector<uint32_t> offsets;
+    for (int i = 0; i <= maxKeys; ++i) {
+      const uint32_t offset = Le16(file, page + 2 + 2 * static_cast<size_t>(i));
+      if (slots.count(offset) == 0 || !seen.insert(offset).second) {
+        problems.push_back("page " + std::to_string(page) + " offset table entry " + std::to_string(i));
+        return;
+      }
+      offsets.push_back(offset);
+    }
+    const auto child = [&](int i) { return Le32(file, page + offsets[static_cast<size_t>(i)]); };
+    const bool leaf = child(0) == 0;
+    for (int i = 0; i <= n; ++i) {
+      if ((child(i) == 0) != leaf) problems.push_back("page " + std::to_string(page) + " mixes leaf and inner");
+    }
+    if (leaf) {
+      if (leafDepth < 0) leafDepth = depth;
+      if (depth != leafDepth) problems.push_back("leaf at depth " + std::to_string(depth));
+    }
+    for (int i = 0; i <= n; ++i) {
+      if (!leaf) walk(child(i), depth + 1, false);
+      if (i < n) {
+        const size_t at = page + offsets[static_cast<size_t>(i)];
+        result.entries.emplace_back(file.substr(at + 8, static_cast<size_t>(keyLength)), Le32(file, at + 4));
+      }
+    }
+  };
+  walk(Le32(file, 4), 1, true);
+  result.depth = leafDepth;
+  result.pages = visited.size();
+  if (visited.size() != file.size() / 1024 - 1)
+    problems.push_back("reached " + std::to_string(visited.size()) + " of " + std::to_string(file.size() / 1024 - 1) +
+                       " pages");
+
+  for (size_t i = 1; i < result.entries.size(); ++i) {
+    const int order = result.entries[i - 1].first.compare(result.entries[i].first);  // unsigned bytes
+    if (expected.descending ? order < 0 : order > 0)
+      problems.push_back("keys out of order at entry " + std::to_string(i));
+    if (expected.unique && order == 0)
+      problems.push_back("repeated key in a unique index at entry " + std::to_string(i));
+  }
+
+  const uint32_t headerLength = Le16(table, 8);
+  const uint32_t recordLength = Le16(table, 10);
+  const uint32_t records = static_cast<uint32_t>((table.size() - headerLength) / recordLength);
+  std::set<uint32_t> wanted = expected.records;
+  if (wanted.empty() && !expected.unique)
+    for (uint32_t r = 1; r <= records; ++r) wanted.insert(r);
+  std::set<uint32_t> found;
+  for (const auto& [key, recno] : result.entries) {
+    if (recno < 1 || recno > records || !found.insert(recno).second) {
+      problems.push_back("bad or repeated record number " + std::to_string(recno));
+      continue;
+    }
+    std::string recordKey;
+    for (const KeyPart& part : expected.parts)
+      recordKey += table.substr(headerLength + (recno - 1) * recordLength + static_cast<uint32_t>(part.offset),
+                                static_cast<size_t>(part.width));
+    if (recordKey != key)
+      problems.push_back("record " + std::to_string(recno) + " has key " + recordKey + ", entry " + key);
+  }
+  if (!expected.unique && found != wanted)
+    problems.push_back("entries for " + std::to_string(found.size()) + " records, expected " +
+                       std::to_string(wanted.size()));
+  return result;
+}
+
+// Offsets in the risks layout below.
+const std::vector<DbfFieldSpec> kRiskFields = {
+    {"COD_SEG", 'C', 5, 0}, {"APOLICE", 'C', 20, 0}, {"ITEM", 'C', 6, 0}, {"PREMIO", 'N', 14, 2}};
+const std::vector<KeyPart> kPolicyAndItem = {{6, 20}, {26, 6}};
+
+struct Risk {
+  std::string apolice;
+  std::string item;
+  bool deleted = false;
+  std::string codSeg = "05631";
+};
+
+std::string Pad(const std::string& text, size_t width) { return text + std::string(width - text.size(), ' '); }
+
+std::string KeyOf(const Risk& risk) { return Pad(risk.apolice, 20) + Pad(risk.item, 6); }
+
+// Policies in ascending order, three items each.
+std::vector<Risk> OrderedRisks(int count) {
+  std::vector<Risk> risks;
+  for (int n = 0; n < count; ++n)
+    risks.push_back({"10" + std::to_string(4000000 + n / 3), "00000" + std::to_string(1 + n % 3)});
+  return risks;
+}
+
+// The same risks in a scrambled, repeatable order.
+std::vector<Risk> ShuffledRisks(int count) {
+  std::vector<Risk> risks = OrderedRisks(count);
+  uint32_t seed = 2023;
+  for (size_t i = risks.size(); i > 1; --i) {
+    seed = seed * 1664525u + 1013904223u;
+    std::swap(risks[i - 1], risks[(seed >> 8) % i]);
+  }
+  return risks;
+}
+
+class NtxIndexTest : public ::testing::Test {
+ protected:
+  std::string WriteRisks(const std::string& name, const std::vector<Risk>& risks) {
+    DbfWriter writer(kRiskFields);
+    for (const Risk& risk : risks) writer.AddRecord({risk.codSeg, risk.apolice, risk.item, "10.50"}, risk.deleted);
+    const std::string path = dir_.File(name);
+    writer.WriteTo(path);
+    return path;
+  }
+
+  // Opens path in table (deleted records hidden unless told otherwise).
+  void OpenTable(DbfTable& table, const std::string& path, bool hideDeleted = true) {
+    table.SetDBFFileName(path);
+    table.SetDeleted(hideDeleted);
+    table.Open();
+  }
+
+  // The system's calling order up to the build.
+  NtxIndex& BuildIndex(DbfTable& table, const std::string& expression = "apolice+item",
+                       const std::string& file = "apolice.ntx") {
+    NtxIndex& index = table.Indexes().Add("apolice");
+    index.SetKeyExpresion(expression);
+    index.SetNTXFileName(dir_.File(file));
+    index.SetCreateNow(true);
+    return index;
+  }
+
+  ExpectedIndex Expected(const std::string& tablePath) const {
+    ExpectedIndex expected;
+    expected.tablePath = tablePath;
+    expected.parts = kPolicyAndItem;
+    return expected;
+  }
+
+  bool Find(DbfTable& table, const std::string& text) { return table.FindKey({Variant::String(text)}); }
+
+  std::string CurrentKey(DbfTable& table) {
+    return table.FieldByName("APOLICE").AsText() + table.FieldByName("ITEM").AsText();
+  }
+
+  tarvelo::testing::TempDir dir_;
+  RegionalSettings settings_ = RegionalSettings::Brazilian();
+  DbfTable table_{"tbRiscos", settings_};
+};
+
+TEST_F(NtxIndexTest, SmallBuildWritesTheHeaderAndOneLeafRoot) {
+  const std::vector<Risk> risks = ShuffledRisks(10);
+  const std::string path = WriteRisks("riscos.dbf", risks);
+  OpenTable(table_, path);
+  NtxIndex& index = BuildIndex(table_);
+  EXPECT_TRUE(index.IsActive());
+  EXPECT_TRUE(index.IsFileOpen());
+  EXPECT_EQ(index.KeyLength(), 26);
+  EXPECT_FALSE(index.CreateNow());
+  table_.Indexes().Delete(0);  // flushes and closes
+
+  const std::string file = ReadBytes(dir_.File("apolice.ntx"));
+  ASSERT_EQ(file.size(), 2048u);
+  EXPECT_EQ(Le16(file, 0), 6u);
+  EXPECT_EQ(Le32(file, 4), 1024u);  // root
+  EXPECT_EQ(Le16(file, 12), 34u);
+  EXPECT_EQ(Le16(file, 14), 26u);
+  EXPECT_EQ(Le16(file, 18), 26u);
+  EXPECT_EQ(Le16(file, 20), 13u);
+  EXPECT_EQ(file.substr(22, 13), std::string("apolice+item\0", 13));
+  EXPECT_EQ(Le16(file, 1024), 10u);
+
+  const CheckResult check = CheckNtxFile(dir_.File("apolice.ntx"), Expected(path));
+  EXPECT_TRUE(check.problems.empty()) << check.Report();
+  EXPECT_EQ(check.depth, 1);
+  EXPECT_EQ(check.entries.size(), 10u);
+}
+
+TEST_F(NtxIndexTest, LargeBuildsAreSoundInFileOrderAndScrambled) {
+  const std::vector<Risk> ordered = OrderedRisks(30000);
+  const std::vector<Risk> shuffled = ShuffledRisks(30000);
+  const std::string orderedPath = WriteRisks("ordered.dbf", ordered);
+  const std::string shuffledPath = WriteRisks("scrambled.dbf", shuffled);
+  // The smallest cache evicts, writes back and reads pages again all the
+  // time; the default one holds the whole tree.
+  const std::pair<size_t, bool> cases[] = {{NtxPageCache::kMinCapacity, false},
+                                           {NtxPageCache::kMinCapacity, true},
+                                           {NtxIndex::kCachePages, false},
+                                           {NtxIndex::kCachePages, true}};
+  for (const auto& [cachePages, scrambled] : cases) {
+    SCOPED_TRACE(std::string(scrambled ? "scrambled" : "in order") + ", cache " + std::to_string(cachePages));
+    const std::vector<Risk>& risks = scrambled ? shuffled : ordered;
+    const std::string& path = scrambled ? shuffledPath : orderedPath;
+    DbfTable table("tbRiscos", settings_);
+    OpenTable(table, path);
+    NtxIndex& index = table.Indexes().Add("apolice");
+    index.SetCachePages(cachePages);
+    index.SetKeyExpresion("apolice+item");
+    index.SetNTXFileName(dir_.File(scrambled ? "scrambled.ntx" : "ordered.ntx"));
+    index.SetCreateNow(true);
+
+    // Searches find every key and stand on a record that holds it.
+    for (size_t i = 0; i < risks.size(); i += 37) {
+      ASSERT_TRUE(Find(table, KeyOf(risks[i]))) << i;
+      EXPECT_EQ(CurrentKey(table), KeyOf(risks[i]));
+    }
+    EXPECT_FALSE(Find(table, "104009999000001"));
+    // The key-order walk meets every record once, in order.
+    size_t walked = 0;
+    std::string last;
+    for (table.First(); !table.AtEnd(); table.Next(), ++walked) {
+      ASSERT_LT(last, CurrentKey(table));
+      last = CurrentKey(table);
+    }
+    EXPECT_EQ(walked, risks.size());
+    table.Indexes().Delete(0);
+
+    const CheckResult check = CheckNtxFile(dir_.File(scrambled ? "scrambled.ntx" : "ordered.ntx"), Expected(path));
+    EXPECT_TRUE(check.problems.empty()) << check.Report();
+    EXPECT_EQ(check.entries.size(), risks.size());
+    EXPECT_GE(check.depth, 3);
+    if (!scrambled) {
+      // Keys arriving in order leave pages nearly full.
+      EXPECT_LT(check.pages, risks.size() / 20);
+    }
+  }
+}
+
+TEST_F(NtxIndexTest, ThreeLevelTreeFromAFewThousandKeys) {
+  const std::vector<Risk> risks = ShuffledRisks(3000);
+  const std::string path = WriteRisks("riscos.dbf", risks);
+  OpenTable(table_, path);
+  BuildIndex(table_);
+  table_.Indexes().Delete(0);
+  const CheckResult check = CheckNtxFile(dir_.File("apolice.ntx"), Expected(path));
+  EXPECT_TRUE(check.problems.empty()) << check.Report();
+  EXPECT_EQ(check.depth, 3);
+}
+
+TEST_F(NtxIndexTest, ManyEqualKeysKeepOneEntryPerRecord) {
+  std::vector<Risk> risks;
+  for (int n = 0; n < 3000; ++n) risks.push_back({"1040000" + std::to_string(n % 4), "000001"});
+  const std::string path = WriteRisks("riscos.dbf", risks);
+  OpenTable(table_, path);
+  BuildIndex(table_);
+  for (int k = 0; k < 4; ++k) {
+    ASSERT_TRUE(Find(table_, "1040000" + std::to_string(k)));
+    EXPECT_EQ(table_.FieldByName("APOLICE").AsText(), Pad("1040000" + std::to_string(k), 20));
+  }
+  // Walking in key order meets every record once, keys never descending.
+  std::set<int64_t> seen;
+  std::string last;
+  for (table_.First(); !table_.AtEnd(); table_.Next()) {
+    const std::string key = CurrentKey(table_);
+    EXPECT_LE(last, key);
+    last = key;
+    EXPECT_TRUE(seen.insert(table_.RecordNumber()).second);
+  }
+  EXPECT_EQ(seen.size(), risks.size());
+  table_.Indexes().Delete(0);
+  const CheckResult check = CheckNtxFile(dir_.File("apolice.ntx"), Expected(path));
+  EXPECT_TRUE(check.problems.empty()) << check.Report();
+  EXPECT_EQ(check.entries.size(), risks.size());
+}
+
+TEST_F(NtxIndexTest, EmptyTableGivesHeaderAndOneEmptyRoot) {
+  const std::string path = WriteRisks("riscos.dbf", {});
+  OpenTable(table_, path);
+  BuildIndex(table_);
+  EXPECT_FALSE(Find(table_, "104000001000001"));
+  EXPECT_FALSE(Find(table_, ""));
+  EXPECT_FALSE(table_.FindKey({Variant::Null()}));
+  table_.First();
+  EXPECT_TRUE(table_.AtEnd());
+  table_.Indexes().Delete(0);
+
+  const std::string file = ReadBytes(dir_.File("apolice.ntx"));
+  ASSERT_EQ(file.size(), 2048u);
+  EXPECT_EQ(Le32(file, 4), 1024u);
+  EXPECT_EQ(Le16(file, 1024), 0u);
+  const CheckResult check = CheckNtxFile(dir_.File("apolice.ntx"), Expected(path));
+  EXPECT_TRUE(check.problems.empty()) << check.Report();
+  EXPECT_TRUE(check.entries.empty());
+}
+
+TEST_F(NtxIndexTest, DeletedRecordsAreIndexedButNotFoundWhenHidden) {
+  const std::vector<Risk> risks = {{"1040000001", "000001", true},   // deleted duplicate first
+                                   {"1040000001", "000001", false},  // found
+                                   {"1040000002", "000001", true},   // only in a deleted record
+                                   {"1040000003", "000001", false}};
+  const std::string path = WriteRisks("riscos.dbf", risks);
+  OpenTable(table_, path);
+  BuildIndex(table_);
+  ASSERT_TRUE(Find(table_, "1040000003" + Pad("", 10) + "000001"));
+  EXPECT_EQ(table_.RecordNumber(), 4);
+  EXPECT_TRUE(Find(table_, "1040000001" + Pad("", 10) + "000001"));
+  EXPECT_EQ(table_.RecordNumber(), 2);
+  // Not found: the position stays where it was.
+  EXPECT_FALSE(Find(table_, "1040000002" + Pad("", 10) + "000001"));
+  EXPECT_EQ(table_.RecordNumber(), 2);
+  EXPECT_FALSE(table_.AtEnd());
+  EXPECT_EQ(CurrentKey(table_), KeyOf(risks[1]));
+  // Key order skips the hidden records.
+  std::vector<int64_t> order;
+  for (table_.First(); !table_.AtEnd(); table_.Next()) order.push_back(table_.RecordNumber());
+  EXPECT_EQ(order, (std::vector<int64_t>{2, 4}));
+  table_.Indexes().Delete(0);
+  table_.DBFIndexDefs().Delete(0);
+  table_.Close();
+
+  // Every record has an entry, deleted ones included.
+  const CheckResult check = CheckNtxFile(dir_.File("apolice.ntx"), Expected(path));
+  EXPECT_TRUE(check.problems.empty()) << check.Report();
+  EXPECT_EQ(check.entries.size(), 4u);
+
+  // With deleted records shown, the first duplicate is the one found.
+  DbfTable shown("tbDados", settings_);
+  OpenTable(shown, path, false);
+  BuildIndex(shown);
+  EXPECT_TRUE(Find(shown, "1040000001"));
+  EXPECT_EQ(shown.RecordNumber(), 1);
+  EXPECT_TRUE(Find(shown, "1040000002"));
+  EXPECT_EQ(shown.RecordNumber(), 3);
+}
+
+TEST_F(NtxIndexTest, SearchTextIsComparedOnItsLengthUpToTheKeyLength) {
+  const std::vector<Risk> risks = {
+      {"1040000001", "000001"}, {"1040000001", "000002"}, {"1040000020", "000001"}, {"abc", "000001"}};
+  const std::string path = WriteRisks("riscos.dbf", risks);
+  OpenTable(table_, path);
+  BuildIndex(table_);
+  // Narrower claim fields: the text is the beginning of a key.
+  EXPECT_TRUE(Find(table_, "104000002"));
+  EXPECT_EQ(table_.RecordNumber(), 3);
+  EXPECT_TRUE(Find(table_, "1040000001"));
+  EXPECT_EQ(table_.RecordNumber(), 1);
+  EXPECT_TRUE(Find(table_, "1040000001          000002"));
+  EXPECT_EQ(table_.RecordNumber(), 2);
+  // Without the policy's blanks the item does not line up.
+  EXPECT_FALSE(Find(table_, "1040000001000002"));
+  // A longer text counts on its first 26 bytes.
+  EXPECT_TRUE(Find(table_, "1040000020          000001 and more"));
+  EXPECT_EQ(table_.RecordNumber(), 3);
+  EXPECT_FALSE(Find(table_, "1040000020          000009 and more"));
+  // Letter case counts.
+  EXPECT_TRUE(Find(table_, "abc"));
+  EXPECT_EQ(table_.RecordNumber(), 4);
+  EXPECT_FALSE(Find(table_, "ABC"));
+  EXPECT_FALSE(Find(table_, "1040000003"));
+  // The empty text matches the first key.
+  EXPECT_TRUE(Find(table_, ""));
+  EXPECT_EQ(table_.RecordNumber(), 1);
+
+  // Two values on a two-field key: each padded to its field's width.
+  EXPECT_TRUE(table_.FindKey({Variant::String("1040000001"), Variant::String("000002")}));
+  EXPECT_EQ(table_.RecordNumber(), 2);
+  EXPECT_FALSE(table_.FindKey({Variant::String("1040000001"), Variant::String("00000")}));
+  // A number turns into its text.
+  EXPECT_FALSE(table_.FindKey({Variant::Integer(105)}));
+  EXPECT_TRUE(table_.FindKey({Variant::Int64(104000002)}));
+  EXPECT_EQ(table_.RecordNumber(), 3);
+}
+
+TEST_F(NtxIndexTest, OneValueOnAOneFieldKeyIsAnExactSearch) {
+  const std::vector<Risk> risks = {{"1040000001", "000001"}, {"1040000002", "000001"}};
+  const std::string path = WriteRisks("riscos.dbf", risks);
+  OpenTable(table_, path);
+  BuildIndex(table_, "APOLICE");
+  EXPECT_TRUE(Find(table_, "1040000002"));  // padded with blanks to 20
+  EXPECT_EQ(table_.RecordNumber(), 2);
+  EXPECT_FALSE(Find(table_, "104000000"));                    // no prefix match
+  EXPECT_TRUE(Find(table_, "1040000001          and more"));  // cut to the width
+  EXPECT_EQ(table_.RecordNumber(), 1);
+  EXPECT_FALSE(table_.FindKey({Variant::Null()}));  // twenty blanks
+}
+
+TEST_F(NtxIndexTest, LeftoverFileIsReplaced) {
+  const std::string path = WriteRisks("riscos.dbf", OrderedRisks(50));
+  WriteFile(dir_.File("apolice.ntx"), std::string(50000, 'x'));
+  OpenTable(table_, path);
+  BuildIndex(table_);
+  table_.Indexes().Delete(0);
+  const CheckResult check = CheckNtxFile(dir_.File("apolice.ntx"), Expected(path));
+  EXPECT_TRUE(check.problems.empty()) << check.Report();
+  EXPECT_EQ(ReadBytes(dir_.File("apolice.ntx")).size(), 1024 * (check.pages + 1));
+  EXPECT_EQ(check.pages, 3u);
+}
+
+TEST_F(NtxIndexTest, FileHeldByAnotherIndexCannotBeCreated) {
+  const std::vector<Risk> risks = OrderedRisks(100);
+  const std::string path = WriteRisks("riscos.dbf", risks);
+  const std::string copy = WriteRisks("copia.dbf", ShuffledRisks(100));
+  OpenTable(table_, path);
+  BuildIndex(table_);
+
+  DbfTable other("tbOutra", settings_);
+  OpenTable(other, copy);
+  NtxIndex& second = other.Indexes().Add("segundo");
+  second.SetKeyExpresion("apolice+item");
+  second.SetNTXFileName(dir_.File("apolice.ntx"));
+  EXPECT_ERROR(DbfError, second.SetCreateNow(true), "NtxIndex.CreateIndex: Create error \"apolice\"");
+  EXPECT_FALSE(second.IsActive());
+  EXPECT_FALSE(second.IsFileOpen());
+  EXPECT_FALSE(other.FindKey({Variant::String("10")}));
+
+  // The holder's file was left whole.
+  EXPECT_TRUE(Find(table_, KeyOf(risks[42])));
+  table_.Indexes().Delete(0);
+  const CheckResult check = CheckNtxFile(dir_.File("apolice.ntx"), Expected(path));
+  EXPECT_TRUE(check.problems.empty()) << check.Report();
+
+  // Once released, the other table may build over it.
+  second.SetCreateNow(true);
+  EXPECT_TRUE(second.IsActive());
+  other.Indexes().Delete(0);
+  const CheckResult replaced = CheckNtxFile(dir_.File("apolice.ntx"), Expected(copy));
+  EXPECT_TRUE(replaced.problems.empty()) << replaced.Report();
+}
+
+TEST_F(NtxIndexTest, FileLockedByAnotherProcessCannotBeCreated) {
+  const std::string path = WriteRisks("riscos.dbf", OrderedRisks(10));
+  const std::string ntx = dir_.File("apolice.ntx");
+  WriteFile(ntx, "held");
+  int ready[2];
+  int release[2];
+  ASSERT_EQ(pipe(ready), 0);
+  ASSERT_EQ(pipe(release), 0);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::close(ready[0]);
+    ::close(release[1]);  // so that the parent's end alone keeps it open
+    const int fd = ::open(ntx.c_str(), O_RDWR);
+    const char ok = fd >= 0 && ::flock(fd, LOCK_EX) == 0 ? 'y' : 'n';
+    (void)!::write(ready[1], &ok, 1);
+    char done;
+    (void)!::read(release[0], &done, 1);
+    _exit(0);
+  }
+  ::close(ready[1]);
+  ::close(release[0]);
+  char ok = 'n';
+  ASSERT_EQ(::read(ready[0], &ok, 1), 1);
+  ASSERT_EQ(ok, 'y');
+  OpenTable(table_, path);
+  EXPECT_ERROR(DbfError, BuildIndex(table_), "NtxIndex.CreateIndex: Create error \"apolice\"");
+  EXPECT_EQ(ReadBytes(ntx), "held");
+  (void)!::write(release[1], "x", 1);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  ::close(ready[0]);
+  ::close(release[1]);
+
+  table_.Indexes()[0].SetCreateNow(true);
+  EXPECT_TRUE(Find(table_, "104000001"));
+}
+
+TEST_F(NtxIndexTest, ErrorsOfTheIndexAndItsLists) {
+  const std::string path = WriteRisks("riscos.dbf", OrderedRisks(5));
+  table_.SetDBFFileName(path);
+  NtxIndex& index = table_.Indexes().Add("apolice");
+  // Closed table: the expression waits for the build, which fails first.
+  index.SetKeyExpresion("apolice+itens");
+  index.SetNTXFileName(dir_.File("apolice.ntx"));
+  EXPECT_ERROR(DbfError, index.SetCreateNow(true), "NtxIndex.CreateIndex: Create index only on active DataSet");
+  EXPECT_FALSE(std::filesystem::exists(dir_.File("apolice.ntx")));
+
+  table_.Open();
+  EXPECT_ERROR(DatabaseError, index.SetCreateNow(true), "tbRiscos: Field 'ITENS' not found");
+  EXPECT_ERROR(DatabaseError, index.SetKeyExpresion("Apolice+iTem+cod_ramo"), "tbRiscos: Field 'COD_RAMO' not found");
+  EXPECT_ERROR(DbfError, index.SetKeyExpresion("apolice-item"),
+               "NtxIndex.ParseExpression: Invalid expression \"apolice-item\"");
+
+  // A control character empties the expression, which cannot be built.
+  index.SetKeyExpresion("apolice\t+item");
+  EXPECT_EQ(index.KeyExpresion(), "");
+  EXPECT_ERROR(DbfError, index.SetCreateNow(true), "NtxIndex.ParseExpression: Invalid expression \"\"");
+  EXPECT_FALSE(index.IsActive());
+
+  EXPECT_ERROR(ListIndexError, table_.Indexes().Delete(1), "List index out of bounds (1)");
+  EXPECT_ERROR(ListIndexError, table_.Indexes().Delete(-1), "List index out of bounds (-1)");
+  EXPECT_ERROR(ListIndexError, (void)table_.Indexes()[3], "List index out of bounds (3)");
+  EXPECT_ERROR(ListIndexError, table_.DBFIndexDefs().Delete(0), "List index out of bounds (0)");
+  index.SetKeyExpresion("apolice+item");
+  index.SetCreateNow(true);
+  EXPECT_ERROR(ListIndexError, table_.DBFIndexDefs().Delete(1), "List index out of bounds (1)");
+  EXPECT_EQ(table_.DBFIndexDefs().Count(), 1);
+  EXPECT_EQ(table_.Indexes().Count(), 1);
+}
+
+TEST_F(NtxIndexTest, SettingsNamesAndRecordedEntries) {
+  const std::string path = WriteRisks("riscos.dbf", OrderedRisks(5));
+  OpenTable(table_, path);
+  NtxIndex& index = table_.Indexes().Add("primeiro");
+  EXPECT_EQ(index.Name(), "primeiro");
+  EXPECT_FALSE(index.IsActive());
+  EXPECT_FALSE(table_.FindKey({Variant::String("10")}));  // no active index
+  EXPECT_TRUE(index.KeyTranslate());
+  EXPECT_EQ(index.ClipperVer(), ClipperVersion::v500);
+  EXPECT_FALSE(index.Unique());
+  EXPECT_FALSE(index.Descending());
+  EXPECT_EQ(index.ForExpresion(), "");
+
+  index.SetNTXFileName(dir_.File("Apolice.Chave.ntx"));
+  EXPECT_EQ(index.Name(), "Apolice");
+  index.SetKeyExpresion("apolice+item");
+  EXPECT_EQ(index.KeyExpresion(), "apolice+item");  // stored as given
+  index.SetCreateNow(true);
+  ASSERT_EQ(table_.DBFIndexDefs().Count(), 1);
+  EXPECT_EQ(table_.DBFIndexDefs()[0].name, "Apolice.Chave");
+  EXPECT_EQ(table_.DBFIndexDefs()[0].path, dir_.File("Apolice.Chave.ntx"));
+
+  // A second index with a file of the same name (letter case aside) takes
+  // over the entry and the active role.
+  NtxIndex& second = table_.Indexes().Add("segundo");
+  second.SetKeyExpresion("item");
+  second.SetNTXFileName(dir_.File("APOLICE.CHAVE.idx"));
+  second.SetCreateNow(true);
+  EXPECT_EQ(table_.DBFIndexDefs().Count(), 1);
+  EXPECT_EQ(table_.DBFIndexDefs()[0].path, dir_.File("APOLICE.CHAVE.idx"));
+  EXPECT_TRUE(second.IsActive());
+  EXPECT_FALSE(index.IsActive());
+  EXPECT_TRUE(Find(table_, "000002"));
+  // Deleting an inactive index leaves the active one.
+  table_.Indexes().Delete(0);
+  EXPECT_TRUE(second.IsActive());
+  table_.Indexes().Delete(0);
+  EXPECT_EQ(table_.ActiveIndex(), nullptr);
+  EXPECT_FALSE(Find(table_, "000002"));
+  // The files stay on disk.
+  EXPECT_TRUE(std::filesystem::exists(dir_.File("Apolice.Chave.ntx")));
+  EXPECT_TRUE(std::filesystem::exists(dir_.File("APOLICE.CHAVE.idx")));
+}
+
+TEST_F(NtxIndexTest, DamagedFileIsReportedWhenReopened) {
+  const std::string path = WriteRisks("riscos.dbf", OrderedRisks(100));
+  const std::string ntx = dir_.File("apolice.ntx");
+  OpenTable(table_, path);
+  BuildIndex(table_);
+  table_.Close();
+  const std::string good = ReadBytes(ntx);
+
+  std::string bytes = good;
+  bytes[0] = 9;  // signature
+  WriteFile(ntx, bytes);
+  EXPECT_ERROR(DbfError, table_.Open(), "NtxIndex.OpenIndex: File \"" + ntx + "\" is not NTX file");
+  EXPECT_FALSE(table_.IsOpen());
+
+  bytes = good;
+  bytes[14] = 27;  // key size no longer that of the expression
+  bytes[12] = 35;
+  WriteFile(ntx, bytes);
+  EXPECT_ERROR(DbfError, table_.Open(), "NtxIndex.OpenIndex: File \"" + ntx + "\" is not NTX file");
+
+  // A page claiming more keys than a page holds: the active index walks
+  // to its first key as the table opens.
+  bytes = good;
+  const uint32_t root = Le32(good, 4);
+  bytes[root] = 27;
+  WriteFile(ntx, bytes);
+  EXPECT_ERROR(DbfError, table_.Open(),
+               "NtxIndex.ReadPage: Page " + std::to_string(root) + " of \"" + ntx + "\" is damaged");
+  EXPECT_FALSE(table_.IsOpen());
+}
+
+TEST_F(NtxIndexTest, PathsAreCodePage1252Text) {
+  // On disk the names are UTF-8; inside the system they are code page 1252.
+  WriteRisks("s\xc3\xa9rie.dbf", OrderedRisks(30));
+  OpenTable(table_, dir_.File("s\xe9rie.dbf"));
+  NtxIndex& index = BuildIndex(table_, "apolice+item", "ap\xf3lice.ntx");
+  EXPECT_EQ(index.Name(), "ap\xf3lice");
+  EXPECT_EQ(table_.DBFIndexDefs()[0].name, "ap\xf3lice");
+  EXPECT_TRUE(Find(table_, "104000009"));
+  table_.Close();
+  EXPECT_TRUE(std::filesystem::exists(dir_.File("ap\xc3\xb3lice.ntx")));
+  table_.Open();  // reopens the index by its code page 1252 path
+  EXPECT_TRUE(index.IsFileOpen());
+  EXPECT_TRUE(Find(table_, "104000009"));
+}
+
+TEST_F(NtxIndexTest, UniqueDescendingLaterVersionAndFilter) {
+  std::vector<Risk> risks = ShuffledRisks(2000);
+  for (size_t i = 0; i < risks.size(); i += 3) risks[i].codSeg = "99999";
+  const std::string path = WriteRisks("riscos.dbf", risks);
+  OpenTable(table_, path);
+
+  NtxIndex& unique = table_.Indexes().Add("unico");
+  unique.SetKeyExpresion("apolice");
+  unique.SetNTXFileName(dir_.File("unico.ntx"));
+  unique.SetUnique(true);
+  unique.SetClipperVer(ClipperVersion::v520);
+  unique.SetCreateNow(true);
+  EXPECT_TRUE(Find(table_, risks[7].apolice));
+  table_.Indexes().Delete(0);
+  ExpectedIndex uniqueExpected = Expected(path);
+  uniqueExpected.expression = "apolice";
+  uniqueExpected.parts = {{6, 20}};
+  uniqueExpected.unique = true;
+  uniqueExpected.signature = 7;
+  const CheckResult uniqueCheck = CheckNtxFile(dir_.File("unico.ntx"), uniqueExpected);
+  EXPECT_TRUE(uniqueCheck.problems.empty()) << uniqueCheck.Report();
+  std::set<std::string> policies;
+  for (const Risk& risk : risks) policies.insert(risk.apolice);
+  EXPECT_EQ(uniqueCheck.entries.size(), policies.size());
+
+  NtxIndex& descending = table_.Indexes().Add("desc");
+  descending.SetKeyExpresion("apolice+item");
+  descending.SetNTXFileName(dir_.File("desc.ntx"));
+  descending.SetDescending(true);
+  descending.SetCreateNow(true);
+  for (size_t i = 0; i < risks.size(); i += 17) {
+    ASSERT_TRUE(Find(table_, KeyOf(risks[i])));
+    EXPECT_EQ(CurrentKey(table_), KeyOf(risks[i]));
+  }
+  std::string previous = "\xff";
+  for (table_.First(); !table_.AtEnd(); table_.Next()) {
+    EXPECT_GT(previous, CurrentKey(table_));
+    previous = CurrentKey(table_);
+  }
+  table_.Indexes().Delete(0);
+  ExpectedIndex descendingExpected = Expected(path);
+  descendingExpected.descending = true;
+  const CheckResult descendingCheck = CheckNtxFile(dir_.File("desc.ntx"), descendingExpected);
+  EXPECT_TRUE(descendingCheck.problems.empty()) << descendingCheck.Report();
+
+  NtxIndex& filtered = table_.Indexes().Add("filtro");
+  filtered.SetKeyExpresion("apolice+item");
+  filtered.SetForExpresion("cod_seg = '05631' .and. .not. deleted()");
+  filtered.SetNTXFileName(dir_.File("filtro.ntx"));
+  filtered.SetCreateNow(true);
+  EXPECT_FALSE(Find(table_, KeyOf(risks[0])));
+  EXPECT_TRUE(Find(table_, KeyOf(risks[1])));
+  table_.Indexes().Delete(0);
+  ExpectedIndex filteredExpected = Expected(path);
+  filteredExpected.filter = "cod_seg = '05631' .and. .not. deleted()";
+  for (size_t i = 0; i < risks.size(); ++i)
+    if (i % 3 != 0) filteredExpected.records.insert(static_cast<uint32_t>(i + 1));
+  const CheckResult filteredCheck = CheckNtxFile(dir_.File("filtro.ntx"), filteredExpected);
+  EXPECT_TRUE(filteredCheck.problems.empty()) << filteredCheck.Report();
+
+  NtxIndex& bad = table_.Indexes().Add("ruim");
+  EXPECT_ERROR(DbfError, bad.SetForExpresion("apolice"), "NtxIndex.ParseExpression: Invalid expression \"apolice\"");
+}
+
+TEST_F(NtxIndexTest, CloseKeepsTheIndexAndOpenReopensItsFile) {
+  const std::vector<Risk> risks = ShuffledRisks(500);
+  const std::string path = WriteRisks("riscos.dbf", risks);
+  OpenTable(table_, path);
+  table_.Next();
+  table_.Next();
+  const int64_t standing = table_.RecordNumber();
+  NtxIndex& index = BuildIndex(table_);
+  // The build leaves the table on the record it stood on.
+  EXPECT_EQ(table_.RecordNumber(), standing);
+  table_.Close();
+  EXPECT_FALSE(index.IsFileOpen());
+  EXPECT_FALSE(table_.FindKey({Variant::String(risks[3].apolice)}));
+  // Closing flushed the file.
+  const CheckResult check = CheckNtxFile(dir_.File("apolice.ntx"), Expected(path));
+  EXPECT_TRUE(check.problems.empty()) << check.Report();
+
+  table_.Open();
+  EXPECT_TRUE(index.IsFileOpen());
+  ASSERT_EQ(table_.Indexes().Count(), 1);
+  EXPECT_TRUE(Find(table_, KeyOf(risks[3])));
+  EXPECT_EQ(CurrentKey(table_), KeyOf(risks[3]));
+
+  // The system's order: both entries deleted before closing, so the next
+  // Open opens no index.
+  table_.Indexes().Delete(0);
+  table_.DBFIndexDefs().Delete(0);
+  table_.Close();
+  table_.Open();
+  EXPECT_EQ(table_.Indexes().Count(), 0);
+  EXPECT_FALSE(Find(table_, risks[3].apolice));
+  // File order again.
+  EXPECT_EQ(table_.RecordNumber(), 1);
+  table_.Close();
+
+  // A recorded entry without an index object gets one at Open; a missing
+  // file makes Open fail and leaves the table closed.
+  DbfTable other("tbOutra", settings_);
+  OpenTable(other, path);
+  BuildIndex(other);
+  other.Indexes().Delete(0);
+  other.Close();
+  other.Open();
+  ASSERT_EQ(other.Indexes().Count(), 1);
+  EXPECT_EQ(other.Indexes()[0].Name(), "apolice");
+  EXPECT_EQ(other.Indexes()[0].KeyExpresion(), "apolice+item");
+  EXPECT_TRUE(other.Indexes()[0].IsFileOpen());
+  other.Close();
+  std::filesystem::remove(dir_.File("apolice.ntx"));
+  EXPECT_ERROR(DbfError, other.Open(), "NtxIndex.OpenIndex: Open error \"" + dir_.File("apolice.ntx") + "\"");
+  EXPECT_FALSE(other.IsOpen());
+}
+
+}  // namespace
+}  // namespace tarvelo
