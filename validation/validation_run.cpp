@@ -24,6 +24,13 @@ void Increment(int32_t& count) {
 
 }  // namespace
 
+std::string ClaimsWithoutPolicySentence(int64_t misses, int32_t claimCount, const RegionalSettings& settings) {
+  // 64-bit product and extended-precision division: no count overflows.
+  const long double share = static_cast<long double>(misses) * 100.0L / claimCount;
+  return std::to_string(misses) + " sinistros sem ap\xF3lices no per\xED" "odo, num total de " +
+         std::to_string(claimCount) + " sinistros (" + FormatNumber(static_cast<double>(share), 2, settings) + "%).";
+}
+
 ValidationRun::ValidationRun(RunHost& host)
     : host_(host),
       settings_(host.Settings()),
@@ -184,14 +191,9 @@ void ValidationRun::CountClaimsWithoutPolicy() {
     if (!tbRiscos_.FindKey({key})) ++misses;
   }
 
-  // The share is computed in 64 bits and extended precision, so that any
-  // number of misses gives its share rather than an overflow.
-  const long double share = static_cast<long double>(misses) * 100.0L / state_.claimCount;
   log_.Append(RuleLine());
   log_.Append("");
-  log_.Append(std::to_string(misses) + " sinistros sem ap\xF3lices no per\xED" "odo, num total de " +
-              std::to_string(state_.claimCount) + " sinistros (" +
-              FormatNumber(static_cast<double>(share), 2, settings_) + "%).");
+  log_.Append(ClaimsWithoutPolicySentence(misses, state_.claimCount, settings_));
   log_.Append("");
 
   tbRiscos_.Indexes().Delete(0);

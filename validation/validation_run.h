@@ -26,6 +26,11 @@ struct RunState {
   bool recordsOk = false;
 };
 
+/// The report's sentence about claims without a policy item: the misses,
+/// the claims file's record count and the misses' share in percent. The
+/// share is computed without overflow for any count.
+std::string ClaimsWithoutPolicySentence(int64_t misses, int32_t claimCount, const RegionalSettings& settings);
+
 /// The command "Criticar": validates the risks and claims files named by the
 /// host against the catalogue beside the program and writes the report into
 /// the host's log. Owns the table objects; each run opens and closes them.

@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -598,6 +603,156 @@ TEST_F(RunTest, CountsAreOfVisibleRecordsOnly) {
   // Deleted records are neither counted nor summed: 270 visible, 180 dated.
   EXPECT_DOUBLE_EQ(totals.ruralPremiums, 180.0);
   EXPECT_TRUE(Contains(log, "Total de Registros: 270"));
+}
+const char* const kMissesSentence = " sinistros sem ap\xF3lices no per\xED" "odo, num total de ";
+
+TEST(ClaimsWithoutPolicySentence, WordingAndShareWithoutOverflow) {
+  const auto br = RegionalSettings::Brazilian();
+  EXPECT_EQ(ClaimsWithoutPolicySentence(12, 1500, br), std::string("12") + kMissesSentence + "1500 sinistros (0,80%).");
+  EXPECT_EQ(ClaimsWithoutPolicySentence(0, 7, br), std::string("0") + kMissesSentence + "7 sinistros (0,00%).");
+  // Past 21,474,836 misses the product by 100 leaves 32 bits.
+  EXPECT_EQ(ClaimsWithoutPolicySentence(30000000, 40000000, br),
+            std::string("30000000") + kMissesSentence + "40000000 sinistros (75,00%).");
+}
+
+// Claims against risks through the temporary index.
+class ClaimsTest : public RunTest {
+ protected:
+  void AddRisk(const std::string& policy, const std::string& item, bool deleted = false) {
+    risks.AddRecord({"05631", policy, item, "61", "20230101", "1.00"}, deleted);
+  }
+  void AddClaim(const std::string& policy, const std::string& item, bool deleted = false) {
+    claims.AddRecord({"05631", policy, item, "61", "20230101", "1.00"}, deleted);
+  }
+  Lines RunBoth() {
+    host.risk = Write(risks, "r.dbf");
+    host.claim = Write(claims, "s.dbf");
+    return Run();
+  }
+  std::string Sentence(int misses, int claimCount, const std::string& share) {
+    return std::to_string(misses) + kMissesSentence + std::to_string(claimCount) + " sinistros (" + share + "%).";
+  }
+  bool IndexFileExists() const { return std::filesystem::exists(dir.File("apolice.ntx")); }
+
+  DbfWriter risks = RisksWriter();
+  DbfWriter claims = ClaimsWriter();
+};
+
+TEST_F(ClaimsTest, EveryClaimFoundGivesZeroAndLeavesNoIndexFile) {
+  AddRisk("P1", "0001");
+  AddRisk("P1", "0002");
+  AddClaim("P1", "0002");
+  AddClaim("P1", "0001");
+  const Lines log = RunBoth();
+  const Lines tail(log.end() - 10, log.end() - 6);
+  EXPECT_EQ(tail, (Lines{kRule, "", Sentence(0, 2, "0,00"), ""}));
+  EXPECT_EQ(Lines(log.end() - 6, log.end()), Closing());
+  EXPECT_FALSE(IndexFileExists());
+}
+
+TEST_F(ClaimsTest, MissesAreCountedPerClaim) {
+  AddRisk("P1", "0001");
+  AddRisk("P2", "0001", true);  // only in a deleted record: not found
+  AddRisk("P3", "0001", true);  // deleted duplicate before a live one: found
+  AddRisk("P3", "0001");
+  AddClaim("P1", "0002");  // policy exists with another item
+  AddClaim("P9", "0001");  // two claims on the same missing item
+  AddClaim("P9", "0001");
+  AddClaim("P2", "0001");
+  AddClaim("P3", "0001");
+  AddClaim("p1", "0001");  // keys are case-sensitive
+  AddClaim("P1", "0001");
+  AddClaim("P8", "0001", true);  // a deleted claim is in neither number
+  EXPECT_TRUE(Contains(RunBoth(), Sentence(5, 7, "71,43")));
+}
+
+TEST_F(ClaimsTest, NarrowerClaimFieldsMatchByPrefix) {
+  claimsRules[2].tamanho = "2";
+  claims = DbfWriter({{"COD_SEG", 'C', 5}, {"APOLICE", 'C', 10}, {"ITEM", 'C', 2}, {"COD_MOD", 'N', 2},
+                      {"D_AVISO", 'C', 8}, {"INDENIZ", 'N', 14, 2}});
+  AddRisk("1234567890", "0001");
+  AddClaim("1234567890", "00");  // "123456789000" begins the risks key
+  AddClaim("1234567890", "01");
+  EXPECT_TRUE(Contains(RunBoth(), Sentence(1, 2, "50,00")));
+}
+
+TEST_F(ClaimsTest, SkippedWithoutUsableRisksFile) {
+  risks = DbfWriter({{"COD_SEG", 'C', 5}});  // wrong structure
+  risks.AddRecord({"05631"});
+  AddClaim("P1", "0001");
+  const Lines log = RunBoth();
+  EXPECT_EQ(std::count_if(log.begin(), log.end(),
+                          [](const std::string& l) { return l.find(kMissesSentence) != std::string::npos; }),
+            0);
+  EXPECT_FALSE(IndexFileExists());
+}
+
+TEST_F(ClaimsTest, RunsWhenOnlyAnEarlierFileHadAnotherCompany) {
+  // The risks file stops at a second company, yet it was counted, and the
+  // claims file (the last one opened) passed: the test runs.
+  AddRisk("P1", "0001");
+  risks.AddRecord({"99999", "P2", "0001", "61", "20230101", "1.00"});
+  AddClaim("P2", "0001");
+  const Lines log = RunBoth();
+  EXPECT_TRUE(Contains(log, "Erro: mais de uma empresa encontrada no arquivo da tabela " + Pad("RISCOS", 20)));
+  // Only the records the loop read were checked, but the index covers the
+  // whole risks file.
+  EXPECT_TRUE(Contains(log, Sentence(0, 1, "0,00")));
+}
+
+TEST_F(ClaimsTest, SameFileInBothBoxesCannotBeOpenedTwice) {
+  // One file that passes both layouts (they are the same here) and has the
+  // fields of both totals tests.
+  DbfWriter both({{"COD_SEG", 'C', 5}, {"APOLICE", 'C', 10}, {"ITEM", 'C', 4}, {"INICIO_VIG", 'C', 8},
+                  {"D_AVISO", 'C', 8}, {"COD_MOD", 'N', 2}, {"PREMIO", 'N', 14, 2}, {"INDENIZ", 'N', 14, 2}});
+  both.AddRecord({"05631", "P1", "0001", "20230101", "20230101", "61", "1.00", "1.00"});
+  risksRules.clear();
+  claimsRules.clear();
+  int position = 0;
+  for (const auto& field : both.Fields()) {
+    const std::string type = field.type == 'C' ? "1" : field.decimals > 0 ? "6" : "3";
+    const std::string size = field.type == 'C' ? std::to_string(field.length) : "0";
+    ++position;
+    risksRules.push_back({"RISCOS", field.name, "", type, size, "0", "1", "0", "0", std::to_string(position)});
+    claimsRules.push_back({"SINISTROS", field.name, "", type, size, "0", "1", "0", "0", std::to_string(position)});
+  }
+  host.risk = host.claim = Write(both, "both.dbf");
+  WriteCatalogue();
+  ValidationRun run(host);
+  try {
+    run.Execute();
+    FAIL() << "expected the open error";
+  } catch (const DbfError& error) {
+    EXPECT_EQ(std::string(error.what()), "DbfTable.InternalOpen: Open error \"" + host.claim + "\"");
+  }
+  EXPECT_EQ(run.State().riskCount, 1);
+  EXPECT_EQ(run.State().claimCount, 1);
+}
+
+TEST_F(ClaimsTest, LeftoverIndexIsReplacedAndAHeldOneIsNotOverwritten) {
+  AddRisk("P1", "0001");
+  AddClaim("P1", "0001");
+  testing::WriteFile(dir.File("apolice.ntx"), "left over by an earlier run");
+  EXPECT_TRUE(Contains(RunBoth(), Sentence(0, 1, "0,00")));
+  EXPECT_FALSE(IndexFileExists());
+
+  // Another run (here: another holder of the file) has it open.
+  testing::WriteFile(dir.File("apolice.ntx"), "");
+  const int held = ::open(dir.File("apolice.ntx").c_str(), O_RDWR);
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);
+  ValidationRun run(host);
+  try {
+    run.Execute();
+    FAIL() << "expected the create error";
+  } catch (const DbfError& error) {
+    EXPECT_STREQ(error.what(), "NtxIndex.CreateIndex: Create error \"apolice\"");
+  }
+  ::close(held);
+  // The holder's file was left alone, and the same run object works again.
+  EXPECT_TRUE(IndexFileExists());
+  run.Execute();
+  EXPECT_TRUE(Contains(host.log.Lines(), Sentence(0, 1, "0,00")));
 }
 }  // namespace
 }  // namespace tarvelo
