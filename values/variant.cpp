@@ -835,20 +835,8 @@ double ToDouble(const Variant& value, const RegionalSettings& settings) {
 
 double ToDate(const Variant& value, const RegionalSettings& settings) {
   switch (ClassOf(value.Type())) {
-    case VC::Empty:
-      return 0;
     case VC::Null:
       ThrowConversion(value.Type(), "Date");
-    case VC::Integer:
-    case VC::LargeInteger:
-      return static_cast<double>(value.IntegerPayload());
-    case VC::Real:
-    case VC::Date:
-      return value.RealPayload();
-    case VC::Currency:
-      return static_cast<double>(value.IntegerPayload()) / 10000.0;
-    case VC::Boolean:
-      return value.IntegerPayload() != 0 ? -1.0 : 0.0;
     case VC::Text: {
       if (auto date = ParseLocalDate(value.TextPayload(), settings)) return *date;
       const ParsedNumber number = ParseLocaleNumber(value.TextPayload(), settings);
@@ -856,8 +844,10 @@ double ToDate(const Variant& value, const RegionalSettings& settings) {
       if (number.status == ParseStatus::Overflow) ThrowOverflow(value.Type(), "Date");
       ThrowConversion(value.Type(), "Date");
     }
+    default:
+      // A number is its day count, as a real.
+      return ToDouble(value, settings);
   }
-  ThrowConversion(value.Type(), "Date");
 }
 
 bool ToBoolean(const Variant& value, const RegionalSettings& settings) {
