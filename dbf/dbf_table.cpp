@@ -159,18 +159,6 @@ DbfField::DbfField(const DbfTable& table, std::string name, FieldTypeCode type, 
       offset_(offset),
       letter_(letter) {}
 
-std::string_view DbfField::RawBytes() const {
-  const std::string_view record = table_.CurrentRecord();
-  const size_t end = static_cast<size_t>(offset_) + static_cast<size_t>(width_);
-  if (record.empty() || end > record.size()) return {};
-  return record.substr(static_cast<size_t>(offset_), static_cast<size_t>(width_));
-}
-
-bool DbfField::IsNull() const {
-  if (table_.CurrentRecord().empty()) return true;
-  return IsNullField(type_, RawBytes());
-}
-
 Variant DbfField::AsVariant() const {
   if (IsNull()) return Variant::Null();
   const std::string_view bytes = RawBytes();
@@ -233,7 +221,7 @@ std::string DbfField::AsText() const {
 }
 
 double DbfField::AsFloat() const {
-  if (table_.CurrentRecord().empty()) return 0;
+  if (table_.RecordData() == nullptr) return 0;
   const std::string_view bytes = RawBytes();
   if (type_ == ftString) {
     const std::string text = DecodeCharacter(bytes);
@@ -271,6 +259,8 @@ DbfTable::~DbfTable() {
 }
 
 std::string DbfTable::ErrorPrefix() const { return name_.empty() ? std::string() : name_ + ": "; }
+
+void DbfTable::ThrowFieldPosition(int position) { throw ListIndexError(position); }
 
 void DbfTable::SetDBFFileName(std::string path) {
   if (IsOpen()) throw DatabaseError(ErrorPrefix() + "Cannot perform this operation on an open dataset");
@@ -311,6 +301,7 @@ void DbfTable::InternalOpen() {
   block_.assign(static_cast<size_t>(recordsPerBlock_) * static_cast<size_t>(recordLength_), '\0');
   blockFirstRecno_ = 0;
   blockRecords_ = 0;
+  SetCurrent(0);
   First();
 }
 
@@ -365,7 +356,7 @@ void DbfTable::Close() {
   block_.shrink_to_fit();
   blockFirstRecno_ = 0;
   blockRecords_ = 0;
-  currentRecno_ = 0;
+  SetCurrent(0);
   recordsPerBlock_ = 0;
   atEnd_ = true;
   if (failure) std::rethrow_exception(failure);
@@ -405,20 +396,32 @@ size_t DbfTable::ReadAt(int64_t offset, char* into, size_t count, const char* st
   return done;
 }
 
-bool DbfTable::InBlock(int64_t recno) const {
-  return recno >= blockFirstRecno_ && recno < blockFirstRecno_ + blockRecords_;
-}
-
-bool DbfTable::ReadBlockAt(int64_t recno, int records) {
+bool DbfTable::ReadBlockAt(int64_t recno, int records) const {
   blockFirstRecno_ = recno;
   blockRecords_ = 0;
+  current_ = nullptr;
   const int64_t offset = headerLength_ + (recno - 1) * static_cast<int64_t>(recordLength_);
   const size_t wanted = records > 0 && records < recordsPerBlock_
                             ? static_cast<size_t>(records) * static_cast<size_t>(recordLength_)
                             : block_.size();
   const size_t got = ReadAt(offset, block_.data(), wanted, "ReadBlock");
   blockRecords_ = static_cast<int>(got / static_cast<size_t>(recordLength_));
+  PointAtCurrent();
   return blockRecords_ > 0;
+}
+
+bool DbfTable::ReadBlockFor(int64_t recno) const {
+  // Records a key leads to are read one by one, unless they follow the
+  // loaded block closely, as they do when keys come in file order.
+  const int64_t blockEnd = blockFirstRecno_ + blockRecords_;
+  const bool near = blockRecords_ > 0 && recno >= blockEnd && recno < blockEnd + recordsPerBlock_;
+  return ReadBlockAt(recno, near ? 0 : 1);
+}
+
+const char* DbfTable::LoadCurrent() const {
+  if (!IsOpen()) return nullptr;
+  ReadBlockFor(currentRecno_);
+  return current_;
 }
 
 bool DbfTable::MoveToVisible(int64_t recno) {
@@ -426,7 +429,7 @@ bool DbfTable::MoveToVisible(int64_t recno) {
     if (!InBlock(recno) && !ReadBlockAt(recno)) return false;
     const char flag = block_[static_cast<size_t>(recno - blockFirstRecno_) * static_cast<size_t>(recordLength_)];
     if (!hideDeleted_ || flag != '*') {
-      currentRecno_ = recno;
+      SetCurrent(recno);
       return true;
     }
     ++recno;
@@ -434,38 +437,36 @@ bool DbfTable::MoveToVisible(int64_t recno) {
 }
 
 void DbfTable::RestoreCurrentBlock() {
-  if (currentRecno_ > 0 && !InBlock(currentRecno_) && !ReadBlockAt(currentRecno_)) currentRecno_ = 0;
+  if (currentRecno_ > 0 && !InBlock(currentRecno_) && !ReadBlockAt(currentRecno_)) SetCurrent(0);
 }
 
 bool DbfTable::InKeyOrder() const { return activeIndex_ != nullptr && activeIndex_->IsFileOpen(); }
 
 bool DbfTable::LoadVisible(int64_t recno) {
   if (recno < 1) return false;
-  if (!InBlock(recno)) {
-    // Records a key leads to are read one by one, unless they follow the
-    // current block closely, as they do when keys come in file order.
-    const int64_t blockEnd = blockFirstRecno_ + blockRecords_;
-    const bool near = blockRecords_ > 0 && recno >= blockEnd && recno < blockEnd + recordsPerBlock_;
-    if (!ReadBlockAt(recno, near ? 0 : 1)) return false;
-  }
+  if (!InBlock(recno) && !ReadBlockFor(recno)) return false;
   return !hideDeleted_ ||
          block_[static_cast<size_t>(recno - blockFirstRecno_) * static_cast<size_t>(recordLength_)] != '*';
 }
 
+bool DbfTable::KeyRecordVisible(int64_t recno) {
+  const int known = activeIndex_->KnownVisibility(recno, hideDeleted_);
+  return known >= 0 ? known > 0 : LoadVisible(recno);
+}
+
 void DbfTable::RestorePosition(int64_t recno, bool atEnd) {
-  currentRecno_ = recno;
-  RestoreCurrentBlock();
+  SetCurrent(recno);
   atEnd_ = atEnd;
 }
 
 void DbfTable::First() {
   if (!IsOpen()) return;
-  currentRecno_ = 0;
+  SetCurrent(0);
   if (InKeyOrder()) {
     int64_t recno = 0;
     bool found = activeIndex_->CursorFirst(recno);
-    while (found && !LoadVisible(recno)) found = activeIndex_->CursorNext(recno);
-    if (found) currentRecno_ = recno;
+    while (found && !KeyRecordVisible(recno)) found = activeIndex_->CursorNext(recno);
+    if (found) SetCurrent(recno);
     atEnd_ = !found;
     return;
   }
@@ -481,14 +482,14 @@ void DbfTable::Next() {
   if (InKeyOrder()) {
     int64_t recno = 0;
     bool found = activeIndex_->CursorNext(recno);
-    while (found && !LoadVisible(recno)) found = activeIndex_->CursorNext(recno);
+    while (found && !KeyRecordVisible(recno)) found = activeIndex_->CursorNext(recno);
     if (found) {
-      currentRecno_ = recno;
+      SetCurrent(recno);
       atEnd_ = false;
       return;
     }
     atEnd_ = true;
-    RestoreCurrentBlock();
+    PointAtCurrent();
     return;
   }
   if (MoveToVisible(currentRecno_ + 1)) {
@@ -505,16 +506,9 @@ bool DbfTable::GoToRecord(int64_t recno) {
     RestoreCurrentBlock();
     return false;
   }
-  currentRecno_ = recno;
+  SetCurrent(recno);
   atEnd_ = false;
   return true;
-}
-
-std::string_view DbfTable::CurrentRecord() const {
-  if (currentRecno_ == 0 || !InBlock(currentRecno_)) return {};
-  return std::string_view(block_.data(), block_.size())
-      .substr(static_cast<size_t>(currentRecno_ - blockFirstRecno_) * static_cast<size_t>(recordLength_),
-              static_cast<size_t>(recordLength_));
 }
 
 int64_t DbfTable::PhysicalRecordCount() const {
@@ -548,11 +542,6 @@ void DbfTable::ScanRecords(const std::function<void(int64_t recno, std::string_v
   }
 }
 
-DbfField& DbfTable::FieldAt(int position) {
-  if (position < 0 || position >= FieldCount()) throw ListIndexError(position);
-  return *fields_[static_cast<size_t>(position)];
-}
-
 DbfField* DbfTable::FindField(std::string_view name) {
   for (const auto& field : fields_) {
     if (SameName(field->FieldName(), name)) return field.get();
@@ -575,9 +564,9 @@ bool DbfTable::FindKey(const std::vector<Variant>& values) {
   activeIndex_->SaveCursor();
   int64_t recno = 0;
   bool found = activeIndex_->SeekFirst(values, recno);
-  while (found && !LoadVisible(recno)) found = activeIndex_->SeekNext(recno);
+  while (found && !KeyRecordVisible(recno)) found = activeIndex_->SeekNext(recno);
   if (found) {
-    currentRecno_ = recno;
+    SetCurrent(recno);
     atEnd_ = false;
     return true;
   }

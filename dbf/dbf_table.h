@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
@@ -43,6 +44,11 @@ class DbfField {
   /// The field's raw bytes in the current record; empty when the table has
   /// no current record.
   std::string_view RawBytes() const;
+  /// The raw bytes up to the first NUL byte (all of them when there is
+  /// none): for a character field, its text as read, blanks kept. Empty
+  /// when the table has no current record. The view lasts until the table
+  /// moves.
+  std::string_view CharacterText() const;
   /// Null decided from the raw bytes only: never for a character field; for
   /// the other types, exactly when every byte is a blank (code 32). True
   /// when the table has no current record.
@@ -185,7 +191,13 @@ class DbfTable {
   /// there is none.
   int64_t RecordNumber() const { return currentRecno_; }
   /// The current record's bytes (deletion flag first); empty when none.
+  /// The view lasts until the table moves.
   std::string_view CurrentRecord() const;
+  /// The first byte of the current record (its deletion flag); nullptr when
+  /// there is none. Reads the record's block when the table was positioned
+  /// without reading it (a key search); nullptr when that read finds no
+  /// record.
+  const char* RecordData() const;
 
   /// Number of complete records the file holds after the header (deleted
   /// ones included); 0 when closed.
@@ -204,7 +216,10 @@ class DbfTable {
 
   int FieldCount() const { return static_cast<int>(fields_.size()); }
   /// The field at a 0-based position; ListIndexError outside 0..FieldCount-1.
-  DbfField& FieldAt(int position);
+  DbfField& FieldAt(int position) {
+    if (static_cast<size_t>(position) >= fields_.size()) ThrowFieldPosition(position);
+    return *fields_[static_cast<size_t>(position)];
+  }
   /// The first field whose name matches case-insensitively; nullptr if none.
   DbfField* FindField(std::string_view name);
   /// As FindField; DatabaseError "<name>: Field '%s' not found" when missing.
@@ -233,12 +248,33 @@ class DbfTable {
   friend class NtxIndex;
   friend class NtxIndexList;
 
+  /// Tells whether record recno exists and is visible, from what the
+  /// active index learnt while it was built when it can (the table then
+  /// stands on recno without reading it, see RecordData), else by loading
+  /// the record's block.
+  bool KeyRecordVisible(int64_t recno);
   /// Loads the block of record recno and tells whether the record exists
-  /// and is visible; the current record may lose its block (see
-  /// RestorePosition).
+  /// and is visible; the current record may lose its block (it is read
+  /// again when needed).
   bool LoadVisible(int64_t recno);
-  /// Stands again on record recno (0 for none) with the given end flag.
+  /// Stands again on record recno (0 for none) with the given end flag; the
+  /// record is read again when needed.
   void RestorePosition(int64_t recno, bool atEnd);
+  /// Makes recno (0 for none) the current record, pointing current_ at its
+  /// bytes when its block is loaded.
+  void SetCurrent(int64_t recno) {
+    currentRecno_ = recno;
+    PointAtCurrent();
+  }
+  void PointAtCurrent() const {
+    current_ = currentRecno_ != 0 && InBlock(currentRecno_)
+                   ? block_.data() + static_cast<size_t>(currentRecno_ - blockFirstRecno_) *
+                                         static_cast<size_t>(recordLength_)
+                   : nullptr;
+  }
+  /// Reads the block of the current record, which is not loaded; returns
+  /// current_.
+  const char* LoadCurrent() const;
   /// True while First and Next follow the active index.
   bool InKeyOrder() const;
   /// Reopens the files of the recorded index entries.
@@ -248,12 +284,20 @@ class DbfTable {
   void OpenMemo();
   void BuildFields(const std::vector<DbfDescriptor>& descriptors);
   std::string ErrorPrefix() const;
+  [[noreturn]] static void ThrowFieldPosition(int position);
   /// Reads up to count bytes at offset (fewer at the end of the file).
   size_t ReadAt(int64_t offset, char* into, size_t count, const char* step) const;
-  bool InBlock(int64_t recno) const;
+  bool InBlock(int64_t recno) const {
+    return recno >= blockFirstRecno_ && recno < blockFirstRecno_ + blockRecords_;
+  }
   /// Reads the block that starts at record recno: records records, or a
-  /// whole block when records is 0. False when it holds no record.
-  bool ReadBlockAt(int64_t recno, int records = 0);
+  /// whole block when records is 0. False when it holds no record. The
+  /// current record keeps its bytes only when the new block holds it.
+  bool ReadBlockAt(int64_t recno, int records = 0) const;
+  /// Reads the block of record recno, a whole one when recno follows the
+  /// loaded block closely (as when keys come in file order), else that
+  /// record alone. False when the file holds no such record.
+  bool ReadBlockFor(int64_t recno) const;
   bool MoveToVisible(int64_t recno);
   /// Reloads the block of the current record after a failed move.
   void RestoreCurrentBlock();
@@ -272,15 +316,56 @@ class DbfTable {
   int recordsPerBlock_ = 0;
   std::vector<std::unique_ptr<DbfField>> fields_;
 
-  std::vector<char> block_;
-  int64_t blockFirstRecno_ = 0;  // record number of the block's first record
-  int blockRecords_ = 0;         // complete records in the block
+  // The block is a window on the file that reads of the current record may
+  // move, hence mutable.
+  mutable std::vector<char> block_;
+  mutable int64_t blockFirstRecno_ = 0;  // record number of the block's first record
+  mutable int blockRecords_ = 0;         // complete records in the block
   int64_t currentRecno_ = 0;
+  // The current record's bytes in block_; nullptr when there is no current
+  // record or its block is not loaded.
+  mutable const char* current_ = nullptr;
   bool atEnd_ = true;
 
   NtxIndexList indexes_{*this};
   DbfIndexDefList indexDefs_;
   NtxIndex* activeIndex_ = nullptr;
 };
+
+inline const char* DbfTable::RecordData() const {
+  if (current_ != nullptr || currentRecno_ == 0) return current_;
+  return LoadCurrent();
+}
+
+inline std::string_view DbfTable::CurrentRecord() const {
+  const char* record = RecordData();
+  return record == nullptr ? std::string_view() : std::string_view(record, static_cast<size_t>(recordLength_));
+}
+
+inline std::string_view DbfField::RawBytes() const {
+  const char* record = table_.RecordData();
+  if (record == nullptr) return {};
+  return std::string_view(record + offset_, static_cast<size_t>(width_));
+}
+
+inline std::string_view DbfField::CharacterText() const {
+  const char* record = table_.RecordData();
+  if (record == nullptr) return {};
+  const char* bytes = record + offset_;
+  const void* nul = std::memchr(bytes, '\0', static_cast<size_t>(width_));
+  return std::string_view(bytes, nul == nullptr ? static_cast<size_t>(width_)
+                                                 : static_cast<size_t>(static_cast<const char*>(nul) - bytes));
+}
+
+inline bool DbfField::IsNull() const {
+  const char* record = table_.RecordData();
+  if (record == nullptr) return true;
+  if (type_ == ftString) return false;
+  const char* bytes = record + offset_;
+  for (int i = 0; i < width_; ++i) {
+    if (bytes[i] != ' ') return false;
+  }
+  return true;
+}
 
 }  // namespace tarvelo

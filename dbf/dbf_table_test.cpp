@@ -103,6 +103,8 @@ TEST_F(DbfTableTest, HeaderOnlyFileOpensAtEndWithItsFields) {
   EXPECT_TRUE(table_.FieldAt(0).IsNull());
   EXPECT_TRUE(table_.FieldAt(0).AsVariant().IsNull());
   EXPECT_EQ(table_.FieldAt(0).AsText(), "");
+  EXPECT_TRUE(table_.FieldAt(0).RawBytes().empty());
+  EXPECT_TRUE(table_.FieldAt(0).CharacterText().empty());
   EXPECT_EQ(table_.FieldAt(1).AsFloat(), 0);
   table_.Next();
   EXPECT_TRUE(table_.AtEnd());
@@ -254,6 +256,8 @@ TEST_F(DbfTableTest, CharacterValues) {
   EXPECT_EQ(value.TextPayload(), "AB   ");
   EXPECT_FALSE(field.IsNull());
   EXPECT_EQ(field.AsText(), "AB   ");
+  EXPECT_EQ(field.CharacterText(), "AB   ");
+  EXPECT_EQ(field.RawBytes(), "AB   ");
   EXPECT_ERROR(ConvertError, field.AsFloat(), "'AB   ' is not a valid floating point value");
 
   table_.Next();
@@ -264,6 +268,8 @@ TEST_F(DbfTableTest, CharacterValues) {
   table_.Next();
   EXPECT_EQ(field.AsVariant().TextPayload(), "AB");
   EXPECT_EQ(field.AsText(), "AB");
+  EXPECT_EQ(field.CharacterText(), "AB");
+  EXPECT_EQ(field.RawBytes(), std::string("AB\0CD", 5));
 
   table_.Next();  // the user's decimal separator is ","
   EXPECT_DOUBLE_EQ(field.AsFloat(), 12.5);
@@ -274,6 +280,7 @@ TEST_F(DbfTableTest, CharacterValues) {
   table_.Next();
   EXPECT_EQ(field.AsVariant().Type(), VariantType::String);
   EXPECT_EQ(field.AsText(), "");
+  EXPECT_TRUE(field.CharacterText().empty());
   EXPECT_FALSE(field.IsNull());
   EXPECT_ERROR(ConvertError, field.AsFloat(), "'' is not a valid floating point value");
 }
@@ -473,6 +480,8 @@ TEST_F(DbfTableTest, NullIsDecidedFromRawBytes) {
   OpenTable(OneValue("nul.dbf", {"QTD", 'N', 9, 0}, nuls));
   EXPECT_FALSE(table_.FieldAt(0).IsNull());
   EXPECT_TRUE(table_.FieldAt(0).AsVariant().IsNull());
+  // The text as read stops at the first NUL, whatever the field's type.
+  EXPECT_TRUE(table_.FieldAt(0).CharacterText().empty());
   table_.Close();
   OpenTable(OneValue("memo.dbf", {"OBS", 'M', 10, 0}, "        12"));
   EXPECT_FALSE(table_.FieldAt(0).IsNull());

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <cstring>
 #include <numeric>
@@ -23,6 +24,8 @@ constexpr int kMaxKeyLength = 256;
 // The header keeps each expression NUL-terminated in 256 bytes.
 constexpr size_t kMaxExpressionLength = 255;
 constexpr size_t kMaxDepth = 64;
+// Descents made ahead of the insertions of a build.
+constexpr size_t kLookAhead = 2;
 // Pairs of one sorted batch: this many bytes div (key length + 8).
 constexpr int kBatchBytes = 65536;
 
@@ -61,6 +64,33 @@ void Put32(uint8_t* at, uint32_t value) {
   at[3] = static_cast<uint8_t>((value >> 24) & 0xFF);
 }
 
+// Eight key bytes as one number whose order is theirs as unsigned bytes
+// (the first byte most significant).
+uint64_t Word(const uint8_t* at) {
+  uint64_t value;
+  std::memcpy(&value, at, sizeof value);
+  if constexpr (std::endian::native == std::endian::little) value = __builtin_bswap64(value);
+  return value;
+}
+
+// Keys compare as unsigned bytes: memcmp's order, eight bytes at a time
+// (the last word ends with the keys, overlapping the one before).
+inline int CompareBytes(const uint8_t* a, const uint8_t* b, size_t length) {
+  if (length < 8) return std::memcmp(a, b, length);
+  size_t i = 0;
+  for (; i + 8 < length; i += 8) {
+    const uint64_t x = Word(a + i);
+    const uint64_t y = Word(b + i);
+    if (x != y) return x < y ? -1 : 1;
+  }
+  const uint64_t x = Word(a + length - 8);
+  const uint64_t y = Word(b + length - 8);
+  return x == y ? 0 : (x < y ? -1 : 1);
+}
+
+// True when one of the eight bytes of value is 0.
+bool HasZeroByte(uint64_t value) { return ((value - 0x0101010101010101u) & ~value & 0x8080808080808080u) != 0; }
+
 bool HasControlCharacter(const std::string& text) {
   return std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 32; });
 }
@@ -98,11 +128,6 @@ int OpenLocked(const std::string& path, int flags) {
 // The open index file: its layout, the page cache and the working buffers
 // of builds and searches.
 struct NtxIndex::OpenFile {
-  struct Step {
-    uint32_t page;
-    int pos;
-  };
-
   int fd = -1;
   std::string fileName;
   int keyLength = 0;
@@ -118,8 +143,14 @@ struct NtxIndex::OpenFile {
   NtxExpression filter;
   std::unique_ptr<NtxPageCache> cache;
 
-  // Descent of an insertion, and the cursor of searches and key-order walks.
-  std::vector<Step> descent;
+  // Descents of the insertion under way and of the keys after it (inner
+  // pages with their positions, then the leaf), each in slot key number mod
+  // kLookAhead + 1 and valid while pathValid says so; the cursor of
+  // searches and key-order walks.
+  std::vector<std::vector<Step>> paths = std::vector<std::vector<Step>>(kLookAhead + 1);
+  std::vector<uint8_t> pathValid = std::vector<uint8_t>(kLookAhead + 1, 0);
+  std::vector<int> bounding;
+  int height = 0;  // levels of the tree being built
   std::vector<Step> cursor;
   std::vector<Step> savedCursor;
   std::string search;
@@ -131,10 +162,24 @@ struct NtxIndex::OpenFile {
   std::vector<uint8_t> batchKeys;
   std::vector<uint32_t> batchRecnos;
   std::vector<uint32_t> order;
+  struct SortItem {
+    uint64_t prefix;
+    uint32_t at;
+  };
+  std::vector<SortItem> sortItems;
+  std::vector<SortItem> sortSpare;
   std::vector<uint8_t> splitEntries;  // record number (4 bytes) and key each
   std::vector<uint32_t> splitChildren;
   std::vector<uint8_t> carryKey;
   uint32_t carryRecno = 0;
+
+  // What the build's scan learnt of the table: its number of records and,
+  // in ascending order, the deleted ones among records 1 to
+  // deletedKnownThrough (all of them unless there were too many).
+  bool knowsRecords = false;
+  int64_t recordCount = 0;
+  std::vector<uint32_t> deleted;
+  int64_t deletedKnownThrough = 0;
 
   void SetLayout(int keyBytes, int maxKeysPerPage) {
     keyLength = keyBytes;
@@ -282,6 +327,7 @@ void NtxIndex::CloseFile() {
 
 uint8_t* NtxIndex::Page(uint32_t offset, bool forWrite) {
   OpenFile& f = *file_;
+  if (offset < kPageSize || offset % kPageSize != 0) ThrowDamaged(offset, f.fileName);
   bool loaded = false;
   uint8_t* page = f.cache->Fetch(offset, forWrite, loaded);
   if (loaded) {
@@ -310,13 +356,20 @@ uint8_t* NtxIndex::NewPage() {
 }
 
 int NtxIndex::CompareKeys(const uint8_t* a, const uint8_t* b) const {
-  const int result = std::memcmp(a, b, static_cast<size_t>(file_->keyLength));
+  const int result = CompareBytes(a, b, static_cast<size_t>(file_->keyLength));
   return file_->descending ? -result : result;
 }
 
 int NtxIndex::ComparePrefix(const uint8_t* key, const uint8_t* text, size_t length) const {
   int result = 0;
-  for (size_t i = 0; i < length; ++i) {
+  // Whole words first, as long as they are equal and hold no NUL byte.
+  size_t start = 0;
+  while (start + 8 <= length) {
+    const uint64_t word = Word(key + start);
+    if (word != Word(text + start) || HasZeroByte(word)) break;
+    start += 8;
+  }
+  for (size_t i = start; i < length; ++i) {
     const uint8_t a = key[i];
     if (a != text[i]) {
       // A NUL byte ends the key: what came before it decides.
@@ -394,6 +447,7 @@ void NtxIndex::BuildTree() {
   OpenFile& f = *file_;
   f.nextPage = kPageSize;
   f.root = f.nextPage;
+  f.height = 1;
   NewPage();
 
   const size_t keyLength = static_cast<size_t>(f.keyLength);
@@ -401,15 +455,28 @@ void NtxIndex::BuildTree() {
   f.batchKeys.assign(capacity * keyLength, 0);
   f.batchRecnos.assign(capacity, 0);
   f.order.assign(capacity, 0);
+  f.sortItems.assign(capacity, {});
+  f.sortSpare.assign(capacity, {});
   f.splitEntries.assign(static_cast<size_t>(f.maxKeys + 1) * (4 + keyLength), 0);
   f.splitChildren.assign(static_cast<size_t>(f.maxKeys + 2), 0);
 
   size_t count = 0;
   const bool filtered = !f.filter.IsEmpty();
+  bool allDeletedKept = true;
+  f.deleted.clear();
   table_.ScanRecords([&](int64_t recno, std::string_view record) {
-    if (filtered && !f.filter.IsTrue(record)) return;
     if (recno > static_cast<int64_t>(UINT32_MAX))
       throw DbfError("NtxIndex.CreateIndex: Record " + std::to_string(recno) + " beyond the index's range");
+    f.recordCount = recno;
+    if (record[0] == '*' && allDeletedKept) {
+      if (f.deleted.size() < deletedRecordsKept_) {
+        f.deleted.push_back(static_cast<uint32_t>(recno));
+      } else {
+        allDeletedKept = false;
+        f.deletedKnownThrough = recno - 1;
+      }
+    }
+    if (filtered && !f.filter.IsTrue(record)) return;
     f.key.WriteKey(record, reinterpret_cast<char*>(f.batchKeys.data() + count * keyLength));
     f.batchRecnos[count] = static_cast<uint32_t>(recno);
     if (++count == capacity) {
@@ -418,6 +485,8 @@ void NtxIndex::BuildTree() {
     }
   });
   if (count > 0) InsertBatch(count);
+  if (allDeletedKept) f.deletedKnownThrough = f.recordCount;
+  f.knowsRecords = true;
 }
 
 void NtxIndex::InsertBatch(size_t count) {
@@ -432,21 +501,111 @@ void NtxIndex::InsertBatch(size_t count) {
     const int result = CompareKeys(keys + a * keyLength, keys + b * keyLength);
     return result != 0 ? result < 0 : a < b;
   };
-  if (!std::is_sorted(first, last, before)) std::sort(first, last, before);
-  for (auto it = first; it != last; ++it) Insert(keys + *it * keyLength, f.batchRecnos[*it]);
+  if (!std::is_sorted(first, last, before)) {
+    // Sorted on the keys' first eight bytes (their order as a number, the
+    // other way round for a descending index) by a radix sort, which
+    // keeps equal beginnings in file order; the whole keys then order each
+    // run of equal beginnings.
+    const uint64_t flip = f.descending ? UINT64_MAX : 0;
+    std::vector<OpenFile::SortItem>& items = f.sortItems;
+    std::vector<OpenFile::SortItem>& spare = f.sortSpare;
+    for (size_t i = 0; i < count; ++i) {
+      const uint8_t* key = keys + i * keyLength;
+      uint64_t word = 0;
+      for (size_t b = 0; b < 8; ++b) word = (word << 8) | (b < keyLength ? key[b] : 0);
+      items[i] = {word ^ flip, static_cast<uint32_t>(i)};
+    }
+    for (int shift = 0; shift < 64; shift += 8) {
+      size_t counts[257] = {};
+      for (size_t i = 0; i < count; ++i) ++counts[((items[i].prefix >> shift) & 0xFF) + 1];
+      // A byte every key shares orders nothing.
+      if (counts[((items[0].prefix >> shift) & 0xFF) + 1] == count) continue;
+      for (size_t digit = 1; digit <= 256; ++digit) counts[digit] += counts[digit - 1];
+      for (size_t i = 0; i < count; ++i) spare[counts[(items[i].prefix >> shift) & 0xFF]++] = items[i];
+      std::swap(items, spare);
+    }
+    for (size_t start = 0; start < count;) {
+      size_t end = start + 1;
+      while (end < count && items[end].prefix == items[start].prefix) ++end;
+      if (end - start > 1) {
+        std::sort(items.begin() + static_cast<std::ptrdiff_t>(start), items.begin() + static_cast<std::ptrdiff_t>(end),
+                  [&](const OpenFile::SortItem& a, const OpenFile::SortItem& b) { return before(a.at, b.at); });
+      }
+      start = end;
+    }
+    for (size_t i = 0; i < count; ++i) f.order[i] = items[i].at;
+  }
+
+  // The keys come in order, so each descent starts from the one before.
+  // Descents run kLookAhead keys ahead of the insertions, each fetching
+  // its leaf into the processor's cache, so that the leaf is at hand when
+  // its key goes in. A split makes the waiting descents through the pages
+  // it changed start again. A unique index descends afresh for every key:
+  // a key may have to be refused because of the one just inserted.
+  const size_t ahead = f.unique ? 0 : kLookAhead;
+  const auto keyOf = [&](size_t i) { return keys + f.order[i] * keyLength; };
+  const auto slot = [&](size_t i) -> size_t { return i % (kLookAhead + 1); };
+  size_t described = 0;  // keys whose descent was made
+  for (size_t i = 0; i < count; ++i) {
+    for (; described < count && described <= i + ahead; ++described) {
+      const size_t to = slot(described);
+      const bool follow = described > i && f.pathValid[slot(described - 1)] != 0;
+      Descend(keyOf(described), follow ? &f.paths[slot(described - 1)] : nullptr, f.paths[to]);
+      f.pathValid[to] = 1;
+      if (described == i) continue;
+      if (const uint8_t* leaf = f.cache->Peek(f.paths[to].back().page)) {
+        for (uint32_t line = 0; line < kPageSize; line += 64) __builtin_prefetch(leaf + line);
+      }
+    }
+    std::vector<Step>& path = f.paths[slot(i)];
+    if (f.pathValid[slot(i)] == 0) Descend(keyOf(i), nullptr, path);
+    const int top = InsertAtLeaf(path, keyOf(i), f.batchRecnos[f.order[i]]);
+    if (top + 1 == static_cast<int>(path.size())) continue;
+    for (size_t j = i + 1; j < described; ++j) {
+      const std::vector<Step>& waiting = f.paths[slot(j)];
+      if (top < 0 || waiting[static_cast<size_t>(top)].page == path[static_cast<size_t>(top)].page)
+        f.pathValid[slot(j)] = 0;
+    }
+  }
 }
 
-void NtxIndex::Insert(const uint8_t* key, uint32_t recno) {
+void NtxIndex::Descend(const uint8_t* key, const std::vector<Step>* last,
+                       std::vector<Step>& path) {
   OpenFile& f = *file_;
-  f.descent.clear();
+  const int inner = f.height - 1;
+  int level = 0;
   uint32_t page = f.root;
-  // True while the descent keeps to the last position of every page: keys
-  // arriving in order then split pages unevenly, leaving them full.
-  bool rightmost = true;
-  while (true) {
+  int low = 0;
+  if (last != nullptr) {
+    // The last descent was for a key not above this one: at every level
+    // this key's position is at or after the last one's. It stays in the
+    // subtree of the last descent's page at a level as long as it sorts
+    // below the nearest separator to the right of that subtree: the entry
+    // at the position of the deepest page above that did not go to its
+    // end. Climb to the deepest such level.
+    f.bounding.resize(static_cast<size_t>(inner));
+    int bound = -1;
+    for (int i = 0; i < inner; ++i) {
+      f.bounding[static_cast<size_t>(i)] = bound;
+      if ((*last)[static_cast<size_t>(i)].pos < (*last)[static_cast<size_t>(i)].count) bound = i;
+    }
+    level = inner > 0 ? inner - 1 : 0;
+    while (inner > 0) {
+      const int above = f.bounding[static_cast<size_t>(level)];
+      if (above < 0) break;
+      const Step& step = (*last)[static_cast<size_t>(above)];
+      if (CompareKeys(key, f.KeyAt(Page(step.page), step.pos)) < 0) break;
+      level = above;
+    }
+    path.assign(last->begin(), last->begin() + level);
+    page = (*last)[static_cast<size_t>(level)].page;
+    low = inner > 0 ? (*last)[static_cast<size_t>(level)].pos : 0;
+  } else {
+    path.clear();
+  }
+  for (; level < inner; ++level) {
     const uint8_t* bytes = Page(page);
     const int n = f.Count(bytes);
-    int low = 0;
     int high = n;
     while (low < high) {
       const int middle = (low + high) / 2;
@@ -456,23 +615,56 @@ void NtxIndex::Insert(const uint8_t* key, uint32_t recno) {
         high = middle;
       }
     }
-    if (f.unique && low > 0 && CompareKeys(f.KeyAt(bytes, low - 1), key) == 0) return;
-    rightmost = rightmost && low == n;
-    f.descent.push_back({page, low});
+    path.push_back({page, low, n});
     const uint32_t child = f.ChildAt(bytes, low);
-    if (child == 0) break;
-    if (f.descent.size() > kMaxDepth) ThrowDamaged(child, f.fileName);
+    if (child == 0 || path.size() > kMaxDepth) ThrowDamaged(page, f.fileName);
     page = child;
+    low = 0;
   }
+  path.push_back({page, 0, 0});
+}
+
+int NtxIndex::InsertAtLeaf(std::vector<Step>& path, const uint8_t* key, uint32_t recno) {
+  OpenFile& f = *file_;
+  const int leafLevel = static_cast<int>(path.size()) - 1;
+  // A unique index refuses a key present in a page of the descent.
+  if (f.unique) {
+    for (int level = 0; level < leafLevel; ++level) {
+      const Step& step = path[static_cast<size_t>(level)];
+      if (step.pos > 0 && CompareKeys(f.KeyAt(Page(step.page), step.pos - 1), key) == 0) return leafLevel;
+    }
+  }
+  Step& leafStep = path.back();
+  uint8_t* const leaf = Page(leafStep.page, true);
+  {
+    const int n = f.Count(leaf);
+    int low = 0;
+    int high = n;
+    while (low < high) {
+      const int middle = (low + high) / 2;
+      if (CompareKeys(f.KeyAt(leaf, middle), key) <= 0) {
+        low = middle + 1;
+      } else {
+        high = middle;
+      }
+    }
+    if (f.unique && low > 0 && CompareKeys(f.KeyAt(leaf, low - 1), key) == 0) return leafLevel;
+    leafStep.pos = low;
+    leafStep.count = n;
+  }
+  // True while the descent keeps to the last position of every page: keys
+  // arriving in order then split pages unevenly, leaving them full.
+  const bool rightmost =
+      std::all_of(path.begin(), path.end(), [](const Step& step) { return step.pos == step.count; });
 
   uint32_t left = 0;
   uint32_t right = 0;
-  for (size_t level = f.descent.size(); level-- > 0;) {
-    const OpenFile::Step step = f.descent[level];
-    uint8_t* bytes = Page(step.page, true);
+  for (int level = leafLevel; level >= 0; --level) {
+    const Step step = path[static_cast<size_t>(level)];
+    uint8_t* bytes = level == leafLevel ? leaf : Page(step.page, true);
     if (f.Count(bytes) < f.maxKeys) {
       f.InsertInPage(bytes, step.pos, left, recno, key, right);
-      return;
+      return level;
     }
     const int split = rightmost && step.pos == f.maxKeys ? f.maxKeys - 1 : f.halfPage;
     const uint32_t upperOffset = f.nextPage;
@@ -490,6 +682,8 @@ void NtxIndex::Insert(const uint8_t* key, uint32_t recno) {
   f.SetChild(root, 1, right);
   Put16(root, 1);
   f.root = rootOffset;
+  ++f.height;
+  return -1;
 }
 
 void NtxIndex::WriteHeader() {
@@ -604,7 +798,7 @@ void NtxIndex::LowerBound(const uint8_t* text, size_t length) {
 bool NtxIndex::Settle(int64_t& recno) {
   OpenFile& f = *file_;
   while (!f.cursor.empty()) {
-    const OpenFile::Step step = f.cursor.back();
+    const Step step = f.cursor.back();
     const uint8_t* bytes = Page(step.page);
     if (step.pos < f.Count(bytes)) {
       recno = f.RecnoAt(bytes, step.pos);
@@ -618,7 +812,7 @@ bool NtxIndex::Settle(int64_t& recno) {
 bool NtxIndex::Advance(int64_t& recno) {
   OpenFile& f = *file_;
   if (f.cursor.empty()) return false;
-  const OpenFile::Step step = f.cursor.back();
+  const Step step = f.cursor.back();
   f.cursor.back().pos = step.pos + 1;
   uint32_t child = f.ChildAt(Page(step.page), step.pos + 1);
   while (child != 0) {
@@ -631,7 +825,7 @@ bool NtxIndex::Advance(int64_t& recno) {
 
 const uint8_t* NtxIndex::CursorKey() {
   OpenFile& f = *file_;
-  const OpenFile::Step step = f.cursor.back();
+  const Step step = f.cursor.back();
   return f.KeyAt(Page(step.page), step.pos);
 }
 
@@ -708,6 +902,16 @@ bool NtxIndex::CursorToRecord(int64_t recno, std::string_view record) {
     more = Advance(found);
   }
   return false;
+}
+
+int NtxIndex::KnownVisibility(int64_t recno, bool hideDeleted) const {
+  if (!file_ || !file_->knowsRecords) return -1;
+  const OpenFile& f = *file_;
+  if (recno < 1) return 0;
+  if (recno > f.recordCount) return -1;
+  if (!hideDeleted) return 1;
+  if (recno > f.deletedKnownThrough) return -1;
+  return std::binary_search(f.deleted.begin(), f.deleted.end(), static_cast<uint32_t>(recno)) ? 0 : 1;
 }
 
 void NtxIndex::SaveCursor() {

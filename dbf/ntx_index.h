@@ -24,8 +24,13 @@ enum class ClipperVersion { v500, v501, v520, v530 };
 /// unsigned bytes.
 class NtxIndex {
  public:
-  /// Pages an index keeps in memory at most (1024 bytes each).
-  static constexpr size_t kCachePages = 4096;
+  /// Pages an index keeps in memory at most (1024 bytes each): 40 MiB, the
+  /// whole index of 1,000,000 keys of 26 bytes built in key order, or of
+  /// about 730,000 built in random order. Memory is taken as pages come.
+  static constexpr size_t kCachePages = 40960;
+  /// Deleted records a build remembers at most (4 bytes each), so that a
+  /// search need not read the records its keys lead to.
+  static constexpr size_t kDeletedRecordsKept = size_t{1} << 18;
 
   NtxIndex(DbfTable& table, std::string name);
   ~NtxIndex();
@@ -83,6 +88,12 @@ class NtxIndex {
   /// (kCachePages by default; at least NtxPageCache::kMinCapacity).
   void SetCachePages(size_t pages) { cachePages_ = pages; }
   size_t CachePages() const { return cachePages_; }
+  /// Deleted records the next build remembers at most (kDeletedRecordsKept
+  /// by default). Past that many, searches read the records their keys
+  /// lead to from the first deleted record not remembered on, to learn
+  /// their deletion flag.
+  void SetDeletedRecordsKept(size_t count) { deletedRecordsKept_ = count; }
+  size_t DeletedRecordsKept() const { return deletedRecordsKept_; }
 
   /// True while the index file is open: from a build (or a reopen by the
   /// table's Open) until the index is deleted or the table closes.
@@ -99,6 +110,13 @@ class NtxIndex {
  private:
   friend class DbfTable;
   struct OpenFile;
+  /// One page of a descent: its offset, the position taken in it and, for
+  /// insertions, its number of keys then.
+  struct Step {
+    uint32_t page;
+    int pos;
+    int count = 0;
+  };
 
   /// Builds the index file (CreateNow).
   void CreateIndex();
@@ -107,8 +125,18 @@ class NtxIndex {
   /// Creates the file exclusively and returns its descriptor.
   int CreateFile() const;
   void BuildTree();
+  /// Inserts the batch's keys in key order.
   void InsertBatch(size_t count);
-  void Insert(const uint8_t* key, uint32_t recno);
+  /// Finds the pages from the root to the leaf where key belongs, with
+  /// their positions, into path; the leaf's position is left to
+  /// InsertAtLeaf. last, when given, is the descent of a key not above key
+  /// made on the tree as it is: the search starts from it.
+  void Descend(const uint8_t* key, const std::vector<Step>* last, std::vector<Step>& path);
+  /// Inserts an entry at its position in the leaf of path, splitting full
+  /// pages on the way up (a unique index refuses a key it holds). Returns
+  /// the level (0 for the root) of the page that took the entry, the leaf's
+  /// when nothing split; -1 when the root split.
+  int InsertAtLeaf(std::vector<Step>& path, const uint8_t* key, uint32_t recno);
   void WriteHeader();
 
   // Search and key-order walk; the cursor stays on the entry returned.
@@ -126,6 +154,11 @@ class NtxIndex {
   /// Keeps the cursor aside, and puts it back, around a search that fails.
   void SaveCursor();
   void RestoreCursor();
+  /// Whether record recno exists and is visible (not marked deleted, when
+  /// hideDeleted), as the build's scan of the table found it: 1 visible,
+  /// 0 not, -1 unknown (the file was opened, not built, or it had too many
+  /// deleted records to remember them all): the record must then be read.
+  int KnownVisibility(int64_t recno, bool hideDeleted) const;
 
   // Cursor primitives.
   void LowerBound(const uint8_t* text, size_t length);
@@ -148,6 +181,7 @@ class NtxIndex {
   bool unique_ = false;
   bool descending_ = false;
   size_t cachePages_ = kCachePages;
+  size_t deletedRecordsKept_ = kDeletedRecordsKept;
   std::unique_ptr<OpenFile> file_;
 };
 

@@ -466,6 +466,69 @@ TEST_F(NtxIndexTest, DeletedRecordsAreIndexedButNotFoundWhenHidden) {
   EXPECT_EQ(shown.RecordNumber(), 3);
 }
 
+TEST_F(NtxIndexTest, RememberedOrReadDeletionFlagsGiveTheSameResults) {
+  // Records in blocks of 4096 / 47 = 87: the found records lie in other
+  // blocks than the table's, and after the deleted ones a build remembers
+  // (none, some, all) a search reads the records its keys lead to.
+  std::vector<Risk> risks = OrderedRisks(300);
+  const auto mark = [&](size_t at, const std::string& apolice, bool deleted) {
+    risks[at].apolice = apolice;
+    risks[at].item = "000001";
+    risks[at].deleted = deleted;
+  };
+  mark(10, "1055500001", true);   // deleted, then visible far away
+  mark(250, "1055500001", false);
+  mark(20, "1055500002", true);   // only deleted
+  mark(100, "1055500003", true);  // two deleted, then visible
+  mark(150, "1055500003", true);
+  mark(200, "1055500003", false);
+  mark(290, "1055500004", true);  // only deleted, last block
+  const std::string path = WriteRisks("riscos.dbf", risks);
+  for (const size_t kept : {size_t{0}, size_t{1}, size_t{2}, NtxIndex::kDeletedRecordsKept}) {
+    SCOPED_TRACE("deleted records kept: " + std::to_string(kept));
+    DbfTable table("tbRiscos", settings_);
+    OpenTable(table, path);
+    NtxIndex& index = table.Indexes().Add("apolice");
+    index.SetDeletedRecordsKept(kept);
+    index.SetKeyExpresion("apolice+item");
+    index.SetNTXFileName(dir_.File("apolice.ntx"));
+    index.SetCreateNow(true);
+
+    ASSERT_TRUE(Find(table, "1055500001"));
+    EXPECT_EQ(table.RecordNumber(), 251);
+    EXPECT_EQ(table.CurrentRecord()[0], ' ');
+    EXPECT_EQ(CurrentKey(table), Pad("1055500001", 20) + "000001");
+    EXPECT_FALSE(Find(table, "1055500002"));
+    ASSERT_TRUE(Find(table, "1055500003"));
+    EXPECT_EQ(table.RecordNumber(), 201);
+    EXPECT_FALSE(Find(table, "1055500004"));
+    // A failed search leaves the table where it stood.
+    EXPECT_EQ(table.RecordNumber(), 201);
+    EXPECT_FALSE(table.AtEnd());
+    EXPECT_EQ(CurrentKey(table), Pad("1055500003", 20) + "000001");
+    ASSERT_TRUE(Find(table, KeyOf(risks[5])));
+    EXPECT_EQ(table.RecordNumber(), 6);
+    EXPECT_EQ(table.FieldByName("PREMIO").AsFloat(), 10.5);
+    // The key-order walk skips the deleted records.
+    int walked = 0;
+    for (table.First(); !table.AtEnd(); table.Next()) {
+      EXPECT_NE(table.CurrentRecord()[0], '*') << table.RecordNumber();
+      ++walked;
+    }
+    EXPECT_EQ(walked, 300 - 5);
+
+    // Shown, the deleted records are found first.
+    table.SetDeleted(false);
+    ASSERT_TRUE(Find(table, "1055500003"));
+    EXPECT_EQ(table.RecordNumber(), 101);
+    EXPECT_EQ(table.CurrentRecord()[0], '*');
+    ASSERT_TRUE(Find(table, "1055500004"));
+    EXPECT_EQ(table.RecordNumber(), 291);
+    table.Indexes().Delete(0);
+    table.DBFIndexDefs().Delete(0);
+  }
+}
+
 TEST_F(NtxIndexTest, SearchTextIsComparedOnItsLengthUpToTheKeyLength) {
   const std::vector<Risk> risks = {
       {"1040000001", "000001"}, {"1040000001", "000002"}, {"1040000020", "000001"}, {"abc", "000001"}};
@@ -704,6 +767,18 @@ TEST_F(NtxIndexTest, DamagedFileIsReportedWhenReopened) {
   EXPECT_ERROR(DbfError, table_.Open(),
                "NtxIndex.ReadPage: Page " + std::to_string(root) + " of \"" + ntx + "\" is damaged");
   EXPECT_FALSE(table_.IsOpen());
+
+  // A child offset that is no page boundary.
+  bytes = good;
+  const uint32_t firstSlot = Le16(good, root + 2);
+  ASSERT_NE(Le32(good, root + firstSlot), 0u);  // the root is no leaf
+  bytes[root + firstSlot] = 1;
+  bytes[root + firstSlot + 1] = 4;  // 1025
+  bytes[root + firstSlot + 2] = 0;
+  bytes[root + firstSlot + 3] = 0;
+  WriteFile(ntx, bytes);
+  EXPECT_ERROR(DbfError, table_.Open(), "NtxIndex.ReadPage: Page 1025 of \"" + ntx + "\" is damaged");
+  EXPECT_FALSE(table_.IsOpen());
 }
 
 TEST_F(NtxIndexTest, PathsAreCodePage1252Text) {
@@ -836,6 +911,69 @@ TEST_F(NtxIndexTest, CloseKeepsTheIndexAndOpenReopensItsFile) {
   std::filesystem::remove(dir_.File("apolice.ntx"));
   EXPECT_ERROR(DbfError, other.Open(), "NtxIndex.OpenIndex: Open error \"" + dir_.File("apolice.ntx") + "\"");
   EXPECT_FALSE(other.IsOpen());
+}
+
+TEST(NtxPageCacheTest, PagesSurviveEvictionAndFlush) {
+  tarvelo::testing::TempDir dir;
+  const std::string path = dir.File("paginas.ntx");
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
+  ASSERT_GE(fd, 0);
+  constexpr int kPage = NtxPageCache::kPageSize;
+  {
+    NtxPageCache cache(fd, path, 20);
+    EXPECT_EQ(cache.Capacity(), 16u);  // a multiple of the ways, at least the minimum
+    EXPECT_EQ(cache.Sets(), 2u);
+    EXPECT_EQ(NtxPageCache(fd, path, 1).Capacity(), NtxPageCache::kMinCapacity);
+    EXPECT_EQ(NtxPageCache(fd, path, 100).Capacity(), 96u);
+
+    // 100 new pages in a cache of 16: most are written out as others come.
+    const auto fill = [](uint8_t* page, uint32_t number) {
+      for (int i = 0; i < kPage; ++i) page[i] = static_cast<uint8_t>(number * 7 + static_cast<uint32_t>(i));
+    };
+    const auto holds = [](const uint8_t* page, uint32_t number) {
+      for (int i = 0; i < kPage; ++i) {
+        if (page[i] != static_cast<uint8_t>(number * 7 + static_cast<uint32_t>(i))) return false;
+      }
+      return true;
+    };
+    for (uint32_t number = 1; number <= 100; ++number) fill(cache.Allocate(number * kPage), number);
+    EXPECT_EQ(cache.Peek(1 * kPage), nullptr);
+    ASSERT_NE(cache.Peek(100 * kPage), nullptr);
+    EXPECT_TRUE(holds(cache.Peek(100 * kPage), 100));
+
+    // Pages read back from the file; a change marked for writing survives
+    // its eviction.
+    bool loaded = false;
+    uint8_t* page = cache.Fetch(3 * kPage, true, loaded);
+    EXPECT_TRUE(loaded);
+    EXPECT_TRUE(holds(page, 3));
+    page[0] = 0xEE;
+    // A page stays put while fewer pages than the ways of its set are
+    // fetched after it (pages of one set lie Sets() pages apart).
+    for (uint32_t other = 1; other < NtxPageCache::kWays; ++other)
+      (void)cache.Fetch((3 + 2 * other) * kPage, false, loaded);
+    EXPECT_EQ(page[0], 0xEE);
+    for (uint32_t other = 20; other < 60; ++other) (void)cache.Fetch(other * kPage, false, loaded);
+    EXPECT_EQ(cache.Peek(3 * kPage), nullptr);
+    page = cache.Fetch(3 * kPage, true, loaded);
+    EXPECT_TRUE(loaded);
+    EXPECT_EQ(page[0], 0xEE);
+    page[0] = static_cast<uint8_t>(3 * 7);
+
+    EXPECT_ERROR(DbfError, cache.Fetch(200 * kPage, false, loaded),
+                 "NtxIndex.ReadPage: Read error \"" + path + "\"");
+    cache.Flush();
+  }
+  // Every page on disk, the ones flushed last included.
+  const std::string bytes = ReadBytes(path);
+  ASSERT_EQ(bytes.size(), 101u * kPage);
+  for (uint32_t number = 1; number <= 100; ++number) {
+    for (int i = 0; i < kPage; i += 97)
+      ASSERT_EQ(static_cast<uint8_t>(bytes[number * kPage + static_cast<uint32_t>(i)]),
+                static_cast<uint8_t>(number * 7 + static_cast<uint32_t>(i)))
+          << "page " << number << " byte " << i;
+  }
+  ::close(fd);
 }
 
 }  // namespace

@@ -1,190 +1,161 @@
 #include "dbf/ntx_page_cache.h"
 
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include "values/errors.h"
 
 namespace tarvelo {
-namespace {
-
-// Multiplicative hashing: the high bits of the product pick the slot.
-uint32_t HashOf(uint32_t offset, int shift) { return ((offset / NtxPageCache::kPageSize) * 2654435761u) >> shift; }
-
-}  // namespace
 
 NtxPageCache::NtxPageCache(int fd, std::string path, size_t capacity)
-    : fd_(fd), path_(std::move(path)), capacity_(std::max(capacity, kMinCapacity)) {
+    : fd_(fd), path_(std::move(path)) {
+  const size_t sets = std::min<size_t>(std::max(capacity, kMinCapacity) / kWays, UINT32_MAX);
+  capacity_ = sets * kWays;
   frames_.reset(new uint8_t[capacity_ * kPageSize]);
-  offsets_.assign(capacity_, 0);
-  dirty_.assign(capacity_, 0);
-  prev_.assign(capacity_, -1);
-  next_.assign(capacity_, -1);
-  size_t slots = 2;
-  shift_ = 31;
-  while (slots < capacity_ * 2) {
-    slots *= 2;
-    --shift_;
+  sets_.resize(sets);
+  setReciprocal_ = UINT64_MAX / sets + 1;
+  Clear();
+}
+
+void NtxPageCache::Touch(Set& set, int way) {
+  const uint8_t rank = set.ranks[way];
+  for (int w = 0; w < kWays; ++w) {
+    if (set.ranks[w] < rank) ++set.ranks[w];
   }
-  slots_.assign(slots, -1);
-  mask_ = static_cast<uint32_t>(slots - 1);
+  set.ranks[way] = 0;
 }
 
-int NtxPageCache::FindSlot(uint32_t offset) const {
-  uint32_t at = HashOf(offset, shift_);
-  while (slots_[at] >= 0) {
-    if (offsets_[static_cast<size_t>(slots_[at])] == offset) return static_cast<int>(at);
-    at = (at + 1) & mask_;
-  }
-  return -1;
-}
-
-void NtxPageCache::InsertSlot(int frame) {
-  uint32_t at = HashOf(offsets_[static_cast<size_t>(frame)], shift_);
-  while (slots_[at] >= 0) at = (at + 1) & mask_;
-  slots_[at] = frame;
-}
-
-void NtxPageCache::EraseSlot(uint32_t offset) {
-  const int found = FindSlot(offset);
-  if (found < 0) return;
-  // Backward-shift deletion keeps every probe chain unbroken.
-  uint32_t hole = static_cast<uint32_t>(found);
-  slots_[hole] = -1;
-  uint32_t at = hole;
-  while (true) {
-    at = (at + 1) & mask_;
-    if (slots_[at] < 0) return;
-    const uint32_t home = HashOf(offsets_[static_cast<size_t>(slots_[at])], shift_);
-    // The entry may move into the hole unless its home lies cyclically in
-    // (hole, at].
-    const bool stays = hole <= at ? (home > hole && home <= at) : (home > hole || home <= at);
-    if (stays) continue;
-    slots_[hole] = slots_[at];
-    slots_[at] = -1;
-    hole = at;
-  }
-}
-
-void NtxPageCache::Unlink(int frame) {
-  const int before = prev_[static_cast<size_t>(frame)];
-  const int after = next_[static_cast<size_t>(frame)];
-  if (before >= 0)
-    next_[static_cast<size_t>(before)] = after;
-  else
-    head_ = after;
-  if (after >= 0)
-    prev_[static_cast<size_t>(after)] = before;
-  else
-    tail_ = before;
-  prev_[static_cast<size_t>(frame)] = -1;
-  next_[static_cast<size_t>(frame)] = -1;
-}
-
-void NtxPageCache::PushFront(int frame) {
-  prev_[static_cast<size_t>(frame)] = -1;
-  next_[static_cast<size_t>(frame)] = head_;
-  if (head_ >= 0) prev_[static_cast<size_t>(head_)] = frame;
-  head_ = frame;
-  if (tail_ < 0) tail_ = frame;
-}
-
-void NtxPageCache::WriteFrame(int frame) {
-  const uint8_t* data = FrameData(frame);
-  const off_t offset = static_cast<off_t>(offsets_[static_cast<size_t>(frame)]);
+void NtxPageCache::WriteFrame(const uint8_t* data, uint32_t offset) {
   size_t done = 0;
   while (done < static_cast<size_t>(kPageSize)) {
-    const ssize_t wrote = ::pwrite(fd_, data + done, kPageSize - done, offset + static_cast<off_t>(done));
+    const ssize_t wrote =
+        ::pwrite(fd_, data + done, kPageSize - done, static_cast<off_t>(offset) + static_cast<off_t>(done));
     if (wrote < 0 && errno == EINTR) continue;
     if (wrote <= 0) throw DbfError("NtxIndex.WritePage: Write error \"" + path_ + "\"");
     done += static_cast<size_t>(wrote);
   }
-  dirty_[static_cast<size_t>(frame)] = 0;
 }
 
-int NtxPageCache::TakeFrame() {
-  if (static_cast<size_t>(used_) < capacity_) return used_++;
-  const int victim = tail_;
-  if (dirty_[static_cast<size_t>(victim)] != 0) WriteFrame(victim);
-  EraseSlot(offsets_[static_cast<size_t>(victim)]);
-  Unlink(victim);
-  return victim;
+int NtxPageCache::TakeWay(Set& set) {
+  int way = 0;
+  while (set.ranks[way] != kWays - 1) ++way;
+  const uint32_t tag = set.tags[way];
+  if ((tag & kChanged) != 0) {
+    WriteFrame(FrameData(set, way), tag & ~kFlags);
+  }
+  set.tags[way] = 0;
+  return way;
 }
 
 uint8_t* NtxPageCache::Fetch(uint32_t offset, bool forWrite, bool& loaded) {
   loaded = false;
-  const int slot = FindSlot(offset);
-  int frame;
-  if (slot >= 0) {
-    frame = slots_[static_cast<size_t>(slot)];
-    if (frame != head_) {
-      Unlink(frame);
-      PushFront(frame);
-    }
-  } else {
-    frame = TakeFrame();
-    uint8_t* data = FrameData(frame);
-    size_t done = 0;
-    while (done < static_cast<size_t>(kPageSize)) {
-      const off_t at = static_cast<off_t>(offset) + static_cast<off_t>(done);
-      const ssize_t got = ::pread(fd_, data + done, kPageSize - done, at);
-      if (got < 0 && errno == EINTR) continue;
-      if (got <= 0) {
-        // The frame holds no page now: it goes back as the least recent,
-        // outside the lookup table, to be taken first.
-        offsets_[static_cast<size_t>(frame)] = UINT32_MAX;
-        dirty_[static_cast<size_t>(frame)] = 0;
-        if (tail_ >= 0) {
-          prev_[static_cast<size_t>(frame)] = tail_;
-          next_[static_cast<size_t>(tail_)] = frame;
-          tail_ = frame;
-        } else {
-          PushFront(frame);
-        }
-        throw DbfError("NtxIndex.ReadPage: Read error \"" + path_ + "\"");
-      }
-      done += static_cast<size_t>(got);
-    }
-    offsets_[static_cast<size_t>(frame)] = offset;
-    dirty_[static_cast<size_t>(frame)] = 0;
-    InsertSlot(frame);
-    PushFront(frame);
-    loaded = true;
+  Set& set = SetOf(offset);
+  for (int way = 0; way < kWays; ++way) {
+    if ((set.tags[way] & ~kFlags) != offset) continue;
+    Touch(set, way);
+    if (forWrite) set.tags[way] |= kChanged;
+    uint8_t* data = FrameData(set, way);
+    // A page found here was likely used long ago: ask for all its lines at
+    // once rather than one by one as a search reaches them. (The loop stays
+    // here: a function doing nothing but prefetch may be dropped whole by
+    // the compiler.)
+    for (int line = 0; line < kPageSize; line += 64) __builtin_prefetch(data + line);
+    return data;
   }
-  if (forWrite) dirty_[static_cast<size_t>(frame)] = 1;
-  return FrameData(frame);
-}
-
-uint8_t* NtxPageCache::Allocate(uint32_t offset) {
-  const int frame = TakeFrame();
-  offsets_[static_cast<size_t>(frame)] = offset;
-  dirty_[static_cast<size_t>(frame)] = 1;
-  InsertSlot(frame);
-  PushFront(frame);
-  uint8_t* data = FrameData(frame);
-  std::memset(data, 0, kPageSize);
+  const int way = TakeWay(set);
+  uint8_t* data = FrameData(set, way);
+  size_t done = 0;
+  while (done < static_cast<size_t>(kPageSize)) {
+    const off_t at = static_cast<off_t>(offset) + static_cast<off_t>(done);
+    const ssize_t got = ::pread(fd_, data + done, kPageSize - done, at);
+    if (got < 0 && errno == EINTR) continue;
+    // The frame, left empty, stays the least recently used of its set.
+    if (got <= 0) throw DbfError("NtxIndex.ReadPage: Read error \"" + path_ + "\"");
+    done += static_cast<size_t>(got);
+  }
+  set.tags[way] = offset | (forWrite ? kChanged : 0);
+  Touch(set, way);
+  loaded = true;
   return data;
 }
 
-void NtxPageCache::Flush() {
-  std::vector<int> changed;
-  for (int frame = 0; frame < used_; ++frame) {
-    if (dirty_[static_cast<size_t>(frame)] != 0) changed.push_back(frame);
+uint8_t* NtxPageCache::Allocate(uint32_t offset) {
+  Set& set = SetOf(offset);
+  int way = 0;
+  while (way < kWays && (set.tags[way] & ~kFlags) != offset) ++way;
+  if (way == kWays) way = TakeWay(set);
+  set.tags[way] = offset | kChanged;
+  Touch(set, way);
+  return FrameData(set, way);
+}
+
+const uint8_t* NtxPageCache::Peek(uint32_t offset) const {
+  if (offset == 0) return nullptr;  // the tag of an empty frame
+  const Set& set = SetOf(offset);
+  for (int way = 0; way < kWays; ++way) {
+    if ((set.tags[way] & ~kFlags) == offset) return FrameData(set, way);
   }
-  std::sort(changed.begin(), changed.end(),
-            [this](int a, int b) { return offsets_[static_cast<size_t>(a)] < offsets_[static_cast<size_t>(b)]; });
-  for (const int frame : changed) WriteFrame(frame);
+  return nullptr;
+}
+
+void NtxPageCache::Flush() {
+  std::vector<std::pair<uint32_t, uint32_t>> changed;  // offset, frame
+  for (size_t s = 0; s < sets_.size(); ++s) {
+    for (int way = 0; way < kWays; ++way) {
+      const uint32_t tag = sets_[s].tags[way];
+      if ((tag & kChanged) != 0) changed.emplace_back(tag & ~kFlags, static_cast<uint32_t>(s * kWays + way));
+    }
+  }
+  std::sort(changed.begin(), changed.end());
+  size_t start = 0;
+  while (start < changed.size()) {
+    size_t end = start + 1;
+    while (end < changed.size() && end - start < kMaxRun &&
+           changed[end].first == changed[end - 1].first + static_cast<uint32_t>(kPageSize))
+      ++end;
+    WriteRun(changed.data() + start, end - start);
+    start = end;
+  }
+}
+
+void NtxPageCache::WriteRun(const std::pair<uint32_t, uint32_t>* run, size_t count) {
+  iovec parts[kMaxRun];
+  for (size_t i = 0; i < count; ++i) {
+    parts[i].iov_base = frames_.get() + static_cast<size_t>(run[i].second) * kPageSize;
+    parts[i].iov_len = kPageSize;
+  }
+  const size_t total = count * kPageSize;
+  size_t done = 0;
+  size_t first = 0;  // the part where the write goes on
+  while (done < total) {
+    const ssize_t wrote = ::pwritev(fd_, parts + first, static_cast<int>(count - first),
+                                    static_cast<off_t>(run[0].first) + static_cast<off_t>(done));
+    if (wrote < 0 && errno == EINTR) continue;
+    if (wrote <= 0) throw DbfError("NtxIndex.WritePage: Write error \"" + path_ + "\"");
+    done += static_cast<size_t>(wrote);
+    // Past the parts written whole; a part written in part goes on later.
+    size_t left = static_cast<size_t>(wrote);
+    while (first < count && left >= parts[first].iov_len) left -= parts[first++].iov_len;
+    if (first < count) {
+      parts[first].iov_base = static_cast<uint8_t*>(parts[first].iov_base) + left;
+      parts[first].iov_len -= left;
+    }
+  }
+  for (size_t i = 0; i < count; ++i) sets_[run[i].second / kWays].tags[run[i].second % kWays] &= ~kChanged;
 }
 
 void NtxPageCache::Clear() {
-  used_ = 0;
-  head_ = -1;
-  tail_ = -1;
-  std::fill(slots_.begin(), slots_.end(), -1);
-  std::fill(dirty_.begin(), dirty_.end(), 0);
+  for (Set& set : sets_) {
+    for (int way = 0; way < kWays; ++way) {
+      set.tags[way] = 0;
+      set.ranks[way] = static_cast<uint8_t>(way);
+    }
+  }
 }
 
 }  // namespace tarvelo

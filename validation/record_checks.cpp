@@ -1,5 +1,6 @@
 #include "validation/record_checks.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "values/date_time.h"
@@ -9,34 +10,32 @@
 namespace tarvelo {
 namespace {
 
-// The bytes of a character field up to its first NUL: its text as read.
-std::string_view CharacterText(const DbfField& field) {
-  std::string_view bytes = field.RawBytes();
-  return bytes.substr(0, bytes.find('\0'));
-}
-
 const std::string kCompanyField = "cod_seg";
 
-// Appends a domain key part as a text key field of the given width stores
-// it: trimmed value padded with blanks to the width, upper case, cut to the
-// width and ending at a character of code 0.
-void AppendKeyPart(std::string& out, std::string_view value, size_t width) {
-  size_t written = 0;
-  for (; written < value.size() && written < width; ++written) {
-    const char c = value[written];
-    if (c == '\0') return;
-    out += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-  }
-  out.append(width - written, ' ');
+// A domain key, valor1 (at most 8 bytes) and valor2 (at most 2), packed
+// with the count of each: two keys pack alike exactly when both texts are
+// identical.
+DomainKey PackDomainKey(std::string_view value1, std::string_view value2) {
+  DomainKey key = 0;
+  for (const char c : value1) key = key << 8 | static_cast<unsigned char>(c);
+  key <<= 8 * (8 - value1.size());
+  for (const char c : value2) key = key << 8 | static_cast<unsigned char>(c);
+  key <<= 8 * (2 - value2.size());
+  return key << 8 | value1.size() << 4 | value2.size();
 }
 
-// The domain table's key of a (valor1, valor2) pair, as one text.
-std::string DomainEntry(std::string_view value1, std::string_view value2) {
-  std::string entry;
-  entry += static_cast<char>(value1.size());
-  entry.append(value1);
-  entry.append(value2);
-  return entry;
+// A key part as a text key field of the given width stores the value:
+// padded with blanks to the width, upper case, cut to the width and ending
+// at a character of code 0.
+std::string_view KeyPart(std::string_view value, size_t width, char (&buffer)[8]) {
+  size_t n = 0;
+  for (; n < value.size() && n < width; ++n) {
+    const char c = value[n];
+    if (c == '\0') return std::string_view(buffer, n);
+    buffer[n] = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+  }
+  for (; n < width; ++n) buffer[n] = ' ';
+  return std::string_view(buffer, width);
 }
 
 // A part of a YYYYMMDD text as a number: the standard conversion, with a
@@ -108,8 +107,10 @@ void RecordChecker::PrepareField(int position, FieldRules& rules) {
     const Variant value1 = domain_.FieldValue("valor1");
     const Variant value2 = domain_.FieldValue("valor2");
     if (value1.IsNull() || value2.IsNull()) continue;  // a null key field never equals a text
-    rules.domain.insert(DomainEntry(value1.TextPayload(), value2.TextPayload()));
+    // The stored texts are already as the key fields hold them.
+    rules.domain.push_back(PackDomainKey(value1.TextPayload(), value2.TextPayload()));
   }
+  std::sort(rules.domain.begin(), rules.domain.end());
 }
 
 bool RecordChecker::Check() {
@@ -117,7 +118,7 @@ bool RecordChecker::Check() {
   if (!companyField_) companyField_ = &data_.FieldByName("cod_seg");
   const bool otherCompany =
       companyField_->DataType() == ftString
-          ? CharacterText(*companyField_) != companyCode_
+          ? companyField_->CharacterText() != companyCode_
           : Compare(companyField_->AsVariant(), CompareOp::NotEqual, Variant::String(companyCode_), settings_);
   if (otherCompany) return false;
   for (int position = 0; position < static_cast<int>(rules_.size()); ++position)
@@ -140,7 +141,7 @@ void RecordChecker::CheckField(int position, FieldRules& rules) {
     return *value;
   };
   const auto Text = [&]() -> std::string_view {
-    if (character) return CharacterText(field);
+    if (character) return field.CharacterText();
     if (!converted) converted = ToText(Value(), settings_);
     return *converted;
   };
@@ -168,18 +169,15 @@ void RecordChecker::CheckField(int position, FieldRules& rules) {
     if (!rules.dependsOn.empty()) {
       if (!rules.dependField) rules.dependField = &data_.FieldByName(rules.dependsOn);
       const DbfField& depend = *rules.dependField;
-      value2 = depend.DataType() == ftString ? CharacterText(depend)
+      value2 = depend.DataType() == ftString ? depend.CharacterText()
                                              : (converted2 = ToText(depend.AsVariant(), settings_));
       value2 = TrimView(value2);
     }
     // valor1: the value padded to 8; valor2: the qualifier padded to 2
     // (two blanks without one); both upper case and cut to their widths.
-    domainEntry_.clear();
-    domainEntry_ += '\0';
-    AppendKeyPart(domainEntry_, value1, 8);
-    domainEntry_[0] = static_cast<char>(domainEntry_.size() - 1);
-    AppendKeyPart(domainEntry_, value2, 2);
-    if (!rules.domain.count(domainEntry_)) ++rules.domainCount;
+    char buffer1[8], buffer2[8];
+    const DomainKey key = PackDomainKey(KeyPart(value1, 8, buffer1), KeyPart(value2, 2, buffer2));
+    if (!std::binary_search(rules.domain.begin(), rules.domain.end(), key)) ++rules.domainCount;
   }
 }
 

@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_set>
 #include <vector>
 
 #include "dbf/dbf_table.h"
@@ -11,6 +10,9 @@
 #include "values/regional_settings.h"
 
 namespace tarvelo {
+
+/// A (valor1, valor2) key of the domain table packed into one number.
+using DomainKey = unsigned __int128;
 
 /// True exactly when the trimmed text has n characters.
 bool HasExactLength(std::string_view text, int32_t n);
@@ -59,7 +61,7 @@ class RecordChecker {
     bool domainRule = false;
     std::string dependsOn;  // trimmed depende; empty for none
     DbfField* dependField = nullptr;
-    std::unordered_set<std::string> domain;  // valor1 + '\n' + valor2
+    std::vector<DomainKey> domain;  // admissible (valor1, valor2) keys, packed, sorted
     int64_t nullCount = 0;
     int64_t domainCount = 0;
   };
@@ -77,7 +79,6 @@ class RecordChecker {
   DbfField* companyField_ = nullptr;
   std::vector<FieldRules> rules_;
   const std::string* currentField_;
-  std::string domainEntry_;  // reused for every domain look-up
 };
 
 }  // namespace tarvelo

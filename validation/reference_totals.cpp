@@ -27,8 +27,7 @@ void TotalsAccumulator::Add() {
   if (date.DataType() == ftString) {
     // Text against text compares bytes, a prefix sorting first; a
     // character field is never null.
-    std::string_view text = date.RawBytes();
-    text = text.substr(0, text.find('\0'));
+    const std::string_view text = date.CharacterText();
     if (text < windowStart_.TextPayload() || text > windowEnd_.TextPayload()) return;
   } else {
     if (date.IsNull()) return;
