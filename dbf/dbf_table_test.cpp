@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tools/dbf_writer.h"
+#include "tools/expect_error.h"
 #include "tools/temp_dir.h"
 #include "values/errors.h"
 
@@ -18,19 +19,6 @@ namespace {
 using tarvelo::testing::DbfFieldSpec;
 using tarvelo::testing::DbfWriter;
 using tarvelo::testing::WriteFile;
-
-// Expects statement to throw exactly ErrorType with message text.
-#define EXPECT_ERROR(ErrorType, statement, text)                                   \
-  do {                                                                             \
-    try {                                                                          \
-      statement;                                                                   \
-      ADD_FAILURE() << "no exception; expected: " << (text);                       \
-    } catch (const ErrorType& error) {                                             \
-      EXPECT_EQ(std::string(error.what()), std::string(text));                     \
-    } catch (const std::exception& error) {                                        \
-      ADD_FAILURE() << "wrong exception type, message: " << error.what();          \
-    }                                                                              \
-  } while (false)
 
 void SetLe16(std::string& bytes, size_t at, int value) {
   bytes[at] = static_cast<char>(value & 0xFF);

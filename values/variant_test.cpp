@@ -6,6 +6,7 @@
 #include <limits>
 #include <string>
 
+#include "tools/expect_error.h"
 #include "values/date_time.h"
 #include "values/errors.h"
 
@@ -16,15 +17,7 @@ const RegionalSettings kBr = RegionalSettings::Brazilian();
 const RegionalSettings kUs = RegionalSettings::UnitedStates();
 
 // Runs an expression that must raise a VariantError with exactly this text.
-#define EXPECT_VARIANT_ERROR(expression, text)                    \
-  do {                                                            \
-    try {                                                         \
-      (void)(expression);                                         \
-      ADD_FAILURE() << "no error from " #expression;              \
-    } catch (const VariantError& error) {                         \
-      EXPECT_EQ(std::string(error.what()), text) << #expression;  \
-    }                                                             \
-  } while (false)
+#define EXPECT_VARIANT_ERROR(expression, text) EXPECT_ERROR(VariantError, (void)(expression), text)
 
 std::string ConvertError(const char* from, const char* to) {
   return std::string("Could not convert variant of type (") + from + ") into type (" + to + ")";
