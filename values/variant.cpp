@@ -72,13 +72,6 @@ std::optional<int64_t> RealToInt64(double value) {
   return static_cast<int64_t>(rounded);
 }
 
-std::optional<int32_t> RealToInt32(double value) {
-  if (!std::isfinite(value)) return std::nullopt;
-  const double rounded = RoundHalfEven(value);
-  if (rounded < -2147483648.0 || rounded > 2147483647.0) return std::nullopt;
-  return static_cast<int32_t>(rounded);
-}
-
 enum class ParseStatus { Ok, NotNumber, Overflow };
 
 struct ParsedNumber {
@@ -719,90 +712,63 @@ std::string ToText(const Variant& value, const RegionalSettings& settings) {
   ThrowConversion(value.Type(), "String");
 }
 
-int32_t ToInteger(const Variant& value, const RegionalSettings& settings) {
+namespace {
+
+// A currency value (scaled by 10000) rounded half to even to a whole number.
+int64_t RoundCurrency(int64_t scaled) {
+  int64_t whole = scaled / 10000;
+  const int64_t rest = scaled % 10000;
+  if (rest > 5000 || (rest == 5000 && whole % 2 != 0)) ++whole;
+  if (rest < -5000 || (rest == -5000 && whole % 2 != 0)) --whole;
+  return whole;
+}
+
+// Conversion to a signed integer type T; target is T's name in messages.
+template <typename T>
+T ToIntegral(const Variant& value, const RegionalSettings& settings, const char* target) {
+  const auto fit = [&](int64_t v) -> T {
+    if (v < std::numeric_limits<T>::min() || v > std::numeric_limits<T>::max()) ThrowOverflow(value.Type(), target);
+    return static_cast<T>(v);
+  };
   switch (ClassOf(value.Type())) {
     case VC::Empty:
       return 0;
     case VC::Null:
-      ThrowConversion(value.Type(), "Integer");
+      ThrowConversion(value.Type(), target);
     case VC::Integer:
-      return static_cast<int32_t>(value.IntegerPayload());
-    case VC::LargeInteger: {
-      const int64_t v = value.IntegerPayload();
-      if (v < std::numeric_limits<int32_t>::min() || v > std::numeric_limits<int32_t>::max()) {
-        ThrowOverflow(value.Type(), "Integer");
-      }
-      return static_cast<int32_t>(v);
-    }
+    case VC::LargeInteger:
+      return fit(value.IntegerPayload());
     case VC::Real:
-    case VC::Date: {
-      if (auto result = RealToInt32(value.RealPayload())) return *result;
-      ThrowOverflow(value.Type(), "Integer");
-    }
-    case VC::Currency: {
-      const int64_t scaled = value.IntegerPayload();
-      int64_t whole = scaled / 10000;
-      const int64_t rest = scaled % 10000;
-      if (rest > 5000 || (rest == 5000 && whole % 2 != 0)) ++whole;
-      if (rest < -5000 || (rest == -5000 && whole % 2 != 0)) --whole;
-      if (whole < std::numeric_limits<int32_t>::min() || whole > std::numeric_limits<int32_t>::max()) {
-        ThrowOverflow(value.Type(), "Integer");
-      }
-      return static_cast<int32_t>(whole);
-    }
+    case VC::Date:
+      if (auto result = RealToInt64(value.RealPayload())) return fit(*result);
+      ThrowOverflow(value.Type(), target);
+    case VC::Currency:
+      return fit(RoundCurrency(value.IntegerPayload()));
     case VC::Boolean:
       return value.IntegerPayload() != 0 ? -1 : 0;
     case VC::Text: {
       const ParsedNumber number = ParseLocaleNumber(value.TextPayload(), settings);
-      if (number.status == ParseStatus::Overflow) ThrowOverflow(value.Type(), "Integer");
+      if (number.status == ParseStatus::Overflow) ThrowOverflow(value.Type(), target);
       if (number.status == ParseStatus::Ok) {
-        if (auto result = RealToInt32(number.real)) return *result;
-        ThrowOverflow(value.Type(), "Integer");
+        if (number.exact) return fit(number.integer);
+        if (auto result = RealToInt64(number.real)) return fit(*result);
+        ThrowOverflow(value.Type(), target);
       }
-      if (auto literal = ParseVariantIntegerLiteral<int32_t>(value.TextPayload())) return *literal;
+      if (auto literal = ParseVariantIntegerLiteral<T>(value.TextPayload())) return *literal;
       return TextToBoolean(value, settings) ? 1 : 0;
     }
   }
-  ThrowConversion(value.Type(), "Integer");
+  ThrowConversion(value.Type(), target);
+}
+
+}  // namespace
+
+int32_t ToInteger(const Variant& value, const RegionalSettings& settings) {
+  return ToIntegral<int32_t>(value, settings, "Integer");
 }
 
 int64_t ToInt64(const Variant& value, const RegionalSettings& settings) {
-  switch (ClassOf(value.Type())) {
-    case VC::Empty:
-      return 0;
-    case VC::Null:
-      ThrowConversion(value.Type(), "Int64");
-    case VC::Integer:
-    case VC::LargeInteger:
-      return value.IntegerPayload();
-    case VC::Real:
-    case VC::Date: {
-      if (auto result = RealToInt64(value.RealPayload())) return *result;
-      ThrowOverflow(value.Type(), "Int64");
-    }
-    case VC::Currency: {
-      const int64_t scaled = value.IntegerPayload();
-      int64_t whole = scaled / 10000;
-      const int64_t rest = scaled % 10000;
-      if (rest > 5000 || (rest == 5000 && whole % 2 != 0)) ++whole;
-      if (rest < -5000 || (rest == -5000 && whole % 2 != 0)) --whole;
-      return whole;
-    }
-    case VC::Boolean:
-      return value.IntegerPayload() != 0 ? -1 : 0;
-    case VC::Text: {
-      const ParsedNumber number = ParseLocaleNumber(value.TextPayload(), settings);
-      if (number.status == ParseStatus::Overflow) ThrowOverflow(value.Type(), "Int64");
-      if (number.status == ParseStatus::Ok) {
-        if (number.exact) return number.integer;
-        if (auto result = RealToInt64(number.real)) return *result;
-        ThrowOverflow(value.Type(), "Int64");
-      }
-      if (auto literal = ParseVariantIntegerLiteral<int64_t>(value.TextPayload())) return *literal;
-      return TextToBoolean(value, settings) ? 1 : 0;
-    }
-  }
-  ThrowConversion(value.Type(), "Int64");
+  return ToIntegral<int64_t>(value, settings, "Int64");
 }
 
 double ToDouble(const Variant& value, const RegionalSettings& settings) {
