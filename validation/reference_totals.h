@@ -44,7 +44,7 @@ class TotalsAccumulator {
   /// a missing field and VariantError when the amount of a record inside
   /// the window is null; CurrentField() names the field.
   void Add();
-  const std::string& CurrentField() const { return currentField_; }
+  const char* CurrentField() const { return currentField_; }
 
  private:
   DbfTable& data_;
@@ -56,7 +56,7 @@ class TotalsAccumulator {
   DbfField* date_ = nullptr;
   DbfField* amount_ = nullptr;
   DbfField* modality_ = nullptr;
-  std::string currentField_;
+  const char* currentField_ = "";
 };
 
 /// True when value is the number 64: a number, or a text that spells 64

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <limits>
+#include <utility>
 
 #include "dbf/ntx_index.h"
 #include "validation/record_checks.h"
@@ -164,7 +165,7 @@ void ValidationRun::CheckRecords(const std::string& path) {
       totals.Add();
     } catch (TarveloError& error) {
       error.SetWhere("Arquivo: " + path + ", registro " + std::to_string(tbDados_.RecordNumber()) + ", campo " +
-                     (checking ? checker.CurrentField() : totals.CurrentField()));
+                     (checking ? checker.CurrentField() : std::string(totals.CurrentField())));
       throw;
     }
   }
@@ -205,16 +206,14 @@ void ValidationRun::CountClaimsWithoutPolicy() {
 }
 
 void ValidationRun::WriteEmptyFileBlocks() {
-  if (state_.riskCount == 0) {
+  const std::pair<int32_t, const char*> files[] = {
+      {state_.riskCount, "Arquivo de riscos vazio ou n\xE3o selecionado."},
+      {state_.claimCount, "Arquivo de sinistros vazio ou n\xE3o selecionado."}};
+  for (const auto& [count, line] : files) {
+    if (count != 0) continue;
     log_.Append(RuleLine());
     log_.Append("");
-    log_.Append("Arquivo de riscos vazio ou n\xE3o selecionado.");
-    log_.Append("");
-  }
-  if (state_.claimCount == 0) {
-    log_.Append(RuleLine());
-    log_.Append("");
-    log_.Append("Arquivo de sinistros vazio ou n\xE3o selecionado.");
+    log_.Append(line);
     log_.Append("");
   }
 }
