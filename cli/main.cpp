@@ -2,6 +2,7 @@
 
 #include <ctime>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -83,19 +84,19 @@ int main(int argc, char** argv) {
 
   CliHost host(*options, SettingsFromProcessEnvironment(), folder);
   ValidationRun run(host);
-  int status = 0;
+  // The lines written so far are printed in any case; an error that ended
+  // the run follows on standard error.
+  std::optional<std::string> failure;
   try {
     run.Execute();
   } catch (const TarveloError& error) {
-    PrintLog(host.Log());
-    std::cerr << Cp1252ToUtf8(ErrorText(error)) << "\n";
-    status = 1;
+    failure = ErrorText(error);
   } catch (const std::exception& error) {
-    PrintLog(host.Log());
-    std::cerr << Cp1252ToUtf8(MessageBoxText(error.what())) << "\n";
-    status = 1;
+    failure = MessageBoxText(error.what());
   }
-  if (status == 0) PrintLog(host.Log());
+  PrintLog(host.Log());
+  if (failure) std::cerr << Cp1252ToUtf8(*failure) << "\n";
+  const int status = failure ? 1 : 0;
   if (options->exportPath) {
     try {
       SaveReport(host.Log(), Utf8ToCp1252(*options->exportPath));
