@@ -1,6 +1,3 @@
-#include <unistd.h>
-
-#include <ctime>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -8,6 +5,7 @@
 
 #include "cli/cli_options.h"
 #include "cli/locale_environment.h"
+#include "cli/program_context.h"
 #include "validation/report_export.h"
 #include "validation/report_format.h"
 #include "validation/validation_run.h"
@@ -17,14 +15,6 @@
 namespace {
 
 using namespace tarvelo;
-
-std::string ExecutableFolder() {
-  std::vector<char> buffer(4096);
-  const ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
-  if (n <= 0) return "";
-  std::string path(buffer.data(), static_cast<size_t>(n));
-  return path.substr(0, path.rfind('/') + 1);
-}
 
 class CliHost : public RunHost {
  public:
@@ -40,12 +30,7 @@ class CliHost : public RunHost {
   const RegionalSettings& Settings() const override { return settings_; }
   ResultLog& Log() override { return log_; }
   void SetProgress(int) override {}
-  CivilDateTime Now() const override {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec};
-  }
+  CivilDateTime Now() const override { return LocalNow(); }
 
  private:
   std::string riskPath_;
@@ -99,7 +84,7 @@ int main(int argc, char** argv) {
   const int status = failure ? 1 : 0;
   if (options->exportPath) {
     try {
-      SaveReport(host.Log(), Utf8ToCp1252(*options->exportPath));
+      SaveReport(host.Log(), *options->exportPath);
     } catch (const TarveloError& error) {
       std::cerr << Cp1252ToUtf8(ErrorText(error)) << "\n";
       return 1;

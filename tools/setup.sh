@@ -1,7 +1,8 @@
 # Shared set-up of ./run and ./test: installs the Debian packages that are
 # missing, then configures and builds into build/. Sourced, not run.
 
-TARVELO_PACKAGES=(cmake ninja-build g++ pkg-config libicu-dev libgtest-dev libgmock-dev libbenchmark-dev)
+TARVELO_PACKAGES=(cmake ninja-build g++ pkg-config libicu-dev libgtest-dev libgmock-dev libbenchmark-dev
+                  qt6-base-dev qt6-qpa-plugins libgl-dev fonts-dejavu-core)
 
 tarvelo_install_missing() {
   local missing=()

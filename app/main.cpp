@@ -1,0 +1,12 @@
+#include <QApplication>
+
+#include "app/program_start.h"
+
+int main(int argc, char** argv) {
+  QApplication application(argc, argv);
+  tarvelo::PrepareApplication();
+  tarvelo::DesktopServices services;
+  const auto frmInicio = tarvelo::CreateFrmInicio(services);
+  frmInicio->show();
+  return application.exec();
+}

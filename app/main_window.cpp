@@ -1,0 +1,368 @@
+#include "app/main_window.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QStyle>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QToolButton>
+#include <QUrl>
+
+#include "app/open_document.h"
+#include "cli/program_context.h"
+#include "validation/report_export.h"
+#include "validation/report_format.h"
+#include "validation/validation_run.h"
+#include "values/errors.h"
+#include "values/text.h"
+
+namespace tarvelo {
+namespace {
+
+// The client area the controls' positions are designed for (96 dpi). The
+// right-hand buttons end at 647 and the report area at 646 x 479, so the
+// area leaves a margin of 4 pixels around them.
+constexpr int kClientWidth = 651;
+constexpr int kClientHeight = 483;
+
+/// Design rectangles of the controls that follow the right edge or grow.
+const QRect kBtnOk(526, 4, 90, 25);
+const QRect kBtnAjuda(622, 4, 25, 25);
+const QRect kBtnExporta(526, 35, 121, 25);
+const QRect kBtnFechar(526, 67, 121, 25);
+const QRect kEdLog(4, 99, 642, 380);
+
+QString FromCp1252(const std::string& text) { return QString::fromStdString(Cp1252ToUtf8(text)); }
+
+/// The text of an edit box as the run takes a path.
+std::string RunPath(const QString& text) { return Utf8ToCp1252(text.toStdString()); }
+
+/// The window icon: a report page with a check mark.
+QIcon WindowIcon() {
+  QPixmap pixmap(32, 32);
+  pixmap.fill(Qt::transparent);
+  QPainter painter(&pixmap);
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setPen(QPen(QColor(60, 60, 60), 1.5));
+  painter.setBrush(Qt::white);
+  painter.drawRect(QRectF(5.5, 2.5, 19, 26));
+  painter.setPen(QPen(QColor(150, 150, 150), 1.5));
+  for (int y = 8; y <= 16; y += 4) painter.drawLine(QPointF(9, y), QPointF(21, y));
+  painter.setPen(QPen(QColor(0, 130, 60), 4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+  painter.drawPolyline(QPolygonF({QPointF(12, 22), QPointF(17, 27), QPointF(28, 14)}));
+  return QIcon(pixmap);
+}
+
+/// The local file a drag from a file manager carries, or an empty text.
+QString DroppedFile(const QMimeData* data) {
+  if (!data || !data->hasUrls() || data->urls().isEmpty()) return QString();
+  const QUrl url = data->urls().constFirst();
+  return url.isLocalFile() ? url.toLocalFile() : QString();
+}
+
+}  // namespace
+
+TfrmInicio::TfrmInicio(QString programFolder, RegionalSettings settings, WindowServices& services, QWidget* parent)
+    : QWidget(parent),
+      folder_(std::move(programFolder)),
+      programFolder_(RunPath(folder_)),
+      settings_(std::move(settings)),
+      services_(services) {
+  if (!folder_.isEmpty() && !folder_.endsWith('/')) folder_ += '/';
+  if (!programFolder_.empty() && programFolder_.back() != '/') programFolder_ += '/';
+  CreateControls();
+  log_.SetListener(this);
+  run_ = std::make_unique<ValidationRun>(*this);
+}
+
+TfrmInicio::~TfrmInicio() {
+  if (worker_.joinable()) worker_.join();
+  log_.SetListener(nullptr);
+}
+
+void TfrmInicio::CreateControls() {
+  setObjectName("frmInicio");
+  setWindowTitle("ORVAL - Tarvelo - 2023");
+  setWindowIcon(WindowIcon());
+  QFont windowFont = font();
+  windowFont.setPointSize(8);
+  setFont(windowFont);
+  resize(kClientWidth, kClientHeight);
+  move(256, 114);
+
+  const auto label = [this](const char* name, const QString& caption, int left, int top) {
+    auto* widget = new QLabel(caption, this);
+    widget->setObjectName(name);
+    widget->move(left, top);
+    widget->adjustSize();
+    return widget;
+  };
+  const auto edit = [this](const char* name, const QString& hint, int top) {
+    auto* widget = new QLineEdit(this);
+    widget->setObjectName(name);
+    widget->setToolTip(hint);
+    widget->setGeometry(4, top, 445, 21);
+    widget->installEventFilter(this);
+    return widget;
+  };
+  const auto chooser = [this](const char* name, const QString& hint, int top) {
+    auto* widget = new QToolButton(this);
+    widget->setObjectName(name);
+    widget->setToolTip(hint);
+    widget->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
+    widget->setAutoRaise(true);
+    widget->setFocusPolicy(Qt::NoFocus);
+    widget->setGeometry(455, top, 22, 22);
+    return widget;
+  };
+  const auto button = [this](const char* name, const QString& caption, const QString& hint, QStyle::StandardPixmap image,
+                             const QRect& rect) {
+    auto* widget = new QPushButton(style()->standardIcon(image), caption, this);
+    widget->setObjectName(name);
+    widget->setToolTip(hint);
+    widget->setAutoDefault(true);
+    widget->setGeometry(rect);
+    return widget;
+  };
+
+  Label3 = label("Label3", "Arquivo de Riscos", 4, 4);
+  edArqRisco = edit("edArqRisco", "Local e nome do arquivo de riscos", 19);
+  SpeedButton4 = chooser("SpeedButton4", "Defina o arquivo de riscos", 19);
+  Label4 = label("Label4", "Arquivo de Sinistros", 4, 47);
+  edArqSinistro = edit("edArqSinistro", "Local e nome do arquivo de sinistros", 62);
+  SpeedButton3 = chooser("SpeedButton3", "Defina o arquivo de sinistros", 62);
+
+  ProgressBar = new QProgressBar(this);
+  ProgressBar->setObjectName("ProgressBar");
+  ProgressBar->setOrientation(Qt::Vertical);
+  ProgressBar->setRange(0, 100);
+  ProgressBar->setValue(0);
+  ProgressBar->setTextVisible(false);
+  ProgressBar->setGeometry(494, 4, 13, 88);
+
+  btnOk = button("btnOk", "&Criticar", QString(), QStyle::SP_DialogApplyButton, kBtnOk);
+  btnOk->setDefault(true);
+  btnAjuda = button("btnAjuda", QString(), "Ajuda", QStyle::SP_MessageBoxQuestion, kBtnAjuda);
+  btnExporta = button("btnExporta", "Exporta Resultado", "Exporta para TXT", QStyle::SP_DialogSaveButton, kBtnExporta);
+  btnFechar = button("btnFechar", "&Fechar", "Sai do programa", QStyle::SP_DialogCloseButton, kBtnFechar);
+
+  edLog = new QPlainTextEdit(this);
+  edLog->setObjectName("edLog");
+  edLog->setToolTip("Resultado do teste");
+  edLog->setReadOnly(true);
+  edLog->setLineWrapMode(QPlainTextEdit::NoWrap);
+  edLog->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  edLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  QFont logFont = QFontDatabase::families().contains("Courier New") ? QFont("Courier New")
+                                                                   : QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  logFont.setStyleHint(QFont::Monospace);
+  logFont.setFixedPitch(true);
+  logFont.setPointSize(8);
+  edLog->setFont(logFont);
+  edLog->setGeometry(kEdLog);
+
+  setTabOrder(edArqRisco, edArqSinistro);
+  setTabOrder(edArqSinistro, btnOk);
+  setTabOrder(btnOk, btnFechar);
+  setTabOrder(btnFechar, edLog);
+  setTabOrder(edLog, btnExporta);
+  setTabOrder(btnExporta, btnAjuda);
+
+  connect(SpeedButton4, &QToolButton::clicked, this, &TfrmInicio::SpeedButton4Click);
+  connect(SpeedButton3, &QToolButton::clicked, this, &TfrmInicio::SpeedButton3Click);
+  connect(btnOk, &QPushButton::clicked, this, &TfrmInicio::btnOkClick);
+  connect(btnExporta, &QPushButton::clicked, this, &TfrmInicio::btnExportaClick);
+  connect(btnAjuda, &QPushButton::clicked, this, &TfrmInicio::btnAjudaClick);
+  connect(btnFechar, &QPushButton::clicked, this, &QWidget::close);
+}
+
+void TfrmInicio::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  const int dx = width() - kClientWidth;
+  const int dy = height() - kClientHeight;
+  btnOk->move(kBtnOk.left() + dx, kBtnOk.top());
+  btnAjuda->move(kBtnAjuda.left() + dx, kBtnAjuda.top());
+  btnExporta->move(kBtnExporta.left() + dx, kBtnExporta.top());
+  btnFechar->move(kBtnFechar.left() + dx, kBtnFechar.top());
+  edLog->resize(std::max(0, kEdLog.width() + dx), std::max(0, kEdLog.height() + dy));
+}
+
+void TfrmInicio::keyPressEvent(QKeyEvent* event) {
+  // Enter that no control used (an edit box, the report area) validates.
+  if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && btnOk->isEnabled()) {
+    btnOk->click();
+    return;
+  }
+  QWidget::keyPressEvent(event);
+}
+
+bool TfrmInicio::eventFilter(QObject* watched, QEvent* event) {
+  auto* edit = qobject_cast<QLineEdit*>(watched);
+  if (edit && (edit == edArqRisco || edit == edArqSinistro)) {
+    switch (event->type()) {
+      case QEvent::DragEnter:
+      case QEvent::DragMove: {
+        auto* drag = static_cast<QDragMoveEvent*>(event);
+        if (DroppedFile(drag->mimeData()).isEmpty()) break;
+        if (edit->isReadOnly()) {
+          drag->ignore();
+        } else {
+          drag->acceptProposedAction();
+        }
+        return true;
+      }
+      case QEvent::Drop: {
+        auto* drop = static_cast<QDropEvent*>(event);
+        const QString path = DroppedFile(drop->mimeData());
+        if (path.isEmpty()) break;
+        if (!edit->isReadOnly()) {
+          edit->setText(QDir::toNativeSeparators(path));
+          drop->acceptProposedAction();
+        }
+        return true;
+      }
+      default:
+        break;
+    }
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void TfrmInicio::ChooseFileInto(QLineEdit* edit) {
+  const auto chosen = services_.ChooseOpenFile(this, lastOpenFile_);
+  if (!chosen) return;
+  lastOpenFile_ = *chosen;
+  edit->setText(QDir::toNativeSeparators(*chosen));
+}
+
+void TfrmInicio::SpeedButton4Click() { ChooseFileInto(edArqRisco); }
+
+void TfrmInicio::SpeedButton3Click() { ChooseFileInto(edArqSinistro); }
+
+void TfrmInicio::SetCommandsEnabled(bool enabled) {
+  for (QWidget* command : std::initializer_list<QWidget*>{SpeedButton4, SpeedButton3, btnOk, btnAjuda, btnExporta}) {
+    command->setEnabled(enabled);
+  }
+  edArqRisco->setReadOnly(!enabled);
+  edArqSinistro->setReadOnly(!enabled);
+}
+
+void TfrmInicio::btnOkClick() {
+  if (IsRunning()) return;
+  riskPath_ = RunPath(edArqRisco->text());
+  claimPath_ = RunPath(edArqSinistro->text());
+  SetCommandsEnabled(false);
+  worker_ = std::thread([this] {
+    std::optional<std::string> failure;
+    try {
+      run_->Execute();
+    } catch (const TarveloError& error) {
+      failure = ErrorText(error);
+    } catch (const std::exception& error) {
+      failure = MessageBoxText(error.what());
+    }
+    QMetaObject::invokeMethod(this, [this, failure] { RunEnded(failure); }, Qt::QueuedConnection);
+  });
+}
+
+void TfrmInicio::RunEnded(const std::optional<std::string>& failure) {
+  worker_.join();
+  SetCommandsEnabled(true);
+  if (failure) ShowErrorText(*failure);
+  emit runFinished();
+  if (closePending_) close();
+}
+
+void TfrmInicio::ShowErrorText(const std::string& cp1252Text) { services_.ShowError(this, FromCp1252(cp1252Text)); }
+
+void TfrmInicio::closeEvent(QCloseEvent* event) {
+  if (IsRunning()) {
+    // The run cannot be stopped midway; the window closes when it ends.
+    closePending_ = true;
+    event->ignore();
+    return;
+  }
+  QWidget::closeEvent(event);
+}
+
+void TfrmInicio::btnExportaClick() {
+  SaveDialogSettings settings;
+  settings.title = "Exporta resultado Tarvelo";
+  settings.initialFolder = QDir::homePath();
+  settings.initialName = "*.txt";
+  settings.defaultSuffix = "txt";
+  settings.confirmOverwrite = false;
+  const auto chosen = services_.ChooseSaveFile(this, settings);
+  if (!chosen) return;
+  try {
+    SaveReport(log_, QFile::encodeName(*chosen).toStdString());
+  } catch (const TarveloError& error) {
+    ShowErrorText(ErrorText(error));
+    return;
+  }
+  openDocument(*chosen);
+}
+
+void TfrmInicio::btnAjudaClick() {
+  // The compiled help of the original platform when it is there, else the
+  // help page that ships with the program.
+  const QString compiled = folder_ + "Tarvelo.chm";
+  const QString page = folder_ + "Tarvelo.html";
+  openDocument(!QFileInfo::exists(compiled) && QFileInfo::exists(page) ? page : compiled);
+}
+
+void TfrmInicio::openDocument(const QString& path) {
+  const QString message = ShellResultMessage(OpenDocumentResult(path, services_));
+  if (!message.isEmpty()) services_.ShowMessage(this, message);
+}
+
+void TfrmInicio::SetProgress(int position) {
+  QMetaObject::invokeMethod(this, [this, position] { ProgressBar->setValue(position); }, Qt::QueuedConnection);
+}
+
+CivilDateTime TfrmInicio::Now() const { return LocalNow(); }
+
+void TfrmInicio::LogCleared() {
+  QMetaObject::invokeMethod(this, [this] { edLog->clear(); }, Qt::QueuedConnection);
+}
+
+void TfrmInicio::LineAppended(size_t index, const std::string& line) {
+  QMetaObject::invokeMethod(this, [this, index, text = FromCp1252(line)] { ShowLine(index, text, false); },
+                            Qt::QueuedConnection);
+}
+
+void TfrmInicio::LineReplaced(size_t index, const std::string& line) {
+  QMetaObject::invokeMethod(this, [this, index, text = FromCp1252(line)] { ShowLine(index, text, true); },
+                            Qt::QueuedConnection);
+}
+
+void TfrmInicio::ShowLine(size_t index, const QString& text, bool replace) {
+  QTextDocument* document = edLog->document();
+  const bool atEnd = edLog->verticalScrollBar()->value() == edLog->verticalScrollBar()->maximum();
+  QTextCursor cursor(document);
+  if (replace) {
+    cursor = QTextCursor(document->findBlockByNumber(static_cast<int>(index)));
+    cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+  } else {
+    // One block per line: the first line fills the document's empty block.
+    cursor.movePosition(QTextCursor::End);
+    if (index > 0) cursor.insertBlock();
+  }
+  cursor.insertText(text);
+  if (atEnd && !replace) edLog->verticalScrollBar()->setValue(edLog->verticalScrollBar()->maximum());
+}
+
+}  // namespace tarvelo

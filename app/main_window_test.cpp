@@ -1,0 +1,321 @@
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QToolButton>
+#include <QUrl>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+#include "app/main_window.h"
+#include "app/open_document.h"
+#include "cli/locale_environment.h"
+#include "tools/temp_dir.h"
+
+/// Shows texts in test failures as text, not as code units.
+void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+
+namespace tarvelo {
+namespace {
+
+/// The one application object of the test program, on the offscreen
+/// platform unless the environment names another.
+void EnsureApplication() {
+  static int argc = 1;
+  static char name[] = "app_test";
+  static char* argv[] = {name, nullptr};
+  static QApplication* application = [] {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    auto* created = new QApplication(argc, argv);
+    QApplication::setApplicationName("Tarvelo");
+    return created;
+  }();
+  (void)application;
+}
+
+/// Answers the window's dialogs and records its messages and launches.
+class FakeServices : public WindowServices {
+ public:
+  std::vector<std::optional<QString>> openAnswers;
+  std::vector<QString> openStarts;
+  std::optional<QString> saveAnswer;
+  SaveDialogSettings saveSettings;
+  std::vector<QString> errors;
+  std::vector<QString> messages;
+  std::vector<QString> launched;
+  bool canLaunch = true;
+
+  std::optional<QString> ChooseOpenFile(QWidget*, const QString& startFile) override {
+    openStarts.push_back(startFile);
+    auto answer = openAnswers.front();
+    openAnswers.erase(openAnswers.begin());
+    return answer;
+  }
+  std::optional<QString> ChooseSaveFile(QWidget*, const SaveDialogSettings& settings) override {
+    saveSettings = settings;
+    return saveAnswer;
+  }
+  void ShowError(QWidget*, const QString& text) override { errors.push_back(text); }
+  void ShowMessage(QWidget*, const QString& text) override { messages.push_back(text); }
+  bool LaunchDocument(const QString& path) override {
+    launched.push_back(path);
+    return canLaunch;
+  }
+};
+
+RegionalSettings BrazilianSettings() {
+  return SettingsFromEnvironment([](const char* name) { return std::string(name) == "LANG" ? "pt_BR.UTF-8" : ""; });
+}
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream buffer;
+  buffer << in.rdbuf();
+  return buffer.str();
+}
+
+/// The report with the clock readings of its first and last lines masked,
+/// so that two runs a second apart compare equal.
+std::string WithoutClock(const std::string& report) {
+  static const std::regex clock("processamento: [^\r\n]*");
+  return std::regex_replace(report, clock, "processamento: <clock>");
+}
+
+/// A folder with the shipped sample catalogue and data files; the window
+/// and tarvelo-cli both run on it.
+class WindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    EnsureApplication();
+    for (const char* name : {"tabelas.dbf", "anexos.dbf", "DadosQdp.DBF"}) {
+      std::filesystem::copy_file(std::string(TARVELO_CATALOGUE_DIR "/") + name, dir.File(name));
+    }
+    for (const char* name : {"riscos.dbf", "sinistros.dbf"}) {
+      std::filesystem::copy_file(std::string(TARVELO_SAMPLES_DIR "/") + name, dir.File(name));
+    }
+    window = std::make_unique<TfrmInicio>(QString::fromStdString(dir.Path()), BrazilianSettings(), services);
+    window->show();
+  }
+
+  template <typename T>
+  T* Control(const char* name) {
+    T* control = window->findChild<T*>(name);
+    EXPECT_NE(control, nullptr) << name;
+    return control;
+  }
+
+  QString LogText() { return Control<QPlainTextEdit>("edLog")->toPlainText(); }
+
+  void WaitForRun() {
+    if (!window->IsRunning()) return;
+    QSignalSpy finished(window.get(), &TfrmInicio::runFinished);
+    ASSERT_TRUE(finished.wait(60000));
+  }
+
+  testing::TempDir dir;
+  FakeServices services;
+  std::unique_ptr<TfrmInicio> window;
+};
+
+TEST_F(WindowTest, EnterValidatesTypedPathsAndTheExportIsTheCommandLineReport) {
+  QTest::keyClicks(Control<QLineEdit>("edArqRisco"), QString::fromStdString(dir.File("riscos.dbf")));
+  QTest::keyClicks(Control<QLineEdit>("edArqSinistro"), QString::fromStdString(dir.File("sinistros.dbf")));
+  QTest::keyClick(Control<QLineEdit>("edArqSinistro"), Qt::Key_Return);
+  EXPECT_TRUE(window->IsRunning());
+  EXPECT_FALSE(Control<QPushButton>("btnOk")->isEnabled());
+  WaitForRun();
+  EXPECT_TRUE(services.errors.empty()) << services.errors.front().toStdString();
+  EXPECT_TRUE(Control<QPushButton>("btnOk")->isEnabled());
+  EXPECT_EQ(Control<QProgressBar>("ProgressBar")->value(), 90);
+
+  services.saveAnswer = QString::fromStdString(dir.File("window"));  // no extension typed
+  Control<QPushButton>("btnExporta")->click();
+  EXPECT_EQ(services.saveSettings.title, "Exporta resultado Tarvelo");
+  EXPECT_EQ(services.saveSettings.initialName, "*.txt");
+  EXPECT_EQ(services.saveSettings.defaultSuffix, "txt");
+  EXPECT_EQ(services.saveSettings.initialFolder, QDir::homePath());
+  EXPECT_FALSE(services.saveSettings.confirmOverwrite);
+  ASSERT_EQ(services.launched.size(), 1u);
+  EXPECT_EQ(services.launched[0], QString::fromStdString(dir.File("window")));
+
+  const std::string command = "cd '" + dir.Path() + "' && LANG=pt_BR.UTF-8 LC_ALL= '" TARVELO_CLI_PATH
+                              "' --catalogo . --riscos '" + dir.File("riscos.dbf") + "' --sinistros '" +
+                              dir.File("sinistros.dbf") + "' --exporta cli.txt >cli.out";
+  const int status = std::system(command.c_str());
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  const std::string cliReport = ReadAll(dir.File("cli.txt"));
+  EXPECT_NE(cliReport.find("sinistros sem ap\xF3lice"), std::string::npos);
+  EXPECT_EQ(WithoutClock(ReadAll(dir.File("window"))), WithoutClock(cliReport));
+  // The report area shows the same lines as the terminal.
+  EXPECT_EQ(WithoutClock(LogText().toStdString() + "\n"), WithoutClock(ReadAll(dir.File("cli.out"))));
+}
+
+TEST_F(WindowTest, FileChoicesShareOneDialogAndCancelChangesNothing) {
+  auto* risks = Control<QLineEdit>("edArqRisco");
+  auto* claims = Control<QLineEdit>("edArqSinistro");
+  risks->setText("typed.dbf");
+  services.openAnswers = {QString("/data/riscos.dbf"), std::nullopt, QString("/data/sinistros.dbf"), std::nullopt};
+  window->SpeedButton4Click();
+  window->SpeedButton4Click();  // cancelled
+  EXPECT_EQ(risks->text(), "/data/riscos.dbf");
+  Control<QToolButton>("SpeedButton3")->click();
+  window->SpeedButton3Click();  // cancelled
+  EXPECT_EQ(claims->text(), "/data/sinistros.dbf");
+  EXPECT_EQ(services.openStarts,
+            (std::vector<QString>{"", "/data/riscos.dbf", "/data/riscos.dbf", "/data/sinistros.dbf"}));
+}
+
+TEST_F(WindowTest, AnErrorShowsItsTextAndKeepsTheLinesWritten) {
+  const std::string missing = dir.File("absent.dbf");
+  Control<QLineEdit>("edArqRisco")->setText(QString::fromStdString(missing));
+  Control<QPushButton>("btnOk")->click();
+  WaitForRun();
+  ASSERT_EQ(services.errors.size(), 1u);
+  EXPECT_EQ(services.errors[0].toStdString(), "DbfTable.InternalOpen: Open error \"" + missing + "\"");
+  const QStringList lines = LogText().split('\n');
+  ASSERT_EQ(lines.size(), 3);
+  EXPECT_TRUE(lines[0].startsWith(QString::fromUtf8("Início do processamento: ")));
+  EXPECT_EQ(lines[2], "");
+  EXPECT_EQ(window->Report().Size(), 3u);
+  EXPECT_TRUE(Control<QPushButton>("btnOk")->isEnabled());
+  EXPECT_FALSE(Control<QLineEdit>("edArqRisco")->isReadOnly());
+}
+
+TEST_F(WindowTest, ExportBeforeARunSavesAnEmptyFileAndAFailedSaveKeepsTheEarlierFile) {
+  const std::string target = dir.File("report.txt");
+  services.saveAnswer = QString::fromStdString(target);
+  Control<QPushButton>("btnExporta")->click();
+  EXPECT_EQ(ReadAll(target), "");
+  EXPECT_EQ(services.launched.size(), 1u);
+
+  Control<QPushButton>("btnOk")->click();  // both boxes empty: a short report
+  WaitForRun();
+  Control<QPushButton>("btnExporta")->click();  // replaces without a question
+  const std::string earlier = ReadAll(target);
+  EXPECT_EQ(earlier.substr(earlier.size() - 82), std::string(80, '=') + "\r\n");
+
+  // A save that fails midway (here the file size limit) reports the system's
+  // reason and leaves the earlier file and no temporary file.
+  std::signal(SIGXFSZ, SIG_IGN);
+  rlimit saved{};
+  getrlimit(RLIMIT_FSIZE, &saved);
+  rlimit small = saved;
+  small.rlim_cur = 16;
+  setrlimit(RLIMIT_FSIZE, &small);
+  Control<QPushButton>("btnExporta")->click();
+  setrlimit(RLIMIT_FSIZE, &saved);
+  ASSERT_EQ(services.errors.size(), 1u);
+  EXPECT_EQ(services.errors[0].toStdString(), "Cannot create file \"" + target + "\". File too large.");
+  EXPECT_EQ(ReadAll(target), earlier);
+  EXPECT_EQ(services.launched.size(), 2u);  // the failed save opened nothing
+  for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
+    EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << entry.path();
+  }
+
+  services.saveAnswer = QString::fromStdString(dir.File("missing/report.txt"));
+  Control<QPushButton>("btnExporta")->click();
+  ASSERT_EQ(services.errors.size(), 2u);
+  EXPECT_EQ(services.errors[1].toStdString(),
+            "Cannot create file \"" + dir.File("missing/report.txt") + "\". No such file or directory.");
+}
+
+TEST_F(WindowTest, OpenDocumentMapsOutcomesToTheShellMessages) {
+  window->openDocument(QString::fromStdString(dir.File("missing/x.txt")));
+  window->openDocument(QString::fromStdString(dir.File("x.txt")));
+  services.canLaunch = false;
+  window->openDocument(QString::fromStdString(dir.File("riscos.dbf")));
+  EXPECT_EQ(services.messages, (std::vector<QString>{"The specified path was not found.",
+                                                     "The specified file was not found.",
+                                                     "There is no application associated with the given filename extension."}));
+  EXPECT_EQ(ShellResultMessage(kShellOpened), "");
+  EXPECT_EQ(ShellResultMessage(26), "A sharing violation occurred.");
+
+  // Help: the compiled help when present, else the page shipped beside the
+  // program, else the message.
+  services.canLaunch = true;
+  services.messages.clear();
+  services.launched.clear();
+  Control<QPushButton>("btnAjuda")->click();
+  EXPECT_EQ(services.messages, std::vector<QString>{"The specified file was not found."});
+  std::ofstream(dir.File("Tarvelo.html")) << "<html></html>";
+  Control<QPushButton>("btnAjuda")->click();
+  std::ofstream(dir.File("Tarvelo.chm")) << "chm";
+  Control<QPushButton>("btnAjuda")->click();
+  EXPECT_EQ(services.launched, (std::vector<QString>{QString::fromStdString(dir.File("Tarvelo.html")),
+                                                     QString::fromStdString(dir.File("Tarvelo.chm"))}));
+}
+
+TEST_F(WindowTest, LayoutAnchorsAndControls) {
+  EXPECT_EQ(window->windowTitle(), "ORVAL - Tarvelo - 2023");
+  EXPECT_EQ(Control<QLineEdit>("edArqRisco")->geometry(), QRect(4, 19, 445, 21));
+  EXPECT_EQ(Control<QToolButton>("SpeedButton3")->toolTip(), "Defina o arquivo de sinistros");
+  EXPECT_EQ(Control<QToolButton>("SpeedButton3")->focusPolicy(), Qt::NoFocus);
+  EXPECT_EQ(Control<QPushButton>("btnOk")->text(), "&Criticar");
+  EXPECT_TRUE(Control<QPushButton>("btnOk")->isDefault());
+  EXPECT_EQ(Control<QPushButton>("btnFechar")->text(), "&Fechar");
+  auto* log = Control<QPlainTextEdit>("edLog");
+  EXPECT_TRUE(log->isReadOnly());
+  EXPECT_EQ(log->lineWrapMode(), QPlainTextEdit::NoWrap);
+  EXPECT_TRUE(QFontInfo(log->font()).fixedPitch());
+  auto* progress = Control<QProgressBar>("ProgressBar");
+  EXPECT_EQ(progress->orientation(), Qt::Vertical);
+  EXPECT_EQ(progress->value(), 0);
+
+  // Tab order from the first edit box.
+  QWidget* focus = Control<QLineEdit>("edArqRisco");
+  QStringList order;
+  for (int i = 0; i < 7; ++i, focus = focus->nextInFocusChain()) {
+    while (!(focus->focusPolicy() & Qt::TabFocus)) focus = focus->nextInFocusChain();
+    order << focus->objectName();
+  }
+  EXPECT_EQ(order, QStringList({"edArqRisco", "edArqSinistro", "btnOk", "btnFechar", "edLog", "btnExporta", "btnAjuda"}));
+
+  const QRect buttonBefore = Control<QPushButton>("btnExporta")->geometry();
+  const QRect logBefore = log->geometry();
+  const QRect editBefore = Control<QLineEdit>("edArqSinistro")->geometry();
+  const QRect progressBefore = progress->geometry();
+  window->resize(window->width() + 100, window->height() + 50);
+  EXPECT_EQ(Control<QPushButton>("btnExporta")->geometry(), buttonBefore.translated(100, 0));
+  EXPECT_EQ(Control<QPushButton>("btnAjuda")->geometry().right(), buttonBefore.right() + 100);
+  EXPECT_EQ(log->geometry(), logBefore.adjusted(0, 0, 100, 50));
+  EXPECT_EQ(Control<QLineEdit>("edArqSinistro")->geometry(), editBefore);
+  EXPECT_EQ(progress->geometry(), progressBefore);
+}
+
+TEST_F(WindowTest, ClosingDuringARunWaitsForItsEnd) {
+  Control<QPushButton>("btnOk")->click();
+  ASSERT_TRUE(window->IsRunning());
+  window->close();
+  EXPECT_TRUE(window->isVisible());
+  WaitForRun();
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_TRUE(LogText().contains("Fim do processamento: "));
+}
+
+TEST_F(WindowTest, DroppingAFileOnAnEditBoxPutsItsPath) {
+  auto* claims = Control<QLineEdit>("edArqSinistro");
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(QString::fromStdString(dir.File("sinistros.dbf")))});
+  QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(claims, &enter);
+  EXPECT_TRUE(enter.isAccepted());
+  QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(claims, &drop);
+  EXPECT_EQ(claims->text().toStdString(), dir.File("sinistros.dbf"));
+}
+
+}  // namespace
+}  // namespace tarvelo

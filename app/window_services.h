@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+class QWidget;
+
+namespace tarvelo {
+
+/// The settings of the export command's save dialog.
+struct SaveDialogSettings {
+  QString title;
+  QString initialFolder;
+  QString initialName;
+  /// Added, with its dot, to a chosen name that has no extension.
+  QString defaultSuffix;
+  bool confirmOverwrite = false;
+};
+
+/// What the window asks of the desktop: the file dialogs, the message boxes
+/// and the opening of a document. The window holds one and never calls the
+/// toolkit's dialogs itself, so tests answer these calls instead of a user.
+class WindowServices {
+ public:
+  virtual ~WindowServices() = default;
+  /// Asks for an existing file, starting from startFile (a file name chosen
+  /// before, or empty). Returns its full path, or nullopt on cancel.
+  virtual std::optional<QString> ChooseOpenFile(QWidget* parent, const QString& startFile) = 0;
+  /// Asks for the name to save to. Returns the full path, or nullopt on
+  /// cancel.
+  virtual std::optional<QString> ChooseSaveFile(QWidget* parent, const SaveDialogSettings& settings) = 0;
+  /// A message box with the stop icon, an OK button and the application
+  /// title, for an error that ended a command.
+  virtual void ShowError(QWidget* parent, const QString& text) = 0;
+  /// A plain message box with an OK button.
+  virtual void ShowMessage(QWidget* parent, const QString& text) = 0;
+  /// Asks the desktop to open an existing document with its associated
+  /// program. Returns false when there is no such program or no desktop to
+  /// ask.
+  virtual bool LaunchDocument(const QString& path) = 0;
+};
+
+/// The real dialogs, message boxes and desktop of the toolkit.
+class DesktopServices : public WindowServices {
+ public:
+  std::optional<QString> ChooseOpenFile(QWidget* parent, const QString& startFile) override;
+  std::optional<QString> ChooseSaveFile(QWidget* parent, const SaveDialogSettings& settings) override;
+  void ShowError(QWidget* parent, const QString& text) override;
+  void ShowMessage(QWidget* parent, const QString& text) override;
+  bool LaunchDocument(const QString& path) override;
+};
+
+}  // namespace tarvelo
