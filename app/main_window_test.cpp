@@ -196,8 +196,12 @@ TEST_F(WindowTest, AnErrorShowsItsTextAndKeepsTheLinesWritten) {
 
 TEST_F(WindowTest, ExportBeforeARunSavesAnEmptyFileAndAFailedSaveKeepsTheEarlierFile) {
   const std::string target = dir.File("report.txt");
+  Control<QPushButton>("btnExporta")->click();  // cancelled: nothing saved or opened
+  EXPECT_TRUE(services.launched.empty());
+  EXPECT_TRUE(services.errors.empty());
   services.saveAnswer = QString::fromStdString(target);
   Control<QPushButton>("btnExporta")->click();
+  EXPECT_TRUE(std::filesystem::exists(target));
   EXPECT_EQ(ReadAll(target), "");
   EXPECT_EQ(services.launched.size(), 1u);
 
