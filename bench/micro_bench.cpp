@@ -6,7 +6,9 @@
 #include "dbf/dbf_table.h"
 #include "tools/dbf_writer.h"
 #include "tools/temp_dir.h"
+#include "validation/catalogue_fixture.h"
 #include "validation/report_format.h"
+#include "validation/rule_catalogue.h"
 #include "values/variant.h"
 
 namespace {
@@ -65,6 +67,29 @@ void BM_ReadDbfRecords(benchmark::State& state) {
                                                    benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_ReadDbfRecords)->Unit(benchmark::kMillisecond);
+
+// Loads a catalogue whose "anexos.dbf" has state.range(0) rows: long lists
+// of municipality codes per state, in no particular order.
+void BM_LoadCatalogue(benchmark::State& state) {
+  testing::TempDir dir;
+  testing::WriteTabelas(dir.File("tabelas.dbf"), {{"RISCOS", "UF", "", "1", "2", "1", "1", "0", "0", "1"},
+                                                  {"RISCOS", "MUNICIPIO", "UF", "1", "7", "1", "1", "0", "0", "2"}});
+  const int rows = static_cast<int>(state.range(0));
+  std::vector<testing::DomainRow> domain;
+  domain.reserve(static_cast<size_t>(rows));
+  for (int i = 0; i < rows; ++i) {
+    const int code = (i * 7919) % 9000000;
+    domain.push_back({"RISCOS", "MUNICIPIO", std::to_string(1000000 + code), std::to_string(10 + i % 27)});
+  }
+  testing::WriteAnexos(dir.File("anexos.dbf"), domain);
+  RuleCatalogue catalogue(kSettings);
+  DbfTable tbTabelas("tbTabelas", kSettings);
+  DbfTable tbAnexos("tbAnexos", kSettings);
+  for (auto _ : state) catalogue.Load("RURAL", dir.Path(), tbTabelas, tbAnexos);
+  state.counters["rows/s"] = benchmark::Counter(static_cast<double>(rows) * state.iterations(),
+                                                benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_LoadCatalogue)->Arg(80000)->Arg(300000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -4,6 +4,7 @@
 #include <array>
 #include <bit>
 #include <cmath>
+#include <iterator>
 #include <limits>
 
 #include "memtable/text_collation.h"
@@ -233,6 +234,7 @@ void MemTable::Close() {
   appendOrder_.entries.clear();
   indexes_.clear();
   current_ = &appendOrder_;
+  appendedRecord_ = nullptr;
   position_ = -1;
   atEnd_ = true;
   nextAppendNumber_ = 0;
@@ -244,6 +246,7 @@ void MemTable::IndexName(std::string_view name) {
     return;
   }
   SettlePending();
+  SettleIndexes();
   Index* found = nullptr;
   for (const auto& index : indexes_) {
     if (SameNameAscii(index->name, name)) {
@@ -268,6 +271,7 @@ void MemTable::IndexName(std::string_view name) {
 std::string MemTable::CurrentIndexName() const { return current_->name; }
 
 MemTable::Record* MemTable::CurrentRecord() const {
+  if (appendedRecord_ != nullptr) return appendedRecord_;
   if (position_ < 0 || position_ >= static_cast<int64_t>(current_->entries.size())) return nullptr;
   return current_->entries[static_cast<size_t>(position_)].record;
 }
@@ -392,16 +396,41 @@ size_t MemTable::InsertPosition(const Index& index, const std::string& key) {
   return low;
 }
 
+void MemTable::MergeAppended(Index& index) {
+  if (index.appended.empty()) return;
+  // Among equal keys the record appended later stands first: the batch is
+  // put in reverse append order, sorted stably, and placed before the
+  // older entries of equal key.
+  auto& batch = index.appended;
+  std::reverse(batch.begin(), batch.end());
+  const auto byKey = [](const Entry& a, const Entry& b) { return a.key < b.key; };
+  std::stable_sort(batch.begin(), batch.end(), byKey);
+  std::vector<Entry> merged;
+  merged.reserve(index.entries.size() + batch.size());
+  std::merge(std::make_move_iterator(batch.begin()), std::make_move_iterator(batch.end()),
+             std::make_move_iterator(index.entries.begin()), std::make_move_iterator(index.entries.end()),
+             std::back_inserter(merged), byKey);
+  index.entries.swap(merged);
+  batch.clear();
+}
+
+void MemTable::SettleIndexes() {
+  for (const auto& index : indexes_) MergeAppended(*index);
+  if (appendedRecord_ == nullptr) return;
+  // The cursor's record among the entries of its key.
+  const auto& entries = current_->entries;
+  size_t at = InsertPosition(*current_, appendedKey_);
+  while (at < entries.size() && entries[at].record != appendedRecord_) ++at;
+  position_ = static_cast<int64_t>(at);
+  appendedRecord_ = nullptr;
+}
+
 void MemTable::PostAppend() {
   if (nextAppendNumber_ > kMaxAppendNumber) {
     throw DatabaseError("Bookmark counter is out of range. Please close and reopen table.");
   }
   std::vector<std::string> keys(indexes_.size());
-  std::vector<size_t> positions(indexes_.size());
-  for (size_t i = 0; i < indexes_.size(); ++i) {
-    AppendKey(*indexes_[i], buffer_, keys[i], nullptr);
-    positions[i] = InsertPosition(*indexes_[i], keys[i]);
-  }
+  for (size_t i = 0; i < indexes_.size(); ++i) AppendKey(*indexes_[i], buffer_, keys[i], nullptr);
 
   auto record = std::make_unique<Record>();
   record->cells = buffer_;
@@ -409,20 +438,23 @@ void MemTable::PostAppend() {
   Record* stored = record.get();
   records_.push_back(std::move(record));
   appendOrder_.entries.push_back(Entry{std::string(), stored});
-  int64_t newPosition = static_cast<int64_t>(appendOrder_.entries.size()) - 1;
+  appendedRecord_ = nullptr;
+  position_ = static_cast<int64_t>(appendOrder_.entries.size()) - 1;
   for (size_t i = 0; i < indexes_.size(); ++i) {
-    auto& entries = indexes_[i]->entries;
-    entries.insert(entries.begin() + static_cast<std::ptrdiff_t>(positions[i]), Entry{std::move(keys[i]), stored});
-    if (indexes_[i].get() == current_) newPosition = static_cast<int64_t>(positions[i]);
+    if (indexes_[i].get() == current_) {
+      appendedRecord_ = stored;
+      appendedKey_ = keys[i];
+    }
+    indexes_[i]->appended.push_back(Entry{std::move(keys[i]), stored});
   }
   ++nextAppendNumber_;
-  position_ = newPosition;
   atEnd_ = false;
   state_ = State::Browse;
   std::fill(modified_.begin(), modified_.end(), 0);
 }
 
 void MemTable::PostEdit() {
+  SettleIndexes();
   Record* record = editRecord_;
   std::vector<Cell>& stored = record->cells;
   // Fields whose value really changed; only their indexes move the record.
@@ -495,6 +527,7 @@ void MemTable::PostEdit() {
 void MemTable::First() {
   CheckActive();
   SettlePending();
+  SettleIndexes();
   if (current_->entries.empty()) {
     position_ = -1;
     atEnd_ = true;
@@ -507,6 +540,7 @@ void MemTable::First() {
 void MemTable::Next() {
   CheckActive();
   SettlePending();
+  SettleIndexes();
   const int64_t count = static_cast<int64_t>(current_->entries.size());
   if (count == 0) {
     atEnd_ = true;
@@ -604,6 +638,7 @@ bool MemTable::FindKey(const std::vector<Variant>& values) { return FindKeyImpl(
 bool MemTable::FindKeyImpl(const Variant* values, size_t count) {
   CheckActive();
   SettlePending();
+  SettleIndexes();
   if (current_ == &appendOrder_) throw DatabaseError("There must be at least one field");
   const Index& index = *current_;
 

@@ -342,6 +342,16 @@ TEST(MemTableTest, LaterAppendStandsBeforeEqualKeys) {
     EXPECT_EQ(visited, (Texts{"3", "2", "1"}));
     EXPECT_TRUE(table.FindKey({S("K")}));
     EXPECT_EQ(table.FieldValue("ordem").IntegerPayload(), 3);
+
+    // A later batch goes before the earlier equal keys, and the cursor
+    // stands on the record just posted.
+    AppendRow(table, {{"ordem", I(4)}, {"tabela", S("K")}});
+    AppendRow(table, {{"ordem", I(5)}, {"tabela", S("K")}});
+    EXPECT_EQ(table.FieldValue("ordem").IntegerPayload(), 5);
+    table.Next();
+    EXPECT_EQ(table.FieldValue("ordem").IntegerPayload(), 4);
+    table.Next();
+    EXPECT_EQ(table.FieldValue("ordem").IntegerPayload(), 3);
   }
 }
 
