@@ -23,6 +23,17 @@ void Increment(int32_t& count) {
   ++count;
 }
 
+// The value of a claim's policy or item field as the risks key holds it: a
+// text cut short by a NUL byte is filled with blanks to the field's width.
+Variant ClaimKeyPart(DbfTable& claims, const char* name) {
+  const DbfField& field = claims.FieldByName(name);
+  if (field.DataType() == ftString) {
+    const std::string_view text = field.CharacterText();
+    if (text.size() < static_cast<size_t>(field.Width())) return Variant::String(PadRight(text, field.Width()));
+  }
+  return field.AsVariant();
+}
+
 }  // namespace
 
 std::string ClaimsWithoutPolicySentence(int64_t misses, int32_t claimCount, const RegionalSettings& settings) {
@@ -131,20 +142,24 @@ void ValidationRun::TreatDataFile() {
 void ValidationRun::LookUpCompany() {
   try {
     state_.companyCode = ToText(tbDados_.FieldValue("cod_seg"), settings_);
-    for (; !tbDadosQdp_.AtEnd(); tbDadosQdp_.Next()) {
-      if (ToText(tbDadosQdp_.FieldValue("cod_seg"), settings_) != state_.companyCode) continue;
-      reference_.companyName = state_.companyName = ToText(tbDadosQdp_.FieldValue("empresa"), settings_);
-      reference_.pr_rural = tbDadosQdp_.FieldByName("pr_rural").AsFloat();
-      reference_.sin_rural = tbDadosQdp_.FieldByName("sin_rural").AsFloat();
-      reference_.pr_animal = tbDadosQdp_.FieldByName("pr_animal").AsFloat();
-      reference_.sin_animal = tbDadosQdp_.FieldByName("sin_animal").AsFloat();
-      reference_.inivig = Trim(ToText(tbDadosQdp_.FieldValue("inivig"), settings_));
-      reference_.fimvig = Trim(ToText(tbDadosQdp_.FieldValue("fimvig"), settings_));
-      return;
-    }
   } catch (const TarveloError&) {
-    // A file without records has no code to give; the next file tries.
+    // A file without records, without "cod_seg" or with a null first code
+    // has no code to give; the next file tries.
     state_.companyCode.clear();
+    return;
+  }
+  // Errors of the reference table itself end the run like any catalogue
+  // error.
+  for (; !tbDadosQdp_.AtEnd(); tbDadosQdp_.Next()) {
+    if (ToText(tbDadosQdp_.FieldValue("cod_seg"), settings_) != state_.companyCode) continue;
+    reference_.companyName = state_.companyName = ToText(tbDadosQdp_.FieldValue("empresa"), settings_);
+    reference_.pr_rural = tbDadosQdp_.FieldByName("pr_rural").AsFloat();
+    reference_.sin_rural = tbDadosQdp_.FieldByName("sin_rural").AsFloat();
+    reference_.pr_animal = tbDadosQdp_.FieldByName("pr_animal").AsFloat();
+    reference_.sin_animal = tbDadosQdp_.FieldByName("sin_animal").AsFloat();
+    reference_.inivig = Trim(ToText(tbDadosQdp_.FieldValue("inivig"), settings_));
+    reference_.fimvig = Trim(ToText(tbDadosQdp_.FieldValue("fimvig"), settings_));
+    return;
   }
 }
 
@@ -188,7 +203,7 @@ void ValidationRun::CountClaimsWithoutPolicy() {
   // risks record's key.
   int64_t misses = 0;
   for (tbSinistros_.First(); !tbSinistros_.AtEnd(); tbSinistros_.Next()) {
-    const Variant key = Add(tbSinistros_.FieldValue("apolice"), tbSinistros_.FieldValue("item"), settings_);
+    const Variant key = Add(ClaimKeyPart(tbSinistros_, "apolice"), ClaimKeyPart(tbSinistros_, "item"), settings_);
     if (!tbRiscos_.FindKey({key})) ++misses;
   }
 

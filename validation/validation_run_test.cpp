@@ -458,6 +458,51 @@ TEST_F(RunTest, FirstFileWithoutRecordsLeavesTheCompanyToTheNext) {
   EXPECT_TRUE(Contains(log, "Arquivo de riscos vazio ou n\xE3o selecionado."));
 }
 
+TEST_F(RunTest, ReferenceTableErrorsEndTheRunWhileDataFileErrorsAreCaught) {
+  // A null first code in the data file is caught: no company, no error.
+  DbfWriter risks({{"COD_SEG", 'N', 5}, {"APOLICE", 'C', 10}, {"ITEM", 'C', 4}, {"COD_MOD", 'N', 2},
+                   {"INICIO_VIG", 'C', 8}, {"PREMIO", 'N', 14, 2}});
+  risksRules[0].tipo = "3";
+  risksRules[0].tamanho = "0";
+  risks.AddRecord({"", "P1", "0001", "61", "20230101", "10.00"});
+  host.risk = Write(risks, "r.dbf");
+  const Lines log = Run();
+  EXPECT_EQ(Lines(log.end() - 6, log.end()), Closing());
+  EXPECT_EQ(state.companyCode, "");
+
+  // Errors of "DadosQdp.DBF" itself end the run with their message.
+  risks = RisksWriter();
+  risks.AddRecord({"05631", "P1", "0001", "61", "20230101", "10.00"});
+  host.risk = Write(risks, "r.dbf");
+  risksRules[0].tipo = "1";
+  risksRules[0].tamanho = "5";
+  WriteCatalogue();
+  DbfWriter noName({{"COD_SEG", 'C', 5}, {"PR_RURAL", 'N', 16, 2}});
+  noName.AddRecord({"05631", "1"});
+  Write(noName, "DadosQdp.DBF");
+  ValidationRun run(host);
+  EXPECT_EQ(RunFailing<DatabaseError>(run).message, "tbDadosQdp: Field 'empresa' not found");
+  DbfWriter textAmount({{"COD_SEG", 'C', 5}, {"EMPRESA", 'C', 40}, {"PR_RURAL", 'C', 16}});
+  textAmount.AddRecord({"05631", "SEGURADORA", "abc"});
+  Write(textAmount, "DadosQdp.DBF");
+  EXPECT_EQ(RunFailing<ConvertError>(run).message, "'abc             ' is not a valid floating point value");
+}
+
+TEST_F(RunTest, CatalogueWithoutATableOfTheLineEndsTheRun) {
+  for (auto& row : risksRules) row.ramo = "ANIMAL";
+  for (auto& row : claimsRules) row.ramo = "ANIMAL";
+  DbfWriter risks = RisksWriter();
+  risks.AddRecord({"05631", "P1", "0001", "61", "20230101", "10.00"});
+  host.risk = Write(risks, "r.dbf");
+  const std::string message =
+      "Catalogue file \"" + dir.File("tabelas.dbf") + "\" defines no table for the line of business \"RURAL\"";
+  EXPECT_EQ(RunFailing<TarveloError>().message, message);
+  risksRules.clear();
+  claimsRules.clear();
+  EXPECT_EQ(RunFailing<TarveloError>().message, message);
+  EXPECT_EQ(host.log.Lines(), Header());
+}
+
 TEST_F(RunTest, UnknownCompanyGivesAnEmptyNameAndNoWindow) {
   DbfWriter risks = RisksWriter();
   risks.AddRecord({"99999", "P1", "0001", "61", "20230101", "10.00"});
@@ -675,6 +720,24 @@ TEST_F(ClaimsTest, NarrowerClaimFieldsMatchByPrefix) {
   AddClaim("1234567890", "00");  // "123456789000" begins the risks key
   AddClaim("1234567890", "01");
   EXPECT_TRUE(Contains(RunBoth(), Sentence(1, 2, "50,00")));
+}
+
+TEST_F(ClaimsTest, ClaimTextsPaddedWithNulBytesAreFilledWithBlanks) {
+  AddRisk("P1", "01");
+  AddRisk("P22", "0002");
+  // APOLICE (10 bytes from 6) and ITEM (4 bytes from 16) padded with NULs.
+  const auto nulPadded = [&](const std::string& policy, const std::string& item) {
+    std::string record = claims.EncodeRecord({"05631", "", "", "61", "20230101", "1.00"});
+    record.replace(6, 10, policy + std::string(10 - policy.size(), '\0'));
+    record.replace(16, 4, item + std::string(4 - item.size(), '\0'));
+    claims.AddRawRecord(record);
+  };
+  nulPadded("P1", "01");
+  nulPadded("P22", "0002");
+  nulPadded("P9", "01");  // no such policy: still a miss
+  AddClaim("P1", "01");   // blank padding gives what it always gave
+  AddClaim("P1", "0");
+  EXPECT_TRUE(Contains(RunBoth(), Sentence(2, 5, "40,00")));
 }
 
 TEST_F(ClaimsTest, SkippedWithoutUsableRisksFile) {
