@@ -113,7 +113,7 @@ TEST(CliProgram, MissingFileExitsOneWithLinesSoFarAndMessage) {
   EXPECT_EQ(outcome.out.find("In\xC3\xAD" "cio do processamento: "), 0u) << outcome.out;
   EXPECT_NE(outcome.out.find("Per\xC3\xAD" "odo de an\xC3\xA1lise: 01/07/2022 a 30/06/2023\n\n"), std::string::npos);
   EXPECT_EQ(outcome.out.find("Fim do processamento"), std::string::npos);
-  EXPECT_EQ(outcome.err, "DbfTable.InternalOpen: Open error \"" + missing + "\"\n");
+  EXPECT_EQ(outcome.err, "DbfTable.InternalOpen: Open error \"" + missing + "\"\nNo such file or directory\n");
 }
 
 TEST(CliProgram, ExportWritesCodePage1252WithCrLf) {

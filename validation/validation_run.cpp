@@ -1,7 +1,5 @@
 #include "validation/validation_run.h"
 
-#include <unistd.h>
-
 #include <limits>
 #include <utility>
 
@@ -59,13 +57,17 @@ ValidationRun::ValidationRun(RunHost& host)
 
 ValidationRun::~ValidationRun() = default;
 
-void ValidationRun::CloseTables() {
-  // An index left by a run that an error ended goes with its table, and
-  // the table's record of it too, so the next Open does not reopen it.
+void ValidationRun::DropIndexes() {
+  // The index goes with its file, and the table's record of it too, so
+  // that the next Open does not look for it.
   for (DbfTable* table : {&tbRiscos_, &tbSinistros_}) {
     while (table->Indexes().Count() > 0) table->Indexes().Delete(0);
     while (table->DBFIndexDefs().Count() > 0) table->DBFIndexDefs().Delete(0);
   }
+}
+
+void ValidationRun::CloseTables() {
+  DropIndexes();
   for (DbfTable* table : {&tbDados_, &tbTabelas_, &tbAnexos_, &tbDadosQdp_, &tbRiscos_, &tbSinistros_})
     table->Close();
 }
@@ -103,8 +105,19 @@ void ValidationRun::Execute() {
 
   host_.SetProgress(75);
   // The flags are those of the last data file opened.
-  if (state_.structureOk && state_.recordsOk && state_.riskCount != 0 && state_.claimCount != 0)
-    CountClaimsWithoutPolicy();
+  if (state_.structureOk && state_.recordsOk && state_.riskCount != 0 && state_.claimCount != 0) {
+    try {
+      CountClaimsWithoutPolicy();
+    } catch (...) {
+      // The error that ended the run is the one to report: a failure to
+      // flush an index about to be removed is not.
+      try {
+        DropIndexes();
+      } catch (const TarveloError&) {
+      }
+      throw;
+    }
+  }
   WriteEmptyFileBlocks();
   host_.SetProgress(90);
   tbDadosQdp_.Close();
@@ -131,7 +144,7 @@ void ValidationRun::TreatDataFile() {
     (state_.tableNumber == 1 ? state_.riskCount : state_.claimCount) = state_.recordCount;
     if (state_.recordsOk) {
       const ResultSectionInput section{state_.tableNumber, state_.tableName, state_.companyCode,
-                                       state_.companyName, path, state_.recordCount};
+                                       state_.companyName, PathText(path), state_.recordCount};
       if (WriteResultSection(log_, catalogue_.Structure(), section, settings_))
         WriteTotalsSection(log_, state_.tableNumber, reference_, totals_, settings_);
     }
@@ -179,7 +192,7 @@ void ValidationRun::CheckRecords(const std::string& path) {
       checking = false;
       totals.Add();
     } catch (TarveloError& error) {
-      error.SetWhere("Arquivo: " + path + ", registro " + std::to_string(tbDados_.RecordNumber()) + ", campo " +
+      error.SetWhere("Arquivo: " + PathText(path) + ", registro " + std::to_string(tbDados_.RecordNumber()) + ", campo " +
                      (checking ? checker.CurrentField() : std::string(totals.CurrentField())));
       throw;
     }
@@ -193,10 +206,12 @@ void ValidationRun::CountClaimsWithoutPolicy() {
   tbRiscos_.Open();
   tbSinistros_.Open();
 
-  const std::string indexPath = host_.ProgramFolder() + "apolice.ntx";
+  // The index file is the run's own: it goes with the index, whether the
+  // run completes or an error ends it (Execute).
   NtxIndex& index = tbRiscos_.Indexes().Add("apolice");
   index.SetKeyExpresion("apolice+item");
-  index.SetNTXFileName(indexPath);
+  index.SetNTXFileName(host_.ProgramFolder() + "apolice.ntx");
+  index.SetTemporary(true);
   index.SetCreateNow(true);
 
   // A claim is found when its policy and item, joined, begin a visible
@@ -212,12 +227,12 @@ void ValidationRun::CountClaimsWithoutPolicy() {
   log_.Append(ClaimsWithoutPolicySentence(misses, state_.claimCount, settings_));
   log_.Append("");
 
+  // Deleting the index removes its file, while the name still leads to
+  // it: a file another run made since is left alone.
   tbRiscos_.Indexes().Delete(0);
   tbRiscos_.DBFIndexDefs().Delete(0);
   tbRiscos_.Close();
   tbSinistros_.Close();
-  // A failed deletion is not reported: the next run replaces the file.
-  unlink(Cp1252ToUtf8(indexPath).c_str());
 }
 
 void ValidationRun::WriteEmptyFileBlocks() {
