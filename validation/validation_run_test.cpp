@@ -819,6 +819,19 @@ TEST_F(ClaimsTest, LeftoverIndexIsReplacedAndAHeldOneIsNotOverwritten) {
   EXPECT_TRUE(Contains(host.log.Lines(), Sentence(0, 1, "0,00")));
 }
 
+// Runs body while no file may grow past 8192 bytes: writes beyond fail
+// as they would on a full disk.
+void WithSmallFileSizeLimit(const std::function<void()>& body) {
+  const auto previous = ::signal(SIGXFSZ, SIG_IGN);
+  rlimit limit{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &limit), 0);
+  const rlimit small{8192, limit.rlim_max};
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  body();
+  ::setrlimit(RLIMIT_FSIZE, &limit);
+  ::signal(SIGXFSZ, previous);
+}
+
 std::string FileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::stringstream bytes;
@@ -869,20 +882,15 @@ TEST_F(ClaimsTest, IndexFileIsRemovedWhenAnErrorEndsTheRun) {
   host.claim = Write(claims, "s.dbf");
   WriteCatalogue();
   ValidationRun run(host);
-  const auto previous = ::signal(SIGXFSZ, SIG_IGN);
-  rlimit limit{};
-  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &limit), 0);
-  const rlimit small{8192, limit.rlim_max};
-  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
   std::string message, reason;
-  try {
-    run.Execute();
-  } catch (const DbfError& error) {
-    message = error.what();
-    reason = error.Reason();
-  }
-  ::setrlimit(RLIMIT_FSIZE, &limit);
-  ::signal(SIGXFSZ, previous);
+  WithSmallFileSizeLimit([&] {
+    try {
+      run.Execute();
+    } catch (const DbfError& error) {
+      message = error.what();
+      reason = error.Reason();
+    }
+  });
   EXPECT_EQ(message, "NtxIndex.WritePage: Write error \"" + dir.File("apolice.ntx") + "\"");
   EXPECT_EQ(reason, "File too large");
   EXPECT_FALSE(IndexFileExists());
@@ -1000,16 +1008,7 @@ TEST_F(ClaimsTest, NoRunChangesAFileOrLeavesTheIndex) {
          runOnce(riskPath, claimPath);
        }},
       {"a failed index write", "NtxIndex.WritePage: Write error",
-       [&] {
-         const auto previous = ::signal(SIGXFSZ, SIG_IGN);
-         rlimit limit{};
-         ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &limit), 0);
-         const rlimit small{8192, limit.rlim_max};
-         ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-         runOnce(riskPath, claimPath);
-         ::setrlimit(RLIMIT_FSIZE, &limit);
-         ::signal(SIGXFSZ, previous);
-       }},
+       [&] { WithSmallFileSizeLimit([&] { runOnce(riskPath, claimPath); }); }},
   };
   for (const auto& [kind, end, body] : kinds) {
     body();
