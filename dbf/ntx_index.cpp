@@ -395,8 +395,13 @@ void NtxIndex::CreateIndex() {
   if (IsActive()) table_.activeIndex_ = nullptr;
   CloseFile();
   ownFile_.Remove();
-  const int fd = CreateFile();
-  if (temporary_) ownFile_ = TemporaryFile(fileName_, fd);
+  int fd = -1;
+  {
+    // A signal must not fall between the file's making and its recording.
+    const SignalsHeldOff heldOff;
+    fd = CreateFile();
+    if (temporary_) ownFile_ = TemporaryFile(fileName_, fd);
+  }
   table_.indexDefs_.Record(fileName_);
 
   auto file = std::make_unique<OpenFile>();

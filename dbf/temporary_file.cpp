@@ -1,5 +1,6 @@
 #include "dbf/temporary_file.h"
 
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -92,6 +93,14 @@ void TemporaryFile::Remove() noexcept {
   if (StillNames(path_.c_str(), device_, inode_)) ::unlink(path_.c_str());
   Release();
 }
+
+SignalsHeldOff::SignalsHeldOff() {
+  sigset_t all;
+  sigfillset(&all);
+  pthread_sigmask(SIG_BLOCK, &all, &previous_);
+}
+
+SignalsHeldOff::~SignalsHeldOff() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
 
 void RemoveTemporaryFiles() noexcept {
   for (Slot& slot : slots) {

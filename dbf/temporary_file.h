@@ -1,5 +1,6 @@
 #pragma once
 
+#include <signal.h>
 #include <sys/types.h>
 
 #include <string>
@@ -36,6 +37,21 @@ class TemporaryFile {
   dev_t device_ = 0;
   ino_t inode_ = 0;
   int slot_ = -1;  // its place in the list RemoveTemporaryFiles reads; -1 none
+};
+
+/// Holds off the signals of the calling thread while it lives; those that
+/// come meanwhile are delivered when it goes. Making a file and handing it
+/// to a TemporaryFile under one keeps a signal from ending the process in
+/// between, with the file made but not yet known to RemoveTemporaryFiles.
+class SignalsHeldOff {
+ public:
+  SignalsHeldOff();
+  ~SignalsHeldOff();
+  SignalsHeldOff(const SignalsHeldOff&) = delete;
+  SignalsHeldOff& operator=(const SignalsHeldOff&) = delete;
+
+ private:
+  sigset_t previous_;
 };
 
 /// Removes every file that a TemporaryFile of this process holds, while its
