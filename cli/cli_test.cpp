@@ -197,8 +197,8 @@ TEST(CliProgram, ExportOverAFileTheRunReadsIsRefusedBeforeTheRun) {
   WriteRisksAndClaims(dir, 3);
   const std::string risks = ReadAll(dir.File("r.dbf"));
   const std::string target = dir.Path() + "./r.dbf";
-  auto outcome = RunCli("--catalogo '" + dir.Path() + "' --riscos '" + dir.File("r.dbf") + "' --exporta '" + target + "'",
-                        dir);
+  const std::string args = "--catalogo '" + dir.Path() + "' --riscos '" + dir.File("r.dbf") + "'";
+  auto outcome = RunCli(args + " --exporta '" + target + "'", dir);
   EXPECT_EQ(outcome.status, 1);
   EXPECT_EQ(outcome.out, "");
   EXPECT_EQ(outcome.err, "Cannot export the report to \"" + target + "\": the validation reads that file.\n");
@@ -213,9 +213,8 @@ TEST(CliProgram, NamesOutsideTheCodePageOpenAndShowQuestionMarks) {
   WriteRisksAndClaims(dir, 3);
   const std::string risks = dir.File("riscos \xd1\x88.dbf");
   std::filesystem::rename(dir.File("r.dbf"), risks);
-  auto outcome = RunCli("--catalogo '" + dir.Path() + "' --riscos '" + risks + "' --sinistros '" + dir.File("s.dbf") +
-                            "'",
-                        dir);
+  auto outcome =
+      RunCli("--catalogo '" + dir.Path() + "' --riscos '" + risks + "' --sinistros '" + dir.File("s.dbf") + "'", dir);
   EXPECT_EQ(outcome.status, 0) << outcome.err;
   EXPECT_NE(outcome.out.find("Arquivo: " + dir.Path() + "riscos ?.dbf\n"), std::string::npos) << outcome.out;
   EXPECT_NE(outcome.out.find("0 sinistros sem ap\xC3\xB3lices"), std::string::npos);
@@ -223,7 +222,8 @@ TEST(CliProgram, NamesOutsideTheCodePageOpenAndShowQuestionMarks) {
   // says why.
   outcome = RunCli("--catalogo '" + dir.Path() + "' --riscos '" + dir.File("\xe4\xb8\xad.dbf") + "'", dir);
   EXPECT_EQ(outcome.status, 1);
-  EXPECT_EQ(outcome.err, "DbfTable.InternalOpen: Open error \"" + dir.File("?.dbf") + "\"\nNo such file or directory\n");
+  EXPECT_EQ(outcome.err,
+            "DbfTable.InternalOpen: Open error \"" + dir.File("?.dbf") + "\"\nNo such file or directory\n");
 }
 
 // SIGINT, SIGTERM or SIGHUP while the index exists: the process ends by

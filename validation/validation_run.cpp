@@ -192,8 +192,8 @@ void ValidationRun::CheckRecords(const std::string& path) {
       checking = false;
       totals.Add();
     } catch (TarveloError& error) {
-      error.SetWhere("Arquivo: " + PathText(path) + ", registro " + std::to_string(tbDados_.RecordNumber()) + ", campo " +
-                     (checking ? checker.CurrentField() : std::string(totals.CurrentField())));
+      error.SetWhere("Arquivo: " + PathText(path) + ", registro " + std::to_string(tbDados_.RecordNumber()) +
+                     ", campo " + (checking ? checker.CurrentField() : std::string(totals.CurrentField())));
       throw;
     }
   }
