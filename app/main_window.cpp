@@ -23,6 +23,8 @@
 
 #include "app/open_document.h"
 #include "cli/program_context.h"
+#include "cli/run_path.h"
+#include "validation/export_path_check.h"
 #include "validation/report_export.h"
 #include "validation/report_format.h"
 #include "validation/validation_run.h"
@@ -47,8 +49,8 @@ const QRect kEdLog(4, 99, 642, 380);
 
 QString FromCp1252(const std::string& text) { return QString::fromStdString(Cp1252ToUtf8(text)); }
 
-/// The text of an edit box as the run takes a path.
-std::string RunPath(const QString& text) { return Utf8ToCp1252(text.toStdString()); }
+/// The file system's name for a path as the window holds it.
+std::string RunPath(const QString& text) { return RunPathFromUtf8(QFile::encodeName(text).toStdString()); }
 
 /// The window icon: a report page with a check mark.
 QIcon WindowIcon() {
@@ -308,7 +310,11 @@ void TfrmInicio::btnExportaClick() {
   const auto chosen = services_.ChooseSaveFile(this, settings);
   if (!chosen) return;
   try {
-    SaveReport(log_, QFile::encodeName(*chosen).toStdString());
+    // The paths of the run that made the report: a save over one of the
+    // files it read is refused.
+    const std::string target = RunPath(*chosen);
+    CheckExportPath(target, riskPath_, claimPath_, programFolder_);
+    SaveReport(log_, target);
   } catch (const TarveloError& error) {
     ShowErrorText(ErrorText(error));
     return;

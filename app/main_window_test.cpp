@@ -137,9 +137,18 @@ TEST_F(WindowTest, EnterValidatesTypedPathsAndTheExportIsTheCommandLineReport) {
   EXPECT_TRUE(window->IsRunning());
   EXPECT_FALSE(Control<QPushButton>("btnOk")->isEnabled());
   WaitForRun();
-  EXPECT_TRUE(services.errors.empty()) << services.errors.front().toStdString();
+  ASSERT_TRUE(services.errors.empty()) << services.errors.front().toStdString();
   EXPECT_TRUE(Control<QPushButton>("btnOk")->isEnabled());
   EXPECT_EQ(Control<QProgressBar>("ProgressBar")->value(), 90);
+
+  // A save over a file the run read is refused; the file stays as it was.
+  const std::string risks = ReadAll(dir.File("riscos.dbf"));
+  services.saveAnswer = QString::fromStdString(dir.File("riscos.dbf"));
+  Control<QPushButton>("btnExporta")->click();
+  ASSERT_EQ(services.errors.size(), 1u);
+  EXPECT_TRUE(services.errors[0].startsWith("Cannot export the report to")) << services.errors[0].toStdString();
+  EXPECT_EQ(ReadAll(dir.File("riscos.dbf")), risks);
+  EXPECT_TRUE(services.launched.empty());
 
   services.saveAnswer = QString::fromStdString(dir.File("window"));  // no extension typed
   Control<QPushButton>("btnExporta")->click();
@@ -184,7 +193,8 @@ TEST_F(WindowTest, AnErrorShowsItsTextAndKeepsTheLinesWritten) {
   Control<QPushButton>("btnOk")->click();
   WaitForRun();
   ASSERT_EQ(services.errors.size(), 1u);
-  EXPECT_EQ(services.errors[0].toStdString(), "DbfTable.InternalOpen: Open error \"" + missing + "\"");
+  EXPECT_EQ(services.errors[0].toStdString(),
+            "DbfTable.InternalOpen: Open error \"" + missing + "\"\nNo such file or directory");
   const QStringList lines = LogText().split('\n');
   ASSERT_EQ(lines.size(), 3);
   EXPECT_TRUE(lines[0].startsWith(QString::fromUtf8("Início do processamento: ")));

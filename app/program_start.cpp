@@ -6,12 +6,14 @@
 
 #include "cli/locale_environment.h"
 #include "cli/program_context.h"
+#include "cli/signal_cleanup.h"
 
 namespace tarvelo {
 
 void PrepareApplication() {
   std::setlocale(LC_NUMERIC, "C");
   QApplication::setApplicationName("Tarvelo");
+  RemoveTemporaryFilesOnSignals();
 }
 
 std::unique_ptr<TfrmInicio> CreateFrmInicio(WindowServices& services) {

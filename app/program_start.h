@@ -8,8 +8,9 @@ namespace tarvelo {
 
 /// Program start after the application object exists: the C locale's
 /// numbers back to "C" (the toolkit adopts the environment's, the engine's
-/// number texts follow the regional settings only) and the application title
-/// "Tarvelo", the caption of message boxes.
+/// number texts follow the regional settings only), the application title
+/// "Tarvelo" (the caption of message boxes), and the removal of a run's
+/// temporary index when a signal ends the program.
 void PrepareApplication();
 
 /// The main window on the program's own folder and the user's regional

@@ -1,15 +1,21 @@
+#include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include "cli/cli_options.h"
 #include "cli/locale_environment.h"
+#include "cli/run_path.h"
 #include "tools/dbf_writer.h"
 #include "tools/temp_dir.h"
 #include "validation/catalogue_fixture.h"
@@ -113,7 +119,7 @@ TEST(CliProgram, MissingFileExitsOneWithLinesSoFarAndMessage) {
   EXPECT_EQ(outcome.out.find("In\xC3\xAD" "cio do processamento: "), 0u) << outcome.out;
   EXPECT_NE(outcome.out.find("Per\xC3\xAD" "odo de an\xC3\xA1lise: 01/07/2022 a 30/06/2023\n\n"), std::string::npos);
   EXPECT_EQ(outcome.out.find("Fim do processamento"), std::string::npos);
-  EXPECT_EQ(outcome.err, "DbfTable.InternalOpen: Open error \"" + missing + "\"\n");
+  EXPECT_EQ(outcome.err, "DbfTable.InternalOpen: Open error \"" + missing + "\"\nNo such file or directory\n");
 }
 
 TEST(CliProgram, ExportWritesCodePage1252WithCrLf) {
@@ -150,6 +156,108 @@ TEST(CliProgram, ErrorInsideARecordNamesFileRecordAndField) {
   EXPECT_EQ(outcome.status, 1);
   EXPECT_EQ(outcome.err, "Could not convert variant of type (Null) into type (Integer)\nArquivo: " + dir.File("r.dbf") +
                              ", registro 4, campo COD_MOD\n");
+}
+
+
+TEST(RunPathFromUtf8, GivesTheBytesAsTheyAre) {
+  for (const std::string typed : {"", " r.dbf ", "/d/s\xc3\xa9rie \xe4\xb8\xad.dbf", "latin1-\xe9.dbf"})
+    EXPECT_EQ(RunPathFromUtf8(typed), typed);
+}
+
+// A catalogue of risks (COD_SEG, APOLICE, ITEM, COD_MOD, INICIO_VIG, PREMIO)
+// and claims (the same with D_AVISO and INDENIZ), and the two files, of
+// records records each, every claim on a policy item of the risks.
+void WriteRisksAndClaims(const testing::TempDir& dir, int records) {
+  std::vector<testing::FieldRuleRow> rows;
+  for (const char* table : {"RISCOS", "SINISTROS"}) {
+    const bool risks = table[0] == 'R';
+    rows.push_back({table, "COD_SEG", "", "1", "5", "0", "1", "0", "0", "1"});
+    rows.push_back({table, "APOLICE", "", "1", "10", "0", "1", "0", "0", "2"});
+    rows.push_back({table, "ITEM", "", "1", "4", "0", "1", "0", "0", "3"});
+    rows.push_back({table, "COD_MOD", "", "3", "0", "0", "1", "0", "0", "4"});
+    rows.push_back({table, risks ? "INICIO_VIG" : "D_AVISO", "", "1", "8", "0", "1", "0", "0", "5"});
+    rows.push_back({table, risks ? "PREMIO" : "INDENIZ", "", "6", "0", "0", "1", "0", "0", "6"});
+  }
+  testing::WriteTabelas(dir.File("tabelas.dbf"), rows);
+  testing::WriteAnexos(dir.File("anexos.dbf"), {});
+  testing::WriteQdp(dir.File("DadosQdp.DBF"), {});
+  for (const char* name : {"r.dbf", "s.dbf"}) {
+    const bool risks = name[0] == 'r';
+    testing::DbfStreamWriter writer(dir.File(name), {{"COD_SEG", 'C', 5}, {"APOLICE", 'C', 10}, {"ITEM", 'C', 4},
+                                                     {"COD_MOD", 'N', 2}, {risks ? "INICIO_VIG" : "D_AVISO", 'C', 8},
+                                                     {risks ? "PREMIO" : "INDENIZ", 'N', 14, 2}});
+    for (int i = 0; i < records; ++i)
+      writer.AddRecord({"05631", std::to_string(int64_t{i} * 7919 % records), "0001", "61", "20230101", "1.00"});
+    writer.Finish();
+  }
+}
+
+TEST(CliProgram, ExportOverAFileTheRunReadsIsRefusedBeforeTheRun) {
+  testing::TempDir dir;
+  WriteRisksAndClaims(dir, 3);
+  const std::string risks = ReadAll(dir.File("r.dbf"));
+  const std::string target = dir.Path() + "./r.dbf";
+  const std::string args = "--catalogo '" + dir.Path() + "' --riscos '" + dir.File("r.dbf") + "'";
+  auto outcome = RunCli(args + " --exporta '" + target + "'", dir);
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_EQ(outcome.out, "");
+  EXPECT_EQ(outcome.err, "Cannot export the report to \"" + target + "\": the validation reads that file.\n");
+  EXPECT_EQ(ReadAll(dir.File("r.dbf")), risks);
+  outcome = RunCli("--catalogo '" + dir.Path() + "' --exporta '" + dir.File("tabelas.dbf") + "'", dir);
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_EQ(outcome.out, "");
+}
+
+TEST(CliProgram, NamesOutsideTheCodePageOpenAndShowQuestionMarks) {
+  testing::TempDir dir;
+  WriteRisksAndClaims(dir, 3);
+  const std::string risks = dir.File("riscos \xd1\x88.dbf");
+  std::filesystem::rename(dir.File("r.dbf"), risks);
+  auto outcome =
+      RunCli("--catalogo '" + dir.Path() + "' --riscos '" + risks + "' --sinistros '" + dir.File("s.dbf") + "'", dir);
+  EXPECT_EQ(outcome.status, 0) << outcome.err;
+  EXPECT_NE(outcome.out.find("Arquivo: " + dir.Path() + "riscos ?.dbf\n"), std::string::npos) << outcome.out;
+  EXPECT_NE(outcome.out.find("0 sinistros sem ap\xC3\xB3lices"), std::string::npos);
+  // A name that does not exist: the message names it the same way, and
+  // says why.
+  outcome = RunCli("--catalogo '" + dir.Path() + "' --riscos '" + dir.File("\xe4\xb8\xad.dbf") + "'", dir);
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_EQ(outcome.err,
+            "DbfTable.InternalOpen: Open error \"" + dir.File("?.dbf") + "\"\nNo such file or directory\n");
+}
+
+// SIGINT, SIGTERM or SIGHUP while the index exists: the process ends by
+// that signal and the index file goes with it.
+TEST(CliProgram, SignalsRemoveTheIndexFile) {
+  testing::TempDir dir;
+  WriteRisksAndClaims(dir, 300000);
+  const std::string index = dir.File("apolice.ntx");
+  const std::string risks = ReadAll(dir.File("r.dbf"));
+  const std::string claims = ReadAll(dir.File("s.dbf"));
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      std::freopen("/dev/null", "w", stdout);
+      execl(TARVELO_CLI_PATH, TARVELO_CLI_PATH, "--catalogo", dir.Path().c_str(), "--riscos",
+            dir.File("r.dbf").c_str(), "--sinistros", dir.File("s.dbf").c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    bool seen = false;
+    int status = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!seen && std::chrono::steady_clock::now() < deadline && waitpid(child, &status, WNOHANG) == 0) {
+      seen = std::filesystem::exists(index);
+      if (!seen) std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    ASSERT_TRUE(seen) << "the run ended before its index was seen";
+    kill(child, signal);
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+    EXPECT_FALSE(std::filesystem::exists(index)) << signal;
+  }
+  EXPECT_EQ(ReadAll(dir.File("r.dbf")), risks);
+  EXPECT_EQ(ReadAll(dir.File("s.dbf")), claims);
 }
 
 }  // namespace

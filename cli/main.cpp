@@ -6,6 +6,9 @@
 #include "cli/cli_options.h"
 #include "cli/locale_environment.h"
 #include "cli/program_context.h"
+#include "cli/run_path.h"
+#include "cli/signal_cleanup.h"
+#include "validation/export_path_check.h"
 #include "validation/report_export.h"
 #include "validation/report_format.h"
 #include "validation/validation_run.h"
@@ -19,8 +22,8 @@ using namespace tarvelo;
 class CliHost : public RunHost {
  public:
   CliHost(const CliOptions& options, RegionalSettings settings, std::string folder)
-      : riskPath_(Utf8ToCp1252(options.riskPath)),
-        claimPath_(Utf8ToCp1252(options.claimPath)),
+      : riskPath_(RunPathFromUtf8(options.riskPath)),
+        claimPath_(RunPathFromUtf8(options.claimPath)),
         folder_(std::move(folder)),
         settings_(std::move(settings)) {}
 
@@ -63,11 +66,20 @@ int main(int argc, char** argv) {
     return 0;
   }
 
-  std::string folder = options->catalogueFolder ? Utf8ToCp1252(*options->catalogueFolder)
-                                                : Utf8ToCp1252(ExecutableFolder());
+  std::string folder = options->catalogueFolder ? RunPathFromUtf8(*options->catalogueFolder) : ExecutableFolder();
   if (!folder.empty() && folder.back() != '/') folder += '/';
 
   CliHost host(*options, SettingsFromProcessEnvironment(), folder);
+  // An export over a file the run reads is refused before the run.
+  if (options->exportPath) {
+    try {
+      CheckExportPath(RunPathFromUtf8(*options->exportPath), host.RiskPath(), host.ClaimPath(), folder);
+    } catch (const TarveloError& error) {
+      std::cerr << Cp1252ToUtf8(ErrorText(error)) << "\n";
+      return 1;
+    }
+  }
+  RemoveTemporaryFilesOnSignals();
   ValidationRun run(host);
   // The lines written so far are printed in any case; an error that ended
   // the run follows on standard error.
@@ -84,7 +96,7 @@ int main(int argc, char** argv) {
   const int status = failure ? 1 : 0;
   if (options->exportPath) {
     try {
-      SaveReport(host.Log(), *options->exportPath);
+      SaveReport(host.Log(), RunPathFromUtf8(*options->exportPath));
     } catch (const TarveloError& error) {
       std::cerr << Cp1252ToUtf8(ErrorText(error)) << "\n";
       return 1;

@@ -1,7 +1,6 @@
 #include "dbf/dbf_table.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +10,7 @@
 
 #include "dbf/dbf_header.h"
 #include "dbf/field_decoders.h"
+#include "dbf/locked_file.h"
 #include "dbf/ntx_index.h"
 #include "values/date_time.h"
 #include "values/errors.h"
@@ -19,31 +19,11 @@
 namespace tarvelo {
 namespace {
 
-std::string OpenError(const std::string& path) {
-  return "DbfTable.InternalOpen: Open error \"" + path + "\"";
-}
-
-// Opens path read-only and takes an exclusive lock on it. Returns the
-// descriptor, or -1 with errno set (EWOULDBLOCK when another open file
-// description holds the lock, EINVAL when path is no regular file).
-int OpenExclusive(const std::string& path) {
-  // O_NONBLOCK keeps a FIFO from blocking the open; it changes nothing for
-  // regular files.
-  const int fd = ::open(Cp1252ToUtf8(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return -1;
-  struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    ::close(fd);
-    errno = EINVAL;
-    return -1;
-  }
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    const int saved = errno;
-    ::close(fd);
-    errno = saved;
-    return -1;
-  }
-  return fd;
+// The open error of a file the table reads, with the system's reason.
+[[noreturn]] void ThrowOpenError(const std::string& path, std::string reason) {
+  DbfError error("DbfTable.InternalOpen: Open error \"" + PathText(path) + "\"");
+  error.SetReason(std::move(reason));
+  throw error;
 }
 
 int64_t FileSize(int fd) {
@@ -281,22 +261,24 @@ void DbfTable::Open() {
 }
 
 void DbfTable::InternalOpen() {
-  fd_ = OpenExclusive(fileName_);
-  if (fd_ < 0) throw DbfError(OpenError(fileName_));
+  LockedFile file = OpenLockedFile(fileName_, O_RDONLY);
+  if (file.fd < 0) ThrowOpenError(fileName_, std::move(file.reason));
+  fd_ = file.fd;
+  const std::string shownName = PathText(fileName_);
 
   const int64_t fileSize = FileSize(fd_);
   std::string start(static_cast<size_t>(std::min<int64_t>(fileSize, kDbfHeaderScanLimit)), '\0');
   start.resize(ReadAt(0, start.data(), start.size(), "InternalOpen"));
 
-  const DbfHeader header = ReadDbfHeader(start, fileSize, fileName_);
-  recordsPerBlock_ = CheckDbfHeader(header, bufferSize_, fileName_);
+  const DbfHeader header = ReadDbfHeader(start, fileSize, shownName);
+  recordsPerBlock_ = CheckDbfHeader(header, bufferSize_, shownName);
   version_ = header.version;
   headerLength_ = header.headerLength;
   recordLength_ = header.recordLength;
 
   if (HasDbtMemo(header.versionByte)) OpenMemo();
 
-  BuildFields(ReadDbfDescriptors(start, header, fileName_));
+  BuildFields(ReadDbfDescriptors(start, header, shownName));
 
   block_.assign(static_cast<size_t>(recordsPerBlock_) * static_cast<size_t>(recordLength_), '\0');
   blockFirstRecno_ = 0;
@@ -312,9 +294,11 @@ void DbfTable::OpenMemo() {
   const std::string base = hasExtension ? fileName_.substr(0, dot) : fileName_;
   for (const char* extension : {".dbt", ".DBT"}) {
     const std::string path = base + extension;
-    memoFd_ = OpenExclusive(path);
-    if (memoFd_ >= 0) return;
-    if (errno != ENOENT) throw DbfError(OpenError(path));
+    LockedFile memo = OpenLockedFile(path, O_RDONLY);
+    if (memo.fd < 0 && memo.error == ENOENT) continue;
+    if (memo.fd < 0) ThrowOpenError(path, std::move(memo.reason));
+    memoFd_ = memo.fd;
+    return;
   }
 }
 
@@ -329,7 +313,7 @@ void DbfTable::BuildFields(const std::vector<DbfDescriptor>& descriptors) {
       if (name.empty()) throw DatabaseError(ErrorPrefix() + "Field name missing");
       if (FindField(name) != nullptr) throw DatabaseError("A component named " + name + " already exists");
       if (offset + layout.width > recordLength_)
-        throw DbfError("DbfTable.InternalOpen: Field \"" + name + "\" of file \"" + fileName_ +
+        throw DbfError("DbfTable.InternalOpen: Field \"" + name + "\" of file \"" + PathText(fileName_) +
                        "\" runs past the record length (" + std::to_string(recordLength_) + ")");
       fields_.push_back(std::make_unique<DbfField>(*this, std::move(name), layout.type, layout.size,
                                                    layout.precision, layout.width, offset, descriptor.letter));
@@ -388,7 +372,9 @@ size_t DbfTable::ReadAt(int64_t offset, char* into, size_t count, const char* st
     const ssize_t got = ::pread(fd_, into + done, count - done, static_cast<off_t>(offset) + static_cast<off_t>(done));
     if (got < 0) {
       if (errno == EINTR) continue;
-      throw DbfError(std::string("DbfTable.") + step + ": Read error \"" + fileName_ + "\"");
+      DbfError error(std::string("DbfTable.") + step + ": Read error \"" + PathText(fileName_) + "\"");
+      error.SetReason(SystemReason(errno));
+      throw error;
     }
     if (got == 0) break;
     done += static_cast<size_t>(got);

@@ -151,8 +151,10 @@ class DbfTable {
   const std::string& Name() const { return name_; }
   const RegionalSettings& Settings() const { return settings_; }
 
-  /// Sets the path to open. While open: DatabaseError "<name>: Cannot
-  /// perform this operation on an open dataset".
+  /// Sets the path to open: the file system's name, bytes as given (error
+  /// messages show it in code page 1252, PathText). While open:
+  /// DatabaseError "<name>: Cannot perform this operation on an open
+  /// dataset".
   void SetDBFFileName(std::string path);
   const std::string& DBFFileName() const { return fileName_; }
   /// Hides records whose deletion flag is "*" when true.
@@ -165,7 +167,10 @@ class DbfTable {
   /// Opens the file read-only and exclusively, reads and checks header and
   /// descriptors, reopens the file of every recorded index (DBFIndexDefs)
   /// and stands on the first visible record. Raises DbfError or
-  /// DatabaseError with the table left closed. Does nothing when open.
+  /// DatabaseError with the table left closed; a file that cannot be opened
+  /// gives DbfError "DbfTable.InternalOpen: Open error \"<path>\"" with the
+  /// system's reason (Reason(): "No such file or directory", kFileInUse
+  /// when another open file holds it). Does nothing when open.
   void Open();
   /// Releases the file and the fields, and flushes and closes the files of
   /// the attached indexes (which stay in Indexes, as do their recorded

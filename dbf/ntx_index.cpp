@@ -1,7 +1,6 @@
 #include "dbf/ntx_index.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +10,7 @@
 #include <cstring>
 #include <numeric>
 
+#include "dbf/locked_file.h"
 #include "dbf/ntx_expression.h"
 #include "dbf/ntx_page_cache.h"
 #include "values/errors.h"
@@ -108,19 +108,6 @@ std::string HeaderText(const uint8_t* at, size_t width) {
 
 void CloseDescriptor(int fd) {
   if (fd >= 0) ::close(fd);
-}
-
-// Opens path (code page 1252) for reading and writing and locks it
-// exclusively; -1 when either fails.
-int OpenLocked(const std::string& path, int flags) {
-  const int fd = ::open(Cp1252ToUtf8(path).c_str(), O_RDWR | O_CLOEXEC | flags, 0644);
-  if (fd < 0) return -1;
-  struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    ::close(fd);
-    return -1;
-  }
-  return fd;
 }
 
 }  // namespace
@@ -382,13 +369,14 @@ int NtxIndex::ComparePrefix(const uint8_t* key, const uint8_t* text, size_t leng
 }
 
 int NtxIndex::CreateFile() const {
-  // No truncation before the lock: a file another index holds stays whole.
-  const int fd = OpenLocked(fileName_, O_CREAT);
-  if (fd < 0 || ::ftruncate(fd, 0) != 0) {
-    CloseDescriptor(fd);
-    throw DbfError("NtxIndex.CreateIndex: Create error \"" + name_ + "\"");
+  // Always a new file: a held one stays whole, a link is never followed.
+  LockedFile file = CreateLockedFile(fileName_);
+  if (file.fd < 0) {
+    DbfError error("NtxIndex.CreateIndex: Create error \"" + PathText(name_) + "\"");
+    error.SetReason(std::move(file.reason));
+    throw error;
   }
-  return fd;
+  return file.fd;
 }
 
 void NtxIndex::CreateIndex() {
@@ -406,12 +394,19 @@ void NtxIndex::CreateIndex() {
   // A rebuild replaces this index's own file.
   if (IsActive()) table_.activeIndex_ = nullptr;
   CloseFile();
-  const int fd = CreateFile();
+  ownFile_.Remove();
+  int fd = -1;
+  {
+    // A signal must not fall between the file's making and its recording.
+    const SignalsHeldOff heldOff;
+    fd = CreateFile();
+    if (temporary_) ownFile_ = TemporaryFile(fileName_, fd);
+  }
   table_.indexDefs_.Record(fileName_);
 
   auto file = std::make_unique<OpenFile>();
   file->fd = fd;
-  file->fileName = fileName_;
+  file->fileName = PathText(fileName_);
   const int entrySize = key.KeyLength() + 8;
   int maxKeys = (1020 - entrySize) / (entrySize + 2);
   maxKeys -= maxKeys % 2;
@@ -420,7 +415,7 @@ void NtxIndex::CreateIndex() {
   file->unique = unique_;
   file->key = std::move(key);
   file->filter = std::move(filter);
-  file->cache = std::make_unique<NtxPageCache>(fd, fileName_, cachePages_);
+  file->cache = std::make_unique<NtxPageCache>(fd, file->fileName, cachePages_);
   file_ = std::move(file);
   try {
     BuildTree();
@@ -429,6 +424,7 @@ void NtxIndex::CreateIndex() {
   } catch (...) {
     CloseDescriptor(file_->fd);
     file_.reset();
+    ownFile_.Remove();
     throw;
   }
 
@@ -707,17 +703,22 @@ void NtxIndex::WriteHeader() {
   while (done < kPageSize) {
     const ssize_t wrote = ::pwrite(f.fd, header + done, kPageSize - done, static_cast<off_t>(done));
     if (wrote < 0 && errno == EINTR) continue;
-    if (wrote <= 0) throw DbfError("NtxIndex.WritePage: Write error \"" + f.fileName + "\"");
+    if (wrote <= 0) ThrowPageWriteError(f.fileName, wrote);
     done += static_cast<size_t>(wrote);
   }
 }
 
 void NtxIndex::OpenExisting() {
   if (file_) return;
-  const std::string openError = "NtxIndex.OpenIndex: Open error \"" + fileName_ + "\"";
-  const std::string formatError = "NtxIndex.OpenIndex: File \"" + fileName_ + "\" is not NTX file";
-  const int fd = OpenLocked(fileName_, 0);
-  if (fd < 0) throw DbfError(openError);
+  const std::string shownName = PathText(fileName_);
+  const std::string formatError = "NtxIndex.OpenIndex: File \"" + shownName + "\" is not NTX file";
+  LockedFile opened = OpenLockedFile(fileName_, O_RDWR);
+  if (opened.fd < 0) {
+    DbfError error("NtxIndex.OpenIndex: Open error \"" + shownName + "\"");
+    error.SetReason(std::move(opened.reason));
+    throw error;
+  }
+  const int fd = opened.fd;
   try {
     uint8_t header[kPageSize];
     size_t got = 0;
@@ -748,7 +749,7 @@ void NtxIndex::OpenExisting() {
 
     auto file = std::make_unique<OpenFile>();
     file->fd = fd;
-    file->fileName = fileName_;
+    file->fileName = shownName;
     file->SetLayout(keyLength, maxKeys);
     file->root = root;
     const uint64_t size = static_cast<uint64_t>(info.st_size);
@@ -758,7 +759,7 @@ void NtxIndex::OpenExisting() {
     file->descending = header[kDescendingAt] != 0;
     file->key = std::move(key);
     file->filter = std::move(filter);
-    file->cache = std::make_unique<NtxPageCache>(fd, fileName_, cachePages_);
+    file->cache = std::make_unique<NtxPageCache>(fd, shownName, cachePages_);
     keyExpression_ = std::move(keyText);
     forExpression_ = std::move(forText);
     unique_ = file->unique;

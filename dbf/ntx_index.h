@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "dbf/dbf_table.h"
+#include "dbf/temporary_file.h"
 #include "values/variant.h"
 
 namespace tarvelo {
@@ -60,14 +61,24 @@ class NtxIndex {
   /// (deleted ones included), records the file in the table's DBFIndexDefs,
   /// makes the index active and leaves the table on the record it stood on
   /// (on the first one in key order when the index lacks it); false does
-  /// nothing. Raises DbfError "NtxIndex.CreateIndex: Create index only on
-  /// active DataSet" on a closed table; the errors of SetKeyExpresion (an
-  /// empty expression is invalid); DbfError "NtxIndex.CreateIndex: Create
-  /// error \"<name>\"" when the file cannot be created or another open file
-  /// (of this or another process) holds it; the page write error when a
-  /// write fails. Once the file is created, a failure leaves the index with
-  /// no file open and inactive.
+  /// nothing. The file is always created new, never through a symbolic
+  /// link: an earlier entry of that name that no open file holds locked is
+  /// removed first, whoever owns it. Raises DbfError "NtxIndex.CreateIndex:
+  /// Create index only on active DataSet" on a closed table; the errors of
+  /// SetKeyExpresion (an empty expression is invalid); DbfError
+  /// "NtxIndex.CreateIndex: Create error \"<name>\"", with the system's
+  /// reason (Reason(); kFileInUse when another open file of this or another
+  /// process holds it), when the file cannot be created; the page write
+  /// error when a write fails. Once the file is created, a failure leaves
+  /// the index with no file open and inactive (and a temporary index
+  /// without its file).
   void SetCreateNow(bool create);
+  /// When true, the file a build creates belongs to the index: it is
+  /// removed when the build fails, when the index is deleted or destroyed,
+  /// and by RemoveTemporaryFiles should a signal end the process (see
+  /// TemporaryFile). False by default: the file stays on disk.
+  void SetTemporary(bool temporary) { temporary_ = temporary; }
+  bool Temporary() const { return temporary_; }
   /// Always false.
   bool CreateNow() const { return false; }
   /// Keys pass through the table's text translation; the table translates
@@ -182,7 +193,10 @@ class NtxIndex {
   bool descending_ = false;
   size_t cachePages_ = kCachePages;
   size_t deletedRecordsKept_ = kDeletedRecordsKept;
+  bool temporary_ = false;
   std::unique_ptr<OpenFile> file_;
+  // The file the last build of a temporary index created.
+  TemporaryFile ownFile_;
 };
 
 }  // namespace tarvelo

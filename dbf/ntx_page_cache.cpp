@@ -12,6 +12,12 @@
 
 namespace tarvelo {
 
+void ThrowPageWriteError(const std::string& path, long wrote) {
+  DbfError error("NtxIndex.WritePage: Write error \"" + path + "\"");
+  error.SetReason(SystemReason(wrote < 0 ? errno : ENOSPC));
+  throw error;
+}
+
 NtxPageCache::NtxPageCache(int fd, std::string path, size_t capacity)
     : fd_(fd), path_(std::move(path)) {
   const size_t sets = std::min<size_t>(std::max(capacity, kMinCapacity) / kWays, UINT32_MAX);
@@ -36,7 +42,7 @@ void NtxPageCache::WriteFrame(const uint8_t* data, uint32_t offset) {
     const ssize_t wrote =
         ::pwrite(fd_, data + done, kPageSize - done, static_cast<off_t>(offset) + static_cast<off_t>(done));
     if (wrote < 0 && errno == EINTR) continue;
-    if (wrote <= 0) throw DbfError("NtxIndex.WritePage: Write error \"" + path_ + "\"");
+    if (wrote <= 0) ThrowPageWriteError(path_, wrote);
     done += static_cast<size_t>(wrote);
   }
 }
@@ -136,7 +142,7 @@ void NtxPageCache::WriteRun(const std::pair<uint32_t, uint32_t>* run, size_t cou
     const ssize_t wrote = ::pwritev(fd_, parts + first, static_cast<int>(count - first),
                                     static_cast<off_t>(run[0].first) + static_cast<off_t>(done));
     if (wrote < 0 && errno == EINTR) continue;
-    if (wrote <= 0) throw DbfError("NtxIndex.WritePage: Write error \"" + path_ + "\"");
+    if (wrote <= 0) ThrowPageWriteError(path_, wrote);
     done += static_cast<size_t>(wrote);
     // Past the parts written whole; a part written in part goes on later.
     size_t left = static_cast<size_t>(wrote);

@@ -9,6 +9,11 @@
 
 namespace tarvelo {
 
+/// Raises DbfError "NtxIndex.WritePage: Write error \"path\"" (path as
+/// shown in text) for a write that returned wrote (negative: errno tells
+/// why; 0: the device took nothing, reported as full).
+[[noreturn]] void ThrowPageWriteError(const std::string& path, long wrote);
+
 /// A bounded cache of the 1024-byte pages of one index file, changed pages
 /// written back with pwrite when evicted or flushed. Memory is fixed by the
 /// capacity, whatever the size of the file: the frames (touched only when
@@ -29,7 +34,8 @@ class NtxPageCache {
   /// Fewest pages a cache holds, whatever the capacity asked for.
   static constexpr size_t kMinCapacity = 2 * kWays;
 
-  /// fd is the open index file (not owned); path names it in errors. The
+  /// fd is the open index file (not owned); path names it in errors (as
+  /// text, code page 1252). The
   /// capacity is rounded down to a multiple of kWays, at least
   /// kMinCapacity.
   NtxPageCache(int fd, std::string path, size_t capacity);

@@ -100,9 +100,28 @@ std::string MessageBoxText(const std::string& message) {
   return message;
 }
 
+std::string EscapeControlCharacters(std::string_view text) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    const auto code = static_cast<unsigned char>(c);
+    if (code >= 32 && code != 127) {
+      out += c;
+      continue;
+    }
+    out += "\\x";
+    out += kHex[code >> 4];
+    out += kHex[code & 15];
+  }
+  return out;
+}
+
 std::string ErrorText(const TarveloError& error) {
-  std::string text = MessageBoxText(error.what());
-  if (!error.Where().empty()) text += "\n" + error.Where();
+  std::string text = EscapeControlCharacters(MessageBoxText(error.what()));
+  for (const std::string* line : {&error.Reason(), &error.Where()}) {
+    if (!line->empty()) text += "\n" + EscapeControlCharacters(*line);
+  }
   return text;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "values/errors.h"
 #include "values/regional_settings.h"
@@ -22,9 +23,16 @@ std::string FormatNumber(double value, int decimals, const RegionalSettings& set
 /// stop added when its last character sorts after "." (letters, digits).
 std::string MessageBoxText(const std::string& message);
 
+/// text with every control character (codes below 32, and 127) written as
+/// "\x" and two upper-case hexadecimal digits, so that none reaches a
+/// terminal raw; every other byte unchanged.
+std::string EscapeControlCharacters(std::string_view text);
+
 /// The whole text the user sees for an error: MessageBoxText of its
-/// message, then, when the error knows where it happened, a line break and
-/// that place (data file, record number, field).
+/// message; then, each on a line of its own when the error knows it, the
+/// system's reason and the place where it happened (data file, record
+/// number, field). Control characters in the three are escaped
+/// (EscapeControlCharacters); the line breaks between them are not.
 std::string ErrorText(const TarveloError& error);
 
 }  // namespace tarvelo

@@ -15,7 +15,7 @@ struct ResultSectionInput {
   std::string tableName;  // as held in the TableOrderTable
   std::string companyCode;
   std::string companyName;
-  std::string filePath;  // the edit box's text
+  std::string filePath;  // the edit box's path as report text (PathText)
   int32_t recordCount = 0;
 };
 

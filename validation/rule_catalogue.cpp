@@ -1,5 +1,6 @@
 #include "validation/rule_catalogue.h"
 
+#include "values/errors.h"
 #include "values/text.h"
 
 namespace tarvelo {
@@ -29,11 +30,16 @@ bool RuleCatalogue::RowIsOfLine(DbfTable& table, const std::string& lineOfBusine
 
 void RuleCatalogue::Load(const std::string& lineOfBusiness, const std::string& folder, DbfTable& tbTabelas,
                          DbfTable& tbAnexos) {
-  OpenOn(tbTabelas, folder + "tabelas.dbf");
+  const std::string tabelas = folder + "tabelas.dbf";
+  OpenOn(tbTabelas, tabelas);
   LoadTableOrder(lineOfBusiness, tbTabelas);
   tbTabelas.Close();
+  // Without a table the run would report both files as not chosen.
+  if (mtTabelas_.RecordCount() == 0)
+    throw TarveloError("Catalogue file \"" + PathText(tabelas) + "\" defines no table for the line of business \"" +
+                       lineOfBusiness + "\"");
 
-  OpenOn(tbTabelas, folder + "tabelas.dbf");
+  OpenOn(tbTabelas, tabelas);
   LoadStructure(lineOfBusiness, tbTabelas);
   tbTabelas.Close();
 

@@ -24,8 +24,10 @@ class RuleCatalogue {
   /// the two table objects (deleted rows included) and fills the three
   /// tables with the rows whose trimmed "ramo" equals lineOfBusiness. On
   /// return every table has "index1" current. Raises the open errors of the
-  /// files, DatabaseError for a missing column and VariantError for a null
-  /// text column. An "anexos.dbf" row whose table or field the line of
+  /// files, DatabaseError for a missing column, VariantError for a null
+  /// text column and TarveloError "Catalogue file \"<folder>tabelas.dbf\"
+  /// defines no table for the line of business \"<line>\"" when no row of
+  /// "tabelas.dbf" is of the line of business. An "anexos.dbf" row whose table or field the line of
   /// business does not define is skipped.
   void Load(const std::string& lineOfBusiness, const std::string& folder, DbfTable& tbTabelas,
             DbfTable& tbAnexos);

@@ -13,12 +13,17 @@ namespace tarvelo {
 class RunHost {
  public:
   virtual ~RunHost() = default;
-  /// Text of the risks edit box, as typed (may be empty or blank).
+  /// The risks file as the file system names it: the bytes of the risks
+  /// edit box as typed (RunPathFromUtf8 of the front-end library), not
+  /// trimmed, in no code page; may be empty or blank (no file). The run
+  /// opens the file by these bytes and shows them in the report and in
+  /// messages in code page 1252, "?" for a character the code page lacks.
   virtual std::string RiskPath() const = 0;
-  /// Text of the claims edit box, as typed.
+  /// The claims file, as RiskPath.
   virtual std::string ClaimPath() const = 0;
-  /// Folder of the catalogue tables and of the temporary index, ending in
-  /// a path separator or empty for the current folder.
+  /// Folder of the catalogue tables and of the temporary index, as the
+  /// file system names it (as RiskPath), ending in a path separator or
+  /// empty for the current folder.
   virtual std::string ProgramFolder() const = 0;
   virtual const RegionalSettings& Settings() const = 0;
   /// The report area the run fills.

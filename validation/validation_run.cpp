@@ -1,7 +1,5 @@
 #include "validation/validation_run.h"
 
-#include <unistd.h>
-
 #include <limits>
 #include <utility>
 
@@ -21,6 +19,17 @@ const char* const kPeriodLine = "Per\xEDodo de an\xE1lise: 01/07/2022 a 30/06/20
 void Increment(int32_t& count) {
   if (count == std::numeric_limits<int32_t>::max()) throw IntegerOverflowError();
   ++count;
+}
+
+// The value of a claim's policy or item field as the risks key holds it: a
+// text cut short by a NUL byte is filled with blanks to the field's width.
+Variant ClaimKeyPart(DbfTable& claims, const char* name) {
+  const DbfField& field = claims.FieldByName(name);
+  if (field.DataType() == ftString) {
+    const std::string_view text = field.CharacterText();
+    if (text.size() < static_cast<size_t>(field.Width())) return Variant::String(PadRight(text, field.Width()));
+  }
+  return field.AsVariant();
 }
 
 }  // namespace
@@ -48,13 +57,17 @@ ValidationRun::ValidationRun(RunHost& host)
 
 ValidationRun::~ValidationRun() = default;
 
-void ValidationRun::CloseTables() {
-  // An index left by a run that an error ended goes with its table, and
-  // the table's record of it too, so the next Open does not reopen it.
+void ValidationRun::DropIndexes() {
+  // The index goes with its file, and the table's record of it too, so
+  // that the next Open does not look for it.
   for (DbfTable* table : {&tbRiscos_, &tbSinistros_}) {
     while (table->Indexes().Count() > 0) table->Indexes().Delete(0);
     while (table->DBFIndexDefs().Count() > 0) table->DBFIndexDefs().Delete(0);
   }
+}
+
+void ValidationRun::CloseTables() {
+  DropIndexes();
   for (DbfTable* table : {&tbDados_, &tbTabelas_, &tbAnexos_, &tbDadosQdp_, &tbRiscos_, &tbSinistros_})
     table->Close();
 }
@@ -92,8 +105,19 @@ void ValidationRun::Execute() {
 
   host_.SetProgress(75);
   // The flags are those of the last data file opened.
-  if (state_.structureOk && state_.recordsOk && state_.riskCount != 0 && state_.claimCount != 0)
-    CountClaimsWithoutPolicy();
+  if (state_.structureOk && state_.recordsOk && state_.riskCount != 0 && state_.claimCount != 0) {
+    try {
+      CountClaimsWithoutPolicy();
+    } catch (...) {
+      // The error that ended the run is the one to report: a failure to
+      // flush an index about to be removed is not.
+      try {
+        DropIndexes();
+      } catch (const TarveloError&) {
+      }
+      throw;
+    }
+  }
   WriteEmptyFileBlocks();
   host_.SetProgress(90);
   tbDadosQdp_.Close();
@@ -120,7 +144,7 @@ void ValidationRun::TreatDataFile() {
     (state_.tableNumber == 1 ? state_.riskCount : state_.claimCount) = state_.recordCount;
     if (state_.recordsOk) {
       const ResultSectionInput section{state_.tableNumber, state_.tableName, state_.companyCode,
-                                       state_.companyName, path, state_.recordCount};
+                                       state_.companyName, PathText(path), state_.recordCount};
       if (WriteResultSection(log_, catalogue_.Structure(), section, settings_))
         WriteTotalsSection(log_, state_.tableNumber, reference_, totals_, settings_);
     }
@@ -131,20 +155,24 @@ void ValidationRun::TreatDataFile() {
 void ValidationRun::LookUpCompany() {
   try {
     state_.companyCode = ToText(tbDados_.FieldValue("cod_seg"), settings_);
-    for (; !tbDadosQdp_.AtEnd(); tbDadosQdp_.Next()) {
-      if (ToText(tbDadosQdp_.FieldValue("cod_seg"), settings_) != state_.companyCode) continue;
-      reference_.companyName = state_.companyName = ToText(tbDadosQdp_.FieldValue("empresa"), settings_);
-      reference_.pr_rural = tbDadosQdp_.FieldByName("pr_rural").AsFloat();
-      reference_.sin_rural = tbDadosQdp_.FieldByName("sin_rural").AsFloat();
-      reference_.pr_animal = tbDadosQdp_.FieldByName("pr_animal").AsFloat();
-      reference_.sin_animal = tbDadosQdp_.FieldByName("sin_animal").AsFloat();
-      reference_.inivig = Trim(ToText(tbDadosQdp_.FieldValue("inivig"), settings_));
-      reference_.fimvig = Trim(ToText(tbDadosQdp_.FieldValue("fimvig"), settings_));
-      return;
-    }
   } catch (const TarveloError&) {
-    // A file without records has no code to give; the next file tries.
+    // A file without records, without "cod_seg" or with a null first code
+    // has no code to give; the next file tries.
     state_.companyCode.clear();
+    return;
+  }
+  // Errors of the reference table itself end the run like any catalogue
+  // error.
+  for (; !tbDadosQdp_.AtEnd(); tbDadosQdp_.Next()) {
+    if (ToText(tbDadosQdp_.FieldValue("cod_seg"), settings_) != state_.companyCode) continue;
+    reference_.companyName = state_.companyName = ToText(tbDadosQdp_.FieldValue("empresa"), settings_);
+    reference_.pr_rural = tbDadosQdp_.FieldByName("pr_rural").AsFloat();
+    reference_.sin_rural = tbDadosQdp_.FieldByName("sin_rural").AsFloat();
+    reference_.pr_animal = tbDadosQdp_.FieldByName("pr_animal").AsFloat();
+    reference_.sin_animal = tbDadosQdp_.FieldByName("sin_animal").AsFloat();
+    reference_.inivig = Trim(ToText(tbDadosQdp_.FieldValue("inivig"), settings_));
+    reference_.fimvig = Trim(ToText(tbDadosQdp_.FieldValue("fimvig"), settings_));
+    return;
   }
 }
 
@@ -164,8 +192,8 @@ void ValidationRun::CheckRecords(const std::string& path) {
       checking = false;
       totals.Add();
     } catch (TarveloError& error) {
-      error.SetWhere("Arquivo: " + path + ", registro " + std::to_string(tbDados_.RecordNumber()) + ", campo " +
-                     (checking ? checker.CurrentField() : std::string(totals.CurrentField())));
+      error.SetWhere("Arquivo: " + PathText(path) + ", registro " + std::to_string(tbDados_.RecordNumber()) +
+                     ", campo " + (checking ? checker.CurrentField() : std::string(totals.CurrentField())));
       throw;
     }
   }
@@ -178,17 +206,19 @@ void ValidationRun::CountClaimsWithoutPolicy() {
   tbRiscos_.Open();
   tbSinistros_.Open();
 
-  const std::string indexPath = host_.ProgramFolder() + "apolice.ntx";
+  // The index file is the run's own: it goes with the index, whether the
+  // run completes or an error ends it (Execute).
   NtxIndex& index = tbRiscos_.Indexes().Add("apolice");
   index.SetKeyExpresion("apolice+item");
-  index.SetNTXFileName(indexPath);
+  index.SetNTXFileName(host_.ProgramFolder() + "apolice.ntx");
+  index.SetTemporary(true);
   index.SetCreateNow(true);
 
   // A claim is found when its policy and item, joined, begin a visible
   // risks record's key.
   int64_t misses = 0;
   for (tbSinistros_.First(); !tbSinistros_.AtEnd(); tbSinistros_.Next()) {
-    const Variant key = Add(tbSinistros_.FieldValue("apolice"), tbSinistros_.FieldValue("item"), settings_);
+    const Variant key = Add(ClaimKeyPart(tbSinistros_, "apolice"), ClaimKeyPart(tbSinistros_, "item"), settings_);
     if (!tbRiscos_.FindKey({key})) ++misses;
   }
 
@@ -197,12 +227,12 @@ void ValidationRun::CountClaimsWithoutPolicy() {
   log_.Append(ClaimsWithoutPolicySentence(misses, state_.claimCount, settings_));
   log_.Append("");
 
+  // Deleting the index removes its file, while the name still leads to
+  // it: a file another run made since is left alone.
   tbRiscos_.Indexes().Delete(0);
   tbRiscos_.DBFIndexDefs().Delete(0);
   tbRiscos_.Close();
   tbSinistros_.Close();
-  // A failed deletion is not reported: the next run replaces the file.
-  unlink(Cp1252ToUtf8(indexPath).c_str());
 }
 
 void ValidationRun::WriteEmptyFileBlocks() {

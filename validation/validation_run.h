@@ -59,6 +59,9 @@ class ValidationRun {
   RuleCatalogue& Catalogue() { return catalogue_; }
 
  private:
+  /// Deletes the indexes of the risks and claims tables (removing the
+  /// index file) and their recorded entries.
+  void DropIndexes();
   void CloseTables();
   void TreatDataFile();
   void LookUpCompany();

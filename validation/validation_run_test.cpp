@@ -3,15 +3,24 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
+#include <fstream>
+#include <map>
+#include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "validation/catalogue_fixture.h"
+#include "validation/export_path_check.h"
 #include "validation/report_format.h"
 #include "values/errors.h"
 
@@ -150,7 +159,7 @@ class RunTest : public ::testing::Test {
   const RunTotals& totalsOf() const { return totals; }
 
   struct Failure {
-    std::string message, where;
+    std::string message, where, reason;
   };
   // Runs run expecting an error of type Error; its message and place.
   template <typename Error>
@@ -159,7 +168,7 @@ class RunTest : public ::testing::Test {
       run.Execute();
       ADD_FAILURE() << "the run did not fail";
     } catch (const Error& error) {
-      return {error.what(), error.Where()};
+      return {error.what(), error.Where(), error.Reason()};
     } catch (const std::exception& error) {
       ADD_FAILURE() << "another error: " << error.what();
     }
@@ -458,6 +467,51 @@ TEST_F(RunTest, FirstFileWithoutRecordsLeavesTheCompanyToTheNext) {
   EXPECT_TRUE(Contains(log, "Arquivo de riscos vazio ou n\xE3o selecionado."));
 }
 
+TEST_F(RunTest, ReferenceTableErrorsEndTheRunWhileDataFileErrorsAreCaught) {
+  // A null first code in the data file is caught: no company, no error.
+  DbfWriter risks({{"COD_SEG", 'N', 5}, {"APOLICE", 'C', 10}, {"ITEM", 'C', 4}, {"COD_MOD", 'N', 2},
+                   {"INICIO_VIG", 'C', 8}, {"PREMIO", 'N', 14, 2}});
+  risksRules[0].tipo = "3";
+  risksRules[0].tamanho = "0";
+  risks.AddRecord({"", "P1", "0001", "61", "20230101", "10.00"});
+  host.risk = Write(risks, "r.dbf");
+  const Lines log = Run();
+  EXPECT_EQ(Lines(log.end() - 6, log.end()), Closing());
+  EXPECT_EQ(state.companyCode, "");
+
+  // Errors of "DadosQdp.DBF" itself end the run with their message.
+  risks = RisksWriter();
+  risks.AddRecord({"05631", "P1", "0001", "61", "20230101", "10.00"});
+  host.risk = Write(risks, "r.dbf");
+  risksRules[0].tipo = "1";
+  risksRules[0].tamanho = "5";
+  WriteCatalogue();
+  DbfWriter noName({{"COD_SEG", 'C', 5}, {"PR_RURAL", 'N', 16, 2}});
+  noName.AddRecord({"05631", "1"});
+  Write(noName, "DadosQdp.DBF");
+  ValidationRun run(host);
+  EXPECT_EQ(RunFailing<DatabaseError>(run).message, "tbDadosQdp: Field 'empresa' not found");
+  DbfWriter textAmount({{"COD_SEG", 'C', 5}, {"EMPRESA", 'C', 40}, {"PR_RURAL", 'C', 16}});
+  textAmount.AddRecord({"05631", "SEGURADORA", "abc"});
+  Write(textAmount, "DadosQdp.DBF");
+  EXPECT_EQ(RunFailing<ConvertError>(run).message, "'abc             ' is not a valid floating point value");
+}
+
+TEST_F(RunTest, CatalogueWithoutATableOfTheLineEndsTheRun) {
+  for (auto& row : risksRules) row.ramo = "ANIMAL";
+  for (auto& row : claimsRules) row.ramo = "ANIMAL";
+  DbfWriter risks = RisksWriter();
+  risks.AddRecord({"05631", "P1", "0001", "61", "20230101", "10.00"});
+  host.risk = Write(risks, "r.dbf");
+  const std::string message =
+      "Catalogue file \"" + dir.File("tabelas.dbf") + "\" defines no table for the line of business \"RURAL\"";
+  EXPECT_EQ(RunFailing<TarveloError>().message, message);
+  risksRules.clear();
+  claimsRules.clear();
+  EXPECT_EQ(RunFailing<TarveloError>().message, message);
+  EXPECT_EQ(host.log.Lines(), Header());
+}
+
 TEST_F(RunTest, UnknownCompanyGivesAnEmptyNameAndNoWindow) {
   DbfWriter risks = RisksWriter();
   risks.AddRecord({"99999", "P1", "0001", "61", "20230101", "10.00"});
@@ -677,6 +731,24 @@ TEST_F(ClaimsTest, NarrowerClaimFieldsMatchByPrefix) {
   EXPECT_TRUE(Contains(RunBoth(), Sentence(1, 2, "50,00")));
 }
 
+TEST_F(ClaimsTest, ClaimTextsPaddedWithNulBytesAreFilledWithBlanks) {
+  AddRisk("P1", "01");
+  AddRisk("P22", "0002");
+  // APOLICE (10 bytes from 6) and ITEM (4 bytes from 16) padded with NULs.
+  const auto nulPadded = [&](const std::string& policy, const std::string& item) {
+    std::string record = claims.EncodeRecord({"05631", "", "", "61", "20230101", "1.00"});
+    record.replace(6, 10, policy + std::string(10 - policy.size(), '\0'));
+    record.replace(16, 4, item + std::string(4 - item.size(), '\0'));
+    claims.AddRawRecord(record);
+  };
+  nulPadded("P1", "01");
+  nulPadded("P22", "0002");
+  nulPadded("P9", "01");  // no such policy: still a miss
+  AddClaim("P1", "01");   // blank padding gives what it always gave
+  AddClaim("P1", "0");
+  EXPECT_TRUE(Contains(RunBoth(), Sentence(2, 5, "40,00")));
+}
+
 TEST_F(ClaimsTest, SkippedWithoutUsableRisksFile) {
   risks = DbfWriter({{"COD_SEG", 'C', 5}});  // wrong structure
   risks.AddRecord({"05631"});
@@ -737,12 +809,214 @@ TEST_F(ClaimsTest, LeftoverIndexIsReplacedAndAHeldOneIsNotOverwritten) {
   ASSERT_GE(held, 0);
   ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);
   ValidationRun run(host);
-  EXPECT_EQ(RunFailing<DbfError>(run).message, "NtxIndex.CreateIndex: Create error \"apolice\"");
+  const Failure failure = RunFailing<DbfError>(run);
+  EXPECT_EQ(failure.message, "NtxIndex.CreateIndex: Create error \"apolice\"");
+  EXPECT_EQ(failure.reason, kFileInUse);
   ::close(held);
   // The holder's file was left alone, and the same run object works again.
   EXPECT_TRUE(IndexFileExists());
   run.Execute();
   EXPECT_TRUE(Contains(host.log.Lines(), Sentence(0, 1, "0,00")));
 }
+
+// Runs body while no file may grow past 8192 bytes: writes beyond fail
+// as they would on a full disk.
+void WithSmallFileSizeLimit(const std::function<void()>& body) {
+  const auto previous = ::signal(SIGXFSZ, SIG_IGN);
+  rlimit limit{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &limit), 0);
+  const rlimit small{8192, limit.rlim_max};
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  body();
+  ::setrlimit(RLIMIT_FSIZE, &limit);
+  ::signal(SIGXFSZ, previous);
+}
+
+std::string FileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+TEST_F(ClaimsTest, IndexIsCreatedNewNeverThroughALinkWhoeverOwnsTheLeftover) {
+  AddRisk("P1", "0001");
+  AddClaim("P1", "0001");
+  // A link planted in the folder: its target outside stays as it was.
+  testing::TempDir elsewhere;
+  testing::WriteFile(elsewhere.File("target"), "not an index");
+  ASSERT_EQ(::symlink(elsewhere.File("target").c_str(), dir.File("apolice.ntx").c_str()), 0);
+  EXPECT_TRUE(Contains(RunBoth(), Sentence(0, 1, "0,00")));
+  EXPECT_EQ(FileBytes(elsewhere.File("target")), "not an index");
+  EXPECT_FALSE(IndexFileExists());
+  EXPECT_FALSE(std::filesystem::is_symlink(dir.File("apolice.ntx")));
+
+  // A leftover of another user that this one may not write: removed.
+  testing::WriteFile(dir.File("apolice.ntx"), "left over");
+  ASSERT_EQ(::chmod(dir.File("apolice.ntx").c_str(), 0444), 0);
+  if (::geteuid() == 0) ASSERT_EQ(::chown(dir.File("apolice.ntx").c_str(), 65534, 65534), 0);
+  EXPECT_TRUE(Contains(RunBoth(), Sentence(0, 1, "0,00")));
+  EXPECT_FALSE(IndexFileExists());
+}
+
+TEST_F(ClaimsTest, IndexFileIsRemovedWhenAnErrorEndsTheRun) {
+  // A claims layout whose item field has another name passes its check,
+  // then the search cannot join the key: the error comes with the index
+  // built.
+  const std::vector<FieldRuleRow> claimsLayout = claimsRules;
+  claimsRules[2].campo = "ITEN";
+  claims = DbfWriter({{"COD_SEG", 'C', 5}, {"APOLICE", 'C', 10}, {"ITEN", 'C', 4}, {"COD_MOD", 'N', 2},
+                      {"D_AVISO", 'C', 8}, {"INDENIZ", 'N', 14, 2}});
+  AddClaim("P1", "0001");
+  for (int i = 0; i < 1000; ++i) AddRisk("P" + std::to_string(i), "0001");
+  host.risk = Write(risks, "r.dbf");
+  host.claim = Write(claims, "s.dbf");
+  EXPECT_EQ(RunFailing<DatabaseError>().message, "tbSinistros: Field 'item' not found");
+  EXPECT_FALSE(IndexFileExists());
+
+  // A write that fails while the index is built (here: a file size limit,
+  // as a full disk would): the partial file goes too.
+  claimsRules = claimsLayout;
+  claims = ClaimsWriter();
+  AddClaim("P1", "0001");
+  host.claim = Write(claims, "s.dbf");
+  WriteCatalogue();
+  ValidationRun run(host);
+  std::string message, reason;
+  WithSmallFileSizeLimit([&] {
+    try {
+      run.Execute();
+    } catch (const DbfError& error) {
+      message = error.what();
+      reason = error.Reason();
+    }
+  });
+  EXPECT_EQ(message, "NtxIndex.WritePage: Write error \"" + dir.File("apolice.ntx") + "\"");
+  EXPECT_EQ(reason, "File too large");
+  EXPECT_FALSE(IndexFileExists());
+}
+
+
+TEST_F(RunTest, OpenErrorsGiveTheSystemsReasonWithControlCharactersEscaped) {
+  host.risk = dir.File("absent.dbf");
+  Failure failure = RunFailing<DbfError>();
+  EXPECT_EQ(failure.message, "DbfTable.InternalOpen: Open error \"" + host.risk + "\"");
+  EXPECT_EQ(failure.reason, "No such file or directory");
+
+  // A catalogue file that another run holds: the same exclusive opening,
+  // and the message says why.
+  DbfWriter risks = RisksWriter();
+  risks.AddRecord({"05631", "P1", "0001", "61", "20230101", "10.00"});
+  host.risk = Write(risks, "r.dbf");
+  WriteCatalogue();
+  const int held = ::open(dir.File("DadosQdp.DBF").c_str(), O_RDONLY);
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);
+  ValidationRun run(host);
+  failure = RunFailing<DbfError>(run);
+  ::close(held);
+  EXPECT_EQ(failure.message, "DbfTable.InternalOpen: Open error \"" + dir.File("DadosQdp.DBF") + "\"");
+  EXPECT_EQ(failure.reason, kFileInUse);
+
+  // Control characters of a name reach no terminal raw.
+  host.risk = dir.File("a\x1b[2J\tb.dbf");
+  try {
+    run.Execute();
+    ADD_FAILURE() << "the run did not fail";
+  } catch (const DbfError& error) {
+    EXPECT_EQ(ErrorText(error), "DbfTable.InternalOpen: Open error \"" + dir.Path() +
+                                    "a\\x1B[2J\\x09b.dbf\"\nNo such file or directory");
+  }
+}
+
+TEST_F(ClaimsTest, NamesOutsideTheCodePageOpenAndShowQuestionMarks) {
+  // A catalogue folder and a risks file whose names hold characters code
+  // page 1252 lacks, and a byte that is no UTF-8.
+  const std::string folder = dir.File("cat-\xe4\xb8\xad/");
+  ASSERT_TRUE(std::filesystem::create_directory(folder));
+  host.folder = folder;
+  std::vector<FieldRuleRow> rows = risksRules;
+  rows.insert(rows.end(), claimsRules.begin(), claimsRules.end());
+  testing::WriteTabelas(folder + "tabelas.dbf", rows);
+  testing::WriteAnexos(folder + "anexos.dbf", domain);
+  testing::WriteQdp(folder + "DadosQdp.DBF", qdp);
+  AddRisk("P1", "0001");
+  AddClaim("P1", "0001");
+  host.risk = folder + "riscos-\xd1\x88-\xe9.dbf";
+  risks.WriteTo(host.risk);
+  host.claim = Write(claims, "s.dbf");
+  ValidationRun run(host);
+  run.Execute();
+  const Lines& log = host.log.Lines();
+  EXPECT_TRUE(Contains(log, "Arquivo: " + dir.Path() + "cat-?/riscos-?-?.dbf"));
+  EXPECT_TRUE(Contains(log, "Arquivo: " + host.claim));
+  EXPECT_TRUE(Contains(log, Sentence(0, 1, "0,00")));
+  EXPECT_FALSE(std::filesystem::exists(folder + "apolice.ntx"));
+}
+
+
+// Completed and failed runs of every kind leave every data and catalogue
+// file as it was, and no index file.
+TEST_F(ClaimsTest, NoRunChangesAFileOrLeavesTheIndex) {
+  for (int i = 0; i < 1000; ++i) AddRisk("P" + std::to_string(i), "0001");
+  AddClaim("P1", "0001");
+  AddClaim("P9", "0002");
+  const std::string riskPath = Write(risks, "r.dbf");
+  const std::string claimPath = Write(claims, "s.dbf");
+  WriteCatalogue();
+  std::map<std::string, std::string> files;
+  for (const char* name : {"r.dbf", "s.dbf", "tabelas.dbf", "anexos.dbf", "DadosQdp.DBF"})
+    files[name] = FileBytes(dir.File(name));
+  const std::string index = dir.File("apolice.ntx");
+
+  ValidationRun run(host);
+  std::string ended;  // how the last run ended: its error, or "completed"
+  const auto runOnce = [&](const std::string& risk, const std::string& claim) {
+    host.risk = risk;
+    host.claim = claim;
+    try {
+      run.Execute();
+      ended = "completed";
+    } catch (const TarveloError& error) {
+      ended = error.what();
+    }
+  };
+  const auto holding = [&](const std::string& path, const std::function<void()>& body) {
+    const int held = ::open(path.c_str(), O_RDONLY | O_CREAT, 0644);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);
+    body();
+    ::close(held);
+  };
+  // Each kind of run, with the beginning of how it ends.
+  const std::vector<std::tuple<std::string, std::string, std::function<void()>>> kinds = {
+      {"completed", "completed", [&] { runOnce(riskPath, claimPath); }},
+      {"only the risks file", "completed", [&] { runOnce(riskPath, ""); }},
+      {"a missing claims file", "DbfTable.InternalOpen: Open error",
+       [&] { runOnce(riskPath, dir.File("absent.dbf")); }},
+      {"one file in both boxes", "completed", [&] { runOnce(riskPath, riskPath); }},
+      {"a held catalogue file", "DbfTable.InternalOpen: Open error",
+       [&] { holding(dir.File("anexos.dbf"), [&] { runOnce(riskPath, claimPath); }); }},
+      {"a held index file", "NtxIndex.CreateIndex: Create error",
+       [&] {
+         holding(index, [&] { runOnce(riskPath, claimPath); });
+         std::filesystem::remove(index);
+       }},
+      {"a planted link", "completed",
+       [&] {
+         ASSERT_EQ(::symlink(dir.File("tabelas.dbf").c_str(), index.c_str()), 0);
+         runOnce(riskPath, claimPath);
+       }},
+      {"a failed index write", "NtxIndex.WritePage: Write error",
+       [&] { WithSmallFileSizeLimit([&] { runOnce(riskPath, claimPath); }); }},
+  };
+  for (const auto& [kind, end, body] : kinds) {
+    body();
+    EXPECT_EQ(ended.rfind(end, 0), 0u) << kind << ": " << ended;
+    for (const auto& [name, bytes] : files) EXPECT_EQ(FileBytes(dir.File(name)), bytes) << kind << ": " << name;
+    EXPECT_FALSE(std::filesystem::exists(index) || std::filesystem::is_symlink(index)) << kind;
+  }
+}
+
 }  // namespace
 }  // namespace tarvelo

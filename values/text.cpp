@@ -194,4 +194,6 @@ std::string Utf8ToCp1252(std::string_view text) {
   return result;
 }
 
+std::string PathText(std::string_view path) { return Utf8ToCp1252(path); }
+
 }  // namespace tarvelo

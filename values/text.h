@@ -42,4 +42,10 @@ std::string Cp1252ToUtf8(std::string_view text);
 /// UTF-8 to code page 1252; characters the code page lacks become "?".
 std::string Utf8ToCp1252(std::string_view text);
 
+/// How a file system name (bytes, read as UTF-8) appears in report and
+/// error text: in code page 1252, with "?" for a character the code page
+/// lacks and for a byte that is no part of a UTF-8 character. Empty for an
+/// empty name.
+std::string PathText(std::string_view path);
+
 }  // namespace tarvelo

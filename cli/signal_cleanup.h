@@ -1,0 +1,12 @@
+#pragma once
+
+namespace tarvelo {
+
+/// Installs handlers for SIGINT, SIGTERM and SIGHUP that remove the files
+/// the process holds as temporary (the index of a run under way, see
+/// TemporaryFile) and then end the process by the same signal, as it would
+/// have ended without the handler. A signal ignored when the process
+/// started stays ignored.
+void RemoveTemporaryFilesOnSignals();
+
+}  // namespace tarvelo

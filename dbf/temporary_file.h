@@ -1,0 +1,63 @@
+#pragma once
+
+#include <signal.h>
+#include <sys/types.h>
+
+#include <string>
+
+namespace tarvelo {
+
+/// A file a process made for its own use, such as the index a validation
+/// run builds. It is removed when the object lets it go (Remove, the
+/// destructor), or by RemoveTemporaryFiles should a signal end the process;
+/// in every case only while its name still leads to the file that was made,
+/// since another process may have put a file of its own there since.
+class TemporaryFile {
+ public:
+  /// Holds no file.
+  TemporaryFile() = default;
+  /// Takes charge of the file named path (the file system's bytes) that fd
+  /// is open on; holds no file when fd gives no identity.
+  TemporaryFile(std::string path, int fd);
+  ~TemporaryFile();
+  TemporaryFile(TemporaryFile&& other) noexcept;
+  TemporaryFile& operator=(TemporaryFile&& other) noexcept;
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+  /// Removes the file (see above) and lets it go; a failed removal is not
+  /// reported. Does nothing when no file is held.
+  void Remove() noexcept;
+  bool Holds() const { return !path_.empty(); }
+
+ private:
+  void Release() noexcept;
+
+  std::string path_;
+  dev_t device_ = 0;
+  ino_t inode_ = 0;
+  int slot_ = -1;  // its place in the list RemoveTemporaryFiles reads; -1 none
+};
+
+/// Holds off the signals of the calling thread while it lives; those that
+/// come meanwhile are delivered when it goes. Making a file and handing it
+/// to a TemporaryFile under one keeps a signal from ending the process in
+/// between, with the file made but not yet known to RemoveTemporaryFiles.
+class SignalsHeldOff {
+ public:
+  SignalsHeldOff();
+  ~SignalsHeldOff();
+  SignalsHeldOff(const SignalsHeldOff&) = delete;
+  SignalsHeldOff& operator=(const SignalsHeldOff&) = delete;
+
+ private:
+  sigset_t previous_;
+};
+
+/// Removes every file that a TemporaryFile of this process holds, while its
+/// name still leads to it. Safe to call from a signal handler (it only
+/// reads a fixed list, and calls lstat and unlink); meant for the handlers
+/// of signals that end the process.
+void RemoveTemporaryFiles() noexcept;
+
+}  // namespace tarvelo

@@ -1,0 +1,41 @@
+#include "validation/export_path_check.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include "tools/dbf_writer.h"
+#include "tools/expect_error.h"
+#include "tools/temp_dir.h"
+#include "values/errors.h"
+
+namespace tarvelo {
+namespace {
+
+TEST(CheckExportPath, RefusesEveryFileTheRunReadsHoweverNamed) {
+  testing::TempDir dir;
+  for (const char* name : {"r.dbf", "s.dbf", "tabelas.dbf", "anexos.dbf", "DadosQdp.DBF", "old report.txt"})
+    testing::WriteFile(dir.File(name), name);
+  const std::string risk = dir.File("r.dbf");
+  const std::string claim = dir.File("s.dbf");
+  const auto refused = [&](const std::string& target) {
+    EXPECT_ERROR(TarveloError, CheckExportPath(target, risk, claim, dir.Path()),
+                 "Cannot export the report to \"" + target + "\": the validation reads that file");
+  };
+  refused(dir.Path() + "./r.dbf");  // another spelling of the risks file
+  ASSERT_EQ(::symlink(claim.c_str(), dir.File("link").c_str()), 0);
+  refused(dir.File("link"));  // a link to the claims file
+  ASSERT_EQ(::link(dir.File("tabelas.dbf").c_str(), dir.File("hard").c_str()), 0);
+  refused(dir.File("hard"));  // a second name of a catalogue file
+  refused(dir.File("anexos.dbf"));
+  refused(dir.File("DadosQdp.DBF"));
+
+  // An earlier report, a new file, no export, and a box left blank.
+  EXPECT_NO_THROW(CheckExportPath(dir.File("old report.txt"), risk, claim, dir.Path()));
+  EXPECT_NO_THROW(CheckExportPath(dir.File("new.txt"), risk, claim, dir.Path()));
+  EXPECT_NO_THROW(CheckExportPath("", risk, claim, dir.Path()));
+  EXPECT_NO_THROW(CheckExportPath(dir.File("s.dbf"), risk, "  ", "/nowhere/"));
+}
+
+}  // namespace
+}  // namespace tarvelo
