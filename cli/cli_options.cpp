@@ -1,34 +1,66 @@
 #include "cli/cli_options.h"
 
+#include <set>
+
 namespace tarvelo {
 
 std::string CliUsage() {
   return "Usage: tarvelo-cli [--riscos FILE] [--sinistros FILE] [--catalogo DIR] [--exporta FILE]\n"
+         "                   [--detalhes FILE] [--json FILE] [--estrito] [--version]\n"
          "  --riscos FILE     risks file (DBF) to validate\n"
          "  --sinistros FILE  claims file (DBF) to validate\n"
          "  --catalogo DIR    folder of tabelas.dbf, anexos.dbf and DadosQdp.DBF\n"
          "                    (default: the folder of this program)\n"
          "  --exporta FILE    also save the report (code page 1252, CR LF line ends)\n"
-         "Exit status: 0 the run completed, 1 an error ended it, 2 usage error.\n";
+         "  --detalhes FILE   save one CSV row per counted failure and per claim\n"
+         "                    without a policy item\n"
+         "  --json FILE       save the run's results as JSON\n"
+         "  --estrito         exit with 3 when the report shows a problem in the data\n"
+         "  --version         print the program's version\n"
+         "Exit status: 0 the run completed, 1 an error ended it, 2 usage error,\n"
+         "3 (with --estrito) the run completed and the data has problems.\n";
 }
+
+std::string CliVersion() { return "tarvelo-cli " TARVELO_VERSION "\n"; }
 
 std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args, std::string& error) {
   CliOptions options;
-  bool seenRisk = false, seenClaim = false;
+  std::set<std::string> seen;
   for (size_t i = 0; i < args.size(); ++i) {
     std::string name = args[i];
     std::optional<std::string> value;
-    if (name == "--help" || name == "-h") {
-      options.help = true;
-      continue;
-    }
+    if (name == "-h") name = "--help";
     if (const size_t eq = name.find('='); name.rfind("--", 0) == 0 && eq != std::string::npos) {
       value = name.substr(eq + 1);
       name = name.substr(0, eq);
     }
-    if (name != "--riscos" && name != "--sinistros" && name != "--catalogo" && name != "--exporta") {
+    bool* flag = name == "--help"       ? &options.help
+                 : name == "--version"  ? &options.version
+                 : name == "--estrito" ? &options.strict
+                                        : nullptr;
+    std::string* text = name == "--riscos"      ? &options.riskPath
+                        : name == "--sinistros" ? &options.claimPath
+                                                : nullptr;
+    std::optional<std::string>* optional = name == "--catalogo"   ? &options.catalogueFolder
+                                           : name == "--exporta"  ? &options.exportPath
+                                           : name == "--detalhes" ? &options.detailPath
+                                           : name == "--json"     ? &options.jsonPath
+                                                                  : nullptr;
+    if (!flag && !text && !optional) {
       error = "unknown option: " + args[i];
       return std::nullopt;
+    }
+    if (!seen.insert(name).second && name != "--help") {
+      error = "option given twice: " + name;
+      return std::nullopt;
+    }
+    if (flag) {
+      if (value) {
+        error = "option takes no value: " + name;
+        return std::nullopt;
+      }
+      *flag = true;
+      continue;
     }
     if (!value) {
       if (i + 1 >= args.size()) {
@@ -37,25 +69,10 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args, 
       }
       value = args[++i];
     }
-    bool repeated = false;
-    if (name == "--riscos") {
-      repeated = seenRisk;
-      seenRisk = true;
-      options.riskPath = *value;
-    } else if (name == "--sinistros") {
-      repeated = seenClaim;
-      seenClaim = true;
-      options.claimPath = *value;
-    } else if (name == "--catalogo") {
-      repeated = options.catalogueFolder.has_value();
-      options.catalogueFolder = *value;
+    if (text) {
+      *text = *value;
     } else {
-      repeated = options.exportPath.has_value();
-      options.exportPath = *value;
-    }
-    if (repeated) {
-      error = "option given twice: " + name;
-      return std::nullopt;
+      *optional = *value;
     }
   }
   return options;

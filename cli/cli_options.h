@@ -12,15 +12,23 @@ struct CliOptions {
   std::string claimPath;
   std::optional<std::string> catalogueFolder;
   std::optional<std::string> exportPath;
+  std::optional<std::string> detailPath;
+  std::optional<std::string> jsonPath;
+  bool strict = false;
   bool help = false;
+  bool version = false;
 };
 
 /// The usage text (several lines, ending in a line break).
 std::string CliUsage();
 
+/// "tarvelo-cli <version>" followed by a line break.
+std::string CliVersion();
+
 /// Parses the arguments after the program name. Accepts "--name VALUE" and
-/// "--name=VALUE". Returns nullopt and sets error for an unknown option, a
-/// missing value or a repeated option.
+/// "--name=VALUE" for the options with a value. Returns nullopt and sets
+/// error for an unknown option, a missing value, a value given to a flag or
+/// a repeated option.
 std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args, std::string& error);
 
 }  // namespace tarvelo

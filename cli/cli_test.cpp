@@ -4,8 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include <chrono>
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -258,6 +262,101 @@ TEST(CliProgram, SignalsRemoveTheIndexFile) {
   }
   EXPECT_EQ(ReadAll(dir.File("r.dbf")), risks);
   EXPECT_EQ(ReadAll(dir.File("s.dbf")), claims);
+}
+
+}  // namespace
+}  // namespace tarvelo
+
+namespace tarvelo {
+namespace {
+
+TEST(CliProgram, StrictExitStatusFollowsTheDataProblems) {
+  testing::TempDir dir;
+  WriteRisksAndClaims(dir, 20);
+  const auto declare = [&](const std::string& premiums) {
+    testing::WriteQdp(dir.File("DadosQdp.DBF"), {{"05631", "EXEMPLO", premiums, "20", "0", "0", "20220701", "20230630"}});
+  };
+  const std::string catalogue = "--catalogo '" + dir.Path() + "' --riscos '" + dir.File("r.dbf") + "'";
+  const std::string both = catalogue + " --sinistros '" + dir.File("s.dbf") + "'";
+  declare("20");
+  EXPECT_EQ(RunCli(both + " --estrito", dir).status, 0);
+  EXPECT_EQ(RunCli(catalogue + " --estrito", dir).status, 3);  // the claims file is missing
+  declare("25");  // the file's premiums 20% under the declared total
+  EXPECT_EQ(RunCli(both, dir).status, 0);
+  EXPECT_EQ(RunCli(both + " --estrito", dir).status, 3);
+  // An error that ends the run wins over the data.
+  EXPECT_EQ(RunCli(catalogue + " --sinistros '" + dir.File("absent.dbf") + "' --estrito", dir).status, 1);
+
+  const auto version = RunCli("--version", dir);
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out.rfind("tarvelo-cli ", 0), 0u);
+}
+
+// The value of a report line's columns after a prefix, split at blanks.
+std::vector<std::string> Columns(const std::string& line) {
+  std::vector<std::string> columns;
+  std::istringstream in(line);
+  for (std::string column; in >> column;) columns.push_back(column);
+  return columns;
+}
+
+std::string Percent(double value) {
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%.2f", value);
+  std::string text = buffer;
+  std::replace(text.begin(), text.end(), '.', ',');
+  return text;
+}
+
+TEST(CliProgram, JsonResultsAgreeWithTheSampleReport) {
+  testing::TempDir dir;
+  for (const char* name : {"tabelas.dbf", "anexos.dbf", "DadosQdp.DBF"})
+    std::filesystem::copy_file(std::string(TARVELO_CATALOGUE_DIR "/") + name, dir.File(name));
+  const auto outcome =
+      RunCli("--catalogo '" + dir.Path() + "' --riscos '" TARVELO_SAMPLES_DIR "/riscos.dbf' --sinistros '" +
+                 TARVELO_SAMPLES_DIR "/sinistros.dbf' --json '" + dir.File("r.json") + "' --estrito",
+             dir);
+  EXPECT_EQ(outcome.status, 3);
+  const auto json = nlohmann::json::parse(ReadAll(dir.File("r.json")));
+  EXPECT_TRUE(json["completed"].get<bool>());
+  EXPECT_TRUE(json["data_problems"].get<bool>());
+  EXPECT_TRUE(json["error"].is_null());
+
+  // Each field row, count and difference of the report, and no other.
+  std::istringstream report(outcome.out);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(report, line);) lines.push_back(line);
+  size_t compared = 0;
+  for (const auto& file : json["files"]) {
+    const std::string path = file["path"];
+    auto at = std::find(lines.begin(), lines.end(), "Arquivo: " + path);
+    ASSERT_NE(at, lines.end()) << path;
+    EXPECT_EQ(*++at, "Total de Registros: " + std::to_string(file["records"].get<int>()));
+    at += 3;
+    for (const auto& field : file["fields"]) {
+      const auto columns = Columns(*at++);
+      ASSERT_EQ(columns.size(), 6u);
+      EXPECT_EQ(columns[0], file["table"]);
+      EXPECT_EQ(columns[1], field["field"]);
+      EXPECT_EQ(columns[2], std::to_string(field["empty"].get<int>()));
+      EXPECT_EQ(columns[3], Percent(field["empty_percent"]) + "%");
+      EXPECT_EQ(columns[4], std::to_string(field["invalid"].get<int>()));
+      EXPECT_EQ(columns[5], Percent(field["invalid_percent"]) + "%");
+      ++compared;
+    }
+    EXPECT_EQ(Columns(*at)[0], std::string(80, '='));
+    for (const auto& row : file["totals"]) {
+      at = std::find_if(at, lines.end(), [&](const std::string& line) { return line.rfind(row["line"], 0) == 0; });
+      ASSERT_NE(at, lines.end());
+      EXPECT_EQ(Columns(*at).back(), row["difference_percent"].is_null() ? "zero" : Percent(row["difference_percent"]));
+    }
+  }
+  EXPECT_EQ(compared, 19u);
+  const auto& claims = json["claims_without_policy"];
+  EXPECT_NE(outcome.out.find(std::to_string(claims["without_policy"].get<int>()) + " sinistros sem ap\xC3\xB3lices " +
+                             "no per\xC3\xAD" "odo, num total de " + std::to_string(claims["claims"].get<int>()) +
+                             " sinistros (" + Percent(claims["percent"]) + "%)."),
+            std::string::npos);
 }
 
 }  // namespace

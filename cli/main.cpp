@@ -11,6 +11,7 @@
 #include "validation/export_path_check.h"
 #include "validation/report_export.h"
 #include "validation/report_format.h"
+#include "validation/results_json.h"
 #include "validation/validation_run.h"
 #include "values/errors.h"
 #include "values/text.h"
@@ -65,19 +66,29 @@ int main(int argc, char** argv) {
     std::cout << CliUsage();
     return 0;
   }
+  if (options->version) {
+    std::cout << CliVersion();
+    return 0;
+  }
 
   std::string folder = options->catalogueFolder ? RunPathFromUtf8(*options->catalogueFolder) : ExecutableFolder();
   if (!folder.empty() && folder.back() != '/') folder += '/';
 
   CliHost host(*options, SettingsFromProcessEnvironment(), folder);
-  // An export over a file the run reads is refused before the run.
-  if (options->exportPath) {
-    try {
-      CheckExportPath(RunPathFromUtf8(*options->exportPath), host.RiskPath(), host.ClaimPath(), folder);
-    } catch (const TarveloError& error) {
-      std::cerr << Cp1252ToUtf8(ErrorText(error)) << "\n";
-      return 1;
+  // The files this program writes, as the file system names them.
+  const auto output = [](const std::optional<std::string>& path) {
+    return path ? std::optional<std::string>(RunPathFromUtf8(*path)) : std::nullopt;
+  };
+  const std::optional<std::string> exportPath = output(options->exportPath);
+  const std::optional<std::string> jsonPath = output(options->jsonPath);
+  // An output over a file the run reads is refused before the run.
+  try {
+    for (const auto& path : {exportPath, jsonPath}) {
+      if (path) CheckExportPath(*path, host.RiskPath(), host.ClaimPath(), folder);
     }
+  } catch (const TarveloError& error) {
+    std::cerr << Cp1252ToUtf8(ErrorText(error)) << "\n";
+    return 1;
   }
   RemoveTemporaryFilesOnSignals();
   ValidationRun run(host);
@@ -93,14 +104,14 @@ int main(int argc, char** argv) {
   }
   PrintLog(host.Log());
   if (failure) std::cerr << Cp1252ToUtf8(*failure) << "\n";
-  const int status = failure ? 1 : 0;
-  if (options->exportPath) {
-    try {
-      SaveReport(host.Log(), RunPathFromUtf8(*options->exportPath));
-    } catch (const TarveloError& error) {
-      std::cerr << Cp1252ToUtf8(ErrorText(error)) << "\n";
-      return 1;
-    }
+  int status = failure ? 1 : 0;
+  try {
+    if (exportPath) SaveReport(host.Log(), *exportPath);
+    if (jsonPath) SaveFile(*jsonPath, ResultsJson(run.Results(), failure));
+  } catch (const TarveloError& error) {
+    std::cerr << Cp1252ToUtf8(ErrorText(error)) << "\n";
+    return 1;
   }
+  if (status == 0 && options->strict && HasDataProblems(run.Results())) status = 3;
   return status;
 }

@@ -2,6 +2,7 @@
 # missing, then configures and builds into build/. Sourced, not run.
 
 TARVELO_PACKAGES=(cmake ninja-build g++ pkg-config libicu-dev libgtest-dev libgmock-dev libbenchmark-dev
+                  nlohmann-json3-dev
                   qt6-base-dev qt6-qpa-plugins libgl-dev fonts-dejavu-core)
 
 tarvelo_install_missing() {

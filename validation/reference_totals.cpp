@@ -64,18 +64,20 @@ bool IsAnimalModality(const Variant& value, const RegionalSettings& settings) {
   }
 }
 
+std::optional<double> TotalsDifference(double reference, double fileTotal) {
+  if (reference == 0) return std::nullopt;
+  const long double difference =
+      (static_cast<long double>(fileTotal) - reference) / static_cast<long double>(reference) * 100.0L;
+  return static_cast<double>(difference);
+}
+
 std::string TotalsRow(const std::string& label, double reference, double fileTotal,
                       const RegionalSettings& settings) {
   std::string row = PadRight(label, 15);
   row += PadRight(FormatNumber(reference, 0, settings), 25);
   row += PadRight(FormatNumber(fileTotal, 0, settings), 25);
-  if (reference == 0) {
-    row += "div por zero";
-  } else {
-    const long double difference =
-        (static_cast<long double>(fileTotal) - reference) / static_cast<long double>(reference) * 100.0L;
-    row += FormatNumber(static_cast<double>(difference), 2, settings);
-  }
+  const auto difference = TotalsDifference(reference, fileTotal);
+  row += difference ? FormatNumber(*difference, 2, settings) : "div por zero";
   return row;
 }
 
@@ -91,16 +93,20 @@ void AppendAll(ResultLog& log, std::initializer_list<const char*> lines) {
 }  // namespace
 
 void WriteTotalsSection(ResultLog& log, int32_t tableNumber, const ReferenceTotals& reference,
-                        const RunTotals& totals, const RegionalSettings& settings) {
+                        const RunTotals& totals, const RegionalSettings& settings, std::vector<TotalsResult>* rows) {
   const bool premiums = tableNumber == 1;
+  const auto row = [&](const char* label, double referenceTotal, double fileTotal) {
+    log.Append(TotalsRow(label, referenceTotal, fileTotal, settings));
+    if (rows) rows->push_back({label, referenceTotal, fileTotal, TotalsDifference(referenceTotal, fileTotal)});
+  };
   log.Append(RuleLine());
   log.Append("");
   log.Append(premiums ? "Teste de Pr\xEAmios Emitidos:" : "Teste de Sinistros Pagos:");
   log.Append(kTotalsHeader);
   log.Append("");
   if (premiums) {
-    log.Append(TotalsRow("Rural", reference.pr_rural, totals.ruralPremiums, settings));
-    log.Append(TotalsRow("Animal", reference.pr_animal, totals.animalPremiums, settings));
+    row("Rural", reference.pr_rural, totals.ruralPremiums);
+    row("Animal", reference.pr_animal, totals.animalPremiums);
     log.Append("");
     log.Append(RuleLine());
     AppendAll(log, {"",
@@ -114,8 +120,8 @@ void WriteTotalsSection(ResultLog& log, int32_t tableNumber, const ReferenceTota
                     "3 - N\xE3o existir valor no arquivo, mas existir no QDP",
                     ""});
   } else {
-    log.Append(TotalsRow("Rural", reference.sin_rural, totals.ruralClaims, settings));
-    log.Append(TotalsRow("Animal", reference.sin_animal, totals.animalClaims, settings));
+    row("Rural", reference.sin_rural, totals.ruralClaims);
+    row("Animal", reference.sin_animal, totals.animalClaims);
     log.Append(RuleLine());
     AppendAll(log, {"",
                     "Cr\xEDticas no arquivo de Sinistros",

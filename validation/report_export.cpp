@@ -54,19 +54,23 @@ int CreateTemporary(const std::string& destination, std::string& name) {
 }  // namespace
 
 void SaveReport(const ResultLog& log, const std::string& path) {
+  std::string text;
+  for (const auto& line : log.Lines()) {
+    text += line;
+    text += "\r\n";
+  }
+  SaveFile(path, text);
+}
+
+void SaveFile(const std::string& path, std::string_view text) {
   const auto fail = [&](int error) {
-    throw TarveloError("Cannot create file \"" + Utf8ToCp1252(path) + "\". " + Utf8ToCp1252(std::strerror(error)));
+    throw TarveloError("Cannot create file \"" + PathText(path) + "\". " + SystemReason(error));
   };
   const std::string destination = Destination(path);
   std::string temporary;
   const int fd = CreateTemporary(destination, temporary);
   if (fd < 0) fail(errno);
 
-  std::string text;
-  for (const auto& line : log.Lines()) {
-    text += line;
-    text += "\r\n";
-  }
   bool ok = WriteAll(fd, text.data(), text.size()) && ::fsync(fd) == 0;
   int error = errno;
   if (::close(fd) != 0 && ok) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "validation/result_log.h"
 
@@ -16,5 +17,9 @@ namespace tarvelo {
 /// Raises TarveloError "Cannot create file "<path>". <reason>" (the path
 /// shown in code page 1252) when the file cannot be created or written.
 void SaveReport(const ResultLog& log, const std::string& path);
+
+/// Saves bytes to path the same way: a new temporary file beside the target
+/// renamed over it, the same error on failure.
+void SaveFile(const std::string& path, std::string_view bytes);
 
 }  // namespace tarvelo

@@ -7,10 +7,12 @@
 namespace tarvelo {
 namespace {
 
-std::string Share(const Variant& count, int32_t recordCount, const RegionalSettings& settings) {
-  const Variant share = Divide(Multiply(Variant::Byte(100), count, settings), Variant::Integer(recordCount), settings);
-  return FormatNumber(ToDouble(share, settings), 2, settings) + "%";
+double Share(const Variant& count, int32_t recordCount, const RegionalSettings& settings) {
+  return ToDouble(Divide(Multiply(Variant::Byte(100), count, settings), Variant::Integer(recordCount), settings),
+                  settings);
 }
+
+std::string ShareText(double share, const RegionalSettings& settings) { return FormatNumber(share, 2, settings) + "%"; }
 
 }  // namespace
 
@@ -20,7 +22,7 @@ std::string FieldTableHeader() {
 }
 
 bool WriteResultSection(ResultLog& log, MemTable& structure, const ResultSectionInput& input,
-                        const RegionalSettings& settings) {
+                        const RegionalSettings& settings, std::vector<FieldResult>* fields) {
   GoToFirstRowOfTable(structure, input.tableNumber, settings);
   log.Append(RuleLine());
   log.Replace(2, "Empresa: " + input.companyCode + " - " + input.companyName);
@@ -37,10 +39,16 @@ bool WriteResultSection(ResultLog& log, MemTable& structure, const ResultSection
   for (; OnRowOfTable(structure, input.tableNumber, settings); structure.Next()) {
     const Variant nullCount = structure.FieldValue("erroNulo");
     const Variant domainCount = structure.FieldValue("erroDom");
-    log.Append(PadRight(input.tableName, 20) + PadRight(Trim(ToText(structure.FieldValue("campo"), settings)), 20) +
-               PadRight(ToText(nullCount, settings), 10) + PadRight(Share(nullCount, input.recordCount, settings), 10) +
-               PadRight(ToText(domainCount, settings), 10) +
-               PadRight(Share(domainCount, input.recordCount, settings), 10));
+    const std::string field = Trim(ToText(structure.FieldValue("campo"), settings));
+    const double nullShare = Share(nullCount, input.recordCount, settings);
+    const double domainShare = Share(domainCount, input.recordCount, settings);
+    log.Append(PadRight(input.tableName, 20) + PadRight(field, 20) + PadRight(ToText(nullCount, settings), 10) +
+               PadRight(ShareText(nullShare, settings), 10) + PadRight(ToText(domainCount, settings), 10) +
+               PadRight(ShareText(domainShare, settings), 10));
+    if (fields) {
+      fields->push_back({field, static_cast<int64_t>(ToDouble(nullCount, settings)), nullShare,
+                         static_cast<int64_t>(ToDouble(domainCount, settings)), domainShare});
+    }
   }
   log.Append(RuleLine());
   log.Append("");

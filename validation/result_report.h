@@ -2,9 +2,11 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "memtable/mem_table.h"
 #include "validation/result_log.h"
+#include "validation/run_results.h"
 #include "values/regional_settings.h"
 
 namespace tarvelo {
@@ -26,8 +28,9 @@ std::string FieldTableHeader();
 /// file name, record count, the per-field table of empty and invalid counts
 /// read from the StructureTable ("index2" current), or "Arquivo sem
 /// registros....." when the file has no records. Returns true when the
-/// file had records, so the totals section must follow.
+/// file had records, so the totals section must follow. Each row of the
+/// per-field table is also added to fields, unless it is null.
 bool WriteResultSection(ResultLog& log, MemTable& structure, const ResultSectionInput& input,
-                        const RegionalSettings& settings);
+                        const RegionalSettings& settings, std::vector<FieldResult>* fields = nullptr);
 
 }  // namespace tarvelo

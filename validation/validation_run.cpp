@@ -34,11 +34,15 @@ Variant ClaimKeyPart(DbfTable& claims, const char* name) {
 
 }  // namespace
 
-std::string ClaimsWithoutPolicySentence(int64_t misses, int32_t claimCount, const RegionalSettings& settings) {
+double ClaimsShare(int64_t misses, int32_t claimCount) {
   // 64-bit product and extended-precision division: no count overflows.
-  const long double share = static_cast<long double>(misses) * 100.0L / claimCount;
+  return static_cast<double>(static_cast<long double>(misses) * 100.0L / claimCount);
+}
+
+std::string ClaimsWithoutPolicySentence(int64_t misses, int32_t claimCount, const RegionalSettings& settings) {
   return std::to_string(misses) + " sinistros sem ap\xF3lices no per\xED" "odo, num total de " +
-         std::to_string(claimCount) + " sinistros (" + FormatNumber(static_cast<double>(share), 2, settings) + "%).";
+         std::to_string(claimCount) + " sinistros (" + FormatNumber(ClaimsShare(misses, claimCount), 2, settings) +
+         "%).";
 }
 
 ValidationRun::ValidationRun(RunHost& host)
@@ -78,6 +82,7 @@ void ValidationRun::Execute() {
   // A run that an error ended may have left tables open; start from closed.
   CloseTables();
   state_ = RunState{};
+  results_ = RunResults{};
   reference_ = ReferenceTotals{};
   totals_ = RunTotals{};
   currentYear_ = host_.Now().year;
@@ -122,6 +127,7 @@ void ValidationRun::Execute() {
   host_.SetProgress(90);
   tbDadosQdp_.Close();
   WriteClosingLines();
+  results_.completed = true;
 }
 
 void ValidationRun::TreatDataFile() {
@@ -131,10 +137,17 @@ void ValidationRun::TreatDataFile() {
   tbDados_.SetDBFFileName(path);
   state_.recordCount = 0;
   state_.recordsOk = false;
+  FileResult& result = results_.files.emplace_back();
+  result.path = path;
+  result.table = Trim(state_.tableName);
+  result.tableNumber = state_.tableNumber;
   tbDados_.Open();
   if (state_.companyCode.empty()) LookUpCompany();
+  results_.companyCode = state_.companyCode;
+  results_.companyName = state_.companyName;
 
   state_.structureOk = CheckStructure(catalogue_.Structure(), tbDados_, state_.tableNumber, settings_);
+  result.structureOk = state_.structureOk;
   if (!state_.structureOk) log_.Append("Erro: estrutura incorreta na tabela " + state_.tableName);
 
   if (state_.structureOk) {
@@ -142,11 +155,13 @@ void ValidationRun::TreatDataFile() {
     host_.SetProgress(state_.tableNumber == 1 ? 25 : 50);
     CheckRecords(path);
     (state_.tableNumber == 1 ? state_.riskCount : state_.claimCount) = state_.recordCount;
+    result.recordCount = state_.recordCount;
+    result.secondCompany = !state_.recordsOk;
     if (state_.recordsOk) {
       const ResultSectionInput section{state_.tableNumber, state_.tableName, state_.companyCode,
                                        state_.companyName, PathText(path), state_.recordCount};
-      if (WriteResultSection(log_, catalogue_.Structure(), section, settings_))
-        WriteTotalsSection(log_, state_.tableNumber, reference_, totals_, settings_);
+      if (WriteResultSection(log_, catalogue_.Structure(), section, settings_, &result.fields))
+        WriteTotalsSection(log_, state_.tableNumber, reference_, totals_, settings_, &result.totals);
     }
   }
   tbDados_.Close();
@@ -226,6 +241,7 @@ void ValidationRun::CountClaimsWithoutPolicy() {
   log_.Append("");
   log_.Append(ClaimsWithoutPolicySentence(misses, state_.claimCount, settings_));
   log_.Append("");
+  results_.claims = ClaimsResult{misses, state_.claimCount, ClaimsShare(misses, state_.claimCount)};
 
   // Deleting the index removes its file, while the name still leads to
   // it: a file another run made since is left alone.
@@ -239,6 +255,8 @@ void ValidationRun::WriteEmptyFileBlocks() {
   const std::pair<int32_t, const char*> files[] = {
       {state_.riskCount, "Arquivo de riscos vazio ou n\xE3o selecionado."},
       {state_.claimCount, "Arquivo de sinistros vazio ou n\xE3o selecionado."}};
+  results_.riskFileMissing = state_.riskCount == 0;
+  results_.claimFileMissing = state_.claimCount == 0;
   for (const auto& [count, line] : files) {
     if (count != 0) continue;
     log_.Append(RuleLine());

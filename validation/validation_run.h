@@ -7,6 +7,7 @@
 #include "validation/reference_totals.h"
 #include "validation/result_log.h"
 #include "validation/rule_catalogue.h"
+#include "validation/run_results.h"
 #include "validation/run_host.h"
 
 namespace tarvelo {
@@ -25,6 +26,10 @@ struct RunState {
   bool structureOk = false;
   bool recordsOk = false;
 };
+
+/// The share of the claims without a policy item in percent, computed
+/// without overflow for any count.
+double ClaimsShare(int64_t misses, int32_t claimCount);
 
 /// The report's sentence about claims without a policy item: the misses,
 /// the claims file's record count and the misses' share in percent. The
@@ -53,6 +58,9 @@ class ValidationRun {
   const RunState& State() const { return state_; }
   /// Totals summed by the last run.
   const RunTotals& Totals() const { return totals_; }
+  /// What the last run's report says, for machines; a run that an error
+  /// ended leaves what it had gathered, with completed false.
+  const RunResults& Results() const { return results_; }
   /// The company's reference row found by the last run.
   const ReferenceTotals& Reference() const { return reference_; }
   /// The catalogue as the last run left it (counters included).
@@ -82,6 +90,7 @@ class ValidationRun {
   DbfTable tbSinistros_;
   RuleCatalogue catalogue_;
   RunState state_;
+  RunResults results_;
   ReferenceTotals reference_;
   RunTotals totals_;
   int currentYear_ = 0;

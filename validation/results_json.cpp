@@ -1,0 +1,66 @@
+#include "validation/results_json.h"
+
+#include <nlohmann/json.hpp>
+
+#include "values/text.h"
+
+namespace tarvelo {
+namespace {
+
+using json = nlohmann::ordered_json;
+
+json Text(const std::string& cp1252) { return Cp1252ToUtf8(cp1252); }
+
+json FileJson(const FileResult& file) {
+  const bool risks = file.tableNumber == 1;
+  json fields = json::array();
+  for (const FieldResult& field : file.fields) {
+    fields.push_back({{"field", Text(field.field)},
+                      {"empty", field.nullCount},
+                      {"empty_percent", field.nullShare},
+                      {"invalid", field.domainCount},
+                      {"invalid_percent", field.domainShare}});
+  }
+  json totals = json::array();
+  for (const TotalsResult& row : file.totals) {
+    totals.push_back({{"line", Text(row.line)},
+                      {"reference", row.reference},
+                      {"file_total", row.fileTotal},
+                      {"difference_percent", row.difference ? json(*row.difference) : json(nullptr)}});
+  }
+  return {{"kind", risks ? "risks" : "claims"},
+          {"path", file.path},
+          {"table", Text(file.table)},
+          {"records", file.recordCount},
+          {"structure_ok", file.structureOk},
+          {"second_company", file.secondCompany},
+          {"fields", fields},
+          {"totals_kind", risks ? "premiums" : "paid_claims"},
+          {"totals", totals}};
+}
+
+}  // namespace
+
+std::string ResultsJson(const RunResults& results, const std::optional<std::string>& error) {
+  json files = json::array();
+  for (const FileResult& file : results.files) files.push_back(FileJson(file));
+  json claims = nullptr;
+  if (results.claims) {
+    claims = {{"without_policy", results.claims->misses},
+              {"claims", results.claims->claimCount},
+              {"percent", results.claims->share}};
+  }
+  const json document = {
+      {"schema", 1},
+      {"completed", results.completed},
+      {"error", error ? Text(*error) : json(nullptr)},
+      {"data_problems", HasDataProblems(results)},
+      {"company", {{"code", Text(results.companyCode)}, {"name", Text(Trim(results.companyName))}}},
+      {"files", files},
+      {"missing", {{"risks", results.riskFileMissing}, {"claims", results.claimFileMissing}}},
+      {"claims_without_policy", claims},
+  };
+  return document.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
+}
+
+}  // namespace tarvelo

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tarvelo {
+
+/// One row of a file's per-field table: the counts and their shares in
+/// percent of the file's records, as the report prints them before rounding.
+struct FieldResult {
+  std::string field;  // trimmed, code page 1252
+  int64_t nullCount = 0;
+  double nullShare = 0;
+  int64_t domainCount = 0;
+  double domainShare = 0;
+};
+
+/// One row of a totals comparison. difference is the relative difference
+/// in percent, or nullopt where the report says "div por zero" (a
+/// reference of 0).
+struct TotalsResult {
+  std::string line;  // "Rural" or "Animal"
+  double reference = 0;
+  double fileTotal = 0;
+  std::optional<double> difference;
+};
+
+/// What the report says of one data file that the run opened.
+struct FileResult {
+  std::string path;   // the file system's name, as given to the run
+  std::string table;  // the catalogue's table name, trimmed
+  int32_t tableNumber = 0;
+  int32_t recordCount = 0;
+  bool structureOk = false;
+  /// A record with another company code stopped the file's checks.
+  bool secondCompany = false;
+  /// The per-field table, written when the file passed its checks and had
+  /// records.
+  std::vector<FieldResult> fields;
+  /// The premiums (risks file) or paid claims comparison, when written.
+  std::vector<TotalsResult> totals;
+};
+
+/// The claims-without-policy figures, when the test ran.
+struct ClaimsResult {
+  int64_t misses = 0;
+  int32_t claimCount = 0;
+  double share = 0;  // percent
+};
+
+/// The results of one validation run in a form for machines, gathered while
+/// the report is written; they say what the report says.
+struct RunResults {
+  std::string companyCode;
+  std::string companyName;
+  std::vector<FileResult> files;
+  std::optional<ClaimsResult> claims;
+  /// The report's "vazio ou não selecionado" blocks.
+  bool riskFileMissing = false;
+  bool claimFileMissing = false;
+  /// The run reached its closing lines.
+  bool completed = false;
+};
+
+/// True when a completed run's report shows a problem in the data: an
+/// "Erro: " line (wrong structure, a second company), a non-zero count, a
+/// missing or empty file, a totals difference over 10% in absolute value
+/// (a file total against a reference of 0 included), or a claim without a
+/// policy item. False for a run that did not complete.
+bool HasDataProblems(const RunResults& results);
+
+}  // namespace tarvelo
