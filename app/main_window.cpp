@@ -84,6 +84,7 @@ TfrmInicio::TfrmInicio(QString programFolder, RegionalSettings settings, WindowS
       settings_(std::move(settings)),
       services_(services) {
   if (!folder_.isEmpty() && !folder_.endsWith('/')) folder_ += '/';
+  if (detailsFolder_.isValid()) detailsPath_ = RunPath(detailsFolder_.filePath("detalhes.csv"));
   if (!programFolder_.empty() && programFolder_.back() != '/') programFolder_ += '/';
   CreateControls();
   log_.SetListener(this);
@@ -266,6 +267,14 @@ void TfrmInicio::btnOkClick() {
   if (IsRunning()) return;
   riskPath_ = RunPath(edArqRisco->text());
   claimPath_ = RunPath(edArqSinistro->text());
+  details_.reset();
+  if (!detailsPath_.empty()) {
+    try {
+      details_ = std::make_unique<DetailListing>(detailsPath_, settings_.decimalSeparator);
+    } catch (const TarveloError&) {
+      // Without a place for the listing the run goes on; its export says so.
+    }
+  }
   SetCommandsEnabled(false);
   worker_ = std::thread([this] {
     std::optional<std::string> failure;
@@ -275,6 +284,12 @@ void TfrmInicio::btnOkClick() {
       failure = ErrorText(error);
     } catch (const std::exception& error) {
       failure = MessageBoxText(error.what());
+    }
+    // The listing keeps the rows of a run that an error ended.
+    try {
+      if (details_) details_->Finish();
+    } catch (const TarveloError& error) {
+      if (!failure) failure = ErrorText(error);
     }
     QMetaObject::invokeMethod(this, [this, failure] { RunEnded(failure); }, Qt::QueuedConnection);
   });
@@ -305,21 +320,34 @@ void TfrmInicio::btnExportaClick() {
   settings.title = "Exporta resultado Tarvelo";
   settings.initialFolder = QDir::homePath();
   settings.initialName = "*.txt";
-  settings.defaultSuffix = "txt";
+  settings.filters = QStringList{"Resultado (*.txt)", "Detalhes (*.csv)"};
+  settings.suffixes = QStringList{"txt", "csv"};
   settings.confirmOverwrite = false;
   const auto chosen = services_.ChooseSaveFile(this, settings);
   if (!chosen) return;
   try {
     // The paths of the run that made the report: a save over one of the
     // files it read is refused.
-    const std::string target = RunPath(*chosen);
+    const std::string target = RunPath(chosen->path);
     CheckExportPath(target, riskPath_, claimPath_, programFolder_);
-    SaveReport(log_, target);
+    if (chosen->filter == 1) {
+      SaveDetails(target);
+    } else {
+      SaveReport(log_, target);
+    }
   } catch (const TarveloError& error) {
     ShowErrorText(ErrorText(error));
     return;
   }
-  openDocument(*chosen);
+  openDocument(chosen->path);
+}
+
+void TfrmInicio::SaveDetails(const std::string& target) {
+  if (details_) {
+    CopyFile(detailsPath_, target);
+  } else {
+    DetailListing(target, settings_.decimalSeparator).Finish();
+  }
 }
 
 void TfrmInicio::btnAjudaClick() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QTemporaryDir>
 #include <QWidget>
 #include <memory>
 #include <optional>
@@ -7,6 +8,7 @@
 #include <thread>
 
 #include "app/window_services.h"
+#include "validation/detail_listing.h"
 #include "validation/result_log.h"
 #include "validation/run_host.h"
 #include "values/regional_settings.h"
@@ -46,7 +48,8 @@ class TfrmInicio : public QWidget, public RunHost, private ResultLogListener {
   /// Starts the validation run with the edit boxes' texts; does nothing while
   /// a run works.
   void btnOkClick();
-  /// Saves the report to a file the user chooses, then opens that file.
+  /// Saves the report, or the last run's detail listing when the user
+  /// chooses that file type, to a file the user chooses, then opens it.
   void btnExportaClick();
   /// Opens the help file beside the program.
   void btnAjudaClick();
@@ -68,6 +71,7 @@ class TfrmInicio : public QWidget, public RunHost, private ResultLogListener {
   ResultLog& Log() override { return log_; }
   void SetProgress(int position) override;
   CivilDateTime Now() const override;
+  DetailSink* Details() override { return details_.get(); }
 
  signals:
   /// Emitted on the window's thread when a run has ended, after its error
@@ -86,6 +90,9 @@ class TfrmInicio : public QWidget, public RunHost, private ResultLogListener {
   void SetCommandsEnabled(bool enabled);
   void RunEnded(const std::optional<std::string>& failure);
   void ShowErrorText(const std::string& cp1252Text);
+  /// Saves the last run's detail listing to target (a listing without rows
+  /// before any run).
+  void SaveDetails(const std::string& target);
 
   // ResultLogListener, called by the run's thread.
   void LogCleared() override;
@@ -116,6 +123,11 @@ class TfrmInicio : public QWidget, public RunHost, private ResultLogListener {
   std::string claimPath_;
   /// The file chosen last in either file choice; the next choice starts there.
   QString lastOpenFile_;
+  /// The detail listing of the last run, written during the run into a
+  /// folder of the window's own and copied by "Exporta Resultado".
+  QTemporaryDir detailsFolder_;
+  std::string detailsPath_;
+  std::unique_ptr<DetailListing> details_;
   std::thread worker_;
   bool closePending_ = false;
 };

@@ -52,6 +52,7 @@ class FakeServices : public WindowServices {
   std::vector<std::optional<QString>> openAnswers;
   std::vector<QString> openStarts;
   std::optional<QString> saveAnswer;
+  int saveFilter = 0;
   SaveDialogSettings saveSettings;
   std::vector<QString> errors;
   std::vector<QString> messages;
@@ -64,9 +65,10 @@ class FakeServices : public WindowServices {
     openAnswers.erase(openAnswers.begin());
     return answer;
   }
-  std::optional<QString> ChooseSaveFile(QWidget*, const SaveDialogSettings& settings) override {
+  std::optional<SaveChoice> ChooseSaveFile(QWidget*, const SaveDialogSettings& settings) override {
     saveSettings = settings;
-    return saveAnswer;
+    if (!saveAnswer) return std::nullopt;
+    return SaveChoice{*saveAnswer, saveFilter};
   }
   void ShowError(QWidget*, const QString& text) override { errors.push_back(text); }
   void ShowMessage(QWidget*, const QString& text) override { messages.push_back(text); }
@@ -150,24 +152,32 @@ TEST_F(WindowTest, EnterValidatesTypedPathsAndTheExportIsTheCommandLineReport) {
   EXPECT_EQ(ReadAll(dir.File("riscos.dbf")), risks);
   EXPECT_TRUE(services.launched.empty());
 
-  services.saveAnswer = QString::fromStdString(dir.File("window"));  // no extension typed
+  services.saveAnswer = QString::fromStdString(dir.File("window.txt"));
   Control<QPushButton>("btnExporta")->click();
   EXPECT_EQ(services.saveSettings.title, "Exporta resultado Tarvelo");
   EXPECT_EQ(services.saveSettings.initialName, "*.txt");
-  EXPECT_EQ(services.saveSettings.defaultSuffix, "txt");
+  EXPECT_EQ(services.saveSettings.filters, QStringList({"Resultado (*.txt)", "Detalhes (*.csv)"}));
+  EXPECT_EQ(services.saveSettings.suffixes, QStringList({"txt", "csv"}));
   EXPECT_EQ(services.saveSettings.initialFolder, QDir::homePath());
   EXPECT_FALSE(services.saveSettings.confirmOverwrite);
   ASSERT_EQ(services.launched.size(), 1u);
-  EXPECT_EQ(services.launched[0], QString::fromStdString(dir.File("window")));
+  EXPECT_EQ(services.launched[0], QString::fromStdString(dir.File("window.txt")));
+  // The second file type saves the run's detail listing instead.
+  services.saveAnswer = QString::fromStdString(dir.File("window.csv"));
+  services.saveFilter = 1;
+  Control<QPushButton>("btnExporta")->click();
 
   const std::string command = "cd '" + dir.Path() + "' && LANG=pt_BR.UTF-8 LC_ALL= '" TARVELO_CLI_PATH
                               "' --catalogo . --riscos '" + dir.File("riscos.dbf") + "' --sinistros '" +
-                              dir.File("sinistros.dbf") + "' --exporta cli.txt >cli.out";
+                              dir.File("sinistros.dbf") + "' --exporta cli.txt --detalhes cli.csv >cli.out";
   const int status = std::system(command.c_str());
   ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   const std::string cliReport = ReadAll(dir.File("cli.txt"));
   EXPECT_NE(cliReport.find("sinistros sem ap\xF3lice"), std::string::npos);
-  EXPECT_EQ(WithoutClock(ReadAll(dir.File("window"))), WithoutClock(cliReport));
+  EXPECT_EQ(WithoutClock(ReadAll(dir.File("window.txt"))), WithoutClock(cliReport));
+  const std::string cliDetails = ReadAll(dir.File("cli.csv"));
+  EXPECT_NE(cliDetails.find(";sem apolice;"), std::string::npos);
+  EXPECT_EQ(ReadAll(dir.File("window.csv")), cliDetails);
   // The report area shows the same lines as the terminal.
   EXPECT_EQ(WithoutClock(LogText().toStdString() + "\n"), WithoutClock(ReadAll(dir.File("cli.out"))));
 }

@@ -16,18 +16,26 @@ std::optional<QString> DesktopServices::ChooseOpenFile(QWidget* parent, const QS
   return path;
 }
 
-std::optional<QString> DesktopServices::ChooseSaveFile(QWidget* parent, const SaveDialogSettings& settings) {
+std::optional<SaveChoice> DesktopServices::ChooseSaveFile(QWidget* parent, const SaveDialogSettings& settings) {
   QFileDialog dialog(parent, settings.title, settings.initialFolder);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
-  dialog.setDefaultSuffix(settings.defaultSuffix);
+  dialog.setNameFilters(settings.filters);
+  const auto suffixOf = [&](qsizetype filter) {
+    return filter >= 0 && filter < settings.suffixes.size() ? settings.suffixes[filter] : QString();
+  };
+  dialog.setDefaultSuffix(suffixOf(0));
+  QObject::connect(&dialog, &QFileDialog::filterSelected,
+                   [&](const QString& filter) { dialog.setDefaultSuffix(suffixOf(settings.filters.indexOf(filter))); });
   dialog.setOption(QFileDialog::DontConfirmOverwrite, !settings.confirmOverwrite);
   dialog.selectFile(settings.initialName);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-  QString path = dialog.selectedFiles().constFirst();
+  const qsizetype filter = settings.filters.indexOf(dialog.selectedNameFilter());
+  SaveChoice choice{dialog.selectedFiles().constFirst(), static_cast<int>(std::max<qsizetype>(0, filter))};
   // Some platform dialogs ignore the default suffix.
-  if (!settings.defaultSuffix.isEmpty() && QFileInfo(path).suffix().isEmpty()) path += "." + settings.defaultSuffix;
-  return path;
+  const QString suffix = suffixOf(choice.filter);
+  if (!suffix.isEmpty() && QFileInfo(choice.path).suffix().isEmpty()) choice.path += "." + suffix;
+  return choice;
 }
 
 void DesktopServices::ShowError(QWidget* parent, const QString& text) {

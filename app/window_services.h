@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 class QWidget;
@@ -12,9 +13,20 @@ struct SaveDialogSettings {
   QString title;
   QString initialFolder;
   QString initialName;
-  /// Added, with its dot, to a chosen name that has no extension.
-  QString defaultSuffix;
+  /// The file types offered ("Detalhes (*.csv)"); the first is chosen at
+  /// the start.
+  QStringList filters;
+  /// Per file type, the extension added, with its dot, to a chosen name
+  /// that has none.
+  QStringList suffixes;
   bool confirmOverwrite = false;
+};
+
+/// The answer of the save dialog: the full path and the file type chosen
+/// (a position in SaveDialogSettings::filters).
+struct SaveChoice {
+  QString path;
+  int filter = 0;
 };
 
 /// What the window asks of the desktop: the file dialogs, the message boxes
@@ -26,9 +38,8 @@ class WindowServices {
   /// Asks for an existing file, starting from startFile (a file name chosen
   /// before, or empty). Returns its full path, or nullopt on cancel.
   virtual std::optional<QString> ChooseOpenFile(QWidget* parent, const QString& startFile) = 0;
-  /// Asks for the name to save to. Returns the full path, or nullopt on
-  /// cancel.
-  virtual std::optional<QString> ChooseSaveFile(QWidget* parent, const SaveDialogSettings& settings) = 0;
+  /// Asks for the name and type to save to; nullopt on cancel.
+  virtual std::optional<SaveChoice> ChooseSaveFile(QWidget* parent, const SaveDialogSettings& settings) = 0;
   /// A message box with the stop icon, an OK button and the application
   /// title, for an error that ended a command.
   virtual void ShowError(QWidget* parent, const QString& text) = 0;
@@ -44,7 +55,7 @@ class WindowServices {
 class DesktopServices : public WindowServices {
  public:
   std::optional<QString> ChooseOpenFile(QWidget* parent, const QString& startFile) override;
-  std::optional<QString> ChooseSaveFile(QWidget* parent, const SaveDialogSettings& settings) override;
+  std::optional<SaveChoice> ChooseSaveFile(QWidget* parent, const SaveDialogSettings& settings) override;
   void ShowError(QWidget* parent, const QString& text) override;
   void ShowMessage(QWidget* parent, const QString& text) override;
   bool LaunchDocument(const QString& path) override;

@@ -6,13 +6,13 @@
 
 #include <nlohmann/json.hpp>
 
-#include <chrono>
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
-#include <filesystem>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -20,8 +20,10 @@
 #include "cli/cli_options.h"
 #include "cli/locale_environment.h"
 #include "cli/run_path.h"
+#include "dbf/dbf_table.h"
 #include "tools/dbf_writer.h"
 #include "tools/temp_dir.h"
+#include "values/text.h"
 #include "validation/catalogue_fixture.h"
 
 namespace tarvelo {
@@ -308,13 +310,33 @@ std::string Percent(double value) {
   return text;
 }
 
-TEST(CliProgram, JsonResultsAgreeWithTheSampleReport) {
+// The rows of a detail listing written with ";" between unquoted cells.
+std::vector<std::vector<std::string>> CsvRows(const std::string& text) {
+  std::vector<std::vector<std::string>> rows;
+  std::istringstream in(text.substr(3));  // after the byte-order mark
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    std::vector<std::string> cells(1);
+    for (char c : line) {
+      if (c == ';') {
+        cells.emplace_back();
+      } else {
+        cells.back().push_back(c);
+      }
+    }
+    rows.push_back(cells);
+  }
+  return rows;
+}
+
+TEST(CliProgram, JsonAndDetailListingAgreeWithTheSampleReport) {
   testing::TempDir dir;
   for (const char* name : {"tabelas.dbf", "anexos.dbf", "DadosQdp.DBF"})
     std::filesystem::copy_file(std::string(TARVELO_CATALOGUE_DIR "/") + name, dir.File(name));
   const auto outcome =
       RunCli("--catalogo '" + dir.Path() + "' --riscos '" TARVELO_SAMPLES_DIR "/riscos.dbf' --sinistros '" +
-                 TARVELO_SAMPLES_DIR "/sinistros.dbf' --json '" + dir.File("r.json") + "' --estrito",
+                 TARVELO_SAMPLES_DIR "/sinistros.dbf' --json '" + dir.File("r.json") + "' --estrito --detalhes '" +
+                 dir.File("d.csv") + "'",
              dir);
   EXPECT_EQ(outcome.status, 3);
   const auto json = nlohmann::json::parse(ReadAll(dir.File("r.json")));
@@ -352,7 +374,40 @@ TEST(CliProgram, JsonResultsAgreeWithTheSampleReport) {
     }
   }
   EXPECT_EQ(compared, 19u);
+
+  // The listing: one row per counted failure, at the record of the file
+  // (deleted records counted) that holds the value shown.
+  const std::string listing = ReadAll(dir.File("d.csv"));
+  ASSERT_EQ(listing.rfind("\xEF\xBB\xBF" "arquivo;tabela;registro;apolice;item;campo;regra;valor\r\n", 0), 0u);
+  std::map<std::string, int> counted;  // "path field empty|invalid" and "path sem apolice"
+  std::map<std::string, std::unique_ptr<DbfTable>> tables;
+  const auto rows = CsvRows(listing);
+  for (const auto& row : std::vector(rows.begin() + 1, rows.end())) {
+    ASSERT_EQ(row.size(), 8u);
+    const bool noPolicy = row[6] == "sem apolice";
+    ++counted[row[0] + " " + (noPolicy ? "sem apolice" : row[5] + (row[6] == "vazio" ? " empty" : " invalid"))];
+    auto& table = tables[row[0]];
+    if (!table) {
+      table = std::make_unique<DbfTable>("tbDados", RegionalSettings::Brazilian());
+      table->SetDBFFileName(row[0]);
+      table->Open();
+    }
+    table->First();
+    for (int64_t n = 1; n < std::stoll(row[2]); ++n) table->Next();
+    ASSERT_EQ(table->RecordNumber(), std::stoll(row[2]));
+    EXPECT_NE(table->CurrentRecord()[0], '*') << row[2];
+    EXPECT_EQ(Trim(table->FieldByName("apolice").CharacterText()), row[3]);
+    if (!noPolicy) EXPECT_EQ(Trim(table->FieldByName(row[5]).CharacterText()), row[7]);
+  }
+  for (const auto& file : json["files"]) {
+    for (const auto& field : file["fields"]) {
+      const std::string key = file["path"].get<std::string>() + " " + field["field"].get<std::string>();
+      EXPECT_EQ(counted[key + " empty"], field["empty"].get<int>()) << key;
+      EXPECT_EQ(counted[key + " invalid"], field["invalid"].get<int>()) << key;
+    }
+  }
   const auto& claims = json["claims_without_policy"];
+  EXPECT_EQ(counted[TARVELO_SAMPLES_DIR "/sinistros.dbf sem apolice"], claims["without_policy"].get<int>());
   EXPECT_NE(outcome.out.find(std::to_string(claims["without_policy"].get<int>()) + " sinistros sem ap\xC3\xB3lices " +
                              "no per\xC3\xAD" "odo, num total de " + std::to_string(claims["claims"].get<int>()) +
                              " sinistros (" + Percent(claims["percent"]) + "%)."),

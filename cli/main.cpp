@@ -1,4 +1,5 @@
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -8,6 +9,7 @@
 #include "cli/program_context.h"
 #include "cli/run_path.h"
 #include "cli/signal_cleanup.h"
+#include "validation/detail_listing.h"
 #include "validation/export_path_check.h"
 #include "validation/report_export.h"
 #include "validation/report_format.h"
@@ -35,6 +37,8 @@ class CliHost : public RunHost {
   ResultLog& Log() override { return log_; }
   void SetProgress(int) override {}
   CivilDateTime Now() const override { return LocalNow(); }
+  DetailSink* Details() override { return details_; }
+  void SetDetails(DetailSink* details) { details_ = details; }
 
  private:
   std::string riskPath_;
@@ -42,6 +46,7 @@ class CliHost : public RunHost {
   std::string folder_;
   RegionalSettings settings_;
   ResultLog log_;
+  DetailSink* details_ = nullptr;
 };
 
 void PrintLog(const ResultLog& log) {
@@ -81,11 +86,16 @@ int main(int argc, char** argv) {
   };
   const std::optional<std::string> exportPath = output(options->exportPath);
   const std::optional<std::string> jsonPath = output(options->jsonPath);
-  // An output over a file the run reads is refused before the run.
+  const std::optional<std::string> detailPath = output(options->detailPath);
+  // An output over a file the run reads is refused before the run; the
+  // detail listing is written during the run.
+  std::unique_ptr<DetailListing> details;
   try {
-    for (const auto& path : {exportPath, jsonPath}) {
+    for (const auto& path : {exportPath, jsonPath, detailPath}) {
       if (path) CheckExportPath(*path, host.RiskPath(), host.ClaimPath(), folder);
     }
+    if (detailPath) details = std::make_unique<DetailListing>(*detailPath, host.Settings().decimalSeparator);
+    host.SetDetails(details.get());
   } catch (const TarveloError& error) {
     std::cerr << Cp1252ToUtf8(ErrorText(error)) << "\n";
     return 1;
@@ -106,6 +116,9 @@ int main(int argc, char** argv) {
   if (failure) std::cerr << Cp1252ToUtf8(*failure) << "\n";
   int status = failure ? 1 : 0;
   try {
+    // The listing keeps the rows of a run that an error ended, as the
+    // report keeps its lines.
+    if (details) details->Finish();
     if (exportPath) SaveReport(host.Log(), *exportPath);
     if (jsonPath) SaveFile(*jsonPath, ResultsJson(run.Results(), failure));
   } catch (const TarveloError& error) {

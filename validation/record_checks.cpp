@@ -69,7 +69,8 @@ bool IsValidDate(std::string_view text, int currentYear) {
 }
 
 RecordChecker::RecordChecker(DbfTable& data, MemTable& structure, MemTable& domain, int32_t tableNumber,
-                             const std::string& companyCode, int currentYear, const RegionalSettings& settings)
+                             const std::string& companyCode, int currentYear, const RegionalSettings& settings,
+                             DetailSink* details)
     : data_(data),
       structure_(structure),
       domain_(domain),
@@ -77,9 +78,21 @@ RecordChecker::RecordChecker(DbfTable& data, MemTable& structure, MemTable& doma
       companyCode_(companyCode),
       currentYear_(currentYear),
       settings_(settings),
+      details_(details),
       rules_(data.FieldCount()),
       currentField_(&kCompanyField) {
   for (int position = 0; position < data.FieldCount(); ++position) PrepareField(position, rules_[position]);
+  if (details_) {
+    policyField_ = data_.FindField("apolice");
+    itemField_ = data_.FindField("item");
+  }
+}
+
+void RecordChecker::Detail(const DbfField& field, DetailRule rule) {
+  if (!details_) return;
+  details_->Row({data_.RecordNumber(), field.FieldName(), rule, field.CharacterText(),
+                 policyField_ ? policyField_->CharacterText() : std::string_view(),
+                 itemField_ ? itemField_->CharacterText() : std::string_view()});
 }
 
 void RecordChecker::PrepareField(int position, FieldRules& rules) {
@@ -120,7 +133,10 @@ bool RecordChecker::Check() {
       companyField_->DataType() == ftString
           ? companyField_->CharacterText() != companyCode_
           : Compare(companyField_->AsVariant(), CompareOp::NotEqual, Variant::String(companyCode_), settings_);
-  if (otherCompany) return false;
+  if (otherCompany) {
+    Detail(*companyField_, DetailRule::SecondCompany);
+    return false;
+  }
   for (int position = 0; position < static_cast<int>(rules_.size()); ++position)
     if (rules_[position].hasRow) CheckField(position, rules_[position]);
   return true;
@@ -149,16 +165,25 @@ void RecordChecker::CheckField(int position, FieldRules& rules) {
   if (rules.nullRule) {
     // A character field is never null by its bytes; only its trimmed text
     // can be empty.
-    if ((!character && field.IsNull()) || (rules.textType && TrimView(Text()).empty())) ++rules.nullCount;
+    if ((!character && field.IsNull()) || (rules.textType && TrimView(Text()).empty())) {
+      ++rules.nullCount;
+      Detail(field, DetailRule::Empty);
+    }
   }
   if (rules.lengthRule) {
     const std::string_view text = Text();
-    if (!HasExactLength(text, ToInteger(rules.length, settings_))) ++rules.domainCount;
+    if (!HasExactLength(text, ToInteger(rules.length, settings_))) {
+      ++rules.domainCount;
+      Detail(field, DetailRule::Length);
+    }
   }
   if (rules.dateRule) {
     const bool notZeros = character ? Text() != rules.zeros
                                     : Compare(Value(), CompareOp::NotEqual, Variant::String(rules.zeros), settings_);
-    if (notZeros && !IsValidDate(Text(), currentYear_)) ++rules.domainCount;
+    if (notZeros && !IsValidDate(Text(), currentYear_)) {
+      ++rules.domainCount;
+      Detail(field, DetailRule::Date);
+    }
   }
   if (rules.domainRule) {
     std::string number;
@@ -177,7 +202,10 @@ void RecordChecker::CheckField(int position, FieldRules& rules) {
     // (two blanks without one); both upper case and cut to their widths.
     char buffer1[8], buffer2[8];
     const DomainKey key = PackDomainKey(KeyPart(value1, 8, buffer1), KeyPart(value2, 2, buffer2));
-    if (!std::binary_search(rules.domain.begin(), rules.domain.end(), key)) ++rules.domainCount;
+    if (!std::binary_search(rules.domain.begin(), rules.domain.end(), key)) {
+      ++rules.domainCount;
+      Detail(field, DetailRule::Domain);
+    }
   }
 }
 

@@ -7,6 +7,7 @@
 
 #include "dbf/dbf_table.h"
 #include "memtable/mem_table.h"
+#include "validation/detail_listing.h"
 #include "values/regional_settings.h"
 
 namespace tarvelo {
@@ -33,8 +34,11 @@ class RecordChecker {
  public:
   /// Prepares the rules of tableNumber for the fields of data. structure
   /// must have "index2" current and domain "index1".
+  /// details, when given, receives one row per counted failure and one for
+  /// a record of another company.
   RecordChecker(DbfTable& data, MemTable& structure, MemTable& domain, int32_t tableNumber,
-                const std::string& companyCode, int currentYear, const RegionalSettings& settings);
+                const std::string& companyCode, int currentYear, const RegionalSettings& settings,
+                DetailSink* details = nullptr);
 
   /// Checks the current record. Returns false, counting nothing, when its
   /// "cod_seg" differs from the company code (the loop must stop). Raises
@@ -68,6 +72,8 @@ class RecordChecker {
 
   void PrepareField(int position, FieldRules& rules);
   void CheckField(int position, FieldRules& rules);
+  /// Passes the current record's failure of field under rule to details_.
+  void Detail(const DbfField& field, DetailRule rule);
 
   DbfTable& data_;
   MemTable& structure_;
@@ -77,6 +83,9 @@ class RecordChecker {
   int currentYear_;
   const RegionalSettings& settings_;
   DbfField* companyField_ = nullptr;
+  DetailSink* details_;
+  DbfField* policyField_ = nullptr;  // APOLICE and ITEM, named in the detail rows
+  DbfField* itemField_ = nullptr;
   std::vector<FieldRules> rules_;
   const std::string* currentField_;
 };

@@ -53,38 +53,85 @@ int CreateTemporary(const std::string& destination, std::string& name) {
 
 }  // namespace
 
-void SaveReport(const ResultLog& log, const std::string& path) {
-  std::string text;
-  for (const auto& line : log.Lines()) {
-    text += line;
-    text += "\r\n";
-  }
-  SaveFile(path, text);
+ReplacingFile::ReplacingFile(std::string path) : path_(std::move(path)), destination_(Destination(path_)) {
+  fd_ = CreateTemporary(destination_, temporary_);
+  if (fd_ < 0) Fail(errno);
 }
 
-void SaveFile(const std::string& path, std::string_view text) {
-  const auto fail = [&](int error) {
-    throw TarveloError("Cannot create file \"" + PathText(path) + "\". " + SystemReason(error));
-  };
-  const std::string destination = Destination(path);
-  std::string temporary;
-  const int fd = CreateTemporary(destination, temporary);
-  if (fd < 0) fail(errno);
+ReplacingFile::~ReplacingFile() {
+  if (fd_ < 0) return;
+  ::close(fd_);
+  ::unlink(temporary_.c_str());
+}
 
-  bool ok = WriteAll(fd, text.data(), text.size()) && ::fsync(fd) == 0;
-  int error = errno;
-  if (::close(fd) != 0 && ok) {
-    ok = false;
-    error = errno;
+void ReplacingFile::Fail(int error) {
+  if (fd_ >= 0) {
+    ::close(fd_);
+    ::unlink(temporary_.c_str());
+    fd_ = -1;
   }
-  if (ok && ::rename(temporary.c_str(), destination.c_str()) != 0) {
-    ok = false;
-    error = errno;
+  throw TarveloError("Cannot create file \"" + PathText(path_) + "\". " + SystemReason(error));
+}
+
+void ReplacingFile::Write(std::string_view bytes) {
+  if (fd_ < 0) return;
+  buffer_.append(bytes);
+  if (buffer_.size() >= (1u << 16)) Flush();
+}
+
+void ReplacingFile::Flush() {
+  if (!WriteAll(fd_, buffer_.data(), buffer_.size())) Fail(errno);
+  buffer_.clear();
+}
+
+void ReplacingFile::Commit() {
+  if (fd_ < 0) return;
+  Flush();
+  if (::fsync(fd_) != 0) Fail(errno);
+  const int fd = fd_;
+  fd_ = -1;
+  if (::close(fd) != 0 || ::rename(temporary_.c_str(), destination_.c_str()) != 0) {
+    const int error = errno;
+    ::unlink(temporary_.c_str());
+    fd_ = -1;
+    throw TarveloError("Cannot create file \"" + PathText(path_) + "\". " + SystemReason(error));
   }
-  if (!ok) {
-    ::unlink(temporary.c_str());
-    fail(error);
+}
+
+void SaveReport(const ResultLog& log, const std::string& path) {
+  ReplacingFile file(path);
+  for (const auto& line : log.Lines()) {
+    file.Write(line);
+    file.Write("\r\n");
   }
+  file.Commit();
+}
+
+void SaveFile(const std::string& path, std::string_view bytes) {
+  ReplacingFile file(path);
+  file.Write(bytes);
+  file.Commit();
+}
+
+void CopyFile(const std::string& source, const std::string& target) {
+  const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) throw TarveloError("Cannot open file \"" + PathText(source) + "\". " + SystemReason(errno));
+  try {
+    ReplacingFile file(target);
+    char piece[1 << 16];
+    for (;;) {
+      const ssize_t n = ::read(in, piece, sizeof piece);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) throw TarveloError("Cannot open file \"" + PathText(source) + "\". " + SystemReason(errno));
+      if (n == 0) break;
+      file.Write(std::string_view(piece, static_cast<size_t>(n)));
+    }
+    file.Commit();
+  } catch (...) {
+    ::close(in);
+    throw;
+  }
+  ::close(in);
 }
 
 }  // namespace tarvelo

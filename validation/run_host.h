@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "validation/detail_listing.h"
 #include "validation/result_log.h"
 #include "values/date_time.h"
 #include "values/regional_settings.h"
@@ -32,6 +33,9 @@ class RunHost {
   virtual void SetProgress(int position) = 0;
   /// The current local date and time.
   virtual CivilDateTime Now() const = 0;
+  /// Where the run streams its detail listing (one row per counted failure
+  /// and per claim without a policy item), or nullptr for none.
+  virtual DetailSink* Details() { return nullptr; }
 };
 
 }  // namespace tarvelo

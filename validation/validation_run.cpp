@@ -142,6 +142,7 @@ void ValidationRun::TreatDataFile() {
   result.table = Trim(state_.tableName);
   result.tableNumber = state_.tableNumber;
   tbDados_.Open();
+  if (DetailSink* details = host_.Details()) details->BeginFile(path, state_.tableName);
   if (state_.companyCode.empty()) LookUpCompany();
   results_.companyCode = state_.companyCode;
   results_.companyName = state_.companyName;
@@ -193,7 +194,7 @@ void ValidationRun::LookUpCompany() {
 
 void ValidationRun::CheckRecords(const std::string& path) {
   RecordChecker checker(tbDados_, catalogue_.Structure(), catalogue_.Domain(), state_.tableNumber,
-                        state_.companyCode, currentYear_, settings_);
+                        state_.companyCode, currentYear_, settings_, host_.Details());
   TotalsAccumulator totals(tbDados_, state_.tableNumber, reference_, totals_, settings_);
   for (; !tbDados_.AtEnd(); tbDados_.Next()) {
     Increment(state_.recordCount);
@@ -231,10 +232,18 @@ void ValidationRun::CountClaimsWithoutPolicy() {
 
   // A claim is found when its policy and item, joined, begin a visible
   // risks record's key.
+  DetailSink* details = host_.Details();
+  if (details) details->BeginFile(host_.ClaimPath(), ClaimsTableName());
   int64_t misses = 0;
   for (tbSinistros_.First(); !tbSinistros_.AtEnd(); tbSinistros_.Next()) {
     const Variant key = Add(ClaimKeyPart(tbSinistros_, "apolice"), ClaimKeyPart(tbSinistros_, "item"), settings_);
-    if (!tbRiscos_.FindKey({key})) ++misses;
+    if (tbRiscos_.FindKey({key})) continue;
+    ++misses;
+    if (details) {
+      const std::string_view policy = tbSinistros_.FieldByName("apolice").CharacterText();
+      const std::string_view item = tbSinistros_.FieldByName("item").CharacterText();
+      details->Row({tbSinistros_.RecordNumber(), "APOLICE+ITEM", DetailRule::NoPolicy, {}, policy, item});
+    }
   }
 
   log_.Append(RuleLine());
@@ -249,6 +258,12 @@ void ValidationRun::CountClaimsWithoutPolicy() {
   tbRiscos_.DBFIndexDefs().Delete(0);
   tbRiscos_.Close();
   tbSinistros_.Close();
+}
+
+std::string ValidationRun::ClaimsTableName() const {
+  for (auto file = results_.files.rbegin(); file != results_.files.rend(); ++file)
+    if (file->tableNumber != 1) return file->table;
+  return std::string();
 }
 
 void ValidationRun::WriteEmptyFileBlocks() {

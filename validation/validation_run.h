@@ -76,6 +76,8 @@ class ValidationRun {
   void CheckRecords(const std::string& path);
   void CountClaimsWithoutPolicy();
   void WriteEmptyFileBlocks();
+  /// The table of the claims file treated last, as the results name it.
+  std::string ClaimsTableName() const;
   void WriteClosingLines();
   std::string NowText() const;
 
