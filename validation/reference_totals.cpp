@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "validation/report_format.h"
+#include "values/cp1252_literal.h"
 #include "values/errors.h"
 #include "values/text.h"
 
@@ -83,8 +84,13 @@ std::string TotalsRow(const std::string& label, double reference, double fileTot
 
 namespace {
 
+const std::string kPremiumsPeriodLine =
+    "O item Total informado de Prêmios considera somente as apólices com início de "
+    "vigência no período considerado: "_cp1252 +
+    std::string(kAnalysisPeriod);
+
 const char* const kTotalsHeader =
-    "Modalidade     Valor QDP                Valor Arquivo            Diferen\xE7" "a (%)";
+    "Modalidade     Valor QDP                Valor Arquivo            Diferença (%)"_cp1252;
 
 void AppendAll(ResultLog& log, std::initializer_list<const char*> lines) {
   for (const char* line : lines) log.Append(line);
@@ -101,7 +107,7 @@ void WriteTotalsSection(ResultLog& log, int32_t tableNumber, const ReferenceTota
   };
   log.Append(RuleLine());
   log.Append("");
-  log.Append(premiums ? "Teste de Pr\xEAmios Emitidos:" : "Teste de Sinistros Pagos:");
+  log.Append(premiums ? "Teste de Prêmios Emitidos:"_cp1252 : "Teste de Sinistros Pagos:");
   log.Append(kTotalsHeader);
   log.Append("");
   if (premiums) {
@@ -110,28 +116,27 @@ void WriteTotalsSection(ResultLog& log, int32_t tableNumber, const ReferenceTota
     log.Append("");
     log.Append(RuleLine());
     AppendAll(log, {"",
-                    "Observa\xE7\xF5" "es:",
-                    "O item Total informado de Pr\xEAmios considera somente as ap\xF3lices com in\xED" "cio de "
-                    "vig\xEAncia no per\xED" "odo considerado: 01/07/2022 a 30/06/2023",
-                    "A companhia dever\xE1 apresentar justificativas para as difere\xE7" "as em rela\xE7\xE3o ao ",
-                    "QDP, em anexo a este relat\xF3rio, quando:",
-                    "1 - A diferen\xE7" "a, em m\xF3" "dulo, for maior que 10%",
-                    "2 - Existir valor no arquivo, mas n\xE3o no QDP",
-                    "3 - N\xE3o existir valor no arquivo, mas existir no QDP",
+                    "Observações:"_cp1252,
+                    kPremiumsPeriodLine.c_str(),
+                    "A companhia deverá apresentar justificativas para as difereças em relação ao "_cp1252,
+                    "QDP, em anexo a este relatório, quando:"_cp1252,
+                    "1 - A diferença, em módulo, for maior que 10%"_cp1252,
+                    "2 - Existir valor no arquivo, mas não no QDP"_cp1252,
+                    "3 - Não existir valor no arquivo, mas existir no QDP"_cp1252,
                     ""});
   } else {
     row("Rural", reference.sin_rural, totals.ruralClaims);
     row("Animal", reference.sin_animal, totals.animalClaims);
     log.Append(RuleLine());
     AppendAll(log, {"",
-                    "Cr\xEDticas no arquivo de Sinistros",
-                    "Observa\xE7\xF5" "es:",
-                    "A companhia dever\xE1 apresentar justificativas para as difere\xE7" "as em rela\xE7\xE3o ao QDP,",
-                    "em anexo a este relat\xF3rio, quando:",
-                    "1 - A diferen\xE7" "a, em m\xF3" "dulo, for maior que 10%",
-                    "2 - Existir valor no arquivo, mas n\xE3o no QDP",
-                    "3 - N\xE3o existir valor no arquivo, mas existir no QDP",
-                    "As justificativas devem ser baseadas em valores, n\xE3o apenas em car\xE1ter subjetivo.",
+                    "Críticas no arquivo de Sinistros"_cp1252,
+                    "Observações:"_cp1252,
+                    "A companhia deverá apresentar justificativas para as difereças em relação ao QDP,"_cp1252,
+                    "em anexo a este relatório, quando:"_cp1252,
+                    "1 - A diferença, em módulo, for maior que 10%"_cp1252,
+                    "2 - Existir valor no arquivo, mas não no QDP"_cp1252,
+                    "3 - Não existir valor no arquivo, mas existir no QDP"_cp1252,
+                    "As justificativas devem ser baseadas em valores, não apenas em caráter subjetivo."_cp1252,
                     ""});
   }
 }

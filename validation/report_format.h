@@ -8,6 +8,9 @@
 
 namespace tarvelo {
 
+/// The analysis period the report names, fixed in the program.
+inline constexpr const char* kAnalysisPeriod = "01/07/2022 a 30/06/2023";
+
 /// A line of exactly 80 "=" characters.
 std::string RuleLine();
 

@@ -8,13 +8,14 @@
 #include "validation/report_format.h"
 #include "validation/result_report.h"
 #include "validation/structure_check.h"
+#include "values/cp1252_literal.h"
 #include "values/errors.h"
 #include "values/text.h"
 
 namespace tarvelo {
 namespace {
 
-const char* const kPeriodLine = "Per\xEDodo de an\xE1lise: 01/07/2022 a 30/06/2023";
+const std::string kPeriodLine = "Período de análise: "_cp1252 + std::string(kAnalysisPeriod);
 
 void Increment(int32_t& count) {
   if (count == std::numeric_limits<int32_t>::max()) throw IntegerOverflowError();
@@ -40,7 +41,7 @@ double ClaimsShare(int64_t misses, int32_t claimCount) {
 }
 
 std::string ClaimsWithoutPolicySentence(int64_t misses, int32_t claimCount, const RegionalSettings& settings) {
-  return std::to_string(misses) + " sinistros sem ap\xF3lices no per\xED" "odo, num total de " +
+  return std::to_string(misses) + " sinistros sem apólices no período, num total de "_cp1252 +
          std::to_string(claimCount) + " sinistros (" + FormatNumber(ClaimsShare(misses, claimCount), 2, settings) +
          "%).";
 }
@@ -89,7 +90,7 @@ void ValidationRun::Execute() {
   const std::string folder = host_.ProgramFolder();
 
   log_.Clear();
-  log_.Append("In\xED" "cio do processamento: " + NowText());
+  log_.Append("Início do processamento: "_cp1252 + NowText());
   log_.Append(kPeriodLine);
   log_.Append("");
 
@@ -268,8 +269,8 @@ std::string ValidationRun::ClaimsTableName() const {
 
 void ValidationRun::WriteEmptyFileBlocks() {
   const std::pair<int32_t, const char*> files[] = {
-      {state_.riskCount, "Arquivo de riscos vazio ou n\xE3o selecionado."},
-      {state_.claimCount, "Arquivo de sinistros vazio ou n\xE3o selecionado."}};
+      {state_.riskCount, "Arquivo de riscos vazio ou não selecionado."_cp1252},
+      {state_.claimCount, "Arquivo de sinistros vazio ou não selecionado."_cp1252}};
   results_.riskFileMissing = state_.riskCount == 0;
   results_.claimFileMissing = state_.claimCount == 0;
   for (const auto& [count, line] : files) {
