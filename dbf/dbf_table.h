@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "dbf/field_decoders.h"
 #include "dbf/field_type.h"
 #include "values/regional_settings.h"
 #include "values/variant.h"
@@ -363,14 +364,7 @@ inline std::string_view DbfField::CharacterText() const {
 }
 
 inline bool DbfField::IsNull() const {
-  const char* record = table_.RecordData();
-  if (record == nullptr) return true;
-  if (type_ == ftString) return false;
-  const char* bytes = record + offset_;
-  for (int i = 0; i < width_; ++i) {
-    if (bytes[i] != ' ') return false;
-  }
-  return true;
+  return table_.RecordData() == nullptr || IsNullField(type_, RawBytes());
 }
 
 }  // namespace tarvelo

@@ -9,15 +9,6 @@
 
 namespace tarvelo {
 
-bool AllBlank(std::string_view bytes) {
-  return std::all_of(bytes.begin(), bytes.end(), [](char c) { return c == ' '; });
-}
-
-bool IsNullField(FieldTypeCode type, std::string_view bytes) {
-  if (type == ftString) return false;
-  return AllBlank(bytes);
-}
-
 std::string DecodeCharacter(std::string_view bytes) {
   return std::string(bytes.substr(0, std::min(bytes.find('\0'), bytes.size())));
 }

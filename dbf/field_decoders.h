@@ -11,12 +11,16 @@ namespace tarvelo {
 
 /// True when every byte is a blank (code 32); true for no bytes. A NUL byte
 /// is not a blank.
-bool AllBlank(std::string_view bytes);
+inline bool AllBlank(std::string_view bytes) {
+  for (char c : bytes)
+    if (c != ' ') return false;
+  return true;
+}
 
 /// The null rule of a field, from its raw bytes only: a character field is
 /// never null; a field of any other type is null exactly when all its bytes
-/// are blanks.
-bool IsNullField(FieldTypeCode type, std::string_view bytes);
+/// are blanks. The one place that says what an empty field is.
+inline bool IsNullField(FieldTypeCode type, std::string_view bytes) { return type != ftString && AllBlank(bytes); }
 
 /// Character field: the bytes up to the first NUL (all of them when there is
 /// none), blanks kept.
