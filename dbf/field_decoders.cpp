@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "values/date_time.h"
+#include "values/number_scan.h"
 #include "values/text.h"
 
 namespace tarvelo {
@@ -62,22 +63,9 @@ std::optional<double> ParseDecimal(std::string_view text, char decimalSeparator)
   if (digits.empty()) return std::nullopt;
   if (integerDigits < 0) integerDigits = static_cast<int>(digits.size());
 
-  long exponent = 0;
-  if (i < n && (text[i] == 'E' || text[i] == 'e')) {
-    ++i;
-    bool negativeExponent = false;
-    if (i < n && (text[i] == '+' || text[i] == '-')) {
-      negativeExponent = text[i] == '-';
-      ++i;
-    }
-    const size_t exponentStart = i;
-    for (; i < n && text[i] >= '0' && text[i] <= '9'; ++i) {
-      // Beyond any double's range; stop growing so the count cannot wrap.
-      if (exponent < 1000000) exponent = exponent * 10 + (text[i] - '0');
-    }
-    if (i == exponentStart) return std::nullopt;
-    if (negativeExponent) exponent = -exponent;
-  }
+  const ExponentScan exponent = ScanExponent(text, i);
+  if (!exponent.valid) return std::nullopt;
+  i = exponent.end;
   while (i < n && text[i] == ' ') ++i;
   if (i != n) return std::nullopt;
 
@@ -91,19 +79,17 @@ std::optional<double> ParseDecimal(std::string_view text, char decimalSeparator)
   plain += '.';
   plain.append(digits, static_cast<size_t>(integerDigits));
   plain += 'e';
-  plain += std::to_string(exponent);
+  plain += std::to_string(exponent.value);
 
   double value = 0;
-  const auto [end, error] = std::from_chars(plain.data(), plain.data() + plain.size(), value);
-  if (error == std::errc::result_out_of_range) {
-    // Decimal exponent of the leading significant digit decides between an
-    // overflow (no value) and an underflow (zero).
-    const long magnitude = static_cast<long>(integerDigits) - static_cast<long>(firstNonZero) - 1 + exponent;
-    if (magnitude > 0) return std::nullopt;
-    return 0.0;
+  switch (ConvertDecimal(plain, value)) {
+    case DecimalStatus::Ok:
+      return negative ? -value : value;
+    case DecimalStatus::Underflow:
+      return 0.0;
+    default:
+      return std::nullopt;  // an overflow has no value
   }
-  if (error != std::errc() || end != plain.data() + plain.size()) return std::nullopt;
-  return negative ? -value : value;
 }
 
 }  // namespace tarvelo

@@ -8,6 +8,7 @@
 
 #include "values/date_time.h"
 #include "values/errors.h"
+#include "values/number_scan.h"
 #include "values/text.h"
 
 namespace tarvelo {
@@ -158,26 +159,10 @@ ParsedNumber ParseLocaleNumber(std::string_view text, const RegionalSettings& se
   }
   if (integerDigits == 0 && fractionDigits == 0) return result;
 
-  bool hasExponent = false;
-  bool exponentNegative = false;
-  long exponentValue = 0;
-  if (i < n && (text[i] == 'e' || text[i] == 'E')) {
-    size_t j = i + 1;
-    buffer[length++] = 'e';
-    if (j < n && (text[j] == '+' || text[j] == '-')) {
-      exponentNegative = text[j] == '-';
-      buffer[length++] = text[j++];
-    }
-    size_t exponentDigits = 0;
-    while (j < n && text[j] >= '0' && text[j] <= '9') {
-      if (exponentValue < 1000000) exponentValue = exponentValue * 10 + (text[j] - '0');
-      buffer[length++] = text[j++];
-      ++exponentDigits;
-    }
-    if (exponentDigits == 0) return result;
-    hasExponent = true;
-    i = j;
-  }
+  const ExponentScan exponent = ScanExponent(text, i);
+  if (!exponent.valid) return result;
+  const bool hasExponent = exponent.present;
+  for (; i < exponent.end; ++i) buffer[length++] = text[i];
   while (i < n && IsNumberBlank(text[i], thousands)) ++i;
   if (i != n) return result;
 
@@ -188,33 +173,19 @@ ParsedNumber ParseLocaleNumber(std::string_view text, const RegionalSettings& se
     ++length;
   }
   double value = 0;
-  const auto parsed = std::from_chars(buffer, buffer + length, value, std::chars_format::general);
-  if (parsed.ec == std::errc::result_out_of_range) {
-    // Out of range: an overflow when the decimal order of magnitude is
-    // positive, else an underflow that reads as zero.
-    long order = 0;
-    size_t k = negative ? 1 : 0;
-    while (k < length && buffer[k] == '0') ++k;
-    if (k < length && buffer[k] >= '1' && buffer[k] <= '9') {
-      while (k < length && buffer[k] >= '0' && buffer[k] <= '9') {
-        ++order;
-        ++k;
-      }
-    } else if (k < length && buffer[k] == '.') {
-      ++k;
-      while (k < length && buffer[k] == '0') {
-        --order;
-        ++k;
-      }
-    }
-    order += exponentNegative ? -exponentValue : exponentValue;
-    if (order > 0) {
+  const size_t sign = negative ? 1 : 0;
+  switch (ConvertDecimal(std::string_view(buffer + sign, length - sign), value)) {
+    case DecimalStatus::Ok:
+      if (negative) value = -value;
+      break;
+    case DecimalStatus::Underflow:
+      value = negative ? -0.0 : 0.0;
+      break;
+    case DecimalStatus::Overflow:
       result.status = ParseStatus::Overflow;
       return result;
-    }
-    value = negative ? -0.0 : 0.0;
-  } else if (parsed.ec != std::errc() || parsed.ptr != buffer + length) {
-    return result;
+    case DecimalStatus::Invalid:
+      return result;
   }
   if (!std::isfinite(value)) {
     result.status = ParseStatus::Overflow;
