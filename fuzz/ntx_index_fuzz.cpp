@@ -3,7 +3,7 @@
 // be the one a scan of the visible records gives, and a walk in key order
 // must visit each visible record once, in key order.
 //
-// Input (see ReadCase): six bytes of settings and sizes, the searches, then
+// Input (see ReadCase): seven bytes of settings and sizes, the searches, then
 // the records. Past its end the input goes on as a repeatable stream of
 // bytes, so that a short input can make a table of many records.
 

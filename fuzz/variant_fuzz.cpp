@@ -2,9 +2,11 @@
 // arithmetic. Only the values' own errors may come out, and the rules
 // must hold: a comparison and its converse agree and the six operators
 // agree with each other; a value equals itself; integers, booleans and
-// texts come back from their text unchanged, and a real's text reads back
-// as the same text; integer arithmetic gives the exact result or the real
-// one; Null gives Null; addition and multiplication commute.
+// texts come back from their text unchanged, and the text of a real, or of
+// a date of a four-digit year, reads back as the same text; conversion to
+// an integer rounds half to even; integer arithmetic gives the exact
+// result or the real one; Null gives Null; addition and multiplication
+// commute.
 //
 // Input: see ReadVariants.
 
