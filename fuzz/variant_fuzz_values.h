@@ -33,6 +33,8 @@ inline constexpr uint8_t kNumberText = static_cast<uint8_t>(VariantType::OleStr)
 inline constexpr uint8_t kKindCount = kNumberText + 1;
 inline constexpr char kNumberCharacters[] = "0123456789 -+,.Ee$\t";
 
+// Reads a T from at (moving it on); false, at unchanged, when fewer bytes
+// are left.
 template <typename T>
 bool Take(const uint8_t*& at, const uint8_t* end, T& value) {
   if (static_cast<size_t>(end - at) < sizeof(T)) return false;
@@ -50,6 +52,7 @@ bool TakeValue(const uint8_t*& at, const uint8_t* end, std::vector<Variant>& val
   return true;
 }
 
+// Appends value's bytes.
 template <typename T>
 void Put(std::string& out, T value) {
   char bytes[sizeof(T)];
