@@ -1,14 +1,21 @@
-# Shared set-up of ./run and ./test: installs the Debian packages that are
-# missing, then configures and builds into build/. Sourced, not run.
+# Shared set-up of ./run, ./test and fuzz/run: installs the Debian packages
+# that are missing, then configures and builds. Sourced, not run. Every step
+# can be run again after any failure: a configure that did not finish is
+# started afresh, and packages left half installed are installed again.
 
 TARVELO_PACKAGES=(cmake ninja-build g++ pkg-config libicu-dev libgtest-dev libgmock-dev libbenchmark-dev
                   nlohmann-json3-dev
                   qt6-base-dev qt6-qpa-plugins libgl-dev fonts-dejavu-core)
+# What fuzzing needs beside them: clang with its sanitizer and libFuzzer
+# runtimes.
+TARVELO_FUZZ_PACKAGES=(clang libclang-rt-dev)
 
+# Installs those of the given packages that are not fully installed (as
+# root), or prints the apt-get line to run and exits (as anyone else).
 tarvelo_install_missing() {
   local missing=()
   local package
-  for package in "${TARVELO_PACKAGES[@]}"; do
+  for package in "$@"; do
     if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
       missing+=("$package")
     fi
@@ -17,6 +24,8 @@ tarvelo_install_missing() {
   if [ "$(id -u)" -eq 0 ]; then
     echo "Installing: ${missing[*]}"
     export DEBIAN_FRONTEND=noninteractive
+    # Finishes whatever an interrupted install left unconfigured.
+    dpkg --configure -a
     apt-get update -qq
     apt-get install -y -qq --no-install-recommends "${missing[@]}"
   else
@@ -26,13 +35,33 @@ tarvelo_install_missing() {
   fi
 }
 
-tarvelo_build() {
-  local jobs
-  jobs=$(nproc 2>/dev/null || echo 2)
-  if [ ! -f build/CMakeCache.txt ]; then
-    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-  fi
-  cmake --build build -j "$jobs" "$@"
+# Configures the build folder dir (with the given cmake options) unless a
+# configure of it has already succeeded. A configure that failed or was
+# interrupted leaves a cache that records what it did not find (a package,
+# even the compiler); the next configure starts without it.
+tarvelo_configure() {
+  local dir=$1
+  shift
+  local stamp="$dir/.tarvelo-configured"
+  [ -f "$stamp" ] && [ -f "$dir/build.ninja" ] && return 0
+  rm -rf "$dir/CMakeCache.txt" "$dir/CMakeFiles" "$stamp"
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+  touch "$stamp"
 }
 
-tarvelo_install_missing
+# Configures (see tarvelo_configure) and builds dir with the given cmake
+# options: tarvelo_build_in DIR [OPTIONS...]. Builds with as many jobs as
+# there are cores.
+tarvelo_build_in() {
+  local dir=$1
+  shift
+  tarvelo_configure "$dir" "$@"
+  cmake --build "$dir" -j "$(nproc 2>/dev/null || echo 2)"
+}
+
+# The build of ./run and ./test, in build/.
+tarvelo_build() {
+  tarvelo_build_in build
+}
+
+tarvelo_install_missing "${TARVELO_PACKAGES[@]}"
