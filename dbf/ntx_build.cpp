@@ -81,14 +81,13 @@ struct NtxKeySorter::Run {
   uint64_t count;
 };
 
-// Where a pass stands in one run: the run in memory (pos over the sorted
-// items) or one on file (read through its share of readSpace_).
+// Where a pass stands in one run, the one in memory or one on file, read
+// through its share of readSpace_.
 struct NtxKeySorter::Cursor {
   size_t run;  // order of the run: runs on file first, the buffer last
   bool inMemory = false;
-  uint64_t pos = 0;
-  uint64_t left = 0;          // pairs of the run not yet read (file) or not yet passed (memory)
-  uint64_t nextOffset = 0;    // file offset of the next pair to read
+  uint64_t left = 0;        // pairs of the run not yet read into space
+  uint64_t nextOffset = 0;  // where the next pair to read is: its file offset, or its place in the sorted items
   uint8_t* space = nullptr;   // its share of readSpace_
   size_t spacePairs = 0;
   size_t inSpace = 0;         // pairs read into space
@@ -136,23 +135,45 @@ void NtxKeySorter::SortBuffer() {
   const size_t n = buffered_;
   const size_t length = static_cast<size_t>(keyLength_);
   if (n == 0) return;
-  // Bytes that every key shares order nothing: the numbers sorted on are
-  // the eight bytes after them.
-  size_t skip = length;
-  for (size_t i = 1; i < n && skip > 0; ++i) {
+  // A byte that every key of the buffer has alike orders nothing: what is
+  // sorted on is made of the first twelve bytes that differ somewhere, in
+  // key order (eight in a number for the radix sort, four more in a
+  // second one for the ties); the bytes from rest on order what they
+  // leave equal.
+  std::vector<uint64_t> differ((length + 7) / 8, 0);
+  for (size_t i = 1; i < n; ++i) {
     const uint8_t* key = entries_ + i * entrySize_;
-    size_t same = 0;
-    while (same < skip && key[same] == entries_[same]) ++same;
-    skip = same;
+    for (size_t w = 0; w < differ.size(); ++w) {
+      uint64_t a = 0, b = 0;
+      const size_t bytes = std::min<size_t>(8, length - 8 * w);
+      std::memcpy(&a, entries_ + 8 * w, bytes);
+      std::memcpy(&b, key + 8 * w, bytes);
+      differ[w] |= a ^ b;
+    }
+  }
+  const auto differs = [&](size_t b) { return ((differ[b / 8] >> (8 * (b % 8))) & 0xFF) != 0; };
+  constexpr size_t kTaken = 12;
+  size_t positions[kTaken];
+  size_t used = 0;
+  size_t rest = length;
+  for (size_t b = 0; b < length; ++b) {
+    if (!differs(b)) continue;
+    if (used == kTaken) {
+      rest = b;
+      break;
+    }
+    positions[used++] = b;
   }
   const uint64_t flip = descending_ ? UINT64_MAX : 0;
   size_t counts[8][256] = {};
   for (size_t i = 0; i < n; ++i) {
     const uint8_t* key = entries_ + i * entrySize_;
     uint64_t word = 0;
-    for (size_t b = skip; b < skip + 8; ++b) word = (word << 8) | (b < length ? key[b] : 0);
+    for (size_t p = 0; p < 8; ++p) word = (word << 8) | (p < used ? key[positions[p]] : 0);
+    uint32_t tail = 0;
+    for (size_t p = 8; p < kTaken; ++p) tail = (tail << 8) | (p < used ? key[positions[p]] : 0);
     word ^= flip;
-    items_[i] = {word, static_cast<uint32_t>(i)};
+    items_[i] = {word, static_cast<uint32_t>(i), tail ^ static_cast<uint32_t>(flip)};
     for (int d = 0; d < 8; ++d) ++counts[d][(word >> (8 * d)) & 0xFF];
   }
   // A radix sort, least significant byte first, keeps equal numbers in the
@@ -169,13 +190,18 @@ void NtxKeySorter::SortBuffer() {
     for (size_t i = 0; i < n; ++i) spare_[start[(items_[i].prefix >> shift) & 0xFF]++] = items_[i];
     std::swap(items_, spare_);
   }
-  if (skip + 8 >= length) return;  // the numbers held the whole keys
-  // Equal numbers: the rest of the keys decide, then the order added.
-  const size_t rest = length - skip - 8;
+  if (used <= 8) return;  // the first number held every byte that differs
+  // Equal first numbers: the second decides, then the rest of the keys,
+  // then the order added.
   const auto before = [&](const Item& a, const Item& b) {
-    int order = std::memcmp(entries_ + a.at * entrySize_ + skip + 8, entries_ + b.at * entrySize_ + skip + 8, rest);
-    if (descending_) order = -order;
-    return order != 0 ? order < 0 : a.at < b.at;
+    if (a.tail != b.tail) return a.tail < b.tail;
+    if (rest < length) {
+      int order =
+          std::memcmp(entries_ + a.at * entrySize_ + rest, entries_ + b.at * entrySize_ + rest, length - rest);
+      if (descending_) order = -order;
+      if (order != 0) return order < 0;
+    }
+    return a.at < b.at;
   };
   for (size_t start = 0; start < n;) {
     size_t end = start + 1;
@@ -206,6 +232,7 @@ void NtxKeySorter::SpillBuffer() {
   readSpace_.resize(kWriteBytes / entrySize_ * entrySize_);
   size_t filled = 0;
   for (size_t i = 0; i < buffered_; ++i) {
+    if (i + 16 < buffered_) __builtin_prefetch(entries_ + items_[i + 16].at * entrySize_);
     std::memcpy(readSpace_.data() + filled, entries_ + items_[i].at * entrySize_, entrySize_);
     filled += entrySize_;
     if (filled == readSpace_.size()) {
@@ -226,35 +253,28 @@ void NtxKeySorter::Rewind() {
   cursors_.clear();
   heap_.clear();
   last_ = SIZE_MAX;
-  if (!runs_.empty()) {
-    const size_t share = std::max<size_t>(1, kMergeBytes / runs_.size() / entrySize_);
-    readSpace_.assign(share * entrySize_ * runs_.size(), 0);
-    for (size_t r = 0; r < runs_.size(); ++r) {
-      Cursor cursor;
-      cursor.run = r;
-      cursor.left = runs_[r].count;
-      cursor.nextOffset = runs_[r].offset;
-      cursor.space = readSpace_.data() + r * share * entrySize_;
-      cursor.spacePairs = share;
-      cursors_.push_back(cursor);
-    }
+  // Every run is read through a share of readSpace_, the one in memory too:
+  // gathering its pairs in sorted order there, many at a time, spares the
+  // merge a wait for memory at every pair.
+  const size_t runs = runs_.size() + 1;
+  const size_t share = std::max<size_t>(1, kMergeBytes / runs / entrySize_);
+  readSpace_.assign(share * entrySize_ * runs, 0);
+  for (size_t r = 0; r < runs; ++r) {
+    Cursor cursor;
+    cursor.run = r;
+    cursor.inMemory = r == runs_.size();
+    cursor.left = cursor.inMemory ? buffered_ : runs_[r].count;
+    cursor.nextOffset = cursor.inMemory ? 0 : runs_[r].offset;
+    cursor.space = readSpace_.data() + r * share * entrySize_;
+    cursor.spacePairs = share;
+    cursors_.push_back(cursor);
   }
-  Cursor memory;
-  memory.run = runs_.size();
-  memory.inMemory = true;
-  memory.left = buffered_;
-  cursors_.push_back(memory);
   for (size_t c = 0; c < cursors_.size(); ++c)
     if (Advance(cursors_[c])) heap_.push_back(c);
   for (size_t at = heap_.size(); at-- > 0;) SiftDown(at);
 }
 
 bool NtxKeySorter::Advance(Cursor& cursor) {
-  if (cursor.inMemory) {
-    if (cursor.pos == buffered_) return false;
-    cursor.current = entries_ + items_[cursor.pos++].at * entrySize_;
-    return true;
-  }
   if (cursor.at + 1 < cursor.inSpace) {
     cursor.current = cursor.space + ++cursor.at * entrySize_;
     return true;
@@ -262,15 +282,25 @@ bool NtxKeySorter::Advance(Cursor& cursor) {
   if (cursor.left == 0) return false;
   const size_t pairs = static_cast<size_t>(std::min<uint64_t>(cursor.left, cursor.spacePairs));
   const size_t bytes = pairs * entrySize_;
-  size_t done = 0;
-  while (done < bytes) {
-    const ssize_t got =
-        ::pread(fd_, cursor.space + done, bytes - done, static_cast<off_t>(cursor.nextOffset + done));
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) ThrowSortError("Read", shownName_, got < 0 ? errno : EIO);
-    done += static_cast<size_t>(got);
+  if (cursor.inMemory) {
+    constexpr size_t kAhead = 16;
+    for (size_t i = 0; i < pairs; ++i) {
+      if (i + kAhead < pairs) __builtin_prefetch(entries_ + items_[cursor.nextOffset + i + kAhead].at * entrySize_);
+      std::memcpy(cursor.space + i * entrySize_, entries_ + items_[cursor.nextOffset + i].at * entrySize_,
+                  entrySize_);
+    }
+    cursor.nextOffset += pairs;
+  } else {
+    size_t done = 0;
+    while (done < bytes) {
+      const ssize_t got =
+          ::pread(fd_, cursor.space + done, bytes - done, static_cast<off_t>(cursor.nextOffset + done));
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0) ThrowSortError("Read", shownName_, got < 0 ? errno : EIO);
+      done += static_cast<size_t>(got);
+    }
+    cursor.nextOffset += bytes;
   }
-  cursor.nextOffset += bytes;
   cursor.left -= pairs;
   cursor.inSpace = pairs;
   cursor.at = 0;
@@ -371,6 +401,7 @@ void NtxPageWriter::AddAt(size_t at, const uint8_t* key, uint32_t recno, uint32_
   if (at + 1 == levels_.size()) throw std::logic_error("NtxPageWriter: more keys than planned");
   Put32(page + slotBase_ + level.keys * entrySize_, left);
   const uint32_t offset = Emit(level.page);
+  if (at > 0) innerPages_.push_back(offset);
   ++level.number;
   StartPage(level);
   AddAt(at + 1, key, recno, offset);
@@ -406,6 +437,7 @@ uint32_t NtxPageWriter::Finish() {
       throw std::logic_error("NtxPageWriter: fewer keys than planned");
     Put32(level.page.data() + slotBase_ + level.keys * entrySize_, child);
     child = Emit(level.page);
+    if (at > 0) innerPages_.push_back(child);
   }
   FlushOut();
   return child;

@@ -70,9 +70,12 @@ class NtxKeySorter {
   struct Mapped;
   std::unique_ptr<Mapped> memory_;
   uint8_t* entries_ = nullptr;
+  // A pair of the buffer in the sort: the first bytes of its key that
+  // tell keys apart (see SortBuffer) and its place in the buffer.
   struct Item {
     uint64_t prefix;
     uint32_t at;
+    uint32_t tail;
   };
   Item* items_ = nullptr;
   Item* spare_ = nullptr;
@@ -107,6 +110,8 @@ class NtxPageWriter {
   uint32_t Finish();
   /// Where the next page would go.
   uint32_t NextPage() const { return nextPage_; }
+  /// Offsets of the pages written above the leaves, in the order written.
+  const std::vector<uint32_t>& InnerPages() const { return innerPages_; }
 
  private:
   struct Level {
@@ -133,6 +138,7 @@ class NtxPageWriter {
   uint32_t nextPage_;
   uint32_t outStart_;  // file offset of the first page in out_
   std::vector<uint8_t> out_;
+  std::vector<uint32_t> innerPages_;
 };
 
 }  // namespace tarvelo

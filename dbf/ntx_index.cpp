@@ -330,6 +330,21 @@ void NtxIndex::CreateIndex() {
 }
 
 void NtxIndex::BuildTree() {
+  std::vector<uint32_t> innerPages;
+  SortAndWrite(innerPages);
+  // The searches that follow a build read its pages: the whole tree when
+  // the cache holds it, else the pages above the leaves, read now in few
+  // reads rather than one by one later. The sort's memory is gone by now.
+  OpenFile& f = *file_;
+  const size_t pages = (f.nextPage - kPageSize) / kPageSize;
+  if (pages <= f.cache->Capacity()) {
+    f.cache->Load(kPageSize, pages);
+  } else {
+    for (const uint32_t page : innerPages) f.cache->Load(page, 1);
+  }
+}
+
+void NtxIndex::SortAndWrite(std::vector<uint32_t>& innerPages) {
   OpenFile& f = *file_;
   const size_t slash = fileName_.rfind('/');
   const std::string folder = slash == std::string::npos ? std::string() : fileName_.substr(0, slash + 1);
@@ -384,6 +399,7 @@ void NtxIndex::BuildTree() {
   }
   f.root = writer.Finish();
   f.nextPage = writer.NextPage();
+  innerPages = writer.InnerPages();
 }
 
 void NtxIndex::WriteHeader() {

@@ -142,9 +142,13 @@ class NtxIndex {
   void OpenExisting();
   /// Creates the file exclusively and returns its descriptor.
   int CreateFile() const;
-  /// Reads the keys of every record, sorts them and writes the tree's
-  /// pages bottom-up.
+  /// Writes the tree (SortAndWrite), then reads what the searches will
+  /// want of it into the page cache.
   void BuildTree();
+  /// Reads the keys of every record, sorts them and writes the tree's
+  /// pages bottom-up; the offsets of the pages above the leaves go into
+  /// innerPages.
+  void SortAndWrite(std::vector<uint32_t>& innerPages);
   void WriteHeader();
 
   // Search and key-order walk; the cursor stays on the entry returned.

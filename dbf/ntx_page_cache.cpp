@@ -100,6 +100,43 @@ uint8_t* NtxPageCache::Allocate(uint32_t offset) {
   return FrameData(set, way);
 }
 
+void NtxPageCache::Load(uint32_t offset, size_t count) {
+  while (count > 0) {
+    // No two pages of one read fall into the same set.
+    const size_t run = std::min({count, kMaxRun, sets_.size()});
+    iovec parts[kMaxRun];
+    std::pair<Set*, int> frames[kMaxRun];
+    for (size_t i = 0; i < run; ++i) {
+      const uint32_t page = offset + static_cast<uint32_t>(i * kPageSize);
+      Set& set = SetOf(page);
+      const int way = TakeWay(set);
+      Touch(set, way);
+      frames[i] = {&set, way};
+      parts[i].iov_base = FrameData(set, way);
+      parts[i].iov_len = kPageSize;
+    }
+    const size_t total = run * kPageSize;
+    size_t done = 0;
+    size_t first = 0;
+    while (done < total) {
+      const ssize_t got = ::preadv(fd_, parts + first, static_cast<int>(run - first),
+                                   static_cast<off_t>(offset) + static_cast<off_t>(done));
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0) throw DbfError("NtxIndex.ReadPage: Read error \"" + path_ + "\"");
+      done += static_cast<size_t>(got);
+      size_t left = static_cast<size_t>(got);
+      while (first < run && left >= parts[first].iov_len) left -= parts[first++].iov_len;
+      if (first < run) {
+        parts[first].iov_base = static_cast<uint8_t*>(parts[first].iov_base) + left;
+        parts[first].iov_len -= left;
+      }
+    }
+    for (size_t i = 0; i < run; ++i) frames[i].first->tags[frames[i].second] = offset + static_cast<uint32_t>(i * kPageSize);
+    offset += static_cast<uint32_t>(run * kPageSize);
+    count -= run;
+  }
+}
+
 const uint8_t* NtxPageCache::Peek(uint32_t offset) const {
   if (offset == 0) return nullptr;  // the tag of an empty frame
   const Set& set = SetOf(offset);

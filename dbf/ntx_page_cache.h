@@ -51,6 +51,11 @@ class NtxPageCache {
   /// marked changed, its bytes left for the caller to fill; nothing is
   /// read.
   uint8_t* Allocate(uint32_t offset);
+  /// Reads count pages that follow one another in the file from offset
+  /// (none of them cached) into the cache, many in one read, as the most
+  /// recently used of their sets: all of them stay when count is at most
+  /// the capacity. Raises the read error of Fetch.
+  void Load(uint32_t offset, size_t count);
   /// The page at a file offset when it is cached, else nullptr; nothing is
   /// read, evicted or marked used.
   const uint8_t* Peek(uint32_t offset) const;
