@@ -1,7 +1,6 @@
 #include "dbf/ntx_build.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -63,18 +62,6 @@ int OpenNamelessFile(const std::string& folder) {
 
 }  // namespace
 
-// Anonymous memory of its own, so that it goes back to the system when the
-// sort ends rather than staying with the allocator.
-struct NtxKeySorter::Mapped {
-  void* at = MAP_FAILED;
-  size_t length = 0;
-  explicit Mapped(size_t bytes) : length(bytes) {
-    at = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (at == MAP_FAILED) throw std::bad_alloc();
-  }
-  ~Mapped() { ::munmap(at, length); }
-};
-
 // A sorted run in the run file.
 struct NtxKeySorter::Run {
   uint64_t offset;
@@ -107,8 +94,8 @@ NtxKeySorter::NtxKeySorter(int keyLength, bool descending, size_t budgetBytes, s
   const size_t itemBytes = capacity_ * sizeof(Item);
   const size_t entryBytes = (capacity_ * entrySize_ + alignof(Item) - 1) / alignof(Item) * alignof(Item);
   // Pages of the mapping are touched only as pairs come.
-  memory_ = std::make_unique<Mapped>(entryBytes + 2 * itemBytes);
-  entries_ = static_cast<uint8_t*>(memory_->at);
+  memory_ = std::make_unique<MappedMemory>(entryBytes + 2 * itemBytes);
+  entries_ = memory_->Data();
   items_ = reinterpret_cast<Item*>(entries_ + entryBytes);
   spare_ = items_ + capacity_;
 }

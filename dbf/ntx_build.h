@@ -8,6 +8,8 @@
 
 namespace tarvelo {
 
+class MappedMemory;
+
 /// Sorts the (key, record number) pairs of an index build within a fixed
 /// number of bytes, whatever their count: in memory while they fit, else as
 /// sorted runs written to a nameless file in the index's folder (gone when
@@ -67,8 +69,7 @@ class NtxKeySorter {
   bool sorted_ = false;
 
   // The buffer: pairs in the order added, then their sorted order.
-  struct Mapped;
-  std::unique_ptr<Mapped> memory_;
+  std::unique_ptr<MappedMemory> memory_;
   uint8_t* entries_ = nullptr;
   // A pair of the buffer in the sort: the first bytes of its key that
   // tell keys apart (see SortBuffer) and its place in the buffer.

@@ -1,11 +1,13 @@
 #include "dbf/ntx_page_cache.h"
 
+#include <sys/mman.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <new>
 #include <utility>
 
 #include "values/errors.h"
@@ -18,11 +20,19 @@ void ThrowPageWriteError(const std::string& path, long wrote) {
   throw error;
 }
 
+MappedMemory::MappedMemory(size_t bytes) : length_(std::max<size_t>(bytes, 1)) {
+  void* mapping = ::mmap(nullptr, length_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (mapping == MAP_FAILED) throw std::bad_alloc();
+  data_ = static_cast<uint8_t*>(mapping);
+}
+
+MappedMemory::~MappedMemory() { ::munmap(data_, length_); }
+
 NtxPageCache::NtxPageCache(int fd, std::string path, size_t capacity)
     : fd_(fd), path_(std::move(path)) {
   const size_t sets = std::min<size_t>(std::max(capacity, kMinCapacity) / kWays, UINT32_MAX);
   capacity_ = sets * kWays;
-  frames_.reset(new uint8_t[capacity_ * kPageSize]);
+  frames_ = std::make_unique<MappedMemory>(capacity_ * kPageSize);
   sets_.resize(sets);
   setReciprocal_ = UINT64_MAX / sets + 1;
   Clear();
@@ -169,7 +179,7 @@ void NtxPageCache::Flush() {
 void NtxPageCache::WriteRun(const std::pair<uint32_t, uint32_t>* run, size_t count) {
   iovec parts[kMaxRun];
   for (size_t i = 0; i < count; ++i) {
-    parts[i].iov_base = frames_.get() + static_cast<size_t>(run[i].second) * kPageSize;
+    parts[i].iov_base = frames_->Data() + static_cast<size_t>(run[i].second) * kPageSize;
     parts[i].iov_len = kPageSize;
   }
   const size_t total = count * kPageSize;
