@@ -302,6 +302,7 @@ double IndexAndSearches(const testing::FakeHost& host, const std::string& risks,
       index.SetKeyExpresion("apolice+item");
       index.SetNTXFileName(folder + "apolice.ntx");
       index.SetTemporary(true);
+      index.SetThreads(host.Threads());
       index.SetCreateNow(true);
     });
     misses = 0;

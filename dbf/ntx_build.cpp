@@ -71,7 +71,8 @@ struct NtxKeySorter::Run {
 // Where a pass stands in one run, the one in memory or one on file, read
 // through its share of readSpace_.
 struct NtxKeySorter::Cursor {
-  size_t run;  // order of the run: runs on file first, the buffer last
+  NtxKeySorter* owner;  // the sorter whose run it is
+  size_t run;  // order of the run: by sorter, runs on file first, the buffer last
   bool inMemory = false;
   uint64_t left = 0;        // pairs of the run not yet read into space
   uint64_t nextOffset = 0;  // where the next pair to read is: its file offset, or its place in the sorted items
@@ -104,7 +105,23 @@ NtxKeySorter::~NtxKeySorter() {
   if (fd_ >= 0) ::close(fd_);
 }
 
-size_t NtxKeySorter::RunsOnFile() const { return runs_.size(); }
+size_t NtxKeySorter::RunsOnFile() const {
+  size_t runs = runs_.size();
+  for (const auto& later : later_) runs += later->RunsOnFile();
+  return runs;
+}
+
+uint64_t NtxKeySorter::Count() const {
+  uint64_t count = count_;
+  for (const auto& later : later_) count += later->Count();
+  return count;
+}
+
+void NtxKeySorter::Append(std::unique_ptr<NtxKeySorter> later) {
+  for (auto& further : later->later_) later_.push_back(std::move(further));
+  later->later_.clear();
+  later_.push_back(std::move(later));
+}
 
 uint8_t* NtxKeySorter::NextKey() {
   if (buffered_ == capacity_) SpillBuffer();
@@ -233,28 +250,36 @@ void NtxKeySorter::SpillBuffer() {
 }
 
 void NtxKeySorter::Rewind() {
-  if (!sorted_) {
-    SortBuffer();
-    sorted_ = true;
+  std::vector<NtxKeySorter*> sorters{this};
+  for (const auto& later : later_) sorters.push_back(later.get());
+  size_t runs = 0;
+  for (NtxKeySorter* sorter : sorters) {
+    if (!sorter->sorted_) {
+      sorter->SortBuffer();
+      sorter->sorted_ = true;
+    }
+    runs += sorter->runs_.size() + 1;
   }
   cursors_.clear();
   heap_.clear();
   last_ = SIZE_MAX;
-  // Every run is read through a share of readSpace_, the one in memory too:
-  // gathering its pairs in sorted order there, many at a time, spares the
-  // merge a wait for memory at every pair.
-  const size_t runs = runs_.size() + 1;
+  // Every run is read through a share of readSpace_, those in memory too:
+  // gathering their pairs in sorted order there, many at a time, spares
+  // the merge a wait for memory at every pair.
   const size_t share = std::max<size_t>(1, kMergeBytes / runs / entrySize_);
   readSpace_.assign(share * entrySize_ * runs, 0);
-  for (size_t r = 0; r < runs; ++r) {
-    Cursor cursor;
-    cursor.run = r;
-    cursor.inMemory = r == runs_.size();
-    cursor.left = cursor.inMemory ? buffered_ : runs_[r].count;
-    cursor.nextOffset = cursor.inMemory ? 0 : runs_[r].offset;
-    cursor.space = readSpace_.data() + r * share * entrySize_;
-    cursor.spacePairs = share;
-    cursors_.push_back(cursor);
+  for (NtxKeySorter* sorter : sorters) {
+    for (size_t r = 0; r <= sorter->runs_.size(); ++r) {
+      Cursor cursor;
+      cursor.owner = sorter;
+      cursor.run = cursors_.size();
+      cursor.inMemory = r == sorter->runs_.size();
+      cursor.left = cursor.inMemory ? sorter->buffered_ : sorter->runs_[r].count;
+      cursor.nextOffset = cursor.inMemory ? 0 : sorter->runs_[r].offset;
+      cursor.space = readSpace_.data() + cursor.run * share * entrySize_;
+      cursor.spacePairs = share;
+      cursors_.push_back(cursor);
+    }
   }
   for (size_t c = 0; c < cursors_.size(); ++c)
     if (Advance(cursors_[c])) heap_.push_back(c);
@@ -262,28 +287,30 @@ void NtxKeySorter::Rewind() {
 }
 
 bool NtxKeySorter::Advance(Cursor& cursor) {
+  const NtxKeySorter& from = *cursor.owner;
+  const size_t entrySize = from.entrySize_;
   if (cursor.at + 1 < cursor.inSpace) {
-    cursor.current = cursor.space + ++cursor.at * entrySize_;
+    cursor.current = cursor.space + ++cursor.at * entrySize;
     return true;
   }
   if (cursor.left == 0) return false;
   const size_t pairs = static_cast<size_t>(std::min<uint64_t>(cursor.left, cursor.spacePairs));
-  const size_t bytes = pairs * entrySize_;
+  const size_t bytes = pairs * entrySize;
   if (cursor.inMemory) {
     constexpr size_t kAhead = 16;
     for (size_t i = 0; i < pairs; ++i) {
-      if (i + kAhead < pairs) __builtin_prefetch(entries_ + items_[cursor.nextOffset + i + kAhead].at * entrySize_);
-      std::memcpy(cursor.space + i * entrySize_, entries_ + items_[cursor.nextOffset + i].at * entrySize_,
-                  entrySize_);
+      if (i + kAhead < pairs) __builtin_prefetch(from.entries_ + from.items_[cursor.nextOffset + i + kAhead].at * entrySize);
+      std::memcpy(cursor.space + i * entrySize, from.entries_ + from.items_[cursor.nextOffset + i].at * entrySize,
+                  entrySize);
     }
     cursor.nextOffset += pairs;
   } else {
     size_t done = 0;
     while (done < bytes) {
       const ssize_t got =
-          ::pread(fd_, cursor.space + done, bytes - done, static_cast<off_t>(cursor.nextOffset + done));
+          ::pread(from.fd_, cursor.space + done, bytes - done, static_cast<off_t>(cursor.nextOffset + done));
       if (got < 0 && errno == EINTR) continue;
-      if (got <= 0) ThrowSortError("Read", shownName_, got < 0 ? errno : EIO);
+      if (got <= 0) ThrowSortError("Read", from.shownName_, got < 0 ? errno : EIO);
       done += static_cast<size_t>(got);
     }
     cursor.nextOffset += bytes;

@@ -44,8 +44,12 @@ class NtxKeySorter {
   /// \"<name>\"" when the run file cannot be read back.
   bool Next(const uint8_t*& key, uint32_t& recno);
 
-  /// Pairs added.
-  uint64_t Count() const { return count_; }
+  /// Takes in the pairs of a sorter that holds later records (whose adding
+  /// is over): passes give them after this one's pairs of equal keys.
+  void Append(std::unique_ptr<NtxKeySorter> later);
+
+  /// Pairs added, those of the sorters appended included.
+  uint64_t Count() const;
   /// Sorted runs written to the run file so far (0 while all fit in memory).
   size_t RunsOnFile() const;
 
@@ -57,7 +61,9 @@ class NtxKeySorter {
   void WriteRunBytes(const uint8_t* bytes, size_t length);
   bool Before(const Cursor& a, const Cursor& b) const;
   void SiftDown(size_t at);
-  bool Advance(Cursor& cursor);
+  /// Moves cursor to the next pair of its run, reading its sorter's run
+  /// file or buffer; false at the end of the run.
+  static bool Advance(Cursor& cursor);
 
   int keyLength_;
   size_t entrySize_;  // key, then the record number (4 bytes, little-endian)
@@ -89,6 +95,7 @@ class NtxKeySorter {
   std::vector<Cursor> cursors_;
   std::vector<size_t> heap_;  // cursors still holding pairs, a binary heap
   size_t last_ = SIZE_MAX;    // the cursor whose pair Next gave last
+  std::vector<std::unique_ptr<NtxKeySorter>> later_;
 };
 
 /// Writes the pages of an NTX tree bottom-up, from its keys in order: each

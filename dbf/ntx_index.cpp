@@ -8,7 +8,10 @@
 #include <bit>
 #include <cerrno>
 #include <cstring>
+#include <exception>
+#include <functional>
 #include <numeric>
+#include <thread>
 
 #include "dbf/locked_file.h"
 #include "dbf/ntx_build.h"
@@ -27,6 +30,8 @@ constexpr size_t kMaxExpressionLength = 255;
 constexpr size_t kMaxDepth = 64;
 // Bytes of records a build reads at once.
 constexpr size_t kScanBytes = size_t{256} << 10;
+// Fewest records that a build gives a thread of its own.
+constexpr int64_t kRecordsPerThread = 16384;
 
 // Header fields.
 constexpr size_t kSignatureAt = 0;
@@ -361,41 +366,115 @@ void NtxIndex::BuildTree() {
   }
 }
 
+namespace {
+
+// A stretch of the table that one thread reads for a build: the keys of
+// records first to last (to the end of the file when last is 0) go to a
+// sorter of its own, and its deleted records, up to a limit, to deleted.
+struct ScanPart {
+  int64_t first = 1;
+  int64_t last = 0;
+  std::unique_ptr<NtxKeySorter> sorter;
+  std::vector<uint32_t> deleted;
+  int64_t deletedNotKept = 0;  // the first deleted record past the limit; 0 for none
+  int64_t lastRecno = 0;       // the last record read
+  std::exception_ptr error;
+};
+
+}  // namespace
+
 void NtxIndex::SortAndWrite(std::vector<uint32_t>& innerPages) {
   OpenFile& f = *file_;
   const size_t slash = fileName_.rfind('/');
   const std::string folder = slash == std::string::npos ? std::string() : fileName_.substr(0, slash + 1);
-  NtxKeySorter sorter(f.keyLength, f.descending, sortBytes_, folder, f.fileName);
-  const bool filtered = !f.filter.IsEmpty();
-  bool allDeletedKept = true;
-  f.deleted.clear();
-  // The table is read in large blocks: few reads of the whole file.
+
+  // The table is read in stretches, one a thread, each sorted apart in its
+  // share of the budget; the sorted pairs then come out in the order one
+  // thread would give, equal keys in record order.
+  const int64_t records = table_.PhysicalRecordCount();
+  const int parts = static_cast<int>(std::clamp<int64_t>(records / kRecordsPerThread, 1, std::max(threads_, 1)));
+  const int64_t perPart = (records + parts - 1) / parts;
+  std::vector<ScanPart> scans(static_cast<size_t>(parts));
+  for (int t = 0; t < parts; ++t) {
+    ScanPart& part = scans[static_cast<size_t>(t)];
+    part.first = 1 + t * perPart;
+    part.last = t + 1 == parts ? 0 : (t + 1) * perPart;
+    part.sorter = std::make_unique<NtxKeySorter>(f.keyLength, f.descending, sortBytes_ / static_cast<size_t>(parts),
+                                                 folder, f.fileName);
+  }
   const size_t length = static_cast<size_t>(table_.RecordLength());
   const size_t blockRecords = std::max<size_t>(1, kScanBytes / length);
-  std::vector<char> block(blockRecords * length);
-  int64_t recno = 1;
-  for (size_t got; (got = table_.ReadRecords(recno, blockRecords, block.data())) > 0;) {
-    for (size_t i = 0; i < got; ++i, ++recno) {
-      const std::string_view record(block.data() + i * length, length);
-      if (recno > static_cast<int64_t>(UINT32_MAX))
-        throw DbfError("NtxIndex.CreateIndex: Record " + std::to_string(recno) + " beyond the index's range");
-      f.recordCount = recno;
-      if (record[0] == '*' && allDeletedKept) {
-        if (f.deleted.size() < deletedRecordsKept_) {
-          f.deleted.push_back(static_cast<uint32_t>(recno));
-        } else {
-          allDeletedKept = false;
-          f.deletedKnownThrough = recno - 1;
+  const auto scan = [&](ScanPart& part) {
+    try {
+      // A filter keeps the texts it compares in itself: each thread has its own.
+      const NtxExpression filter = f.filter;
+      const bool filtered = !filter.IsEmpty();
+      std::vector<char> block(blockRecords * length);
+      for (int64_t recno = part.first; part.last == 0 || recno <= part.last;) {
+        const size_t wanted =
+            part.last == 0 ? blockRecords : static_cast<size_t>(std::min<int64_t>(blockRecords, part.last - recno + 1));
+        const size_t got = table_.ReadRecords(recno, wanted, block.data());
+        for (size_t i = 0; i < got; ++i, ++recno) {
+          const std::string_view record(block.data() + i * length, length);
+          if (recno > static_cast<int64_t>(UINT32_MAX))
+            throw DbfError("NtxIndex.CreateIndex: Record " + std::to_string(recno) + " beyond the index's range");
+          part.lastRecno = recno;
+          if (record[0] == '*' && part.deletedNotKept == 0) {
+            if (part.deleted.size() < deletedRecordsKept_) {
+              part.deleted.push_back(static_cast<uint32_t>(recno));
+            } else {
+              part.deletedNotKept = recno;
+            }
+          }
+          if (filtered && !filter.IsTrue(record)) continue;
+          f.key.WriteKey(record, reinterpret_cast<char*>(part.sorter->NextKey()));
+          part.sorter->Add(static_cast<uint32_t>(recno));
         }
+        if (got < wanted) break;
       }
-      if (filtered && !f.filter.IsTrue(record)) continue;
-      f.key.WriteKey(record, reinterpret_cast<char*>(sorter.NextKey()));
-      sorter.Add(static_cast<uint32_t>(recno));
+    } catch (...) {
+      part.error = std::current_exception();
     }
-    if (got < blockRecords) break;
+  };
+  {
+    std::vector<std::thread> helpers;
+    try {
+      for (size_t t = 1; t < scans.size(); ++t) helpers.emplace_back(scan, std::ref(scans[t]));
+    } catch (...) {
+      for (std::thread& helper : helpers) helper.join();
+      throw;
+    }
+    scan(scans[0]);
+    for (std::thread& helper : helpers) helper.join();
   }
-  if (allDeletedKept) f.deletedKnownThrough = f.recordCount;
+  // The first error in record order is the one a single reader meets.
+  for (const ScanPart& part : scans)
+    if (part.error) std::rethrow_exception(part.error);
+
+  // The deleted records kept are the first ones of the whole table.
+  f.recordCount = 0;
+  for (const ScanPart& part : scans) f.recordCount = std::max(f.recordCount, part.lastRecno);
+  f.deleted.clear();
+  f.deletedKnownThrough = f.recordCount;
+  bool allDeletedKept = true;
+  for (const ScanPart& part : scans) {
+    for (const uint32_t recno : part.deleted) {
+      if (f.deleted.size() == deletedRecordsKept_) {
+        allDeletedKept = false;
+        f.deletedKnownThrough = recno - 1;
+        break;
+      }
+      f.deleted.push_back(recno);
+    }
+    if (allDeletedKept && part.deletedNotKept != 0) {
+      allDeletedKept = false;
+      f.deletedKnownThrough = part.deletedNotKept - 1;
+    }
+    if (!allDeletedKept) break;
+  }
   f.knowsRecords = true;
+  NtxKeySorter& sorter = *scans[0].sorter;
+  for (size_t t = 1; t < scans.size(); ++t) sorter.Append(std::move(scans[t].sorter));
 
   // Equal keys come in record order; a unique index keeps the first of
   // them. The shape of the tree needs the number of keys first: for a

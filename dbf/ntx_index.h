@@ -108,6 +108,11 @@ class NtxIndex {
   /// runs written to a nameless file in the index's folder.
   void SetSortBytes(size_t bytes) { sortBytes_ = bytes; }
   size_t SortBytes() const { return sortBytes_; }
+  /// Threads the next build reads and sorts the table's keys on (1 by
+  /// default; a thread for every 16,384 records at most). The file is the
+  /// same for any number.
+  void SetThreads(int threads) { threads_ = threads; }
+  int Threads() const { return threads_; }
   /// Deleted records the next build remembers at most (kDeletedRecordsKept
   /// by default). Past that many, searches read the records their keys
   /// lead to from the first deleted record not remembered on, to learn
@@ -194,6 +199,7 @@ class NtxIndex {
   size_t cachePages_ = kCachePages;
   size_t deletedRecordsKept_ = kDeletedRecordsKept;
   size_t sortBytes_ = kSortBytes;
+  int threads_ = 1;
   bool temporary_ = false;
   std::unique_ptr<OpenFile> file_;
   // The file the last build of a temporary index created.

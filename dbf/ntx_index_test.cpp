@@ -370,6 +370,44 @@ TEST_F(NtxIndexTest, LargeBuildsAreSoundInFileOrderAndScrambled) {
   }
 }
 
+// Builds on one thread and on three (three stretches of the table, each
+// sorted in runs on file) write the same bytes, and their searches know
+// the same deleted records, however few of them the build remembers.
+TEST_F(NtxIndexTest, ThreadsWriteTheSameFile) {
+  std::vector<Risk> risks = ShuffledRisks(50000);
+  for (size_t i = 0; i < risks.size(); i += 7) risks[i].deleted = true;
+  for (size_t i = 0; i < risks.size(); i += 11) risks[i] = risks[(i * 31) % risks.size()];  // equal keys
+  const std::string path = WriteRisks("riscos.dbf", risks);
+  std::set<std::string> visible;
+  for (const Risk& risk : risks)
+    if (!risk.deleted) visible.insert(KeyOf(risk));
+  std::string files[2];
+  for (const size_t kept : {size_t{3000}, NtxIndex::kDeletedRecordsKept}) {
+    for (const int threads : {1, 3}) {
+      SCOPED_TRACE(std::to_string(threads) + " threads, " + std::to_string(kept) + " deleted records kept");
+      DbfTable table("tbRiscos", settings_);
+      OpenTable(table, path);
+      NtxIndex& index = table.Indexes().Add("apolice");
+      index.SetThreads(threads);
+      index.SetSortBytes(NtxKeySorter::kMinBudget);
+      index.SetDeletedRecordsKept(kept);
+      index.SetKeyExpresion("apolice+item");
+      index.SetNTXFileName(dir_.File("apolice.ntx"));
+      index.SetCreateNow(true);
+      for (size_t i = 0; i < risks.size(); i += 97) {
+        const bool found = visible.count(KeyOf(risks[i])) > 0;
+        ASSERT_EQ(Find(table, KeyOf(risks[i])), found) << i;
+        if (found) EXPECT_NE(table.CurrentRecord()[0], '*');
+      }
+      table.Indexes().Delete(0);
+      files[threads == 1 ? 0 : 1] = ReadBytes(dir_.File("apolice.ntx"));
+    }
+    EXPECT_EQ(files[1], files[0]);
+    const CheckResult check = CheckNtxFile(dir_.File("apolice.ntx"), Expected(path));
+    EXPECT_TRUE(check.problems.empty()) << check.Report();
+  }
+}
+
 TEST_F(NtxIndexTest, ThreeLevelTreeFromAFewThousandKeys) {
   const std::vector<Risk> risks = ShuffledRisks(3000);
   const std::string path = WriteRisks("riscos.dbf", risks);

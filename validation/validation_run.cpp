@@ -197,6 +197,7 @@ void ValidationRun::CountClaimsWithoutPolicy() {
   index.SetKeyExpresion("apolice+item");
   index.SetNTXFileName(host_.ProgramFolder() + "apolice.ntx");
   index.SetTemporary(true);
+  index.SetThreads(host_.Threads());
   index.SetCreateNow(true);
 
   // A claim is found when its policy and item, joined, begin a visible
