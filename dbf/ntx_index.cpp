@@ -30,6 +30,8 @@ constexpr size_t kMaxExpressionLength = 255;
 constexpr size_t kMaxDepth = 64;
 // Bytes of records a build reads at once.
 constexpr size_t kScanBytes = size_t{256} << 10;
+// Most records whose deletion flags a build keeps as bits (1 MiB of them).
+constexpr int64_t kBitmapRecords = int64_t{1} << 23;
 // Fewest records that a build gives a thread of its own.
 constexpr int64_t kRecordsPerThread = 16384;
 
@@ -152,6 +154,10 @@ struct NtxIndex::OpenFile {
   int64_t recordCount = 0;
   std::vector<uint32_t> deleted;
   int64_t deletedKnownThrough = 0;
+  // The same as one bit a record (set when deleted), for tables of up to
+  // kBitmapRecords records: a search asks it once rather than searching
+  // the list.
+  std::vector<uint64_t> deletedBits;
 
   void SetLayout(int keyBytes, int maxKeysPerPage) {
     keyLength = keyBytes;
@@ -472,6 +478,11 @@ void NtxIndex::SortAndWrite(std::vector<uint32_t>& innerPages) {
     }
     if (!allDeletedKept) break;
   }
+  f.deletedBits.clear();
+  if (f.recordCount <= kBitmapRecords) {
+    f.deletedBits.assign(static_cast<size_t>(f.recordCount / 64 + 1), 0);
+    for (const uint32_t recno : f.deleted) f.deletedBits[recno / 64] |= uint64_t{1} << (recno % 64);
+  }
   f.knowsRecords = true;
   NtxKeySorter& sorter = *scans[0].sorter;
   for (size_t t = 1; t < scans.size(); ++t) sorter.Append(std::move(scans[t].sorter));
@@ -737,6 +748,7 @@ int NtxIndex::KnownVisibility(int64_t recno, bool hideDeleted) const {
   if (recno > f.recordCount) return -1;
   if (!hideDeleted) return 1;
   if (recno > f.deletedKnownThrough) return -1;
+  if (!f.deletedBits.empty()) return (f.deletedBits[static_cast<size_t>(recno / 64)] >> (recno % 64)) & 1 ? 0 : 1;
   return std::binary_search(f.deleted.begin(), f.deleted.end(), static_cast<uint32_t>(recno)) ? 0 : 1;
 }
 
