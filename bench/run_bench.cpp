@@ -59,7 +59,8 @@ std::vector<BenchField> Layout() {
   };
   const auto number = [](const char* name, int width, int decimals, const char* dominio, const char* nulo) {
     const bool integer = decimals == 0 && width <= 9;
-    return BenchField{{name, 'N', width, decimals}, {"", name, "", integer ? "3" : "6", "0", dominio, nulo, "0", "0", ""}};
+    return BenchField{{name, 'N', width, decimals},
+                      {"", name, "", integer ? "3" : "6", "0", dominio, nulo, "0", "0", ""}};
   };
   return {text("COD_SEG", 5, "0", "0", "0", "1"),     text("APOLICE", 20, "0", "0", "0", "0"),
           text("ITEM", 6, "0", "0", "0", "1"),        number("COD_MOD", 2, 0, "1", "0"),
@@ -157,7 +158,8 @@ void WriteRisks(const std::string& path, const std::vector<DbfFieldSpec>& specs,
     std::snprintf(date, sizeof date, "20%02u%02u%02u", 22 + (r % 2), 1 + (r >> 3) % 12, 1 + (r >> 8) % 28);
     std::snprintf(amount, sizeof amount, "%u.%02u", (r >> 4) % 90000, r % 100);
     const int bad = n % 50 == 0 ? 1 + (n / 50) % 4 : 0;
-    out.AddRecord({"05631", "10" + std::to_string(4000000 + n / 3), (bad == 4 ? "" : "00000") + std::to_string(1 + n % 3),
+    const std::string item = (bad == 4 ? "" : "00000") + std::to_string(1 + n % 3);
+    out.AddRecord({"05631", "10" + std::to_string(4000000 + n / 3), item,
                    kModalities[r % 4], bad == 2 ? "9999" : kCrops[(r >> 5) % 5], date, bad == 3 ? "2023-01-01" : date,
                    bad == 1 ? "XX" : kStates[(r >> 7) % 9], "3550308", "12345678000190",
                    "PRODUTOR RURAL " + std::to_string(n % 1000), "125.50", amount, amount,

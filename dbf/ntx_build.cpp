@@ -299,7 +299,8 @@ bool NtxKeySorter::Advance(Cursor& cursor) {
   if (cursor.inMemory) {
     constexpr size_t kAhead = 16;
     for (size_t i = 0; i < pairs; ++i) {
-      if (i + kAhead < pairs) __builtin_prefetch(from.entries_ + from.items_[cursor.nextOffset + i + kAhead].at * entrySize);
+      if (i + kAhead < pairs)
+        __builtin_prefetch(from.entries_ + from.items_[cursor.nextOffset + i + kAhead].at * entrySize);
       std::memcpy(cursor.space + i * entrySize, from.entries_ + from.items_[cursor.nextOffset + i].at * entrySize,
                   entrySize);
     }

@@ -65,17 +65,22 @@ class NtxIndex {
   /// (deleted ones included), records the file in the table's DBFIndexDefs,
   /// makes the index active and leaves the table on the record it stood on
   /// (on the first one in key order when the index lacks it); false does
-  /// nothing. The file is always created new, never through a symbolic
-  /// link: an earlier entry of that name that no open file holds locked is
-  /// removed first, whoever owns it. Raises DbfError "NtxIndex.CreateIndex:
-  /// Create index only on active DataSet" on a closed table; the errors of
-  /// SetKeyExpresion (an empty expression is invalid); DbfError
+  /// nothing. The keys are sorted (see SetSortBytes) and the pages written
+  /// bottom-up, each level's pages as full as the count allows; equal keys
+  /// in record order. The file is always created new, never through a
+  /// symbolic link: an earlier entry of that name that no open file holds
+  /// locked is removed first, whoever owns it. Raises DbfError
+  /// "NtxIndex.CreateIndex: Create index only on active DataSet" on a
+  /// closed table; the errors of SetKeyExpresion (an empty expression is
+  /// invalid); DbfError
   /// "NtxIndex.CreateIndex: Create error \"<name>\"", with the system's
   /// reason (Reason(); kFileInUse when another open file of this or another
   /// process holds it), when the file cannot be created; the page write
-  /// error when a write fails. Once the file is created, a failure leaves
-  /// the index with no file open and inactive (and a temporary index
-  /// without its file).
+  /// error when a write fails; DbfError "NtxIndex.SortKeys: Create error
+  /// \"<file>\"" (or Write, Read) with the system's reason when the sort's
+  /// own file cannot be made, written or read. Once the file is created, a
+  /// failure leaves the index with no file open and inactive (and a
+  /// temporary index without its file).
   void SetCreateNow(bool create);
   /// When true, the file a build creates belongs to the index: it is
   /// removed when the build fails, when the index is deleted or destroyed,

@@ -14,6 +14,22 @@
 
 namespace tarvelo {
 
+namespace {
+
+// After a read or write of bytes into or from parts[first..count): the
+// parts done whole are passed, a part done in part keeps what is left.
+// Returns the first part not done.
+size_t PassParts(iovec* parts, size_t count, size_t first, size_t bytes) {
+  while (first < count && bytes >= parts[first].iov_len) bytes -= parts[first++].iov_len;
+  if (first < count) {
+    parts[first].iov_base = static_cast<uint8_t*>(parts[first].iov_base) + bytes;
+    parts[first].iov_len -= bytes;
+  }
+  return first;
+}
+
+}  // namespace
+
 void ThrowPageWriteError(const std::string& path, long wrote) {
   DbfError error("NtxIndex.WritePage: Write error \"" + path + "\"");
   error.SetReason(SystemReason(wrote < 0 ? errno : ENOSPC));
@@ -134,14 +150,10 @@ void NtxPageCache::Load(uint32_t offset, size_t count) {
       if (got < 0 && errno == EINTR) continue;
       if (got <= 0) throw DbfError("NtxIndex.ReadPage: Read error \"" + path_ + "\"");
       done += static_cast<size_t>(got);
-      size_t left = static_cast<size_t>(got);
-      while (first < run && left >= parts[first].iov_len) left -= parts[first++].iov_len;
-      if (first < run) {
-        parts[first].iov_base = static_cast<uint8_t*>(parts[first].iov_base) + left;
-        parts[first].iov_len -= left;
-      }
+      first = PassParts(parts, run, first, static_cast<size_t>(got));
     }
-    for (size_t i = 0; i < run; ++i) frames[i].first->tags[frames[i].second] = offset + static_cast<uint32_t>(i * kPageSize);
+    for (size_t i = 0; i < run; ++i)
+      frames[i].first->tags[frames[i].second] = offset + static_cast<uint32_t>(i * kPageSize);
     offset += static_cast<uint32_t>(run * kPageSize);
     count -= run;
   }
@@ -191,13 +203,7 @@ void NtxPageCache::WriteRun(const std::pair<uint32_t, uint32_t>* run, size_t cou
     if (wrote < 0 && errno == EINTR) continue;
     if (wrote <= 0) ThrowPageWriteError(path_, wrote);
     done += static_cast<size_t>(wrote);
-    // Past the parts written whole; a part written in part goes on later.
-    size_t left = static_cast<size_t>(wrote);
-    while (first < count && left >= parts[first].iov_len) left -= parts[first++].iov_len;
-    if (first < count) {
-      parts[first].iov_base = static_cast<uint8_t*>(parts[first].iov_base) + left;
-      parts[first].iov_len -= left;
-    }
+    first = PassParts(parts, count, first, static_cast<size_t>(wrote));
   }
   for (size_t i = 0; i < count; ++i) sets_[run[i].second / kWays].tags[run[i].second % kWays] &= ~kChanged;
 }

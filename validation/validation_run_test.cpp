@@ -1106,8 +1106,9 @@ TEST_F(RunTest, OneThreadAndSeveralGiveTheSameReport) {
     host.claim = write(ClaimsWriter(), 10000, test.claims, "s.dbf");
     const Outcome one = runWith(1);
     const Outcome several = runWith(4);
-    const bool inLog = std::any_of(one.log.begin(), one.log.end(),
-                                   [&](const std::string& line) { return line.find(test.expected) != std::string::npos; });
+    const bool inLog = std::any_of(one.log.begin(), one.log.end(), [&](const std::string& line) {
+      return line.find(test.expected) != std::string::npos;
+    });
     EXPECT_TRUE(inLog || one.where == "Arquivo: " + host.risk + test.expected) << one.error << " " << one.where;
     EXPECT_EQ(several.log, one.log);
     EXPECT_EQ(several.exported, one.exported);
