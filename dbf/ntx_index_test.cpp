@@ -1,8 +1,10 @@
 #include "dbf/ntx_index.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -672,6 +674,37 @@ TEST_F(NtxIndexTest, FileHeldByAnotherIndexCannotBeCreated) {
   other.Indexes().Delete(0);
   const CheckResult replaced = CheckNtxFile(dir_.File("apolice.ntx"), Expected(copy));
   EXPECT_TRUE(replaced.problems.empty()) << replaced.Report();
+}
+
+// A sort whose runs cannot be written (the file size limit stands for a
+// full disk) ends the build with the reason, leaving neither the runs'
+// file nor a temporary index behind.
+TEST_F(NtxIndexTest, RunsThatCannotBeWrittenEndTheBuild) {
+  const std::string path = WriteRisks("riscos.dbf", ShuffledRisks(30000));
+  OpenTable(table_, path);
+  NtxIndex& index = table_.Indexes().Add("apolice");
+  index.SetSortBytes(NtxKeySorter::kMinBudget);
+  index.SetTemporary(true);
+  index.SetKeyExpresion("apolice+item");
+  index.SetNTXFileName(dir_.File("apolice.ntx"));
+  const auto previous = ::signal(SIGXFSZ, SIG_IGN);
+  rlimit limit{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &limit), 0);
+  const rlimit small{65536, limit.rlim_max};
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  try {
+    index.SetCreateNow(true);
+    ADD_FAILURE() << "the build did not fail";
+  } catch (const DbfError& error) {
+    EXPECT_EQ(std::string(error.what()), "NtxIndex.SortKeys: Write error \"" + dir_.File("apolice.ntx") + "\"");
+    EXPECT_EQ(error.Reason(), "File too large");
+  }
+  ::setrlimit(RLIMIT_FSIZE, &limit);
+  ::signal(SIGXFSZ, previous);
+  EXPECT_FALSE(index.IsActive());
+  EXPECT_FALSE(index.IsFileOpen());
+  const std::vector<std::filesystem::path> left(std::filesystem::directory_iterator(dir_.Path()), {});
+  EXPECT_EQ(left, std::vector<std::filesystem::path>{path});
 }
 
 TEST_F(NtxIndexTest, FileLockedByAnotherProcessCannotBeCreated) {
