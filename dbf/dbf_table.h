@@ -58,9 +58,10 @@ class DbfField {
   /// that does not parse is Int64 0; a memo field (never read) is Null.
   Variant AsVariant() const;
 
-  // The same reads on the bytes of a record of this table (deletion flag
-  // first) rather than the current one: any number of threads may read
-  // records of their own at once while the table stands still.
+  /// The same reads on the bytes of a record of this table (a whole
+  /// record, deletion flag first; never nullptr) rather than the current
+  /// one: any number of threads may read records of their own at once
+  /// while the table stands still.
   std::string_view RawBytes(const char* record) const {
     return std::string_view(record + offset_, static_cast<size_t>(width_));
   }

@@ -34,9 +34,9 @@ class RunHost {
   virtual void SetProgress(int position) = 0;
   /// The current local date and time.
   virtual CivilDateTime Now() const = 0;
-  /// The most threads the record checks of a data file may use: by
-  /// default the machine's cores (at least 1). The report is the same for
-  /// any number.
+  /// The most threads the run may use for the record checks of a data file
+  /// and for building its index: by default the machine's cores (at least
+  /// 1). The report is the same for any number.
   virtual int Threads() const { return static_cast<int>(std::max(1u, std::thread::hardware_concurrency())); }
 };
 

@@ -1,6 +1,5 @@
 #include "validation/validation_run.h"
 
-#include <limits>
 #include <utility>
 
 #include "dbf/ntx_index.h"
