@@ -249,15 +249,18 @@ void NtxKeySorter::SpillBuffer() {
   buffered_ = 0;
 }
 
+void NtxKeySorter::Sort() {
+  if (sorted_) return;
+  SortBuffer();
+  sorted_ = true;
+}
+
 void NtxKeySorter::Rewind() {
   std::vector<NtxKeySorter*> sorters{this};
   for (const auto& later : later_) sorters.push_back(later.get());
   size_t runs = 0;
   for (NtxKeySorter* sorter : sorters) {
-    if (!sorter->sorted_) {
-      sorter->SortBuffer();
-      sorter->sorted_ = true;
-    }
+    sorter->Sort();
     runs += sorter->runs_.size() + 1;
   }
   cursors_.clear();
@@ -324,7 +327,7 @@ bool NtxKeySorter::Advance(Cursor& cursor) {
 }
 
 bool NtxKeySorter::Before(const Cursor& a, const Cursor& b) const {
-  int order = std::memcmp(a.current, b.current, static_cast<size_t>(keyLength_));
+  int order = CompareKeyBytes(a.current, b.current, static_cast<size_t>(keyLength_));
   if (descending_) order = -order;
   return order != 0 ? order < 0 : a.run < b.run;
 }

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -9,6 +11,31 @@
 namespace tarvelo {
 
 class MappedMemory;
+
+/// Eight key bytes as one number whose order is theirs as unsigned bytes
+/// (the first byte most significant).
+inline uint64_t KeyWord(const uint8_t* at) {
+  uint64_t value;
+  std::memcpy(&value, at, sizeof value);
+  if constexpr (std::endian::native == std::endian::little) value = __builtin_bswap64(value);
+  return value;
+}
+
+/// Compares length key bytes as unsigned bytes (memcmp's order, its sign),
+/// eight at a time; the last word ends with the keys, overlapping the one
+/// before.
+inline int CompareKeyBytes(const uint8_t* a, const uint8_t* b, size_t length) {
+  if (length < 8) return std::memcmp(a, b, length);
+  size_t i = 0;
+  for (; i + 8 < length; i += 8) {
+    const uint64_t x = KeyWord(a + i);
+    const uint64_t y = KeyWord(b + i);
+    if (x != y) return x < y ? -1 : 1;
+  }
+  const uint64_t x = KeyWord(a + length - 8);
+  const uint64_t y = KeyWord(b + length - 8);
+  return x == y ? 0 : (x < y ? -1 : 1);
+}
 
 /// Sorts the (key, record number) pairs of an index build within a fixed
 /// number of bytes, whatever their count: in memory while they fit, else as
@@ -36,6 +63,9 @@ class NtxKeySorter {
   /// Adds the key written at NextKey() with its record number.
   void Add(uint32_t recno);
 
+  /// Sorts the pairs added since the buffer was last written out, as
+  /// Rewind would: a thread of the adding may do it while others add.
+  void Sort();
   /// Ends the adding and starts a pass over the pairs in order; may be
   /// called again to start another pass. Raises the errors of NextKey.
   void Rewind();

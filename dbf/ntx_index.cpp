@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <bit>
 #include <cerrno>
 #include <cstring>
 #include <exception>
@@ -68,30 +67,6 @@ void Put32(uint8_t* at, uint32_t value) {
   at[1] = static_cast<uint8_t>((value >> 8) & 0xFF);
   at[2] = static_cast<uint8_t>((value >> 16) & 0xFF);
   at[3] = static_cast<uint8_t>((value >> 24) & 0xFF);
-}
-
-// Eight key bytes as one number whose order is theirs as unsigned bytes
-// (the first byte most significant).
-uint64_t Word(const uint8_t* at) {
-  uint64_t value;
-  std::memcpy(&value, at, sizeof value);
-  if constexpr (std::endian::native == std::endian::little) value = __builtin_bswap64(value);
-  return value;
-}
-
-// Keys compare as unsigned bytes: memcmp's order, eight bytes at a time
-// (the last word ends with the keys, overlapping the one before).
-inline int CompareBytes(const uint8_t* a, const uint8_t* b, size_t length) {
-  if (length < 8) return std::memcmp(a, b, length);
-  size_t i = 0;
-  for (; i + 8 < length; i += 8) {
-    const uint64_t x = Word(a + i);
-    const uint64_t y = Word(b + i);
-    if (x != y) return x < y ? -1 : 1;
-  }
-  const uint64_t x = Word(a + length - 8);
-  const uint64_t y = Word(b + length - 8);
-  return x == y ? 0 : (x < y ? -1 : 1);
 }
 
 // True when one of the eight bytes of value is 0.
@@ -258,7 +233,7 @@ uint8_t* NtxIndex::Page(uint32_t offset, bool forWrite) {
 }
 
 int NtxIndex::CompareKeys(const uint8_t* a, const uint8_t* b) const {
-  const int result = CompareBytes(a, b, static_cast<size_t>(file_->keyLength));
+  const int result = CompareKeyBytes(a, b, static_cast<size_t>(file_->keyLength));
   return file_->descending ? -result : result;
 }
 
@@ -267,8 +242,8 @@ int NtxIndex::ComparePrefix(const uint8_t* key, const uint8_t* text, size_t leng
   // Whole words first, as long as they are equal and hold no NUL byte.
   size_t start = 0;
   while (start + 8 <= length) {
-    const uint64_t word = Word(key + start);
-    if (word != Word(text + start) || HasZeroByte(word)) break;
+    const uint64_t word = KeyWord(key + start);
+    if (word != KeyWord(text + start) || HasZeroByte(word)) break;
     start += 8;
   }
   for (size_t i = start; i < length; ++i) {
@@ -438,6 +413,7 @@ void NtxIndex::SortAndWrite(std::vector<uint32_t>& innerPages) {
         }
         if (got < wanted) break;
       }
+      part.sorter->Sort();
     } catch (...) {
       part.error = std::current_exception();
     }
