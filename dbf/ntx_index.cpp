@@ -31,8 +31,10 @@ constexpr size_t kMaxDepth = 64;
 constexpr size_t kScanBytes = size_t{256} << 10;
 // Most records whose deletion flags a build keeps as bits (1 MiB of them).
 constexpr int64_t kBitmapRecords = int64_t{1} << 23;
-// Fewest records that a build gives a thread of its own.
+// Fewest records that a build gives a thread of its own, and the most
+// threads it uses (each reads through buffers of its own).
 constexpr int64_t kRecordsPerThread = 16384;
+constexpr int kMostBuildThreads = 8;
 
 // Header fields.
 constexpr size_t kSignatureAt = 0;
@@ -373,7 +375,8 @@ void NtxIndex::SortAndWrite(std::vector<uint32_t>& innerPages) {
   // share of the budget; the sorted pairs then come out in the order one
   // thread would give, equal keys in record order.
   const int64_t records = table_.PhysicalRecordCount();
-  const int parts = static_cast<int>(std::clamp<int64_t>(records / kRecordsPerThread, 1, std::max(threads_, 1)));
+  const int parts = static_cast<int>(
+      std::clamp<int64_t>(records / kRecordsPerThread, 1, std::clamp(threads_, 1, kMostBuildThreads)));
   const int64_t perPart = (records + parts - 1) / parts;
   std::vector<ScanPart> scans(static_cast<size_t>(parts));
   for (int t = 0; t < parts; ++t) {

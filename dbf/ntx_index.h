@@ -114,8 +114,8 @@ class NtxIndex {
   void SetSortBytes(size_t bytes) { sortBytes_ = bytes; }
   size_t SortBytes() const { return sortBytes_; }
   /// Threads the next build reads and sorts the table's keys on (1 by
-  /// default; a thread for every 16,384 records at most). The file is the
-  /// same for any number.
+  /// default; at most 8, and one for every 16,384 records). The file is
+  /// the same for any number.
   void SetThreads(int threads) { threads_ = threads; }
   int Threads() const { return threads_; }
   /// Deleted records the next build remembers at most (kDeletedRecordsKept

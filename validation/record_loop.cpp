@@ -10,9 +10,9 @@ namespace {
 
 // Bytes of records in one chunk.
 constexpr size_t kChunkBytes = size_t{256} << 10;
-// More threads than this gain nothing: the merge and the file's reads
-// become the limit, while each thread's slots take memory.
-constexpr int kMostThreads = 16;
+// Threads beyond this many would gain little (the merge and the file's
+// reads become the limit) while each adds two slots of memory.
+constexpr int kMostThreads = 8;
 
 }  // namespace
 
