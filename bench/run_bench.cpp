@@ -1,28 +1,40 @@
-// Generates a risks file of many records (about 200 bytes, 21 fields, most
-// of them with rules) and a matching catalogue, then times the whole
-// validation run over it against reading the same file with cat.
+// The figures of bench/run: generates a risks file (200-byte records, 21
+// fields, most of them with rules; about 2% bad values and 1% deleted
+// records; in scrambled key order, as files are written in the order
+// policies were sold) with a key-ordered copy, and a claims file of 30% as
+// many records (5% of them without a policy item), kept in a folder
+// outside the repository between runs. Then prints, measured in this one
+// run: cat of the files (best of five), the record checks of the risks
+// file on one thread and on every core, the index build and the searches
+// of the claims-without-policy test over the scrambled and the key-ordered
+// file, the whole tarvelo-cli run over both files with its peak memory,
+// and pgdbf over the risks file when it is installed; each against the
+// bars of the speed work.
 //
-// Then builds the NTX index over the same risks file and searches it for
-// the claims of a claims file of 30% as many records (about 5% of them
-// without a policy item), as the claims-without-policy test does; once
-// over the risks file in key order, once over the same records written in
-// a scrambled order. The peak memory shows that the index's memory is
-// bounded.
-//
-//   run_bench [RECORDS]      (default 1000000)
+//   run_bench [RECORDS] [--dir DIR] [--cli PATH]
+//     RECORDS  risks records (default 1000000)
+//     DIR      where the files are kept (default $TMPDIR or /tmp, then
+//              tarvelo-bench-RECORDS)
+//     PATH     the tarvelo-cli to time (default: beside this program)
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "dbf/ntx_index.h"
 #include "tools/dbf_writer.h"
-#include "tools/temp_dir.h"
 #include "validation/catalogue_fixture.h"
 #include "validation/validation_run.h"
 #include "values/text.h"
@@ -47,7 +59,8 @@ std::vector<BenchField> Layout() {
   };
   const auto number = [](const char* name, int width, int decimals, const char* dominio, const char* nulo) {
     const bool integer = decimals == 0 && width <= 9;
-    return BenchField{{name, 'N', width, decimals}, {"", name, "", integer ? "3" : "6", "0", dominio, nulo}};
+    return BenchField{{name, 'N', width, decimals},
+                      {"", name, "", integer ? "3" : "6", "0", dominio, nulo, "0", "0", ""}};
   };
   return {text("COD_SEG", 5, "0", "0", "0", "1"),     text("APOLICE", 20, "0", "0", "0", "0"),
           text("ITEM", 6, "0", "0", "0", "1"),        number("COD_MOD", 2, 0, "1", "0"),
@@ -62,17 +75,16 @@ std::vector<BenchField> Layout() {
           text("COBERTURA", 3, "1", "0", "0", "0"),   number("PRODUTIV", 8, 2, "0", "1")};
 }
 
-const char* const kStates[] = {"SP", "PR", "RS", "MG", "GO", "MT", "MS", "BA", "SC", "XX"};
-const char* const kCrops[] = {"0101", "0102", "0103", "0201", "0401", "9999"};
+const char* const kStates[] = {"SP", "PR", "RS", "MG", "GO", "MT", "MS", "BA", "SC"};
+const char* const kCrops[] = {"0101", "0102", "0103", "0201", "0401"};
 const char* const kModalities[] = {"61", "62", "64", "63"};
 
-// A claims file whose records point at risks records: one in 20 names a
-// policy that the risks file does not have. When scrambled, claims come in
-// no particular order.
-void WriteClaims(const testing::TempDir& dir, int riskRecords, int claimRecords) {
-  testing::DbfStreamWriter out(dir.File("sinistros.dbf"), {{"COD_SEG", 'C', 5}, {"APOLICE", 'C', 20},
-                                                          {"ITEM", 'C', 6}, {"COD_MOD", 'N', 2},
-                                                          {"D_AVISO", 'C', 8}, {"INDENIZ", 'N', 14, 2}});
+// A claims file whose records point at risks records (in the risks file's
+// numbering, whatever its order): one in 20 names a policy that the risks
+// file does not have.
+void WriteClaims(const std::string& path, int riskRecords, int claimRecords) {
+  testing::DbfStreamWriter out(path, {{"COD_SEG", 'C', 5}, {"APOLICE", 'C', 20}, {"ITEM", 'C', 6},
+                                      {"COD_MOD", 'N', 2}, {"D_AVISO", 'C', 8}, {"INDENIZ", 'N', 14, 2}});
   uint32_t seed = 777;
   for (int n = 0; n < claimRecords; ++n) {
     seed = seed * 1664525u + 1013904223u;
@@ -133,27 +145,42 @@ class Scramble {
 };
 
 // Writes the risks records 0..records-1, in that order or scrambled; record
-// n is the same in both files.
+// n is the same in both files. One record in 50 has one bad value (a state
+// or crop outside the domain, an impossible date, an item of the wrong
+// length); one in 100 is deleted.
 void WriteRisks(const std::string& path, const std::vector<DbfFieldSpec>& specs, int records, bool scrambled) {
   testing::DbfStreamWriter out(path, specs);
   const Scramble scramble(static_cast<uint32_t>(records));
-  uint32_t seed = 12345;
   char date[16], amount[32];
   for (int i = 0; i < records; ++i) {
     const int n = scrambled ? static_cast<int>(scramble(static_cast<uint32_t>(i))) : i;
-    const uint32_t r = scrambled ? LcgAt(12345, static_cast<uint32_t>(n) + 1) : (seed = seed * 1664525u + 1013904223u);
+    const uint32_t r = LcgAt(12345, static_cast<uint32_t>(n) + 1);
     std::snprintf(date, sizeof date, "20%02u%02u%02u", 22 + (r % 2), 1 + (r >> 3) % 12, 1 + (r >> 8) % 28);
     std::snprintf(amount, sizeof amount, "%u.%02u", (r >> 4) % 90000, r % 100);
-    out.AddRecord({"05631", "10" + std::to_string(4000000 + n / 3), "00000" + std::to_string(1 + n % 3),
-                   kModalities[r % 4], kCrops[(r >> 5) % 6], date, (r % 97 == 0) ? "2023-01-01" : date,
-                   (r % 53 == 0) ? "" : kStates[(r >> 7) % 10], "3550308", "12345678000190",
+    const int bad = n % 50 == 0 ? 1 + (n / 50) % 4 : 0;
+    const std::string item = (bad == 4 ? "" : "00000") + std::to_string(1 + n % 3);
+    out.AddRecord({"05631", "10" + std::to_string(4000000 + n / 3), item,
+                   kModalities[r % 4], bad == 2 ? "9999" : kCrops[(r >> 5) % 5], date, bad == 3 ? "2023-01-01" : date,
+                   bad == 1 ? "XX" : kStates[(r >> 7) % 9], "3550308", "12345678000190",
                    "PRODUTOR RURAL " + std::to_string(n % 1000), "125.50", amount, amount,
-                   (r % 2) ? "F" : "J", "S", date, "-23.5505", "-46.6333", (r % 3) ? "BAS" : "REP", "55.20"});
+                   (r % 2) ? "F" : "J", "S", date, "-23.5505", "-46.6333", (r % 3) ? "BAS" : "REP", "55.20"},
+                  n % 100 == 37);
   }
   out.Finish();
 }
 
-void WriteFiles(const testing::TempDir& dir, int records) {
+// Writes the catalogue and the data files into folder, unless a stamp
+// says that an earlier run left them there for this many records.
+void WriteFiles(const std::string& folder, int records) {
+  const std::string stamp = folder + "stamp";
+  const std::string wanted = "tarvelo bench files 2, " + std::to_string(records) + " records";
+  {
+    std::ifstream in(stamp);
+    std::string found;
+    if (std::getline(in, found) && found == wanted) return;
+  }
+  std::printf("Generating the files in %s ...\n", folder.c_str());
+  std::fflush(stdout);
   std::vector<BenchField> layout = Layout();
   std::vector<DbfFieldSpec> specs;
   std::vector<FieldRuleRow> rules;
@@ -170,24 +197,24 @@ void WriteFiles(const testing::TempDir& dir, int records) {
   rules.push_back({"SINISTROS", "COD_MOD", "", "3", "0", "0", "1", "0", "0", "4"});
   rules.push_back({"SINISTROS", "D_AVISO", "", "1", "8", "0", "1", "0", "0", "5"});
   rules.push_back({"SINISTROS", "INDENIZ", "", "6", "0", "0", "1", "0", "0", "6"});
-  testing::WriteTabelas(dir.File("tabelas.dbf"), rules);
+  testing::WriteTabelas(folder + "tabelas.dbf", rules);
 
   std::vector<testing::DomainRow> domain;
   for (const char* m : kModalities) domain.push_back({"RISCOS", "COD_MOD", m, ""});
-  for (const char* uf : kStates)
-    if (std::string(uf) != "XX") domain.push_back({"RISCOS", "UF", uf, ""});
+  for (const char* uf : kStates) domain.push_back({"RISCOS", "UF", uf, ""});
   for (const char* crop : kCrops)
-    for (const char* m : kModalities)
-      if (std::string(crop) != "9999") domain.push_back({"RISCOS", "COD_CULT", crop, m});
+    for (const char* m : kModalities) domain.push_back({"RISCOS", "COD_CULT", crop, m});
   for (const char* v : {"F", "J"}) domain.push_back({"RISCOS", "TIPO_PESS", v, ""});
   for (const char* v : {"S", "N"}) domain.push_back({"RISCOS", "SUBVENCAO", v, ""});
   for (const char* v : {"BAS", "REP", "FAT"}) domain.push_back({"RISCOS", "COBERTURA", v, ""});
-  testing::WriteAnexos(dir.File("anexos.dbf"), domain);
-  testing::WriteQdp(dir.File("DadosQdp.DBF"),
+  testing::WriteAnexos(folder + "anexos.dbf", domain);
+  testing::WriteQdp(folder + "DadosQdp.DBF",
                     {{"05631", "SEGURADORA EXEMPLO S.A.", "1000000", "0", "250000", "0", "20220701", "20230630"}});
 
-  WriteRisks(dir.File("riscos.dbf"), specs, records, false);
-  WriteRisks(dir.File("riscos_embaralhado.dbf"), specs, records, true);
+  WriteRisks(folder + "riscos.dbf", specs, records, true);
+  WriteRisks(folder + "riscos_ordenado.dbf", specs, records, false);
+  WriteClaims(folder + "sinistros.dbf", records, records * 3 / 10);
+  std::ofstream(stamp) << wanted << "\n";
 }
 
 double Seconds(const std::function<void()>& work) {
@@ -202,91 +229,196 @@ double Best(int times, const std::function<void()>& work) {
   return best;
 }
 
-long PeakKiB() {
+// Runs a program with its standard output to /dev/null; its wall time and
+// peak memory (KiB). False when it could not run or failed.
+bool RunProgram(const std::vector<std::string>& arguments, double& seconds, long& peakKiB) {
+  std::vector<char*> argv;
+  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  pid_t child = 0;
+  const auto start = std::chrono::steady_clock::now();
+  const int failed = posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (failed != 0) return false;
+  int status = 0;
   rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_maxrss;
+  if (wait4(child, &status, 0, &usage) != child) return false;
+  seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  peakKiB = usage.ru_maxrss;
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-void Measure(int records, bool withIndex) {
-  testing::TempDir dir;
-  std::printf("Generating %d records...\n", records);
-  WriteFiles(dir, records);
-  const std::string file = dir.File("riscos.dbf");
-  const std::string cat = "cat '" + file + "' > /dev/null";
-  const double catTime = Best(5, [&] {
-    if (std::system(cat.c_str()) != 0) std::abort();
-  });
+// Best wall time of a program over times runs, and its highest peak memory.
+bool BestRun(int times, const std::vector<std::string>& arguments, double& best, long& peakKiB) {
+  best = 1e300;
+  peakKiB = 0;
+  for (int i = 0; i < times; ++i) {
+    double seconds = 0;
+    long peak = 0;
+    if (!RunProgram(arguments, seconds, peak)) return false;
+    best = std::min(best, seconds);
+    peakKiB = std::max(peakKiB, peak);
+  }
+  return true;
+}
 
-  testing::FakeHost host;
-  host.folder = dir.Path();
-  host.risk = file;
+double LoadAverage() {
+  double load = -1;
+  std::ifstream("/proc/loadavg") >> load;
+  return load;
+}
+
+int64_t FileBytes(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 ? static_cast<int64_t>(info.st_size) : 0;
+}
+
+// The record checks of the risks file alone: a run without a claims file.
+double RecordChecks(testing::FakeHost& host, const std::string& risks, int threads, int32_t& counted) {
+  host.risk = risks;
+  host.claim.clear();
+  host.threads = threads;
   ValidationRun run(host);
-  const double runTime = Best(3, [&] { run.Execute(); });
-  std::printf("records: %d (%d counted)\n", records, run.State().riskCount);
-  std::printf("cat to /dev/null:   %8.3f s\n", catTime);
-  std::printf("validation run:     %8.3f s  (%.0f records/s)\n", runTime, records / runTime);
-  std::printf("run / cat ratio:    %8.1f\n", runTime / catTime);
-  std::printf("peak memory after the record checks: %8ld KiB\n", PeakKiB());
-  if (!withIndex) {
-    std::printf("\n");
-    return;
-  }
-
-  // The claims-without-policy test's work: build the index, search it;
-  // over the risks file in key order and over the same records scrambled.
-  const int claims = records * 3 / 10;
-  WriteClaims(dir, records, claims);
-  for (const bool scrambled : {false, true}) {
-    const std::string risks = scrambled ? dir.File("riscos_embaralhado.dbf") : file;
-    int64_t misses = 0;
-    double buildTime = 0;
-    const double indexTime = Best(3, [&] {
-      DbfTable risksTable("tbRiscos", host.settings), claimsTable("tbSinistros", host.settings);
-      risksTable.SetDeleted(true);
-      claimsTable.SetDeleted(true);
-      risksTable.SetDBFFileName(risks);
-      claimsTable.SetDBFFileName(dir.File("sinistros.dbf"));
-      risksTable.Open();
-      claimsTable.Open();
-      buildTime = Seconds([&] {
-        NtxIndex& index = risksTable.Indexes().Add("apolice");
-        index.SetKeyExpresion("apolice+item");
-        index.SetNTXFileName(dir.File("apolice.ntx"));
-        index.SetCreateNow(true);
-      });
-      misses = 0;
-      for (; !claimsTable.AtEnd(); claimsTable.Next()) {
-        const Variant key = Add(claimsTable.FieldValue("apolice"), claimsTable.FieldValue("item"), host.settings);
-        if (!risksTable.FindKey({key})) ++misses;
-      }
-      risksTable.Indexes().Delete(0);
-      risksTable.DBFIndexDefs().Delete(0);
-    });
-    std::printf("%s risks file:\n", scrambled ? "scrambled" : "key-ordered");
-    std::printf("  index build + %d searches: %8.3f s  (build %.3f s, %lld misses)\n", claims, indexTime, buildTime,
-                static_cast<long long>(misses));
-    std::printf("  index / record checks:    %8.2f\n", indexTime / runTime);
-  }
-  std::printf("peak memory after the index: %8ld KiB\n", PeakKiB());
-
-  host.claim = dir.File("sinistros.dbf");
-  const double bothTime = Seconds([&] { run.Execute(); });
-  std::string sentence;
-  for (const std::string& line : host.log.Lines())
-    if (line.find(" sinistros sem ") != std::string::npos) sentence = line;
-  std::printf("whole run, both files:    %8.3f s  (%s)\n", bothTime, Cp1252ToUtf8(sentence).c_str());
-  std::printf("peak memory so far: %8ld KiB\n\n", PeakKiB());
+  const double best = Best(3, [&] { run.Execute(); });
+  counted = run.State().riskCount;
+  return best;
 }
+
+// The claims-without-policy test's work: the index build over the risks
+// file and one search per claim, as the run makes them.
+double IndexAndSearches(const testing::FakeHost& host, const std::string& risks, const std::string& claims,
+                        const std::string& folder, double& buildTime, int64_t& misses) {
+  return Best(3, [&] {
+    DbfTable risksTable("tbRiscos", host.settings), claimsTable("tbSinistros", host.settings);
+    risksTable.SetDeleted(true);
+    claimsTable.SetDeleted(true);
+    risksTable.SetDBFFileName(risks);
+    claimsTable.SetDBFFileName(claims);
+    risksTable.Open();
+    claimsTable.Open();
+    buildTime = Seconds([&] {
+      NtxIndex& index = risksTable.Indexes().Add("apolice");
+      index.SetKeyExpresion("apolice+item");
+      index.SetNTXFileName(folder + "apolice.ntx");
+      index.SetTemporary(true);
+      index.SetThreads(host.Threads());
+      index.SetCreateNow(true);
+    });
+    misses = 0;
+    for (; !claimsTable.AtEnd(); claimsTable.Next()) {
+      const Variant key = Add(claimsTable.FieldValue("apolice"), claimsTable.FieldValue("item"), host.settings);
+      if (!risksTable.FindKey({key})) ++misses;
+    }
+    risksTable.Indexes().Delete(0);
+    risksTable.DBFIndexDefs().Delete(0);
+  });
+}
+
+void Row(const char* what, double seconds, double records, double cat) {
+  std::printf("%-40s %8.3f s %12.0f rec/s %7.1f x cat\n", what, seconds, records / seconds, seconds / cat);
+}
+
+const char* Verdict(bool met) { return met ? "met" : "NOT MET"; }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  const int records = argc > 1 ? std::atoi(argv[1]) : 1000000;
-  // A small file first, without the index: the peak memory after the
-  // record checks of the large one shows whether memory grows with the
-  // number of records.
-  Measure(records / 10, false);
-  Measure(records, true);
+  int records = 1000000;
+  std::string folder;
+  std::string cli;
+  for (int i = 1; i < argc; ++i) {
+    const std::string argument = argv[i];
+    if (argument == "--dir" && i + 1 < argc) {
+      folder = argv[++i];
+    } else if (argument == "--cli" && i + 1 < argc) {
+      cli = argv[++i];
+    } else if (!argument.empty() && argument[0] != '-') {
+      records = std::atoi(argument.c_str());
+    } else {
+      std::fprintf(stderr, "usage: run_bench [RECORDS] [--dir DIR] [--cli PATH]\n");
+      return 2;
+    }
+  }
+  if (records < 1000) records = 1000;
+  if (folder.empty()) {
+    const char* temporary = std::getenv("TMPDIR");
+    folder = std::string(temporary != nullptr && *temporary != '\0' ? temporary : "/tmp") + "/tarvelo-bench-" +
+             std::to_string(records);
+  }
+  if (folder.back() != '/') folder += '/';
+  ::mkdir(folder.c_str(), 0755);
+  if (cli.empty()) {
+    std::string self = argv[0];
+    const size_t slash = self.rfind('/');
+    cli = (slash == std::string::npos ? std::string() : self.substr(0, slash + 1)) + "tarvelo-cli";
+  }
+  WriteFiles(folder, records);
+  const std::string risks = folder + "riscos.dbf";
+  const std::string ordered = folder + "riscos_ordenado.dbf";
+  const std::string claims = folder + "sinistros.dbf";
+  const int claimRecords = records * 3 / 10;
+  const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+
+  std::printf("Files in %s: %d risks (%.0f MB, scrambled key order), %d claims (%.0f MB)\n", folder.c_str(), records,
+              FileBytes(risks) / 1e6, claimRecords, FileBytes(claims) / 1e6);
+  std::printf("Machine: %d cores, load average %.2f at the start\n\n", cores, LoadAverage());
+
+  double catRisks = 0, catBoth = 0, unused = 0;
+  long peak = 0;
+  catRisks = Best(5, [&] { RunProgram({"cat", risks}, unused, peak); });
+  catBoth = Best(5, [&] { RunProgram({"cat", risks, claims}, unused, peak); });
+  Row("cat risks file (best of 5)", catRisks, records, catRisks);
+  Row("cat both files (best of 5)", catBoth, records + claimRecords, catRisks);
+
+  testing::FakeHost host;
+  host.folder = folder;
+  int32_t counted = 0;
+  const double checksOne = RecordChecks(host, risks, 1, counted);
+  Row("record checks, risks, 1 thread", checksOne, counted, catRisks);
+  const double checksAll = RecordChecks(host, risks, cores, counted);
+  const std::string allLabel = "record checks, risks, " + std::to_string(cores) + " threads";
+  Row(allLabel.c_str(), checksAll, counted, catRisks);
+
+  double buildScrambled = 0, buildOrdered = 0;
+  int64_t misses = 0;
+  const double indexScrambled = IndexAndSearches(host, risks, claims, folder, buildScrambled, misses);
+  const std::string searches = std::to_string(claimRecords) + " searches";
+  Row(("index build + " + searches + ", scrambled").c_str(), indexScrambled, records + claimRecords, catRisks);
+  const double indexOrdered = IndexAndSearches(host, ordered, claims, folder, buildOrdered, misses);
+  Row(("index build + " + searches + ", key order").c_str(), indexOrdered, records + claimRecords, catRisks);
+  std::printf("  (builds %.3f s scrambled, %.3f s in key order; %lld claims without a policy item)\n", buildScrambled,
+              buildOrdered, static_cast<long long>(misses));
+
+  double whole = 0;
+  long wholePeak = 0;
+  const bool ran = BestRun(3, {cli, "--riscos", risks, "--sinistros", claims, "--catalogo", folder}, whole, wholePeak);
+  if (ran) {
+    Row("tarvelo-cli, both files (best of 3)", whole, records + claimRecords, catBoth);
+    std::printf("  (ratio to cat of both files; peak memory %.1f MiB)\n", wholePeak / 1024.0);
+  } else {
+    std::printf("tarvelo-cli (%s) did not run\n", cli.c_str());
+  }
+  double pgdbf = 0;
+  long pgdbfPeak = 0;
+  if (BestRun(3, {"pgdbf", risks}, pgdbf, pgdbfPeak)) {
+    Row("pgdbf, risks file (best of 3)", pgdbf, records, catRisks);
+  } else {
+    std::printf("pgdbf: not installed (apt-get install pgdbf), not measured\n");
+  }
+
+  std::printf("\nBars\n");
+  std::printf("  index + searches <= 1/2 of 1-thread checks: scrambled %.2f, key order %.2f: %s\n",
+              indexScrambled / checksOne, indexOrdered / checksOne,
+              Verdict(indexScrambled <= checksOne / 2 && indexOrdered <= checksOne / 2));
+  std::printf("  checks on %d threads >= 1.7 x as fast as on 1: %.2f x: %s\n", cores, checksOne / checksAll,
+              cores < 2 ? "not measured (one core)" : Verdict(checksOne / checksAll >= 1.7));
+  if (ran) {
+    std::printf("  whole run <= 30 x cat of both files: %.1f x: %s\n", whole / catBoth, Verdict(whole <= 30 * catBoth));
+    std::printf("  peak memory < 64 MiB: %.1f MiB: %s\n", wholePeak / 1024.0, Verdict(wholePeak < 64 * 1024));
+  }
+  std::printf("Load average at the end: %.2f\n", LoadAverage());
   return 0;
 }

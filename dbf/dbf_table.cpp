@@ -140,8 +140,13 @@ DbfField::DbfField(const DbfTable& table, std::string name, FieldTypeCode type, 
       letter_(letter) {}
 
 Variant DbfField::AsVariant() const {
-  if (IsNull()) return Variant::Null();
-  const std::string_view bytes = RawBytes();
+  const char* record = table_.RecordData();
+  return record == nullptr ? Variant::Null() : AsVariant(record);
+}
+
+Variant DbfField::AsVariant(const char* record) const {
+  if (IsNull(record)) return Variant::Null();
+  const std::string_view bytes = RawBytes(record);
   switch (type_) {
     case ftString:
       return Variant::String(DecodeCharacter(bytes));
@@ -513,6 +518,13 @@ bool DbfTable::ReadRecord(int64_t recno, std::string& bytes) const {
     return false;
   }
   return true;
+}
+
+size_t DbfTable::ReadRecords(int64_t first, size_t count, char* into) const {
+  if (!IsOpen() || first < 1 || count == 0) return 0;
+  const size_t length = static_cast<size_t>(recordLength_);
+  const int64_t offset = headerLength_ + (first - 1) * static_cast<int64_t>(recordLength_);
+  return ReadAt(offset, into, count * length, "ReadBlock") / length;
 }
 
 void DbfTable::ScanRecords(const std::function<void(int64_t recno, std::string_view bytes)>& visit) const {

@@ -58,6 +58,17 @@ class DbfField {
   /// a value that does not decode is Null, never an error. A large integer
   /// that does not parse is Int64 0; a memo field (never read) is Null.
   Variant AsVariant() const;
+
+  /// The same reads on the bytes of a record of this table (a whole
+  /// record, deletion flag first; never nullptr) rather than the current
+  /// one: any number of threads may read records of their own at once
+  /// while the table stands still.
+  std::string_view RawBytes(const char* record) const {
+    return std::string_view(record + offset_, static_cast<size_t>(width_));
+  }
+  std::string_view CharacterText(const char* record) const;
+  bool IsNull(const char* record) const;
+  Variant AsVariant(const char* record) const;
   /// Text form: character bytes up to the first NUL; integers in plain
   /// digits; floats in the 15-digit general format with the user's decimal
   /// separator; dates in the user's short date format; logicals "True" or
@@ -212,6 +223,12 @@ class DbfTable {
   /// bytes without moving the table. False, bytes empty, when the file holds
   /// no such complete record or the table is closed.
   bool ReadRecord(int64_t recno, std::string& bytes) const;
+  /// Reads up to count records from record first (counting from 1) into
+  /// into (count times RecordLength() bytes) without moving the table; safe
+  /// from several threads at once. Returns the number of complete records
+  /// read, fewer than count only at the end of the file. Raises DbfError
+  /// "DbfTable.ReadBlock: Read error \"<path>\"" with the system's reason.
+  size_t ReadRecords(int64_t first, size_t count, char* into) const;
   /// Calls visit(recno, bytes) for every record in file order, deleted ones
   /// included, reading BufferSize blocks into a buffer of its own; the
   /// table's position is not touched. Does nothing when closed.
@@ -350,21 +367,28 @@ inline std::string_view DbfTable::CurrentRecord() const {
 
 inline std::string_view DbfField::RawBytes() const {
   const char* record = table_.RecordData();
-  if (record == nullptr) return {};
-  return std::string_view(record + offset_, static_cast<size_t>(width_));
+  return record == nullptr ? std::string_view() : RawBytes(record);
 }
 
-inline std::string_view DbfField::CharacterText() const {
-  const char* record = table_.RecordData();
-  if (record == nullptr) return {};
+inline std::string_view DbfField::CharacterText(const char* record) const {
   const char* bytes = record + offset_;
   const void* nul = std::memchr(bytes, '\0', static_cast<size_t>(width_));
   return std::string_view(bytes, nul == nullptr ? static_cast<size_t>(width_)
                                                  : static_cast<size_t>(static_cast<const char*>(nul) - bytes));
 }
 
+inline std::string_view DbfField::CharacterText() const {
+  const char* record = table_.RecordData();
+  return record == nullptr ? std::string_view() : CharacterText(record);
+}
+
+inline bool DbfField::IsNull(const char* record) const {
+  return IsNullField(type_, std::string_view(record + offset_, static_cast<size_t>(width_)));
+}
+
 inline bool DbfField::IsNull() const {
-  return table_.RecordData() == nullptr || IsNullField(type_, RawBytes());
+  const char* record = table_.RecordData();
+  return record == nullptr || IsNull(record);
 }
 
 }  // namespace tarvelo

@@ -5,12 +5,15 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <bit>
 #include <cerrno>
 #include <cstring>
+#include <exception>
+#include <functional>
 #include <numeric>
+#include <thread>
 
 #include "dbf/locked_file.h"
+#include "dbf/ntx_build.h"
 #include "dbf/ntx_expression.h"
 #include "dbf/ntx_page_cache.h"
 #include "values/errors.h"
@@ -24,10 +27,14 @@ constexpr int kMaxKeyLength = 256;
 // The header keeps each expression NUL-terminated in 256 bytes.
 constexpr size_t kMaxExpressionLength = 255;
 constexpr size_t kMaxDepth = 64;
-// Descents made ahead of the insertions of a build.
-constexpr size_t kLookAhead = 2;
-// Pairs of one sorted batch: this many bytes div (key length + 8).
-constexpr int kBatchBytes = 65536;
+// Bytes of records a build reads at once.
+constexpr size_t kScanBytes = size_t{256} << 10;
+// Most records whose deletion flags a build keeps as bits (1 MiB of them).
+constexpr int64_t kBitmapRecords = int64_t{1} << 23;
+// Fewest records that a build gives a thread of its own, and the most
+// threads it uses (each reads through buffers of its own).
+constexpr int64_t kRecordsPerThread = 16384;
+constexpr int kMostBuildThreads = 8;
 
 // Header fields.
 constexpr size_t kSignatureAt = 0;
@@ -62,30 +69,6 @@ void Put32(uint8_t* at, uint32_t value) {
   at[1] = static_cast<uint8_t>((value >> 8) & 0xFF);
   at[2] = static_cast<uint8_t>((value >> 16) & 0xFF);
   at[3] = static_cast<uint8_t>((value >> 24) & 0xFF);
-}
-
-// Eight key bytes as one number whose order is theirs as unsigned bytes
-// (the first byte most significant).
-uint64_t Word(const uint8_t* at) {
-  uint64_t value;
-  std::memcpy(&value, at, sizeof value);
-  if constexpr (std::endian::native == std::endian::little) value = __builtin_bswap64(value);
-  return value;
-}
-
-// Keys compare as unsigned bytes: memcmp's order, eight bytes at a time
-// (the last word ends with the keys, overlapping the one before).
-inline int CompareBytes(const uint8_t* a, const uint8_t* b, size_t length) {
-  if (length < 8) return std::memcmp(a, b, length);
-  size_t i = 0;
-  for (; i + 8 < length; i += 8) {
-    const uint64_t x = Word(a + i);
-    const uint64_t y = Word(b + i);
-    if (x != y) return x < y ? -1 : 1;
-  }
-  const uint64_t x = Word(a + length - 8);
-  const uint64_t y = Word(b + length - 8);
-  return x == y ? 0 : (x < y ? -1 : 1);
 }
 
 // True when one of the eight bytes of value is 0.
@@ -130,35 +113,16 @@ struct NtxIndex::OpenFile {
   NtxExpression filter;
   std::unique_ptr<NtxPageCache> cache;
 
-  // Descents of the insertion under way and of the keys after it (inner
-  // pages with their positions, then the leaf), each in slot key number mod
-  // kLookAhead + 1 and valid while pathValid says so; the cursor of
-  // searches and key-order walks.
-  std::vector<std::vector<Step>> paths = std::vector<std::vector<Step>>(kLookAhead + 1);
-  std::vector<uint8_t> pathValid = std::vector<uint8_t>(kLookAhead + 1, 0);
-  std::vector<int> bounding;
-  int height = 0;  // levels of the tree being built
+  // The frames of the pages, by page number from 1, when a build left the
+  // whole tree in the cache (nothing evicts them then: searches read only
+  // pages that are cached); empty otherwise.
+  std::vector<uint8_t*> resident;
+  // The cursor of searches and key-order walks.
   std::vector<Step> cursor;
   std::vector<Step> savedCursor;
   std::string search;
   size_t searchLength = 0;
   std::vector<uint8_t> probe;
-
-  // Build buffers: one batch of keys (flat), their record numbers and the
-  // sorted order; the entries and children of a page being split.
-  std::vector<uint8_t> batchKeys;
-  std::vector<uint32_t> batchRecnos;
-  std::vector<uint32_t> order;
-  struct SortItem {
-    uint64_t prefix;
-    uint32_t at;
-  };
-  std::vector<SortItem> sortItems;
-  std::vector<SortItem> sortSpare;
-  std::vector<uint8_t> splitEntries;  // record number (4 bytes) and key each
-  std::vector<uint32_t> splitChildren;
-  std::vector<uint8_t> carryKey;
-  uint32_t carryRecno = 0;
 
   // What the build's scan learnt of the table: its number of records and,
   // in ascending order, the deleted ones among records 1 to
@@ -167,6 +131,10 @@ struct NtxIndex::OpenFile {
   int64_t recordCount = 0;
   std::vector<uint32_t> deleted;
   int64_t deletedKnownThrough = 0;
+  // The same as one bit a record (set when deleted), for tables of up to
+  // kBitmapRecords records: a search asks it once rather than searching
+  // the list.
+  std::vector<uint64_t> deletedBits;
 
   void SetLayout(int keyBytes, int maxKeysPerPage) {
     keyLength = keyBytes;
@@ -175,7 +143,6 @@ struct NtxIndex::OpenFile {
     halfPage = maxKeys / 2;
     slotBase = 2 + 2 * (maxKeys + 1);
     probe.assign(static_cast<size_t>(keyLength), 0);
-    carryKey.assign(static_cast<size_t>(keyLength), 0);
   }
 
   int Count(const uint8_t* page) const { return Get16(page); }
@@ -184,79 +151,6 @@ struct NtxIndex::OpenFile {
   uint32_t RecnoAt(const uint8_t* page, int i) const { return Get32(page + SlotOf(page, i) + 4); }
   const uint8_t* KeyAt(const uint8_t* page, int i) const { return page + SlotOf(page, i) + 8; }
 
-  // A page with no keys whose offset table lists the slots in order.
-  void InitPage(uint8_t* page) const {
-    std::memset(page, 0, kPageSize);
-    for (int i = 0; i <= maxKeys; ++i) Put16(page + 2 + 2 * i, static_cast<uint32_t>(slotBase + i * entrySize));
-  }
-
-  void WriteEntry(uint8_t* page, int i, uint32_t child, uint32_t recno, const uint8_t* keyBytes) const {
-    uint8_t* slot = page + SlotOf(page, i);
-    Put32(slot, child);
-    Put32(slot + 4, recno);
-    std::memcpy(slot + 8, keyBytes, static_cast<size_t>(keyLength));
-  }
-
-  void SetChild(uint8_t* page, int i, uint32_t child) const { Put32(page + SlotOf(page, i), child); }
-
-  // Inserts an entry at position pos of a page that is not full: its left
-  // child is left, and the entry after it gets right as its child.
-  void InsertInPage(uint8_t* page, int pos, uint32_t left, uint32_t recno, const uint8_t* keyBytes,
-                    uint32_t right) const {
-    const int n = Count(page);
-    const uint16_t freeSlot = SlotOf(page, n + 1);
-    std::memmove(page + 2 + 2 * (pos + 1), page + 2 + 2 * pos, static_cast<size_t>(2 * (n - pos + 1)));
-    Put16(page + 2 + 2 * pos, freeSlot);
-    WriteEntry(page, pos, left, recno, keyBytes);
-    SetChild(page, pos + 1, right);
-    Put16(page, static_cast<uint32_t>(n + 1));
-  }
-
-  // Splits a full page around an entry inserted at pos (with children left
-  // and right as in InsertInPage): entries before position split stay in
-  // page, the entry at split goes up (carryKey, carryRecno), the rest moves
-  // to upper, a new page.
-  void SplitPage(uint8_t* page, uint8_t* upper, int pos, uint32_t left, uint32_t recno, const uint8_t* keyBytes,
-                 uint32_t right, int split) {
-    const size_t width = 4 + static_cast<size_t>(keyLength);
-    const int n = maxKeys;
-    uint8_t* out = splitEntries.data();
-    int child = 0;
-    for (int i = 0; i <= n; ++i) {
-      if (i == pos) {
-        Put32(out, recno);
-        std::memcpy(out + 4, keyBytes, static_cast<size_t>(keyLength));
-        out += width;
-        splitChildren[static_cast<size_t>(child++)] = left;
-        splitChildren[static_cast<size_t>(child++)] = right;
-      } else {
-        splitChildren[static_cast<size_t>(child++)] = ChildAt(page, i);
-      }
-      if (i < n) {
-        Put32(out, RecnoAt(page, i));
-        std::memcpy(out + 4, KeyAt(page, i), static_cast<size_t>(keyLength));
-        out += width;
-      }
-    }
-    const auto entry = [&](int j) { return splitEntries.data() + static_cast<size_t>(j) * width; };
-
-    InitPage(page);
-    for (int j = 0; j < split; ++j)
-      WriteEntry(page, j, splitChildren[static_cast<size_t>(j)], Get32(entry(j)), entry(j) + 4);
-    SetChild(page, split, splitChildren[static_cast<size_t>(split)]);
-    Put16(page, static_cast<uint32_t>(split));
-
-    carryRecno = Get32(entry(split));
-    std::memcpy(carryKey.data(), entry(split) + 4, static_cast<size_t>(keyLength));
-
-    const int moved = n - split;
-    for (int j = 0; j < moved; ++j) {
-      const int from = split + 1 + j;
-      WriteEntry(upper, j, splitChildren[static_cast<size_t>(from)], Get32(entry(from)), entry(from) + 4);
-    }
-    SetChild(upper, moved, splitChildren[static_cast<size_t>(n + 1)]);
-    Put16(upper, static_cast<uint32_t>(moved));
-  }
 };
 
 NtxIndex::NtxIndex(DbfTable& table, std::string name) : table_(table), name_(std::move(name)) {}
@@ -315,6 +209,14 @@ void NtxIndex::CloseFile() {
 uint8_t* NtxIndex::Page(uint32_t offset, bool forWrite) {
   OpenFile& f = *file_;
   if (offset < kPageSize || offset % kPageSize != 0) ThrowDamaged(offset, f.fileName);
+  const size_t number = offset / kPageSize - 1;
+  if (!forWrite && number < f.resident.size()) {
+    // The binary search reaches lines all over the page: asking for them
+    // all at once waits for memory once rather than at every step.
+    uint8_t* page = f.resident[number];
+    for (uint32_t line = 0; line < kPageSize; line += 64) __builtin_prefetch(page + line);
+    return page;
+  }
   bool loaded = false;
   uint8_t* page = f.cache->Fetch(offset, forWrite, loaded);
   if (loaded) {
@@ -332,18 +234,8 @@ uint8_t* NtxIndex::Page(uint32_t offset, bool forWrite) {
   return page;
 }
 
-uint8_t* NtxIndex::NewPage() {
-  OpenFile& f = *file_;
-  if (f.nextPage > UINT32_MAX - kPageSize)
-    throw DbfError("NtxIndex.AddPage: Index file \"" + f.fileName + "\" is full");
-  uint8_t* page = f.cache->Allocate(f.nextPage);
-  f.nextPage += kPageSize;
-  f.InitPage(page);
-  return page;
-}
-
 int NtxIndex::CompareKeys(const uint8_t* a, const uint8_t* b) const {
-  const int result = CompareBytes(a, b, static_cast<size_t>(file_->keyLength));
+  const int result = CompareKeyBytes(a, b, static_cast<size_t>(file_->keyLength));
   return file_->descending ? -result : result;
 }
 
@@ -352,8 +244,8 @@ int NtxIndex::ComparePrefix(const uint8_t* key, const uint8_t* text, size_t leng
   // Whole words first, as long as they are equal and hold no NUL byte.
   size_t start = 0;
   while (start + 8 <= length) {
-    const uint64_t word = Word(key + start);
-    if (word != Word(text + start) || HasZeroByte(word)) break;
+    const uint64_t word = KeyWord(key + start);
+    if (word != KeyWord(text + start) || HasZeroByte(word)) break;
     start += 8;
   }
   for (size_t i = start; i < length; ++i) {
@@ -440,246 +332,169 @@ void NtxIndex::CreateIndex() {
 }
 
 void NtxIndex::BuildTree() {
+  std::vector<uint32_t> innerPages;
+  SortAndWrite(innerPages);
+  // The searches that follow a build read its pages: the whole tree when
+  // the cache holds it, else the pages above the leaves, read now in few
+  // reads rather than one by one later. The sort's memory is gone by now.
   OpenFile& f = *file_;
-  f.nextPage = kPageSize;
-  f.root = f.nextPage;
-  f.height = 1;
-  NewPage();
+  const size_t pages = (f.nextPage - kPageSize) / kPageSize;
+  if (pages <= f.cache->Capacity()) {
+    f.cache->Load(kPageSize, pages);
+    f.resident.resize(pages);
+    for (size_t i = 0; i < pages; ++i)
+      f.resident[i] = const_cast<uint8_t*>(f.cache->Peek(static_cast<uint32_t>((i + 1) * kPageSize)));
+  } else {
+    for (const uint32_t page : innerPages) f.cache->Load(page, 1);
+  }
+}
 
-  const size_t keyLength = static_cast<size_t>(f.keyLength);
-  const size_t capacity = static_cast<size_t>(kBatchBytes / (f.keyLength + 8));
-  f.batchKeys.assign(capacity * keyLength, 0);
-  f.batchRecnos.assign(capacity, 0);
-  f.order.assign(capacity, 0);
-  f.sortItems.assign(capacity, {});
-  f.sortSpare.assign(capacity, {});
-  f.splitEntries.assign(static_cast<size_t>(f.maxKeys + 1) * (4 + keyLength), 0);
-  f.splitChildren.assign(static_cast<size_t>(f.maxKeys + 2), 0);
+namespace {
 
-  size_t count = 0;
-  const bool filtered = !f.filter.IsEmpty();
-  bool allDeletedKept = true;
+// A stretch of the table that one thread reads for a build: the keys of
+// records first to last (to the end of the file when last is 0) go to a
+// sorter of its own, and its deleted records, up to a limit, to deleted.
+struct ScanPart {
+  int64_t first = 1;
+  int64_t last = 0;
+  std::unique_ptr<NtxKeySorter> sorter;
+  std::vector<uint32_t> deleted;
+  int64_t deletedNotKept = 0;  // the first deleted record past the limit; 0 for none
+  int64_t lastRecno = 0;       // the last record read
+  std::exception_ptr error;
+};
+
+}  // namespace
+
+void NtxIndex::SortAndWrite(std::vector<uint32_t>& innerPages) {
+  OpenFile& f = *file_;
+  const size_t slash = fileName_.rfind('/');
+  const std::string folder = slash == std::string::npos ? std::string() : fileName_.substr(0, slash + 1);
+
+  // The table is read in stretches, one a thread, each sorted apart in its
+  // share of the budget; the sorted pairs then come out in the order one
+  // thread would give, equal keys in record order.
+  const int64_t records = table_.PhysicalRecordCount();
+  const int parts = static_cast<int>(
+      std::clamp<int64_t>(records / kRecordsPerThread, 1, std::clamp(threads_, 1, kMostBuildThreads)));
+  const int64_t perPart = (records + parts - 1) / parts;
+  std::vector<ScanPart> scans(static_cast<size_t>(parts));
+  for (int t = 0; t < parts; ++t) {
+    ScanPart& part = scans[static_cast<size_t>(t)];
+    part.first = 1 + t * perPart;
+    part.last = t + 1 == parts ? 0 : (t + 1) * perPart;
+    part.sorter = std::make_unique<NtxKeySorter>(f.keyLength, f.descending, sortBytes_ / static_cast<size_t>(parts),
+                                                 folder, f.fileName);
+  }
+  const size_t length = static_cast<size_t>(table_.RecordLength());
+  const size_t blockRecords = std::max<size_t>(1, kScanBytes / length);
+  const auto scan = [&](ScanPart& part) {
+    try {
+      // A filter keeps the texts it compares in itself: each thread has its own.
+      const NtxExpression filter = f.filter;
+      const bool filtered = !filter.IsEmpty();
+      std::vector<char> block(blockRecords * length);
+      for (int64_t recno = part.first; part.last == 0 || recno <= part.last;) {
+        const size_t wanted =
+            part.last == 0 ? blockRecords : static_cast<size_t>(std::min<int64_t>(blockRecords, part.last - recno + 1));
+        const size_t got = table_.ReadRecords(recno, wanted, block.data());
+        for (size_t i = 0; i < got; ++i, ++recno) {
+          const std::string_view record(block.data() + i * length, length);
+          if (recno > static_cast<int64_t>(UINT32_MAX))
+            throw DbfError("NtxIndex.CreateIndex: Record " + std::to_string(recno) + " beyond the index's range");
+          part.lastRecno = recno;
+          if (record[0] == '*' && part.deletedNotKept == 0) {
+            if (part.deleted.size() < deletedRecordsKept_) {
+              part.deleted.push_back(static_cast<uint32_t>(recno));
+            } else {
+              part.deletedNotKept = recno;
+            }
+          }
+          if (filtered && !filter.IsTrue(record)) continue;
+          f.key.WriteKey(record, reinterpret_cast<char*>(part.sorter->NextKey()));
+          part.sorter->Add(static_cast<uint32_t>(recno));
+        }
+        if (got < wanted) break;
+      }
+      part.sorter->Sort();
+    } catch (...) {
+      part.error = std::current_exception();
+    }
+  };
+  {
+    std::vector<std::thread> helpers;
+    try {
+      for (size_t t = 1; t < scans.size(); ++t) helpers.emplace_back(scan, std::ref(scans[t]));
+    } catch (...) {
+      for (std::thread& helper : helpers) helper.join();
+      throw;
+    }
+    scan(scans[0]);
+    for (std::thread& helper : helpers) helper.join();
+  }
+  // The first error in record order is the one a single reader meets.
+  for (const ScanPart& part : scans)
+    if (part.error) std::rethrow_exception(part.error);
+
+  // The deleted records kept are the first ones of the whole table.
+  f.recordCount = 0;
+  for (const ScanPart& part : scans) f.recordCount = std::max(f.recordCount, part.lastRecno);
   f.deleted.clear();
-  table_.ScanRecords([&](int64_t recno, std::string_view record) {
-    if (recno > static_cast<int64_t>(UINT32_MAX))
-      throw DbfError("NtxIndex.CreateIndex: Record " + std::to_string(recno) + " beyond the index's range");
-    f.recordCount = recno;
-    if (record[0] == '*' && allDeletedKept) {
-      if (f.deleted.size() < deletedRecordsKept_) {
-        f.deleted.push_back(static_cast<uint32_t>(recno));
-      } else {
+  f.deletedKnownThrough = f.recordCount;
+  bool allDeletedKept = true;
+  for (const ScanPart& part : scans) {
+    for (const uint32_t recno : part.deleted) {
+      if (f.deleted.size() == deletedRecordsKept_) {
         allDeletedKept = false;
         f.deletedKnownThrough = recno - 1;
+        break;
       }
+      f.deleted.push_back(recno);
     }
-    if (filtered && !f.filter.IsTrue(record)) return;
-    f.key.WriteKey(record, reinterpret_cast<char*>(f.batchKeys.data() + count * keyLength));
-    f.batchRecnos[count] = static_cast<uint32_t>(recno);
-    if (++count == capacity) {
-      InsertBatch(count);
-      count = 0;
+    if (allDeletedKept && part.deletedNotKept != 0) {
+      allDeletedKept = false;
+      f.deletedKnownThrough = part.deletedNotKept - 1;
     }
-  });
-  if (count > 0) InsertBatch(count);
-  if (allDeletedKept) f.deletedKnownThrough = f.recordCount;
+    if (!allDeletedKept) break;
+  }
+  f.deletedBits.clear();
+  if (f.recordCount <= kBitmapRecords) {
+    f.deletedBits.assign(static_cast<size_t>(f.recordCount / 64 + 1), 0);
+    for (const uint32_t recno : f.deleted) f.deletedBits[recno / 64] |= uint64_t{1} << (recno % 64);
+  }
   f.knowsRecords = true;
-}
+  NtxKeySorter& sorter = *scans[0].sorter;
+  for (size_t t = 1; t < scans.size(); ++t) sorter.Append(std::move(scans[t].sorter));
 
-void NtxIndex::InsertBatch(size_t count) {
-  OpenFile& f = *file_;
+  // Equal keys come in record order; a unique index keeps the first of
+  // them. The shape of the tree needs the number of keys first: for a
+  // unique index, a pass that counts them.
   const size_t keyLength = static_cast<size_t>(f.keyLength);
-  const uint8_t* keys = f.batchKeys.data();
-  const auto first = f.order.begin();
-  const auto last = first + static_cast<std::ptrdiff_t>(count);
-  std::iota(first, last, 0u);
-  // Equal keys keep file order; a batch already in order is not sorted.
-  const auto before = [&](uint32_t a, uint32_t b) {
-    const int result = CompareKeys(keys + a * keyLength, keys + b * keyLength);
-    return result != 0 ? result < 0 : a < b;
+  std::vector<uint8_t> previous(keyLength);
+  bool any = false;
+  const auto repeated = [&](const uint8_t* key) {
+    if (any && std::memcmp(previous.data(), key, keyLength) == 0) return true;
+    std::memcpy(previous.data(), key, keyLength);
+    any = true;
+    return false;
   };
-  if (!std::is_sorted(first, last, before)) {
-    // Sorted on the keys' first eight bytes (their order as a number, the
-    // other way round for a descending index) by a radix sort, which
-    // keeps equal beginnings in file order; the whole keys then order each
-    // run of equal beginnings.
-    const uint64_t flip = f.descending ? UINT64_MAX : 0;
-    std::vector<OpenFile::SortItem>& items = f.sortItems;
-    std::vector<OpenFile::SortItem>& spare = f.sortSpare;
-    for (size_t i = 0; i < count; ++i) {
-      const uint8_t* key = keys + i * keyLength;
-      uint64_t word = 0;
-      for (size_t b = 0; b < 8; ++b) word = (word << 8) | (b < keyLength ? key[b] : 0);
-      items[i] = {word ^ flip, static_cast<uint32_t>(i)};
-    }
-    for (int shift = 0; shift < 64; shift += 8) {
-      size_t counts[257] = {};
-      for (size_t i = 0; i < count; ++i) ++counts[((items[i].prefix >> shift) & 0xFF) + 1];
-      // A byte every key shares orders nothing.
-      if (counts[((items[0].prefix >> shift) & 0xFF) + 1] == count) continue;
-      for (size_t digit = 1; digit <= 256; ++digit) counts[digit] += counts[digit - 1];
-      for (size_t i = 0; i < count; ++i) spare[counts[(items[i].prefix >> shift) & 0xFF]++] = items[i];
-      std::swap(items, spare);
-    }
-    for (size_t start = 0; start < count;) {
-      size_t end = start + 1;
-      while (end < count && items[end].prefix == items[start].prefix) ++end;
-      if (end - start > 1) {
-        std::sort(items.begin() + static_cast<std::ptrdiff_t>(start), items.begin() + static_cast<std::ptrdiff_t>(end),
-                  [&](const OpenFile::SortItem& a, const OpenFile::SortItem& b) { return before(a.at, b.at); });
-      }
-      start = end;
-    }
-    for (size_t i = 0; i < count; ++i) f.order[i] = items[i].at;
-  }
-
-  // The keys come in order, so each descent starts from the one before.
-  // Descents run kLookAhead keys ahead of the insertions, each fetching
-  // its leaf into the processor's cache, so that the leaf is at hand when
-  // its key goes in. A split makes the waiting descents through the pages
-  // it changed start again. A unique index descends afresh for every key:
-  // a key may have to be refused because of the one just inserted.
-  const size_t ahead = f.unique ? 0 : kLookAhead;
-  const auto keyOf = [&](size_t i) { return keys + f.order[i] * keyLength; };
-  const auto slot = [&](size_t i) -> size_t { return i % (kLookAhead + 1); };
-  size_t described = 0;  // keys whose descent was made
-  for (size_t i = 0; i < count; ++i) {
-    for (; described < count && described <= i + ahead; ++described) {
-      const size_t to = slot(described);
-      const bool follow = described > i && f.pathValid[slot(described - 1)] != 0;
-      Descend(keyOf(described), follow ? &f.paths[slot(described - 1)] : nullptr, f.paths[to]);
-      f.pathValid[to] = 1;
-      if (described == i) continue;
-      if (const uint8_t* leaf = f.cache->Peek(f.paths[to].back().page)) {
-        for (uint32_t line = 0; line < kPageSize; line += 64) __builtin_prefetch(leaf + line);
-      }
-    }
-    std::vector<Step>& path = f.paths[slot(i)];
-    if (f.pathValid[slot(i)] == 0) Descend(keyOf(i), nullptr, path);
-    const int top = InsertAtLeaf(path, keyOf(i), f.batchRecnos[f.order[i]]);
-    if (top + 1 == static_cast<int>(path.size())) continue;
-    for (size_t j = i + 1; j < described; ++j) {
-      const std::vector<Step>& waiting = f.paths[slot(j)];
-      if (top < 0 || waiting[static_cast<size_t>(top)].page == path[static_cast<size_t>(top)].page)
-        f.pathValid[slot(j)] = 0;
-    }
-  }
-}
-
-void NtxIndex::Descend(const uint8_t* key, const std::vector<Step>* last,
-                       std::vector<Step>& path) {
-  OpenFile& f = *file_;
-  const int inner = f.height - 1;
-  int level = 0;
-  uint32_t page = f.root;
-  int low = 0;
-  if (last != nullptr) {
-    // The last descent was for a key not above this one: at every level
-    // this key's position is at or after the last one's. It stays in the
-    // subtree of the last descent's page at a level as long as it sorts
-    // below the nearest separator to the right of that subtree: the entry
-    // at the position of the deepest page above that did not go to its
-    // end. Climb to the deepest such level.
-    f.bounding.resize(static_cast<size_t>(inner));
-    int bound = -1;
-    for (int i = 0; i < inner; ++i) {
-      f.bounding[static_cast<size_t>(i)] = bound;
-      if ((*last)[static_cast<size_t>(i)].pos < (*last)[static_cast<size_t>(i)].count) bound = i;
-    }
-    level = inner > 0 ? inner - 1 : 0;
-    while (inner > 0) {
-      const int above = f.bounding[static_cast<size_t>(level)];
-      if (above < 0) break;
-      const Step& step = (*last)[static_cast<size_t>(above)];
-      if (CompareKeys(key, f.KeyAt(Page(step.page), step.pos)) < 0) break;
-      level = above;
-    }
-    path.assign(last->begin(), last->begin() + level);
-    page = (*last)[static_cast<size_t>(level)].page;
-    low = inner > 0 ? (*last)[static_cast<size_t>(level)].pos : 0;
-  } else {
-    path.clear();
-  }
-  for (; level < inner; ++level) {
-    const uint8_t* bytes = Page(page);
-    const int n = f.Count(bytes);
-    int high = n;
-    while (low < high) {
-      const int middle = (low + high) / 2;
-      if (CompareKeys(f.KeyAt(bytes, middle), key) <= 0) {
-        low = middle + 1;
-      } else {
-        high = middle;
-      }
-    }
-    path.push_back({page, low, n});
-    const uint32_t child = f.ChildAt(bytes, low);
-    if (child == 0 || path.size() > kMaxDepth) ThrowDamaged(page, f.fileName);
-    page = child;
-    low = 0;
-  }
-  path.push_back({page, 0, 0});
-}
-
-int NtxIndex::InsertAtLeaf(std::vector<Step>& path, const uint8_t* key, uint32_t recno) {
-  OpenFile& f = *file_;
-  const int leafLevel = static_cast<int>(path.size()) - 1;
-  // A unique index refuses a key present in a page of the descent.
+  const uint8_t* key = nullptr;
+  uint32_t keyRecno = 0;
+  uint64_t count = sorter.Count();
   if (f.unique) {
-    for (int level = 0; level < leafLevel; ++level) {
-      const Step& step = path[static_cast<size_t>(level)];
-      if (step.pos > 0 && CompareKeys(f.KeyAt(Page(step.page), step.pos - 1), key) == 0) return leafLevel;
-    }
+    count = 0;
+    for (sorter.Rewind(); sorter.Next(key, keyRecno);)
+      if (!repeated(key)) ++count;
+    any = false;
   }
-  Step& leafStep = path.back();
-  uint8_t* const leaf = Page(leafStep.page, true);
-  {
-    const int n = f.Count(leaf);
-    int low = 0;
-    int high = n;
-    while (low < high) {
-      const int middle = (low + high) / 2;
-      if (CompareKeys(f.KeyAt(leaf, middle), key) <= 0) {
-        low = middle + 1;
-      } else {
-        high = middle;
-      }
-    }
-    if (f.unique && low > 0 && CompareKeys(f.KeyAt(leaf, low - 1), key) == 0) return leafLevel;
-    leafStep.pos = low;
-    leafStep.count = n;
+  NtxPageWriter writer(f.fd, f.fileName, f.keyLength, f.maxKeys, count, kPageSize);
+  for (sorter.Rewind(); sorter.Next(key, keyRecno);) {
+    if (f.unique && repeated(key)) continue;
+    writer.Add(key, keyRecno);
   }
-  // True while the descent keeps to the last position of every page: keys
-  // arriving in order then split pages unevenly, leaving them full.
-  const bool rightmost =
-      std::all_of(path.begin(), path.end(), [](const Step& step) { return step.pos == step.count; });
-
-  uint32_t left = 0;
-  uint32_t right = 0;
-  for (int level = leafLevel; level >= 0; --level) {
-    const Step step = path[static_cast<size_t>(level)];
-    uint8_t* bytes = level == leafLevel ? leaf : Page(step.page, true);
-    if (f.Count(bytes) < f.maxKeys) {
-      f.InsertInPage(bytes, step.pos, left, recno, key, right);
-      return level;
-    }
-    const int split = rightmost && step.pos == f.maxKeys ? f.maxKeys - 1 : f.halfPage;
-    const uint32_t upperOffset = f.nextPage;
-    uint8_t* upper = NewPage();
-    f.SplitPage(bytes, upper, step.pos, left, recno, key, right, split);
-    key = f.carryKey.data();
-    recno = f.carryRecno;
-    left = step.page;
-    right = upperOffset;
-  }
-  // The root split: a new root holds the entry that went up.
-  const uint32_t rootOffset = f.nextPage;
-  uint8_t* root = NewPage();
-  f.WriteEntry(root, 0, left, recno, key);
-  f.SetChild(root, 1, right);
-  Put16(root, 1);
-  f.root = rootOffset;
-  ++f.height;
-  return -1;
+  f.root = writer.Finish();
+  f.nextPage = writer.NextPage();
+  innerPages = writer.InnerPages();
 }
 
 void NtxIndex::WriteHeader() {
@@ -912,6 +727,7 @@ int NtxIndex::KnownVisibility(int64_t recno, bool hideDeleted) const {
   if (recno > f.recordCount) return -1;
   if (!hideDeleted) return 1;
   if (recno > f.deletedKnownThrough) return -1;
+  if (!f.deletedBits.empty()) return (f.deletedBits[static_cast<size_t>(recno / 64)] >> (recno % 64)) & 1 ? 0 : 1;
   return std::binary_search(f.deleted.begin(), f.deleted.end(), static_cast<uint32_t>(recno)) ? 0 : 1;
 }
 

@@ -26,9 +26,13 @@ enum class ClipperVersion { v500, v501, v520, v530 };
 class NtxIndex {
  public:
   /// Pages an index keeps in memory at most (1024 bytes each): 40 MiB, the
-  /// whole index of 1,000,000 keys of 26 bytes built in key order, or of
-  /// about 730,000 built in random order. Memory is taken as pages come.
+  /// whole index of 1,000,000 keys of 26 bytes (a build fills its pages).
+  /// Memory is taken as pages come.
   static constexpr size_t kCachePages = 40960;
+  /// Bytes a build sorts its keys in: 32 MiB, about 540,000 keys of 26
+  /// bytes at once. The build's memory is given back before the searches
+  /// fill the page cache, so the two never add up.
+  static constexpr size_t kSortBytes = size_t{32} << 20;
   /// Deleted records a build remembers at most (4 bytes each), so that a
   /// search need not read the records its keys lead to.
   static constexpr size_t kDeletedRecordsKept = size_t{1} << 18;
@@ -61,17 +65,22 @@ class NtxIndex {
   /// (deleted ones included), records the file in the table's DBFIndexDefs,
   /// makes the index active and leaves the table on the record it stood on
   /// (on the first one in key order when the index lacks it); false does
-  /// nothing. The file is always created new, never through a symbolic
-  /// link: an earlier entry of that name that no open file holds locked is
-  /// removed first, whoever owns it. Raises DbfError "NtxIndex.CreateIndex:
-  /// Create index only on active DataSet" on a closed table; the errors of
-  /// SetKeyExpresion (an empty expression is invalid); DbfError
+  /// nothing. The keys are sorted (see SetSortBytes) and the pages written
+  /// bottom-up, each level's pages as full as the count allows; equal keys
+  /// in record order. The file is always created new, never through a
+  /// symbolic link: an earlier entry of that name that no open file holds
+  /// locked is removed first, whoever owns it. Raises DbfError
+  /// "NtxIndex.CreateIndex: Create index only on active DataSet" on a
+  /// closed table; the errors of SetKeyExpresion (an empty expression is
+  /// invalid); DbfError
   /// "NtxIndex.CreateIndex: Create error \"<name>\"", with the system's
   /// reason (Reason(); kFileInUse when another open file of this or another
   /// process holds it), when the file cannot be created; the page write
-  /// error when a write fails. Once the file is created, a failure leaves
-  /// the index with no file open and inactive (and a temporary index
-  /// without its file).
+  /// error when a write fails; DbfError "NtxIndex.SortKeys: Create error
+  /// \"<file>\"" (or Write, Read) with the system's reason when the sort's
+  /// own file cannot be made, written or read. Once the file is created, a
+  /// failure leaves the index with no file open and inactive (and a
+  /// temporary index without its file).
   void SetCreateNow(bool create);
   /// When true, the file a build creates belongs to the index: it is
   /// removed when the build fails, when the index is deleted or destroyed,
@@ -99,6 +108,16 @@ class NtxIndex {
   /// (kCachePages by default; at least NtxPageCache::kMinCapacity).
   void SetCachePages(size_t pages) { cachePages_ = pages; }
   size_t CachePages() const { return cachePages_; }
+  /// Bytes the next build sorts its keys in (kSortBytes by default; at
+  /// least NtxKeySorter::kMinBudget). Keys beyond what fits are sorted in
+  /// runs written to a nameless file in the index's folder.
+  void SetSortBytes(size_t bytes) { sortBytes_ = bytes; }
+  size_t SortBytes() const { return sortBytes_; }
+  /// Threads the next build reads and sorts the table's keys on (1 by
+  /// default; at most 8, and one for every 16,384 records). The file is
+  /// the same for any number.
+  void SetThreads(int threads) { threads_ = threads; }
+  int Threads() const { return threads_; }
   /// Deleted records the next build remembers at most (kDeletedRecordsKept
   /// by default). Past that many, searches read the records their keys
   /// lead to from the first deleted record not remembered on, to learn
@@ -121,12 +140,10 @@ class NtxIndex {
  private:
   friend class DbfTable;
   struct OpenFile;
-  /// One page of a descent: its offset, the position taken in it and, for
-  /// insertions, its number of keys then.
+  /// One page of a search's descent: its offset and the position taken in it.
   struct Step {
     uint32_t page;
     int pos;
-    int count = 0;
   };
 
   /// Builds the index file (CreateNow).
@@ -135,19 +152,13 @@ class NtxIndex {
   void OpenExisting();
   /// Creates the file exclusively and returns its descriptor.
   int CreateFile() const;
+  /// Writes the tree (SortAndWrite), then reads what the searches will
+  /// want of it into the page cache.
   void BuildTree();
-  /// Inserts the batch's keys in key order.
-  void InsertBatch(size_t count);
-  /// Finds the pages from the root to the leaf where key belongs, with
-  /// their positions, into path; the leaf's position is left to
-  /// InsertAtLeaf. last, when given, is the descent of a key not above key
-  /// made on the tree as it is: the search starts from it.
-  void Descend(const uint8_t* key, const std::vector<Step>* last, std::vector<Step>& path);
-  /// Inserts an entry at its position in the leaf of path, splitting full
-  /// pages on the way up (a unique index refuses a key it holds). Returns
-  /// the level (0 for the root) of the page that took the entry, the leaf's
-  /// when nothing split; -1 when the root split.
-  int InsertAtLeaf(std::vector<Step>& path, const uint8_t* key, uint32_t recno);
+  /// Reads the keys of every record, sorts them and writes the tree's
+  /// pages bottom-up; the offsets of the pages above the leaves go into
+  /// innerPages.
+  void SortAndWrite(std::vector<uint32_t>& innerPages);
   void WriteHeader();
 
   // Search and key-order walk; the cursor stays on the entry returned.
@@ -178,7 +189,6 @@ class NtxIndex {
   const uint8_t* CursorKey();
 
   uint8_t* Page(uint32_t offset, bool forWrite = false);
-  uint8_t* NewPage();
   int CompareKeys(const uint8_t* a, const uint8_t* b) const;
   int ComparePrefix(const uint8_t* key, const uint8_t* text, size_t length) const;
 
@@ -193,6 +203,8 @@ class NtxIndex {
   bool descending_ = false;
   size_t cachePages_ = kCachePages;
   size_t deletedRecordsKept_ = kDeletedRecordsKept;
+  size_t sortBytes_ = kSortBytes;
+  int threads_ = 1;
   bool temporary_ = false;
   std::unique_ptr<OpenFile> file_;
   // The file the last build of a temporary index created.

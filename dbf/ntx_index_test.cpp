@@ -1,8 +1,10 @@
 #include "dbf/ntx_index.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "dbf/ntx_build.h"
 #include "dbf/ntx_page_cache.h"
 #include "tools/dbf_writer.h"
 #include "tools/expect_error.h"
@@ -312,20 +315,28 @@ TEST_F(NtxIndexTest, LargeBuildsAreSoundInFileOrderAndScrambled) {
   const std::vector<Risk> shuffled = ShuffledRisks(30000);
   const std::string orderedPath = WriteRisks("ordered.dbf", ordered);
   const std::string shuffledPath = WriteRisks("scrambled.dbf", shuffled);
-  // The smallest cache evicts, writes back and reads pages again all the
-  // time; the default one holds the whole tree.
-  const std::pair<size_t, bool> cases[] = {{NtxPageCache::kMinCapacity, false},
-                                           {NtxPageCache::kMinCapacity, true},
-                                           {NtxIndex::kCachePages, false},
-                                           {NtxIndex::kCachePages, true}};
-  for (const auto& [cachePages, scrambled] : cases) {
-    SCOPED_TRACE(std::string(scrambled ? "scrambled" : "in order") + ", cache " + std::to_string(cachePages));
+  // The smallest cache evicts and reads pages again all the time; the
+  // default one holds the whole tree. The smallest sort budget sorts the
+  // keys in some thirty runs on file, merged as the pages are written.
+  struct Case {
+    size_t cachePages;
+    bool scrambled;
+    size_t sortBytes;
+  };
+  const Case cases[] = {{NtxPageCache::kMinCapacity, false, NtxIndex::kSortBytes},
+                        {NtxPageCache::kMinCapacity, true, NtxKeySorter::kMinBudget},
+                        {NtxIndex::kCachePages, false, NtxKeySorter::kMinBudget},
+                        {NtxIndex::kCachePages, true, NtxIndex::kSortBytes}};
+  for (const auto& [cachePages, scrambled, sortBytes] : cases) {
+    SCOPED_TRACE(std::string(scrambled ? "scrambled" : "in order") + ", cache " + std::to_string(cachePages) +
+                 ", sort bytes " + std::to_string(sortBytes));
     const std::vector<Risk>& risks = scrambled ? shuffled : ordered;
     const std::string& path = scrambled ? shuffledPath : orderedPath;
     DbfTable table("tbRiscos", settings_);
     OpenTable(table, path);
     NtxIndex& index = table.Indexes().Add("apolice");
     index.SetCachePages(cachePages);
+    index.SetSortBytes(sortBytes);
     index.SetKeyExpresion("apolice+item");
     index.SetNTXFileName(dir_.File(scrambled ? "scrambled.ntx" : "ordered.ntx"));
     index.SetCreateNow(true);
@@ -345,15 +356,57 @@ TEST_F(NtxIndexTest, LargeBuildsAreSoundInFileOrderAndScrambled) {
     }
     EXPECT_EQ(walked, risks.size());
     table.Indexes().Delete(0);
+    // The runs' file had no name: nothing is left beside the index.
+    for (const auto& entry : std::filesystem::directory_iterator(dir_.Path())) {
+      const std::string extension = entry.path().extension().string();
+      EXPECT_TRUE(extension == ".dbf" || extension == ".ntx") << entry.path();
+    }
 
     const CheckResult check = CheckNtxFile(dir_.File(scrambled ? "scrambled.ntx" : "ordered.ntx"), Expected(path));
     EXPECT_TRUE(check.problems.empty()) << check.Report();
     EXPECT_EQ(check.entries.size(), risks.size());
     EXPECT_GE(check.depth, 3);
-    if (!scrambled) {
-      // Keys arriving in order leave pages nearly full.
-      EXPECT_LT(check.pages, risks.size() / 20);
+    // Built from sorted keys, in any order: every leaf holds 25 or 26 keys
+    // (1112 leaves), with 42 pages above them and the root.
+    EXPECT_EQ(check.pages, 1112u + 42u + 2u + 1u);
+  }
+}
+
+// Builds on one thread and on three (three stretches of the table, each
+// sorted in runs on file) write the same bytes, and their searches know
+// the same deleted records, however few of them the build remembers.
+TEST_F(NtxIndexTest, ThreadsWriteTheSameFile) {
+  std::vector<Risk> risks = ShuffledRisks(50000);
+  for (size_t i = 0; i < risks.size(); i += 7) risks[i].deleted = true;
+  for (size_t i = 0; i < risks.size(); i += 11) risks[i] = risks[(i * 31) % risks.size()];  // equal keys
+  const std::string path = WriteRisks("riscos.dbf", risks);
+  std::set<std::string> visible;
+  for (const Risk& risk : risks)
+    if (!risk.deleted) visible.insert(KeyOf(risk));
+  std::string files[2];
+  for (const size_t kept : {size_t{3000}, NtxIndex::kDeletedRecordsKept}) {
+    for (const int threads : {1, 3}) {
+      SCOPED_TRACE(std::to_string(threads) + " threads, " + std::to_string(kept) + " deleted records kept");
+      DbfTable table("tbRiscos", settings_);
+      OpenTable(table, path);
+      NtxIndex& index = table.Indexes().Add("apolice");
+      index.SetThreads(threads);
+      index.SetSortBytes(NtxKeySorter::kMinBudget);
+      index.SetDeletedRecordsKept(kept);
+      index.SetKeyExpresion("apolice+item");
+      index.SetNTXFileName(dir_.File("apolice.ntx"));
+      index.SetCreateNow(true);
+      for (size_t i = 0; i < risks.size(); i += 97) {
+        const bool found = visible.count(KeyOf(risks[i])) > 0;
+        ASSERT_EQ(Find(table, KeyOf(risks[i])), found) << i;
+        if (found) EXPECT_NE(table.CurrentRecord()[0], '*');
+      }
+      table.Indexes().Delete(0);
+      files[threads == 1 ? 0 : 1] = ReadBytes(dir_.File("apolice.ntx"));
     }
+    EXPECT_EQ(files[1], files[0]);
+    const CheckResult check = CheckNtxFile(dir_.File("apolice.ntx"), Expected(path));
+    EXPECT_TRUE(check.problems.empty()) << check.Report();
   }
 }
 
@@ -373,18 +426,30 @@ TEST_F(NtxIndexTest, ManyEqualKeysKeepOneEntryPerRecord) {
   for (int n = 0; n < 3000; ++n) risks.push_back({"1040000" + std::to_string(n % 4), "000001"});
   const std::string path = WriteRisks("riscos.dbf", risks);
   OpenTable(table_, path);
-  BuildIndex(table_);
+  // Sorted in runs of about a thousand keys: equal keys span many runs.
+  NtxIndex& index = table_.Indexes().Add("apolice");
+  index.SetSortBytes(NtxKeySorter::kMinBudget);
+  index.SetKeyExpresion("apolice+item");
+  index.SetNTXFileName(dir_.File("apolice.ntx"));
+  index.SetCreateNow(true);
   for (int k = 0; k < 4; ++k) {
     ASSERT_TRUE(Find(table_, "1040000" + std::to_string(k)));
     EXPECT_EQ(table_.FieldByName("APOLICE").AsText(), Pad("1040000" + std::to_string(k), 20));
+    EXPECT_EQ(table_.RecordNumber(), k + 1);  // the first record of that key
   }
-  // Walking in key order meets every record once, keys never descending.
+  // Walking in key order meets every record once, keys never descending
+  // and equal keys in record order.
   std::set<int64_t> seen;
   std::string last;
+  int64_t lastRecno = 0;
   for (table_.First(); !table_.AtEnd(); table_.Next()) {
     const std::string key = CurrentKey(table_);
     EXPECT_LE(last, key);
+    if (key == last) {
+      EXPECT_LT(lastRecno, table_.RecordNumber());
+    }
     last = key;
+    lastRecno = table_.RecordNumber();
     EXPECT_TRUE(seen.insert(table_.RecordNumber()).second);
   }
   EXPECT_EQ(seen.size(), risks.size());
@@ -611,6 +676,37 @@ TEST_F(NtxIndexTest, FileHeldByAnotherIndexCannotBeCreated) {
   EXPECT_TRUE(replaced.problems.empty()) << replaced.Report();
 }
 
+// A sort whose runs cannot be written (the file size limit stands for a
+// full disk) ends the build with the reason, leaving neither the runs'
+// file nor a temporary index behind.
+TEST_F(NtxIndexTest, RunsThatCannotBeWrittenEndTheBuild) {
+  const std::string path = WriteRisks("riscos.dbf", ShuffledRisks(30000));
+  OpenTable(table_, path);
+  NtxIndex& index = table_.Indexes().Add("apolice");
+  index.SetSortBytes(NtxKeySorter::kMinBudget);
+  index.SetTemporary(true);
+  index.SetKeyExpresion("apolice+item");
+  index.SetNTXFileName(dir_.File("apolice.ntx"));
+  const auto previous = ::signal(SIGXFSZ, SIG_IGN);
+  rlimit limit{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &limit), 0);
+  const rlimit small{65536, limit.rlim_max};
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  try {
+    index.SetCreateNow(true);
+    ADD_FAILURE() << "the build did not fail";
+  } catch (const DbfError& error) {
+    EXPECT_EQ(std::string(error.what()), "NtxIndex.SortKeys: Write error \"" + dir_.File("apolice.ntx") + "\"");
+    EXPECT_EQ(error.Reason(), "File too large");
+  }
+  ::setrlimit(RLIMIT_FSIZE, &limit);
+  ::signal(SIGXFSZ, previous);
+  EXPECT_FALSE(index.IsActive());
+  EXPECT_FALSE(index.IsFileOpen());
+  const std::vector<std::filesystem::path> left(std::filesystem::directory_iterator(dir_.Path()), {});
+  EXPECT_EQ(left, std::vector<std::filesystem::path>{path});
+}
+
 TEST_F(NtxIndexTest, FileLockedByAnotherProcessCannotBeCreated) {
   const std::string path = WriteRisks("riscos.dbf", OrderedRisks(10));
   const std::string ntx = dir_.File("apolice.ntx");
@@ -794,6 +890,7 @@ TEST_F(NtxIndexTest, UniqueDescendingLaterVersionAndFilter) {
   unique.SetKeyExpresion("apolice");
   unique.SetNTXFileName(dir_.File("unico.ntx"));
   unique.SetUnique(true);
+  unique.SetSortBytes(NtxKeySorter::kMinBudget);  // equal keys in different runs
   unique.SetClipperVer(ClipperVersion::v520);
   unique.SetCreateNow(true);
   EXPECT_TRUE(Find(table_, risks[7].apolice));
@@ -813,6 +910,7 @@ TEST_F(NtxIndexTest, UniqueDescendingLaterVersionAndFilter) {
   descending.SetKeyExpresion("apolice+item");
   descending.SetNTXFileName(dir_.File("desc.ntx"));
   descending.SetDescending(true);
+  descending.SetSortBytes(NtxKeySorter::kMinBudget);
   descending.SetCreateNow(true);
   for (size_t i = 0; i < risks.size(); i += 17) {
     ASSERT_TRUE(Find(table_, KeyOf(risks[i])));

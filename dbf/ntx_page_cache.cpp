@@ -1,16 +1,34 @@
 #include "dbf/ntx_page_cache.h"
 
+#include <sys/mman.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <new>
 #include <utility>
 
 #include "values/errors.h"
 
 namespace tarvelo {
+
+namespace {
+
+// After a read or write of bytes into or from parts[first..count): the
+// parts done whole are passed, a part done in part keeps what is left.
+// Returns the first part not done.
+size_t PassParts(iovec* parts, size_t count, size_t first, size_t bytes) {
+  while (first < count && bytes >= parts[first].iov_len) bytes -= parts[first++].iov_len;
+  if (first < count) {
+    parts[first].iov_base = static_cast<uint8_t*>(parts[first].iov_base) + bytes;
+    parts[first].iov_len -= bytes;
+  }
+  return first;
+}
+
+}  // namespace
 
 void ThrowPageWriteError(const std::string& path, long wrote) {
   DbfError error("NtxIndex.WritePage: Write error \"" + path + "\"");
@@ -18,11 +36,19 @@ void ThrowPageWriteError(const std::string& path, long wrote) {
   throw error;
 }
 
+MappedMemory::MappedMemory(size_t bytes) : length_(std::max<size_t>(bytes, 1)) {
+  void* mapping = ::mmap(nullptr, length_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (mapping == MAP_FAILED) throw std::bad_alloc();
+  data_ = static_cast<uint8_t*>(mapping);
+}
+
+MappedMemory::~MappedMemory() { ::munmap(data_, length_); }
+
 NtxPageCache::NtxPageCache(int fd, std::string path, size_t capacity)
     : fd_(fd), path_(std::move(path)) {
   const size_t sets = std::min<size_t>(std::max(capacity, kMinCapacity) / kWays, UINT32_MAX);
   capacity_ = sets * kWays;
-  frames_.reset(new uint8_t[capacity_ * kPageSize]);
+  frames_ = std::make_unique<MappedMemory>(capacity_ * kPageSize);
   sets_.resize(sets);
   setReciprocal_ = UINT64_MAX / sets + 1;
   Clear();
@@ -100,6 +126,39 @@ uint8_t* NtxPageCache::Allocate(uint32_t offset) {
   return FrameData(set, way);
 }
 
+void NtxPageCache::Load(uint32_t offset, size_t count) {
+  while (count > 0) {
+    // No two pages of one read fall into the same set.
+    const size_t run = std::min({count, kMaxRun, sets_.size()});
+    iovec parts[kMaxRun];
+    std::pair<Set*, int> frames[kMaxRun];
+    for (size_t i = 0; i < run; ++i) {
+      const uint32_t page = offset + static_cast<uint32_t>(i * kPageSize);
+      Set& set = SetOf(page);
+      const int way = TakeWay(set);
+      Touch(set, way);
+      frames[i] = {&set, way};
+      parts[i].iov_base = FrameData(set, way);
+      parts[i].iov_len = kPageSize;
+    }
+    const size_t total = run * kPageSize;
+    size_t done = 0;
+    size_t first = 0;
+    while (done < total) {
+      const ssize_t got = ::preadv(fd_, parts + first, static_cast<int>(run - first),
+                                   static_cast<off_t>(offset) + static_cast<off_t>(done));
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0) throw DbfError("NtxIndex.ReadPage: Read error \"" + path_ + "\"");
+      done += static_cast<size_t>(got);
+      first = PassParts(parts, run, first, static_cast<size_t>(got));
+    }
+    for (size_t i = 0; i < run; ++i)
+      frames[i].first->tags[frames[i].second] = offset + static_cast<uint32_t>(i * kPageSize);
+    offset += static_cast<uint32_t>(run * kPageSize);
+    count -= run;
+  }
+}
+
 const uint8_t* NtxPageCache::Peek(uint32_t offset) const {
   if (offset == 0) return nullptr;  // the tag of an empty frame
   const Set& set = SetOf(offset);
@@ -132,7 +191,7 @@ void NtxPageCache::Flush() {
 void NtxPageCache::WriteRun(const std::pair<uint32_t, uint32_t>* run, size_t count) {
   iovec parts[kMaxRun];
   for (size_t i = 0; i < count; ++i) {
-    parts[i].iov_base = frames_.get() + static_cast<size_t>(run[i].second) * kPageSize;
+    parts[i].iov_base = frames_->Data() + static_cast<size_t>(run[i].second) * kPageSize;
     parts[i].iov_len = kPageSize;
   }
   const size_t total = count * kPageSize;
@@ -144,13 +203,7 @@ void NtxPageCache::WriteRun(const std::pair<uint32_t, uint32_t>* run, size_t cou
     if (wrote < 0 && errno == EINTR) continue;
     if (wrote <= 0) ThrowPageWriteError(path_, wrote);
     done += static_cast<size_t>(wrote);
-    // Past the parts written whole; a part written in part goes on later.
-    size_t left = static_cast<size_t>(wrote);
-    while (first < count && left >= parts[first].iov_len) left -= parts[first++].iov_len;
-    if (first < count) {
-      parts[first].iov_base = static_cast<uint8_t*>(parts[first].iov_base) + left;
-      parts[first].iov_len -= left;
-    }
+    first = PassParts(parts, count, first, static_cast<size_t>(wrote));
   }
   for (size_t i = 0; i < count; ++i) sets_[run[i].second / kWays].tags[run[i].second % kWays] &= ~kChanged;
 }

@@ -9,6 +9,23 @@
 
 namespace tarvelo {
 
+/// Anonymous memory of its own rather than the allocator's: taken from the
+/// system only where touched, and given back whole when destroyed (memory
+/// the allocator frees may stay with the process). Raises std::bad_alloc
+/// when the system has none to give.
+class MappedMemory {
+ public:
+  explicit MappedMemory(size_t bytes);
+  ~MappedMemory();
+  MappedMemory(const MappedMemory&) = delete;
+  MappedMemory& operator=(const MappedMemory&) = delete;
+  uint8_t* Data() const { return data_; }
+
+ private:
+  size_t length_;
+  uint8_t* data_;
+};
+
 /// Raises DbfError "NtxIndex.WritePage: Write error \"path\"" (path as
 /// shown in text) for a write that returned wrote (negative: errno tells
 /// why; 0: the device took nothing, reported as full).
@@ -51,6 +68,11 @@ class NtxPageCache {
   /// marked changed, its bytes left for the caller to fill; nothing is
   /// read.
   uint8_t* Allocate(uint32_t offset);
+  /// Reads count pages that follow one another in the file from offset
+  /// (none of them cached) into the cache, many in one read, as the most
+  /// recently used of their sets: all of them stay when count is at most
+  /// the capacity. Raises the read error of Fetch.
+  void Load(uint32_t offset, size_t count);
   /// The page at a file offset when it is cached, else nullptr; nothing is
   /// read, evicted or marked used.
   const uint8_t* Peek(uint32_t offset) const;
@@ -88,7 +110,7 @@ class NtxPageCache {
   Set& SetOf(uint32_t offset) { return sets_[SetIndex(offset)]; }
   const Set& SetOf(uint32_t offset) const { return sets_[SetIndex(offset)]; }
   uint8_t* FrameData(const Set& set, int way) const {
-    return frames_.get() +
+    return frames_->Data() +
            (static_cast<size_t>(&set - sets_.data()) * kWays + static_cast<size_t>(way)) * kPageSize;
   }
   static void Touch(Set& set, int way);
@@ -104,7 +126,7 @@ class NtxPageCache {
   std::string path_;
   size_t capacity_;
   // Not zeroed: memory the cache never uses is never touched.
-  std::unique_ptr<uint8_t[]> frames_;
+  std::unique_ptr<MappedMemory> frames_;
   std::vector<Set> sets_;
   uint64_t setReciprocal_ = 0;  // 2^64 / Sets(), rounded up
 };

@@ -66,6 +66,7 @@ class FakeHost : public RunHost {
   ResultLog log;
   std::vector<int> progress;
   CivilDateTime now{2026, 12, 7, 8, 5, 9};
+  int threads = 0;  // 0: the machine's cores
 
   std::string RiskPath() const override { return risk; }
   std::string ClaimPath() const override { return claim; }
@@ -74,6 +75,9 @@ class FakeHost : public RunHost {
   ResultLog& Log() override { return log; }
   void SetProgress(int position) override { progress.push_back(position); }
   CivilDateTime Now() const override { return now; }
+  DetailSink* details = nullptr;
+  DetailSink* Details() override { return details; }
+  int Threads() const override { return threads > 0 ? threads : RunHost::Threads(); }
 };
 
 }  // namespace tarvelo::testing

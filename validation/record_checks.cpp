@@ -69,8 +69,7 @@ bool IsValidDate(std::string_view text, int currentYear) {
 }
 
 RecordChecker::RecordChecker(DbfTable& data, MemTable& structure, MemTable& domain, int32_t tableNumber,
-                             const std::string& companyCode, int currentYear, const RegionalSettings& settings,
-                             DetailSink* details)
+                             const std::string& companyCode, int currentYear, const RegionalSettings& settings)
     : data_(data),
       structure_(structure),
       domain_(domain),
@@ -78,21 +77,9 @@ RecordChecker::RecordChecker(DbfTable& data, MemTable& structure, MemTable& doma
       companyCode_(companyCode),
       currentYear_(currentYear),
       settings_(settings),
-      details_(details),
-      rules_(data.FieldCount()),
-      currentField_(&kCompanyField) {
+      companyField_(data.FindField(kCompanyField)),
+      rules_(data.FieldCount()) {
   for (int position = 0; position < data.FieldCount(); ++position) PrepareField(position, rules_[position]);
-  if (details_) {
-    policyField_ = data_.FindField("apolice");
-    itemField_ = data_.FindField("item");
-  }
-}
-
-void RecordChecker::Detail(const DbfField& field, DetailRule rule) {
-  if (!details_) return;
-  details_->Row({data_.RecordNumber(), field.FieldName(), rule, field.CharacterText(),
-                 policyField_ ? policyField_->CharacterText() : std::string_view(),
-                 itemField_ ? itemField_->CharacterText() : std::string_view()});
 }
 
 void RecordChecker::PrepareField(int position, FieldRules& rules) {
@@ -111,6 +98,7 @@ void RecordChecker::PrepareField(int position, FieldRules& rules) {
   rules.domainRule = flagIs("dominio", 1);
   rules.dependsOn = Trim(ToText(structure_.FieldValue("depende"), settings_));
   if (!rules.domainRule) return;
+  if (!rules.dependsOn.empty()) rules.dependField = data_.FindField(rules.dependsOn);
 
   // The admissible values of this field, as the DomainTable's key holds them.
   for (domain_.First(); !domain_.AtEnd(); domain_.Next()) {
@@ -126,25 +114,34 @@ void RecordChecker::PrepareField(int position, FieldRules& rules) {
   std::sort(rules.domain.begin(), rules.domain.end());
 }
 
-bool RecordChecker::Check() {
-  currentField_ = &kCompanyField;
-  if (!companyField_) companyField_ = &data_.FieldByName("cod_seg");
+bool RecordChecker::Check(const char* record, FieldCounts* counts, const std::string*& field,
+                          FailureNotes* notes) const {
+  field = &kCompanyField;
+  // A missing field raises its error at the first record, as a look-up there would.
+  const DbfField& company = companyField_ != nullptr ? *companyField_ : data_.FieldByName(kCompanyField);
   const bool otherCompany =
-      companyField_->DataType() == ftString
-          ? companyField_->CharacterText() != companyCode_
-          : Compare(companyField_->AsVariant(), CompareOp::NotEqual, Variant::String(companyCode_), settings_);
+      company.DataType() == ftString
+          ? company.CharacterText(record) != companyCode_
+          : Compare(company.AsVariant(record), CompareOp::NotEqual, Variant::String(companyCode_), settings_);
   if (otherCompany) {
-    Detail(*companyField_, DetailRule::SecondCompany);
+    if (notes) notes->Add(company, DetailRule::SecondCompany);
     return false;
   }
-  for (int position = 0; position < static_cast<int>(rules_.size()); ++position)
-    if (rules_[position].hasRow) CheckField(position, rules_[position]);
+  for (int position = 0; position < static_cast<int>(rules_.size()); ++position) {
+    if (!rules_[position].hasRow) continue;
+    const DbfField& checked = data_.FieldAt(position);
+    field = &checked.FieldName();
+    CheckField(record, checked, rules_[position], counts[position], notes);
+  }
   return true;
 }
 
-void RecordChecker::CheckField(int position, FieldRules& rules) {
-  const DbfField& field = data_.FieldAt(position);
-  currentField_ = &field.FieldName();
+void RecordChecker::CheckField(const char* record, const DbfField& field, const FieldRules& rules,
+                               FieldCounts& counts, FailureNotes* notes) const {
+  const auto fail = [&](int64_t& count, DetailRule rule) {
+    ++count;
+    if (notes) notes->Add(field, rule);
+  };
   const bool character = field.DataType() == ftString;
 
   // The value and its text are made only when a rule needs them: converting
@@ -153,11 +150,11 @@ void RecordChecker::CheckField(int position, FieldRules& rules) {
   std::optional<Variant> value;
   std::optional<std::string> converted;
   const auto Value = [&]() -> const Variant& {
-    if (!value) value = field.AsVariant();
+    if (!value) value = field.AsVariant(record);
     return *value;
   };
   const auto Text = [&]() -> std::string_view {
-    if (character) return field.CharacterText();
+    if (character) return field.CharacterText(record);
     if (!converted) converted = ToText(Value(), settings_);
     return *converted;
   };
@@ -165,25 +162,17 @@ void RecordChecker::CheckField(int position, FieldRules& rules) {
   if (rules.nullRule) {
     // A character field is never null by its bytes; only its trimmed text
     // can be empty.
-    if ((!character && field.IsNull()) || (rules.textType && TrimView(Text()).empty())) {
-      ++rules.nullCount;
-      Detail(field, DetailRule::Empty);
-    }
+    if ((!character && field.IsNull(record)) || (rules.textType && TrimView(Text()).empty()))
+      fail(counts.nulls, DetailRule::Empty);
   }
   if (rules.lengthRule) {
     const std::string_view text = Text();
-    if (!HasExactLength(text, ToInteger(rules.length, settings_))) {
-      ++rules.domainCount;
-      Detail(field, DetailRule::Length);
-    }
+    if (!HasExactLength(text, ToInteger(rules.length, settings_))) fail(counts.invalid, DetailRule::Length);
   }
   if (rules.dateRule) {
     const bool notZeros = character ? Text() != rules.zeros
                                     : Compare(Value(), CompareOp::NotEqual, Variant::String(rules.zeros), settings_);
-    if (notZeros && !IsValidDate(Text(), currentYear_)) {
-      ++rules.domainCount;
-      Detail(field, DetailRule::Date);
-    }
+    if (notZeros && !IsValidDate(Text(), currentYear_)) fail(counts.invalid, DetailRule::Date);
   }
   if (rules.domainRule) {
     std::string number;
@@ -192,37 +181,33 @@ void RecordChecker::CheckField(int position, FieldRules& rules) {
     std::string converted2;
     std::string_view value2;
     if (!rules.dependsOn.empty()) {
-      if (!rules.dependField) rules.dependField = &data_.FieldByName(rules.dependsOn);
-      const DbfField& depend = *rules.dependField;
-      value2 = depend.DataType() == ftString ? depend.CharacterText()
-                                             : (converted2 = ToText(depend.AsVariant(), settings_));
+      const DbfField& depend = rules.dependField != nullptr ? *rules.dependField : data_.FieldByName(rules.dependsOn);
+      value2 = depend.DataType() == ftString ? depend.CharacterText(record)
+                                             : (converted2 = ToText(depend.AsVariant(record), settings_));
       value2 = TrimView(value2);
     }
     // valor1: the value padded to 8; valor2: the qualifier padded to 2
     // (two blanks without one); both upper case and cut to their widths.
     char buffer1[8], buffer2[8];
     const DomainKey key = PackDomainKey(KeyPart(value1, 8, buffer1), KeyPart(value2, 2, buffer2));
-    if (!std::binary_search(rules.domain.begin(), rules.domain.end(), key)) {
-      ++rules.domainCount;
-      Detail(field, DetailRule::Domain);
-    }
+    if (!std::binary_search(rules.domain.begin(), rules.domain.end(), key)) fail(counts.invalid, DetailRule::Domain);
   }
 }
 
-void RecordChecker::Finish() {
+void RecordChecker::AddCounts(const std::vector<FieldCounts>& counts) {
   for (int position = 0; position < static_cast<int>(rules_.size()); ++position) {
-    const FieldRules& rules = rules_[position];
-    if (!rules.hasRow || (rules.nullCount == 0 && rules.domainCount == 0)) continue;
+    const FieldCounts& count = counts[static_cast<size_t>(position)];
+    if (!rules_[position].hasRow || (count.nulls == 0 && count.invalid == 0)) continue;
     structure_.FindKey({Variant::Integer(tableNumber_), Variant::Integer(position + 1)});
     structure_.Edit();
-    const auto add = [&](const char* counter, int64_t count) {
-      if (count == 0) return;
-      const Variant increment = count <= INT32_MAX ? Variant::Integer(static_cast<int32_t>(count))
-                                                   : Variant::Double(static_cast<double>(count));
+    const auto add = [&](const char* counter, int64_t added) {
+      if (added == 0) return;
+      const Variant increment = added <= INT32_MAX ? Variant::Integer(static_cast<int32_t>(added))
+                                                   : Variant::Double(static_cast<double>(added));
       structure_.FieldByName(counter).SetAsVariant(Add(structure_.FieldValue(counter), increment, settings_));
     };
-    add("erroNulo", rules.nullCount);
-    add("erroDom", rules.domainCount);
+    add("erroNulo", count.nulls);
+    add("erroDom", count.invalid);
     structure_.Post();
   }
 }

@@ -24,34 +24,62 @@ bool HasExactLength(std::string_view text, int32_t n);
 /// empty part make it false.
 bool IsValidDate(std::string_view text, int currentYear);
 
+/// Failures of one field found by the record checks.
+struct FieldCounts {
+  int64_t nulls = 0;    // added to erroNulo
+  int64_t invalid = 0;  // added to erroDom
+};
+
+/// The failures Check counts, noted one by one for the detail listing, with
+/// the record they were found in: its number in the file, its place among
+/// the counted records of a chunk (from 1) and its bytes' offset there.
+struct FailureNotes {
+  struct Note {
+    int64_t recno;
+    int32_t ordinal;
+    size_t offset;
+    const DbfField* field;
+    DetailRule rule;
+  };
+  std::vector<Note> notes;
+  // The record being checked.
+  int64_t recno = 0;
+  int32_t ordinal = 0;
+  size_t offset = 0;
+
+  void Add(const DbfField& field, DetailRule rule) { notes.push_back({recno, ordinal, offset, &field, rule}); }
+};
+
 /// The per-field checks of the records of one data file. The rules of each
 /// field position are looked up in the StructureTable and the DomainTable
-/// once, when the file starts, and the failure counts are kept here until
-/// Finish() adds them to the StructureTable's erroNulo and erroDom; the
-/// catalogue does not change during a file, so every count, report line and
-/// error is what one look-up per field and record would give.
+/// once, when the file starts; the catalogue does not change during a file,
+/// so every count, report line and error is what one look-up per field and
+/// record would give. Checking a record changes nothing in the checker:
+/// threads share one, each counting into counts of its own, which
+/// AddCounts finally adds to the StructureTable's erroNulo and erroDom.
 class RecordChecker {
  public:
   /// Prepares the rules of tableNumber for the fields of data. structure
   /// must have "index2" current and domain "index1".
-  /// details, when given, receives one row per counted failure and one for
-  /// a record of another company.
   RecordChecker(DbfTable& data, MemTable& structure, MemTable& domain, int32_t tableNumber,
-                const std::string& companyCode, int currentYear, const RegionalSettings& settings,
-                DetailSink* details = nullptr);
+                const std::string& companyCode, int currentYear, const RegionalSettings& settings);
 
-  /// Checks the current record. Returns false, counting nothing, when its
-  /// "cod_seg" differs from the company code (the loop must stop). Raises
-  /// the errors of values a rule cannot convert, and DatabaseError for a
-  /// missing "cod_seg" or "depende" field; the name of the field being
-  /// checked is then in CurrentField().
-  bool Check();
+  /// Entries of the counts Check adds to: one per field of the data file.
+  int FieldCount() const { return static_cast<int>(rules_.size()); }
 
-  /// Adds the counts to the StructureTable rows. Call after the last record.
-  void Finish();
+  /// Checks a record of the data file (its bytes, deletion flag first),
+  /// adding its failures to counts. Returns false, counting nothing, when
+  /// its "cod_seg" differs from the company code (the loop must stop).
+  /// Raises the errors of values a rule cannot convert, and DatabaseError
+  /// for a missing "cod_seg" or "depende" field; field then names the field
+  /// being checked. Each failure counted, and the record of another
+  /// company, is also noted in notes unless it is null.
+  bool Check(const char* record, FieldCounts* counts, const std::string*& field,
+             FailureNotes* notes = nullptr) const;
 
-  /// Name of the field whose rules ran last.
-  const std::string& CurrentField() const { return *currentField_; }
+  /// Adds counts (FieldCount() entries) to the StructureTable rows. Call
+  /// once, after the last record.
+  void AddCounts(const std::vector<FieldCounts>& counts);
 
  private:
   struct FieldRules {
@@ -64,16 +92,13 @@ class RecordChecker {
     std::string zeros;      // "0" over the field's size: the accepted empty date
     bool domainRule = false;
     std::string dependsOn;  // trimmed depende; empty for none
-    DbfField* dependField = nullptr;
+    const DbfField* dependField = nullptr;  // nullptr when the data file lacks it
     std::vector<DomainKey> domain;  // admissible (valor1, valor2) keys, packed, sorted
-    int64_t nullCount = 0;
-    int64_t domainCount = 0;
   };
 
   void PrepareField(int position, FieldRules& rules);
-  void CheckField(int position, FieldRules& rules);
-  /// Passes the current record's failure of field under rule to details_.
-  void Detail(const DbfField& field, DetailRule rule);
+  void CheckField(const char* record, const DbfField& field, const FieldRules& rules, FieldCounts& counts,
+                  FailureNotes* notes) const;
 
   DbfTable& data_;
   MemTable& structure_;
@@ -82,12 +107,8 @@ class RecordChecker {
   std::string companyCode_;
   int currentYear_;
   const RegionalSettings& settings_;
-  DbfField* companyField_ = nullptr;
-  DetailSink* details_;
-  DbfField* policyField_ = nullptr;  // APOLICE and ITEM, named in the detail rows
-  DbfField* itemField_ = nullptr;
+  const DbfField* companyField_ = nullptr;  // nullptr when the data file lacks it
   std::vector<FieldRules> rules_;
-  const std::string* currentField_;
 };
 
 }  // namespace tarvelo

@@ -10,37 +10,50 @@
 namespace tarvelo {
 
 TotalsAccumulator::TotalsAccumulator(DbfTable& data, int32_t tableNumber, const ReferenceTotals& reference,
-                                     RunTotals& totals, const RegionalSettings& settings)
+                                     const RegionalSettings& settings)
     : data_(data),
       risks_(tableNumber == 1),
       windowStart_(Variant::String(reference.inivig)),
       windowEnd_(Variant::String(reference.fimvig)),
-      totals_(totals),
-      settings_(settings) {}
+      settings_(settings),
+      date_(data.FindField(risks_ ? "INICIO_VIG" : "D_AVISO")),
+      amount_(data.FindField(AmountField())),
+      modality_(data.FindField("COD_MOD")) {}
 
-void TotalsAccumulator::Add() {
-  const auto resolve = [&](DbfField*& field, const char* name) -> DbfField& {
-    currentField_ = name;
-    if (!field) field = &data_.FieldByName(name);
-    return *field;
+bool TotalsAccumulator::Select(const char* record, bool& animal, Variant& amount, const char*& field) const {
+  // A missing field raises its error when a record first needs it.
+  const auto resolve = [&](const DbfField* found, const char* name) -> const DbfField& {
+    field = name;
+    return found != nullptr ? *found : data_.FieldByName(name);
   };
   const DbfField& date = resolve(date_, risks_ ? "INICIO_VIG" : "D_AVISO");
   if (date.DataType() == ftString) {
     // Text against text compares bytes, a prefix sorting first; a
     // character field is never null.
-    const std::string_view text = date.CharacterText();
-    if (text < windowStart_.TextPayload() || text > windowEnd_.TextPayload()) return;
+    const std::string_view text = date.CharacterText(record);
+    if (text < windowStart_.TextPayload() || text > windowEnd_.TextPayload()) return false;
   } else {
-    if (date.IsNull()) return;
-    const Variant dateValue = date.AsVariant();
-    if (Compare(dateValue, CompareOp::Less, windowStart_, settings_)) return;
-    if (Compare(dateValue, CompareOp::Greater, windowEnd_, settings_)) return;
+    if (date.IsNull(record)) return false;
+    const Variant dateValue = date.AsVariant(record);
+    if (Compare(dateValue, CompareOp::Less, windowStart_, settings_)) return false;
+    if (Compare(dateValue, CompareOp::Greater, windowEnd_, settings_)) return false;
   }
+  animal = IsAnimalModality(resolve(modality_, "COD_MOD").AsVariant(record), settings_);
+  amount = resolve(amount_, AmountField()).AsVariant(record);
+  return true;
+}
 
-  const bool animal = IsAnimalModality(resolve(modality_, "COD_MOD").AsVariant(), settings_);
-  double& total = risks_ ? (animal ? totals_.animalPremiums : totals_.ruralPremiums)
-                         : (animal ? totals_.animalClaims : totals_.ruralClaims);
-  const Variant amount = resolve(amount_, risks_ ? "PREMIO" : "INDENIZ").AsVariant();
+void TotalsAccumulator::Add(RunTotals& totals, bool animal, const Variant& amount) const {
+  double& total = risks_ ? (animal ? totals.animalPremiums : totals.ruralPremiums)
+                         : (animal ? totals.animalClaims : totals.ruralClaims);
+  // A real amount adds as the Variant sum would, when that gives a number.
+  if (amount.Type() == VariantType::Double) {
+    const double sum = total + amount.RealPayload();
+    if (std::isfinite(sum)) {
+      total = sum;
+      return;
+    }
+  }
   total = ToDouble(tarvelo::Add(Variant::Double(total), amount, settings_), settings_);
 }
 

@@ -34,32 +34,38 @@ struct RunTotals {
   double animalClaims = 0;
 };
 
-/// Adds each record of one data file to the run's totals: the risks file
+/// Adds the records of one data file to the run's totals: the risks file
 /// (table number 1) by "INICIO_VIG" and "PREMIO", any other by "D_AVISO"
 /// and "INDENIZ"; "COD_MOD" 64 is the animal line, anything else rural.
+/// Select decides what a record adds and changes nothing, so threads may
+/// share it; Add then adds to the totals, record after record, in file
+/// order, which keeps every sum the same to the last bit.
 class TotalsAccumulator {
  public:
-  TotalsAccumulator(DbfTable& data, int32_t tableNumber, const ReferenceTotals& reference, RunTotals& totals,
+  TotalsAccumulator(DbfTable& data, int32_t tableNumber, const ReferenceTotals& reference,
                     const RegionalSettings& settings);
 
-  /// Adds the current record when its date is not null and lies inside the
-  /// window (text comparison, both ends included). Raises DatabaseError for
-  /// a missing field and VariantError when the amount of a record inside
-  /// the window is null; CurrentField() names the field.
-  void Add();
-  const char* CurrentField() const { return currentField_; }
+  /// What a record of the data file (its bytes, deletion flag first) adds:
+  /// false when its date is null or outside the window (text comparison,
+  /// both ends included); else the line (animal or rural) and the amount.
+  /// Raises DatabaseError for a missing field and the errors of comparing
+  /// the date; field then names the field.
+  bool Select(const char* record, bool& animal, Variant& amount, const char*& field) const;
+  /// Adds amount to the file's total of that line. Raises VariantError when
+  /// the sum is not a number (a null amount); AmountField() names the field.
+  void Add(RunTotals& totals, bool animal, const Variant& amount) const;
+  const char* AmountField() const { return risks_ ? "PREMIO" : "INDENIZ"; }
 
  private:
   DbfTable& data_;
   bool risks_;
   Variant windowStart_;
   Variant windowEnd_;
-  RunTotals& totals_;
   const RegionalSettings& settings_;
-  DbfField* date_ = nullptr;
-  DbfField* amount_ = nullptr;
-  DbfField* modality_ = nullptr;
-  const char* currentField_ = "";
+  // nullptr when the data file lacks the field
+  const DbfField* date_;
+  const DbfField* amount_;
+  const DbfField* modality_;
 };
 
 /// True when value is the number 64: a number, or a text that spells 64

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <algorithm>
 #include <string>
+#include <thread>
 
 #include "validation/detail_listing.h"
 #include "validation/result_log.h"
@@ -33,6 +35,10 @@ class RunHost {
   virtual void SetProgress(int position) = 0;
   /// The current local date and time.
   virtual CivilDateTime Now() const = 0;
+  /// The most threads the run may use for the record checks of a data file
+  /// and for building its index: by default the machine's cores (at least
+  /// 1). The report is the same for any number.
+  virtual int Threads() const { return static_cast<int>(std::max(1u, std::thread::hardware_concurrency())); }
   /// Where the run streams its detail listing (one row per counted failure
   /// and per claim without a policy item), or nullptr for none.
   virtual DetailSink* Details() { return nullptr; }

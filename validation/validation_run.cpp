@@ -1,10 +1,10 @@
 #include "validation/validation_run.h"
 
-#include <limits>
 #include <utility>
 
 #include "dbf/ntx_index.h"
 #include "validation/record_checks.h"
+#include "validation/record_loop.h"
 #include "validation/report_format.h"
 #include "validation/result_report.h"
 #include "validation/structure_check.h"
@@ -16,11 +16,6 @@ namespace tarvelo {
 namespace {
 
 const std::string kPeriodLine = "Período de análise: "_cp1252 + std::string(kAnalysisPeriod);
-
-void Increment(int32_t& count) {
-  if (count == std::numeric_limits<int32_t>::max()) throw IntegerOverflowError();
-  ++count;
-}
 
 // The value of a claim's policy or item field as the risks key holds it: a
 // text cut short by a NUL byte is filled with blanks to the field's width.
@@ -195,26 +190,15 @@ void ValidationRun::LookUpCompany() {
 
 void ValidationRun::CheckRecords(const std::string& path) {
   RecordChecker checker(tbDados_, catalogue_.Structure(), catalogue_.Domain(), state_.tableNumber,
-                        state_.companyCode, currentYear_, settings_, host_.Details());
-  TotalsAccumulator totals(tbDados_, state_.tableNumber, reference_, totals_, settings_);
-  for (; !tbDados_.AtEnd(); tbDados_.Next()) {
-    Increment(state_.recordCount);
-    bool checking = true;
-    try {
-      if (!checker.Check()) {
-        log_.Append("Erro: mais de uma empresa encontrada no arquivo da tabela " + state_.tableName);
-        state_.recordsOk = false;
-        break;
-      }
-      checking = false;
-      totals.Add();
-    } catch (TarveloError& error) {
-      error.SetWhere("Arquivo: " + PathText(path) + ", registro " + std::to_string(tbDados_.RecordNumber()) +
-                     ", campo " + (checking ? checker.CurrentField() : std::string(totals.CurrentField())));
-      throw;
-    }
+                        state_.companyCode, currentYear_, settings_);
+  const TotalsAccumulator totals(tbDados_, state_.tableNumber, reference_, settings_);
+  std::vector<FieldCounts> counts(static_cast<size_t>(checker.FieldCount()));
+  RecordLoop loop(tbDados_, checker, totals, PathText(path), host_.Threads(), host_.Details());
+  if (!loop.Run(state_.recordCount, totals_, counts)) {
+    log_.Append("Erro: mais de uma empresa encontrada no arquivo da tabela " + state_.tableName);
+    state_.recordsOk = false;
   }
-  checker.Finish();
+  checker.AddCounts(counts);
 }
 
 void ValidationRun::CountClaimsWithoutPolicy() {
@@ -229,6 +213,7 @@ void ValidationRun::CountClaimsWithoutPolicy() {
   index.SetKeyExpresion("apolice+item");
   index.SetNTXFileName(host_.ProgramFolder() + "apolice.ntx");
   index.SetTemporary(true);
+  index.SetThreads(host_.Threads());
   index.SetCreateNow(true);
 
   // A claim is found when its policy and item, joined, begin a visible

@@ -1,3 +1,4 @@
+#include "validation/detail_listing.h"
 #include "validation/validation_run.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +11,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
+#include <iterator>
 #include <filesystem>
 #include <functional>
 #include <fstream>
@@ -22,6 +25,7 @@
 #include "validation/catalogue_fixture.h"
 #include "validation/export_path_check.h"
 #include "validation/report_format.h"
+#include "validation/report_export.h"
 #include "values/errors.h"
 
 namespace tarvelo {
@@ -1015,6 +1019,116 @@ TEST_F(ClaimsTest, NoRunChangesAFileOrLeavesTheIndex) {
     EXPECT_EQ(ended.rfind(end, 0), 0u) << kind << ": " << ended;
     for (const auto& [name, bytes] : files) EXPECT_EQ(FileBytes(dir.File(name)), bytes) << kind << ": " << name;
     EXPECT_FALSE(std::filesystem::exists(index) || std::filesystem::is_symlink(index)) << kind;
+  }
+}
+
+// The record checks run on several threads give the report, the exported
+// bytes, the counts, the totals to the last bit, the stop and the error
+// (with its place) of one thread. The files span several chunks of the
+// record loop (about 6,000 records of 44 bytes each), with deleted
+// records, failures of every rule and amounts whose sum depends on the
+// order of the additions; each case puts its events in later chunks.
+TEST_F(RunTest, OneThreadAndSeveralGiveTheSameReport) {
+  risksRules = {{"RISCOS", "COD_SEG", "", "1", "5", "0", "1", "0", "0", "1"},
+                {"RISCOS", "APOLICE", "", "1", "10", "0", "0", "0", "0", "2"},        // null rule
+                {"RISCOS", "ITEM", "", "1", "4", "0", "1", "0", "0", "3", "1"},       // exact length
+                {"RISCOS", "COD_MOD", "", "3", "0", "1", "1", "0", "0", "4"},         // domain
+                {"RISCOS", "INICIO_VIG", "", "1", "8", "0", "1", "1", "1", "5"},      // date
+                {"RISCOS", "PREMIO", "", "6", "0", "0", "1", "0", "0", "6"}};
+  claimsRules[3].dominio = "1";
+  for (const char* table : {"RISCOS", "SINISTROS"})
+    for (const char* code : {"61", "62", "64"}) domain.push_back({table, "COD_MOD", code, ""});
+  WriteCatalogue();
+
+  enum Event { kOtherCompany, kNullAmount, kUnreadableCode };
+  using Events = std::map<int, Event>;
+  const auto write = [&](DbfWriter writer, int records, const Events& events, const std::string& name) {
+    char amount[32];
+    for (int i = 0; i < records; ++i) {
+      const auto event = events.find(i);
+      const auto is = [&](Event kind) { return event != events.end() && event->second == kind; };
+      // Large and small amounts: adding them in another order changes the sum.
+      std::snprintf(amount, sizeof amount, "%.2f", i % 7 == 0 ? 12345678901.23 + i : 0.01 * (i % 1000) + 0.07);
+      writer.AddRecord({is(kOtherCompany) ? "09999" : "05631", i % 53 == 0 ? "" : "P" + std::to_string(i / 3),
+                        i % 31 == 0 ? "01" : "000" + std::to_string(1 + i % 3),
+                        is(kUnreadableCode) ? "6 " : i % 41 == 0 ? "99" : i % 5 == 0 ? "64" : "61",
+                        i % 37 == 0 ? "20231301" : i % 11 == 0 ? "20240101" : "20230115",
+                        is(kNullAmount) ? "" : amount},
+                       i % 97 == 5);
+    }
+    return Write(writer, name);
+  };
+
+  struct Outcome {
+    Lines log;
+    std::string error, where, exported, details;
+    RunState state;
+    RunTotals totals;
+  };
+  const auto readAll = [](const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  };
+  const auto runWith = [&](int threads) {
+    host.threads = threads;
+    DetailListing listing(dir.File("details.csv"), ',');
+    host.details = &listing;
+    ValidationRun run(host);
+    Outcome outcome;
+    try {
+      run.Execute();
+    } catch (const TarveloError& error) {
+      outcome.error = error.what();
+      outcome.where = error.Where();
+    }
+    host.details = nullptr;
+    listing.Finish();
+    outcome.details = readAll(dir.File("details.csv"));
+    outcome.log = host.log.Lines();
+    SaveReport(host.log, dir.File("export.txt"));
+    outcome.exported = readAll(dir.File("export.txt"));
+    outcome.state = run.State();
+    outcome.totals = run.Totals();
+    return outcome;
+  };
+
+  struct Case {
+    const char* name;
+    Events risks, claims;
+    std::string expected;  // a line of the report, or the error's place
+  };
+  const std::string stopLine = "Erro: mais de uma empresa encontrada no arquivo da tabela ";
+  const Case cases[] = {
+      {"no stop, no error", {}, {}, kMissesSentence},
+      {"a claim of another company", {}, {{8000, kOtherCompany}, {9000, kNullAmount}},
+       stopLine + Pad("SINISTROS", 20)},
+      {"a risk of another company, an error after it", {{20000, kOtherCompany}, {26000, kUnreadableCode}}, {},
+       stopLine + Pad("RISCOS", 20)},
+      {"a null amount first", {{17000, kNullAmount}, {17500, kUnreadableCode}, {25000, kOtherCompany}}, {},
+       ", registro 17001, campo PREMIO"},
+      {"an unreadable code first", {{9000, kUnreadableCode}, {9500, kNullAmount}}, {},
+       ", registro 9001, campo COD_MOD"},
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.name);
+    host.risk = write(RisksWriter(), 30000, test.risks, "r.dbf");
+    host.claim = write(ClaimsWriter(), 10000, test.claims, "s.dbf");
+    const Outcome one = runWith(1);
+    const Outcome several = runWith(4);
+    const bool inLog = std::any_of(one.log.begin(), one.log.end(), [&](const std::string& line) {
+      return line.find(test.expected) != std::string::npos;
+    });
+    EXPECT_TRUE(inLog || one.where == "Arquivo: " + host.risk + test.expected) << one.error << " " << one.where;
+    EXPECT_EQ(several.log, one.log);
+    EXPECT_EQ(several.exported, one.exported);
+    EXPECT_GT(std::count(one.details.begin(), one.details.end(), '\n'), 500);
+    EXPECT_EQ(several.details, one.details);
+    EXPECT_EQ(several.error, one.error);
+    EXPECT_EQ(several.where, one.where);
+    EXPECT_EQ(std::tie(several.state.riskCount, several.state.claimCount, several.state.recordCount,
+                       several.state.recordsOk),
+              std::tie(one.state.riskCount, one.state.claimCount, one.state.recordCount, one.state.recordsOk));
+    EXPECT_EQ(std::memcmp(&several.totals, &one.totals, sizeof(RunTotals)), 0);
   }
 }
 

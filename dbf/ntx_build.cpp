@@ -1,0 +1,464 @@
+#include "dbf/ntx_build.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <stdexcept>
+
+#include "dbf/ntx_page_cache.h"
+#include "dbf/temporary_file.h"
+#include "values/errors.h"
+
+namespace tarvelo {
+namespace {
+
+constexpr uint32_t kPageSize = NtxPageCache::kPageSize;
+// Bytes the runs on file are read back through, shared among them.
+constexpr size_t kMergeBytes = size_t{2} << 20;
+// Bytes written to a file at once.
+constexpr size_t kWriteBytes = size_t{256} << 10;
+
+void Put16(uint8_t* at, uint32_t value) {
+  at[0] = static_cast<uint8_t>(value & 0xFF);
+  at[1] = static_cast<uint8_t>((value >> 8) & 0xFF);
+}
+
+void Put32(uint8_t* at, uint32_t value) {
+  Put16(at, value & 0xFFFF);
+  Put16(at + 2, value >> 16);
+}
+
+uint32_t Get32(const uint8_t* at) {
+  return static_cast<uint32_t>(at[0]) | (static_cast<uint32_t>(at[1]) << 8) | (static_cast<uint32_t>(at[2]) << 16) |
+         (static_cast<uint32_t>(at[3]) << 24);
+}
+
+[[noreturn]] void ThrowSortError(const char* what, const std::string& shownName, int error) {
+  DbfError failure(std::string("NtxIndex.SortKeys: ") + what + " error \"" + shownName + "\"");
+  failure.SetReason(SystemReason(error));
+  throw failure;
+}
+
+// A file in folder that has no name: O_TMPFILE where the file system has
+// it, else a new name made and removed at once, with the signals held off
+// in between so that none can leave the file behind.
+int OpenNamelessFile(const std::string& folder) {
+  const std::string where = folder.empty() ? "." : folder;
+#ifdef O_TMPFILE
+  const int fd = ::open(where.c_str(), O_TMPFILE | O_RDWR | O_EXCL | O_CLOEXEC, 0600);
+  if (fd >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)) return fd;
+#endif
+  std::string pattern = where + "/.tarvelo-sort-XXXXXX";
+  const SignalsHeldOff heldOff;
+  const int named = ::mkostemp(pattern.data(), O_CLOEXEC);
+  if (named >= 0) ::unlink(pattern.c_str());
+  return named;
+}
+
+}  // namespace
+
+// A sorted run in the run file.
+struct NtxKeySorter::Run {
+  uint64_t offset;
+  uint64_t count;
+};
+
+// Where a pass stands in one run, the one in memory or one on file, read
+// through its share of readSpace_.
+struct NtxKeySorter::Cursor {
+  NtxKeySorter* owner;  // the sorter whose run it is
+  size_t run;  // order of the run: by sorter, runs on file first, the buffer last
+  bool inMemory = false;
+  uint64_t left = 0;        // pairs of the run not yet read into space
+  uint64_t nextOffset = 0;  // where the next pair to read is: its file offset, or its place in the sorted items
+  uint8_t* space = nullptr;   // its share of readSpace_
+  size_t spacePairs = 0;
+  size_t inSpace = 0;         // pairs read into space
+  size_t at = 0;              // the current pair's place in space
+  const uint8_t* current = nullptr;
+};
+
+NtxKeySorter::NtxKeySorter(int keyLength, bool descending, size_t budgetBytes, std::string folder,
+                           std::string shownName)
+    : keyLength_(keyLength),
+      entrySize_(static_cast<size_t>(keyLength) + 4),
+      descending_(descending),
+      folder_(std::move(folder)),
+      shownName_(std::move(shownName)) {
+  const size_t budget = std::max(budgetBytes, kMinBudget);
+  capacity_ = std::max<size_t>(2, budget / (entrySize_ + 2 * sizeof(Item)));
+  const size_t itemBytes = capacity_ * sizeof(Item);
+  const size_t entryBytes = (capacity_ * entrySize_ + alignof(Item) - 1) / alignof(Item) * alignof(Item);
+  // Pages of the mapping are touched only as pairs come.
+  memory_ = std::make_unique<MappedMemory>(entryBytes + 2 * itemBytes);
+  entries_ = memory_->Data();
+  items_ = reinterpret_cast<Item*>(entries_ + entryBytes);
+  spare_ = items_ + capacity_;
+}
+
+NtxKeySorter::~NtxKeySorter() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+size_t NtxKeySorter::RunsOnFile() const {
+  size_t runs = runs_.size();
+  for (const auto& later : later_) runs += later->RunsOnFile();
+  return runs;
+}
+
+uint64_t NtxKeySorter::Count() const {
+  uint64_t count = count_;
+  for (const auto& later : later_) count += later->Count();
+  return count;
+}
+
+void NtxKeySorter::Append(std::unique_ptr<NtxKeySorter> later) {
+  for (auto& further : later->later_) later_.push_back(std::move(further));
+  later->later_.clear();
+  later_.push_back(std::move(later));
+}
+
+uint8_t* NtxKeySorter::NextKey() {
+  if (buffered_ == capacity_) SpillBuffer();
+  return entries_ + buffered_ * entrySize_;
+}
+
+void NtxKeySorter::Add(uint32_t recno) {
+  Put32(entries_ + buffered_ * entrySize_ + static_cast<size_t>(keyLength_), recno);
+  ++buffered_;
+  ++count_;
+  sorted_ = false;
+}
+
+void NtxKeySorter::SortBuffer() {
+  const size_t n = buffered_;
+  const size_t length = static_cast<size_t>(keyLength_);
+  if (n == 0) return;
+  // A byte that every key of the buffer has alike orders nothing: what is
+  // sorted on is made of the first twelve bytes that differ somewhere, in
+  // key order (eight in a number for the radix sort, four more in a
+  // second one for the ties); the bytes from rest on order what they
+  // leave equal.
+  std::vector<uint64_t> differ((length + 7) / 8, 0);
+  for (size_t i = 1; i < n; ++i) {
+    const uint8_t* key = entries_ + i * entrySize_;
+    for (size_t w = 0; w < differ.size(); ++w) {
+      uint64_t a = 0, b = 0;
+      const size_t bytes = std::min<size_t>(8, length - 8 * w);
+      std::memcpy(&a, entries_ + 8 * w, bytes);
+      std::memcpy(&b, key + 8 * w, bytes);
+      differ[w] |= a ^ b;
+    }
+  }
+  const auto differs = [&](size_t b) { return ((differ[b / 8] >> (8 * (b % 8))) & 0xFF) != 0; };
+  constexpr size_t kTaken = 12;
+  size_t positions[kTaken];
+  size_t used = 0;
+  size_t rest = length;
+  for (size_t b = 0; b < length; ++b) {
+    if (!differs(b)) continue;
+    if (used == kTaken) {
+      rest = b;
+      break;
+    }
+    positions[used++] = b;
+  }
+  const uint64_t flip = descending_ ? UINT64_MAX : 0;
+  size_t counts[8][256] = {};
+  for (size_t i = 0; i < n; ++i) {
+    const uint8_t* key = entries_ + i * entrySize_;
+    uint64_t word = 0;
+    for (size_t p = 0; p < 8; ++p) word = (word << 8) | (p < used ? key[positions[p]] : 0);
+    uint32_t tail = 0;
+    for (size_t p = 8; p < kTaken; ++p) tail = (tail << 8) | (p < used ? key[positions[p]] : 0);
+    word ^= flip;
+    items_[i] = {word, static_cast<uint32_t>(i), tail ^ static_cast<uint32_t>(flip)};
+    for (int d = 0; d < 8; ++d) ++counts[d][(word >> (8 * d)) & 0xFF];
+  }
+  // A radix sort, least significant byte first, keeps equal numbers in the
+  // order added.
+  for (int d = 0; d < 8; ++d) {
+    const int shift = 8 * d;
+    if (counts[d][(items_[0].prefix >> shift) & 0xFF] == n) continue;
+    size_t start[256];
+    size_t sum = 0;
+    for (int v = 0; v < 256; ++v) {
+      start[v] = sum;
+      sum += counts[d][v];
+    }
+    for (size_t i = 0; i < n; ++i) spare_[start[(items_[i].prefix >> shift) & 0xFF]++] = items_[i];
+    std::swap(items_, spare_);
+  }
+  if (used <= 8) return;  // the first number held every byte that differs
+  // Equal first numbers: the second decides, then the rest of the keys,
+  // then the order added.
+  const auto before = [&](const Item& a, const Item& b) {
+    if (a.tail != b.tail) return a.tail < b.tail;
+    if (rest < length) {
+      int order =
+          std::memcmp(entries_ + a.at * entrySize_ + rest, entries_ + b.at * entrySize_ + rest, length - rest);
+      if (descending_) order = -order;
+      if (order != 0) return order < 0;
+    }
+    return a.at < b.at;
+  };
+  for (size_t start = 0; start < n;) {
+    size_t end = start + 1;
+    while (end < n && items_[end].prefix == items_[start].prefix) ++end;
+    if (end - start > 1) std::sort(items_ + start, items_ + end, before);
+    start = end;
+  }
+}
+
+void NtxKeySorter::WriteRunBytes(const uint8_t* bytes, size_t length) {
+  size_t done = 0;
+  while (done < length) {
+    const ssize_t wrote = ::pwrite(fd_, bytes + done, length - done, static_cast<off_t>(fileBytes_ + done));
+    if (wrote < 0 && errno == EINTR) continue;
+    if (wrote <= 0) ThrowSortError("Write", shownName_, wrote < 0 ? errno : ENOSPC);
+    done += static_cast<size_t>(wrote);
+  }
+  fileBytes_ += length;
+}
+
+void NtxKeySorter::SpillBuffer() {
+  if (fd_ < 0) {
+    fd_ = OpenNamelessFile(folder_);
+    if (fd_ < 0) ThrowSortError("Create", shownName_, errno);
+  }
+  SortBuffer();
+  const uint64_t offset = fileBytes_;
+  readSpace_.resize(kWriteBytes / entrySize_ * entrySize_);
+  size_t filled = 0;
+  for (size_t i = 0; i < buffered_; ++i) {
+    if (i + 16 < buffered_) __builtin_prefetch(entries_ + items_[i + 16].at * entrySize_);
+    std::memcpy(readSpace_.data() + filled, entries_ + items_[i].at * entrySize_, entrySize_);
+    filled += entrySize_;
+    if (filled == readSpace_.size()) {
+      WriteRunBytes(readSpace_.data(), filled);
+      filled = 0;
+    }
+  }
+  if (filled > 0) WriteRunBytes(readSpace_.data(), filled);
+  runs_.push_back({offset, buffered_});
+  buffered_ = 0;
+}
+
+void NtxKeySorter::Sort() {
+  if (sorted_) return;
+  SortBuffer();
+  sorted_ = true;
+}
+
+void NtxKeySorter::Rewind() {
+  std::vector<NtxKeySorter*> sorters{this};
+  for (const auto& later : later_) sorters.push_back(later.get());
+  size_t runs = 0;
+  for (NtxKeySorter* sorter : sorters) {
+    sorter->Sort();
+    runs += sorter->runs_.size() + 1;
+  }
+  cursors_.clear();
+  heap_.clear();
+  last_ = SIZE_MAX;
+  // Every run is read through a share of readSpace_, those in memory too:
+  // gathering their pairs in sorted order there, many at a time, spares
+  // the merge a wait for memory at every pair.
+  const size_t share = std::max<size_t>(1, kMergeBytes / runs / entrySize_);
+  readSpace_.assign(share * entrySize_ * runs, 0);
+  for (NtxKeySorter* sorter : sorters) {
+    for (size_t r = 0; r <= sorter->runs_.size(); ++r) {
+      Cursor cursor;
+      cursor.owner = sorter;
+      cursor.run = cursors_.size();
+      cursor.inMemory = r == sorter->runs_.size();
+      cursor.left = cursor.inMemory ? sorter->buffered_ : sorter->runs_[r].count;
+      cursor.nextOffset = cursor.inMemory ? 0 : sorter->runs_[r].offset;
+      cursor.space = readSpace_.data() + cursor.run * share * entrySize_;
+      cursor.spacePairs = share;
+      cursors_.push_back(cursor);
+    }
+  }
+  for (size_t c = 0; c < cursors_.size(); ++c)
+    if (Advance(cursors_[c])) heap_.push_back(c);
+  for (size_t at = heap_.size(); at-- > 0;) SiftDown(at);
+}
+
+bool NtxKeySorter::Advance(Cursor& cursor) {
+  const NtxKeySorter& from = *cursor.owner;
+  const size_t entrySize = from.entrySize_;
+  if (cursor.at + 1 < cursor.inSpace) {
+    cursor.current = cursor.space + ++cursor.at * entrySize;
+    return true;
+  }
+  if (cursor.left == 0) return false;
+  const size_t pairs = static_cast<size_t>(std::min<uint64_t>(cursor.left, cursor.spacePairs));
+  const size_t bytes = pairs * entrySize;
+  if (cursor.inMemory) {
+    constexpr size_t kAhead = 16;
+    for (size_t i = 0; i < pairs; ++i) {
+      if (i + kAhead < pairs)
+        __builtin_prefetch(from.entries_ + from.items_[cursor.nextOffset + i + kAhead].at * entrySize);
+      std::memcpy(cursor.space + i * entrySize, from.entries_ + from.items_[cursor.nextOffset + i].at * entrySize,
+                  entrySize);
+    }
+    cursor.nextOffset += pairs;
+  } else {
+    size_t done = 0;
+    while (done < bytes) {
+      const ssize_t got =
+          ::pread(from.fd_, cursor.space + done, bytes - done, static_cast<off_t>(cursor.nextOffset + done));
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0) ThrowSortError("Read", from.shownName_, got < 0 ? errno : EIO);
+      done += static_cast<size_t>(got);
+    }
+    cursor.nextOffset += bytes;
+  }
+  cursor.left -= pairs;
+  cursor.inSpace = pairs;
+  cursor.at = 0;
+  cursor.current = cursor.space;
+  return true;
+}
+
+bool NtxKeySorter::Before(const Cursor& a, const Cursor& b) const {
+  int order = CompareKeyBytes(a.current, b.current, static_cast<size_t>(keyLength_));
+  if (descending_) order = -order;
+  return order != 0 ? order < 0 : a.run < b.run;
+}
+
+void NtxKeySorter::SiftDown(size_t at) {
+  const size_t n = heap_.size();
+  while (true) {
+    size_t least = at;
+    for (const size_t child : {2 * at + 1, 2 * at + 2})
+      if (child < n && Before(cursors_[heap_[child]], cursors_[heap_[least]])) least = child;
+    if (least == at) return;
+    std::swap(heap_[at], heap_[least]);
+    at = least;
+  }
+}
+
+bool NtxKeySorter::Next(const uint8_t*& key, uint32_t& recno) {
+  // The pair given last stays valid until now: only then does its run move on.
+  if (last_ != SIZE_MAX) {
+    if (!Advance(cursors_[heap_[0]])) {
+      heap_[0] = heap_.back();
+      heap_.pop_back();
+    }
+    if (!heap_.empty()) SiftDown(0);
+    last_ = SIZE_MAX;
+  }
+  if (heap_.empty()) return false;
+  last_ = heap_[0];
+  key = cursors_[heap_[0]].current;
+  recno = Get32(key + keyLength_);
+  return true;
+}
+
+NtxPageWriter::NtxPageWriter(int fd, std::string shownName, int keyLength, int maxKeys, uint64_t keyCount,
+                             uint32_t firstPage)
+    : fd_(fd),
+      shownName_(std::move(shownName)),
+      keyLength_(keyLength),
+      entrySize_(keyLength + 8),
+      maxKeys_(maxKeys),
+      slotBase_(2 + 2 * (maxKeys + 1)),
+      nextPage_(firstPage),
+      outStart_(firstPage) {
+  // Leaves: as few as hold every key, one key going up between two of
+  // them; each level above has one child per page below, one key fewer
+  // than children, until a level of one page, the root.
+  const uint64_t fanOut = static_cast<uint64_t>(maxKeys) + 1;
+  uint64_t pages = keyCount <= static_cast<uint64_t>(maxKeys) ? 1 : (keyCount + 1 + fanOut - 1) / fanOut;
+  uint64_t keys = keyCount - (pages - 1);
+  while (true) {
+    Level level;
+    level.page.assign(kPageSize, 0);
+    level.pages = pages;
+    level.base = keys / pages;
+    level.extra = keys % pages;
+    levels_.push_back(std::move(level));
+    StartPage(levels_.back());
+    if (pages == 1) break;
+    const uint64_t above = (pages + fanOut - 1) / fanOut;
+    keys = pages - above;
+    pages = above;
+  }
+  out_.reserve(kWriteBytes);
+}
+
+void NtxPageWriter::StartPage(Level& level) {
+  std::fill(level.page.begin(), level.page.end(), 0);
+  for (int i = 0; i <= maxKeys_; ++i)
+    Put16(level.page.data() + 2 + 2 * i, static_cast<uint32_t>(slotBase_ + i * entrySize_));
+  level.keys = 0;
+  level.target = static_cast<int>(level.base + (level.number < level.extra ? 1 : 0));
+}
+
+void NtxPageWriter::Add(const uint8_t* key, uint32_t recno) { AddAt(0, key, recno, 0); }
+
+void NtxPageWriter::AddAt(size_t at, const uint8_t* key, uint32_t recno, uint32_t left) {
+  Level& level = levels_[at];
+  uint8_t* page = level.page.data();
+  if (level.keys < level.target) {
+    uint8_t* slot = page + slotBase_ + level.keys * entrySize_;
+    Put32(slot, left);
+    Put32(slot + 4, recno);
+    std::memcpy(slot + 8, key, static_cast<size_t>(keyLength_));
+    Put16(page, static_cast<uint32_t>(++level.keys));
+    return;
+  }
+  // The page is complete: the page below that just ended is its last
+  // child, and this key goes up with the page as its left child.
+  if (at + 1 == levels_.size()) throw std::logic_error("NtxPageWriter: more keys than planned");
+  Put32(page + slotBase_ + level.keys * entrySize_, left);
+  const uint32_t offset = Emit(level.page);
+  if (at > 0) innerPages_.push_back(offset);
+  ++level.number;
+  StartPage(level);
+  AddAt(at + 1, key, recno, offset);
+}
+
+uint32_t NtxPageWriter::Emit(const std::vector<uint8_t>& page) {
+  if (nextPage_ > UINT32_MAX - kPageSize) throw DbfError("NtxIndex.AddPage: Index file \"" + shownName_ + "\" is full");
+  const uint32_t offset = nextPage_;
+  out_.insert(out_.end(), page.begin(), page.end());
+  nextPage_ += kPageSize;
+  if (out_.size() >= kWriteBytes) FlushOut();
+  return offset;
+}
+
+void NtxPageWriter::FlushOut() {
+  size_t done = 0;
+  while (done < out_.size()) {
+    const ssize_t wrote =
+        ::pwrite(fd_, out_.data() + done, out_.size() - done, static_cast<off_t>(outStart_) + static_cast<off_t>(done));
+    if (wrote < 0 && errno == EINTR) continue;
+    if (wrote <= 0) ThrowPageWriteError(shownName_, wrote);
+    done += static_cast<size_t>(wrote);
+  }
+  out_.clear();
+  outStart_ = nextPage_;
+}
+
+uint32_t NtxPageWriter::Finish() {
+  uint32_t child = 0;
+  for (size_t at = 0; at < levels_.size(); ++at) {
+    Level& level = levels_[at];
+    if (level.number + 1 != level.pages || level.keys != level.target)
+      throw std::logic_error("NtxPageWriter: fewer keys than planned");
+    Put32(level.page.data() + slotBase_ + level.keys * entrySize_, child);
+    child = Emit(level.page);
+    if (at > 0) innerPages_.push_back(child);
+  }
+  FlushOut();
+  return child;
+}
+
+}  // namespace tarvelo
