@@ -11,7 +11,11 @@
 // and pgdbf over the risks file when it is installed; each against the
 // bars of the speed work.
 //
-//   run_bench [RECORDS] [--dir DIR] [--cli PATH]
+//   run_bench [RECORDS] [--dir DIR] [--cli PATH] [--bad-every N]
+//
+// --bad-every N puts a bad value in one risks record in N (default 50,
+// about 2%; 20 gives about 5%), in files of their own. The whole run is
+// also timed with --detalhes, the detail listing of every failure.
 //     RECORDS  risks records (default 1000000)
 //     DIR      where the files are kept (default $TMPDIR or /tmp, then
 //              tarvelo-bench-RECORDS)
@@ -29,6 +33,7 @@
 #include <cstdlib>
 #include <functional>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -145,10 +150,11 @@ class Scramble {
 };
 
 // Writes the risks records 0..records-1, in that order or scrambled; record
-// n is the same in both files. One record in 50 has one bad value (a state
-// or crop outside the domain, an impossible date, an item of the wrong
+// n is the same in both files. One record in badEvery has one bad value (a
+// state or crop outside the domain, an impossible date, an item of the wrong
 // length); one in 100 is deleted.
-void WriteRisks(const std::string& path, const std::vector<DbfFieldSpec>& specs, int records, bool scrambled) {
+void WriteRisks(const std::string& path, const std::vector<DbfFieldSpec>& specs, int records, bool scrambled,
+                int badEvery) {
   testing::DbfStreamWriter out(path, specs);
   const Scramble scramble(static_cast<uint32_t>(records));
   char date[16], amount[32];
@@ -157,7 +163,7 @@ void WriteRisks(const std::string& path, const std::vector<DbfFieldSpec>& specs,
     const uint32_t r = LcgAt(12345, static_cast<uint32_t>(n) + 1);
     std::snprintf(date, sizeof date, "20%02u%02u%02u", 22 + (r % 2), 1 + (r >> 3) % 12, 1 + (r >> 8) % 28);
     std::snprintf(amount, sizeof amount, "%u.%02u", (r >> 4) % 90000, r % 100);
-    const int bad = n % 50 == 0 ? 1 + (n / 50) % 4 : 0;
+    const int bad = n % badEvery == 0 ? 1 + (n / badEvery) % 4 : 0;
     const std::string item = (bad == 4 ? "" : "00000") + std::to_string(1 + n % 3);
     out.AddRecord({"05631", "10" + std::to_string(4000000 + n / 3), item,
                    kModalities[r % 4], bad == 2 ? "9999" : kCrops[(r >> 5) % 5], date, bad == 3 ? "2023-01-01" : date,
@@ -171,9 +177,10 @@ void WriteRisks(const std::string& path, const std::vector<DbfFieldSpec>& specs,
 
 // Writes the catalogue and the data files into folder, unless a stamp
 // says that an earlier run left them there for this many records.
-void WriteFiles(const std::string& folder, int records) {
+void WriteFiles(const std::string& folder, int records, int badEvery) {
   const std::string stamp = folder + "stamp";
-  const std::string wanted = "tarvelo bench files 2, " + std::to_string(records) + " records";
+  const std::string wanted =
+      "tarvelo bench files 2, " + std::to_string(records) + " records, bad every " + std::to_string(badEvery);
   {
     std::ifstream in(stamp);
     std::string found;
@@ -211,8 +218,8 @@ void WriteFiles(const std::string& folder, int records) {
   testing::WriteQdp(folder + "DadosQdp.DBF",
                     {{"05631", "SEGURADORA EXEMPLO S.A.", "1000000", "0", "250000", "0", "20220701", "20230630"}});
 
-  WriteRisks(folder + "riscos.dbf", specs, records, true);
-  WriteRisks(folder + "riscos_ordenado.dbf", specs, records, false);
+  WriteRisks(folder + "riscos.dbf", specs, records, true, badEvery);
+  WriteRisks(folder + "riscos_ordenado.dbf", specs, records, false, badEvery);
   WriteClaims(folder + "sinistros.dbf", records, records * 3 / 10);
   std::ofstream(stamp) << wanted << "\n";
 }
@@ -277,6 +284,12 @@ int64_t FileBytes(const std::string& path) {
 }
 
 // The record checks of the risks file alone: a run without a claims file.
+// Lines of a text file.
+double LineCount(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return static_cast<double>(std::count(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>(), '\n'));
+}
+
 double RecordChecks(testing::FakeHost& host, const std::string& risks, int threads, int32_t& counted) {
   host.risk = risks;
   host.claim.clear();
@@ -307,11 +320,7 @@ double IndexAndSearches(const testing::FakeHost& host, const std::string& risks,
       index.SetThreads(host.Threads());
       index.SetCreateNow(true);
     });
-    misses = 0;
-    for (; !claimsTable.AtEnd(); claimsTable.Next()) {
-      const Variant key = Add(claimsTable.FieldValue("apolice"), claimsTable.FieldValue("item"), host.settings);
-      if (!risksTable.FindKey({key})) ++misses;
-    }
+    misses = CountClaimsWithoutPolicyItem(risksTable, claimsTable, host.settings, nullptr);
     risksTable.Indexes().Delete(0);
     risksTable.DBFIndexDefs().Delete(0);
   });
@@ -329,16 +338,19 @@ int main(int argc, char** argv) {
   int records = 1000000;
   std::string folder;
   std::string cli;
+  int badEvery = 50;
   for (int i = 1; i < argc; ++i) {
     const std::string argument = argv[i];
     if (argument == "--dir" && i + 1 < argc) {
       folder = argv[++i];
     } else if (argument == "--cli" && i + 1 < argc) {
       cli = argv[++i];
+    } else if (argument == "--bad-every" && i + 1 < argc) {
+      badEvery = std::max(1, std::atoi(argv[++i]));
     } else if (!argument.empty() && argument[0] != '-') {
       records = std::atoi(argument.c_str());
     } else {
-      std::fprintf(stderr, "usage: run_bench [RECORDS] [--dir DIR] [--cli PATH]\n");
+      std::fprintf(stderr, "usage: run_bench [RECORDS] [--dir DIR] [--cli PATH] [--bad-every N]\n");
       return 2;
     }
   }
@@ -346,7 +358,7 @@ int main(int argc, char** argv) {
   if (folder.empty()) {
     const char* temporary = std::getenv("TMPDIR");
     folder = std::string(temporary != nullptr && *temporary != '\0' ? temporary : "/tmp") + "/tarvelo-bench-" +
-             std::to_string(records);
+             std::to_string(records) + (badEvery == 50 ? "" : "-bad-" + std::to_string(badEvery));
   }
   if (folder.back() != '/') folder += '/';
   ::mkdir(folder.c_str(), 0755);
@@ -355,7 +367,7 @@ int main(int argc, char** argv) {
     const size_t slash = self.rfind('/');
     cli = (slash == std::string::npos ? std::string() : self.substr(0, slash + 1)) + "tarvelo-cli";
   }
-  WriteFiles(folder, records);
+  WriteFiles(folder, records, badEvery);
   const std::string risks = folder + "riscos.dbf";
   const std::string ordered = folder + "riscos_ordenado.dbf";
   const std::string claims = folder + "sinistros.dbf";
@@ -401,6 +413,16 @@ int main(int argc, char** argv) {
   } else {
     std::printf("tarvelo-cli (%s) did not run\n", cli.c_str());
   }
+  double detailed = 0;
+  long detailedPeak = 0;
+  const std::string listing = folder + "detalhes.csv";
+  const bool ranDetailed = ran && BestRun(3, {cli, "--riscos", risks, "--sinistros", claims, "--catalogo", folder,
+                                              "--detalhes", listing}, detailed, detailedPeak);
+  if (ranDetailed) {
+    Row("tarvelo-cli --detalhes, both files (best of 3)", detailed, records + claimRecords, catBoth);
+    std::printf("  (%.2f x the run without it; %.0f listing rows; peak memory %.1f MiB)\n", detailed / whole,
+                LineCount(listing) - 1, detailedPeak / 1024.0);
+  }
   double pgdbf = 0;
   long pgdbfPeak = 0;
   if (BestRun(3, {"pgdbf", risks}, pgdbf, pgdbfPeak)) {
@@ -418,6 +440,9 @@ int main(int argc, char** argv) {
   if (ran) {
     std::printf("  whole run <= 30 x cat of both files: %.1f x: %s\n", whole / catBoth, Verdict(whole <= 30 * catBoth));
     std::printf("  peak memory < 64 MiB: %.1f MiB: %s\n", wholePeak / 1024.0, Verdict(wholePeak < 64 * 1024));
+  }
+  if (ranDetailed) {
+    std::printf("  run with --detalhes <= 2 x without: %.2f x: %s\n", detailed / whole, Verdict(detailed <= 2 * whole));
   }
   std::printf("Load average at the end: %.2f\n", LoadAverage());
   return 0;

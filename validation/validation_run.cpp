@@ -19,13 +19,19 @@ const std::string kPeriodLine = "Período de análise: "_cp1252 + std::string(kA
 
 // The value of a claim's policy or item field as the risks key holds it: a
 // text cut short by a NUL byte is filled with blanks to the field's width.
-Variant ClaimKeyPart(DbfTable& claims, const char* name) {
-  const DbfField& field = claims.FieldByName(name);
+Variant ClaimKeyPart(const DbfField& field) {
   if (field.DataType() == ftString) {
     const std::string_view text = field.CharacterText();
     if (text.size() < static_cast<size_t>(field.Width())) return Variant::String(PadRight(text, field.Width()));
   }
   return field.AsVariant();
+}
+
+// The same for a character field, appended to key.
+void AppendClaimKeyPart(std::string& key, const DbfField& field) {
+  const std::string_view text = field.CharacterText();
+  key.append(text);
+  if (text.size() < static_cast<size_t>(field.Width())) key.append(static_cast<size_t>(field.Width()) - text.size(), ' ');
 }
 
 }  // namespace
@@ -39,6 +45,35 @@ std::string ClaimsWithoutPolicySentence(int64_t misses, int32_t claimCount, cons
   return std::to_string(misses) + " sinistros sem apólices no período, num total de "_cp1252 +
          std::to_string(claimCount) + " sinistros (" + FormatNumber(ClaimsShare(misses, claimCount), 2, settings) +
          "%).";
+}
+
+int64_t CountClaimsWithoutPolicyItem(DbfTable& risks, DbfTable& claims, const RegionalSettings& settings,
+                                     DetailSink* details) {
+  const DbfField& policy = claims.FieldByName("apolice");
+  const DbfField& item = claims.FieldByName("item");
+  // Two character fields, the usual case, join as texts do (the sum of two
+  // text values), without values made on the way.
+  const bool texts = policy.DataType() == ftString && item.DataType() == ftString;
+  std::vector<Variant> key(1);
+  std::string joined;
+  int64_t misses = 0;
+  for (claims.First(); !claims.AtEnd(); claims.Next()) {
+    if (texts) {
+      joined.clear();
+      AppendClaimKeyPart(joined, policy);
+      AppendClaimKeyPart(joined, item);
+      key[0] = Variant::String(joined);
+    } else {
+      key[0] = Add(ClaimKeyPart(policy), ClaimKeyPart(item), settings);
+    }
+    if (risks.FindKey(key)) continue;
+    ++misses;
+    if (details) {
+      details->Row({claims.RecordNumber(), "APOLICE+ITEM", DetailRule::NoPolicy, {}, policy.CharacterText(),
+                    item.CharacterText()});
+    }
+  }
+  return misses;
 }
 
 ValidationRun::ValidationRun(RunHost& host)
@@ -220,17 +255,7 @@ void ValidationRun::CountClaimsWithoutPolicy() {
   // risks record's key.
   DetailSink* details = host_.Details();
   if (details) details->BeginFile(host_.ClaimPath(), ClaimsTableName());
-  int64_t misses = 0;
-  for (tbSinistros_.First(); !tbSinistros_.AtEnd(); tbSinistros_.Next()) {
-    const Variant key = Add(ClaimKeyPart(tbSinistros_, "apolice"), ClaimKeyPart(tbSinistros_, "item"), settings_);
-    if (tbRiscos_.FindKey({key})) continue;
-    ++misses;
-    if (details) {
-      const std::string_view policy = tbSinistros_.FieldByName("apolice").CharacterText();
-      const std::string_view item = tbSinistros_.FieldByName("item").CharacterText();
-      details->Row({tbSinistros_.RecordNumber(), "APOLICE+ITEM", DetailRule::NoPolicy, {}, policy, item});
-    }
-  }
+  const int64_t misses = CountClaimsWithoutPolicyItem(tbRiscos_, tbSinistros_, settings_, details);
 
   log_.Append(RuleLine());
   log_.Append("");

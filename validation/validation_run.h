@@ -36,6 +36,14 @@ double ClaimsShare(int64_t misses, int32_t claimCount);
 /// share is computed without overflow for any count.
 std::string ClaimsWithoutPolicySentence(int64_t misses, int32_t claimCount, const RegionalSettings& settings);
 
+/// The search of the claims test: counts the visible records of claims
+/// (from the first) whose policy and item, joined as the risks key joins
+/// them, begin no visible record's key in the active index of risks, and
+/// passes each of them to details unless it is null. Raises DatabaseError
+/// when claims lacks "apolice" or "item".
+int64_t CountClaimsWithoutPolicyItem(DbfTable& risks, DbfTable& claims, const RegionalSettings& settings,
+                                     DetailSink* details);
+
 /// The command "Criticar": validates the risks and claims files named by the
 /// host against the catalogue beside the program and writes the report into
 /// the host's log. Owns the table objects; each run opens and closes them.
