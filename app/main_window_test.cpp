@@ -23,7 +23,7 @@
 #include "app/main_window.h"
 #include "app/open_document.h"
 #include "cli/locale_environment.h"
-#include "tools/temp_dir.h"
+#include "testing/temp_dir.h"
 
 /// Shows texts in test failures as text, not as code units.
 void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }

@@ -4,9 +4,9 @@
 #include <string>
 
 #include "dbf/dbf_table.h"
-#include "tools/dbf_writer.h"
-#include "tools/temp_dir.h"
-#include "validation/catalogue_fixture.h"
+#include "testing/dbf_writer.h"
+#include "testing/temp_dir.h"
+#include "testing/catalogue_fixture.h"
 #include "validation/report_format.h"
 #include "validation/rule_catalogue.h"
 #include "values/variant.h"

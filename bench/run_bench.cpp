@@ -39,8 +39,8 @@
 #include <vector>
 
 #include "dbf/ntx_index.h"
-#include "tools/dbf_writer.h"
-#include "validation/catalogue_fixture.h"
+#include "testing/dbf_writer.h"
+#include "testing/catalogue_fixture.h"
 #include "validation/validation_run.h"
 #include "values/text.h"
 

@@ -21,10 +21,10 @@
 #include "cli/locale_environment.h"
 #include "cli/run_path.h"
 #include "dbf/dbf_table.h"
-#include "tools/dbf_writer.h"
-#include "tools/temp_dir.h"
+#include "testing/dbf_writer.h"
+#include "testing/temp_dir.h"
 #include "values/text.h"
-#include "validation/catalogue_fixture.h"
+#include "testing/catalogue_fixture.h"
 
 namespace tarvelo {
 namespace {

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "tools/dbf_writer.h"
-#include "tools/expect_error.h"
-#include "tools/temp_dir.h"
+#include "testing/dbf_writer.h"
+#include "testing/expect_error.h"
+#include "testing/temp_dir.h"
 #include "values/errors.h"
 
 namespace tarvelo {

@@ -21,9 +21,9 @@
 
 #include "dbf/ntx_build.h"
 #include "dbf/ntx_page_cache.h"
-#include "tools/dbf_writer.h"
-#include "tools/expect_error.h"
-#include "tools/temp_dir.h"
+#include "testing/dbf_writer.h"
+#include "testing/expect_error.h"
+#include "testing/temp_dir.h"
 #include "values/errors.h"
 
 namespace tarvelo {

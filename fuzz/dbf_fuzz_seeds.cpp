@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "tools/dbf_writer.h"
+#include "testing/dbf_writer.h"
 
 using tarvelo::testing::DbfWriter;
 

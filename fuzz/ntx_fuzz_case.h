@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/dbf_writer.h"
+#include "testing/dbf_writer.h"
 
 namespace tarvelo::fuzzing {
 

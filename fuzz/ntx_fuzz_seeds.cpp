@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "fuzz/ntx_fuzz_case.h"
-#include "tools/dbf_writer.h"
+#include "testing/dbf_writer.h"
 
 using tarvelo::fuzzing::NtxCase;
 using tarvelo::fuzzing::NtxSearch;

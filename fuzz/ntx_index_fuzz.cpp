@@ -20,8 +20,8 @@
 #include "dbf/ntx_index.h"
 #include "dbf/ntx_page_cache.h"
 #include "fuzz/ntx_fuzz_case.h"
-#include "tools/dbf_writer.h"
-#include "tools/temp_dir.h"
+#include "testing/dbf_writer.h"
+#include "testing/temp_dir.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "validation/catalogue_fixture.h"
+#include "testing/catalogue_fixture.h"
 
 namespace tarvelo::fuzzing {
 

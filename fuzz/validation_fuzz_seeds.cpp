@@ -7,8 +7,8 @@
 #include <string>
 
 #include "fuzz/validation_fuzz_files.h"
-#include "tools/dbf_writer.h"
-#include "tools/temp_dir.h"
+#include "testing/dbf_writer.h"
+#include "testing/temp_dir.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {

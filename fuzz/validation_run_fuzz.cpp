@@ -16,8 +16,8 @@
 #include <string>
 
 #include "fuzz/validation_fuzz_files.h"
-#include "tools/dbf_writer.h"
-#include "tools/temp_dir.h"
+#include "testing/dbf_writer.h"
+#include "testing/temp_dir.h"
 #include "validation/report_format.h"
 #include "validation/validation_run.h"
 #include "values/errors.h"

@@ -9,8 +9,8 @@
 
 #include "dbf/dbf_table.h"
 #include "fuzz/variant_fuzz_values.h"
-#include "tools/dbf_writer.h"
-#include "tools/temp_dir.h"
+#include "testing/dbf_writer.h"
+#include "testing/temp_dir.h"
 
 using tarvelo::Variant;
 

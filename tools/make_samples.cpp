@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/dbf_writer.h"
+#include "testing/dbf_writer.h"
 #include "values/text.h"
 
 namespace {

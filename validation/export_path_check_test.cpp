@@ -4,9 +4,9 @@
 
 #include <unistd.h>
 
-#include "tools/dbf_writer.h"
-#include "tools/expect_error.h"
-#include "tools/temp_dir.h"
+#include "testing/dbf_writer.h"
+#include "testing/expect_error.h"
+#include "testing/temp_dir.h"
 #include "values/errors.h"
 
 namespace tarvelo {

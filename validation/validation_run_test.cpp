@@ -22,7 +22,7 @@
 #include <tuple>
 #include <vector>
 
-#include "validation/catalogue_fixture.h"
+#include "testing/catalogue_fixture.h"
 #include "validation/export_path_check.h"
 #include "validation/report_format.h"
 #include "validation/report_export.h"

@@ -6,7 +6,7 @@
 #include <limits>
 #include <string>
 
-#include "tools/expect_error.h"
+#include "testing/expect_error.h"
 #include "values/date_time.h"
 #include "values/errors.h"
 

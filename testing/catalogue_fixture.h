@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/dbf_writer.h"
-#include "tools/temp_dir.h"
+#include "testing/dbf_writer.h"
+#include "testing/temp_dir.h"
 #include "validation/run_host.h"
 
 namespace tarvelo::testing {

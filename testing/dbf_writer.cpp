@@ -1,4 +1,4 @@
-#include "tools/dbf_writer.h"
+#include "testing/dbf_writer.h"
 
 #include <algorithm>
 #include <stdexcept>
