@@ -397,7 +397,9 @@ TEST(CliProgram, JsonAndDetailListingAgreeWithTheSampleReport) {
     ASSERT_EQ(table->RecordNumber(), std::stoll(row[2]));
     EXPECT_NE(table->CurrentRecord()[0], '*') << row[2];
     EXPECT_EQ(Trim(table->FieldByName("apolice").CharacterText()), row[3]);
-    if (!noPolicy) EXPECT_EQ(Trim(table->FieldByName(row[5]).CharacterText()), row[7]);
+    if (!noPolicy) {
+      EXPECT_EQ(Trim(table->FieldByName(row[5]).CharacterText()), row[7]);
+    }
   }
   for (const auto& file : json["files"]) {
     for (const auto& field : file["fields"]) {
