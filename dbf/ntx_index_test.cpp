@@ -399,7 +399,9 @@ TEST_F(NtxIndexTest, ThreadsWriteTheSameFile) {
       for (size_t i = 0; i < risks.size(); i += 97) {
         const bool found = visible.count(KeyOf(risks[i])) > 0;
         ASSERT_EQ(Find(table, KeyOf(risks[i])), found) << i;
-        if (found) EXPECT_NE(table.CurrentRecord()[0], '*');
+        if (found) {
+          EXPECT_NE(table.CurrentRecord()[0], '*');
+        }
       }
       table.Indexes().Delete(0);
       files[threads == 1 ? 0 : 1] = ReadBytes(dir_.File("apolice.ntx"));

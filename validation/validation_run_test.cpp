@@ -858,7 +858,9 @@ TEST_F(ClaimsTest, IndexIsCreatedNewNeverThroughALinkWhoeverOwnsTheLeftover) {
   // A leftover of another user that this one may not write: removed.
   testing::WriteFile(dir.File("apolice.ntx"), "left over");
   ASSERT_EQ(::chmod(dir.File("apolice.ntx").c_str(), 0444), 0);
-  if (::geteuid() == 0) ASSERT_EQ(::chown(dir.File("apolice.ntx").c_str(), 65534, 65534), 0);
+  if (::geteuid() == 0) {
+    ASSERT_EQ(::chown(dir.File("apolice.ntx").c_str(), 65534, 65534), 0);
+  }
   EXPECT_TRUE(Contains(RunBoth(), Sentence(0, 1, "0,00")));
   EXPECT_FALSE(IndexFileExists());
 }
