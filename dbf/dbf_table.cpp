@@ -329,9 +329,9 @@ void DbfTable::BuildFields(const std::vector<DbfDescriptor>& descriptors) {
 
 void DbfTable::Close() {
   std::exception_ptr failure;
-  for (const auto& index : indexes_.items_) {
+  for (int i = 0; i < indexes_.Count(); ++i) {
     try {
-      index->CloseFile();
+      indexes_[i].CloseFile();
     } catch (const TarveloError&) {
       if (!failure) failure = std::current_exception();
     }
@@ -355,11 +355,8 @@ void DbfTable::OpenRecordedIndexes() {
   for (int i = 0; i < indexDefs_.Count(); ++i) {
     const DbfIndexDef& def = indexDefs_[i];
     NtxIndex* index = nullptr;
-    for (const auto& candidate : indexes_.items_) {
-      if (candidate->NTXFileName() == def.path) {
-        index = candidate.get();
-        break;
-      }
+    for (int j = 0; j < indexes_.Count() && index == nullptr; ++j) {
+      if (indexes_[j].NTXFileName() == def.path) index = &indexes_[j];
     }
     if (index != nullptr && index->IsFileOpen()) continue;
     if (index == nullptr) {
@@ -573,6 +570,21 @@ bool DbfTable::FindKey(const std::vector<Variant>& values) {
   return false;
 }
 
+void DbfTable::ActivateIndex(NtxIndex& index) {
+  activeIndex_ = &index;
+  const std::string_view record = CurrentRecord();
+  const bool visible = !record.empty() && !(hideDeleted_ && record[0] == '*');
+  if (visible && index.CursorToRecord(currentRecno_, record)) {
+    atEnd_ = false;
+  } else {
+    First();
+  }
+}
+
+void DbfTable::DeactivateIndex(const NtxIndex& index) {
+  if (activeIndex_ == &index) activeIndex_ = nullptr;
+}
+
 NtxIndexList::NtxIndexList(DbfTable& table) : table_(table) {}
 
 NtxIndexList::~NtxIndexList() = default;
@@ -587,7 +599,7 @@ void NtxIndexList::Delete(int position) {
   const auto at = items_.begin() + position;
   std::unique_ptr<NtxIndex> index = std::move(*at);
   items_.erase(at);
-  if (table_.activeIndex_ == index.get()) table_.activeIndex_ = nullptr;
+  table_.DeactivateIndex(*index);
   index->CloseFile();
 }
 

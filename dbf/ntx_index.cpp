@@ -190,7 +190,7 @@ void NtxIndex::SetCreateNow(bool create) {
 
 bool NtxIndex::IsFileOpen() const { return file_ != nullptr; }
 
-bool NtxIndex::IsActive() const { return table_.activeIndex_ == this; }
+bool NtxIndex::IsActive() const { return table_.ActiveIndex() == this; }
 
 int NtxIndex::KeyLength() const { return file_ ? file_->keyLength : 0; }
 
@@ -284,7 +284,7 @@ void NtxIndex::CreateIndex() {
                    " characters");
 
   // A rebuild replaces this index's own file.
-  if (IsActive()) table_.activeIndex_ = nullptr;
+  table_.DeactivateIndex(*this);
   CloseFile();
   ownFile_.Remove();
   int fd = -1;
@@ -294,7 +294,7 @@ void NtxIndex::CreateIndex() {
     fd = CreateFile();
     if (temporary_) ownFile_ = TemporaryFile(fileName_, fd);
   }
-  table_.indexDefs_.Record(fileName_);
+  table_.DBFIndexDefs().Record(fileName_);
 
   auto file = std::make_unique<OpenFile>();
   file->fd = fd;
@@ -320,15 +320,7 @@ void NtxIndex::CreateIndex() {
     throw;
   }
 
-  table_.activeIndex_ = this;
-  const int64_t recno = table_.RecordNumber();
-  const std::string_view record = table_.CurrentRecord();
-  const bool visible = !record.empty() && !(table_.Deleted() && record[0] == '*');
-  if (visible && CursorToRecord(recno, record)) {
-    table_.atEnd_ = false;
-  } else {
-    table_.First();
-  }
+  table_.ActivateIndex(*this);
 }
 
 void NtxIndex::BuildTree() {
