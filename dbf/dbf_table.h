@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "dbf/field_decoders.h"
+#include "dbf/file_system.h"
 #include "dbf/field_type.h"
 #include "values/regional_settings.h"
 #include "values/variant.h"
@@ -339,8 +340,8 @@ class DbfTable {
   bool hideDeleted_ = false;
   int bufferSize_ = 4096;
 
-  int fd_ = -1;
-  int memoFd_ = -1;
+  os::FileHandle fd_ = os::kNoFile;
+  os::FileHandle memoFd_ = os::kNoFile;
   DbfVersion version_ = DbfVersion::xBaseIII;
   int headerLength_ = 0;
   int recordLength_ = 0;
