@@ -245,7 +245,7 @@ void DbfTable::SetDBFFileName(std::string path) {
   fileName_ = std::move(path);
 }
 
-bool DbfTable::IsOpen() const { return fd_ != os::kNoFile; }
+bool DbfTable::IsOpen() const { return file_ != os::kNoFile; }
 
 void DbfTable::Open() {
   if (IsOpen()) return;
@@ -261,10 +261,10 @@ void DbfTable::Open() {
 void DbfTable::InternalOpen() {
   os::LockedFile file = os::OpenLockedFile(fileName_, os::FileAccess::kRead);
   if (file.file == os::kNoFile) ThrowOpenError(fileName_, std::move(file.reason));
-  fd_ = file.file;
+  file_ = file.file;
   const std::string shownName = PathText(fileName_);
 
-  const int64_t fileSize = FileSize(fd_);
+  const int64_t fileSize = FileSize(file_);
   std::string start(static_cast<size_t>(std::min<int64_t>(fileSize, kDbfHeaderScanLimit)), '\0');
   start.resize(ReadAt(0, start.data(), start.size(), "InternalOpen"));
 
@@ -295,7 +295,7 @@ void DbfTable::OpenMemo() {
     os::LockedFile memo = os::OpenLockedFile(path, os::FileAccess::kRead);
     if (memo.file == os::kNoFile && memo.error == ENOENT) continue;
     if (memo.file == os::kNoFile) ThrowOpenError(path, std::move(memo.reason));
-    memoFd_ = memo.file;
+    memoFile_ = memo.file;
     return;
   }
 }
@@ -329,10 +329,10 @@ void DbfTable::Close() {
       if (!failure) failure = std::current_exception();
     }
   }
-  os::CloseFile(fd_);
-  os::CloseFile(memoFd_);
-  fd_ = os::kNoFile;
-  memoFd_ = os::kNoFile;
+  os::CloseFile(file_);
+  os::CloseFile(memoFile_);
+  file_ = os::kNoFile;
+  memoFile_ = os::kNoFile;
   fields_.clear();
   block_.clear();
   block_.shrink_to_fit();
@@ -362,7 +362,7 @@ void DbfTable::OpenRecordedIndexes() {
 }
 
 size_t DbfTable::ReadAt(int64_t offset, char* into, size_t count, const char* step) const {
-  const os::ReadResult got = os::ReadAt(fd_, offset, into, count);
+  const os::ReadResult got = os::ReadAt(file_, offset, into, count);
   if (got.error != 0) {
     DbfError error(std::string("DbfTable.") + step + ": Read error \"" + PathText(fileName_) + "\"");
     error.SetReason(SystemReason(got.error));
@@ -488,7 +488,7 @@ bool DbfTable::GoToRecord(int64_t recno) {
 
 int64_t DbfTable::PhysicalRecordCount() const {
   if (!IsOpen()) return 0;
-  const int64_t size = FileSize(fd_);
+  const int64_t size = FileSize(file_);
   return size > headerLength_ ? (size - headerLength_) / recordLength_ : 0;
 }
 

@@ -340,8 +340,8 @@ class DbfTable {
   bool hideDeleted_ = false;
   int bufferSize_ = 4096;
 
-  os::FileHandle fd_ = os::kNoFile;
-  os::FileHandle memoFd_ = os::kNoFile;
+  os::FileHandle file_ = os::kNoFile;
+  os::FileHandle memoFile_ = os::kNoFile;
   DbfVersion version_ = DbfVersion::xBaseIII;
   int headerLength_ = 0;
   int recordLength_ = 0;

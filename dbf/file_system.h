@@ -10,7 +10,7 @@
 // type). Paths are the file system's names, bytes as given. Failures come
 // back as error numbers with errno's meaning (a port maps its own codes
 // onto them: a file locked elsewhere is EWOULDBLOCK), for SystemReason to
-// name; nothing here raises.
+// name; none is raised.
 namespace tarvelo::os {
 
 /// An open file; kNoFile for none.
@@ -79,7 +79,7 @@ OpenedFile CreateNamelessFile(const std::string& folder);
 /// found. Does nothing for kNoFile.
 int CloseFile(FileHandle file);
 
-/// What a read at an offset did: bytes read, and 0 or the error that
+/// What a read at an offset did: the bytes read, and 0 or the error that
 /// stopped it (bytes then counts those read before it).
 struct ReadResult {
   size_t bytes = 0;
