@@ -1,16 +1,12 @@
 #include "dbf/dbf_table.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <exception>
 
 #include "dbf/dbf_header.h"
 #include "dbf/field_decoders.h"
-#include "dbf/locked_file.h"
+#include "dbf/file_system.h"
 #include "dbf/ntx_index.h"
 #include "values/date_time.h"
 #include "values/errors.h"
@@ -26,11 +22,8 @@ namespace {
   throw error;
 }
 
-int64_t FileSize(int fd) {
-  struct stat info {};
-  if (fd < 0 || ::fstat(fd, &info) != 0) return 0;
-  return static_cast<int64_t>(info.st_size);
-}
+// The size of an open file; 0 when it cannot be known.
+int64_t FileSize(os::FileHandle file) { return std::max<int64_t>(os::FileSize(file), 0); }
 
 // Case-insensitive equality of two code page 1252 names: letters a to z
 // and the accented letters of the code page against their capitals.
@@ -252,7 +245,7 @@ void DbfTable::SetDBFFileName(std::string path) {
   fileName_ = std::move(path);
 }
 
-bool DbfTable::IsOpen() const { return fd_ >= 0; }
+bool DbfTable::IsOpen() const { return file_ != os::kNoFile; }
 
 void DbfTable::Open() {
   if (IsOpen()) return;
@@ -266,12 +259,12 @@ void DbfTable::Open() {
 }
 
 void DbfTable::InternalOpen() {
-  LockedFile file = OpenLockedFile(fileName_, O_RDONLY);
-  if (file.fd < 0) ThrowOpenError(fileName_, std::move(file.reason));
-  fd_ = file.fd;
+  os::LockedFile file = os::OpenLockedFile(fileName_, os::FileAccess::kRead);
+  if (file.file == os::kNoFile) ThrowOpenError(fileName_, std::move(file.reason));
+  file_ = file.file;
   const std::string shownName = PathText(fileName_);
 
-  const int64_t fileSize = FileSize(fd_);
+  const int64_t fileSize = FileSize(file_);
   std::string start(static_cast<size_t>(std::min<int64_t>(fileSize, kDbfHeaderScanLimit)), '\0');
   start.resize(ReadAt(0, start.data(), start.size(), "InternalOpen"));
 
@@ -299,10 +292,10 @@ void DbfTable::OpenMemo() {
   const std::string base = hasExtension ? fileName_.substr(0, dot) : fileName_;
   for (const char* extension : {".dbt", ".DBT"}) {
     const std::string path = base + extension;
-    LockedFile memo = OpenLockedFile(path, O_RDONLY);
-    if (memo.fd < 0 && memo.error == ENOENT) continue;
-    if (memo.fd < 0) ThrowOpenError(path, std::move(memo.reason));
-    memoFd_ = memo.fd;
+    os::LockedFile memo = os::OpenLockedFile(path, os::FileAccess::kRead);
+    if (memo.file == os::kNoFile && memo.error == ENOENT) continue;
+    if (memo.file == os::kNoFile) ThrowOpenError(path, std::move(memo.reason));
+    memoFile_ = memo.file;
     return;
   }
 }
@@ -329,17 +322,17 @@ void DbfTable::BuildFields(const std::vector<DbfDescriptor>& descriptors) {
 
 void DbfTable::Close() {
   std::exception_ptr failure;
-  for (const auto& index : indexes_.items_) {
+  for (int i = 0; i < indexes_.Count(); ++i) {
     try {
-      index->CloseFile();
+      indexes_[i].CloseFile();
     } catch (const TarveloError&) {
       if (!failure) failure = std::current_exception();
     }
   }
-  if (fd_ >= 0) ::close(fd_);
-  if (memoFd_ >= 0) ::close(memoFd_);
-  fd_ = -1;
-  memoFd_ = -1;
+  os::CloseFile(file_);
+  os::CloseFile(memoFile_);
+  file_ = os::kNoFile;
+  memoFile_ = os::kNoFile;
   fields_.clear();
   block_.clear();
   block_.shrink_to_fit();
@@ -355,11 +348,8 @@ void DbfTable::OpenRecordedIndexes() {
   for (int i = 0; i < indexDefs_.Count(); ++i) {
     const DbfIndexDef& def = indexDefs_[i];
     NtxIndex* index = nullptr;
-    for (const auto& candidate : indexes_.items_) {
-      if (candidate->NTXFileName() == def.path) {
-        index = candidate.get();
-        break;
-      }
+    for (int j = 0; j < indexes_.Count() && index == nullptr; ++j) {
+      if (indexes_[j].NTXFileName() == def.path) index = &indexes_[j];
     }
     if (index != nullptr && index->IsFileOpen()) continue;
     if (index == nullptr) {
@@ -372,19 +362,13 @@ void DbfTable::OpenRecordedIndexes() {
 }
 
 size_t DbfTable::ReadAt(int64_t offset, char* into, size_t count, const char* step) const {
-  size_t done = 0;
-  while (done < count) {
-    const ssize_t got = ::pread(fd_, into + done, count - done, static_cast<off_t>(offset) + static_cast<off_t>(done));
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      DbfError error(std::string("DbfTable.") + step + ": Read error \"" + PathText(fileName_) + "\"");
-      error.SetReason(SystemReason(errno));
-      throw error;
-    }
-    if (got == 0) break;
-    done += static_cast<size_t>(got);
+  const os::ReadResult got = os::ReadAt(file_, offset, into, count);
+  if (got.error != 0) {
+    DbfError error(std::string("DbfTable.") + step + ": Read error \"" + PathText(fileName_) + "\"");
+    error.SetReason(SystemReason(got.error));
+    throw error;
   }
-  return done;
+  return got.bytes;
 }
 
 bool DbfTable::ReadBlockAt(int64_t recno, int records) const {
@@ -504,7 +488,7 @@ bool DbfTable::GoToRecord(int64_t recno) {
 
 int64_t DbfTable::PhysicalRecordCount() const {
   if (!IsOpen()) return 0;
-  const int64_t size = FileSize(fd_);
+  const int64_t size = FileSize(file_);
   return size > headerLength_ ? (size - headerLength_) / recordLength_ : 0;
 }
 
@@ -573,6 +557,21 @@ bool DbfTable::FindKey(const std::vector<Variant>& values) {
   return false;
 }
 
+void DbfTable::ActivateIndex(NtxIndex& index) {
+  activeIndex_ = &index;
+  const std::string_view record = CurrentRecord();
+  const bool visible = !record.empty() && !(hideDeleted_ && record[0] == '*');
+  if (visible && index.CursorToRecord(currentRecno_, record)) {
+    atEnd_ = false;
+  } else {
+    First();
+  }
+}
+
+void DbfTable::DeactivateIndex(const NtxIndex& index) {
+  if (activeIndex_ == &index) activeIndex_ = nullptr;
+}
+
 NtxIndexList::NtxIndexList(DbfTable& table) : table_(table) {}
 
 NtxIndexList::~NtxIndexList() = default;
@@ -587,7 +586,7 @@ void NtxIndexList::Delete(int position) {
   const auto at = items_.begin() + position;
   std::unique_ptr<NtxIndex> index = std::move(*at);
   items_.erase(at);
-  if (table_.activeIndex_ == index.get()) table_.activeIndex_ = nullptr;
+  table_.DeactivateIndex(*index);
   index->CloseFile();
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "dbf/field_decoders.h"
+#include "dbf/file_system.h"
 #include "dbf/field_type.h"
 #include "values/regional_settings.h"
 #include "values/variant.h"
@@ -114,7 +115,6 @@ class NtxIndexList {
   NtxIndex& operator[](int position);
 
  private:
-  friend class DbfTable;
   DbfTable& table_;
   std::vector<std::unique_ptr<NtxIndex>> items_;
 };
@@ -267,10 +267,19 @@ class DbfTable {
   /// active index with an open file.
   bool FindKey(const std::vector<Variant>& values);
 
- private:
-  friend class NtxIndex;
-  friend class NtxIndexList;
+  // What an index asks of its table, from its build and its removal.
 
+  /// Makes index (one of Indexes(), its file open) the active one, as a
+  /// build does at its end: the table stays on its record, from then on in
+  /// key order, when that record is visible and the index holds it (AtEnd
+  /// becomes false); else it goes to the first visible record in key order.
+  void ActivateIndex(NtxIndex& index);
+  /// Leaves the table without an active index when index is the active
+  /// one, standing where it stands, from then on in file order; does
+  /// nothing otherwise.
+  void DeactivateIndex(const NtxIndex& index);
+
+ private:
   /// Tells whether record recno exists and is visible, from what the
   /// active index learnt while it was built when it can (the table then
   /// stands on recno without reading it, see RecordData), else by loading
@@ -331,8 +340,8 @@ class DbfTable {
   bool hideDeleted_ = false;
   int bufferSize_ = 4096;
 
-  int fd_ = -1;
-  int memoFd_ = -1;
+  os::FileHandle file_ = os::kNoFile;
+  os::FileHandle memoFile_ = os::kNoFile;
   DbfVersion version_ = DbfVersion::xBaseIII;
   int headerLength_ = 0;
   int recordLength_ = 0;

@@ -1,8 +1,5 @@
 #include "dbf/ntx_build.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -11,7 +8,6 @@
 #include <stdexcept>
 
 #include "dbf/ntx_page_cache.h"
-#include "dbf/temporary_file.h"
 #include "values/errors.h"
 
 namespace tarvelo {
@@ -42,22 +38,6 @@ uint32_t Get32(const uint8_t* at) {
   DbfError failure(std::string("NtxIndex.SortKeys: ") + what + " error \"" + shownName + "\"");
   failure.SetReason(SystemReason(error));
   throw failure;
-}
-
-// A file in folder that has no name: O_TMPFILE where the file system has
-// it, else a new name made and removed at once, with the signals held off
-// in between so that none can leave the file behind.
-int OpenNamelessFile(const std::string& folder) {
-  const std::string where = folder.empty() ? "." : folder;
-#ifdef O_TMPFILE
-  const int fd = ::open(where.c_str(), O_TMPFILE | O_RDWR | O_EXCL | O_CLOEXEC, 0600);
-  if (fd >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)) return fd;
-#endif
-  std::string pattern = where + "/.tarvelo-sort-XXXXXX";
-  const SignalsHeldOff heldOff;
-  const int named = ::mkostemp(pattern.data(), O_CLOEXEC);
-  if (named >= 0) ::unlink(pattern.c_str());
-  return named;
 }
 
 }  // namespace
@@ -101,9 +81,7 @@ NtxKeySorter::NtxKeySorter(int keyLength, bool descending, size_t budgetBytes, s
   spare_ = items_ + capacity_;
 }
 
-NtxKeySorter::~NtxKeySorter() {
-  if (fd_ >= 0) ::close(fd_);
-}
+NtxKeySorter::~NtxKeySorter() { os::CloseFile(file_); }
 
 size_t NtxKeySorter::RunsOnFile() const {
   size_t runs = runs_.size();
@@ -216,20 +194,16 @@ void NtxKeySorter::SortBuffer() {
 }
 
 void NtxKeySorter::WriteRunBytes(const uint8_t* bytes, size_t length) {
-  size_t done = 0;
-  while (done < length) {
-    const ssize_t wrote = ::pwrite(fd_, bytes + done, length - done, static_cast<off_t>(fileBytes_ + done));
-    if (wrote < 0 && errno == EINTR) continue;
-    if (wrote <= 0) ThrowSortError("Write", shownName_, wrote < 0 ? errno : ENOSPC);
-    done += static_cast<size_t>(wrote);
-  }
+  const int error = os::WriteAt(file_, static_cast<int64_t>(fileBytes_), bytes, length);
+  if (error != 0) ThrowSortError("Write", shownName_, error);
   fileBytes_ += length;
 }
 
 void NtxKeySorter::SpillBuffer() {
-  if (fd_ < 0) {
-    fd_ = OpenNamelessFile(folder_);
-    if (fd_ < 0) ThrowSortError("Create", shownName_, errno);
+  if (file_ == os::kNoFile) {
+    const os::OpenedFile opened = os::CreateNamelessFile(folder_);
+    if (opened.file == os::kNoFile) ThrowSortError("Create", shownName_, opened.error);
+    file_ = opened.file;
   }
   SortBuffer();
   const uint64_t offset = fileBytes_;
@@ -309,14 +283,8 @@ bool NtxKeySorter::Advance(Cursor& cursor) {
     }
     cursor.nextOffset += pairs;
   } else {
-    size_t done = 0;
-    while (done < bytes) {
-      const ssize_t got =
-          ::pread(from.fd_, cursor.space + done, bytes - done, static_cast<off_t>(cursor.nextOffset + done));
-      if (got < 0 && errno == EINTR) continue;
-      if (got <= 0) ThrowSortError("Read", from.shownName_, got < 0 ? errno : EIO);
-      done += static_cast<size_t>(got);
-    }
+    const os::ReadResult got = os::ReadAt(from.file_, static_cast<int64_t>(cursor.nextOffset), cursor.space, bytes);
+    if (got.bytes < bytes) ThrowSortError("Read", from.shownName_, got.error != 0 ? got.error : EIO);
     cursor.nextOffset += bytes;
   }
   cursor.left -= pairs;
@@ -361,9 +329,9 @@ bool NtxKeySorter::Next(const uint8_t*& key, uint32_t& recno) {
   return true;
 }
 
-NtxPageWriter::NtxPageWriter(int fd, std::string shownName, int keyLength, int maxKeys, uint64_t keyCount,
+NtxPageWriter::NtxPageWriter(os::FileHandle file, std::string shownName, int keyLength, int maxKeys, uint64_t keyCount,
                              uint32_t firstPage)
-    : fd_(fd),
+    : file_(file),
       shownName_(std::move(shownName)),
       keyLength_(keyLength),
       entrySize_(keyLength + 8),
@@ -435,14 +403,8 @@ uint32_t NtxPageWriter::Emit(const std::vector<uint8_t>& page) {
 }
 
 void NtxPageWriter::FlushOut() {
-  size_t done = 0;
-  while (done < out_.size()) {
-    const ssize_t wrote =
-        ::pwrite(fd_, out_.data() + done, out_.size() - done, static_cast<off_t>(outStart_) + static_cast<off_t>(done));
-    if (wrote < 0 && errno == EINTR) continue;
-    if (wrote <= 0) ThrowPageWriteError(shownName_, wrote);
-    done += static_cast<size_t>(wrote);
-  }
+  const int error = os::WriteAt(file_, outStart_, out_.data(), out_.size());
+  if (error != 0) ThrowPageWriteError(shownName_, error);
   out_.clear();
   outStart_ = nextPage_;
 }

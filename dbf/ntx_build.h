@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "dbf/file_system.h"
+
 namespace tarvelo {
 
 class MappedMemory;
@@ -118,7 +120,7 @@ class NtxKeySorter {
   Item* spare_ = nullptr;
   size_t buffered_ = 0;
 
-  int fd_ = -1;
+  os::FileHandle file_ = os::kNoFile;
   uint64_t fileBytes_ = 0;
   std::vector<Run> runs_;
   std::vector<uint8_t> readSpace_;
@@ -135,9 +137,10 @@ class NtxKeySorter {
 /// number of keys alone, so that number must be known first.
 class NtxPageWriter {
  public:
-  /// fd is the index file (not owned); pages go from offset firstPage on.
-  /// shownName names the file in errors.
-  NtxPageWriter(int fd, std::string shownName, int keyLength, int maxKeys, uint64_t keyCount, uint32_t firstPage);
+  /// file is the index file (not owned); pages go from offset firstPage
+  /// on. shownName names the file in errors.
+  NtxPageWriter(os::FileHandle file, std::string shownName, int keyLength, int maxKeys, uint64_t keyCount,
+                uint32_t firstPage);
   /// Adds the next key in order. Raises DbfError "NtxIndex.WritePage:
   /// Write error ..." when a write fails, and "NtxIndex.AddPage: Index file
   /// \"<name>\" is full" past the 4 GiB an index can address.
@@ -166,7 +169,7 @@ class NtxPageWriter {
   uint32_t Emit(const std::vector<uint8_t>& page);
   void FlushOut();
 
-  int fd_;
+  os::FileHandle file_;
   std::string shownName_;
   int keyLength_;
   int entrySize_;

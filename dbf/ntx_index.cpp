@@ -1,18 +1,13 @@
 #include "dbf/ntx_index.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <exception>
 #include <functional>
 #include <numeric>
 #include <thread>
 
-#include "dbf/locked_file.h"
+#include "dbf/file_system.h"
 #include "dbf/ntx_build.h"
 #include "dbf/ntx_expression.h"
 #include "dbf/ntx_page_cache.h"
@@ -89,16 +84,12 @@ std::string HeaderText(const uint8_t* at, size_t width) {
   throw DbfError("NtxIndex.ReadPage: Page " + std::to_string(page) + " of \"" + path + "\" is damaged");
 }
 
-void CloseDescriptor(int fd) {
-  if (fd >= 0) ::close(fd);
-}
-
 }  // namespace
 
 // The open index file: its layout, the page cache and the working buffers
 // of builds and searches.
 struct NtxIndex::OpenFile {
-  int fd = -1;
+  os::FileHandle handle = os::kNoFile;
   std::string fileName;
   int keyLength = 0;
   int entrySize = 0;
@@ -190,7 +181,7 @@ void NtxIndex::SetCreateNow(bool create) {
 
 bool NtxIndex::IsFileOpen() const { return file_ != nullptr; }
 
-bool NtxIndex::IsActive() const { return table_.activeIndex_ == this; }
+bool NtxIndex::IsActive() const { return table_.ActiveIndex() == this; }
 
 int NtxIndex::KeyLength() const { return file_ ? file_->keyLength : 0; }
 
@@ -200,10 +191,10 @@ void NtxIndex::CloseFile() {
   try {
     file->cache->Flush();
   } catch (...) {
-    CloseDescriptor(file->fd);
+    os::CloseFile(file->handle);
     throw;
   }
-  CloseDescriptor(file->fd);
+  os::CloseFile(file->handle);
 }
 
 uint8_t* NtxIndex::Page(uint32_t offset, bool forWrite) {
@@ -260,15 +251,15 @@ int NtxIndex::ComparePrefix(const uint8_t* key, const uint8_t* text, size_t leng
   return file_->descending ? -result : result;
 }
 
-int NtxIndex::CreateFile() const {
+os::FileHandle NtxIndex::CreateFile() const {
   // Always a new file: a held one stays whole, a link is never followed.
-  LockedFile file = CreateLockedFile(fileName_);
-  if (file.fd < 0) {
+  os::LockedFile file = os::CreateLockedFile(fileName_);
+  if (file.file == os::kNoFile) {
     DbfError error("NtxIndex.CreateIndex: Create error \"" + PathText(name_) + "\"");
     error.SetReason(std::move(file.reason));
     throw error;
   }
-  return file.fd;
+  return file.file;
 }
 
 void NtxIndex::CreateIndex() {
@@ -284,20 +275,20 @@ void NtxIndex::CreateIndex() {
                    " characters");
 
   // A rebuild replaces this index's own file.
-  if (IsActive()) table_.activeIndex_ = nullptr;
+  table_.DeactivateIndex(*this);
   CloseFile();
   ownFile_.Remove();
-  int fd = -1;
+  os::FileHandle handle = os::kNoFile;
   {
     // A signal must not fall between the file's making and its recording.
     const SignalsHeldOff heldOff;
-    fd = CreateFile();
-    if (temporary_) ownFile_ = TemporaryFile(fileName_, fd);
+    handle = CreateFile();
+    if (temporary_) ownFile_ = TemporaryFile(fileName_, handle);
   }
-  table_.indexDefs_.Record(fileName_);
+  table_.DBFIndexDefs().Record(fileName_);
 
   auto file = std::make_unique<OpenFile>();
-  file->fd = fd;
+  file->handle = handle;
   file->fileName = PathText(fileName_);
   const int entrySize = key.KeyLength() + 8;
   int maxKeys = (1020 - entrySize) / (entrySize + 2);
@@ -307,28 +298,20 @@ void NtxIndex::CreateIndex() {
   file->unique = unique_;
   file->key = std::move(key);
   file->filter = std::move(filter);
-  file->cache = std::make_unique<NtxPageCache>(fd, file->fileName, cachePages_);
+  file->cache = std::make_unique<NtxPageCache>(handle, file->fileName, cachePages_);
   file_ = std::move(file);
   try {
     BuildTree();
     file_->cache->Flush();
     WriteHeader();
   } catch (...) {
-    CloseDescriptor(file_->fd);
+    os::CloseFile(file_->handle);
     file_.reset();
     ownFile_.Remove();
     throw;
   }
 
-  table_.activeIndex_ = this;
-  const int64_t recno = table_.RecordNumber();
-  const std::string_view record = table_.CurrentRecord();
-  const bool visible = !record.empty() && !(table_.Deleted() && record[0] == '*');
-  if (visible && CursorToRecord(recno, record)) {
-    table_.atEnd_ = false;
-  } else {
-    table_.First();
-  }
+  table_.ActivateIndex(*this);
 }
 
 void NtxIndex::BuildTree() {
@@ -487,7 +470,7 @@ void NtxIndex::SortAndWrite(std::vector<uint32_t>& innerPages) {
       if (!repeated(key)) ++count;
     any = false;
   }
-  NtxPageWriter writer(f.fd, f.fileName, f.keyLength, f.maxKeys, count, kPageSize);
+  NtxPageWriter writer(f.handle, f.fileName, f.keyLength, f.maxKeys, count, kPageSize);
   for (sorter.Rewind(); sorter.Next(key, keyRecno);) {
     if (f.unique && repeated(key)) continue;
     writer.Add(key, keyRecno);
@@ -514,37 +497,26 @@ void NtxIndex::WriteHeader() {
   header[kUniqueAt] = f.unique ? 1 : 0;
   header[kDescendingAt] = f.descending ? 1 : 0;
   std::memcpy(header + kForExpressionAt, forExpression_.data(), forExpression_.size());
-  size_t done = 0;
-  while (done < kPageSize) {
-    const ssize_t wrote = ::pwrite(f.fd, header + done, kPageSize - done, static_cast<off_t>(done));
-    if (wrote < 0 && errno == EINTR) continue;
-    if (wrote <= 0) ThrowPageWriteError(f.fileName, wrote);
-    done += static_cast<size_t>(wrote);
-  }
+  const int error = os::WriteAt(f.handle, 0, header, kPageSize);
+  if (error != 0) ThrowPageWriteError(f.fileName, error);
 }
 
 void NtxIndex::OpenExisting() {
   if (file_) return;
   const std::string shownName = PathText(fileName_);
   const std::string formatError = "NtxIndex.OpenIndex: File \"" + shownName + "\" is not NTX file";
-  LockedFile opened = OpenLockedFile(fileName_, O_RDWR);
-  if (opened.fd < 0) {
+  os::LockedFile opened = os::OpenLockedFile(fileName_, os::FileAccess::kReadWrite);
+  if (opened.file == os::kNoFile) {
     DbfError error("NtxIndex.OpenIndex: Open error \"" + shownName + "\"");
     error.SetReason(std::move(opened.reason));
     throw error;
   }
-  const int fd = opened.fd;
+  const os::FileHandle handle = opened.file;
   try {
     uint8_t header[kPageSize];
-    size_t got = 0;
-    while (got < kPageSize) {
-      const ssize_t read = ::pread(fd, header + got, kPageSize - got, static_cast<off_t>(got));
-      if (read < 0 && errno == EINTR) continue;
-      if (read <= 0) break;
-      got += static_cast<size_t>(read);
-    }
-    struct stat info {};
-    if (got < kPageSize || ::fstat(fd, &info) != 0) throw DbfError(formatError);
+    const size_t got = os::ReadAt(handle, 0, header, kPageSize).bytes;
+    const int64_t fileSize = os::FileSize(handle);
+    if (got < kPageSize || fileSize < 0) throw DbfError(formatError);
     const int signature = Get16(header + kSignatureAt);
     const int entrySize = Get16(header + kEntrySizeAt);
     const int keyLength = Get16(header + kKeySizeAt);
@@ -553,7 +525,7 @@ void NtxIndex::OpenExisting() {
     const bool layoutFits = maxKeys >= 2 && 2 + (maxKeys + 1) * (2 + entrySize) <= static_cast<int>(kPageSize);
     if ((signature != 6 && signature != 7) || keyLength < 1 || keyLength > kMaxKeyLength ||
         entrySize != keyLength + 8 || !layoutFits || root < kPageSize || root % kPageSize != 0 ||
-        static_cast<int64_t>(root) + kPageSize > static_cast<int64_t>(info.st_size))
+        static_cast<int64_t>(root) + kPageSize > fileSize)
       throw DbfError(formatError);
 
     std::string keyText = HeaderText(header + kKeyExpressionAt, kExpressionBytes);
@@ -563,18 +535,18 @@ void NtxIndex::OpenExisting() {
     NtxExpression filter = NtxExpression::ParseFilter(forText, table_);
 
     auto file = std::make_unique<OpenFile>();
-    file->fd = fd;
+    file->handle = handle;
     file->fileName = shownName;
     file->SetLayout(keyLength, maxKeys);
     file->root = root;
-    const uint64_t size = static_cast<uint64_t>(info.st_size);
+    const uint64_t size = static_cast<uint64_t>(fileSize);
     file->nextPage = static_cast<uint32_t>(
         std::min<uint64_t>((size + kPageSize - 1) / kPageSize * kPageSize, UINT32_MAX - kPageSize + 1));
     file->unique = header[kUniqueAt] != 0;
     file->descending = header[kDescendingAt] != 0;
     file->key = std::move(key);
     file->filter = std::move(filter);
-    file->cache = std::make_unique<NtxPageCache>(fd, shownName, cachePages_);
+    file->cache = std::make_unique<NtxPageCache>(handle, shownName, cachePages_);
     keyExpression_ = std::move(keyText);
     forExpression_ = std::move(forText);
     unique_ = file->unique;
@@ -582,7 +554,7 @@ void NtxIndex::OpenExisting() {
     clipperVersion_ = signature == 7 ? ClipperVersion::v520 : ClipperVersion::v500;
     file_ = std::move(file);
   } catch (...) {
-    ::close(fd);
+    os::CloseFile(handle);
     throw;
   }
 }

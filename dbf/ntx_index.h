@@ -137,8 +137,49 @@ class NtxIndex {
   /// after closing the file when a write fails.
   void CloseFile();
 
+  // What the table asks of the index: its Open reopens the file, and its
+  // FindKey, First and Next move the index's cursor through these while
+  // the index is active. Anyone else searches through the table, whose
+  // position the cursor must agree with.
+
+  /// Opens the existing index file NTXFileName() read-write and locked, and
+  /// reads its header, taking key and filter expression, uniqueness, order
+  /// and version from it. Does nothing when a file is open. Raises DbfError
+  /// "NtxIndex.OpenIndex: Open error \"<file>\"" with the system's reason
+  /// when it cannot be opened, "NtxIndex.OpenIndex: File \"<file>\" is not
+  /// NTX file" when the header does not fit the table, and the errors of
+  /// the expressions; no file is open then.
+  void OpenExisting();
+  /// Positions the cursor on the first entry matching values (see
+  /// DbfTable::FindKey) and gives its record in recno; false when no entry
+  /// matches or no file is open.
+  bool SeekFirst(const std::vector<Variant>& values, int64_t& recno);
+  /// Moves to the next entry that still matches the last SeekFirst; false
+  /// past the last one or when no file is open.
+  bool SeekNext(int64_t& recno);
+  /// Positions the cursor on the first entry in key order; false when the
+  /// index is empty or no file is open.
+  bool CursorFirst(int64_t& recno);
+  /// Moves to the entry after the cursor's; false past the last one or
+  /// when no file is open.
+  bool CursorNext(int64_t& recno);
+  /// Positions the cursor on the entry of record recno, whose bytes are
+  /// record; false when the index has none (the filter rejects the record)
+  /// or no file is open.
+  bool CursorToRecord(int64_t recno, std::string_view record);
+  /// Keeps the cursor aside, and puts it back, around a search that fails;
+  /// nothing when no file is open.
+  void SaveCursor();
+  void RestoreCursor();
+  /// Whether record recno exists and is visible (not marked deleted, when
+  /// hideDeleted), as the build's scan of the table found it: 1 visible,
+  /// 0 not (recno below 1 included), -1 unknown (no file is open, the file
+  /// was opened rather than built, the record lies past the records the
+  /// build read, or there were too many deleted records to remember them
+  /// all): the record must then be read.
+  int KnownVisibility(int64_t recno, bool hideDeleted) const;
+
  private:
-  friend class DbfTable;
   struct OpenFile;
   /// One page of a search's descent: its offset and the position taken in it.
   struct Step {
@@ -148,10 +189,8 @@ class NtxIndex {
 
   /// Builds the index file (CreateNow).
   void CreateIndex();
-  /// Opens the existing index file NTXFileName() and reads its header.
-  void OpenExisting();
-  /// Creates the file exclusively and returns its descriptor.
-  int CreateFile() const;
+  /// Creates the file exclusively and returns it.
+  os::FileHandle CreateFile() const;
   /// Writes the tree (SortAndWrite), then reads what the searches will
   /// want of it into the page cache.
   void BuildTree();
@@ -161,28 +200,7 @@ class NtxIndex {
   void SortAndWrite(std::vector<uint32_t>& innerPages);
   void WriteHeader();
 
-  // Search and key-order walk; the cursor stays on the entry returned.
-  /// Positions on the first entry matching values; its record in recno.
-  bool SeekFirst(const std::vector<Variant>& values, int64_t& recno);
-  /// The next entry that still matches the last SeekFirst.
-  bool SeekNext(int64_t& recno);
-  /// The first entry in key order.
-  bool CursorFirst(int64_t& recno);
-  /// The entry after the cursor's.
-  bool CursorNext(int64_t& recno);
-  /// Positions on the entry of record recno (whose bytes are record);
-  /// false when the index has none.
-  bool CursorToRecord(int64_t recno, std::string_view record);
-  /// Keeps the cursor aside, and puts it back, around a search that fails.
-  void SaveCursor();
-  void RestoreCursor();
-  /// Whether record recno exists and is visible (not marked deleted, when
-  /// hideDeleted), as the build's scan of the table found it: 1 visible,
-  /// 0 not, -1 unknown (the file was opened, not built, or it had too many
-  /// deleted records to remember them all): the record must then be read.
-  int KnownVisibility(int64_t recno, bool hideDeleted) const;
-
-  // Cursor primitives.
+  // Cursor primitives; the cursor stays on the entry returned.
   void LowerBound(const uint8_t* text, size_t length);
   bool Settle(int64_t& recno);
   bool Advance(int64_t& recno);

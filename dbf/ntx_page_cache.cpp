@@ -1,11 +1,8 @@
 #include "dbf/ntx_page_cache.h"
 
 #include <sys/mman.h>
-#include <sys/uio.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <new>
 #include <utility>
@@ -14,26 +11,10 @@
 
 namespace tarvelo {
 
-namespace {
-
-// After a read or write of bytes into or from parts[first..count): the
-// parts done whole are passed, a part done in part keeps what is left.
-// Returns the first part not done.
-size_t PassParts(iovec* parts, size_t count, size_t first, size_t bytes) {
-  while (first < count && bytes >= parts[first].iov_len) bytes -= parts[first++].iov_len;
-  if (first < count) {
-    parts[first].iov_base = static_cast<uint8_t*>(parts[first].iov_base) + bytes;
-    parts[first].iov_len -= bytes;
-  }
-  return first;
-}
-
-}  // namespace
-
-void ThrowPageWriteError(const std::string& path, long wrote) {
-  DbfError error("NtxIndex.WritePage: Write error \"" + path + "\"");
-  error.SetReason(SystemReason(wrote < 0 ? errno : ENOSPC));
-  throw error;
+void ThrowPageWriteError(const std::string& path, int error) {
+  DbfError failure("NtxIndex.WritePage: Write error \"" + path + "\"");
+  failure.SetReason(SystemReason(error));
+  throw failure;
 }
 
 MappedMemory::MappedMemory(size_t bytes) : length_(std::max<size_t>(bytes, 1)) {
@@ -44,8 +25,8 @@ MappedMemory::MappedMemory(size_t bytes) : length_(std::max<size_t>(bytes, 1)) {
 
 MappedMemory::~MappedMemory() { ::munmap(data_, length_); }
 
-NtxPageCache::NtxPageCache(int fd, std::string path, size_t capacity)
-    : fd_(fd), path_(std::move(path)) {
+NtxPageCache::NtxPageCache(os::FileHandle file, std::string path, size_t capacity)
+    : file_(file), path_(std::move(path)) {
   const size_t sets = std::min<size_t>(std::max(capacity, kMinCapacity) / kWays, UINT32_MAX);
   capacity_ = sets * kWays;
   frames_ = std::make_unique<MappedMemory>(capacity_ * kPageSize);
@@ -63,14 +44,8 @@ void NtxPageCache::Touch(Set& set, int way) {
 }
 
 void NtxPageCache::WriteFrame(const uint8_t* data, uint32_t offset) {
-  size_t done = 0;
-  while (done < static_cast<size_t>(kPageSize)) {
-    const ssize_t wrote =
-        ::pwrite(fd_, data + done, kPageSize - done, static_cast<off_t>(offset) + static_cast<off_t>(done));
-    if (wrote < 0 && errno == EINTR) continue;
-    if (wrote <= 0) ThrowPageWriteError(path_, wrote);
-    done += static_cast<size_t>(wrote);
-  }
+  const int error = os::WriteAt(file_, offset, data, kPageSize);
+  if (error != 0) ThrowPageWriteError(path_, error);
 }
 
 int NtxPageCache::TakeWay(Set& set) {
@@ -101,15 +76,9 @@ uint8_t* NtxPageCache::Fetch(uint32_t offset, bool forWrite, bool& loaded) {
   }
   const int way = TakeWay(set);
   uint8_t* data = FrameData(set, way);
-  size_t done = 0;
-  while (done < static_cast<size_t>(kPageSize)) {
-    const off_t at = static_cast<off_t>(offset) + static_cast<off_t>(done);
-    const ssize_t got = ::pread(fd_, data + done, kPageSize - done, at);
-    if (got < 0 && errno == EINTR) continue;
-    // The frame, left empty, stays the least recently used of its set.
-    if (got <= 0) throw DbfError("NtxIndex.ReadPage: Read error \"" + path_ + "\"");
-    done += static_cast<size_t>(got);
-  }
+  // The frame, left empty, stays the least recently used of its set.
+  if (os::ReadAt(file_, offset, data, kPageSize).bytes < static_cast<size_t>(kPageSize))
+    throw DbfError("NtxIndex.ReadPage: Read error \"" + path_ + "\"");
   set.tags[way] = offset | (forWrite ? kChanged : 0);
   Touch(set, way);
   loaded = true;
@@ -130,7 +99,7 @@ void NtxPageCache::Load(uint32_t offset, size_t count) {
   while (count > 0) {
     // No two pages of one read fall into the same set.
     const size_t run = std::min({count, kMaxRun, sets_.size()});
-    iovec parts[kMaxRun];
+    os::FilePiece parts[kMaxRun];
     std::pair<Set*, int> frames[kMaxRun];
     for (size_t i = 0; i < run; ++i) {
       const uint32_t page = offset + static_cast<uint32_t>(i * kPageSize);
@@ -138,20 +107,10 @@ void NtxPageCache::Load(uint32_t offset, size_t count) {
       const int way = TakeWay(set);
       Touch(set, way);
       frames[i] = {&set, way};
-      parts[i].iov_base = FrameData(set, way);
-      parts[i].iov_len = kPageSize;
+      parts[i] = {FrameData(set, way), kPageSize};
     }
-    const size_t total = run * kPageSize;
-    size_t done = 0;
-    size_t first = 0;
-    while (done < total) {
-      const ssize_t got = ::preadv(fd_, parts + first, static_cast<int>(run - first),
-                                   static_cast<off_t>(offset) + static_cast<off_t>(done));
-      if (got < 0 && errno == EINTR) continue;
-      if (got <= 0) throw DbfError("NtxIndex.ReadPage: Read error \"" + path_ + "\"");
-      done += static_cast<size_t>(got);
-      first = PassParts(parts, run, first, static_cast<size_t>(got));
-    }
+    if (os::ReadPiecesAt(file_, offset, parts, run).bytes < run * kPageSize)
+      throw DbfError("NtxIndex.ReadPage: Read error \"" + path_ + "\"");
     for (size_t i = 0; i < run; ++i)
       frames[i].first->tags[frames[i].second] = offset + static_cast<uint32_t>(i * kPageSize);
     offset += static_cast<uint32_t>(run * kPageSize);
@@ -189,22 +148,11 @@ void NtxPageCache::Flush() {
 }
 
 void NtxPageCache::WriteRun(const std::pair<uint32_t, uint32_t>* run, size_t count) {
-  iovec parts[kMaxRun];
-  for (size_t i = 0; i < count; ++i) {
-    parts[i].iov_base = frames_->Data() + static_cast<size_t>(run[i].second) * kPageSize;
-    parts[i].iov_len = kPageSize;
-  }
-  const size_t total = count * kPageSize;
-  size_t done = 0;
-  size_t first = 0;  // the part where the write goes on
-  while (done < total) {
-    const ssize_t wrote = ::pwritev(fd_, parts + first, static_cast<int>(count - first),
-                                    static_cast<off_t>(run[0].first) + static_cast<off_t>(done));
-    if (wrote < 0 && errno == EINTR) continue;
-    if (wrote <= 0) ThrowPageWriteError(path_, wrote);
-    done += static_cast<size_t>(wrote);
-    first = PassParts(parts, count, first, static_cast<size_t>(wrote));
-  }
+  os::FilePiece parts[kMaxRun] = {};
+  for (size_t i = 0; i < count; ++i)
+    parts[i] = {frames_->Data() + static_cast<size_t>(run[i].second) * kPageSize, kPageSize};
+  const int error = os::WritePiecesAt(file_, run[0].first, parts, count);
+  if (error != 0) ThrowPageWriteError(path_, error);
   for (size_t i = 0; i < count; ++i) sets_[run[i].second / kWays].tags[run[i].second % kWays] &= ~kChanged;
 }
 

@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "dbf/file_system.h"
+
 namespace tarvelo {
 
 /// Anonymous memory of its own rather than the allocator's: taken from the
@@ -27,12 +29,12 @@ class MappedMemory {
 };
 
 /// Raises DbfError "NtxIndex.WritePage: Write error \"path\"" (path as
-/// shown in text) for a write that returned wrote (negative: errno tells
-/// why; 0: the device took nothing, reported as full).
-[[noreturn]] void ThrowPageWriteError(const std::string& path, long wrote);
+/// shown in text) for a write that failed with error (an error number, as
+/// os::WriteAt gives it).
+[[noreturn]] void ThrowPageWriteError(const std::string& path, int error);
 
 /// A bounded cache of the 1024-byte pages of one index file, changed pages
-/// written back with pwrite when evicted or flushed. Memory is fixed by the
+/// written back when evicted or flushed. Memory is fixed by the
 /// capacity, whatever the size of the file: the frames (touched only when
 /// used) and a few bytes of bookkeeping per frame.
 ///
@@ -51,11 +53,11 @@ class NtxPageCache {
   /// Fewest pages a cache holds, whatever the capacity asked for.
   static constexpr size_t kMinCapacity = 2 * kWays;
 
-  /// fd is the open index file (not owned); path names it in errors (as
+  /// file is the open index file (not owned); path names it in errors (as
   /// text, code page 1252). The
   /// capacity is rounded down to a multiple of kWays, at least
   /// kMinCapacity.
-  NtxPageCache(int fd, std::string path, size_t capacity);
+  NtxPageCache(os::FileHandle file, std::string path, size_t capacity);
 
   /// The page at a file offset (a non-zero multiple of kPageSize), read
   /// from the file when not cached; marked changed when forWrite. loaded is
@@ -122,7 +124,7 @@ class NtxPageCache {
   /// from the frames listed.
   void WriteRun(const std::pair<uint32_t, uint32_t>* run, size_t count);
 
-  int fd_;
+  os::FileHandle file_;
   std::string path_;
   size_t capacity_;
   // Not zeroed: memory the cache never uses is never touched.

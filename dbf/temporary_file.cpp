@@ -1,8 +1,6 @@
 #include "dbf/temporary_file.h"
 
 #include <pthread.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <cstring>
@@ -21,25 +19,18 @@ struct Slot {
   // 0 free, 1 being filled or emptied, 2 holding a file.
   std::atomic<int> state{0};
   char path[kPathBytes];
-  dev_t device;
-  ino_t inode;
+  os::FileIdentity identity;
 };
 
 Slot slots[kSlots];
 
-bool StillNames(const char* path, dev_t device, ino_t inode) {
-  struct stat info {};
-  return ::lstat(path, &info) == 0 && info.st_dev == device && info.st_ino == inode;
-}
-
-int TakeSlot(const std::string& path, dev_t device, ino_t inode) {
+int TakeSlot(const std::string& path, const os::FileIdentity& identity) {
   if (path.size() >= kPathBytes) return -1;
   for (int i = 0; i < kSlots; ++i) {
     int expected = 0;
     if (!slots[i].state.compare_exchange_strong(expected, 1)) continue;
     std::memcpy(slots[i].path, path.c_str(), path.size() + 1);
-    slots[i].device = device;
-    slots[i].inode = inode;
+    slots[i].identity = identity;
     slots[i].state.store(2);
     return i;
   }
@@ -48,19 +39,16 @@ int TakeSlot(const std::string& path, dev_t device, ino_t inode) {
 
 }  // namespace
 
-TemporaryFile::TemporaryFile(std::string path, int fd) {
-  struct stat info {};
-  if (path.empty() || ::fstat(fd, &info) != 0) return;
+TemporaryFile::TemporaryFile(std::string path, os::FileHandle file) {
+  if (path.empty() || !os::IdentityOf(file, identity_)) return;
   path_ = std::move(path);
-  device_ = info.st_dev;
-  inode_ = info.st_ino;
-  slot_ = TakeSlot(path_, device_, inode_);
+  slot_ = TakeSlot(path_, identity_);
 }
 
 TemporaryFile::~TemporaryFile() { Remove(); }
 
 TemporaryFile::TemporaryFile(TemporaryFile&& other) noexcept
-    : path_(std::move(other.path_)), device_(other.device_), inode_(other.inode_), slot_(other.slot_) {
+    : path_(std::move(other.path_)), identity_(other.identity_), slot_(other.slot_) {
   other.path_.clear();
   other.slot_ = -1;
 }
@@ -69,8 +57,7 @@ TemporaryFile& TemporaryFile::operator=(TemporaryFile&& other) noexcept {
   if (this == &other) return *this;
   Remove();
   path_ = std::move(other.path_);
-  device_ = other.device_;
-  inode_ = other.inode_;
+  identity_ = other.identity_;
   slot_ = other.slot_;
   other.path_.clear();
   other.slot_ = -1;
@@ -90,7 +77,7 @@ void TemporaryFile::Remove() noexcept {
     int expected = 2;
     slots[slot_].state.compare_exchange_strong(expected, 1);
   }
-  if (StillNames(path_.c_str(), device_, inode_)) ::unlink(path_.c_str());
+  os::RemoveIfSameFile(path_.c_str(), identity_);
   Release();
 }
 
@@ -106,7 +93,7 @@ void RemoveTemporaryFiles() noexcept {
   for (Slot& slot : slots) {
     int expected = 2;
     if (!slot.state.compare_exchange_strong(expected, 1)) continue;
-    if (StillNames(slot.path, slot.device, slot.inode)) ::unlink(slot.path);
+    os::RemoveIfSameFile(slot.path, slot.identity);
     slot.state.store(0);
   }
 }

@@ -1,9 +1,10 @@
 #pragma once
 
 #include <signal.h>
-#include <sys/types.h>
 
 #include <string>
+
+#include "dbf/file_system.h"
 
 namespace tarvelo {
 
@@ -16,9 +17,9 @@ class TemporaryFile {
  public:
   /// Holds no file.
   TemporaryFile() = default;
-  /// Takes charge of the file named path (the file system's bytes) that fd
-  /// is open on; holds no file when fd gives no identity.
-  TemporaryFile(std::string path, int fd);
+  /// Takes charge of the file named path (the file system's bytes) that
+  /// file is open on; holds no file when file gives no identity.
+  TemporaryFile(std::string path, os::FileHandle file);
   ~TemporaryFile();
   TemporaryFile(TemporaryFile&& other) noexcept;
   TemporaryFile& operator=(TemporaryFile&& other) noexcept;
@@ -34,8 +35,7 @@ class TemporaryFile {
   void Release() noexcept;
 
   std::string path_;
-  dev_t device_ = 0;
-  ino_t inode_ = 0;
+  os::FileIdentity identity_;
   int slot_ = -1;  // its place in the list RemoveTemporaryFiles reads; -1 none
 };
 
@@ -56,7 +56,7 @@ class SignalsHeldOff {
 
 /// Removes every file that a TemporaryFile of this process holds, while its
 /// name still leads to it. Safe to call from a signal handler (it only
-/// reads a fixed list, and calls lstat and unlink); meant for the handlers
+/// reads a fixed list, and calls os::RemoveIfSameFile); meant for the handlers
 /// of signals that end the process.
 void RemoveTemporaryFiles() noexcept;
 

@@ -1,99 +1,55 @@
 #include "validation/report_export.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
-#include <cstring>
-
 #include "values/errors.h"
 #include "values/text.h"
 
 namespace tarvelo {
-namespace {
 
-bool WriteAll(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    const ssize_t written = ::write(fd, data, size);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += written;
-    size -= static_cast<size_t>(written);
-  }
-  return true;
-}
-
-/// The file a save replaces: the target of a symbolic link, else path.
-std::string Destination(const std::string& path) {
-  struct stat info {};
-  if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
-  char resolved[PATH_MAX];
-  if (::realpath(path.c_str(), resolved) == nullptr) return path;
-  return resolved;
-}
-
-/// Creates a new file beside destination, never through an existing name;
-/// returns its descriptor and name, or -1 with errno set.
-int CreateTemporary(const std::string& destination, std::string& name) {
-  const size_t slash = destination.rfind('/');
-  const std::string folder = slash == std::string::npos ? "" : destination.substr(0, slash + 1);
-  const std::string base = slash == std::string::npos ? destination : destination.substr(slash + 1);
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    name = folder + "." + base + "." + std::to_string(::getpid()) + "-" + std::to_string(attempt) + ".tmp";
-    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (fd >= 0 || errno != EEXIST) return fd;
-  }
-  return -1;
-}
-
-}  // namespace
-
-ReplacingFile::ReplacingFile(std::string path) : path_(std::move(path)), destination_(Destination(path_)) {
-  fd_ = CreateTemporary(destination_, temporary_);
-  if (fd_ < 0) Fail(errno);
+ReplacingFile::ReplacingFile(std::string path) : path_(std::move(path)), destination_(os::LinkTarget(path_)) {
+  const os::OpenedFile opened = os::CreateBeside(destination_, temporary_);
+  file_ = opened.file;
+  if (file_ == os::kNoFile) Fail(opened.error);
 }
 
 ReplacingFile::~ReplacingFile() {
-  if (fd_ < 0) return;
-  ::close(fd_);
-  ::unlink(temporary_.c_str());
+  if (file_ == os::kNoFile) return;
+  os::CloseFile(file_);
+  os::RemoveFile(temporary_);
 }
 
 void ReplacingFile::Fail(int error) {
-  if (fd_ >= 0) {
-    ::close(fd_);
-    ::unlink(temporary_.c_str());
-    fd_ = -1;
+  if (file_ != os::kNoFile) {
+    os::CloseFile(file_);
+    os::RemoveFile(temporary_);
+    file_ = os::kNoFile;
   }
   throw TarveloError("Cannot create file \"" + PathText(path_) + "\". " + SystemReason(error));
 }
 
 void ReplacingFile::Write(std::string_view bytes) {
-  if (fd_ < 0) return;
+  if (file_ == os::kNoFile) return;
   buffer_.append(bytes);
   if (buffer_.size() >= (1u << 16)) Flush();
 }
 
 void ReplacingFile::Flush() {
-  if (!WriteAll(fd_, buffer_.data(), buffer_.size())) Fail(errno);
+  const int error = os::WriteAt(file_, written_, buffer_.data(), buffer_.size());
+  if (error != 0) Fail(error);
+  written_ += static_cast<int64_t>(buffer_.size());
   buffer_.clear();
 }
 
 void ReplacingFile::Commit() {
-  if (fd_ < 0) return;
+  if (file_ == os::kNoFile) return;
   Flush();
-  if (::fsync(fd_) != 0) Fail(errno);
-  const int fd = fd_;
-  fd_ = -1;
-  if (::close(fd) != 0 || ::rename(temporary_.c_str(), destination_.c_str()) != 0) {
-    const int error = errno;
-    ::unlink(temporary_.c_str());
-    fd_ = -1;
+  const int synced = os::SyncFile(file_);
+  if (synced != 0) Fail(synced);
+  const os::FileHandle file = file_;
+  file_ = os::kNoFile;
+  int error = os::CloseFile(file);
+  if (error == 0) error = os::RenameFile(temporary_, destination_);
+  if (error != 0) {
+    os::RemoveFile(temporary_);
     throw TarveloError("Cannot create file \"" + PathText(path_) + "\". " + SystemReason(error));
   }
 }
@@ -114,24 +70,26 @@ void SaveFile(const std::string& path, std::string_view bytes) {
 }
 
 void CopyFile(const std::string& source, const std::string& target) {
-  const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
-  if (in < 0) throw TarveloError("Cannot open file \"" + PathText(source) + "\". " + SystemReason(errno));
+  const os::OpenedFile in = os::OpenForReading(source);
+  if (in.file == os::kNoFile)
+    throw TarveloError("Cannot open file \"" + PathText(source) + "\". " + SystemReason(in.error));
   try {
     ReplacingFile file(target);
     char piece[1 << 16];
-    for (;;) {
-      const ssize_t n = ::read(in, piece, sizeof piece);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) throw TarveloError("Cannot open file \"" + PathText(source) + "\". " + SystemReason(errno));
-      if (n == 0) break;
-      file.Write(std::string_view(piece, static_cast<size_t>(n)));
+    for (int64_t offset = 0;;) {
+      const os::ReadResult got = os::ReadAt(in.file, offset, piece, sizeof piece);
+      if (got.error != 0)
+        throw TarveloError("Cannot open file \"" + PathText(source) + "\". " + SystemReason(got.error));
+      if (got.bytes == 0) break;
+      file.Write(std::string_view(piece, got.bytes));
+      offset += static_cast<int64_t>(got.bytes);
     }
     file.Commit();
   } catch (...) {
-    ::close(in);
+    os::CloseFile(in.file);
     throw;
   }
-  ::close(in);
+  os::CloseFile(in.file);
 }
 
 }  // namespace tarvelo

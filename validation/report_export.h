@@ -3,6 +3,7 @@
 #include <string>
 #include <string_view>
 
+#include "dbf/file_system.h"
 #include "validation/result_log.h"
 
 namespace tarvelo {
@@ -35,7 +36,8 @@ class ReplacingFile {
   std::string path_;
   std::string destination_;
   std::string temporary_;
-  int fd_ = -1;
+  os::FileHandle file_ = os::kNoFile;
+  int64_t written_ = 0;  // bytes in the file so far
   std::string buffer_;
 };
 
