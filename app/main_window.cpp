@@ -131,8 +131,8 @@ void TfrmInicio::CreateControls() {
     widget->setGeometry(455, top, 22, 22);
     return widget;
   };
-  const auto button = [this](const char* name, const QString& caption, const QString& hint, QStyle::StandardPixmap image,
-                             const QRect& rect) {
+  const auto button = [this](const char* name, const QString& caption, const QString& hint,
+                             QStyle::StandardPixmap image, const QRect& rect) {
     auto* widget = new QPushButton(style()->standardIcon(image), caption, this);
     widget->setObjectName(name);
     widget->setToolTip(hint);
@@ -169,8 +169,9 @@ void TfrmInicio::CreateControls() {
   edLog->setLineWrapMode(QPlainTextEdit::NoWrap);
   edLog->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   edLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  QFont logFont = QFontDatabase::families().contains("Courier New") ? QFont("Courier New")
-                                                                   : QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  QFont logFont = QFontDatabase::families().contains("Courier New")
+                      ? QFont("Courier New")
+                      : QFontDatabase::systemFont(QFontDatabase::FixedFont);
   logFont.setStyleHint(QFont::Monospace);
   logFont.setFixedPitch(true);
   logFont.setPointSize(8);
@@ -291,7 +292,8 @@ void TfrmInicio::btnOkClick() {
     } catch (const TarveloError& error) {
       if (!failure) failure = ErrorText(error);
     }
-    QMetaObject::invokeMethod(this, [this, failure] { RunEnded(failure); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, failure] { RunEnded(failure); }, Qt::QueuedConnection);
   });
 }
 
@@ -364,23 +366,25 @@ void TfrmInicio::openDocument(const QString& path) {
 }
 
 void TfrmInicio::SetProgress(int position) {
-  QMetaObject::invokeMethod(this, [this, position] { ProgressBar->setValue(position); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      this, [this, position] { ProgressBar->setValue(position); }, Qt::QueuedConnection);
 }
 
 CivilDateTime TfrmInicio::Now() const { return LocalNow(); }
 
 void TfrmInicio::LogCleared() {
-  QMetaObject::invokeMethod(this, [this] { edLog->clear(); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      this, [this] { edLog->clear(); }, Qt::QueuedConnection);
 }
 
 void TfrmInicio::LineAppended(size_t index, const std::string& line) {
-  QMetaObject::invokeMethod(this, [this, index, text = FromCp1252(line)] { ShowLine(index, text, false); },
-                            Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      this, [this, index, text = FromCp1252(line)] { ShowLine(index, text, false); }, Qt::QueuedConnection);
 }
 
 void TfrmInicio::LineReplaced(size_t index, const std::string& line) {
-  QMetaObject::invokeMethod(this, [this, index, text = FromCp1252(line)] { ShowLine(index, text, true); },
-                            Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      this, [this, index, text = FromCp1252(line)] { ShowLine(index, text, true); }, Qt::QueuedConnection);
 }
 
 void TfrmInicio::ShowLine(size_t index, const QString& text, bool replace) {

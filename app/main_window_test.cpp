@@ -167,9 +167,10 @@ TEST_F(WindowTest, EnterValidatesTypedPathsAndTheExportIsTheCommandLineReport) {
   services.saveFilter = 1;
   Control<QPushButton>("btnExporta")->click();
 
-  const std::string command = "cd '" + dir.Path() + "' && LANG=pt_BR.UTF-8 LC_ALL= '" TARVELO_CLI_PATH
-                              "' --catalogo . --riscos '" + dir.File("riscos.dbf") + "' --sinistros '" +
-                              dir.File("sinistros.dbf") + "' --exporta cli.txt --detalhes cli.csv >cli.out";
+  const std::string command = "cd '" + dir.Path() +
+                              "' && LANG=pt_BR.UTF-8 LC_ALL= '" TARVELO_CLI_PATH "' --catalogo . --riscos '" +
+                              dir.File("riscos.dbf") + "' --sinistros '" + dir.File("sinistros.dbf") +
+                              "' --exporta cli.txt --detalhes cli.csv >cli.out";
   const int status = std::system(command.c_str());
   ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   const std::string cliReport = ReadAll(dir.File("cli.txt"));
@@ -261,9 +262,9 @@ TEST_F(WindowTest, OpenDocumentMapsOutcomesToTheShellMessages) {
   window->openDocument(QString::fromStdString(dir.File("x.txt")));
   services.canLaunch = false;
   window->openDocument(QString::fromStdString(dir.File("riscos.dbf")));
-  EXPECT_EQ(services.messages, (std::vector<QString>{"The specified path was not found.",
-                                                     "The specified file was not found.",
-                                                     "There is no application associated with the given filename extension."}));
+  EXPECT_EQ(services.messages,
+            (std::vector<QString>{"The specified path was not found.", "The specified file was not found.",
+                                  "There is no application associated with the given filename extension."}));
   EXPECT_EQ(ShellResultMessage(kShellOpened), "");
   EXPECT_EQ(ShellResultMessage(26), "A sharing violation occurred.");
 
@@ -305,7 +306,8 @@ TEST_F(WindowTest, LayoutAnchorsAndControls) {
     while (!(focus->focusPolicy() & Qt::TabFocus)) focus = focus->nextInFocusChain();
     order << focus->objectName();
   }
-  EXPECT_EQ(order, QStringList({"edArqRisco", "edArqSinistro", "btnOk", "btnFechar", "edLog", "btnExporta", "btnAjuda"}));
+  EXPECT_EQ(order,
+            QStringList({"edArqRisco", "edArqSinistro", "btnOk", "btnFechar", "edLog", "btnExporta", "btnAjuda"}));
 
   const QRect buttonBefore = Control<QPushButton>("btnExporta")->geometry();
   const QRect logBefore = log->geometry();

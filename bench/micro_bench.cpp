@@ -4,9 +4,9 @@
 #include <string>
 
 #include "dbf/dbf_table.h"
+#include "testing/catalogue_fixture.h"
 #include "testing/dbf_writer.h"
 #include "testing/temp_dir.h"
-#include "testing/catalogue_fixture.h"
 #include "validation/report_format.h"
 #include "validation/rule_catalogue.h"
 #include "values/variant.h"
@@ -49,8 +49,12 @@ BENCHMARK(BM_FormatNumber);
 // Reads every field of every record of a 100,000-record file as a Variant.
 void BM_ReadDbfRecords(benchmark::State& state) {
   testing::TempDir dir;
-  testing::DbfWriter writer({{"COD_SEG", 'C', 5}, {"APOLICE", 'C', 20}, {"COD_MOD", 'N', 2},
-                             {"INICIO_VIG", 'C', 8}, {"PREMIO", 'N', 14, 2}, {"EMISSAO", 'D', 8}});
+  testing::DbfWriter writer({{"COD_SEG", 'C', 5},
+                             {"APOLICE", 'C', 20},
+                             {"COD_MOD", 'N', 2},
+                             {"INICIO_VIG", 'C', 8},
+                             {"PREMIO", 'N', 14, 2},
+                             {"EMISSAO", 'D', 8}});
   const int records = 100000;
   for (int i = 0; i < records; ++i)
     writer.AddRecord({"05631", std::to_string(1000000 + i), "61", "20230115", "1234.56", "20230101"});
@@ -63,8 +67,8 @@ void BM_ReadDbfRecords(benchmark::State& state) {
       for (int f = 0; f < table.FieldCount(); ++f) benchmark::DoNotOptimize(table.FieldAt(f).AsVariant());
     table.Close();
   }
-  state.counters["records/s"] = benchmark::Counter(static_cast<double>(records) * state.iterations(),
-                                                   benchmark::Counter::kIsRate);
+  state.counters["records/s"] =
+      benchmark::Counter(static_cast<double>(records) * state.iterations(), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_ReadDbfRecords)->Unit(benchmark::kMillisecond);
 
@@ -86,8 +90,8 @@ void BM_LoadCatalogue(benchmark::State& state) {
   DbfTable tbTabelas("tbTabelas", kSettings);
   DbfTable tbAnexos("tbAnexos", kSettings);
   for (auto _ : state) catalogue.Load("RURAL", dir.Path(), tbTabelas, tbAnexos);
-  state.counters["rows/s"] = benchmark::Counter(static_cast<double>(rows) * state.iterations(),
-                                                benchmark::Counter::kIsRate);
+  state.counters["rows/s"] =
+      benchmark::Counter(static_cast<double>(rows) * state.iterations(), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_LoadCatalogue)->Arg(80000)->Arg(300000)->Unit(benchmark::kMillisecond);
 

@@ -20,27 +20,27 @@
 //     DIR      where the files are kept (default $TMPDIR or /tmp, then
 //              tarvelo-bench-RECORDS)
 //     PATH     the tarvelo-cli to time (default: beside this program)
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <fcntl.h>
-#include <spawn.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <functional>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "dbf/ntx_index.h"
-#include "testing/dbf_writer.h"
 #include "testing/catalogue_fixture.h"
+#include "testing/dbf_writer.h"
 #include "validation/validation_run.h"
 #include "values/text.h"
 
@@ -59,25 +59,35 @@ std::vector<BenchField> Layout() {
   // tipo, tamanho, dominio, nulo, data, zeros, zerosesq as in the catalogue.
   const auto text = [](const char* name, int width, const char* dominio, const char* nulo, const char* data,
                        const char* zerosesq, const char* depende = "") {
-    return BenchField{{name, 'C', width}, {"", name, depende, "1", std::to_string(width), dominio, nulo, data, data,
-                                          "", zerosesq}};
+    return BenchField{{name, 'C', width},
+                      {"", name, depende, "1", std::to_string(width), dominio, nulo, data, data, "", zerosesq}};
   };
   const auto number = [](const char* name, int width, int decimals, const char* dominio, const char* nulo) {
     const bool integer = decimals == 0 && width <= 9;
     return BenchField{{name, 'N', width, decimals},
                       {"", name, "", integer ? "3" : "6", "0", dominio, nulo, "0", "0", ""}};
   };
-  return {text("COD_SEG", 5, "0", "0", "0", "1"),     text("APOLICE", 20, "0", "0", "0", "0"),
-          text("ITEM", 6, "0", "0", "0", "1"),        number("COD_MOD", 2, 0, "1", "0"),
+  return {text("COD_SEG", 5, "0", "0", "0", "1"),
+          text("APOLICE", 20, "0", "0", "0", "0"),
+          text("ITEM", 6, "0", "0", "0", "1"),
+          number("COD_MOD", 2, 0, "1", "0"),
           text("COD_CULT", 4, "1", "0", "0", "1", "COD_MOD"),
-          text("INICIO_VIG", 8, "0", "0", "1", "1"),  text("FIM_VIG", 8, "0", "0", "1", "1"),
-          text("UF", 2, "1", "0", "0", "0"),          text("MUNICIPIO", 7, "0", "0", "0", "1"),
-          text("CPF_CNPJ", 14, "0", "0", "0", "0"),   text("NOME", 40, "0", "0", "0", "0"),
-          number("AREA", 10, 2, "0", "0"),            number("IS", 14, 2, "0", "0"),
-          number("PREMIO", 14, 2, "0", "0"),          text("TIPO_PESS", 1, "1", "0", "0", "0"),
-          text("SUBVENCAO", 1, "1", "0", "0", "0"),   text("D_EMISSAO", 8, "0", "1", "1", "1"),
-          text("LATITUDE", 10, "0", "1", "0", "0"),   text("LONGITUDE", 10, "0", "1", "0", "0"),
-          text("COBERTURA", 3, "1", "0", "0", "0"),   number("PRODUTIV", 8, 2, "0", "1")};
+          text("INICIO_VIG", 8, "0", "0", "1", "1"),
+          text("FIM_VIG", 8, "0", "0", "1", "1"),
+          text("UF", 2, "1", "0", "0", "0"),
+          text("MUNICIPIO", 7, "0", "0", "0", "1"),
+          text("CPF_CNPJ", 14, "0", "0", "0", "0"),
+          text("NOME", 40, "0", "0", "0", "0"),
+          number("AREA", 10, 2, "0", "0"),
+          number("IS", 14, 2, "0", "0"),
+          number("PREMIO", 14, 2, "0", "0"),
+          text("TIPO_PESS", 1, "1", "0", "0", "0"),
+          text("SUBVENCAO", 1, "1", "0", "0", "0"),
+          text("D_EMISSAO", 8, "0", "1", "1", "1"),
+          text("LATITUDE", 10, "0", "1", "0", "0"),
+          text("LONGITUDE", 10, "0", "1", "0", "0"),
+          text("COBERTURA", 3, "1", "0", "0", "0"),
+          number("PRODUTIV", 8, 2, "0", "1")};
 }
 
 const char* const kStates[] = {"SP", "PR", "RS", "MG", "GO", "MT", "MS", "BA", "SC"};
@@ -88,8 +98,12 @@ const char* const kModalities[] = {"61", "62", "64", "63"};
 // numbering, whatever its order): one in 20 names a policy that the risks
 // file does not have.
 void WriteClaims(const std::string& path, int riskRecords, int claimRecords) {
-  testing::DbfStreamWriter out(path, {{"COD_SEG", 'C', 5}, {"APOLICE", 'C', 20}, {"ITEM", 'C', 6},
-                                      {"COD_MOD", 'N', 2}, {"D_AVISO", 'C', 8}, {"INDENIZ", 'N', 14, 2}});
+  testing::DbfStreamWriter out(path, {{"COD_SEG", 'C', 5},
+                                      {"APOLICE", 'C', 20},
+                                      {"ITEM", 'C', 6},
+                                      {"COD_MOD", 'N', 2},
+                                      {"D_AVISO", 'C', 8},
+                                      {"INDENIZ", 'N', 14, 2}});
   uint32_t seed = 777;
   for (int n = 0; n < claimRecords; ++n) {
     seed = seed * 1664525u + 1013904223u;
@@ -105,7 +119,7 @@ void WriteClaims(const std::string& path, int riskRecords, int claimRecords) {
 // step with itself: record n can be made without making those before it.
 uint32_t LcgAt(uint32_t seed, uint32_t n) {
   uint32_t multiplier = 1664525u, increment = 1013904223u;  // one step
-  uint32_t a = 1, c = 0;                                     // n steps so far
+  uint32_t a = 1, c = 0;                                    // n steps so far
   for (; n > 0; n >>= 1) {
     if (n & 1) {
       a *= multiplier;
@@ -165,11 +179,27 @@ void WriteRisks(const std::string& path, const std::vector<DbfFieldSpec>& specs,
     std::snprintf(amount, sizeof amount, "%u.%02u", (r >> 4) % 90000, r % 100);
     const int bad = n % badEvery == 0 ? 1 + (n / badEvery) % 4 : 0;
     const std::string item = (bad == 4 ? "" : "00000") + std::to_string(1 + n % 3);
-    out.AddRecord({"05631", "10" + std::to_string(4000000 + n / 3), item,
-                   kModalities[r % 4], bad == 2 ? "9999" : kCrops[(r >> 5) % 5], date, bad == 3 ? "2023-01-01" : date,
-                   bad == 1 ? "XX" : kStates[(r >> 7) % 9], "3550308", "12345678000190",
-                   "PRODUTOR RURAL " + std::to_string(n % 1000), "125.50", amount, amount,
-                   (r % 2) ? "F" : "J", "S", date, "-23.5505", "-46.6333", (r % 3) ? "BAS" : "REP", "55.20"},
+    out.AddRecord({"05631",
+                   "10" + std::to_string(4000000 + n / 3),
+                   item,
+                   kModalities[r % 4],
+                   bad == 2 ? "9999" : kCrops[(r >> 5) % 5],
+                   date,
+                   bad == 3 ? "2023-01-01" : date,
+                   bad == 1 ? "XX" : kStates[(r >> 7) % 9],
+                   "3550308",
+                   "12345678000190",
+                   "PRODUTOR RURAL " + std::to_string(n % 1000),
+                   "125.50",
+                   amount,
+                   amount,
+                   (r % 2) ? "F" : "J",
+                   "S",
+                   date,
+                   "-23.5505",
+                   "-46.6333",
+                   (r % 3) ? "BAS" : "REP",
+                   "55.20"},
                   n % 100 == 37);
   }
   out.Finish();
@@ -416,8 +446,9 @@ int main(int argc, char** argv) {
   double detailed = 0;
   long detailedPeak = 0;
   const std::string listing = folder + "detalhes.csv";
-  const bool ranDetailed = ran && BestRun(3, {cli, "--riscos", risks, "--sinistros", claims, "--catalogo", folder,
-                                              "--detalhes", listing}, detailed, detailedPeak);
+  const bool ranDetailed =
+      ran && BestRun(3, {cli, "--riscos", risks, "--sinistros", claims, "--catalogo", folder, "--detalhes", listing},
+                     detailed, detailedPeak);
   if (ranDetailed) {
     Row("tarvelo-cli --detalhes, both files (best of 3)", detailed, records + claimRecords, catBoth);
     std::printf("  (%.2f x the run without it; %.0f listing rows; peak memory %.1f MiB)\n", detailed / whole,

@@ -34,13 +34,11 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args, 
       value = name.substr(eq + 1);
       name = name.substr(0, eq);
     }
-    bool* flag = name == "--help"       ? &options.help
-                 : name == "--version"  ? &options.version
+    bool* flag = name == "--help"      ? &options.help
+                 : name == "--version" ? &options.version
                  : name == "--estrito" ? &options.strict
-                                        : nullptr;
-    std::string* text = name == "--riscos"      ? &options.riskPath
-                        : name == "--sinistros" ? &options.claimPath
-                                                : nullptr;
+                                       : nullptr;
+    std::string* text = name == "--riscos" ? &options.riskPath : name == "--sinistros" ? &options.claimPath : nullptr;
     std::optional<std::string>* optional = name == "--catalogo"   ? &options.catalogueFolder
                                            : name == "--exporta"  ? &options.exportPath
                                            : name == "--detalhes" ? &options.detailPath

@@ -21,10 +21,10 @@
 #include "cli/locale_environment.h"
 #include "cli/run_path.h"
 #include "dbf/dbf_table.h"
+#include "testing/catalogue_fixture.h"
 #include "testing/dbf_writer.h"
 #include "testing/temp_dir.h"
 #include "values/text.h"
-#include "testing/catalogue_fixture.h"
 
 namespace tarvelo {
 namespace {
@@ -122,8 +122,13 @@ TEST(CliProgram, MissingFileExitsOneWithLinesSoFarAndMessage) {
   const std::string missing = dir.File("absent.dbf");
   auto outcome = RunCli("--catalogo '" + dir.Path() + "' --riscos '" + missing + "'", dir);
   EXPECT_EQ(outcome.status, 1);
-  EXPECT_EQ(outcome.out.find("In\xC3\xAD" "cio do processamento: "), 0u) << outcome.out;
-  EXPECT_NE(outcome.out.find("Per\xC3\xAD" "odo de an\xC3\xA1lise: 01/07/2022 a 30/06/2023\n\n"), std::string::npos);
+  EXPECT_EQ(outcome.out.find("In\xC3\xAD"
+                             "cio do processamento: "),
+            0u)
+      << outcome.out;
+  EXPECT_NE(outcome.out.find("Per\xC3\xAD"
+                             "odo de an\xC3\xA1lise: 01/07/2022 a 30/06/2023\n\n"),
+            std::string::npos);
   EXPECT_EQ(outcome.out.find("Fim do processamento"), std::string::npos);
   EXPECT_EQ(outcome.err, "DbfTable.InternalOpen: Open error \"" + missing + "\"\nNo such file or directory\n");
 }
@@ -134,7 +139,9 @@ TEST(CliProgram, ExportWritesCodePage1252WithCrLf) {
   auto outcome = RunCli("--catalogo '" + dir.Path() + "' --exporta '" + dir.File("report.txt") + "'", dir);
   ASSERT_EQ(outcome.status, 0) << outcome.err;
   const std::string saved = ReadAll(dir.File("report.txt"));
-  EXPECT_EQ(saved.find("In\xED" "cio do processamento: "), 0u);
+  EXPECT_EQ(saved.find("In\xED"
+                       "cio do processamento: "),
+            0u);
   EXPECT_NE(saved.find("Arquivo de riscos vazio ou n\xE3o selecionado.\r\n"), std::string::npos);
   EXPECT_EQ(saved.substr(saved.size() - 82), std::string(80, '=') + "\r\n");
   // The terminal gets the same lines in UTF-8 with LF only.
@@ -164,7 +171,6 @@ TEST(CliProgram, ErrorInsideARecordNamesFileRecordAndField) {
                              ", registro 4, campo COD_MOD\n");
 }
 
-
 TEST(RunPathFromUtf8, GivesTheBytesAsTheyAre) {
   for (const std::string typed : {"", " r.dbf ", "/d/s\xc3\xa9rie \xe4\xb8\xad.dbf", "latin1-\xe9.dbf"})
     EXPECT_EQ(RunPathFromUtf8(typed), typed);
@@ -189,8 +195,11 @@ void WriteRisksAndClaims(const testing::TempDir& dir, int records) {
   testing::WriteQdp(dir.File("DadosQdp.DBF"), {});
   for (const char* name : {"r.dbf", "s.dbf"}) {
     const bool risks = name[0] == 'r';
-    testing::DbfStreamWriter writer(dir.File(name), {{"COD_SEG", 'C', 5}, {"APOLICE", 'C', 10}, {"ITEM", 'C', 4},
-                                                     {"COD_MOD", 'N', 2}, {risks ? "INICIO_VIG" : "D_AVISO", 'C', 8},
+    testing::DbfStreamWriter writer(dir.File(name), {{"COD_SEG", 'C', 5},
+                                                     {"APOLICE", 'C', 10},
+                                                     {"ITEM", 'C', 4},
+                                                     {"COD_MOD", 'N', 2},
+                                                     {risks ? "INICIO_VIG" : "D_AVISO", 'C', 8},
                                                      {risks ? "PREMIO" : "INDENIZ", 'N', 14, 2}});
     for (int i = 0; i < records; ++i)
       writer.AddRecord({"05631", std::to_string(int64_t{i} * 7919 % records), "0001", "61", "20230101", "1.00"});
@@ -245,8 +254,8 @@ TEST(CliProgram, SignalsRemoveTheIndexFile) {
     ASSERT_GE(child, 0);
     if (child == 0) {
       std::freopen("/dev/null", "w", stdout);
-      execl(TARVELO_CLI_PATH, TARVELO_CLI_PATH, "--catalogo", dir.Path().c_str(), "--riscos",
-            dir.File("r.dbf").c_str(), "--sinistros", dir.File("s.dbf").c_str(), static_cast<char*>(nullptr));
+      execl(TARVELO_CLI_PATH, TARVELO_CLI_PATH, "--catalogo", dir.Path().c_str(), "--riscos", dir.File("r.dbf").c_str(),
+            "--sinistros", dir.File("s.dbf").c_str(), static_cast<char*>(nullptr));
       _exit(127);
     }
     bool seen = false;
@@ -276,14 +285,15 @@ TEST(CliProgram, StrictExitStatusFollowsTheDataProblems) {
   testing::TempDir dir;
   WriteRisksAndClaims(dir, 20);
   const auto declare = [&](const std::string& premiums) {
-    testing::WriteQdp(dir.File("DadosQdp.DBF"), {{"05631", "EXEMPLO", premiums, "20", "0", "0", "20220701", "20230630"}});
+    testing::WriteQdp(dir.File("DadosQdp.DBF"),
+                      {{"05631", "EXEMPLO", premiums, "20", "0", "0", "20220701", "20230630"}});
   };
   const std::string catalogue = "--catalogo '" + dir.Path() + "' --riscos '" + dir.File("r.dbf") + "'";
   const std::string both = catalogue + " --sinistros '" + dir.File("s.dbf") + "'";
   declare("20");
   EXPECT_EQ(RunCli(both + " --estrito", dir).status, 0);
   EXPECT_EQ(RunCli(catalogue + " --estrito", dir).status, 3);  // the claims file is missing
-  declare("25");  // the file's premiums 20% under the declared total
+  declare("25");                                               // the file's premiums 20% under the declared total
   EXPECT_EQ(RunCli(both, dir).status, 0);
   EXPECT_EQ(RunCli(both + " --estrito", dir).status, 3);
   // An error that ends the run wins over the data.
@@ -378,7 +388,10 @@ TEST(CliProgram, JsonAndDetailListingAgreeWithTheSampleReport) {
   // The listing: one row per counted failure, at the record of the file
   // (deleted records counted) that holds the value shown.
   const std::string listing = ReadAll(dir.File("d.csv"));
-  ASSERT_EQ(listing.rfind("\xEF\xBB\xBF" "arquivo;tabela;registro;apolice;item;campo;regra;valor\r\n", 0), 0u);
+  ASSERT_EQ(listing.rfind("\xEF\xBB\xBF"
+                          "arquivo;tabela;registro;apolice;item;campo;regra;valor\r\n",
+                          0),
+            0u);
   std::map<std::string, int> counted;  // "path field empty|invalid" and "path sem apolice"
   std::map<std::string, std::unique_ptr<DbfTable>> tables;
   const auto rows = CsvRows(listing);
@@ -411,8 +424,10 @@ TEST(CliProgram, JsonAndDetailListingAgreeWithTheSampleReport) {
   const auto& claims = json["claims_without_policy"];
   EXPECT_EQ(counted[TARVELO_SAMPLES_DIR "/sinistros.dbf sem apolice"], claims["without_policy"].get<int>());
   EXPECT_NE(outcome.out.find(std::to_string(claims["without_policy"].get<int>()) + " sinistros sem ap\xC3\xB3lices " +
-                             "no per\xC3\xAD" "odo, num total de " + std::to_string(claims["claims"].get<int>()) +
-                             " sinistros (" + Percent(claims["percent"]) + "%)."),
+                             "no per\xC3\xAD"
+                             "odo, num total de " +
+                             std::to_string(claims["claims"].get<int>()) + " sinistros (" + Percent(claims["percent"]) +
+                             "%)."),
             std::string::npos);
 }
 

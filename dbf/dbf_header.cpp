@@ -100,8 +100,8 @@ std::vector<DbfDescriptor> ReadDbfDescriptors(std::string_view start, const DbfH
     at += size;
   }
   if (static_cast<int64_t>(at) >= header.headerLength)
-    Fail(fileName, "has a header length (" + std::to_string(header.headerLength) +
-                       ") shorter than its field descriptors");
+    Fail(fileName,
+         "has a header length (" + std::to_string(header.headerLength) + ") shorter than its field descriptors");
   return descriptors;
 }
 

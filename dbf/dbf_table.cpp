@@ -67,8 +67,7 @@ void CheckLetterForDialect(char letter, DbfVersion version) {
     case 'O':
     case '@':
       if (version != DbfVersion::xBaseVII && version != DbfVersion::xVisualFoxPro)
-        throw DbfError(std::string(prefix) +
-                       "greater then xBaseV for field type \"+\", \"I\", \"O\" and \"@\"!");
+        throw DbfError(std::string(prefix) + "greater then xBaseV for field type \"+\", \"I\", \"O\" and \"@\"!");
       break;
     default:
       break;
@@ -225,8 +224,7 @@ double DbfField::AsFloat() const {
   }
 }
 
-DbfTable::DbfTable(std::string name, const RegionalSettings& settings)
-    : name_(std::move(name)), settings_(settings) {}
+DbfTable::DbfTable(std::string name, const RegionalSettings& settings) : name_(std::move(name)), settings_(settings) {}
 
 DbfTable::~DbfTable() {
   try {
@@ -313,8 +311,8 @@ void DbfTable::BuildFields(const std::vector<DbfDescriptor>& descriptors) {
       if (offset + layout.width > recordLength_)
         throw DbfError("DbfTable.InternalOpen: Field \"" + name + "\" of file \"" + PathText(fileName_) +
                        "\" runs past the record length (" + std::to_string(recordLength_) + ")");
-      fields_.push_back(std::make_unique<DbfField>(*this, std::move(name), layout.type, layout.size,
-                                                   layout.precision, layout.width, offset, descriptor.letter));
+      fields_.push_back(std::make_unique<DbfField>(*this, std::move(name), layout.type, layout.size, layout.precision,
+                                                   layout.width, offset, descriptor.letter));
     }
     offset += layout.width;
   }

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "dbf/field_decoders.h"
-#include "dbf/file_system.h"
 #include "dbf/field_type.h"
+#include "dbf/file_system.h"
 #include "values/regional_settings.h"
 #include "values/variant.h"
 
@@ -26,8 +26,8 @@ enum class DbfVersion { xUnknown, xClipper, xBaseIII, xBaseIV, xBaseV, xBaseVII,
 /// One field of an open DbfTable; reads the table's current record.
 class DbfField {
  public:
-  DbfField(const DbfTable& table, std::string name, FieldTypeCode type, int size, int precision, int width,
-           int offset, char letter);
+  DbfField(const DbfTable& table, std::string name, FieldTypeCode type, int size, int precision, int width, int offset,
+           char letter);
 
   /// Upper-cased, trimmed descriptor name.
   const std::string& FieldName() const { return name_; }
@@ -299,10 +299,10 @@ class DbfTable {
     PointAtCurrent();
   }
   void PointAtCurrent() const {
-    current_ = currentRecno_ != 0 && InBlock(currentRecno_)
-                   ? block_.data() + static_cast<size_t>(currentRecno_ - blockFirstRecno_) *
-                                         static_cast<size_t>(recordLength_)
-                   : nullptr;
+    current_ =
+        currentRecno_ != 0 && InBlock(currentRecno_)
+            ? block_.data() + static_cast<size_t>(currentRecno_ - blockFirstRecno_) * static_cast<size_t>(recordLength_)
+            : nullptr;
   }
   /// Reads the block of the current record, which is not loaded; returns
   /// current_.
@@ -319,9 +319,7 @@ class DbfTable {
   [[noreturn]] static void ThrowFieldPosition(int position);
   /// Reads up to count bytes at offset (fewer at the end of the file).
   size_t ReadAt(int64_t offset, char* into, size_t count, const char* step) const;
-  bool InBlock(int64_t recno) const {
-    return recno >= blockFirstRecno_ && recno < blockFirstRecno_ + blockRecords_;
-  }
+  bool InBlock(int64_t recno) const { return recno >= blockFirstRecno_ && recno < blockFirstRecno_ + blockRecords_; }
   /// Reads the block that starts at record recno: records records, or a
   /// whole block when records is 0. False when it holds no record. The
   /// current record keeps its bytes only when the new block holds it.
@@ -382,8 +380,8 @@ inline std::string_view DbfField::RawBytes() const {
 inline std::string_view DbfField::CharacterText(const char* record) const {
   const char* bytes = record + offset_;
   const void* nul = std::memchr(bytes, '\0', static_cast<size_t>(width_));
-  return std::string_view(bytes, nul == nullptr ? static_cast<size_t>(width_)
-                                                 : static_cast<size_t>(static_cast<const char*>(nul) - bytes));
+  return std::string_view(
+      bytes, nul == nullptr ? static_cast<size_t>(width_) : static_cast<size_t>(static_cast<const char*>(nul) - bytes));
 }
 
 inline std::string_view DbfField::CharacterText() const {

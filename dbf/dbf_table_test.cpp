@@ -103,9 +103,9 @@ TEST_F(DbfTableTest, HeaderOnlyFileOpensAtEndWithItsFields) {
 
 TEST_F(DbfTableTest, DescriptorsMapToTypesSizesAndOffsets) {
   std::vector<DbfFieldSpec> specs = {
-      {"nome", 'C', 5, 0},     {"QTD", 'N', 9, 0},   {"GRANDE", 'N', 14, 0}, {"CURTO", 'N', 6, 0},
-      {"DEZ", 'N', 10, 0},     {"VALOR", 'N', 9, 2}, {"TAXA", 'F', 20, 3},   {"DATA", 'D', 8, 0},
-      {"ATIVO", 'L', 1, 0},    {"OBS", 'M', 10, 0},  {"LONGO", 'C', 300, 0},
+      {"nome", 'C', 5, 0},  {"QTD", 'N', 9, 0},   {"GRANDE", 'N', 14, 0}, {"CURTO", 'N', 6, 0},
+      {"DEZ", 'N', 10, 0},  {"VALOR", 'N', 9, 2}, {"TAXA", 'F', 20, 3},   {"DATA", 'D', 8, 0},
+      {"ATIVO", 'L', 1, 0}, {"OBS", 'M', 10, 0},  {"LONGO", 'C', 300, 0},
   };
   DbfWriter writer(specs, 0x83);
   OpenTable(Write("types.dbf", writer.Bytes()));
@@ -116,10 +116,10 @@ TEST_F(DbfTableTest, DescriptorsMapToTypesSizesAndOffsets) {
     int size, precision, width, offset;
   };
   const Expected expected[] = {
-      {"NOME", ftString, 5, 0, 5, 1},       {"QTD", ftInteger, 0, 0, 9, 6},   {"GRANDE", ftLargeint, 0, 0, 14, 15},
-      {"CURTO", ftInteger, 0, 0, 6, 29},    {"DEZ", ftLargeint, 0, 0, 10, 35}, {"VALOR", ftFloat, 0, 2, 9, 45},
-      {"TAXA", ftFloat, 0, 3, 20, 54},      {"DATA", ftDate, 0, 0, 8, 74},    {"ATIVO", ftBoolean, 0, 0, 1, 82},
-      {"OBS", ftMemo, 0, 0, 10, 83},        {"LONGO", ftString, 300, 0, 300, 93},
+      {"NOME", ftString, 5, 0, 5, 1},    {"QTD", ftInteger, 0, 0, 9, 6},       {"GRANDE", ftLargeint, 0, 0, 14, 15},
+      {"CURTO", ftInteger, 0, 0, 6, 29}, {"DEZ", ftLargeint, 0, 0, 10, 35},    {"VALOR", ftFloat, 0, 2, 9, 45},
+      {"TAXA", ftFloat, 0, 3, 20, 54},   {"DATA", ftDate, 0, 0, 8, 74},        {"ATIVO", ftBoolean, 0, 0, 1, 82},
+      {"OBS", ftMemo, 0, 0, 10, 83},     {"LONGO", ftString, 300, 0, 300, 93},
   };
   for (int i = 0; i < 11; ++i) {
     SCOPED_TRACE(expected[i].name);
@@ -513,7 +513,8 @@ TEST_F(DbfTableTest, UnknownLetterMakesNoFieldButKeepsItsWidth) {
 TEST_F(DbfTableTest, LaterDialectLettersAndDialects) {
   const std::string greaterB =
       "DbfTable.HiddenInitFieldDefs: DBF Version must be greater then xBaseIII for field type \"B\" and \"G\"!";
-  const std::string needsFox = "DbfTable.HiddenInitFieldDefs: DBF Version must be xFoxPro or greater for field type \"P\"!";
+  const std::string needsFox =
+      "DbfTable.HiddenInitFieldDefs: DBF Version must be xFoxPro or greater for field type \"P\"!";
   const std::string needsVfpT =
       "DbfTable.HiddenInitFieldDefs: DBF Version must be xVisualFoxPro or greater for field type \"T\"!";
   const std::string needsVfpY =
@@ -527,10 +528,10 @@ TEST_F(DbfTableTest, LaterDialectLettersAndDialects) {
     std::string error;  // empty: opens, the field skipped
   };
   const Case cases[] = {
-      {'B', 0x03, greaterB}, {'G', 0x07, greaterB}, {'G', 0x83, greaterB}, {'B', 0x8B, ""},
-      {'P', 0x03, needsFox}, {'P', 0x7B, needsFox}, {'P', 0xF5, ""},       {'T', 0x03, needsVfpT},
-      {'T', 0xF5, needsVfpT}, {'T', 0x30, ""},      {'Y', 0x8E, needsVfpY}, {'Y', 0x31, ""},
-      {'I', 0x03, greaterV}, {'+', 0xF5, greaterV}, {'O', 0x8B, greaterV}, {'@', 0x07, greaterV},
+      {'B', 0x03, greaterB},  {'G', 0x07, greaterB}, {'G', 0x83, greaterB},  {'B', 0x8B, ""},
+      {'P', 0x03, needsFox},  {'P', 0x7B, needsFox}, {'P', 0xF5, ""},        {'T', 0x03, needsVfpT},
+      {'T', 0xF5, needsVfpT}, {'T', 0x30, ""},       {'Y', 0x8E, needsVfpY}, {'Y', 0x31, ""},
+      {'I', 0x03, greaterV},  {'+', 0xF5, greaterV}, {'O', 0x8B, greaterV},  {'@', 0x07, greaterV},
       {'I', 0x31, ""},
   };
   int n = 0;
@@ -553,8 +554,8 @@ TEST_F(DbfTableTest, LaterDialectLettersAndDialects) {
   }
 
   const std::pair<uint8_t, DbfVersion> versions[] = {
-      {0x03, DbfVersion::xBaseIII}, {0x83, DbfVersion::xBaseIII}, {0x07, DbfVersion::xClipper},
-      {0x7B, DbfVersion::xBaseIV},  {0x8B, DbfVersion::xBaseIV},  {0x8E, DbfVersion::xBaseIV},
+      {0x03, DbfVersion::xBaseIII}, {0x83, DbfVersion::xBaseIII},      {0x07, DbfVersion::xClipper},
+      {0x7B, DbfVersion::xBaseIV},  {0x8B, DbfVersion::xBaseIV},       {0x8E, DbfVersion::xBaseIV},
       {0xF5, DbfVersion::xFoxPro},  {0x30, DbfVersion::xVisualFoxPro}, {0x31, DbfVersion::xVisualFoxPro},
   };
   for (const auto& [byte, version] : versions) {
@@ -621,12 +622,12 @@ TEST_F(DbfTableTest, MalformedFilesFailClearlyAndLeaveTheTableClosed) {
                    "DbfTable.InternalOpen: File \"%s\" has a header length (10) shorter than its field descriptors"});
   std::string noMark = valid;
   noMark[96] = 'Z';
-  cases.push_back({"nomark", noMark,
-                   "DbfTable.InternalOpen: File \"%s\" has no end mark (0x0D) after its field descriptors"});
+  cases.push_back(
+      {"nomark", noMark, "DbfTable.InternalOpen: File \"%s\" has no end mark (0x0D) after its field descriptors"});
   std::string cut = valid.substr(0, 70);  // ends inside the second descriptor
   SetLe16(cut, kHeaderLengthAt, 70);
-  cases.push_back({"cutdesc", cut,
-                   "DbfTable.InternalOpen: File \"%s\" has no end mark (0x0D) after its field descriptors"});
+  cases.push_back(
+      {"cutdesc", cut, "DbfTable.InternalOpen: File \"%s\" has no end mark (0x0D) after its field descriptors"});
   std::string narrow = valid;
   SetLe16(narrow, kRecordLengthAt, 7);
   cases.push_back(

@@ -52,14 +52,14 @@ struct NtxKeySorter::Run {
 // through its share of readSpace_.
 struct NtxKeySorter::Cursor {
   NtxKeySorter* owner;  // the sorter whose run it is
-  size_t run;  // order of the run: by sorter, runs on file first, the buffer last
+  size_t run;           // order of the run: by sorter, runs on file first, the buffer last
   bool inMemory = false;
-  uint64_t left = 0;        // pairs of the run not yet read into space
-  uint64_t nextOffset = 0;  // where the next pair to read is: its file offset, or its place in the sorted items
-  uint8_t* space = nullptr;   // its share of readSpace_
+  uint64_t left = 0;         // pairs of the run not yet read into space
+  uint64_t nextOffset = 0;   // where the next pair to read is: its file offset, or its place in the sorted items
+  uint8_t* space = nullptr;  // its share of readSpace_
   size_t spacePairs = 0;
-  size_t inSpace = 0;         // pairs read into space
-  size_t at = 0;              // the current pair's place in space
+  size_t inSpace = 0;  // pairs read into space
+  size_t at = 0;       // the current pair's place in space
   const uint8_t* current = nullptr;
 };
 
@@ -178,8 +178,7 @@ void NtxKeySorter::SortBuffer() {
   const auto before = [&](const Item& a, const Item& b) {
     if (a.tail != b.tail) return a.tail < b.tail;
     if (rest < length) {
-      int order =
-          std::memcmp(entries_ + a.at * entrySize_ + rest, entries_ + b.at * entrySize_ + rest, length - rest);
+      int order = std::memcmp(entries_ + a.at * entrySize_ + rest, entries_ + b.at * entrySize_ + rest, length - rest);
       if (descending_) order = -order;
       if (order != 0) return order < 0;
     }

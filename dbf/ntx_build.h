@@ -157,8 +157,8 @@ class NtxPageWriter {
  private:
   struct Level {
     std::vector<uint8_t> page;
-    int keys = 0;    // keys in the page being filled
-    int target = 0;  // keys it gets
+    int keys = 0;         // keys in the page being filled
+    int target = 0;       // keys it gets
     uint64_t number = 0;  // its place in the level
     uint64_t pages = 0;   // pages of the level
     uint64_t base = 0;    // keys of the level's pages: base, or base + 1 for the first extra ones

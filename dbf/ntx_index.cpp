@@ -141,7 +141,6 @@ struct NtxIndex::OpenFile {
   uint32_t ChildAt(const uint8_t* page, int i) const { return Get32(page + SlotOf(page, i)); }
   uint32_t RecnoAt(const uint8_t* page, int i) const { return Get32(page + SlotOf(page, i) + 4); }
   const uint8_t* KeyAt(const uint8_t* page, int i) const { return page + SlotOf(page, i) + 8; }
-
 };
 
 NtxIndex::NtxIndex(DbfTable& table, std::string name) : table_(table), name_(std::move(name)) {}
@@ -358,8 +357,8 @@ void NtxIndex::SortAndWrite(std::vector<uint32_t>& innerPages) {
   // share of the budget; the sorted pairs then come out in the order one
   // thread would give, equal keys in record order.
   const int64_t records = table_.PhysicalRecordCount();
-  const int parts = static_cast<int>(
-      std::clamp<int64_t>(records / kRecordsPerThread, 1, std::clamp(threads_, 1, kMostBuildThreads)));
+  const int parts =
+      static_cast<int>(std::clamp<int64_t>(records / kRecordsPerThread, 1, std::clamp(threads_, 1, kMostBuildThreads)));
   const int64_t perPart = (records + parts - 1) / parts;
   std::vector<ScanPart> scans(static_cast<size_t>(parts));
   for (int t = 0; t < parts; ++t) {

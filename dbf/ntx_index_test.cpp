@@ -1,8 +1,8 @@
 #include "dbf/ntx_index.h"
 
 #include <fcntl.h>
-#include <signal.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -531,7 +531,7 @@ TEST_F(NtxIndexTest, RememberedOrReadDeletionFlagsGiveTheSameResults) {
     risks[at].item = "000001";
     risks[at].deleted = deleted;
   };
-  mark(10, "1055500001", true);   // deleted, then visible far away
+  mark(10, "1055500001", true);  // deleted, then visible far away
   mark(250, "1055500001", false);
   mark(20, "1055500002", true);   // only deleted
   mark(100, "1055500003", true);  // two deleted, then visible
@@ -1048,8 +1048,7 @@ TEST(NtxPageCacheTest, PagesSurviveEvictionAndFlush) {
     EXPECT_EQ(page[0], 0xEE);
     page[0] = static_cast<uint8_t>(3 * 7);
 
-    EXPECT_ERROR(DbfError, cache.Fetch(200 * kPage, false, loaded),
-                 "NtxIndex.ReadPage: Read error \"" + path + "\"");
+    EXPECT_ERROR(DbfError, cache.Fetch(200 * kPage, false, loaded), "NtxIndex.ReadPage: Read error \"" + path + "\"");
     cache.Flush();
   }
   // Every page on disk, the ones flushed last included.

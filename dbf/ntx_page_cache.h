@@ -112,8 +112,7 @@ class NtxPageCache {
   Set& SetOf(uint32_t offset) { return sets_[SetIndex(offset)]; }
   const Set& SetOf(uint32_t offset) const { return sets_[SetIndex(offset)]; }
   uint8_t* FrameData(const Set& set, int way) const {
-    return frames_->Data() +
-           (static_cast<size_t>(&set - sets_.data()) * kWays + static_cast<size_t>(way)) * kPageSize;
+    return frames_->Data() + (static_cast<size_t>(&set - sets_.data()) * kWays + static_cast<size_t>(way)) * kPageSize;
   }
   static void Touch(Set& set, int way);
   /// The least recently used frame of set, emptied (written back first when

@@ -28,8 +28,8 @@ struct NtxCase {
   bool forgetDeleted = false;  // remember one deleted record only
   bool reversed = false;       // key fields in the expression last to first
   int bufferSize = 4096;
-  std::vector<int> widths;            // of the key fields K1, K2, K3
-  std::vector<std::string> records;   // each record's bytes, deletion flag first
+  std::vector<int> widths;           // of the key fields K1, K2, K3
+  std::vector<std::string> records;  // each record's bytes, deletion flag first
   std::vector<NtxSearch> searches;
 
   /// The table's fields: CODIGO (N 3), then K1 to Kn.

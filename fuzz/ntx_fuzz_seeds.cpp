@@ -43,13 +43,20 @@ int main(int argc, char** argv) {
   // claim's joined text.
   NtxCase risks;
   risks.widths = {20, 6};
-  for (int n = 0; n < 40; ++n) AddRecord(risks, {"10" + std::to_string(4000000 + (n * 7) % 13), "00000" + std::to_string(1 + n % 3)}, n % 11 == 5);
+  for (int n = 0; n < 40; ++n)
+    AddRecord(risks, {"10" + std::to_string(4000000 + (n * 7) % 13), "00000" + std::to_string(1 + n % 3)}, n % 11 == 5);
   AddRecord(risks, {"P9", "0001"}, true);
   AddRecord(risks, {"P9", "0001"});
   AddRecord(risks, {"P8", "0001"}, true);
-  risks.searches = {Search({Pad("P9", 20) + "0001"}), Search({Pad("P8", 20) + "0001"}),
-                    Search({Pad("104000003", 20) + "000002"}), Search({"10400000"}), Search({"p9"}), Search({""}),
-                    Search({Pad("P9", 20) + "0001  extra"}), Search({"P9", "0001"}), Search({std::nullopt, "0001"})};
+  risks.searches = {Search({Pad("P9", 20) + "0001"}),
+                    Search({Pad("P8", 20) + "0001"}),
+                    Search({Pad("104000003", 20) + "000002"}),
+                    Search({"10400000"}),
+                    Search({"p9"}),
+                    Search({""}),
+                    Search({Pad("P9", 20) + "0001  extra"}),
+                    Search({"P9", "0001"}),
+                    Search({std::nullopt, "0001"})};
   cases.push_back(risks);
   risks.hideDeleted = false;
   risks.reopen = true;
@@ -75,8 +82,10 @@ int main(int argc, char** argv) {
   tree.forgetDeleted = true;
   tree.bufferSize = 128;
   for (int n = 0; n < 250; ++n)
-    AddRecord(tree, {std::string(1, static_cast<char>('A' + n % 26)) + static_cast<char>('a' + n % 7), std::to_string(n % 10)},
-              n % 4 == 0);
+    AddRecord(
+        tree,
+        {std::string(1, static_cast<char>('A' + n % 26)) + static_cast<char>('a' + n % 7), std::to_string(n % 10)},
+        n % 4 == 0);
   tree.searches = {Search({"Aa"}), Search({"Z"}), Search({"Ba", "1"}), Search({"Ab", "7", "x"})};
   cases.push_back(tree);
 
@@ -88,7 +97,8 @@ int main(int argc, char** argv) {
   AddRecord(cut, {std::string("A\0Z", 3), "BB", "C"});
   AddRecord(cut, {"A", std::string("BB\0\xFF", 4), "C"});
   AddRecord(cut, {"\xE9", "b", std::string("\0C", 2)});
-  cut.searches = {Search({"C A"}), Search({"C ", "BB  ", "A  "}), Search({"  b   \xE9"}), Search({std::string("C\0", 2)})};
+  cut.searches = {Search({"C A"}), Search({"C ", "BB  ", "A  "}), Search({"  b   \xE9"}),
+                  Search({std::string("C\0", 2)})};
   cases.push_back(cut);
 
   for (size_t i = 0; i < cases.size(); ++i)

@@ -114,7 +114,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<int64_t> walked;
   for (table.First(); !table.AtEnd(); table.Next()) {
     const int64_t recno = table.RecordNumber();
-    if (recno < 1 || recno > static_cast<int64_t>(c.records.size())) Fail("walk reached record " + std::to_string(recno));
+    if (recno < 1 || recno > static_cast<int64_t>(c.records.size()))
+      Fail("walk reached record " + std::to_string(recno));
     if (walked.size() == visibleCount) Fail("walk visits more than the visible records");
     const size_t at = static_cast<size_t>(recno - 1);
     if (!visible[at]) Fail("walk reached hidden record " + std::to_string(recno));

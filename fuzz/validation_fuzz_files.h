@@ -16,8 +16,8 @@ namespace tarvelo::fuzzing {
 
 /// The files in the order of the selector byte of an input: risks data,
 /// claims data, "tabelas.dbf", "anexos.dbf", "DadosQdp.DBF".
-inline constexpr std::array<const char*, 5> kFileNames = {"riscos.dbf", "sinistros.dbf", "tabelas.dbf",
-                                                          "anexos.dbf", "DadosQdp.DBF"};
+inline constexpr std::array<const char*, 5> kFileNames = {"riscos.dbf", "sinistros.dbf", "tabelas.dbf", "anexos.dbf",
+                                                          "DadosQdp.DBF"};
 
 /// The whole content of the file at path; throws std::runtime_error when it
 /// cannot be read.
@@ -35,14 +35,14 @@ inline std::array<std::string, 5> WriteValidFiles(const std::string& folder) {
 
   // tabela, campo, depende, tipo, tamanho, dominio, nulo, data, zeros, ordem, zerosesq
   const std::vector<FieldRuleRow> rules = {
-      {"RISCOS", "COD_SEG", "", "1", "5", "0", "0", "0", "0", "1", "1"},      // null, exact length
-      {"RISCOS", "APOLICE", "", "1", "10", "0", "0", "0", "0", "2"},          // null
-      {"RISCOS", "ITEM", "", "1", "4", "0", "1", "0", "0", "3", "1"},         // exact length
-      {"RISCOS", "COD_MOD", "", "3", "0", "1", "1", "0", "0", "4"},           // domain
-      {"RISCOS", "UF", "COD_MOD", "1", "2", "1", "1", "0", "0", "5"},         // domain qualified by COD_MOD
-      {"RISCOS", "INICIO_VIG", "", "1", "8", "0", "0", "1", "1", "6", "1"},   // null, date, exact length
+      {"RISCOS", "COD_SEG", "", "1", "5", "0", "0", "0", "0", "1", "1"},     // null, exact length
+      {"RISCOS", "APOLICE", "", "1", "10", "0", "0", "0", "0", "2"},         // null
+      {"RISCOS", "ITEM", "", "1", "4", "0", "1", "0", "0", "3", "1"},        // exact length
+      {"RISCOS", "COD_MOD", "", "3", "0", "1", "1", "0", "0", "4"},          // domain
+      {"RISCOS", "UF", "COD_MOD", "1", "2", "1", "1", "0", "0", "5"},        // domain qualified by COD_MOD
+      {"RISCOS", "INICIO_VIG", "", "1", "8", "0", "0", "1", "1", "6", "1"},  // null, date, exact length
       {"RISCOS", "PREMIO", "", "6", "0", "0", "1", "0", "0", "7"},
-      {"RISCOS", "QTD", "", "3", "0", "0", "0", "0", "0", "8"},               // null on a number
+      {"RISCOS", "QTD", "", "3", "0", "0", "0", "0", "0", "8"},  // null on a number
       {"SINISTROS", "COD_SEG", "", "1", "5", "0", "0", "0", "0", "1", "1"},
       {"SINISTROS", "APOLICE", "", "1", "10", "0", "0", "0", "0", "2"},
       {"SINISTROS", "ITEM", "", "1", "4", "0", "1", "0", "0", "3", "1"},
@@ -62,8 +62,14 @@ inline std::array<std::string, 5> WriteValidFiles(const std::string& folder) {
                     {{"01111", "OUTRA", "5", "5", "5", "5", "20220701", "20230630"},
                      {"05631", "SEGURADORA EXEMPLO S.A.", "1000", "200", "50", "50", "20220701", "20230630"}});
 
-  DbfWriter risks({{"COD_SEG", 'C', 5}, {"APOLICE", 'C', 10}, {"ITEM", 'C', 4}, {"COD_MOD", 'N', 2},
-                   {"UF", 'C', 2}, {"INICIO_VIG", 'C', 8}, {"PREMIO", 'N', 14, 2}, {"QTD", 'N', 5}});
+  DbfWriter risks({{"COD_SEG", 'C', 5},
+                   {"APOLICE", 'C', 10},
+                   {"ITEM", 'C', 4},
+                   {"COD_MOD", 'N', 2},
+                   {"UF", 'C', 2},
+                   {"INICIO_VIG", 'C', 8},
+                   {"PREMIO", 'N', 14, 2},
+                   {"QTD", 'N', 5}});
   risks.AddRecord({"05631", "P1", "0001", "61", "SP", "20230101", "100.00", "1"});
   risks.AddRecord({"05631", "P1", "0002", "64", "RS", "20220701", "40.50", ""});
   risks.AddRecord({"05631", "P2", "1", "61", "RS", "20231301", "7.00", "3"});
@@ -71,8 +77,12 @@ inline std::array<std::string, 5> WriteValidFiles(const std::string& folder) {
   risks.AddRecord({"05631", "", "0003", "61", "pr", "20230630", "-2.25", "4"});
   risks.WriteTo(folder + kFileNames[0]);
 
-  DbfWriter claims({{"COD_SEG", 'C', 5}, {"APOLICE", 'C', 10}, {"ITEM", 'C', 4}, {"COD_MOD", 'N', 2},
-                    {"D_AVISO", 'C', 8}, {"INDENIZ", 'N', 14, 2}});
+  DbfWriter claims({{"COD_SEG", 'C', 5},
+                    {"APOLICE", 'C', 10},
+                    {"ITEM", 'C', 4},
+                    {"COD_MOD", 'N', 2},
+                    {"D_AVISO", 'C', 8},
+                    {"INDENIZ", 'N', 14, 2}});
   claims.AddRecord({"05631", "P1", "0001", "61", "20230101", "10.00"});
   claims.AddRecord({"05631", "P9", "0001", "64", "2023", "5.00"});
   claims.AddRecord({"05631", "P3", "0001", "64", "", "1.00"}, true);

@@ -55,8 +55,8 @@ std::optional<T> Try(const std::function<T()>& operation) {
   }
 }
 
-constexpr CompareOp kOps[] = {CompareOp::Equal, CompareOp::NotEqual,    CompareOp::Less,
-                              CompareOp::LessEqual, CompareOp::Greater, CompareOp::GreaterEqual};
+constexpr CompareOp kOps[] = {CompareOp::Equal,     CompareOp::NotEqual, CompareOp::Less,
+                              CompareOp::LessEqual, CompareOp::Greater,  CompareOp::GreaterEqual};
 
 CompareOp Converse(CompareOp op) {
   switch (op) {
@@ -120,7 +120,8 @@ void CheckItself(const Variant& v, const RegionalSettings& settings) {
   if (ClassOf(v) == VariantClass::Real && std::isfinite(v.RealPayload())) {
     const auto back = Try<double>([&] { return tarvelo::ToDouble(asText, settings); });
     if (!back) Fail("a real's text " + *text + " is no number", v);
-    if (tarvelo::ToText(Variant::Double(*back), settings) != *text) Fail("a real's text " + *text + " reads back otherwise", v);
+    if (tarvelo::ToText(Variant::Double(*back), settings) != *text)
+      Fail("a real's text " + *text + " reads back otherwise", v);
     if (std::fabs(*back - v.RealPayload()) > std::fabs(v.RealPayload()) * 1e-14)
       Fail("a real's text " + *text + " is far from it", v);
   }
@@ -131,7 +132,8 @@ void CheckItself(const Variant& v, const RegionalSettings& settings) {
   if (v.Type() == VariantType::Date && v.RealPayload() >= kYear1000 && v.RealPayload() < kYear10000) {
     const auto back = Try<double>([&] { return tarvelo::ToDate(asText, settings); });
     if (!back) Fail("a date's text " + *text + " is no date", v);
-    if (tarvelo::ToText(Variant::Date(*back), settings) != *text) Fail("a date's text " + *text + " reads back otherwise", v);
+    if (tarvelo::ToText(Variant::Date(*back), settings) != *text)
+      Fail("a date's text " + *text + " reads back otherwise", v);
   }
 
   // Conversion to an integer rounds the real value half to even.
@@ -165,7 +167,8 @@ void CheckPair(const Variant& a, const Variant& b, const RegionalSettings& setti
       if (!result || !result->IsNull()) Fail("arithmetic with Null does not give Null", a, &b);
       continue;
     }
-    const bool joins = k == 0 && (IsText(a) || a.IsEmpty()) && (IsText(b) || b.IsEmpty()) && !(a.IsEmpty() && b.IsEmpty());
+    const bool joins =
+        k == 0 && (IsText(a) || a.IsEmpty()) && (IsText(b) || b.IsEmpty()) && !(a.IsEmpty() && b.IsEmpty());
     if (joins) {
       const std::string joined = tarvelo::ToText(a, settings) + tarvelo::ToText(b, settings);
       const VariantType kind = a.Type() == VariantType::String ? VariantType::String : VariantType::OleStr;

@@ -79,7 +79,7 @@ void AppendInteger(std::string& key, int32_t value) {
 }
 
 void AppendReal(std::string& key, double value) {
-  if (value == 0) value = 0;  // -0 equals 0
+  if (value == 0) value = 0;                                                // -0 equals 0
   if (std::isnan(value)) value = std::numeric_limits<double>::quiet_NaN();  // after every number
   uint64_t bits = std::bit_cast<uint64_t>(value);
   const uint64_t sign = uint64_t{1} << 63;

@@ -275,7 +275,7 @@ class MemTable {
   State state_ = State::Closed;
   std::vector<std::unique_ptr<MemField>> fields_;
   std::vector<std::unique_ptr<Record>> records_;  // append order
-  Index appendOrder_;                           // the internal index
+  Index appendOrder_;                             // the internal index
   std::vector<std::unique_ptr<Index>> indexes_;   // one per index definition
   Index* current_ = &appendOrder_;
   std::string pendingIndexName_;  // named while closed, applied at Open
@@ -297,7 +297,7 @@ class MemTable {
   Record* editRecord_ = nullptr;
   Cell scratch_;  // a value being converted before it enters buffer_
 
-  std::vector<Cell> searchKey_;  // the key record of FindKey
+  std::vector<Cell> searchKey_;               // the key record of FindKey
   std::vector<SortKeyCache> searchSortKeys_;  // kSortKeySlots per field, by hash
   std::string searchBlob_;                    // the encoded search key
   std::string sortKeyBuffer_;

@@ -313,14 +313,22 @@ TEST(MemTableTest, KeyFieldsDecideInTurn) {
   // Texts the collation holds equal but that differ in their bytes (a
   // control character is ignorable for the collation) are different keys.
   table.IndexName("index1");
-  AppendRow(table, {{"campo", S("A\x01" "B")}, {"ordem", I(5)}});
+  AppendRow(table, {{"campo", S("A\x01"
+                                "B")},
+                    {"ordem", I(5)}});
   EXPECT_FALSE(table.FindKey({S("AB"), I(5)}));
-  EXPECT_TRUE(table.FindKey({S("A\x01" "B"), I(5)}));
+  EXPECT_TRUE(table.FindKey({S("A\x01"
+                               "B"),
+                             I(5)}));
   AppendRow(table, {{"campo", S("AB")}, {"ordem", I(5)}});
   EXPECT_TRUE(table.FindKey({S("AB"), I(5)}));
   EXPECT_EQ(table.FieldValue("campo").TextPayload(), "AB");
-  EXPECT_TRUE(table.FindKey({S("A\x01" "B"), I(5)}));
-  EXPECT_EQ(table.FieldValue("campo").TextPayload(), "A\x01" "B");
+  EXPECT_TRUE(table.FindKey({S("A\x01"
+                               "B"),
+                             I(5)}));
+  EXPECT_EQ(table.FieldValue("campo").TextPayload(),
+            "A\x01"
+            "B");
 }
 
 TEST(MemTableTest, LaterAppendStandsBeforeEqualKeys) {
@@ -648,8 +656,7 @@ TEST(MemTableTest, AppendCounterLimit) {
   EXPECT_EQ(table.RecordCount(), 1);
   table.Append();
   table.FieldByName("ordem").SetAsVariant(I(2));
-  ExpectError<DatabaseError>([&] { table.Post(); },
-                             "Bookmark counter is out of range. Please close and reopen table.");
+  ExpectError<DatabaseError>([&] { table.Post(); }, "Bookmark counter is out of range. Please close and reopen table.");
   EXPECT_EQ(table.RecordCount(), 1);
   // Emptying the table restarts the count.
   table.Close();

@@ -62,8 +62,8 @@ void TextCollation::SortKey(std::string_view text, std::string& key) {
   for (size_t i = 0; i < text.size(); ++i) utf16[i] = Cp1252ToUtf16(static_cast<unsigned char>(text[i]));
   const int32_t length = static_cast<int32_t>(utf16.size());
   std::vector<uint8_t>& buffer = impl_->key;
-  int32_t needed = impl_->collator->getSortKey(utf16.data(), length, buffer.data(),
-                                               static_cast<int32_t>(buffer.size()));
+  int32_t needed =
+      impl_->collator->getSortKey(utf16.data(), length, buffer.data(), static_cast<int32_t>(buffer.size()));
   if (needed > static_cast<int32_t>(buffer.size())) {
     buffer.resize(static_cast<size_t>(needed));
     needed = impl_->collator->getSortKey(utf16.data(), length, buffer.data(), static_cast<int32_t>(buffer.size()));

@@ -5,7 +5,6 @@
 #include <string_view>
 #include <vector>
 
-
 namespace tarvelo {
 
 /// Case-sensitive collation of one locale for code page 1252 texts, given

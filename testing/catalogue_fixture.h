@@ -31,27 +31,43 @@ struct QdpRow {
 };
 
 inline void WriteTabelas(const std::string& path, const std::vector<FieldRuleRow>& rows) {
-  DbfWriter writer({{"RAMO", 'C', 10}, {"TABELA", 'C', 20}, {"CAMPO", 'C', 10}, {"DEPENDE", 'C', 10},
-                    {"TIPO", 'N', 2}, {"TAMANHO", 'N', 4}, {"DOMINIO", 'N', 1}, {"NULO", 'N', 1},
-                    {"DATA", 'N', 1}, {"POSITIVO", 'N', 1}, {"ZEROS", 'N', 1}, {"ORDEM", 'N', 3},
-                    {"ZEROSESQ", 'N', 1}, {"SOMA", 'N', 1}});
+  DbfWriter writer({{"RAMO", 'C', 10},
+                    {"TABELA", 'C', 20},
+                    {"CAMPO", 'C', 10},
+                    {"DEPENDE", 'C', 10},
+                    {"TIPO", 'N', 2},
+                    {"TAMANHO", 'N', 4},
+                    {"DOMINIO", 'N', 1},
+                    {"NULO", 'N', 1},
+                    {"DATA", 'N', 1},
+                    {"POSITIVO", 'N', 1},
+                    {"ZEROS", 'N', 1},
+                    {"ORDEM", 'N', 3},
+                    {"ZEROSESQ", 'N', 1},
+                    {"SOMA", 'N', 1}});
   for (const auto& r : rows)
-    writer.AddRecord({r.ramo, r.tabela, r.campo, r.depende, r.tipo, r.tamanho, r.dominio, r.nulo, r.data, "0",
-                      r.zeros, r.ordem, r.zerosesq, "0"},
+    writer.AddRecord({r.ramo, r.tabela, r.campo, r.depende, r.tipo, r.tamanho, r.dominio, r.nulo, r.data, "0", r.zeros,
+                      r.ordem, r.zerosesq, "0"},
                      r.deleted);
   writer.WriteTo(path);
 }
 
 inline void WriteAnexos(const std::string& path, const std::vector<DomainRow>& rows) {
-  DbfWriter writer({{"RAMO", 'C', 10}, {"TABELA", 'C', 20}, {"CAMPO", 'C', 10}, {"VALOR1", 'C', 8},
-                    {"VALOR2", 'C', 2}});
+  DbfWriter writer(
+      {{"RAMO", 'C', 10}, {"TABELA", 'C', 20}, {"CAMPO", 'C', 10}, {"VALOR1", 'C', 8}, {"VALOR2", 'C', 2}});
   for (const auto& r : rows) writer.AddRecord({r.ramo, r.tabela, r.campo, r.valor1, r.valor2});
   writer.WriteTo(path);
 }
 
 inline void WriteQdp(const std::string& path, const std::vector<QdpRow>& rows) {
-  DbfWriter writer({{"COD_SEG", 'C', 5}, {"EMPRESA", 'C', 40}, {"PR_RURAL", 'N', 16, 2}, {"SIN_RURAL", 'N', 16, 2},
-                    {"PR_ANIMAL", 'N', 16, 2}, {"SIN_ANIMAL", 'N', 16, 2}, {"INIVIG", 'C', 8}, {"FIMVIG", 'C', 8}});
+  DbfWriter writer({{"COD_SEG", 'C', 5},
+                    {"EMPRESA", 'C', 40},
+                    {"PR_RURAL", 'N', 16, 2},
+                    {"SIN_RURAL", 'N', 16, 2},
+                    {"PR_ANIMAL", 'N', 16, 2},
+                    {"SIN_ANIMAL", 'N', 16, 2},
+                    {"INIVIG", 'C', 8},
+                    {"FIMVIG", 'C', 8}});
   for (const auto& r : rows)
     writer.AddRecord({r.cod_seg, r.empresa, r.pr_rural, r.sin_rural, r.pr_animal, r.sin_animal, r.inivig, r.fimvig});
   writer.WriteTo(path);

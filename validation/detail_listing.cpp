@@ -25,12 +25,18 @@ bool LooksLikeFormula(std::string_view text) {
 
 const char* DetailRuleName(DetailRule rule) {
   switch (rule) {
-    case DetailRule::Empty: return "vazio";
-    case DetailRule::Length: return "tamanho";
-    case DetailRule::Date: return "data";
-    case DetailRule::Domain: return "dominio";
-    case DetailRule::SecondCompany: return "outra empresa";
-    case DetailRule::NoPolicy: return "sem apolice";
+    case DetailRule::Empty:
+      return "vazio";
+    case DetailRule::Length:
+      return "tamanho";
+    case DetailRule::Date:
+      return "data";
+    case DetailRule::Domain:
+      return "dominio";
+    case DetailRule::SecondCompany:
+      return "outra empresa";
+    case DetailRule::NoPolicy:
+      return "sem apolice";
   }
   return "";
 }

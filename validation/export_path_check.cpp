@@ -11,9 +11,8 @@ void CheckExportPath(const std::string& exportPath, const std::string& riskPath,
   os::FileIdentity target;
   if (exportPath.empty() || !os::IdentityAt(exportPath, target)) return;
   const std::string readFiles[] = {Trim(riskPath).empty() ? std::string() : riskPath,
-                                   Trim(claimPath).empty() ? std::string() : claimPath,
-                                   programFolder + "tabelas.dbf", programFolder + "anexos.dbf",
-                                   programFolder + "DadosQdp.DBF"};
+                                   Trim(claimPath).empty() ? std::string() : claimPath, programFolder + "tabelas.dbf",
+                                   programFolder + "anexos.dbf", programFolder + "DadosQdp.DBF"};
   for (const std::string& path : readFiles) {
     os::FileIdentity read;
     if (path.empty() || !os::IdentityAt(path, read)) continue;

@@ -52,9 +52,7 @@ std::optional<int32_t> DatePart(std::string_view part) {
 
 }  // namespace
 
-bool HasExactLength(std::string_view text, int32_t n) {
-  return static_cast<int64_t>(TrimView(text).size()) == n;
-}
+bool HasExactLength(std::string_view text, int32_t n) { return static_cast<int64_t>(TrimView(text).size()) == n; }
 
 bool IsValidDate(std::string_view text, int currentYear) {
   const auto part = [&](size_t from, size_t count) {
@@ -119,10 +117,9 @@ bool RecordChecker::Check(const char* record, FieldCounts* counts, const std::st
   field = &kCompanyField;
   // A missing field raises its error at the first record, as a look-up there would.
   const DbfField& company = companyField_ != nullptr ? *companyField_ : data_.FieldByName(kCompanyField);
-  const bool otherCompany =
-      company.DataType() == ftString
-          ? company.CharacterText(record) != companyCode_
-          : Compare(company.AsVariant(record), CompareOp::NotEqual, Variant::String(companyCode_), settings_);
+  const bool otherCompany = company.DataType() == ftString ? company.CharacterText(record) != companyCode_
+                                                           : Compare(company.AsVariant(record), CompareOp::NotEqual,
+                                                                     Variant::String(companyCode_), settings_);
   if (otherCompany) {
     if (notes) notes->Add(company, DetailRule::SecondCompany);
     return false;
@@ -136,8 +133,8 @@ bool RecordChecker::Check(const char* record, FieldCounts* counts, const std::st
   return true;
 }
 
-void RecordChecker::CheckField(const char* record, const DbfField& field, const FieldRules& rules,
-                               FieldCounts& counts, FailureNotes* notes) const {
+void RecordChecker::CheckField(const char* record, const DbfField& field, const FieldRules& rules, FieldCounts& counts,
+                               FailureNotes* notes) const {
   const auto fail = [&](int64_t& count, DetailRule rule) {
     ++count;
     if (notes) notes->Add(field, rule);

@@ -74,8 +74,7 @@ class RecordChecker {
   /// for a missing "cod_seg" or "depende" field; field then names the field
   /// being checked. Each failure counted, and the record of another
   /// company, is also noted in notes unless it is null.
-  bool Check(const char* record, FieldCounts* counts, const std::string*& field,
-             FailureNotes* notes = nullptr) const;
+  bool Check(const char* record, FieldCounts* counts, const std::string*& field, FailureNotes* notes = nullptr) const;
 
   /// Adds counts (FieldCount() entries) to the StructureTable rows. Call
   /// once, after the last record.
@@ -87,13 +86,13 @@ class RecordChecker {
     bool nullRule = false;
     bool textType = false;  // catalogue tipo is 1
     bool lengthRule = false;
-    Variant length;         // tamanho, converted when the rule runs
+    Variant length;  // tamanho, converted when the rule runs
     bool dateRule = false;
-    std::string zeros;      // "0" over the field's size: the accepted empty date
+    std::string zeros;  // "0" over the field's size: the accepted empty date
     bool domainRule = false;
-    std::string dependsOn;  // trimmed depende; empty for none
+    std::string dependsOn;                  // trimmed depende; empty for none
     const DbfField* dependField = nullptr;  // nullptr when the data file lacks it
-    std::vector<DomainKey> domain;  // admissible (valor1, valor2) keys, packed, sorted
+    std::vector<DomainKey> domain;          // admissible (valor1, valor2) keys, packed, sorted
   };
 
   void PrepareField(int position, FieldRules& rules);

@@ -17,7 +17,7 @@ TEST(IsValidDate, YearWindowLeapYearsAndForm) {
   EXPECT_FALSE(IsValidDate("2023-01-15", 2026));
   EXPECT_FALSE(IsValidDate("20231301", 2026));
   EXPECT_FALSE(IsValidDate("20230100", 2026));
-  EXPECT_TRUE(IsValidDate("2023011", 2026));     // a shorter text gives shorter parts: day 1
+  EXPECT_TRUE(IsValidDate("2023011", 2026));       // a shorter text gives shorter parts: day 1
   EXPECT_TRUE(IsValidDate("202301011234", 2026));  // characters after the 8th are ignored
   EXPECT_TRUE(IsValidDate("2023 1 1", 2026));      // leading blanks of a part are skipped
   EXPECT_FALSE(IsValidDate("20231 1 ", 2026));     // a trailing blank fails it

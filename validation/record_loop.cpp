@@ -62,8 +62,8 @@ RecordLoop::RecordLoop(DbfTable& data, const RecordChecker& checker, const Total
     policyField_ = data_.FindField("apolice");
     itemField_ = data_.FindField("item");
   }
-  const int64_t chunks = (data.PhysicalRecordCount() + static_cast<int64_t>(chunkRecords_) - 1) /
-                         static_cast<int64_t>(chunkRecords_);
+  const int64_t chunks =
+      (data.PhysicalRecordCount() + static_cast<int64_t>(chunkRecords_) - 1) / static_cast<int64_t>(chunkRecords_);
   threads_ = static_cast<int>(std::clamp<int64_t>(std::min(threads, kMostThreads), 1, std::max<int64_t>(chunks, 1)));
 }
 

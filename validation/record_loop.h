@@ -86,8 +86,8 @@ class RecordLoop {
   std::condition_variable chunkDone_;  // a worker finished a chunk
   std::condition_variable slotFree_;   // the merge freed a slot, or the loop ends
   std::vector<std::unique_ptr<Chunk>> slots_;
-  int64_t nextChunk_ = 0;     // the next chunk a worker takes
-  int64_t merged_ = 0;        // chunks merged so far
+  int64_t nextChunk_ = 0;          // the next chunk a worker takes
+  int64_t merged_ = 0;             // chunks merged so far
   int64_t lastChunk_ = INT64_MAX;  // no chunk after this one is needed
   bool stopping_ = false;
   std::vector<std::thread> workers_;

@@ -85,8 +85,7 @@ std::optional<double> TotalsDifference(double reference, double fileTotal) {
   return static_cast<double>(difference);
 }
 
-std::string TotalsRow(const std::string& label, double reference, double fileTotal,
-                      const RegionalSettings& settings) {
+std::string TotalsRow(const std::string& label, double reference, double fileTotal, const RegionalSettings& settings) {
   std::string row = PadRight(label, 15);
   row += PadRight(FormatNumber(reference, 0, settings), 25);
   row += PadRight(FormatNumber(fileTotal, 0, settings), 25);
@@ -111,8 +110,8 @@ void AppendAll(ResultLog& log, std::initializer_list<const char*> lines) {
 
 }  // namespace
 
-void WriteTotalsSection(ResultLog& log, int32_t tableNumber, const ReferenceTotals& reference,
-                        const RunTotals& totals, const RegionalSettings& settings, std::vector<TotalsResult>* rows) {
+void WriteTotalsSection(ResultLog& log, int32_t tableNumber, const ReferenceTotals& reference, const RunTotals& totals,
+                        const RegionalSettings& settings, std::vector<TotalsResult>* rows) {
   const bool premiums = tableNumber == 1;
   const auto row = [&](const char* label, double referenceTotal, double fileTotal) {
     log.Append(TotalsRow(label, referenceTotal, fileTotal, settings));
@@ -128,29 +127,22 @@ void WriteTotalsSection(ResultLog& log, int32_t tableNumber, const ReferenceTota
     row("Animal", reference.pr_animal, totals.animalPremiums);
     log.Append("");
     log.Append(RuleLine());
-    AppendAll(log, {"",
-                    "Observações:"_cp1252,
-                    kPremiumsPeriodLine.c_str(),
-                    "A companhia deverá apresentar justificativas para as difereças em relação ao "_cp1252,
-                    "QDP, em anexo a este relatório, quando:"_cp1252,
-                    "1 - A diferença, em módulo, for maior que 10%"_cp1252,
-                    "2 - Existir valor no arquivo, mas não no QDP"_cp1252,
-                    "3 - Não existir valor no arquivo, mas existir no QDP"_cp1252,
-                    ""});
+    AppendAll(log,
+              {"", "Observações:"_cp1252, kPremiumsPeriodLine.c_str(),
+               "A companhia deverá apresentar justificativas para as difereças em relação ao "_cp1252,
+               "QDP, em anexo a este relatório, quando:"_cp1252, "1 - A diferença, em módulo, for maior que 10%"_cp1252,
+               "2 - Existir valor no arquivo, mas não no QDP"_cp1252,
+               "3 - Não existir valor no arquivo, mas existir no QDP"_cp1252, ""});
   } else {
     row("Rural", reference.sin_rural, totals.ruralClaims);
     row("Animal", reference.sin_animal, totals.animalClaims);
     log.Append(RuleLine());
-    AppendAll(log, {"",
-                    "Críticas no arquivo de Sinistros"_cp1252,
-                    "Observações:"_cp1252,
+    AppendAll(log, {"", "Críticas no arquivo de Sinistros"_cp1252, "Observações:"_cp1252,
                     "A companhia deverá apresentar justificativas para as difereças em relação ao QDP,"_cp1252,
-                    "em anexo a este relatório, quando:"_cp1252,
-                    "1 - A diferença, em módulo, for maior que 10%"_cp1252,
+                    "em anexo a este relatório, quando:"_cp1252, "1 - A diferença, em módulo, for maior que 10%"_cp1252,
                     "2 - Existir valor no arquivo, mas não no QDP"_cp1252,
                     "3 - Não existir valor no arquivo, mas existir no QDP"_cp1252,
-                    "As justificativas devem ser baseadas em valores, não apenas em caráter subjetivo."_cp1252,
-                    ""});
+                    "As justificativas devem ser baseadas em valores, não apenas em caráter subjetivo."_cp1252, ""});
   }
 }
 

@@ -76,9 +76,8 @@ bool IsAnimalModality(const Variant& value, const RegionalSettings& settings);
 /// Appends the premiums section (table number 1) or the paid-claims section
 /// (any other number) with the reference and file totals per line. Each
 /// totals row is also added to rows, unless it is null.
-void WriteTotalsSection(ResultLog& log, int32_t tableNumber, const ReferenceTotals& reference,
-                        const RunTotals& totals, const RegionalSettings& settings,
-                        std::vector<TotalsResult>* rows = nullptr);
+void WriteTotalsSection(ResultLog& log, int32_t tableNumber, const ReferenceTotals& reference, const RunTotals& totals,
+                        const RegionalSettings& settings, std::vector<TotalsResult>* rows = nullptr);
 
 /// The relative difference of the file total to the reference in percent;
 /// nullopt when the reference is 0.
@@ -86,7 +85,6 @@ std::optional<double> TotalsDifference(double reference, double fileTotal);
 
 /// One row of the totals table: label, reference, file total and their
 /// relative difference in percent ("div por zero" when the reference is 0).
-std::string TotalsRow(const std::string& label, double reference, double fileTotal,
-                      const RegionalSettings& settings);
+std::string TotalsRow(const std::string& label, double reference, double fileTotal, const RegionalSettings& settings);
 
 }  // namespace tarvelo

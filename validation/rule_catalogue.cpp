@@ -84,8 +84,8 @@ void RuleCatalogue::LoadStructure(const std::string& lineOfBusiness, DbfTable& t
   t.FieldDefs().Add("tabela", ftInteger);
   t.FieldDefs().Add("campo", ftString, 10);
   t.FieldDefs().Add("depende", ftString, 10);
-  for (const char* flag : {"tipo", "tamanho", "dominio", "nulo", "data", "positivo", "zeros", "erroNulo", "erroDom",
-                           "ordem"})
+  for (const char* flag :
+       {"tipo", "tamanho", "dominio", "nulo", "data", "positivo", "zeros", "erroNulo", "erroDom", "ordem"})
     t.FieldDefs().Add(flag, ftInteger);
   t.FieldDefs().Add("nometab", ftString, 20);
   t.FieldDefs().Add("zerosesq", ftInteger);
@@ -106,8 +106,8 @@ void RuleCatalogue::LoadStructure(const std::string& lineOfBusiness, DbfTable& t
     t.FieldByName("tabela").SetAsVariant(mtTabelas_.FieldValue("ordem"));
     t.FieldByName("campo").SetAsVariant(Variant::String(LeftText(Text(tbTabelas, "campo"), 10)));
     t.FieldByName("depende").SetAsVariant(Variant::String(LeftText(Text(tbTabelas, "depende"), 10)));
-    for (const char* flag : {"tipo", "tamanho", "dominio", "nulo", "data", "positivo", "zeros", "ordem", "zerosesq",
-                             "soma"})
+    for (const char* flag :
+         {"tipo", "tamanho", "dominio", "nulo", "data", "positivo", "zeros", "ordem", "zerosesq", "soma"})
       t.FieldByName(flag).SetAsVariant(tbTabelas.FieldValue(flag));
     t.FieldByName("erroNulo").SetAsVariant(Variant::Byte(0));
     t.FieldByName("erroDom").SetAsVariant(Variant::Byte(0));

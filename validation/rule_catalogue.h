@@ -29,8 +29,7 @@ class RuleCatalogue {
   /// defines no table for the line of business \"<line>\"" when no row of
   /// "tabelas.dbf" is of the line of business. An "anexos.dbf" row whose table or field the line of
   /// business does not define is skipped.
-  void Load(const std::string& lineOfBusiness, const std::string& folder, DbfTable& tbTabelas,
-            DbfTable& tbAnexos);
+  void Load(const std::string& lineOfBusiness, const std::string& folder, DbfTable& tbTabelas, DbfTable& tbAnexos);
 
   MemTable& TableOrder() { return mtTabelas_; }
   MemTable& Structure() { return mtEstrutTab_; }

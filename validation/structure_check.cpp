@@ -23,8 +23,7 @@ bool CheckStructure(MemTable& structure, DbfTable& data, int32_t tableNumber, co
   try {
     int32_t matchCount = 0;
     while (OnRowOfTable(structure, tableNumber, settings)) {
-      const int32_t position =
-          ToInteger(Subtract(structure.FieldValue("ordem"), Variant::Byte(1), settings), settings);
+      const int32_t position = ToInteger(Subtract(structure.FieldValue("ordem"), Variant::Byte(1), settings), settings);
       const DbfField& field = data.FieldAt(position);
       const bool matches =
           Trim(ToText(structure.FieldValue("campo"), settings)) == Trim(field.FieldName()) &&

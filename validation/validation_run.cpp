@@ -31,7 +31,8 @@ Variant ClaimKeyPart(const DbfField& field) {
 void AppendClaimKeyPart(std::string& key, const DbfField& field) {
   const std::string_view text = field.CharacterText();
   key.append(text);
-  if (text.size() < static_cast<size_t>(field.Width())) key.append(static_cast<size_t>(field.Width()) - text.size(), ' ');
+  if (text.size() < static_cast<size_t>(field.Width()))
+    key.append(static_cast<size_t>(field.Width()) - text.size(), ' ');
 }
 
 }  // namespace
@@ -69,7 +70,11 @@ int64_t CountClaimsWithoutPolicyItem(DbfTable& risks, DbfTable& claims, const Re
     if (risks.FindKey(key)) continue;
     ++misses;
     if (details) {
-      details->Row({claims.RecordNumber(), "APOLICE+ITEM", DetailRule::NoPolicy, {}, policy.CharacterText(),
+      details->Row({claims.RecordNumber(),
+                    "APOLICE+ITEM",
+                    DetailRule::NoPolicy,
+                    {},
+                    policy.CharacterText(),
                     item.CharacterText()});
     }
   }
@@ -103,8 +108,7 @@ void ValidationRun::DropIndexes() {
 
 void ValidationRun::CloseTables() {
   DropIndexes();
-  for (DbfTable* table : {&tbDados_, &tbTabelas_, &tbAnexos_, &tbDadosQdp_, &tbRiscos_, &tbSinistros_})
-    table->Close();
+  for (DbfTable* table : {&tbDados_, &tbTabelas_, &tbAnexos_, &tbDadosQdp_, &tbRiscos_, &tbSinistros_}) table->Close();
 }
 
 std::string ValidationRun::NowText() const { return FormatDateTime(host_.Now(), settings_); }
@@ -191,7 +195,7 @@ void ValidationRun::TreatDataFile() {
     result.secondCompany = !state_.recordsOk;
     if (state_.recordsOk) {
       const ResultSectionInput section{state_.tableNumber, state_.tableName, state_.companyCode,
-                                       state_.companyName, PathText(path), state_.recordCount};
+                                       state_.companyName, PathText(path),   state_.recordCount};
       if (WriteResultSection(log_, catalogue_.Structure(), section, settings_, &result.fields))
         WriteTotalsSection(log_, state_.tableNumber, reference_, totals_, settings_, &result.totals);
     }
@@ -224,8 +228,8 @@ void ValidationRun::LookUpCompany() {
 }
 
 void ValidationRun::CheckRecords(const std::string& path) {
-  RecordChecker checker(tbDados_, catalogue_.Structure(), catalogue_.Domain(), state_.tableNumber,
-                        state_.companyCode, currentYear_, settings_);
+  RecordChecker checker(tbDados_, catalogue_.Structure(), catalogue_.Domain(), state_.tableNumber, state_.companyCode,
+                        currentYear_, settings_);
   const TotalsAccumulator totals(tbDados_, state_.tableNumber, reference_, settings_);
   std::vector<FieldCounts> counts(static_cast<size_t>(checker.FieldCount()));
   RecordLoop loop(tbDados_, checker, totals, PathText(path), host_.Threads(), host_.Details());

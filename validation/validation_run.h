@@ -7,8 +7,8 @@
 #include "validation/reference_totals.h"
 #include "validation/result_log.h"
 #include "validation/rule_catalogue.h"
-#include "validation/run_results.h"
 #include "validation/run_host.h"
+#include "validation/run_results.h"
 
 namespace tarvelo {
 

@@ -1,5 +1,5 @@
-#include "validation/detail_listing.h"
 #include "validation/validation_run.h"
+#include "validation/detail_listing.h"
 
 #include <gtest/gtest.h>
 
@@ -12,10 +12,10 @@
 
 #include <algorithm>
 #include <cstring>
-#include <iterator>
 #include <filesystem>
-#include <functional>
 #include <fstream>
+#include <functional>
+#include <iterator>
 #include <map>
 #include <sstream>
 #include <string>
@@ -24,8 +24,8 @@
 
 #include "testing/catalogue_fixture.h"
 #include "validation/export_path_check.h"
-#include "validation/report_format.h"
 #include "validation/report_export.h"
+#include "validation/report_format.h"
 #include "values/errors.h"
 
 namespace tarvelo {
@@ -40,12 +40,13 @@ using testing::QdpRow;
 using Lines = std::vector<std::string>;
 
 const std::string kRule(80, '=');
-const std::string kFieldHeader =
-    "Tabela              Campo               ErroNulo  %         ErroDom   %         ";
+const std::string kFieldHeader = "Tabela              Campo               ErroNulo  %         ErroDom   %         ";
 
 Lines Header() {
-  return {"In\xED" "cio do processamento: 07/12/2026 08:05:09",
-          "Per\xEDodo de an\xE1lise: 01/07/2022 a 30/06/2023", ""};
+  return {
+      "In\xED"
+      "cio do processamento: 07/12/2026 08:05:09",
+      "Per\xEDodo de an\xE1lise: 01/07/2022 a 30/06/2023", ""};
 }
 
 Lines Closing() { return {"", kRule, "", "Fim do processamento: 07/12/2026 08:05:09", "", kRule}; }
@@ -55,14 +56,27 @@ Lines ClaimsBlock() { return {kRule, "", "Arquivo de sinistros vazio ou n\xE3o s
 
 Lines PremiumsSection(const Lines& rows) {
   Lines lines{kRule, "", "Teste de Pr\xEAmios Emitidos:",
-              "Modalidade     Valor QDP                Valor Arquivo            Diferen\xE7" "a (%)", ""};
+              "Modalidade     Valor QDP                Valor Arquivo            Diferen\xE7"
+              "a (%)",
+              ""};
   lines.insert(lines.end(), rows.begin(), rows.end());
-  const Lines tail{"", kRule, "", "Observa\xE7\xF5" "es:",
-                   "O item Total informado de Pr\xEAmios considera somente as ap\xF3lices com in\xED" "cio de vig\xEAncia "
-                   "no per\xED" "odo considerado: 01/07/2022 a 30/06/2023",
-                   "A companhia dever\xE1 apresentar justificativas para as difere\xE7" "as em rela\xE7\xE3o ao ",
-                   "QDP, em anexo a este relat\xF3rio, quando:", "1 - A diferen\xE7" "a, em m\xF3" "dulo, for maior que 10%",
-                   "2 - Existir valor no arquivo, mas n\xE3o no QDP", "3 - N\xE3o existir valor no arquivo, mas existir no QDP",
+  const Lines tail{"",
+                   kRule,
+                   "",
+                   "Observa\xE7\xF5"
+                   "es:",
+                   "O item Total informado de Pr\xEAmios considera somente as ap\xF3lices com in\xED"
+                   "cio de vig\xEAncia "
+                   "no per\xED"
+                   "odo considerado: 01/07/2022 a 30/06/2023",
+                   "A companhia dever\xE1 apresentar justificativas para as difere\xE7"
+                   "as em rela\xE7\xE3o ao ",
+                   "QDP, em anexo a este relat\xF3rio, quando:",
+                   "1 - A diferen\xE7"
+                   "a, em m\xF3"
+                   "dulo, for maior que 10%",
+                   "2 - Existir valor no arquivo, mas n\xE3o no QDP",
+                   "3 - N\xE3o existir valor no arquivo, mas existir no QDP",
                    ""};
   lines.insert(lines.end(), tail.begin(), tail.end());
   return lines;
@@ -70,13 +84,25 @@ Lines PremiumsSection(const Lines& rows) {
 
 Lines ClaimsSection(const Lines& rows) {
   Lines lines{kRule, "", "Teste de Sinistros Pagos:",
-              "Modalidade     Valor QDP                Valor Arquivo            Diferen\xE7" "a (%)", ""};
+              "Modalidade     Valor QDP                Valor Arquivo            Diferen\xE7"
+              "a (%)",
+              ""};
   lines.insert(lines.end(), rows.begin(), rows.end());
-  const Lines tail{kRule, "", "Cr\xEDticas no arquivo de Sinistros", "Observa\xE7\xF5" "es:",
-                   "A companhia dever\xE1 apresentar justificativas para as difere\xE7" "as em rela\xE7\xE3o ao QDP,",
-                   "em anexo a este relat\xF3rio, quando:", "1 - A diferen\xE7" "a, em m\xF3" "dulo, for maior que 10%",
-                   "2 - Existir valor no arquivo, mas n\xE3o no QDP", "3 - N\xE3o existir valor no arquivo, mas existir no QDP",
-                   "As justificativas devem ser baseadas em valores, n\xE3o apenas em car\xE1ter subjetivo.", ""};
+  const Lines tail{kRule,
+                   "",
+                   "Cr\xEDticas no arquivo de Sinistros",
+                   "Observa\xE7\xF5"
+                   "es:",
+                   "A companhia dever\xE1 apresentar justificativas para as difere\xE7"
+                   "as em rela\xE7\xE3o ao QDP,",
+                   "em anexo a este relat\xF3rio, quando:",
+                   "1 - A diferen\xE7"
+                   "a, em m\xF3"
+                   "dulo, for maior que 10%",
+                   "2 - Existir valor no arquivo, mas n\xE3o no QDP",
+                   "3 - N\xE3o existir valor no arquivo, mas existir no QDP",
+                   "As justificativas devem ser baseadas em valores, n\xE3o apenas em car\xE1ter subjetivo.",
+                   ""};
   lines.insert(lines.end(), tail.begin(), tail.end());
   return lines;
 }
@@ -137,12 +163,20 @@ class RunTest : public ::testing::Test {
   }
 
   static DbfWriter RisksWriter() {
-    return DbfWriter({{"COD_SEG", 'C', 5}, {"APOLICE", 'C', 10}, {"ITEM", 'C', 4}, {"COD_MOD", 'N', 2},
-                      {"INICIO_VIG", 'C', 8}, {"PREMIO", 'N', 14, 2}});
+    return DbfWriter({{"COD_SEG", 'C', 5},
+                      {"APOLICE", 'C', 10},
+                      {"ITEM", 'C', 4},
+                      {"COD_MOD", 'N', 2},
+                      {"INICIO_VIG", 'C', 8},
+                      {"PREMIO", 'N', 14, 2}});
   }
   static DbfWriter ClaimsWriter() {
-    return DbfWriter({{"COD_SEG", 'C', 5}, {"APOLICE", 'C', 10}, {"ITEM", 'C', 4}, {"COD_MOD", 'N', 2},
-                      {"D_AVISO", 'C', 8}, {"INDENIZ", 'N', 14, 2}});
+    return DbfWriter({{"COD_SEG", 'C', 5},
+                      {"APOLICE", 'C', 10},
+                      {"ITEM", 'C', 4},
+                      {"COD_MOD", 'N', 2},
+                      {"D_AVISO", 'C', 8},
+                      {"INDENIZ", 'N', 14, 2}});
   }
 
   std::string Write(const DbfWriter& writer, const std::string& name) {
@@ -219,18 +253,20 @@ TEST_F(RunTest, ResultSectionWorkedExample) {
     risks.AddRecord({"05631", premium, i < 1250 ? "20231301" : "20230115", "61"});
   }
   host.risk = Write(risks, "RISCOS.DBF");
-  EXPECT_EQ(Run(), Concat({{"In\xED" "cio do processamento: 07/12/2026 08:05:09",
-                            "Per\xEDodo de an\xE1lise: 01/07/2022 a 30/06/2023",
-                            "Empresa: 05631 - " + Pad("SEGURADORA EXEMPLO S.A.", 40)},
-                           {kRule, "Arquivo: " + host.risk, "Total de Registros: 1500", "", kFieldHeader,
-                            "RISCOS              COD_SEG             0         0,00%     0         0,00%     ",
-                            "RISCOS              PREMIO              3         0,20%     12        0,80%     ",
-                            "RISCOS              INICIO_VIG          0         0,00%     1250      83,33%    ",
-                            "RISCOS              COD_MOD             0         0,00%     0         0,00%     ",
-                            kRule, ""},
-                           PremiumsSection({"Rural          1.000.000                3.125                    -99,69",
-                                            "Animal         0                        0                        div por zero"}),
-                           ClaimsBlock(), Closing()}));
+  EXPECT_EQ(Run(),
+            Concat({{"In\xED"
+                     "cio do processamento: 07/12/2026 08:05:09",
+                     "Per\xEDodo de an\xE1lise: 01/07/2022 a 30/06/2023",
+                     "Empresa: 05631 - " + Pad("SEGURADORA EXEMPLO S.A.", 40)},
+                    {kRule, "Arquivo: " + host.risk, "Total de Registros: 1500", "", kFieldHeader,
+                     "RISCOS              COD_SEG             0         0,00%     0         0,00%     ",
+                     "RISCOS              PREMIO              3         0,20%     12        0,80%     ",
+                     "RISCOS              INICIO_VIG          0         0,00%     1250      83,33%    ",
+                     "RISCOS              COD_MOD             0         0,00%     0         0,00%     ", kRule, ""},
+                    PremiumsSection({"Rural          1.000.000                3.125                    -99,69",
+                                     "Animal         0                        0                        div por zero"}),
+                    ClaimsBlock(),
+                    Closing()}));
   EXPECT_EQ(state.riskCount, 1500);
   EXPECT_EQ(host.progress, (std::vector<int>{25, 75, 90}));
 }
@@ -268,34 +304,51 @@ TEST_F(StructureTest, ExactLayoutPasses) {
 }
 
 TEST_F(StructureTest, ExtraFieldFails) {
-  DbfWriter risks({{"COD_SEG", 'C', 5}, {"APOLICE", 'C', 10}, {"ITEM", 'C', 4}, {"COD_MOD", 'N', 2},
-                   {"INICIO_VIG", 'C', 8}, {"PREMIO", 'N', 14, 2}, {"FIM_VIG", 'C', 8}});
+  DbfWriter risks({{"COD_SEG", 'C', 5},
+                   {"APOLICE", 'C', 10},
+                   {"ITEM", 'C', 4},
+                   {"COD_MOD", 'N', 2},
+                   {"INICIO_VIG", 'C', 8},
+                   {"PREMIO", 'N', 14, 2},
+                   {"FIM_VIG", 'C', 8}});
   risks.AddRecord({"05631"});
   ExpectStructureError(RunRisks(risks));
 }
 
 TEST_F(StructureTest, OtherWidthFails) {
-  DbfWriter risks({{"COD_SEG", 'C', 5}, {"APOLICE", 'C', 10}, {"ITEM", 'C', 4}, {"COD_MOD", 'N', 2},
-                   {"INICIO_VIG", 'C', 10}, {"PREMIO", 'N', 14, 2}});
+  DbfWriter risks({{"COD_SEG", 'C', 5},
+                   {"APOLICE", 'C', 10},
+                   {"ITEM", 'C', 4},
+                   {"COD_MOD", 'N', 2},
+                   {"INICIO_VIG", 'C', 10},
+                   {"PREMIO", 'N', 14, 2}});
   ExpectStructureError(RunRisks(risks));
 }
 
 TEST_F(StructureTest, MissingFieldAtARowsPositionFails) {
-  DbfWriter risks({{"COD_SEG", 'C', 5}, {"APOLICE", 'C', 10}, {"ITEM", 'C', 4}, {"COD_MOD", 'N', 2},
-                   {"INICIO_VIG", 'C', 8}});
+  DbfWriter risks(
+      {{"COD_SEG", 'C', 5}, {"APOLICE", 'C', 10}, {"ITEM", 'C', 4}, {"COD_MOD", 'N', 2}, {"INICIO_VIG", 'C', 8}});
   ExpectStructureError(RunRisks(risks));
 }
 
 TEST_F(StructureTest, OtherOrderFails) {
-  DbfWriter risks({{"APOLICE", 'C', 10}, {"COD_SEG", 'C', 5}, {"ITEM", 'C', 4}, {"COD_MOD", 'N', 2},
-                   {"INICIO_VIG", 'C', 8}, {"PREMIO", 'N', 14, 2}});
+  DbfWriter risks({{"APOLICE", 'C', 10},
+                   {"COD_SEG", 'C', 5},
+                   {"ITEM", 'C', 4},
+                   {"COD_MOD", 'N', 2},
+                   {"INICIO_VIG", 'C', 8},
+                   {"PREMIO", 'N', 14, 2}});
   ExpectStructureError(RunRisks(risks));
 }
 
 TEST_F(StructureTest, TypesFollowTheReaderMapping) {
   // A numeric field of width 10 without decimals is type 25, not 3.
-  DbfWriter risks({{"COD_SEG", 'C', 5}, {"APOLICE", 'C', 10}, {"ITEM", 'C', 4}, {"COD_MOD", 'N', 10},
-                   {"INICIO_VIG", 'C', 8}, {"PREMIO", 'N', 14, 2}});
+  DbfWriter risks({{"COD_SEG", 'C', 5},
+                   {"APOLICE", 'C', 10},
+                   {"ITEM", 'C', 4},
+                   {"COD_MOD", 'N', 10},
+                   {"INICIO_VIG", 'C', 8},
+                   {"PREMIO", 'N', 14, 2}});
   ExpectStructureError(RunRisks(risks));
 }
 
@@ -315,8 +368,13 @@ TEST_F(StructureTest, BlankTypeOrOrderNeverMatches) {
 
 TEST_F(StructureTest, TwoRowsForOnePositionCountTwiceAgainstAnExtraField) {
   risksRules.push_back({"RISCOS", "PREMIO", "", "6", "0", "0", "1", "0", "0", "6"});
-  DbfWriter risks({{"COD_SEG", 'C', 5}, {"APOLICE", 'C', 10}, {"ITEM", 'C', 4}, {"COD_MOD", 'N', 2},
-                   {"INICIO_VIG", 'C', 8}, {"PREMIO", 'N', 14, 2}, {"EXTRA", 'C', 1}});
+  DbfWriter risks({{"COD_SEG", 'C', 5},
+                   {"APOLICE", 'C', 10},
+                   {"ITEM", 'C', 4},
+                   {"COD_MOD", 'N', 2},
+                   {"INICIO_VIG", 'C', 8},
+                   {"PREMIO", 'N', 14, 2},
+                   {"EXTRA", 'C', 1}});
   risks.AddRecord({"05631", "P1", "0001", "61", "20230101", "10.00", "X"});
   const Lines log = RunRisks(risks);
   EXPECT_FALSE(Contains(log, "Erro: estrutura incorreta na tabela " + Pad("RISCOS", 20)));
@@ -346,12 +404,12 @@ class RulesTest : public RunTest {
     RunTest::SetUp();
     risksRules = {
         {"RISCOS", "COD_SEG", "", "1", "5", "0", "1", "0", "0", "1"},
-        {"RISCOS", "DT", "", "1", "8", "0", "0", "1", "1", "2", "1"},   // null, length, date
-        {"RISCOS", "DT2", "", "1", "8", "0", "1", "1", "0", "3"},       // data 1 but zeros 0
-        {"RISCOS", "CODE", "", "1", "5", "0", "1", "0", "0", "4", "1"}, // exact length 5
-        {"RISCOS", "UF", "MOD", "1", "4", "1", "1", "0", "0", "5"},     // domain qualified by MOD
+        {"RISCOS", "DT", "", "1", "8", "0", "0", "1", "1", "2", "1"},    // null, length, date
+        {"RISCOS", "DT2", "", "1", "8", "0", "1", "1", "0", "3"},        // data 1 but zeros 0
+        {"RISCOS", "CODE", "", "1", "5", "0", "1", "0", "0", "4", "1"},  // exact length 5
+        {"RISCOS", "UF", "MOD", "1", "4", "1", "1", "0", "0", "5"},      // domain qualified by MOD
         {"RISCOS", "MOD", "", "1", "1", "0", "1", "0", "0", "6"},
-        {"RISCOS", "QTD", "", "3", "0", "0", "0", "0", "0", "7"},       // integer, null rule
+        {"RISCOS", "QTD", "", "3", "0", "0", "0", "0", "0", "7"},  // integer, null rule
         {"RISCOS", "INICIO_VIG", "", "1", "8", "0", "1", "0", "0", "8"},
         {"RISCOS", "COD_MOD", "", "3", "0", "0", "1", "0", "0", "9"},
         {"RISCOS", "PREMIO", "", "6", "0", "0", "1", "0", "0", "10"},
@@ -359,8 +417,15 @@ class RulesTest : public RunTest {
     domain = {{"RISCOS", "UF", "AB", "5"}, {"RISCOS", "UF", "CD", ""}, {"RISCOS", "UF", "ef", ""}};
   }
   DbfWriter Writer() const {
-    return DbfWriter({{"COD_SEG", 'C', 5}, {"DT", 'C', 8}, {"DT2", 'C', 8}, {"CODE", 'C', 5}, {"UF", 'C', 4},
-                      {"MOD", 'C', 1}, {"QTD", 'N', 5}, {"INICIO_VIG", 'C', 8}, {"COD_MOD", 'N', 2},
+    return DbfWriter({{"COD_SEG", 'C', 5},
+                      {"DT", 'C', 8},
+                      {"DT2", 'C', 8},
+                      {"CODE", 'C', 5},
+                      {"UF", 'C', 4},
+                      {"MOD", 'C', 1},
+                      {"QTD", 'N', 5},
+                      {"INICIO_VIG", 'C', 8},
+                      {"COD_MOD", 'N', 2},
                       {"PREMIO", 'N', 10, 2}});
   }
   static constexpr int kQtdOffset = 1 + 5 + 8 + 8 + 5 + 4 + 1;
@@ -370,8 +435,8 @@ TEST_F(RulesTest, EachRuleCountsItsFailures) {
   DbfWriter risks = Writer();
   risks.AddRecord({"05631", "", "20231301", "123", " ab ", "5", "", "20230101", "61", "1.00"});
   risks.AddRecord({"05631", "00000000", "20231301", "00123", "cd", " ", "7", "20230101", "61", "1.00"});
-  std::string leftAligned = risks.EncodeRecord({"05631", "20231301", "x", "00123", "ef", "", "", "20230101", "61",
-                                                "1.00"});
+  std::string leftAligned =
+      risks.EncodeRecord({"05631", "20231301", "x", "00123", "ef", "", "", "20230101", "61", "1.00"});
   leftAligned.replace(kQtdOffset, 5, "12   ");
   risks.AddRawRecord(leftAligned);
   host.risk = Write(risks, "r.dbf");
@@ -403,8 +468,8 @@ TEST_F(RulesTest, LeftAlignedDigitsWithTheDomainRuleEndTheRun) {
   risksRules[6].dominio = "1";
   DbfWriter risks = Writer();
   risks.AddRecord({"05631", "20230101", "", "00123", "CD", "", "1", "20230101", "61", "1.00"});
-  std::string leftAligned = risks.EncodeRecord({"05631", "20230101", "", "00123", "CD", "", "", "20230101", "61",
-                                                "1.00"});
+  std::string leftAligned =
+      risks.EncodeRecord({"05631", "20230101", "", "00123", "CD", "", "", "20230101", "61", "1.00"});
   leftAligned.replace(kQtdOffset, 5, "12   ");
   risks.AddRawRecord(leftAligned);
   host.risk = Write(risks, "r.dbf");
@@ -460,9 +525,9 @@ TEST_F(RunTest, FirstFileWithoutRecordsLeavesTheCompanyToTheNext) {
   host.risk = Write(risks, "r.dbf");
   host.claim = Write(claims, "s.dbf");
   const Lines log = Run();
-  const Lines expectedStart = {kRule, "Arquivo: " + host.risk, "Total de Registros: 0", "", kFieldHeader, "",
-                               "Arquivo sem registros.....", "", kRule, "Arquivo: " + host.claim,
-                               "Total de Registros: 1"};
+  const Lines expectedStart = {
+      kRule, "Arquivo: " + host.risk,  "Total de Registros: 0", "", kFieldHeader, "", "Arquivo sem registros.....", "",
+      kRule, "Arquivo: " + host.claim, "Total de Registros: 1"};
   EXPECT_EQ(Lines(log.begin() + 3, log.begin() + 14), expectedStart);
   EXPECT_EQ(log[2], "Empresa: 05631 - " + Pad("SEGURADORA EXEMPLO S.A.", 40));
   EXPECT_EQ(state.companyCode, "05631");
@@ -473,8 +538,12 @@ TEST_F(RunTest, FirstFileWithoutRecordsLeavesTheCompanyToTheNext) {
 
 TEST_F(RunTest, ReferenceTableErrorsEndTheRunWhileDataFileErrorsAreCaught) {
   // A null first code in the data file is caught: no company, no error.
-  DbfWriter risks({{"COD_SEG", 'N', 5}, {"APOLICE", 'C', 10}, {"ITEM", 'C', 4}, {"COD_MOD", 'N', 2},
-                   {"INICIO_VIG", 'C', 8}, {"PREMIO", 'N', 14, 2}});
+  DbfWriter risks({{"COD_SEG", 'N', 5},
+                   {"APOLICE", 'C', 10},
+                   {"ITEM", 'C', 4},
+                   {"COD_MOD", 'N', 2},
+                   {"INICIO_VIG", 'C', 8},
+                   {"PREMIO", 'N', 14, 2}});
   risksRules[0].tipo = "3";
   risksRules[0].tamanho = "0";
   risks.AddRecord({"", "P1", "0001", "61", "20230101", "10.00"});
@@ -623,8 +692,12 @@ TEST_F(RunTest, TextModalityCodesNeverEndTheRun) {
   risksRules[3].tipo = "1";
   risksRules[3].tamanho = "3";
   qdp[1].pr_animal = "100";
-  DbfWriter risks({{"COD_SEG", 'C', 5}, {"APOLICE", 'C', 10}, {"ITEM", 'C', 4}, {"COD_MOD", 'C', 3},
-                   {"INICIO_VIG", 'C', 8}, {"PREMIO", 'N', 14, 2}});
+  DbfWriter risks({{"COD_SEG", 'C', 5},
+                   {"APOLICE", 'C', 10},
+                   {"ITEM", 'C', 4},
+                   {"COD_MOD", 'C', 3},
+                   {"INICIO_VIG", 'C', 8},
+                   {"PREMIO", 'N', 14, 2}});
   risks.AddRecord({"05631", "P", "1", " 64", "20230101", "100.00"});
   risks.AddRecord({"05631", "P", "1", "", "20230101", "20.00"});
   risks.AddRecord({"05631", "P", "1", "ABC", "20230101", "3.00"});
@@ -642,8 +715,15 @@ TEST_F(RulesTest, DateRuleOnADateFieldEndsTheRun) {
   risksRules[1].tipo = "9";
   risksRules[1].tamanho = "0";
   risksRules[1].zerosesq = "0";
-  DbfWriter risks({{"COD_SEG", 'C', 5}, {"DT", 'D', 8}, {"DT2", 'C', 8}, {"CODE", 'C', 5}, {"UF", 'C', 4},
-                   {"MOD", 'C', 1}, {"QTD", 'N', 5}, {"INICIO_VIG", 'C', 8}, {"COD_MOD", 'N', 2},
+  DbfWriter risks({{"COD_SEG", 'C', 5},
+                   {"DT", 'D', 8},
+                   {"DT2", 'C', 8},
+                   {"CODE", 'C', 5},
+                   {"UF", 'C', 4},
+                   {"MOD", 'C', 1},
+                   {"QTD", 'N', 5},
+                   {"INICIO_VIG", 'C', 8},
+                   {"COD_MOD", 'N', 2},
                    {"PREMIO", 'N', 10, 2}});
   risks.AddRecord({"05631", "20230101", "", "00123", "CD", "", "1", "20230101", "61", "1.00"});
   host.risk = Write(risks, "r.dbf");
@@ -663,7 +743,9 @@ TEST_F(RunTest, CountsAreOfVisibleRecordsOnly) {
   EXPECT_DOUBLE_EQ(totals.ruralPremiums, 180.0);
   EXPECT_TRUE(Contains(log, "Total de Registros: 270"));
 }
-const char* const kMissesSentence = " sinistros sem ap\xF3lices no per\xED" "odo, num total de ";
+const char* const kMissesSentence =
+    " sinistros sem ap\xF3lices no per\xED"
+    "odo, num total de ";
 
 TEST(ClaimsWithoutPolicySentence, WordingAndShareWithoutOverflow) {
   const auto br = RegionalSettings::Brazilian();
@@ -727,8 +809,12 @@ TEST_F(ClaimsTest, MissesAreCountedPerClaim) {
 
 TEST_F(ClaimsTest, NarrowerClaimFieldsMatchByPrefix) {
   claimsRules[2].tamanho = "2";
-  claims = DbfWriter({{"COD_SEG", 'C', 5}, {"APOLICE", 'C', 10}, {"ITEM", 'C', 2}, {"COD_MOD", 'N', 2},
-                      {"D_AVISO", 'C', 8}, {"INDENIZ", 'N', 14, 2}});
+  claims = DbfWriter({{"COD_SEG", 'C', 5},
+                      {"APOLICE", 'C', 10},
+                      {"ITEM", 'C', 2},
+                      {"COD_MOD", 'N', 2},
+                      {"D_AVISO", 'C', 8},
+                      {"INDENIZ", 'N', 14, 2}});
   AddRisk("1234567890", "0001");
   AddClaim("1234567890", "00");  // "123456789000" begins the risks key
   AddClaim("1234567890", "01");
@@ -780,8 +866,14 @@ TEST_F(ClaimsTest, RunsWhenOnlyAnEarlierFileHadAnotherCompany) {
 TEST_F(ClaimsTest, SameFileInBothBoxesCannotBeOpenedTwice) {
   // One file that passes both layouts (they are the same here) and has the
   // fields of both totals tests.
-  DbfWriter both({{"COD_SEG", 'C', 5}, {"APOLICE", 'C', 10}, {"ITEM", 'C', 4}, {"INICIO_VIG", 'C', 8},
-                  {"D_AVISO", 'C', 8}, {"COD_MOD", 'N', 2}, {"PREMIO", 'N', 14, 2}, {"INDENIZ", 'N', 14, 2}});
+  DbfWriter both({{"COD_SEG", 'C', 5},
+                  {"APOLICE", 'C', 10},
+                  {"ITEM", 'C', 4},
+                  {"INICIO_VIG", 'C', 8},
+                  {"D_AVISO", 'C', 8},
+                  {"COD_MOD", 'N', 2},
+                  {"PREMIO", 'N', 14, 2},
+                  {"INDENIZ", 'N', 14, 2}});
   both.AddRecord({"05631", "P1", "0001", "20230101", "20230101", "61", "1.00", "1.00"});
   risksRules.clear();
   claimsRules.clear();
@@ -871,8 +963,12 @@ TEST_F(ClaimsTest, IndexFileIsRemovedWhenAnErrorEndsTheRun) {
   // built.
   const std::vector<FieldRuleRow> claimsLayout = claimsRules;
   claimsRules[2].campo = "ITEN";
-  claims = DbfWriter({{"COD_SEG", 'C', 5}, {"APOLICE", 'C', 10}, {"ITEN", 'C', 4}, {"COD_MOD", 'N', 2},
-                      {"D_AVISO", 'C', 8}, {"INDENIZ", 'N', 14, 2}});
+  claims = DbfWriter({{"COD_SEG", 'C', 5},
+                      {"APOLICE", 'C', 10},
+                      {"ITEN", 'C', 4},
+                      {"COD_MOD", 'N', 2},
+                      {"D_AVISO", 'C', 8},
+                      {"INDENIZ", 'N', 14, 2}});
   AddClaim("P1", "0001");
   for (int i = 0; i < 1000; ++i) AddRisk("P" + std::to_string(i), "0001");
   host.risk = Write(risks, "r.dbf");
@@ -902,7 +998,6 @@ TEST_F(ClaimsTest, IndexFileIsRemovedWhenAnErrorEndsTheRun) {
   EXPECT_FALSE(IndexFileExists());
 }
 
-
 TEST_F(RunTest, OpenErrorsGiveTheSystemsReasonWithControlCharactersEscaped) {
   host.risk = dir.File("absent.dbf");
   Failure failure = RunFailing<DbfError>();
@@ -930,8 +1025,8 @@ TEST_F(RunTest, OpenErrorsGiveTheSystemsReasonWithControlCharactersEscaped) {
     run.Execute();
     ADD_FAILURE() << "the run did not fail";
   } catch (const DbfError& error) {
-    EXPECT_EQ(ErrorText(error), "DbfTable.InternalOpen: Open error \"" + dir.Path() +
-                                    "a\\x1B[2J\\x09b.dbf\"\nNo such file or directory");
+    EXPECT_EQ(ErrorText(error),
+              "DbfTable.InternalOpen: Open error \"" + dir.Path() + "a\\x1B[2J\\x09b.dbf\"\nNo such file or directory");
   }
 }
 
@@ -959,7 +1054,6 @@ TEST_F(ClaimsTest, NamesOutsideTheCodePageOpenAndShowQuestionMarks) {
   EXPECT_TRUE(Contains(log, Sentence(0, 1, "0,00")));
   EXPECT_FALSE(std::filesystem::exists(folder + "apolice.ntx"));
 }
-
 
 // Completed and failed runs of every kind leave every data and catalogue
 // file as it was, and no index file.
@@ -1032,10 +1126,10 @@ TEST_F(ClaimsTest, NoRunChangesAFileOrLeavesTheIndex) {
 // order of the additions; each case puts its events in later chunks.
 TEST_F(RunTest, OneThreadAndSeveralGiveTheSameReport) {
   risksRules = {{"RISCOS", "COD_SEG", "", "1", "5", "0", "1", "0", "0", "1"},
-                {"RISCOS", "APOLICE", "", "1", "10", "0", "0", "0", "0", "2"},        // null rule
-                {"RISCOS", "ITEM", "", "1", "4", "0", "1", "0", "0", "3", "1"},       // exact length
-                {"RISCOS", "COD_MOD", "", "3", "0", "1", "1", "0", "0", "4"},         // domain
-                {"RISCOS", "INICIO_VIG", "", "1", "8", "0", "1", "1", "1", "5"},      // date
+                {"RISCOS", "APOLICE", "", "1", "10", "0", "0", "0", "0", "2"},    // null rule
+                {"RISCOS", "ITEM", "", "1", "4", "0", "1", "0", "0", "3", "1"},   // exact length
+                {"RISCOS", "COD_MOD", "", "3", "0", "1", "1", "0", "0", "4"},     // domain
+                {"RISCOS", "INICIO_VIG", "", "1", "8", "0", "1", "1", "1", "5"},  // date
                 {"RISCOS", "PREMIO", "", "6", "0", "0", "1", "0", "0", "6"}};
   claimsRules[3].dominio = "1";
   for (const char* table : {"RISCOS", "SINISTROS"})
@@ -1053,8 +1147,13 @@ TEST_F(RunTest, OneThreadAndSeveralGiveTheSameReport) {
       std::snprintf(amount, sizeof amount, "%.2f", i % 7 == 0 ? 12345678901.23 + i : 0.01 * (i % 1000) + 0.07);
       writer.AddRecord({is(kOtherCompany) ? "09999" : "05631", i % 53 == 0 ? "" : "P" + std::to_string(i / 3),
                         i % 31 == 0 ? "01" : "000" + std::to_string(1 + i % 3),
-                        is(kUnreadableCode) ? "6 " : i % 41 == 0 ? "99" : i % 5 == 0 ? "64" : "61",
-                        i % 37 == 0 ? "20231301" : i % 11 == 0 ? "20240101" : "20230115",
+                        is(kUnreadableCode) ? "6 "
+                        : i % 41 == 0       ? "99"
+                        : i % 5 == 0        ? "64"
+                                            : "61",
+                        i % 37 == 0   ? "20231301"
+                        : i % 11 == 0 ? "20240101"
+                                      : "20230115",
                         is(kNullAmount) ? "" : amount},
                        i % 97 == 5);
     }
@@ -1102,13 +1201,18 @@ TEST_F(RunTest, OneThreadAndSeveralGiveTheSameReport) {
   const std::string stopLine = "Erro: mais de uma empresa encontrada no arquivo da tabela ";
   const Case cases[] = {
       {"no stop, no error", {}, {}, kMissesSentence},
-      {"a claim of another company", {}, {{8000, kOtherCompany}, {9000, kNullAmount}},
-       stopLine + Pad("SINISTROS", 20)},
-      {"a risk of another company, an error after it", {{20000, kOtherCompany}, {26000, kUnreadableCode}}, {},
+      {"a claim of another company", {}, {{8000, kOtherCompany}, {9000, kNullAmount}}, stopLine + Pad("SINISTROS", 20)},
+      {"a risk of another company, an error after it",
+       {{20000, kOtherCompany}, {26000, kUnreadableCode}},
+       {},
        stopLine + Pad("RISCOS", 20)},
-      {"a null amount first", {{17000, kNullAmount}, {17500, kUnreadableCode}, {25000, kOtherCompany}}, {},
+      {"a null amount first",
+       {{17000, kNullAmount}, {17500, kUnreadableCode}, {25000, kOtherCompany}},
+       {},
        ", registro 17001, campo PREMIO"},
-      {"an unreadable code first", {{9000, kUnreadableCode}, {9500, kNullAmount}}, {},
+      {"an unreadable code first",
+       {{9000, kUnreadableCode}, {9500, kNullAmount}},
+       {},
        ", registro 9001, campo COD_MOD"},
   };
   for (const Case& test : cases) {
@@ -1127,9 +1231,9 @@ TEST_F(RunTest, OneThreadAndSeveralGiveTheSameReport) {
     EXPECT_EQ(several.details, one.details);
     EXPECT_EQ(several.error, one.error);
     EXPECT_EQ(several.where, one.where);
-    EXPECT_EQ(std::tie(several.state.riskCount, several.state.claimCount, several.state.recordCount,
-                       several.state.recordsOk),
-              std::tie(one.state.riskCount, one.state.claimCount, one.state.recordCount, one.state.recordsOk));
+    EXPECT_EQ(
+        std::tie(several.state.riskCount, several.state.claimCount, several.state.recordCount, several.state.recordsOk),
+        std::tie(one.state.riskCount, one.state.claimCount, one.state.recordCount, one.state.recordsOk));
     EXPECT_EQ(std::memcmp(&several.totals, &one.totals, sizeof(RunTotals)), 0);
   }
 }

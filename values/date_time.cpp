@@ -42,7 +42,9 @@ void CivilFromDays(int64_t days, int& year, int& month, int& day) {
   year = static_cast<int>(yearOfEra + era * 400 + (month <= 2 ? 1 : 0));
 }
 
-int64_t SerialDay(int year, int month, int day) { return DaysFromCivil(year, month, day) - DaysFromCivil(1899, 12, 30); }
+int64_t SerialDay(int year, int month, int day) {
+  return DaysFromCivil(year, month, day) - DaysFromCivil(1899, 12, 30);
+}
 
 bool IsValidTime(int hour, int minute, int second) {
   return hour >= 0 && hour < 24 && minute >= 0 && minute < 60 && second >= 0 && second < 60;
@@ -57,7 +59,8 @@ double CombineDayAndTime(int64_t day, double fraction) {
 void AppendNumber(std::string& out, long long value, int minDigits) {
   char buffer[32];
   bool negative = value < 0;
-  unsigned long long magnitude = negative ? 0ULL - static_cast<unsigned long long>(value) : static_cast<unsigned long long>(value);
+  unsigned long long magnitude =
+      negative ? 0ULL - static_cast<unsigned long long>(value) : static_cast<unsigned long long>(value);
   int length = 0;
   do {
     buffer[length++] = static_cast<char>('0' + magnitude % 10);
@@ -180,9 +183,7 @@ void SkipBlanks(std::string_view text, size_t& pos) {
 
 // True when the pattern has another field letter right after this run, so
 // the run's digits must be read at its own width.
-bool NextIsField(std::string_view pattern, size_t next) {
-  return next < pattern.size() && IsLetter(pattern[next]);
-}
+bool NextIsField(std::string_view pattern, size_t next) { return next < pattern.size() && IsLetter(pattern[next]); }
 
 // Parses the date part in the short date pattern; advances pos.
 bool ParseDatePart(std::string_view text, size_t& pos, std::string_view pattern, int& year, int& month, int& day) {

@@ -58,8 +58,8 @@ TEST(GregorianDates, TimeOfDayBeforeTheEpochIsSubtracted) {
 }
 
 TEST(GregorianDates, DecodeIsTheInverseRoundedToTheSecond) {
-  const CivilDateTime samples[] = {{2026, 12, 7, 8, 5, 9}, {1900, 1, 1, 0, 0, 0}, {2024, 2, 29, 23, 59, 59},
-                                   {1850, 6, 15, 13, 30, 1}, {1, 1, 1, 0, 0, 1}, {9999, 12, 31, 23, 59, 59}};
+  const CivilDateTime samples[] = {{2026, 12, 7, 8, 5, 9},   {1900, 1, 1, 0, 0, 0}, {2024, 2, 29, 23, 59, 59},
+                                   {1850, 6, 15, 13, 30, 1}, {1, 1, 1, 0, 0, 1},    {9999, 12, 31, 23, 59, 59}};
   for (const CivilDateTime& sample : samples) {
     const CivilDateTime back = DecodeDateTime(*EncodeDateTime(sample));
     EXPECT_EQ(back.year, sample.year);

@@ -42,9 +42,8 @@ DecimalStatus ConvertDecimal(std::string_view plain, double& value) {
     } else if (k < plain.size() && plain[k] == '.') {
       for (++k; k < plain.size() && plain[k] == '0'; ++k) --order;
     }
-    const ExponentScan exponent = ScanExponent(plain, plain.find_first_of("eE") == std::string_view::npos
-                                                          ? plain.size()
-                                                          : plain.find_first_of("eE"));
+    const ExponentScan exponent = ScanExponent(
+        plain, plain.find_first_of("eE") == std::string_view::npos ? plain.size() : plain.find_first_of("eE"));
     return order + exponent.value > 0 ? DecimalStatus::Overflow : DecimalStatus::Underflow;
   }
   if (result.ec != std::errc() || result.ptr != end) return DecimalStatus::Invalid;

@@ -96,8 +96,8 @@ void ApplyNumericLocale(RegionalSettings& settings, const icu::Locale& locale) {
   const RegionalSettings fallback = RegionalSettings::UnitedStates();
   settings.decimalSeparator =
       SeparatorByte(symbols.getSymbol(icu::DecimalFormatSymbols::kDecimalSeparatorSymbol), fallback.decimalSeparator);
-  settings.thousandSeparator = SeparatorByte(symbols.getSymbol(icu::DecimalFormatSymbols::kGroupingSeparatorSymbol),
-                                             fallback.thousandSeparator);
+  settings.thousandSeparator =
+      SeparatorByte(symbols.getSymbol(icu::DecimalFormatSymbols::kGroupingSeparatorSymbol), fallback.thousandSeparator);
 }
 
 void ApplyTimeLocale(RegionalSettings& settings, const icu::Locale& locale) {

@@ -113,7 +113,8 @@ std::string RepeatChar(char c, int n) {
 
 std::string PadRight(std::string_view text, int width) {
   std::string result(text);
-  if (width > 0 && result.size() < static_cast<size_t>(width)) result.append(static_cast<size_t>(width) - result.size(), ' ');
+  if (width > 0 && result.size() < static_cast<size_t>(width))
+    result.append(static_cast<size_t>(width) - result.size(), ' ');
   return result;
 }
 

@@ -89,20 +89,25 @@ TEST(TextHelpers, StrToInt64Range) {
 TEST(TextHelpers, Cp1252ToUtf8MapsTheWindowsRange) {
   EXPECT_EQ(Cp1252ToUtf8("abc"), "abc");
   EXPECT_EQ(Cp1252ToUtf8(""), "");
-  EXPECT_EQ(Cp1252ToUtf8("\x80"), "\xE2\x82\xAC");      // euro sign
-  EXPECT_EQ(Cp1252ToUtf8("\x82"), "\xE2\x80\x9A");      // single low quote
-  EXPECT_EQ(Cp1252ToUtf8("\x83"), "\xC6\x92");          // f with hook
-  EXPECT_EQ(Cp1252ToUtf8("\x96"), "\xE2\x80\x93");      // en dash
+  EXPECT_EQ(Cp1252ToUtf8("\x80"), "\xE2\x82\xAC");            // euro sign
+  EXPECT_EQ(Cp1252ToUtf8("\x82"), "\xE2\x80\x9A");            // single low quote
+  EXPECT_EQ(Cp1252ToUtf8("\x83"), "\xC6\x92");                // f with hook
+  EXPECT_EQ(Cp1252ToUtf8("\x96"), "\xE2\x80\x93");            // en dash
   EXPECT_EQ(Cp1252ToUtf8("\xE7\xE3o"), "\xC3\xA7\xC3\xA3o");  // ção
   EXPECT_EQ(Cp1252ToUtf8("\xA0"), "\xC2\xA0");
   EXPECT_EQ(Cp1252ToUtf8("\xFF"), "\xC3\xBF");
 }
 
 TEST(TextHelpers, Utf8ToCp1252AndBack) {
-  EXPECT_EQ(Utf8ToCp1252("In\xC3\xAD" "cio"), "In\xED" "cio");
+  EXPECT_EQ(Utf8ToCp1252("In\xC3\xAD"
+                         "cio"),
+            "In\xED"
+            "cio");
   EXPECT_EQ(Utf8ToCp1252("\xE2\x82\xAC"), "\x80");
   // A character outside the code page becomes "?".
-  EXPECT_EQ(Utf8ToCp1252("a\xE4\xB8\xAD" "b"), "a?b");
+  EXPECT_EQ(Utf8ToCp1252("a\xE4\xB8\xAD"
+                         "b"),
+            "a?b");
   EXPECT_EQ(Utf8ToCp1252(""), "");
 
   // Every byte survives the round trip (the five bytes that the code page

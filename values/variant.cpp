@@ -21,16 +21,24 @@ using VC = VariantClass;
 // Rows: left operand's class, columns: right operand's class, both in the
 // order of VariantClass.
 constexpr VC kPairProcedure[9][9] = {
-    //           Empty         Null      Integer       Real      Currency      Text        Boolean      Date      LargeInteger
-    /* Empty */ {VC::Empty, VC::Null, VC::Integer, VC::Real, VC::Currency, VC::Text, VC::Boolean, VC::Date, VC::LargeInteger},
+    //           Empty         Null      Integer       Real      Currency      Text        Boolean      Date
+    //           LargeInteger
+    /* Empty */ {VC::Empty, VC::Null, VC::Integer, VC::Real, VC::Currency, VC::Text, VC::Boolean, VC::Date,
+                 VC::LargeInteger},
     /* Null  */ {VC::Null, VC::Null, VC::Null, VC::Null, VC::Null, VC::Null, VC::Null, VC::Null, VC::Null},
-    /* Int   */ {VC::Integer, VC::Null, VC::Integer, VC::Real, VC::Currency, VC::Real, VC::Integer, VC::Date, VC::LargeInteger},
+    /* Int   */
+    {VC::Integer, VC::Null, VC::Integer, VC::Real, VC::Currency, VC::Real, VC::Integer, VC::Date, VC::LargeInteger},
     /* Real  */ {VC::Real, VC::Null, VC::Real, VC::Real, VC::Currency, VC::Real, VC::Real, VC::Date, VC::Real},
-    /* Curr  */ {VC::Currency, VC::Null, VC::Currency, VC::Currency, VC::Currency, VC::Currency, VC::Currency, VC::Date, VC::Currency},
+    /* Curr  */
+    {VC::Currency, VC::Null, VC::Currency, VC::Currency, VC::Currency, VC::Currency, VC::Currency, VC::Date,
+     VC::Currency},
     /* Text  */ {VC::Text, VC::Null, VC::Real, VC::Real, VC::Currency, VC::Text, VC::Boolean, VC::Date, VC::Real},
-    /* Bool  */ {VC::Boolean, VC::Null, VC::Integer, VC::Real, VC::Currency, VC::Boolean, VC::Boolean, VC::Date, VC::LargeInteger},
+    /* Bool  */
+    {VC::Boolean, VC::Null, VC::Integer, VC::Real, VC::Currency, VC::Boolean, VC::Boolean, VC::Date, VC::LargeInteger},
     /* Date  */ {VC::Date, VC::Null, VC::Date, VC::Date, VC::Date, VC::Date, VC::Date, VC::Date, VC::Date},
-    /* Large */ {VC::LargeInteger, VC::Null, VC::LargeInteger, VC::Real, VC::Currency, VC::Real, VC::LargeInteger, VC::Date, VC::LargeInteger},
+    /* Large */
+    {VC::LargeInteger, VC::Null, VC::LargeInteger, VC::Real, VC::Currency, VC::Real, VC::LargeInteger, VC::Date,
+     VC::LargeInteger},
 };
 
 VC PairProcedure(const Variant& left, const Variant& right) {
@@ -299,7 +307,8 @@ int64_t ToCurrencyScaled(const Variant& value, const RegionalSettings& settings)
     case VC::LargeInteger:
     case VC::Boolean: {
       int64_t scaled = 0;
-      if (__builtin_mul_overflow(value.IntegerPayload(), int64_t{10000}, &scaled)) ThrowOverflow(value.Type(), "Currency");
+      if (__builtin_mul_overflow(value.IntegerPayload(), int64_t{10000}, &scaled))
+        ThrowOverflow(value.Type(), "Currency");
       return scaled;
     }
     case VC::Real:
@@ -445,7 +454,8 @@ Variant Arithmetic(ArithOp op, const Variant& left, const Variant& right, const 
       if (op == ArithOp::Add) {
         std::string joined = ToText(left, settings);
         joined += ToText(right, settings);
-        return left.Type() == VariantType::String ? Variant::String(std::move(joined)) : Variant::OleStr(std::move(joined));
+        return left.Type() == VariantType::String ? Variant::String(std::move(joined))
+                                                  : Variant::OleStr(std::move(joined));
       }
       return RealArithmetic(op, left, right, settings);
     case VC::Date: {
@@ -894,7 +904,8 @@ std::string FormatGeneral(double value, char decimalSeparator) {
   if (std::isinf(value)) return value < 0 ? "-INF" : "INF";
   // Correctly rounded to 15 significant digits: "d.dddddddddddddde+XX".
   char buffer[40];
-  const auto written = std::to_chars(buffer, buffer + sizeof(buffer), std::fabs(value), std::chars_format::scientific, 14);
+  const auto written =
+      std::to_chars(buffer, buffer + sizeof(buffer), std::fabs(value), std::chars_format::scientific, 14);
   const std::string_view scientific(buffer, static_cast<size_t>(written.ptr - buffer));
   const size_t ePos = scientific.find('e');
   char digits[16];
@@ -904,8 +915,8 @@ std::string FormatGeneral(double value, char decimalSeparator) {
   }
   while (digitCount > 1 && digits[digitCount - 1] == '0') --digitCount;
   int exponent = 0;
-  std::from_chars(scientific.data() + ePos + 1 + (scientific[ePos + 1] == '+' ? 1 : 0), scientific.data() + scientific.size(),
-                  exponent);
+  std::from_chars(scientific.data() + ePos + 1 + (scientific[ePos + 1] == '+' ? 1 : 0),
+                  scientific.data() + scientific.size(), exponent);
   const int e = exponent + 1;  // digits before the decimal point
 
   std::string text;
@@ -933,7 +944,8 @@ std::string FormatGeneral(double value, char decimalSeparator) {
     text.push_back('E');
     if (exponent < 0) text.push_back('-');
     char exponentBuffer[8];
-    const auto end = std::to_chars(exponentBuffer, exponentBuffer + sizeof(exponentBuffer), exponent < 0 ? -exponent : exponent).ptr;
+    const auto end =
+        std::to_chars(exponentBuffer, exponentBuffer + sizeof(exponentBuffer), exponent < 0 ? -exponent : exponent).ptr;
     text.append(exponentBuffer, end);
   }
   return text;

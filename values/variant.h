@@ -79,9 +79,9 @@ class Variant {
 
  private:
   VariantType type_ = VariantType::Empty;
-  int64_t int_ = 0;      // integer kinds, Boolean (0 or -1), Currency (scaled)
-  double real_ = 0;      // Single, Double, Date
-  std::string text_;     // String, OleStr
+  int64_t int_ = 0;   // integer kinds, Boolean (0 or -1), Currency (scaled)
+  double real_ = 0;   // Single, Double, Date
+  std::string text_;  // String, OleStr
 };
 
 /// Text form: Empty is "", integers in decimal, reals in the 15-digit general

@@ -95,10 +95,12 @@ TEST(VariantCompare, TextAgainstNumbersIsReal) {
   EXPECT_TRUE(Cmp(Variant::String("12,5"), CompareOp::Greater, Variant::Integer(12)));
   EXPECT_TRUE(Cmp(Variant::String("1.234,5"), CompareOp::Equal, Variant::Double(1234.5)));
   EXPECT_TRUE(Cmp(Variant::String("9"), CompareOp::Less, Variant::Byte(64)));
-  EXPECT_VARIANT_ERROR(Cmp(Variant::String("ABC"), CompareOp::Equal, Variant::Byte(64)), ConvertError("String", "Double"));
+  EXPECT_VARIANT_ERROR(Cmp(Variant::String("ABC"), CompareOp::Equal, Variant::Byte(64)),
+                       ConvertError("String", "Double"));
   EXPECT_VARIANT_ERROR(Cmp(Variant::Integer(64), CompareOp::Equal, Variant::String("ABC")),
                        ConvertError("String", "Double"));
-  EXPECT_VARIANT_ERROR(Cmp(Variant::String(""), CompareOp::Equal, Variant::Integer(0)), ConvertError("String", "Double"));
+  EXPECT_VARIANT_ERROR(Cmp(Variant::String(""), CompareOp::Equal, Variant::Integer(0)),
+                       ConvertError("String", "Double"));
   // In the United States settings the comma is a grouping separator.
   EXPECT_TRUE(Compare(Variant::String("12.5"), CompareOp::Equal, Variant::Double(12.5), kUs));
   EXPECT_VARIANT_ERROR(Cmp(Variant::String("12.5"), CompareOp::Equal, Variant::Double(12.5)),
@@ -409,7 +411,10 @@ TEST(VariantToDouble, LocaleAwareText) {
   // Blank-like grouping separators (French: 0xA0; a user's plain blank).
   RegionalSettings french = kBr;
   french.thousandSeparator = '\xA0';
-  EXPECT_EQ(ToDouble(Variant::String("1\xA0" "234,5"), french), 1234.5);
+  EXPECT_EQ(ToDouble(Variant::String("1\xA0"
+                                     "234,5"),
+                     french),
+            1234.5);
   RegionalSettings blank = kBr;
   blank.thousandSeparator = ' ';
   EXPECT_EQ(ToDouble(Variant::String(" 1 234 567,5 "), blank), 1234567.5);
