@@ -42,7 +42,9 @@ const char* DetailRuleName(DetailRule rule) {
 }
 
 DetailListing::DetailListing(const std::string& path, char decimalSeparator)
-    : file_(std::make_unique<ReplacingFile>(path)), separator_(decimalSeparator == ',' ? ';' : ',') {
+    : file_(std::make_unique<ReplacingFile>(path)),
+      separator_(decimalSeparator == ',' ? ';' : ','),
+      quoted_{separator_, '"', '\r', '\n'} {
   file_->Write("\xEF\xBB\xBF");
   for (const char* name : {"arquivo", "tabela", "registro", "apolice", "item", "campo", "regra"}) Cell(name);
   Cell("valor", true);
@@ -59,7 +61,7 @@ void DetailListing::BeginFile(const std::string& path, const std::string& table)
 
 void DetailListing::Cell(std::string_view text, bool last) {
   const bool formula = LooksLikeFormula(text);
-  const bool quote = formula || text.find_first_of(std::string{separator_, '"', '\r', '\n'}) != std::string_view::npos;
+  const bool quote = formula || text.find_first_of(quoted_) != std::string_view::npos;
   if (quote) line_ += '"';
   if (formula) line_ += '\'';
   for (char c : text) {

@@ -59,8 +59,9 @@ class DetailListing : public DetailSink {
 
   std::unique_ptr<ReplacingFile> file_;
   char separator_;
-  std::string path_;   // of the current data file, UTF-8 as the file system names it
-  std::string table_;  // UTF-8
+  std::string quoted_;  // characters that make a cell quoted
+  std::string path_;    // of the current data file, UTF-8 as the file system names it
+  std::string table_;   // UTF-8
   std::string line_;
 };
 

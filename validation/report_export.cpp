@@ -1,5 +1,7 @@
 #include "validation/report_export.h"
 
+#include <utility>
+
 #include "values/errors.h"
 #include "values/text.h"
 
@@ -42,15 +44,14 @@ void ReplacingFile::Flush() {
 void ReplacingFile::Commit() {
   if (file_ == os::kNoFile) return;
   Flush();
-  const int synced = os::SyncFile(file_);
-  if (synced != 0) Fail(synced);
-  const os::FileHandle file = file_;
-  file_ = os::kNoFile;
-  int error = os::CloseFile(file);
+  int error = os::SyncFile(file_);
+  if (error != 0) Fail(error);
+  const os::FileHandle file = std::exchange(file_, os::kNoFile);
+  error = os::CloseFile(file);
   if (error == 0) error = os::RenameFile(temporary_, destination_);
   if (error != 0) {
     os::RemoveFile(temporary_);
-    throw TarveloError("Cannot create file \"" + PathText(path_) + "\". " + SystemReason(error));
+    Fail(error);
   }
 }
 

@@ -17,22 +17,21 @@ namespace {
 
 const std::string kPeriodLine = "Período de análise: "_cp1252 + std::string(kAnalysisPeriod);
 
-// The value of a claim's policy or item field as the risks key holds it: a
-// text cut short by a NUL byte is filled with blanks to the field's width.
-Variant ClaimKeyPart(const DbfField& field) {
-  if (field.DataType() == ftString) {
-    const std::string_view text = field.CharacterText();
-    if (text.size() < static_cast<size_t>(field.Width())) return Variant::String(PadRight(text, field.Width()));
-  }
-  return field.AsVariant();
-}
-
-// The same for a character field, appended to key.
+// A claim's policy or item text as the risks key holds it, appended to key:
+// a text cut short by a NUL byte is filled with blanks to the field's width.
 void AppendClaimKeyPart(std::string& key, const DbfField& field) {
   const std::string_view text = field.CharacterText();
   key.append(text);
   if (text.size() < static_cast<size_t>(field.Width()))
     key.append(static_cast<size_t>(field.Width()) - text.size(), ' ');
+}
+
+// The value of a claim's policy or item field as the risks key holds it.
+Variant ClaimKeyPart(const DbfField& field) {
+  if (field.DataType() != ftString) return field.AsVariant();
+  std::string text;
+  AppendClaimKeyPart(text, field);
+  return Variant::String(std::move(text));
 }
 
 }  // namespace

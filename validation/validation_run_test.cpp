@@ -928,13 +928,6 @@ void WithSmallFileSizeLimit(const std::function<void()>& body) {
   ::signal(SIGXFSZ, previous);
 }
 
-std::string FileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
 TEST_F(ClaimsTest, IndexIsCreatedNewNeverThroughALinkWhoeverOwnsTheLeftover) {
   AddRisk("P1", "0001");
   AddClaim("P1", "0001");
@@ -943,7 +936,7 @@ TEST_F(ClaimsTest, IndexIsCreatedNewNeverThroughALinkWhoeverOwnsTheLeftover) {
   testing::WriteFile(elsewhere.File("target"), "not an index");
   ASSERT_EQ(::symlink(elsewhere.File("target").c_str(), dir.File("apolice.ntx").c_str()), 0);
   EXPECT_TRUE(Contains(RunBoth(), Sentence(0, 1, "0,00")));
-  EXPECT_EQ(FileBytes(elsewhere.File("target")), "not an index");
+  EXPECT_EQ(testing::ReadFile(elsewhere.File("target")), "not an index");
   EXPECT_FALSE(IndexFileExists());
   EXPECT_FALSE(std::filesystem::is_symlink(dir.File("apolice.ntx")));
 
@@ -1066,7 +1059,7 @@ TEST_F(ClaimsTest, NoRunChangesAFileOrLeavesTheIndex) {
   WriteCatalogue();
   std::map<std::string, std::string> files;
   for (const char* name : {"r.dbf", "s.dbf", "tabelas.dbf", "anexos.dbf", "DadosQdp.DBF"})
-    files[name] = FileBytes(dir.File(name));
+    files[name] = testing::ReadFile(dir.File(name));
   const std::string index = dir.File("apolice.ntx");
 
   ValidationRun run(host);
@@ -1113,7 +1106,7 @@ TEST_F(ClaimsTest, NoRunChangesAFileOrLeavesTheIndex) {
   for (const auto& [kind, end, body] : kinds) {
     body();
     EXPECT_EQ(ended.rfind(end, 0), 0u) << kind << ": " << ended;
-    for (const auto& [name, bytes] : files) EXPECT_EQ(FileBytes(dir.File(name)), bytes) << kind << ": " << name;
+    for (const auto& [name, bytes] : files) EXPECT_EQ(testing::ReadFile(dir.File(name)), bytes) << kind << ": " << name;
     EXPECT_FALSE(std::filesystem::exists(index) || std::filesystem::is_symlink(index)) << kind;
   }
 }
@@ -1166,10 +1159,6 @@ TEST_F(RunTest, OneThreadAndSeveralGiveTheSameReport) {
     RunState state;
     RunTotals totals;
   };
-  const auto readAll = [](const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  };
   const auto runWith = [&](int threads) {
     host.threads = threads;
     DetailListing listing(dir.File("details.csv"), ',');
@@ -1184,10 +1173,10 @@ TEST_F(RunTest, OneThreadAndSeveralGiveTheSameReport) {
     }
     host.details = nullptr;
     listing.Finish();
-    outcome.details = readAll(dir.File("details.csv"));
+    outcome.details = testing::ReadFile(dir.File("details.csv"));
     outcome.log = host.log.Lines();
     SaveReport(host.log, dir.File("export.txt"));
-    outcome.exported = readAll(dir.File("export.txt"));
+    outcome.exported = testing::ReadFile(dir.File("export.txt"));
     outcome.state = run.State();
     outcome.totals = run.Totals();
     return outcome;
