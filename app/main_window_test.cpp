@@ -23,6 +23,7 @@
 #include "app/main_window.h"
 #include "app/open_document.h"
 #include "cli/locale_environment.h"
+#include "testing/dbf_writer.h"
 #include "testing/temp_dir.h"
 
 /// Shows texts in test failures as text, not as code units.
@@ -82,13 +83,6 @@ RegionalSettings BrazilianSettings() {
   return SettingsFromEnvironment([](const char* name) { return std::string(name) == "LANG" ? "pt_BR.UTF-8" : ""; });
 }
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream buffer;
-  buffer << in.rdbuf();
-  return buffer.str();
-}
-
 /// The report with the clock readings of its first and last lines masked,
 /// so that two runs a second apart compare equal.
 std::string WithoutClock(const std::string& report) {
@@ -144,12 +138,12 @@ TEST_F(WindowTest, EnterValidatesTypedPathsAndTheExportIsTheCommandLineReport) {
   EXPECT_EQ(Control<QProgressBar>("ProgressBar")->value(), 90);
 
   // A save over a file the run read is refused; the file stays as it was.
-  const std::string risks = ReadAll(dir.File("riscos.dbf"));
+  const std::string risks = testing::ReadFile(dir.File("riscos.dbf"));
   services.saveAnswer = QString::fromStdString(dir.File("riscos.dbf"));
   Control<QPushButton>("btnExporta")->click();
   ASSERT_EQ(services.errors.size(), 1u);
   EXPECT_TRUE(services.errors[0].startsWith("Cannot export the report to")) << services.errors[0].toStdString();
-  EXPECT_EQ(ReadAll(dir.File("riscos.dbf")), risks);
+  EXPECT_EQ(testing::ReadFile(dir.File("riscos.dbf")), risks);
   EXPECT_TRUE(services.launched.empty());
 
   services.saveAnswer = QString::fromStdString(dir.File("window.txt"));
@@ -173,14 +167,14 @@ TEST_F(WindowTest, EnterValidatesTypedPathsAndTheExportIsTheCommandLineReport) {
                               "' --exporta cli.txt --detalhes cli.csv >cli.out";
   const int status = std::system(command.c_str());
   ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  const std::string cliReport = ReadAll(dir.File("cli.txt"));
+  const std::string cliReport = testing::ReadFile(dir.File("cli.txt"));
   EXPECT_NE(cliReport.find("sinistros sem ap\xF3lice"), std::string::npos);
-  EXPECT_EQ(WithoutClock(ReadAll(dir.File("window.txt"))), WithoutClock(cliReport));
-  const std::string cliDetails = ReadAll(dir.File("cli.csv"));
+  EXPECT_EQ(WithoutClock(testing::ReadFile(dir.File("window.txt"))), WithoutClock(cliReport));
+  const std::string cliDetails = testing::ReadFile(dir.File("cli.csv"));
   EXPECT_NE(cliDetails.find(";sem apolice;"), std::string::npos);
-  EXPECT_EQ(ReadAll(dir.File("window.csv")), cliDetails);
+  EXPECT_EQ(testing::ReadFile(dir.File("window.csv")), cliDetails);
   // The report area shows the same lines as the terminal.
-  EXPECT_EQ(WithoutClock(LogText().toStdString() + "\n"), WithoutClock(ReadAll(dir.File("cli.out"))));
+  EXPECT_EQ(WithoutClock(LogText().toStdString() + "\n"), WithoutClock(testing::ReadFile(dir.File("cli.out"))));
 }
 
 TEST_F(WindowTest, FileChoicesShareOneDialogAndCancelChangesNothing) {
@@ -223,13 +217,13 @@ TEST_F(WindowTest, ExportBeforeARunSavesAnEmptyFileAndAFailedSaveKeepsTheEarlier
   services.saveAnswer = QString::fromStdString(target);
   Control<QPushButton>("btnExporta")->click();
   EXPECT_TRUE(std::filesystem::exists(target));
-  EXPECT_EQ(ReadAll(target), "");
+  EXPECT_EQ(testing::ReadFile(target), "");
   EXPECT_EQ(services.launched.size(), 1u);
 
   Control<QPushButton>("btnOk")->click();  // both boxes empty: a short report
   WaitForRun();
   Control<QPushButton>("btnExporta")->click();  // replaces without a question
-  const std::string earlier = ReadAll(target);
+  const std::string earlier = testing::ReadFile(target);
   EXPECT_EQ(earlier.substr(earlier.size() - 82), std::string(80, '=') + "\r\n");
 
   // A save that fails midway (here the file size limit) reports the system's
@@ -244,7 +238,7 @@ TEST_F(WindowTest, ExportBeforeARunSavesAnEmptyFileAndAFailedSaveKeepsTheEarlier
   setrlimit(RLIMIT_FSIZE, &saved);
   ASSERT_EQ(services.errors.size(), 1u);
   EXPECT_EQ(services.errors[0].toStdString(), "Cannot create file \"" + target + "\". File too large.");
-  EXPECT_EQ(ReadAll(target), earlier);
+  EXPECT_EQ(testing::ReadFile(target), earlier);
   EXPECT_EQ(services.launched.size(), 2u);  // the failed save opened nothing
   for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
     EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << entry.path();

@@ -81,13 +81,6 @@ struct Outcome {
   std::string out, err;
 };
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream buffer;
-  buffer << in.rdbuf();
-  return buffer.str();
-}
-
 // A catalogue of one table with one field, and no company.
 void WriteCatalogue(const testing::TempDir& dir) {
   testing::WriteTabelas(dir.File("tabelas.dbf"), {{"RISCOS", "COD_SEG", "", "1", "5", "0", "1", "0", "0", "1"}});
@@ -101,8 +94,8 @@ Outcome RunCli(const std::string& args, const testing::TempDir& dir) {
   Outcome outcome;
   const int raw = std::system(command.c_str());
   outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  outcome.out = ReadAll(dir.File("out"));
-  outcome.err = ReadAll(dir.File("err"));
+  outcome.out = testing::ReadFile(dir.File("out"));
+  outcome.err = testing::ReadFile(dir.File("err"));
   return outcome;
 }
 
@@ -138,7 +131,7 @@ TEST(CliProgram, ExportWritesCodePage1252WithCrLf) {
   WriteCatalogue(dir);
   auto outcome = RunCli("--catalogo '" + dir.Path() + "' --exporta '" + dir.File("report.txt") + "'", dir);
   ASSERT_EQ(outcome.status, 0) << outcome.err;
-  const std::string saved = ReadAll(dir.File("report.txt"));
+  const std::string saved = testing::ReadFile(dir.File("report.txt"));
   EXPECT_EQ(saved.find("In\xED"
                        "cio do processamento: "),
             0u);
@@ -210,14 +203,14 @@ void WriteRisksAndClaims(const testing::TempDir& dir, int records) {
 TEST(CliProgram, ExportOverAFileTheRunReadsIsRefusedBeforeTheRun) {
   testing::TempDir dir;
   WriteRisksAndClaims(dir, 3);
-  const std::string risks = ReadAll(dir.File("r.dbf"));
+  const std::string risks = testing::ReadFile(dir.File("r.dbf"));
   const std::string target = dir.Path() + "./r.dbf";
   const std::string args = "--catalogo '" + dir.Path() + "' --riscos '" + dir.File("r.dbf") + "'";
   auto outcome = RunCli(args + " --exporta '" + target + "'", dir);
   EXPECT_EQ(outcome.status, 1);
   EXPECT_EQ(outcome.out, "");
   EXPECT_EQ(outcome.err, "Cannot export the report to \"" + target + "\": the validation reads that file.\n");
-  EXPECT_EQ(ReadAll(dir.File("r.dbf")), risks);
+  EXPECT_EQ(testing::ReadFile(dir.File("r.dbf")), risks);
   outcome = RunCli("--catalogo '" + dir.Path() + "' --exporta '" + dir.File("tabelas.dbf") + "'", dir);
   EXPECT_EQ(outcome.status, 1);
   EXPECT_EQ(outcome.out, "");
@@ -247,8 +240,8 @@ TEST(CliProgram, SignalsRemoveTheIndexFile) {
   testing::TempDir dir;
   WriteRisksAndClaims(dir, 300000);
   const std::string index = dir.File("apolice.ntx");
-  const std::string risks = ReadAll(dir.File("r.dbf"));
-  const std::string claims = ReadAll(dir.File("s.dbf"));
+  const std::string risks = testing::ReadFile(dir.File("r.dbf"));
+  const std::string claims = testing::ReadFile(dir.File("s.dbf"));
   for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
     const pid_t child = fork();
     ASSERT_GE(child, 0);
@@ -271,8 +264,8 @@ TEST(CliProgram, SignalsRemoveTheIndexFile) {
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
     EXPECT_FALSE(std::filesystem::exists(index)) << signal;
   }
-  EXPECT_EQ(ReadAll(dir.File("r.dbf")), risks);
-  EXPECT_EQ(ReadAll(dir.File("s.dbf")), claims);
+  EXPECT_EQ(testing::ReadFile(dir.File("r.dbf")), risks);
+  EXPECT_EQ(testing::ReadFile(dir.File("s.dbf")), claims);
 }
 
 }  // namespace
@@ -349,7 +342,7 @@ TEST(CliProgram, JsonAndDetailListingAgreeWithTheSampleReport) {
                  dir.File("d.csv") + "'",
              dir);
   EXPECT_EQ(outcome.status, 3);
-  const auto json = nlohmann::json::parse(ReadAll(dir.File("r.json")));
+  const auto json = nlohmann::json::parse(testing::ReadFile(dir.File("r.json")));
   EXPECT_TRUE(json["completed"].get<bool>());
   EXPECT_TRUE(json["data_problems"].get<bool>());
   EXPECT_TRUE(json["error"].is_null());
@@ -387,7 +380,7 @@ TEST(CliProgram, JsonAndDetailListingAgreeWithTheSampleReport) {
 
   // The listing: one row per counted failure, at the record of the file
   // (deleted records counted) that holds the value shown.
-  const std::string listing = ReadAll(dir.File("d.csv"));
+  const std::string listing = testing::ReadFile(dir.File("d.csv"));
   ASSERT_EQ(listing.rfind("\xEF\xBB\xBF"
                           "arquivo;tabela;registro;apolice;item;campo;regra;valor\r\n",
                           0),

@@ -1,6 +1,8 @@
 #include "testing/dbf_writer.h"
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 
 namespace tarvelo::testing {
@@ -90,6 +92,11 @@ void WriteFile(const std::string& path, const std::string& bytes) {
   if (!f) throw std::runtime_error("cannot create " + path);
   const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
   if (std::fclose(f) != 0 || !ok) throw std::runtime_error("cannot write " + path);
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 DbfStreamWriter::DbfStreamWriter(const std::string& path, std::vector<DbfFieldSpec> fields)

@@ -77,4 +77,7 @@ class DbfStreamWriter {
 /// Writes bytes to path; throws std::runtime_error on failure.
 void WriteFile(const std::string& path, const std::string& bytes);
 
+/// The bytes of the file at path; empty when it cannot be read.
+std::string ReadFile(const std::string& path);
+
 }  // namespace tarvelo::testing
