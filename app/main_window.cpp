@@ -301,6 +301,8 @@ void TfrmInicio::RunEnded(const std::optional<std::string>& failure) {
   worker_.join();
   SetCommandsEnabled(true);
   if (failure) ShowErrorText(*failure);
+  const std::string warning = CompanyNotFoundWarning(run_->Results());
+  if (!warning.empty()) services_.ShowInformation(this, FromCp1252(warning));
   emit runFinished();
   if (closePending_) close();
 }

@@ -47,6 +47,10 @@ void DesktopServices::ShowMessage(QWidget* parent, const QString& text) {
   box.exec();
 }
 
+void DesktopServices::ShowInformation(QWidget* parent, const QString& text) {
+  QMessageBox::information(parent, QApplication::applicationName(), text, QMessageBox::Ok);
+}
+
 bool DesktopServices::LaunchDocument(const QString& path) {
   // Without a display there is no desktop to ask; the toolkit's launcher
   // would start a program that fails where nobody sees it.

@@ -45,6 +45,9 @@ class WindowServices {
   virtual void ShowError(QWidget* parent, const QString& text) = 0;
   /// A plain message box with an OK button.
   virtual void ShowMessage(QWidget* parent, const QString& text) = 0;
+  /// A message box with the information icon, an OK button and the
+  /// application title, for what the user should know after a command.
+  virtual void ShowInformation(QWidget* parent, const QString& text) = 0;
   /// Asks the desktop to open an existing document with its associated
   /// program. Returns false when there is no such program or no desktop to
   /// ask.
@@ -58,6 +61,7 @@ class DesktopServices : public WindowServices {
   std::optional<SaveChoice> ChooseSaveFile(QWidget* parent, const SaveDialogSettings& settings) override;
   void ShowError(QWidget* parent, const QString& text) override;
   void ShowMessage(QWidget* parent, const QString& text) override;
+  void ShowInformation(QWidget* parent, const QString& text) override;
   bool LaunchDocument(const QString& path) override;
 };
 

@@ -1,5 +1,6 @@
 #include <iostream>
 #include <memory>
+#include <new>
 #include <optional>
 #include <string>
 #include <vector>
@@ -61,6 +62,7 @@ void PrintLog(const ResultLog& log) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  ShareOneAllocatorPool();
   std::string usageError;
   const auto options = ParseCliOptions(std::vector<std::string>(argv + 1, argv + argc), usageError);
   if (!options) {
@@ -124,7 +126,12 @@ int main(int argc, char** argv) {
   } catch (const TarveloError& error) {
     std::cerr << Cp1252ToUtf8(ErrorText(error)) << "\n";
     return 1;
+  } catch (const std::bad_alloc&) {
+    std::cerr << "Out of memory while saving the outputs.\n";
+    return 1;
   }
+  const std::string warning = CompanyNotFoundWarning(run.Results());
+  if (!warning.empty()) std::cerr << Cp1252ToUtf8(warning) << "\n";
   if (status == 0 && options->strict && HasDataProblems(run.Results())) status = 3;
   return status;
 }

@@ -2,6 +2,10 @@
 
 #include <unistd.h>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 #include <ctime>
 #include <vector>
 
@@ -13,6 +17,12 @@ std::string ExecutableFolder() {
   if (n <= 0) return "";
   std::string path(buffer.data(), static_cast<size_t>(n));
   return path.substr(0, path.rfind('/') + 1);
+}
+
+void ShareOneAllocatorPool() {
+#if defined(__GLIBC__)
+  mallopt(M_ARENA_MAX, 1);
+#endif
 }
 
 CivilDateTime LocalNow() {

@@ -63,6 +63,11 @@ struct NtxKeySorter::Cursor {
   const uint8_t* current = nullptr;
 };
 
+size_t NtxKeySorter::BytesFor(int keyLength, uint64_t count) {
+  const uint64_t pairBytes = static_cast<uint64_t>(keyLength) + 4 + 2 * sizeof(Item);
+  return static_cast<size_t>(std::min<uint64_t>(count, SIZE_MAX / pairBytes) * pairBytes);
+}
+
 NtxKeySorter::NtxKeySorter(int keyLength, bool descending, size_t budgetBytes, std::string folder,
                            std::string shownName)
     : keyLength_(keyLength),

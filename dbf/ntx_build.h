@@ -50,6 +50,10 @@ class NtxKeySorter {
   /// Fewest bytes a sorter works in, whatever it is given.
   static constexpr size_t kMinBudget = 64 * 1024;
 
+  /// The budget in which count pairs of keyLength-byte keys sort in
+  /// memory, without a run file.
+  static size_t BytesFor(int keyLength, uint64_t count);
+
   /// folder is where the run file goes (the file system's bytes; empty for
   /// the current folder); shownName names the index in errors.
   NtxKeySorter(int keyLength, bool descending, size_t budgetBytes, std::string folder, std::string shownName);

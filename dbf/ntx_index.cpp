@@ -5,6 +5,7 @@
 #include <exception>
 #include <functional>
 #include <numeric>
+#include <system_error>
 #include <thread>
 
 #include "dbf/file_system.h"
@@ -256,9 +257,16 @@ os::FileHandle NtxIndex::CreateFile() const {
   if (file.file == os::kNoFile) {
     DbfError error("NtxIndex.CreateIndex: Create error \"" + PathText(name_) + "\"");
     error.SetReason(std::move(file.reason));
+    error.SetWhere(FileLocation(PathText(fileName_)));
     throw error;
   }
   return file.file;
+}
+
+size_t NtxIndex::CachePagesFor(uint64_t pages) const {
+  // A cache of at least as many frames as the file has pages holds it whole.
+  const uint64_t whole = (pages + NtxPageCache::kWays - 1) / NtxPageCache::kWays * NtxPageCache::kWays;
+  return static_cast<size_t>(std::min<uint64_t>(cachePages_, whole));
 }
 
 void NtxIndex::CreateIndex() {
@@ -297,7 +305,9 @@ void NtxIndex::CreateIndex() {
   file->unique = unique_;
   file->key = std::move(key);
   file->filter = std::move(filter);
-  file->cache = std::make_unique<NtxPageCache>(handle, file->fileName, cachePages_);
+  // The build writes its pages itself; the searches' cache comes after it,
+  // sized to the tree.
+  file->cache = std::make_unique<NtxPageCache>(handle, file->fileName, 0);
   file_ = std::move(file);
   try {
     BuildTree();
@@ -321,6 +331,7 @@ void NtxIndex::BuildTree() {
   // reads rather than one by one later. The sort's memory is gone by now.
   OpenFile& f = *file_;
   const size_t pages = (f.nextPage - kPageSize) / kPageSize;
+  f.cache = std::make_unique<NtxPageCache>(f.handle, f.fileName, CachePagesFor(pages));
   if (pages <= f.cache->Capacity()) {
     f.cache->Load(kPageSize, pages);
     f.resident.resize(pages);
@@ -365,8 +376,12 @@ void NtxIndex::SortAndWrite(std::vector<uint32_t>& innerPages) {
     ScanPart& part = scans[static_cast<size_t>(t)];
     part.first = 1 + t * perPart;
     part.last = t + 1 == parts ? 0 : (t + 1) * perPart;
-    part.sorter = std::make_unique<NtxKeySorter>(f.keyLength, f.descending, sortBytes_ / static_cast<size_t>(parts),
-                                                 folder, f.fileName);
+    // No more memory than the stretch's keys need.
+    const int64_t partRecords = std::min(perPart, records - t * perPart);
+    const size_t budget =
+        std::min(sortBytes_ / static_cast<size_t>(parts),
+                 NtxKeySorter::BytesFor(f.keyLength, static_cast<uint64_t>(std::max<int64_t>(partRecords, 0))));
+    part.sorter = std::make_unique<NtxKeySorter>(f.keyLength, f.descending, budget, folder, f.fileName);
   }
   const size_t length = static_cast<size_t>(table_.RecordLength());
   const size_t blockRecords = std::max<size_t>(1, kScanBytes / length);
@@ -404,14 +419,19 @@ void NtxIndex::SortAndWrite(std::vector<uint32_t>& innerPages) {
     }
   };
   {
+    // A stretch whose thread the system refuses (its stack is memory too)
+    // is read by the calling thread after its own.
     std::vector<std::thread> helpers;
+    size_t started = 1;
     try {
-      for (size_t t = 1; t < scans.size(); ++t) helpers.emplace_back(scan, std::ref(scans[t]));
+      for (; started < scans.size(); ++started) helpers.emplace_back(scan, std::ref(scans[started]));
+    } catch (const std::system_error&) {
     } catch (...) {
       for (std::thread& helper : helpers) helper.join();
       throw;
     }
     scan(scans[0]);
+    for (size_t t = started; t < scans.size(); ++t) scan(scans[t]);
     for (std::thread& helper : helpers) helper.join();
   }
   // The first error in record order is the one a single reader meets.
@@ -545,7 +565,7 @@ void NtxIndex::OpenExisting() {
     file->descending = header[kDescendingAt] != 0;
     file->key = std::move(key);
     file->filter = std::move(filter);
-    file->cache = std::make_unique<NtxPageCache>(handle, shownName, cachePages_);
+    file->cache = std::make_unique<NtxPageCache>(handle, shownName, CachePagesFor(file->nextPage / kPageSize - 1));
     keyExpression_ = std::move(keyText);
     forExpression_ = std::move(forText);
     unique_ = file->unique;
