@@ -7,6 +7,7 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QFontDatabase>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
@@ -453,6 +454,15 @@ TEST_F(WindowTest, LayoutAnchorsAndControls) {
   // The report's columns line up, whatever fonts the machine has.
   EXPECT_EQ(log->fontMetrics().horizontalAdvance("iiii"), log->fontMetrics().horizontalAdvance("WWWW"))
       << QFontInfo(log->font()).family().toStdString();
+  // It is a family the font database marks fixed-pitch, where one can write
+  // the report.
+  const QStringList families = QFontDatabase::families();
+  const auto fixed = [](const QString& family) {
+    return QFontDatabase::isFixedPitch(family) && QFontDatabase::writingSystems(family).contains(QFontDatabase::Latin);
+  };
+  if (std::any_of(families.begin(), families.end(), fixed)) {
+    EXPECT_TRUE(fixed(QFontInfo(log->font()).family())) << QFontInfo(log->font()).family().toStdString();
+  }
   auto* progress = Control<QProgressBar>("ProgressBar");
   EXPECT_EQ(progress->orientation(), Qt::Vertical);
   EXPECT_EQ(progress->value(), 0);
