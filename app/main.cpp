@@ -1,10 +1,10 @@
 #include <QApplication>
 
 #include "app/program_start.h"
-#include "cli/program_context.h"
+#include "os/process.h"
 
 int main(int argc, char** argv) {
-  tarvelo::ShareOneAllocatorPool();
+  tarvelo::os::ShareOneAllocatorPool();
   QApplication application(argc, argv);
   tarvelo::PrepareApplication();
   tarvelo::DesktopServices services;

@@ -10,6 +10,7 @@
 #include "cli/program_context.h"
 #include "cli/run_path.h"
 #include "cli/signal_cleanup.h"
+#include "os/process.h"
 #include "validation/detail_listing.h"
 #include "validation/export_path_check.h"
 #include "validation/report_export.h"
@@ -62,7 +63,7 @@ void PrintLog(const ResultLog& log) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  ShareOneAllocatorPool();
+  os::ShareOneAllocatorPool();
   std::string usageError;
   const auto options = ParseCliOptions(std::vector<std::string>(argv + 1, argv + argc), usageError);
   if (!options) {

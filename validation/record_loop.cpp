@@ -202,6 +202,7 @@ bool RecordLoop::Run(int32_t& recordCount, RunTotals& totals, std::vector<FieldC
   }
   Chunk chunk(chunkRecords_, data_.RecordLength(), fields);
   for (int64_t index = 0;; ++index) {
+    if (stopRequested_ && stopRequested_()) throw RunStoppedError();
     Process(index, chunk);
     const Step step = Merge(chunk, recordCount, totals, counts);
     if (step != Step::kGoOn) return step != Step::kOtherCompany;
@@ -212,6 +213,7 @@ bool RecordLoop::MergeInTurn(int32_t& recordCount, RunTotals& totals, std::vecto
   const int64_t slotCount = static_cast<int64_t>(slots_.size());
   try {
     for (int64_t index = 0;; ++index) {
+      if (stopRequested_ && stopRequested_()) throw RunStoppedError();
       Chunk* chunk = slots_[static_cast<size_t>(index % slotCount)].get();
       {
         std::unique_lock<std::mutex> lock(mutex_);
