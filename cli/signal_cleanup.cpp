@@ -24,6 +24,9 @@ void RemoveTemporaryFilesOnSignals() {
     sigemptyset(&action.sa_mask);
     ::sigaction(signal, &action, nullptr);
   }
+  // A write to a pipe no one reads, or past the file size limit, fails
+  // with its reason instead of ending the process with its files left.
+  for (const int signal : {SIGPIPE, SIGXFSZ}) ::signal(signal, SIG_IGN);
 }
 
 }  // namespace tarvelo
