@@ -62,7 +62,7 @@ void ReplacingFile::Commit() {
   os::KeepOwnerAndMode(file_, target_.destination);
   error = os::PutReplacement(file_, name_, target_.destination);
   if (error != 0) Fail("create", error);
-  named_ = TemporaryFile();
+  named_ = TemporaryFile();  // renamed: no file of that name is left to remove
   error = os::CloseFile(std::exchange(file_, os::kNoFile));
   if (error != 0) Fail("write", error);
 }
@@ -78,12 +78,6 @@ void WriteReport(const ResultLog& log, ReplacingFile& file) {
 void SaveReport(const ResultLog& log, const std::string& path) {
   ReplacingFile file(path);
   WriteReport(log, file);
-}
-
-void SaveFile(const std::string& path, std::string_view bytes) {
-  ReplacingFile file(path);
-  file.Write(bytes);
-  file.Commit();
 }
 
 void CopyFile(const std::string& source, const std::string& target) {

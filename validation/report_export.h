@@ -70,9 +70,6 @@ void WriteReport(const ResultLog& log, ReplacingFile& file);
 /// system's name of the file.
 void SaveReport(const ResultLog& log, const std::string& path);
 
-/// Saves bytes to path through a ReplacingFile.
-void SaveFile(const std::string& path, std::string_view bytes);
-
 /// Copies the file at source to target through a ReplacingFile, in pieces.
 /// A source that cannot be read raises TarveloError "Cannot open file
 /// "<source>". <reason>".
