@@ -10,7 +10,7 @@
 #include "cli/program_context.h"
 #include "cli/run_path.h"
 #include "cli/signal_cleanup.h"
-#include "dbf/file_system.h"
+#include "os/file_system.h"
 #include "validation/detail_listing.h"
 #include "validation/export_path_check.h"
 #include "validation/report_export.h"
@@ -69,7 +69,7 @@ int PrintLog(const ResultLog& log) {
 // Says on standard error that standard output failed, when error is one.
 bool ReportOutputError(int error) {
   if (error == 0) return false;
-  PrintError(TarveloError("Cannot write to standard output. " + SystemReason(error)));
+  PrintError(TarveloError("Cannot write to standard output. " + os::SystemReason(error)));
   return true;
 }
 

@@ -1,8 +1,8 @@
 #include "validation/export_path_check.h"
 
 #include "dbf/dbf_header.h"
-#include "dbf/file_system.h"
 #include "dbf/ntx_index.h"
+#include "os/file_system.h"
 #include "values/errors.h"
 #include "values/text.h"
 

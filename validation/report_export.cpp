@@ -1,5 +1,7 @@
 #include "validation/report_export.h"
 
+#include "os/process.h"
+
 #include <utility>
 
 #include "values/errors.h"
@@ -16,9 +18,9 @@ ReplacingFile::ReplacingFile(std::string path) : path_(std::move(path)), target_
     opened = os::OpenInPlace(target_.destination, target_.append);
   } else {
     // A named replacement is known to the signal handlers from the start.
-    const SignalsHeldOff heldOff;
+    const os::SignalsHeldOff heldOff;
     opened = os::CreateReplacement(target_.destination, name_);
-    if (opened.file != os::kNoFile && !name_.empty()) named_ = TemporaryFile(name_, opened.file);
+    if (opened.file != os::kNoFile && !name_.empty()) named_ = os::TemporaryFile(name_, opened.file);
   }
   file_ = opened.file;
   if (file_ == os::kNoFile) Fail("create", opened.error);
@@ -33,7 +35,7 @@ void ReplacingFile::Discard() {
 
 void ReplacingFile::Fail(const char* step, int error) {
   Discard();
-  throw TarveloError(std::string("Cannot ") + step + " file \"" + PathText(path_) + "\". " + SystemReason(error));
+  throw TarveloError(std::string("Cannot ") + step + " file \"" + PathText(path_) + "\". " + os::SystemReason(error));
 }
 
 void ReplacingFile::Write(std::string_view bytes) {
@@ -62,7 +64,7 @@ void ReplacingFile::Commit() {
   os::KeepOwnerAndMode(file_, target_.destination);
   error = os::PutReplacement(file_, name_, target_.destination);
   if (error != 0) Fail("create", error);
-  named_ = TemporaryFile();  // renamed: no file of that name is left to remove
+  named_ = os::TemporaryFile();  // renamed: no file of that name is left to remove
   error = os::CloseFile(std::exchange(file_, os::kNoFile));
   if (error != 0) Fail("write", error);
 }
@@ -83,14 +85,14 @@ void SaveReport(const ResultLog& log, const std::string& path) {
 void CopyFile(const std::string& source, const std::string& target) {
   const os::OpenedFile in = os::OpenForReading(source);
   if (in.file == os::kNoFile)
-    throw TarveloError("Cannot open file \"" + PathText(source) + "\". " + SystemReason(in.error));
+    throw TarveloError("Cannot open file \"" + PathText(source) + "\". " + os::SystemReason(in.error));
   try {
     ReplacingFile file(target);
     char piece[1 << 16];
     for (int64_t offset = 0;;) {
       const os::ReadResult got = os::ReadAt(in.file, offset, piece, sizeof piece);
       if (got.error != 0)
-        throw TarveloError("Cannot open file \"" + PathText(source) + "\". " + SystemReason(got.error));
+        throw TarveloError("Cannot open file \"" + PathText(source) + "\". " + os::SystemReason(got.error));
       if (got.bytes == 0) break;
       file.Write(std::string_view(piece, got.bytes));
       offset += static_cast<int64_t>(got.bytes);

@@ -3,8 +3,8 @@
 #include <string>
 #include <string_view>
 
-#include "dbf/file_system.h"
-#include "dbf/temporary_file.h"
+#include "os/file_system.h"
+#include "os/temporary_file.h"
 #include "validation/result_log.h"
 
 namespace tarvelo {
@@ -49,8 +49,8 @@ class ReplacingFile {
 
   std::string path_;
   os::OutputTarget target_;
-  std::string name_;     // of a named replacement; empty for a nameless one
-  TemporaryFile named_;  // removes a named replacement on signals
+  std::string name_;         // of a named replacement; empty for a nameless one
+  os::TemporaryFile named_;  // removes a named replacement on signals
   os::FileHandle file_ = os::kNoFile;
   int writeError_ = 0;  // the first write that failed
   std::string buffer_;
