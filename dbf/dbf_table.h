@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "dbf/field_decoders.h"
-#include "dbf/field_type.h"
 #include "os/file_system.h"
+#include "values/field_type.h"
 #include "values/regional_settings.h"
 #include "values/variant.h"
 

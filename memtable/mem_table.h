@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "dbf/field_type.h"
+#include "values/field_type.h"
 #include "values/regional_settings.h"
 #include "values/variant.h"
 
