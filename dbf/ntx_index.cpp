@@ -2,15 +2,12 @@
 
 #include <algorithm>
 #include <cstring>
-#include <exception>
-#include <functional>
-#include <numeric>
-#include <thread>
 
 #include "dbf/ntx_build.h"
 #include "dbf/ntx_expression.h"
 #include "dbf/ntx_page_cache.h"
 #include "os/file_system.h"
+#include "os/path.h"
 #include "os/process.h"
 #include "values/errors.h"
 #include "values/text.h"
@@ -23,14 +20,8 @@ constexpr int kMaxKeyLength = 256;
 // The header keeps each expression NUL-terminated in 256 bytes.
 constexpr size_t kMaxExpressionLength = 255;
 constexpr size_t kMaxDepth = 64;
-// Bytes of records a build reads at once.
-constexpr size_t kScanBytes = size_t{256} << 10;
 // Most records whose deletion flags a build keeps as bits (1 MiB of them).
 constexpr int64_t kBitmapRecords = int64_t{1} << 23;
-// Fewest records that a build gives a thread of its own, and the most
-// threads it uses (each reads through buffers of its own).
-constexpr int64_t kRecordsPerThread = 16384;
-constexpr int kMostBuildThreads = 8;
 
 // Header fields.
 constexpr size_t kSignatureAt = 0;
@@ -168,8 +159,7 @@ void NtxIndex::SetForExpresion(std::string expression) {
 
 void NtxIndex::SetNTXFileName(std::string path) {
   fileName_ = std::move(path);
-  const size_t slash = fileName_.rfind('/');
-  std::string name = slash == std::string::npos ? fileName_ : fileName_.substr(slash + 1);
+  std::string name = os::FileNameOf(fileName_);
   const size_t dot = name.find('.');
   if (dot != std::string::npos) name.resize(dot);
   name_ = std::move(name);
@@ -332,126 +322,35 @@ void NtxIndex::BuildTree() {
   }
 }
 
-namespace {
-
-// A stretch of the table that one thread reads for a build: the keys of
-// records first to last (to the end of the file when last is 0) go to a
-// sorter of its own, and its deleted records, up to a limit, to deleted.
-struct ScanPart {
-  int64_t first = 1;
-  int64_t last = 0;
-  std::unique_ptr<NtxKeySorter> sorter;
-  std::vector<uint32_t> deleted;
-  int64_t deletedNotKept = 0;  // the first deleted record past the limit; 0 for none
-  int64_t lastRecno = 0;       // the last record read
-  std::exception_ptr error;
-};
-
-}  // namespace
-
 void NtxIndex::SortAndWrite(std::vector<uint32_t>& innerPages) {
   OpenFile& f = *file_;
-  const size_t slash = fileName_.rfind('/');
-  const std::string folder = slash == std::string::npos ? std::string() : fileName_.substr(0, slash + 1);
+  NtxScanOptions options;
+  options.keyLength = f.keyLength;
+  options.descending = f.descending;
+  options.sortBytes = sortBytes_;
+  options.threads = threads_;
+  options.deletedRecordsKept = deletedRecordsKept_;
+  options.folder = os::FolderOf(fileName_);
+  options.shownName = f.fileName;
+  NtxTableScan scan = ScanTableKeys(table_, f.key, f.filter, options);
 
-  // The table is read in stretches, one a thread, each sorted apart in its
-  // share of the budget; the sorted pairs then come out in the order one
-  // thread would give, equal keys in record order.
-  const int64_t records = table_.PhysicalRecordCount();
-  const int parts =
-      static_cast<int>(std::clamp<int64_t>(records / kRecordsPerThread, 1, std::clamp(threads_, 1, kMostBuildThreads)));
-  const int64_t perPart = (records + parts - 1) / parts;
-  std::vector<ScanPart> scans(static_cast<size_t>(parts));
-  for (int t = 0; t < parts; ++t) {
-    ScanPart& part = scans[static_cast<size_t>(t)];
-    part.first = 1 + t * perPart;
-    part.last = t + 1 == parts ? 0 : (t + 1) * perPart;
-    part.sorter = std::make_unique<NtxKeySorter>(f.keyLength, f.descending, sortBytes_ / static_cast<size_t>(parts),
-                                                 folder, f.fileName);
-  }
-  const size_t length = static_cast<size_t>(table_.RecordLength());
-  const size_t blockRecords = std::max<size_t>(1, kScanBytes / length);
-  const auto scan = [&](ScanPart& part) {
-    try {
-      // A filter keeps the texts it compares in itself: each thread has its own.
-      const NtxExpression filter = f.filter;
-      const bool filtered = !filter.IsEmpty();
-      std::vector<char> block(blockRecords * length);
-      for (int64_t recno = part.first; part.last == 0 || recno <= part.last;) {
-        const size_t wanted =
-            part.last == 0 ? blockRecords : static_cast<size_t>(std::min<int64_t>(blockRecords, part.last - recno + 1));
-        const size_t got = table_.ReadRecords(recno, wanted, block.data());
-        for (size_t i = 0; i < got; ++i, ++recno) {
-          const std::string_view record(block.data() + i * length, length);
-          if (recno > static_cast<int64_t>(UINT32_MAX))
-            throw DbfError("NtxIndex.CreateIndex: Record " + std::to_string(recno) + " beyond the index's range");
-          part.lastRecno = recno;
-          if (record[0] == '*' && part.deletedNotKept == 0) {
-            if (part.deleted.size() < deletedRecordsKept_) {
-              part.deleted.push_back(static_cast<uint32_t>(recno));
-            } else {
-              part.deletedNotKept = recno;
-            }
-          }
-          if (filtered && !filter.IsTrue(record)) continue;
-          f.key.WriteKey(record, reinterpret_cast<char*>(part.sorter->NextKey()));
-          part.sorter->Add(static_cast<uint32_t>(recno));
-        }
-        if (got < wanted) break;
-      }
-      part.sorter->Sort();
-    } catch (...) {
-      part.error = std::current_exception();
-    }
-  };
-  {
-    std::vector<std::thread> helpers;
-    try {
-      for (size_t t = 1; t < scans.size(); ++t) helpers.emplace_back(scan, std::ref(scans[t]));
-    } catch (...) {
-      for (std::thread& helper : helpers) helper.join();
-      throw;
-    }
-    scan(scans[0]);
-    for (std::thread& helper : helpers) helper.join();
-  }
-  // The first error in record order is the one a single reader meets.
-  for (const ScanPart& part : scans)
-    if (part.error) std::rethrow_exception(part.error);
-
-  // The deleted records kept are the first ones of the whole table.
-  f.recordCount = 0;
-  for (const ScanPart& part : scans) f.recordCount = std::max(f.recordCount, part.lastRecno);
-  f.deleted.clear();
-  f.deletedKnownThrough = f.recordCount;
-  bool allDeletedKept = true;
-  for (const ScanPart& part : scans) {
-    for (const uint32_t recno : part.deleted) {
-      if (f.deleted.size() == deletedRecordsKept_) {
-        allDeletedKept = false;
-        f.deletedKnownThrough = recno - 1;
-        break;
-      }
-      f.deleted.push_back(recno);
-    }
-    if (allDeletedKept && part.deletedNotKept != 0) {
-      allDeletedKept = false;
-      f.deletedKnownThrough = part.deletedNotKept - 1;
-    }
-    if (!allDeletedKept) break;
-  }
+  f.recordCount = scan.recordCount;
+  f.deleted = std::move(scan.deleted);
+  f.deletedKnownThrough = scan.deletedKnownThrough;
   f.deletedBits.clear();
   if (f.recordCount <= kBitmapRecords) {
     f.deletedBits.assign(static_cast<size_t>(f.recordCount / 64 + 1), 0);
     for (const uint32_t recno : f.deleted) f.deletedBits[recno / 64] |= uint64_t{1} << (recno % 64);
   }
   f.knowsRecords = true;
-  NtxKeySorter& sorter = *scans[0].sorter;
-  for (size_t t = 1; t < scans.size(); ++t) sorter.Append(std::move(scans[t].sorter));
+  WritePages(*scan.sorter, innerPages);
+}
 
+void NtxIndex::WritePages(NtxKeySorter& sorter, std::vector<uint32_t>& innerPages) {
   // Equal keys come in record order; a unique index keeps the first of
   // them. The shape of the tree needs the number of keys first: for a
   // unique index, a pass that counts them.
+  OpenFile& f = *file_;
   const size_t keyLength = static_cast<size_t>(f.keyLength);
   std::vector<uint8_t> previous(keyLength);
   bool any = false;

@@ -1,7 +1,6 @@
 #include "memtable/mem_table.h"
 
 #include <algorithm>
-#include <array>
 #include <bit>
 #include <cmath>
 #include <iterator>
@@ -18,31 +17,6 @@ namespace {
 constexpr int kMaxFields = 256;
 constexpr int64_t kMaxAppendNumber = 2147483599;
 constexpr size_t kScanLimit = 20;
-
-// Case folding of code page 1252 letters for field names: a-z, the accented
-// Latin-1 letters and the four letter pairs of 0x80-0x9F.
-constexpr std::array<unsigned char, 256> MakeFoldTable() {
-  std::array<unsigned char, 256> table{};
-  for (int i = 0; i < 256; ++i) table[i] = static_cast<unsigned char>(i);
-  for (int c = 'a'; c <= 'z'; ++c) table[c] = static_cast<unsigned char>(c - 32);
-  for (int c = 0xE0; c <= 0xFE; ++c) {
-    if (c != 0xF7) table[c] = static_cast<unsigned char>(c - 32);
-  }
-  table[0x9A] = 0x8A;
-  table[0x9C] = 0x8C;
-  table[0x9E] = 0x8E;
-  table[0xFF] = 0x9F;
-  return table;
-}
-constexpr std::array<unsigned char, 256> kFold = MakeFoldTable();
-
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (kFold[static_cast<unsigned char>(a[i])] != kFold[static_cast<unsigned char>(b[i])]) return false;
-  }
-  return true;
-}
 
 bool SameNameAscii(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "os/path.h"
 #include "os/process.h"
 #include "values/errors.h"
 #include "values/text.h"
@@ -137,9 +138,8 @@ LockedFile CreateLockedFile(const std::string& path) {
 OpenedFile OpenForReading(const std::string& path) { return Opened(::open(path.c_str(), O_RDONLY | O_CLOEXEC)); }
 
 OpenedFile CreateBeside(const std::string& target, std::string& name) {
-  const size_t slash = target.rfind('/');
-  const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
-  const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+  const std::string folder = FolderOf(target);
+  const std::string base = FileNameOf(target);
   for (int attempt = 0; attempt < 100; ++attempt) {
     name = folder + "." + base + "." + std::to_string(::getpid()) + "-" + std::to_string(attempt) + ".tmp";
     const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
