@@ -11,6 +11,7 @@
 
 #include "dbf/dbf_table.h"
 #include "dbf/ntx_expression.h"
+#include "dbf/ntx_format.h"
 #include "dbf/ntx_page_cache.h"
 #include "os/memory_pages.h"
 #include "values/errors.h"
@@ -18,7 +19,8 @@
 namespace tarvelo {
 namespace {
 
-constexpr uint32_t kPageSize = NtxPageCache::kPageSize;
+using namespace ntx;  // the file's layout
+
 // Bytes the runs on file are read back through, shared among them.
 constexpr size_t kMergeBytes = size_t{2} << 20;
 // Bytes written to a file at once.
@@ -29,21 +31,6 @@ constexpr size_t kScanBytes = size_t{256} << 10;
 // threads it uses (each reads through buffers of its own).
 constexpr int64_t kRecordsPerThread = 16384;
 constexpr int kMostScanThreads = 8;
-
-void Put16(uint8_t* at, uint32_t value) {
-  at[0] = static_cast<uint8_t>(value & 0xFF);
-  at[1] = static_cast<uint8_t>((value >> 8) & 0xFF);
-}
-
-void Put32(uint8_t* at, uint32_t value) {
-  Put16(at, value & 0xFFFF);
-  Put16(at + 2, value >> 16);
-}
-
-uint32_t Get32(const uint8_t* at) {
-  return static_cast<uint32_t>(at[0]) | (static_cast<uint32_t>(at[1]) << 8) | (static_cast<uint32_t>(at[2]) << 16) |
-         (static_cast<uint32_t>(at[3]) << 24);
-}
 
 [[noreturn]] void ThrowSortError(const char* what, const std::string& shownName, int error) {
   DbfError failure(std::string("NtxIndex.SortKeys: ") + what + " error \"" + shownName + "\"");
@@ -463,9 +450,9 @@ NtxPageWriter::NtxPageWriter(os::FileHandle file, std::string shownName, int key
     : file_(file),
       shownName_(std::move(shownName)),
       keyLength_(keyLength),
-      entrySize_(keyLength + 8),
+      entrySize_(keyLength + kKeyAt),
       maxKeys_(maxKeys),
-      slotBase_(2 + 2 * (maxKeys + 1)),
+      slotBase_(EntriesAt(maxKeys)),
       nextPage_(firstPage),
       outStart_(firstPage) {
   // Leaves: as few as hold every key, one key going up between two of
@@ -493,7 +480,7 @@ NtxPageWriter::NtxPageWriter(os::FileHandle file, std::string shownName, int key
 void NtxPageWriter::StartPage(Level& level) {
   std::fill(level.page.begin(), level.page.end(), 0);
   for (int i = 0; i <= maxKeys_; ++i)
-    Put16(level.page.data() + 2 + 2 * i, static_cast<uint32_t>(slotBase_ + i * entrySize_));
+    Put16(level.page.data() + kSlotsAt + 2 * i, static_cast<uint32_t>(slotBase_ + i * entrySize_));
   level.keys = 0;
   level.target = static_cast<int>(level.base + (level.number < level.extra ? 1 : 0));
 }
@@ -505,10 +492,10 @@ void NtxPageWriter::AddAt(size_t at, const uint8_t* key, uint32_t recno, uint32_
   uint8_t* page = level.page.data();
   if (level.keys < level.target) {
     uint8_t* slot = page + slotBase_ + level.keys * entrySize_;
-    Put32(slot, left);
-    Put32(slot + 4, recno);
-    std::memcpy(slot + 8, key, static_cast<size_t>(keyLength_));
-    Put16(page, static_cast<uint32_t>(++level.keys));
+    Put32(slot + kChildAt, left);
+    Put32(slot + kRecnoAt, recno);
+    std::memcpy(slot + kKeyAt, key, static_cast<size_t>(keyLength_));
+    Put16(page + kCountAt, static_cast<uint32_t>(++level.keys));
     return;
   }
   // The page is complete: the page below that just ended is its last

@@ -5,6 +5,7 @@
 
 #include "dbf/ntx_build.h"
 #include "dbf/ntx_expression.h"
+#include "dbf/ntx_format.h"
 #include "dbf/ntx_page_cache.h"
 #include "os/file_system.h"
 #include "os/path.h"
@@ -15,48 +16,13 @@
 namespace tarvelo {
 namespace {
 
-constexpr uint32_t kPageSize = NtxPageCache::kPageSize;
-constexpr int kMaxKeyLength = 256;
-// The header keeps each expression NUL-terminated in 256 bytes.
-constexpr size_t kMaxExpressionLength = 255;
+using namespace ntx;  // the file's layout
+
+// The header keeps each expression NUL-terminated.
+constexpr size_t kMaxExpressionLength = kExpressionBytes - 1;
 constexpr size_t kMaxDepth = 64;
 // Most records whose deletion flags a build keeps as bits (1 MiB of them).
 constexpr int64_t kBitmapRecords = int64_t{1} << 23;
-
-// Header fields.
-constexpr size_t kSignatureAt = 0;
-constexpr size_t kVersionAt = 2;
-constexpr size_t kRootAt = 4;
-constexpr size_t kFreePageAt = 8;
-constexpr size_t kEntrySizeAt = 12;
-constexpr size_t kKeySizeAt = 14;
-constexpr size_t kDecimalsAt = 16;
-constexpr size_t kMaxKeysAt = 18;
-constexpr size_t kHalfPageAt = 20;
-constexpr size_t kKeyExpressionAt = 22;
-constexpr size_t kUniqueAt = 278;
-constexpr size_t kDescendingAt = 280;
-constexpr size_t kForExpressionAt = 282;
-constexpr size_t kExpressionBytes = 256;
-
-uint16_t Get16(const uint8_t* at) { return static_cast<uint16_t>(at[0] | (at[1] << 8)); }
-
-uint32_t Get32(const uint8_t* at) {
-  return static_cast<uint32_t>(at[0]) | (static_cast<uint32_t>(at[1]) << 8) | (static_cast<uint32_t>(at[2]) << 16) |
-         (static_cast<uint32_t>(at[3]) << 24);
-}
-
-void Put16(uint8_t* at, uint32_t value) {
-  at[0] = static_cast<uint8_t>(value & 0xFF);
-  at[1] = static_cast<uint8_t>((value >> 8) & 0xFF);
-}
-
-void Put32(uint8_t* at, uint32_t value) {
-  at[0] = static_cast<uint8_t>(value & 0xFF);
-  at[1] = static_cast<uint8_t>((value >> 8) & 0xFF);
-  at[2] = static_cast<uint8_t>((value >> 16) & 0xFF);
-  at[3] = static_cast<uint8_t>((value >> 24) & 0xFF);
-}
 
 // True when one of the eight bytes of value is 0.
 bool HasZeroByte(uint64_t value) { return ((value - 0x0101010101010101u) & ~value & 0x8080808080808080u) != 0; }
@@ -121,18 +87,18 @@ struct NtxIndex::OpenFile {
 
   void SetLayout(int keyBytes, int maxKeysPerPage) {
     keyLength = keyBytes;
-    entrySize = keyBytes + 8;
+    entrySize = keyBytes + kKeyAt;
     maxKeys = maxKeysPerPage;
     halfPage = maxKeys / 2;
-    slotBase = 2 + 2 * (maxKeys + 1);
+    slotBase = EntriesAt(maxKeys);
     probe.assign(static_cast<size_t>(keyLength), 0);
   }
 
-  int Count(const uint8_t* page) const { return Get16(page); }
-  uint16_t SlotOf(const uint8_t* page, int i) const { return Get16(page + 2 + 2 * i); }
-  uint32_t ChildAt(const uint8_t* page, int i) const { return Get32(page + SlotOf(page, i)); }
-  uint32_t RecnoAt(const uint8_t* page, int i) const { return Get32(page + SlotOf(page, i) + 4); }
-  const uint8_t* KeyAt(const uint8_t* page, int i) const { return page + SlotOf(page, i) + 8; }
+  int Count(const uint8_t* page) const { return Get16(page + kCountAt); }
+  uint16_t SlotOf(const uint8_t* page, int i) const { return Get16(page + kSlotsAt + 2 * i); }
+  uint32_t ChildAt(const uint8_t* page, int i) const { return Get32(page + SlotOf(page, i) + kChildAt); }
+  uint32_t RecnoAt(const uint8_t* page, int i) const { return Get32(page + SlotOf(page, i) + kRecnoAt); }
+  const uint8_t* KeyAt(const uint8_t* page, int i) const { return page + SlotOf(page, i) + kKeyAt; }
 };
 
 NtxIndex::NtxIndex(DbfTable& table, std::string name) : table_(table), name_(std::move(name)) {}
