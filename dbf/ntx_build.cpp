@@ -58,7 +58,7 @@ struct ScanPart {
 // Reads the records of part and sorts their keys; an error is kept in the
 // part.
 void ScanPartKeys(const DbfTable& table, const NtxExpression& key, const NtxExpression& sharedFilter,
-                  size_t deletedRecordsKept, ScanPart& part) {
+                  const NtxScanOptions& options, ScanPart& part) {
   try {
     // A filter keeps the texts it compares in itself: each thread has its own.
     const NtxExpression filter = sharedFilter;
@@ -67,6 +67,7 @@ void ScanPartKeys(const DbfTable& table, const NtxExpression& key, const NtxExpr
     const size_t blockRecords = std::max<size_t>(1, kScanBytes / length);
     std::vector<char> block(blockRecords * length);
     for (int64_t recno = part.first; part.last == 0 || recno <= part.last;) {
+      if (options.stopRequested && options.stopRequested()) throw RunStoppedError();
       const size_t wanted =
           part.last == 0 ? blockRecords : static_cast<size_t>(std::min<int64_t>(blockRecords, part.last - recno + 1));
       const size_t got = table.ReadRecords(recno, wanted, block.data());
@@ -76,7 +77,7 @@ void ScanPartKeys(const DbfTable& table, const NtxExpression& key, const NtxExpr
           throw DbfError("NtxIndex.CreateIndex: Record " + std::to_string(recno) + " beyond the index's range");
         part.lastRecno = recno;
         if (record[0] == '*' && part.deletedNotKept == 0) {
-          if (part.deleted.size() < deletedRecordsKept) {
+          if (part.deleted.size() < options.deletedRecordsKept) {
             part.deleted.push_back(static_cast<uint32_t>(recno));
           } else {
             part.deletedNotKept = recno;
@@ -139,7 +140,7 @@ NtxTableScan ScanTableKeys(const DbfTable& table, const NtxExpression& key, cons
                                                  options.sortBytes / static_cast<size_t>(count), options.folder,
                                                  options.shownName);
   }
-  const auto scan = [&](ScanPart& part) { ScanPartKeys(table, key, filter, options.deletedRecordsKept, part); };
+  const auto scan = [&](ScanPart& part) { ScanPartKeys(table, key, filter, options, part); };
   {
     std::vector<std::thread> helpers;
     try {

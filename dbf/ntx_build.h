@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -149,6 +150,8 @@ struct NtxScanOptions {
   /// index's name in errors.
   std::string folder;
   std::string shownName;
+  /// Asked before each block of records a thread reads; none when empty.
+  std::function<bool()> stopRequested;
 };
 
 /// The keys of a table's records, read for an index build, and what the
@@ -171,7 +174,8 @@ struct NtxTableScan {
 /// sorted apart in its share of the budget; the result is the same for any
 /// number of threads. Raises DbfError "NtxIndex.CreateIndex: Record <n>
 /// beyond the index's range" past record 4,294,967,295, the table's read
-/// errors and the sorter's, the first in record order.
+/// errors and the sorter's, and RunStoppedError when stopRequested answers
+/// true; the first in record order.
 NtxTableScan ScanTableKeys(const DbfTable& table, const NtxExpression& key, const NtxExpression& filter,
                            const NtxScanOptions& options);
 

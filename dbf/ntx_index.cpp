@@ -298,6 +298,7 @@ void NtxIndex::SortAndWrite(std::vector<uint32_t>& innerPages) {
   options.deletedRecordsKept = deletedRecordsKept_;
   options.folder = os::FolderOf(fileName_);
   options.shownName = f.fileName;
+  options.stopRequested = stopRequested_;
   NtxTableScan scan = ScanTableKeys(table_, f.key, f.filter, options);
 
   f.recordCount = scan.recordCount;
