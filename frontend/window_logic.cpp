@@ -118,11 +118,12 @@ void WindowLogic::Export() {
   const auto chosen = face_.ChooseSaveFile(request);
   if (!chosen) return;
   try {
-    // The paths of the run that made the report: a save over one of the
-    // files it read is refused.
+    // A save over a file named in an edit box, or read by the run that
+    // made the report, is refused.
     const std::string target = RunPathFromUtf8(chosen->path);
     CheckSaveName(target);
-    CheckExportPath(target, riskPath_, claimPath_, programFolder_);
+    CheckExportPath(target, {TypedRunPath(PathBox::kRisks), TypedRunPath(PathBox::kClaims), riskPath_, claimPath_},
+                    programFolder_);
     if (chosen->fileType == 1) {
       SaveDetails(target);
     } else {
