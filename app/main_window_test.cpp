@@ -31,9 +31,9 @@
 #include <thread>
 
 #include "app/main_window.h"
-#include "app/open_document.h"
 #include "app/program_start.h"
-#include "cli/locale_environment.h"
+#include "frontend/command_flow.h"
+#include "frontend/locale_environment.h"
 #include "testing/catalogue_fixture.h"
 #include "testing/dbf_writer.h"
 #include "testing/temp_dir.h"
@@ -220,21 +220,6 @@ TEST_F(WindowTest, EnterValidatesTypedPathsAndTheExportIsTheCommandLineReport) {
   EXPECT_EQ(WithoutClock(LogText().toStdString() + "\n"), WithoutClock(testing::ReadFile(dir.File("cli.out"))));
 }
 
-TEST_F(WindowTest, FileChoicesShareOneDialogAndCancelChangesNothing) {
-  auto* risks = Control<QLineEdit>("edArqRisco");
-  auto* claims = Control<QLineEdit>("edArqSinistro");
-  risks->setText("typed.dbf");
-  services.openAnswers = {QString("/data/riscos.dbf"), std::nullopt, QString("/data/sinistros.dbf"), std::nullopt};
-  window->SpeedButton4Click();
-  window->SpeedButton4Click();  // cancelled
-  EXPECT_EQ(risks->text(), "/data/riscos.dbf");
-  Control<QToolButton>("SpeedButton3")->click();
-  window->SpeedButton3Click();  // cancelled
-  EXPECT_EQ(claims->text(), "/data/sinistros.dbf");
-  EXPECT_EQ(services.openStarts,
-            (std::vector<QString>{"", "/data/riscos.dbf", "/data/riscos.dbf", "/data/sinistros.dbf"}));
-}
-
 TEST_F(WindowTest, AnErrorShowsItsTextAndKeepsTheLinesWritten) {
   const std::string missing = dir.File("absent.dbf");
   Control<QLineEdit>("edArqRisco")->setText(QString::fromStdString(missing));
@@ -328,32 +313,6 @@ TEST_F(WindowTest, ExportRefusesTablesAndFilesNamedInTheBoxesBeforeAnyRun) {
   EXPECT_EQ(testing::ReadFile(dir.File("riscos.dbf")), risks);
   EXPECT_EQ(testing::ReadFile(dir.File("sinistros.txt")), testing::ReadFile(dir.File("sinistros.dbf")));
   EXPECT_TRUE(services.launched.empty());
-}
-
-TEST_F(WindowTest, OpenDocumentMapsOutcomesToTheShellMessages) {
-  window->openDocument(QString::fromStdString(dir.File("missing/x.txt")));
-  window->openDocument(QString::fromStdString(dir.File("x.txt")));
-  services.canLaunch = false;
-  window->openDocument(QString::fromStdString(dir.File("riscos.dbf")));
-  EXPECT_EQ(services.messages,
-            (std::vector<QString>{"The specified path was not found.", "The specified file was not found.",
-                                  "There is no application associated with the given filename extension."}));
-  EXPECT_EQ(ShellResultMessage(kShellOpened), "");
-  EXPECT_EQ(ShellResultMessage(26), "A sharing violation occurred.");
-
-  // Help: the compiled help when present, else the page shipped beside the
-  // program, else the message.
-  services.canLaunch = true;
-  services.messages.clear();
-  services.launched.clear();
-  Control<QPushButton>("btnAjuda")->click();
-  EXPECT_EQ(services.messages, std::vector<QString>{"The specified file was not found."});
-  std::ofstream(dir.File("Tarvelo.html")) << "<html></html>";
-  Control<QPushButton>("btnAjuda")->click();
-  std::ofstream(dir.File("Tarvelo.chm")) << "chm";
-  Control<QPushButton>("btnAjuda")->click();
-  EXPECT_EQ(services.launched, (std::vector<QString>{QString::fromStdString(dir.File("Tarvelo.html")),
-                                                     QString::fromStdString(dir.File("Tarvelo.chm"))}));
 }
 
 TEST_F(WindowTest, TheSaveDialogStartsWithoutANameAndRefusesAPattern) {
@@ -543,8 +502,8 @@ class WindowHeldAtProgress : public TfrmInicio {
  public:
   WindowHeldAtProgress(int position, const std::string& folder, WindowServices& services)
       : TfrmInicio(QString::fromStdString(folder), BrazilianSettings(), services), position_(position) {}
-  void SetProgress(int position) override {
-    TfrmInicio::SetProgress(position);
+  void PostProgress(int position) override {
+    TfrmInicio::PostProgress(position);
     if (position != position_) return;
     reached = true;
     // A window that never asks would leave the run to go on after a while.

@@ -1,6 +1,6 @@
 #include "app/window_services.h"
 
-#include "app/command_flow.h"
+#include "frontend/command_flow.h"
 
 #include <QApplication>
 #include <QDesktopServices>

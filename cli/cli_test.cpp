@@ -22,8 +22,6 @@
 #include <thread>
 
 #include "cli/cli_options.h"
-#include "cli/locale_environment.h"
-#include "cli/run_path.h"
 #include "dbf/dbf_table.h"
 #include "dbf/ntx_index.h"
 #include "testing/catalogue_fixture.h"
@@ -53,32 +51,6 @@ TEST(CliOptions, ParsesBothFormsAndRejectsMistakes) {
   options = ParseCliOptions({"--riscos="}, error);
   ASSERT_TRUE(options);
   EXPECT_EQ(options->riskPath, "");
-}
-
-TEST(LocaleEnvironment, PrecedenceAndFallback) {
-  EXPECT_EQ(IcuLocaleName("pt_BR.UTF-8"), "pt_BR");
-  EXPECT_EQ(IcuLocaleName("de_DE@euro"), "de_DE");
-  EXPECT_EQ(IcuLocaleName("C.UTF-8"), "en_US");
-  EXPECT_EQ(IcuLocaleName("POSIX"), "en_US");
-  EXPECT_EQ(IcuLocaleName(""), "en_US");
-
-  std::map<std::string, std::string> env{{"LANG", "pt_BR.UTF-8"}};
-  auto lookup = [&](const char* name) { return env.count(name) ? env[name] : std::string(); };
-  auto settings = SettingsFromEnvironment(lookup);
-  EXPECT_EQ(settings.decimalSeparator, ',');
-  EXPECT_EQ(settings.thousandSeparator, '.');
-  EXPECT_EQ(settings.shortDateFormat, "dd/MM/y");
-  EXPECT_EQ(settings.longTimeFormat, "HH:mm:ss");
-
-  env["LC_NUMERIC"] = "en_US.UTF-8";  // numbers from LC_NUMERIC, dates still from LANG
-  settings = SettingsFromEnvironment(lookup);
-  EXPECT_EQ(settings.decimalSeparator, '.');
-  EXPECT_EQ(settings.shortDateFormat, "dd/MM/y");
-
-  env["LC_ALL"] = "C";  // LC_ALL wins over everything
-  settings = SettingsFromEnvironment(lookup);
-  EXPECT_EQ(settings.decimalSeparator, '.');
-  EXPECT_EQ(settings.shortDateFormat, "M/d/y");
 }
 
 struct Outcome {
@@ -167,11 +139,6 @@ TEST(CliProgram, ErrorInsideARecordNamesFileRecordAndField) {
   EXPECT_EQ(outcome.status, 1);
   EXPECT_EQ(outcome.err, "Could not convert variant of type (Null) into type (Integer)\nArquivo: " + dir.File("r.dbf") +
                              ", registro 4, campo COD_MOD\n");
-}
-
-TEST(RunPathFromUtf8, GivesTheBytesAsTheyAre) {
-  for (const std::string typed : {"", " r.dbf ", "/d/s\xc3\xa9rie \xe4\xb8\xad.dbf", "latin1-\xe9.dbf"})
-    EXPECT_EQ(RunPathFromUtf8(typed), typed);
 }
 
 // A catalogue of risks (COD_SEG, APOLICE, ITEM, COD_MOD, INICIO_VIG, PREMIO)

@@ -7,10 +7,9 @@
 #include <vector>
 
 #include "cli/cli_options.h"
-#include "cli/locale_environment.h"
-#include "cli/program_context.h"
-#include "cli/run_path.h"
-#include "cli/signal_cleanup.h"
+#include "frontend/locale_environment.h"
+#include "frontend/program_context.h"
+#include "frontend/signal_cleanup.h"
 #include "os/file_system.h"
 #include "os/process.h"
 #include "validation/detail_listing.h"
