@@ -329,6 +329,10 @@ void TfrmInicio::ShowError(const std::string& cp1252Text) { services_.ShowError(
 
 void TfrmInicio::ShowMessage(const std::string& cp1252Text) { services_.ShowMessage(this, FromCp1252(cp1252Text)); }
 
+void TfrmInicio::ShowInformation(const std::string& cp1252Text) {
+  services_.ShowInformation(this, FromCp1252(cp1252Text));
+}
+
 void TfrmInicio::LaunchDocument(const std::string& path, std::function<void(int)> done) {
   services_.LaunchDocument(QFileInfo(FromRunPath(path)).absoluteFilePath(), std::move(done));
 }

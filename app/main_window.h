@@ -75,6 +75,7 @@ class TfrmInicio : public QWidget, public WindowFace {
   std::optional<SavePathChoice> ChooseSaveFile(const SaveDialogRequest& request) override;
   void ShowError(const std::string& cp1252Text) override;
   void ShowMessage(const std::string& cp1252Text) override;
+  void ShowInformation(const std::string& cp1252Text) override;
   void LaunchDocument(const std::string& path, std::function<void(int)> done) override;
   std::string HomeFolder() const override;
   RememberedPaths RecallPaths() override;
@@ -84,7 +85,7 @@ class TfrmInicio : public QWidget, public WindowFace {
 
  signals:
   /// Emitted on the window's thread when a run has ended, after its error
-  /// (if any) was shown.
+  /// or information (if any) was shown.
   void runFinished();
 
  protected:

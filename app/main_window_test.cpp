@@ -34,6 +34,7 @@
 #include "app/program_start.h"
 #include "frontend/command_flow.h"
 #include "frontend/locale_environment.h"
+#include "testing/catalogue_fixture.h"
 #include "testing/dbf_writer.h"
 #include "testing/temp_dir.h"
 
@@ -86,6 +87,7 @@ class FakeServices : public WindowServices {
   SaveDialogSettings saveSettings;
   std::vector<QString> errors;
   std::vector<QString> messages;
+  std::vector<QString> informations;
   std::vector<QString> launched;
   bool canLaunch = true;
   /// When set, documents go to the desktop's opener, whose answers are
@@ -107,6 +109,7 @@ class FakeServices : public WindowServices {
   }
   void ShowError(QWidget*, const QString& text) override { errors.push_back(text); }
   void ShowMessage(QWidget*, const QString& text) override { messages.push_back(text); }
+  void ShowInformation(QWidget*, const QString& text) override { informations.push_back(text); }
   void LaunchDocument(const QString& path, std::function<void(int)> done) override {
     launched.push_back(path);
     if (!desktopOpener) return done(canLaunch ? kShellOpened : kShellNoAssociation);
@@ -173,6 +176,7 @@ TEST_F(WindowTest, EnterValidatesTypedPathsAndTheExportIsTheCommandLineReport) {
   EXPECT_FALSE(Control<QPushButton>("btnOk")->isEnabled());
   WaitForRun();
   ASSERT_TRUE(services.errors.empty()) << services.errors.front().toStdString();
+  EXPECT_TRUE(services.informations.empty());
   EXPECT_TRUE(Control<QPushButton>("btnOk")->isEnabled());
   EXPECT_EQ(Control<QProgressBar>("ProgressBar")->value(), 90);
 
@@ -231,6 +235,21 @@ TEST_F(WindowTest, AnErrorShowsItsTextAndKeepsTheLinesWritten) {
   EXPECT_EQ(window->Report().Size(), 3u);
   EXPECT_TRUE(Control<QPushButton>("btnOk")->isEnabled());
   EXPECT_FALSE(Control<QLineEdit>("edArqRisco")->isReadOnly());
+}
+
+TEST_F(WindowTest, ACompanyMissingFromTheReferenceTableIsToldAfterTheRun) {
+  testing::WriteQdp(dir.File("DadosQdp.DBF"), {{"01295", "OUTRA", "1", "1", "1", "1", "20220701", "20230630"}});
+  Control<QLineEdit>("edArqRisco")->setText(QString::fromStdString(dir.File("riscos.dbf")));
+  Control<QPushButton>("btnOk")->click();
+  WaitForRun();
+  EXPECT_TRUE(services.errors.empty());
+  EXPECT_EQ(services.informations,
+            std::vector<QString>{"Company \"05631\" not found in \"DadosQdp.DBF\": the report compares the files "
+                                 "with reference totals of 0."});
+  const QStringList lines = LogText().split('\n');
+  ASSERT_GT(lines.size(), 2);
+  EXPECT_EQ(lines[2], "Empresa: 05631 - ");
+  EXPECT_TRUE(LogText().contains("Fim do processamento: "));
 }
 
 TEST_F(WindowTest, ExportBeforeARunSavesAnEmptyFileAndAFailedSaveKeepsTheEarlierFile) {

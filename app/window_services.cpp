@@ -50,6 +50,10 @@ void DesktopServices::ShowMessage(QWidget* parent, const QString& text) {
   box.exec();
 }
 
+void DesktopServices::ShowInformation(QWidget* parent, const QString& text) {
+  QMessageBox::information(parent, QApplication::applicationName(), text, QMessageBox::Ok);
+}
+
 void DesktopServices::LaunchDocument(const QString& path, std::function<void(int)> done) {
   // Without a display there is no desktop to ask; an opener would start a
   // program that fails where nobody sees it, or one for a terminal.

@@ -1,6 +1,7 @@
 #include <iostream>
 #include <iterator>
 #include <memory>
+#include <new>
 #include <optional>
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "frontend/program_context.h"
 #include "frontend/signal_cleanup.h"
 #include "os/file_system.h"
+#include "os/process.h"
 #include "validation/detail_listing.h"
 #include "validation/export_path_check.h"
 #include "validation/report_export.h"
@@ -81,6 +83,7 @@ struct Output {
 }  // namespace
 
 int main(int argc, char** argv) {
+  os::ShareOneAllocatorPool();
   os::KeepStandardFilesOpen();
   RemoveTemporaryFilesOnSignals();
   std::string usageError;
@@ -166,6 +169,9 @@ int main(int argc, char** argv) {
     } catch (const TarveloError& error) {
       PrintError(error);
       status = 1;
+    } catch (const std::bad_alloc&) {
+      PrintError(OutOfMemoryError("saving the outputs"));
+      status = 1;
     }
   };
   if (exportFile) save([&] { WriteReport(host.Log(), *exportFile); });
@@ -175,6 +181,8 @@ int main(int argc, char** argv) {
       jsonFile->Write(ResultsJson(run.Results(), failure));
       jsonFile->Commit();
     });
+  const std::string warning = CompanyNotFoundWarning(run.Results());
+  if (!warning.empty()) std::cerr << Cp1252ToUtf8(warning) << "\n";
   if (status == 0 && options->strict && HasDataProblems(run.Results())) status = 3;
   return status;
 }

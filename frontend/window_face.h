@@ -92,6 +92,9 @@ class WindowFace {
   virtual void ShowError(const std::string& cp1252Text) = 0;
   /// A plain message box with an OK button.
   virtual void ShowMessage(const std::string& cp1252Text) = 0;
+  /// A message box with the information icon, an OK button and the
+  /// application title, for what the user should know after a command.
+  virtual void ShowInformation(const std::string& cp1252Text) = 0;
   /// Asks the desktop to open an existing document with its associated
   /// program, without waiting, and calls done on the UI thread with the
   /// shell result code once the desktop has answered (kShellOpened,
@@ -106,7 +109,7 @@ class WindowFace {
   /// Keeps paths for the next session.
   virtual void KeepPaths(const RememberedPaths& paths) = 0;
 
-  /// A run has ended and its error, if any, was shown.
+  /// A run has ended and its error or information, if any, was shown.
   virtual void RunFinished() = 0;
   /// Closes the window (a close that was waiting for a run's end).
   virtual void Close() = 0;

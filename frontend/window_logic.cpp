@@ -91,6 +91,9 @@ void WindowLogic::RunEnded(const std::optional<std::string>& failure) {
   if (busyCursor_) face_.SetBusyCursor(false);
   busyCursor_ = false;
   if (failure) face_.ShowError(*failure);
+  // A company the reference table lacks: the report compares with 0.
+  const std::string warning = CompanyNotFoundWarning(run_->Results());
+  if (!warning.empty() && !closing) face_.ShowInformation(warning);
   face_.RunFinished();
   if (closing) face_.Close();
 }

@@ -35,6 +35,7 @@ class FakeFace : public WindowFace {
   SaveDialogRequest saveRequest;
   std::vector<std::string> errors;
   std::vector<std::string> messages;
+  std::vector<std::string> informations;
   std::vector<std::string> launched;
   bool canLaunch = true;
   std::string home;
@@ -87,6 +88,7 @@ class FakeFace : public WindowFace {
   }
   void ShowError(const std::string& text) override { errors.push_back(text); }
   void ShowMessage(const std::string& text) override { messages.push_back(text); }
+  void ShowInformation(const std::string& text) override { informations.push_back(text); }
   void LaunchDocument(const std::string& path, std::function<void(int)> done) override {
     launched.push_back(path);
     done(canLaunch ? kShellOpened : kShellNoAssociation);
