@@ -350,7 +350,7 @@ double IndexAndSearches(const testing::FakeHost& host, const std::string& risks,
       index.SetThreads(host.Threads());
       index.SetCreateNow(true);
     });
-    misses = CountClaimsWithoutPolicyItem(risksTable, claimsTable, host.settings, nullptr);
+    misses = CountClaimsWithoutPolicyItem(risksTable, claimsTable, host.settings, nullptr).misses;
     risksTable.Indexes().Delete(0);
     risksTable.DBFIndexDefs().Delete(0);
   });

@@ -207,19 +207,31 @@ uint8_t* NtxIndex::Page(uint32_t offset, bool forWrite) {
     for (uint32_t line = 0; line < kPageSize; line += 64) __builtin_prefetch(page + line);
     return page;
   }
+  // A page read from the file must stay inside its 1024 bytes.
+  const auto sound = [&](const uint8_t* page) {
+    bool fits = f.Count(page) <= f.maxKeys;
+    for (int i = 0; fits && i <= f.Count(page); ++i) {
+      const int slot = f.SlotOf(page, i);
+      fits = slot >= 2 && slot + f.entrySize <= static_cast<int>(kPageSize);
+    }
+    return fits;
+  };
+  if (!forWrite && readAheadPages_ > 1) {
+    if (uint8_t* page = f.cache->Find(offset)) return page;
+    NtxPageCache::LoadedPage loaded[NtxPageCache::kMaxRun];
+    const size_t count = f.cache->ReadAhead(offset, readAheadPages_, f.nextPage, loaded);
+    for (size_t i = 0; i < count; ++i) {
+      if (sound(loaded[i].data)) continue;
+      f.cache->Clear();
+      ThrowDamaged(loaded[i].offset, f.fileName);
+    }
+    return f.cache->Find(offset);
+  }
   bool loaded = false;
   uint8_t* page = f.cache->Fetch(offset, forWrite, loaded);
-  if (loaded) {
-    // A page read from the file must stay inside its 1024 bytes.
-    bool sound = f.Count(page) <= f.maxKeys;
-    for (int i = 0; sound && i <= f.Count(page); ++i) {
-      const int slot = f.SlotOf(page, i);
-      sound = slot >= 2 && slot + f.entrySize <= static_cast<int>(kPageSize);
-    }
-    if (!sound) {
-      f.cache->Clear();
-      ThrowDamaged(offset, f.fileName);
-    }
+  if (loaded && !sound(page)) {
+    f.cache->Clear();
+    ThrowDamaged(offset, f.fileName);
   }
   return page;
 }
@@ -318,7 +330,8 @@ void NtxIndex::BuildTree() {
   SortAndWrite(innerPages);
   // The searches that follow a build read its pages: the whole tree when
   // the cache holds it, else the pages above the leaves, read now in few
-  // reads rather than one by one later. The sort's memory is gone by now.
+  // reads rather than one by one later (unless pages are read ahead,
+  // which brings them in file order). The sort's memory is gone by now.
   OpenFile& f = *file_;
   const size_t pages = (f.nextPage - kPageSize) / kPageSize;
   if (pages <= f.cache->Capacity()) {
@@ -326,7 +339,7 @@ void NtxIndex::BuildTree() {
     f.resident.resize(pages);
     for (size_t i = 0; i < pages; ++i)
       f.resident[i] = const_cast<uint8_t*>(f.cache->Peek(static_cast<uint32_t>((i + 1) * kPageSize)));
-  } else {
+  } else if (readAheadPages_ <= 1) {
     for (const uint32_t page : innerPages) f.cache->Load(page, 1);
   }
 }
