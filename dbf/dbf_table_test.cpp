@@ -5,6 +5,8 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <charconv>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -393,6 +395,33 @@ TEST_F(DbfTableTest, DecimalValues) {
     }
     EXPECT_EQ(field.AsText(), c.text);
     table_.Close();
+  }
+}
+
+// A decimal text reads as the double nearest to it, as the general
+// conversion gives it, whether it takes the short way (few digits over a
+// power of ten) or not: texts of 1 to 19 digits, with and without
+// fractions and exponents, signs and blanks.
+TEST(DecimalText, ReadsAsTheNearestDouble) {
+  uint64_t seed = 99;
+  const auto next = [&](uint64_t below) {
+    seed = seed * 6364136223846793005u + 1442695040888963407u;
+    return (seed >> 33) % below;
+  };
+  for (int n = 0; n < 200000; ++n) {
+    std::string number(1, static_cast<char>('1' + next(9)));
+    const size_t digits = next(19);
+    for (size_t i = 0; i < digits; ++i) number += static_cast<char>('0' + next(10));
+    if (next(4) != 0) number.insert(1 + next(number.size()), ".");
+    if (next(3) == 0) number += "e" + std::to_string(static_cast<int>(next(51)) - 25);
+    const bool negative = next(2) == 0;
+    double expected = 0;
+    ASSERT_EQ(std::from_chars(number.data(), number.data() + number.size(), expected).ec, std::errc()) << number;
+    if (negative) expected = -expected;
+    const std::string text = std::string(next(3), ' ') + (negative ? "-" : next(2) == 0 ? "+" : "") + number + " ";
+    const auto read = ParseDecimal(text, '.');
+    ASSERT_TRUE(read.has_value()) << text;
+    ASSERT_EQ(std::memcmp(&*read, &expected, sizeof expected), 0) << text << ": " << *read << " " << expected;
   }
 }
 

@@ -52,11 +52,13 @@ std::optional<double> ParseDecimal(std::string_view text, char decimalSeparator)
   size_t digitCount = 0;
   size_t separatorAt = std::string_view::npos;
   bool nonZero = false;
+  uint64_t digits = 0;  // the first 19 digits as a number
   for (; i < n; ++i) {
     const char c = text[i];
     if (c >= '0' && c <= '9') {
       ++digitCount;
       nonZero = nonZero || c != '0';
+      if (digitCount <= 19) digits = digits * 10 + static_cast<uint64_t>(c - '0');
     } else if (c == decimalSeparator && separatorAt == std::string_view::npos) {
       separatorAt = i;
     } else {
@@ -72,6 +74,20 @@ std::optional<double> ParseDecimal(std::string_view text, char decimalSeparator)
   while (i < n && text[i] == ' ') ++i;
   if (i != n) return std::nullopt;
   if (!nonZero) return 0.0;
+
+  // Digits that make an integer below 2^53 over a power of ten up to
+  // 10^22: both are doubles exactly, and a division rounds correctly, so
+  // the quotient is the nearest double to the text, as the conversion
+  // below gives it.
+  const long fractionDigits =
+      separatorAt == std::string_view::npos ? 0 : static_cast<long>(mantissaEnd - separatorAt - 1);
+  const long power = fractionDigits - exponent.value;
+  if (digitCount <= 15 && power >= 0 && power <= 22) {
+    static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                         1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    const double value = static_cast<double>(digits) / kPowers[power];
+    return negative ? -value : value;
+  }
 
   // The mantissa rebuilt as plain digits with "." for std::from_chars, in
   // a buffer on the stack unless the text is long.
