@@ -123,15 +123,17 @@ void NtxKeySorter::SortBuffer() {
   // second one for the ties); the bytes from rest on order what they
   // leave equal.
   std::vector<uint64_t> differ((length + 7) / 8, 0);
+  const size_t whole = length / 8;  // words of eight bytes; the rest byte by byte
   for (size_t i = 1; i < n; ++i) {
     const uint8_t* key = entries_ + i * entrySize_;
-    for (size_t w = 0; w < differ.size(); ++w) {
-      uint64_t a = 0, b = 0;
-      const size_t bytes = std::min<size_t>(8, length - 8 * w);
-      std::memcpy(&a, entries_ + 8 * w, bytes);
-      std::memcpy(&b, key + 8 * w, bytes);
+    for (size_t w = 0; w < whole; ++w) {
+      uint64_t a, b;
+      std::memcpy(&a, entries_ + 8 * w, 8);
+      std::memcpy(&b, key + 8 * w, 8);
       differ[w] |= a ^ b;
     }
+    for (size_t b = 8 * whole; b < length; ++b)
+      differ[whole] |= static_cast<uint64_t>(entries_[b] ^ key[b]) << (8 * (b % 8));
   }
   const auto differs = [&](size_t b) { return ((differ[b / 8] >> (8 * (b % 8))) & 0xFF) != 0; };
   constexpr size_t kTaken = 12;

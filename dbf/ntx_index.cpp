@@ -114,6 +114,13 @@ struct NtxIndex::OpenFile {
   std::string search;
   size_t searchLength = 0;
   std::vector<uint8_t> probe;
+  // The last descent to a leaf, and the text it looked for: a text after
+  // it that the same leaf's last key does not precede is looked for in that
+  // leaf alone. Only for the keys of a build (no NUL byte in them, so their
+  // beginnings come in key order too), in ascending order.
+  bool keysInPrefixOrder = false;
+  std::vector<Step> finger;
+  std::string fingerText;
 
   // What the build's scan learnt of the table: its number of records and,
   // in ascending order, the deleted ones among records 1 to
@@ -242,6 +249,11 @@ int NtxIndex::CompareKeys(const uint8_t* a, const uint8_t* b) const {
 }
 
 int NtxIndex::ComparePrefix(const uint8_t* key, const uint8_t* text, size_t length) const {
+  if (file_->keysInPrefixOrder && !file_->descending) {
+    // No NUL byte ends a key: the bytes decide.
+    const int order = std::memcmp(key, text, length);
+    return (order > 0) - (order < 0);
+  }
   int result = 0;
   // Whole words first, as long as they are equal and hold no NUL byte.
   size_t start = 0;
@@ -458,6 +470,9 @@ void NtxIndex::SortAndWrite(std::vector<uint32_t>& innerPages) {
     for (const uint32_t recno : f.deleted) f.deletedBits[recno / 64] |= uint64_t{1} << (recno % 64);
   }
   f.knowsRecords = true;
+  // A key is the fields' bytes up to a NUL, then blanks, and the
+  // expression's literal texts, which hold no control character.
+  f.keysInPrefixOrder = true;
   NtxKeySorter& sorter = *scans[0].sorter;
   for (size_t t = 1; t < scans.size(); ++t) sorter.Append(std::move(scans[t].sorter));
 
@@ -573,6 +588,34 @@ void NtxIndex::OpenExisting() {
 
 void NtxIndex::LowerBound(const uint8_t* text, size_t length) {
   OpenFile& f = *file_;
+  // The descent to a text that follows the last one, up to the last key of
+  // the leaf it reached, takes the same entries of the pages above (their
+  // keys before it precede the last text, those after it follow that leaf's
+  // keys), so only the leaf is searched again, from where the last text
+  // stood in it.
+  const bool ascending = f.keysInPrefixOrder && length > 0 && !f.finger.empty() && length == f.fingerText.size() &&
+                         std::memcmp(text, f.fingerText.data(), length) >= 0;
+  if (ascending) {
+    Step& leaf = f.finger.back();
+    const uint8_t* bytes = Page(leaf.page);
+    const int count = f.Count(bytes);
+    if (count > 0 && ComparePrefix(f.KeyAt(bytes, count - 1), text, length) >= 0) {
+      int low = leaf.pos;
+      int high = count;
+      while (low < high) {
+        const int middle = (low + high) / 2;
+        if (ComparePrefix(f.KeyAt(bytes, middle), text, length) < 0) {
+          low = middle + 1;
+        } else {
+          high = middle;
+        }
+      }
+      leaf.pos = low;
+      f.cursor = f.finger;
+      f.fingerText.assign(reinterpret_cast<const char*>(text), length);
+      return;
+    }
+  }
   f.cursor.clear();
   uint32_t page = f.root;
   while (true) {
@@ -589,7 +632,13 @@ void NtxIndex::LowerBound(const uint8_t* text, size_t length) {
     }
     f.cursor.push_back({page, low});
     const uint32_t child = f.ChildAt(bytes, low);
-    if (child == 0) return;
+    if (child == 0) {
+      if (f.keysInPrefixOrder && length > 0 && !f.descending) {
+        f.finger = f.cursor;
+        f.fingerText.assign(reinterpret_cast<const char*>(text), length);
+      }
+      return;
+    }
     if (f.cursor.size() > kMaxDepth) ThrowDamaged(child, f.fileName);
     page = child;
   }

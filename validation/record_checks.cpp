@@ -268,32 +268,8 @@ void RecordChecker::PrepareField(int position, FieldRules& rules) {
   rules.field = &field;
 }
 
-bool RecordChecker::Check(const char* record, FieldCounts* counts, const std::string*& field,
-                          FailureNotes* notes) const {
-  field = &kCompanyField;
-  // A missing field raises its error at the first record, as a look-up there would.
-  const DbfField& company = companyField_ != nullptr ? *companyField_ : data_.FieldByName(kCompanyField);
-  const bool otherCompany = company.DataType() == ftString ? company.CharacterText(record) != companyCode_
-                                                           : Compare(company.AsVariant(record), CompareOp::NotEqual,
-                                                                     Variant::String(companyCode_), settings_);
-  if (otherCompany) {
-    if (notes) notes->Add(company, DetailRule::SecondCompany);
-    return false;
-  }
-  // Fields without a rule would count nothing: they are passed over.
-  for (const int position : checked_) {
-    const FieldRules& rules = rules_[static_cast<size_t>(position)];
-    const DbfField& checked = *rules.field;
-    field = &checked.FieldName();
-    FieldCounts& count = counts[position];
-    if (rules.direct && CheckBytes(record, checked, rules, count, notes)) continue;
-    CheckField(record, checked, rules, count, notes);
-  }
-  return true;
-}
-
-bool RecordChecker::CheckBytes(const char* record, const DbfField& field, const FieldRules& rules, FieldCounts& counts,
-                               FailureNotes* notes) const {
+inline bool RecordChecker::CheckBytes(const char* record, const DbfField& field, const FieldRules& rules,
+                                      FieldCounts& counts, FailureNotes* notes) const {
   // Whatever might send the field to its value is read first, before
   // anything is counted.
   std::string_view text, trimmed, value1, value2;
@@ -332,6 +308,30 @@ bool RecordChecker::CheckBytes(const char* record, const DbfField& field, const 
   if (rules.dateRule && text != rules.zeros && !IsValidDate(text, currentYear_)) fail(counts.invalid, DetailRule::Date);
   if (rules.domainRule && !rules.domainSet.Contains(FullDomainKey(value1, value2)))
     fail(counts.invalid, DetailRule::Domain);
+  return true;
+}
+
+bool RecordChecker::Check(const char* record, FieldCounts* counts, const std::string*& field,
+                          FailureNotes* notes) const {
+  field = &kCompanyField;
+  // A missing field raises its error at the first record, as a look-up there would.
+  const DbfField& company = companyField_ != nullptr ? *companyField_ : data_.FieldByName(kCompanyField);
+  const bool otherCompany = company.DataType() == ftString ? company.CharacterText(record) != companyCode_
+                                                           : Compare(company.AsVariant(record), CompareOp::NotEqual,
+                                                                     Variant::String(companyCode_), settings_);
+  if (otherCompany) {
+    if (notes) notes->Add(company, DetailRule::SecondCompany);
+    return false;
+  }
+  // Fields without a rule would count nothing: they are passed over.
+  for (const int position : checked_) {
+    const FieldRules& rules = rules_[static_cast<size_t>(position)];
+    const DbfField& checked = *rules.field;
+    field = &checked.FieldName();
+    FieldCounts& count = counts[position];
+    if (rules.direct && CheckBytes(record, checked, rules, count, notes)) continue;
+    CheckField(record, checked, rules, count, notes);
+  }
   return true;
 }
 

@@ -139,8 +139,8 @@ class RecordChecker {
   /// The same from the record's bytes, for a field whose plan is direct;
   /// false, counting nothing, when a value read on the way turns out not to
   /// be plain digits (CheckField must then run).
-  bool CheckBytes(const char* record, const DbfField& field, const FieldRules& rules, FieldCounts& counts,
-                  FailureNotes* notes) const;
+  [[gnu::always_inline]] inline bool CheckBytes(const char* record, const DbfField& field, const FieldRules& rules,
+                                                FieldCounts& counts, FailureNotes* notes) const;
 
   DbfTable& data_;
   MemTable& structure_;
