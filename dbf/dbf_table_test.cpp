@@ -275,6 +275,23 @@ TEST_F(DbfTableTest, CharacterValues) {
   EXPECT_ERROR(ConvertError, field.AsFloat(), "'' is not a valid floating point value");
 }
 
+// A character field's text ends at its first NUL byte, at every width
+// and every place of the NUL (the bytes after it, NULs or not, aside).
+TEST(CharacterText, EndsAtTheFirstNul) {
+  const RegionalSettings settings = RegionalSettings::Brazilian();
+  DbfTable table("tbDados", settings);
+  for (int width = 1; width <= 20; ++width) {
+    const DbfField field(table, "NOME", ftString, width, 0, width, 1, 'C');
+    for (int nul = 0; nul <= width; ++nul) {
+      std::string record = " ";
+      for (int i = 0; i < width; ++i) record += static_cast<char>(i < nul ? 'A' + i : i == nul || i % 3 ? '\0' : 'z');
+      record += "QRSTUVWXYZ";  // bytes of the record after the field
+      EXPECT_EQ(field.CharacterText(record.data()), record.substr(1, static_cast<size_t>(nul)))
+          << "width " << width << ", NUL at " << nul;
+    }
+  }
+}
+
 TEST_F(DbfTableTest, SmallIntegerValues) {
   const DbfFieldSpec spec{"QTD", 'N', 9, 0};
   struct Case {

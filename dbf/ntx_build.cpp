@@ -164,7 +164,9 @@ void NtxKeySorter::SortBuffer() {
   // order added.
   for (int d = 0; d < 8; ++d) {
     const int shift = 8 * d;
-    if (counts[d][(items_[0].prefix >> shift) & 0xFF] == n) continue;
+    // A byte no key has (below the bytes taken) or every key has alike.
+    if (static_cast<size_t>(d) < 8 - std::min<size_t>(used, 8) || counts[d][(items_[0].prefix >> shift) & 0xFF] == n)
+      continue;
     size_t start[256];
     size_t sum = 0;
     for (int v = 0; v < 256; ++v) {

@@ -44,24 +44,51 @@ std::string_view KeyPart(std::string_view value, size_t width, char (&buffer)[8]
 // for texts without a NUL byte (every text read from a character field,
 // which ends at its first NUL, and every number's text): both parts at
 // their full widths.
-DomainKey FullDomainKey(std::string_view value1, std::string_view value2) {
+[[gnu::always_inline]] inline DomainKey FullDomainKey(std::string_view value1, std::string_view value2) {
   constexpr uint64_t kOnes = 0x0101010101010101u;
-  char bytes[10];
-  std::memset(bytes, ' ', sizeof bytes);
-  for (size_t i = 0; i < value1.size() && i < 8; ++i) bytes[i] = value1[i];
-  for (size_t i = 0; i < value2.size() && i < 2; ++i) bytes[8 + i] = value2[i];
-  uint64_t word;
-  std::memcpy(&word, bytes, sizeof word);
+  // valor1's bytes in a word, first byte lowest, blanks after them.
+  uint64_t word = 0x20 * kOnes;
+  const char* from = value1.data();
+  switch (std::min<size_t>(value1.size(), 8)) {
+    case 8:
+      std::memcpy(&word, from, 8);
+      break;
+    case 7:
+      std::memcpy(&word, from, 7);
+      break;
+    case 6:
+      std::memcpy(&word, from, 6);
+      break;
+    case 5:
+      std::memcpy(&word, from, 5);
+      break;
+    case 4:
+      std::memcpy(&word, from, 4);
+      break;
+    case 3:
+      std::memcpy(&word, from, 3);
+      break;
+    case 2:
+      std::memcpy(&word, from, 2);
+      break;
+    case 1:
+      std::memcpy(&word, from, 1);
+      break;
+    default:
+      break;
+  }
+  if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
   // Upper case, eight bytes at once: a byte from "a" to "z" (the high bit
   // clear, the low seven bits in range) loses 32.
   const uint64_t low7 = word & (0x7F * kOnes);
   const uint64_t lower = (low7 + (0x80 - 'a') * kOnes) & ~(low7 + (0x80 - 'z' - 1) * kOnes) & ~word & (0x80 * kOnes);
-  word -= lower >> 2;
-  if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
+  word = __builtin_bswap64(word - (lower >> 2));  // first byte highest
   const auto upper = [](char c) {
     return static_cast<uint32_t>(static_cast<unsigned char>((c >= 'a' && c <= 'z') ? c - 'a' + 'A' : c));
   };
-  return static_cast<DomainKey>(word) << 24 | upper(bytes[8]) << 16 | upper(bytes[9]) << 8 | 8 << 4 | 2;
+  const uint32_t first = value2.empty() ? ' ' : upper(value2[0]);
+  const uint32_t second = value2.size() < 2 ? ' ' : upper(value2[1]);
+  return static_cast<DomainKey>(word) << 24 | first << 16 | second << 8 | 8 << 4 | 2;
 }
 
 // True when the text of a character field (its bytes up to the first NUL)
@@ -90,7 +117,8 @@ std::string_view Trimmed(std::string_view text) {
 // blanks, an optional sign, then digits to the end (at most 9 of them, as
 // an integer field holds). False for anything else (all blanks, a
 // hexadecimal form, a stray character): the value must be read then.
-bool PlainIntegerText(std::string_view bytes, char (&buffer)[16], std::string_view& text) {
+[[gnu::always_inline]] inline bool PlainIntegerText(std::string_view bytes, char (&buffer)[16],
+                                                    std::string_view& text) {
   size_t i = 0;
   const size_t n = bytes.size();
   while (i < n && bytes[i] == ' ') ++i;
@@ -102,20 +130,26 @@ bool PlainIntegerText(std::string_view bytes, char (&buffer)[16], std::string_vi
   while (i + 1 < n && bytes[i] == '0') ++i;
   size_t length = 0;
   if (negative && !(i + 1 == n && bytes[i] == '0')) buffer[length++] = '-';
-  std::memcpy(buffer + length, bytes.data() + i, n - i);
-  text = std::string_view(buffer, length + (n - i));
+  for (; i < n; ++i) buffer[length++] = bytes[i];
+  text = std::string_view(buffer, length);
   return true;
 }
 
-// Where a key lands in a table of 2^(64 - shift) slots.
-size_t SlotOf(DomainKey key, int shift) {
-  const uint64_t low = static_cast<uint64_t>(key);
-  const uint64_t high = static_cast<uint64_t>(key >> 64);
-  return static_cast<size_t>((((high * 0x9E3779B97F4A7C15u) ^ low) * 0xC2B2AE3D27D4EB4Fu) >> shift);
+// IsValidDate of a text whose first eight characters are digits, the
+// usual form, read at once: true, with the answer in valid; false for any
+// other text.
+[[gnu::always_inline]] inline bool EightDigitDate(std::string_view text, int currentYear, bool& valid) {
+  if (text.size() < 8) return false;
+  constexpr uint64_t kOnes = 0x0101010101010101u;
+  uint64_t word;
+  std::memcpy(&word, text.data(), sizeof word);
+  if ((word & (0xF0 * kOnes)) != 0x30 * kOnes || ((word + 0x06 * kOnes) & (0xF0 * kOnes)) != 0x30 * kOnes) return false;
+  const auto digit = [&](size_t i) { return text[i] - '0'; };
+  const int year = digit(0) * 1000 + digit(1) * 100 + digit(2) * 10 + digit(3);
+  valid = year >= 1900 && year <= currentYear + 5 &&
+          IsGregorianDate(year, digit(4) * 10 + digit(5), digit(6) * 10 + digit(7));
+  return true;
 }
-
-// No key packs to this: its counts (15 and 15) are no text's.
-constexpr DomainKey kEmptySlot = ~DomainKey{0};
 
 // A part of a YYYYMMDD text as a number: the standard conversion, with a
 // shortcut for the common case of plain digits.
@@ -134,18 +168,8 @@ std::optional<int32_t> DatePart(std::string_view part) {
 bool HasExactLength(std::string_view text, int32_t n) { return static_cast<int64_t>(TrimView(text).size()) == n; }
 
 bool IsValidDate(std::string_view text, int currentYear) {
-  if (text.size() >= 8) {
-    // Eight digits, the usual form, read at once.
-    constexpr uint64_t kOnes = 0x0101010101010101u;
-    uint64_t word;
-    std::memcpy(&word, text.data(), sizeof word);
-    if ((word & (0xF0 * kOnes)) == 0x30 * kOnes && ((word + 0x06 * kOnes) & (0xF0 * kOnes)) == 0x30 * kOnes) {
-      const auto digit = [&](size_t i) { return text[i] - '0'; };
-      const int year = digit(0) * 1000 + digit(1) * 100 + digit(2) * 10 + digit(3);
-      if (year < 1900 || year > currentYear + 5) return false;
-      return IsGregorianDate(year, digit(4) * 10 + digit(5), digit(6) * 10 + digit(7));
-    }
-  }
+  bool valid = false;
+  if (EightDigitDate(text, currentYear, valid)) return valid;
   const auto part = [&](size_t from, size_t count) {
     return from < text.size() ? text.substr(from, count) : std::string_view();
   };
@@ -167,16 +191,6 @@ void DomainKeySet::Assign(const std::vector<DomainKey>& keys) {
     size_t at = SlotOf(key, shift_);
     while (slots_[at] != kEmptySlot && slots_[at] != key) at = (at + 1) & mask;
     slots_[at] = key;
-  }
-}
-
-bool DomainKeySet::Contains(DomainKey key) const {
-  if (slots_.empty()) return false;
-  const size_t mask = slots_.size() - 1;
-  // At most half the slots are taken: an empty one ends every probe.
-  for (size_t at = SlotOf(key, shift_);; at = (at + 1) & mask) {
-    if (slots_[at] == key) return true;
-    if (slots_[at] == kEmptySlot) return false;
   }
 }
 
@@ -305,7 +319,11 @@ inline bool RecordChecker::CheckBytes(const char* record, const DbfField& field,
   }
   if (rules.lengthRule && static_cast<int64_t>(trimmed.size()) != rules.lengthValue)
     fail(counts.invalid, DetailRule::Length);
-  if (rules.dateRule && text != rules.zeros && !IsValidDate(text, currentYear_)) fail(counts.invalid, DetailRule::Date);
+  if (rules.dateRule && text != rules.zeros) {
+    bool valid = false;
+    if (!EightDigitDate(text, currentYear_, valid)) valid = IsValidDate(text, currentYear_);
+    if (!valid) fail(counts.invalid, DetailRule::Date);
+  }
   if (rules.domainRule && !rules.domainSet.Contains(FullDomainKey(value1, value2)))
     fail(counts.invalid, DetailRule::Domain);
   return true;

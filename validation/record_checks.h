@@ -57,9 +57,26 @@ class DomainKeySet {
  public:
   /// Holds exactly the keys given (repeats allowed).
   void Assign(const std::vector<DomainKey>& keys);
-  bool Contains(DomainKey key) const;
+  bool Contains(DomainKey key) const {
+    if (slots_.empty()) return false;
+    const size_t mask = slots_.size() - 1;
+    // At most half the slots are taken: an empty one ends every probe.
+    for (size_t at = SlotOf(key, shift_);; at = (at + 1) & mask) {
+      if (slots_[at] == key) return true;
+      if (slots_[at] == kEmptySlot) return false;
+    }
+  }
 
  private:
+  /// No key packs to this: its counts (15 and 15) are no text's.
+  static constexpr DomainKey kEmptySlot = ~DomainKey{0};
+  /// Where a key lands in a table of 2^(64 - shift) slots.
+  static size_t SlotOf(DomainKey key, int shift) {
+    const uint64_t low = static_cast<uint64_t>(key);
+    const uint64_t high = static_cast<uint64_t>(key >> 64);
+    return static_cast<size_t>((((high * 0x9E3779B97F4A7C15u) ^ low) * 0xC2B2AE3D27D4EB4Fu) >> shift);
+  }
+
   std::vector<DomainKey> slots_;  // a power of two of them; kEmptySlot where none
   int shift_ = 64;
 };

@@ -43,7 +43,7 @@ bool TotalsAccumulator::Select(const char* record, bool& animal, Variant& amount
   if (modality.DataType() == ftInteger) {
     // The value is the integer its bytes decode to, Null when they do not:
     // only 64 is the animal line.
-    animal = DecodeInteger(modality.RawBytes(record)) == 64;
+    animal = DecodeIntegerField(modality.RawBytes(record)) == 64;
   } else {
     animal = IsAnimalModality(modality.AsVariant(record), settings_);
   }
