@@ -4,6 +4,7 @@
 #include <cstring>
 #include <exception>
 #include <functional>
+#include <iterator>
 #include <numeric>
 #include <thread>
 
@@ -121,6 +122,12 @@ struct NtxIndex::OpenFile {
   bool keysInPrefixOrder = false;
   std::vector<Step> finger;
   std::string fingerText;
+  // The pages met last while pages are read ahead (a search meets a few
+  // of them again and again); forgotten when a read may evict them.
+  static constexpr size_t kRecentPages = 4;
+  uint32_t recentOffsets[kRecentPages] = {};
+  uint8_t* recentPages[kRecentPages] = {};
+  size_t recentNext = 0;
 
   // What the build's scan learnt of the table: its number of records and,
   // in ascending order, the deleted ones among records 1 to
@@ -224,15 +231,24 @@ uint8_t* NtxIndex::Page(uint32_t offset, bool forWrite) {
     return fits;
   };
   if (!forWrite && readAheadPages_ > 1) {
-    if (uint8_t* page = f.cache->Find(offset)) return page;
-    NtxPageCache::LoadedPage loaded[NtxPageCache::kMaxRun];
-    const size_t count = f.cache->ReadAhead(offset, readAheadPages_, f.nextPage, loaded);
-    for (size_t i = 0; i < count; ++i) {
-      if (sound(loaded[i].data)) continue;
-      f.cache->Clear();
-      ThrowDamaged(loaded[i].offset, f.fileName);
+    for (size_t i = 0; i < OpenFile::kRecentPages; ++i)
+      if (f.recentOffsets[i] == offset) return f.recentPages[i];
+    uint8_t* page = f.cache->Find(offset);
+    if (page == nullptr) {
+      std::fill(std::begin(f.recentOffsets), std::end(f.recentOffsets), 0);
+      NtxPageCache::LoadedPage loaded[NtxPageCache::kMaxRun];
+      const size_t count = f.cache->ReadAhead(offset, readAheadPages_, f.nextPage, loaded);
+      for (size_t i = 0; i < count; ++i) {
+        if (sound(loaded[i].data)) continue;
+        f.cache->Clear();
+        ThrowDamaged(loaded[i].offset, f.fileName);
+      }
+      page = f.cache->Find(offset);
     }
-    return f.cache->Find(offset);
+    f.recentOffsets[f.recentNext] = offset;
+    f.recentPages[f.recentNext] = page;
+    f.recentNext = (f.recentNext + 1) % OpenFile::kRecentPages;
+    return page;
   }
   bool loaded = false;
   uint8_t* page = f.cache->Fetch(offset, forWrite, loaded);

@@ -279,6 +279,7 @@ void RecordChecker::PrepareField(int position, FieldRules& rules) {
   }
   rules.direct = direct;
   rules.needsText = rules.lengthRule || rules.dateRule || rules.domainRule;
+  rules.onlyEmpty = direct && rules.nullRule && !rules.needsText && (!rules.character || rules.textType);
   rules.field = &field;
 }
 
@@ -347,6 +348,16 @@ bool RecordChecker::Check(const char* record, FieldCounts* counts, const std::st
     const DbfField& checked = *rules.field;
     field = &checked.FieldName();
     FieldCounts& count = counts[position];
+    if (rules.onlyEmpty) {
+      // The null rule alone, the most common plan, on the bytes.
+      const bool empty = rules.character ? BlankText(record + checked.Offset(), static_cast<size_t>(checked.Width()))
+                                         : checked.IsNull(record);
+      if (empty) {
+        ++count.nulls;
+        if (notes) notes->Add(checked, DetailRule::Empty);
+      }
+      continue;
+    }
     if (rules.direct && CheckBytes(record, checked, rules, count, notes)) continue;
     CheckField(record, checked, rules, count, notes);
   }

@@ -142,6 +142,7 @@ class RecordChecker {
     bool direct = false;        // the rules read bytes (the value only when digits are not plain)
     bool character = false;     // the field is a character field
     bool needsText = false;     // a rule beside the null rule reads its text
+    bool onlyEmpty = false;     // direct, and the null rule is the only one that can count
     bool integerValue = false;  // valor1 is the integer text of the field's digits
     bool lengthKnown = false;   // tamanho converts: length holds it
     int32_t lengthValue = 0;
