@@ -1,17 +1,19 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "dbf/dbf_table.h"
-#include "dbf/temporary_file.h"
+#include "os/temporary_file.h"
 #include "values/variant.h"
 
 namespace tarvelo {
 
+class NtxKeySorter;
 class NtxPageCache;
 
 /// Index file format version: the header signature is 6 for v500 and v501,
@@ -126,6 +128,11 @@ class NtxIndex {
   /// the same for any number.
   void SetThreads(int threads) { threads_ = threads; }
   int Threads() const { return threads_; }
+  /// Asked, from the build's threads, before each block of records the
+  /// next build reads: when it answers true the build ends by raising
+  /// RunStoppedError (as any failed build, without its file). None by
+  /// default.
+  void SetStopCheck(std::function<bool()> stopRequested) { stopRequested_ = std::move(stopRequested); }
   /// Deleted records the next build remembers at most (kDeletedRecordsKept
   /// by default). Past that many, searches read the records their keys
   /// lead to from the first deleted record not remembered on, to learn
@@ -206,6 +213,8 @@ class NtxIndex {
   /// pages bottom-up; the offsets of the pages above the leaves go into
   /// innerPages.
   void SortAndWrite(std::vector<uint32_t>& innerPages);
+  /// Writes the tree's pages from the sorted keys (SortAndWrite).
+  void WritePages(NtxKeySorter& sorter, std::vector<uint32_t>& innerPages);
   void WriteHeader();
 
   // Cursor primitives; the cursor stays on the entry returned.
@@ -232,10 +241,17 @@ class NtxIndex {
   size_t deletedRecordsKept_ = kDeletedRecordsKept;
   size_t sortBytes_ = kSortBytes;
   int threads_ = 1;
+  std::function<bool()> stopRequested_;
   bool temporary_ = false;
   std::unique_ptr<OpenFile> file_;
   // The file the last build of a temporary index created.
-  TemporaryFile ownFile_;
+  os::TemporaryFile ownFile_;
 };
+
+/// Whether start, the first bytes of a file of fileSize bytes, is the
+/// header page of an index that OpenExisting would take (the layout only:
+/// the key expression is not parsed, as it needs the table). False when
+/// start holds less than a page.
+bool IsNtxHeader(std::string_view start, int64_t fileSize);
 
 }  // namespace tarvelo

@@ -7,26 +7,11 @@
 #include <utility>
 #include <vector>
 
-#include "dbf/file_system.h"
+#include "dbf/ntx_format.h"
+#include "os/file_system.h"
+#include "os/memory_pages.h"
 
 namespace tarvelo {
-
-/// Anonymous memory of its own rather than the allocator's: taken from the
-/// system only where touched, and given back whole when destroyed (memory
-/// the allocator frees may stay with the process). Raises std::bad_alloc
-/// when the system has none to give.
-class MappedMemory {
- public:
-  explicit MappedMemory(size_t bytes);
-  ~MappedMemory();
-  MappedMemory(const MappedMemory&) = delete;
-  MappedMemory& operator=(const MappedMemory&) = delete;
-  uint8_t* Data() const { return data_; }
-
- private:
-  size_t length_;
-  uint8_t* data_;
-};
 
 /// Raises DbfError "NtxIndex.WritePage: Write error \"path\"" (path as
 /// shown in text) for a write that failed with error (an error number, as
@@ -47,7 +32,7 @@ class MappedMemory {
 /// few pages at once.
 class NtxPageCache {
  public:
-  static constexpr int kPageSize = 1024;
+  static constexpr int kPageSize = static_cast<int>(ntx::kPageSize);
   /// Frames of one set.
   static constexpr int kWays = 8;
   /// Fewest pages a cache holds, whatever the capacity asked for.
@@ -144,7 +129,7 @@ class NtxPageCache {
   std::string path_;
   size_t capacity_;
   // Not zeroed: memory the cache never uses is never touched.
-  std::unique_ptr<MappedMemory> frames_;
+  std::unique_ptr<os::MemoryPages> frames_;
   std::vector<Set> sets_;
   uint64_t setReciprocal_ = 0;      // 2^64 / Sets(), rounded up
   std::vector<uint8_t> readSpace_;  // the pages of a read ahead

@@ -2,15 +2,36 @@
 
 #include <cstring>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "dbf/ntx_build.h"
 #include "validation/report_format.h"
 #include "values/cp1252_literal.h"
+#include "values/errors.h"
 #include "values/text.h"
+#include "values/variant_operators.h"
 
 namespace tarvelo {
 namespace {
+
+// Claims read, searched or passed on between two questions whether the
+// run is to stop.
+constexpr int64_t kClaimsBlock = 4096;
+
+// Asks stopRequested, when given, once every kClaimsBlock calls; raises
+// RunStoppedError when it answers true.
+class StopPoint {
+ public:
+  explicit StopPoint(const std::function<bool()>& stopRequested) : stopRequested_(stopRequested) {}
+  void Pass() {
+    if (stopRequested_ && passed_++ % kClaimsBlock == 0 && stopRequested_()) throw RunStoppedError();
+  }
+
+ private:
+  const std::function<bool()>& stopRequested_;
+  int64_t passed_ = 0;
+};
 
 // A claim's policy or item text as the risks key holds it, appended to key:
 // a text cut short by a NUL byte is filled with blanks to the field's width.
@@ -37,7 +58,7 @@ void PassMiss(DbfTable& claims, const DbfField& policy, const DbfField& item, De
 
 // One search per claim, in the claims file's order.
 int64_t SearchInFileOrder(DbfTable& risks, DbfTable& claims, const DbfField& policy, const DbfField& item,
-                          const RegionalSettings& settings, DetailSink* details) {
+                          const RegionalSettings& settings, DetailSink* details, StopPoint& stop) {
   // Two character fields, the usual case, join as texts do (the sum of two
   // text values), without values made on the way.
   const bool texts = policy.DataType() == ftString && item.DataType() == ftString;
@@ -45,6 +66,7 @@ int64_t SearchInFileOrder(DbfTable& risks, DbfTable& claims, const DbfField& pol
   std::string joined;
   int64_t misses = 0;
   for (claims.First(); !claims.AtEnd(); claims.Next()) {
+    stop.Pass();
     if (texts) {
       joined.clear();
       AppendClaimKeyPart(joined, policy);
@@ -63,7 +85,7 @@ int64_t SearchInFileOrder(DbfTable& risks, DbfTable& claims, const DbfField& pol
 // The claims' keys sorted, then searched in ascending order; the misses
 // are marked by record number and passed on in the claims file's order.
 ClaimsSearchResult SearchInKeyOrder(DbfTable& risks, DbfTable& claims, const DbfField& policy, const DbfField& item,
-                                    const NtxIndex& index, size_t sortBytes, DetailSink* details) {
+                                    const NtxIndex& index, size_t sortBytes, DetailSink* details, StopPoint& stop) {
   const std::string& indexPath = index.NTXFileName();
   const size_t slash = indexPath.rfind('/');
   const std::string folder = slash == std::string::npos ? std::string() : indexPath.substr(0, slash + 1);
@@ -73,6 +95,7 @@ ClaimsSearchResult SearchInKeyOrder(DbfTable& risks, DbfTable& claims, const Dbf
   auto sorter =
       std::make_unique<NtxKeySorter>(static_cast<int>(keyLength), false, sortBytes, folder, PathText(indexPath));
   for (claims.First(); !claims.AtEnd(); claims.Next()) {
+    stop.Pass();
     char* key = reinterpret_cast<char*>(sorter->NextKey());
     const std::string_view policyText = policy.CharacterText();
     const std::string_view itemText = item.CharacterText();
@@ -93,6 +116,7 @@ ClaimsSearchResult SearchInKeyOrder(DbfTable& risks, DbfTable& claims, const Dbf
   const uint8_t* key = nullptr;
   uint32_t recno = 0;
   for (sorter->Rewind(); sorter->Next(key, recno);) {
+    stop.Pass();
     const std::string_view text(reinterpret_cast<const char*>(key), keyLength);
     if (!searched || text != previous) {
       searched = true;
@@ -109,6 +133,7 @@ ClaimsSearchResult SearchInKeyOrder(DbfTable& risks, DbfTable& claims, const Dbf
 
   if (details && result.misses > 0) {
     for (claims.First(); !claims.AtEnd(); claims.Next()) {
+      stop.Pass();
       const uint64_t number = static_cast<uint64_t>(claims.RecordNumber());
       if ((missed[number / 64] >> (number % 64)) & 1) PassMiss(claims, policy, item, *details);
     }
@@ -129,7 +154,7 @@ std::string ClaimsWithoutPolicySentence(int64_t misses, int32_t claimCount, cons
          "%).";
 }
 
-NtxIndex& BuildPolicyIndex(DbfTable& risks, const std::string& path, int threads) {
+NtxIndex& BuildPolicyIndex(DbfTable& risks, const std::string& path, int threads, std::function<bool()> stopRequested) {
   NtxIndex& index = risks.Indexes().Add("apolice");
   index.SetKeyExpresion("apolice+item");
   index.SetNTXFileName(path);
@@ -139,6 +164,7 @@ NtxIndex& BuildPolicyIndex(DbfTable& risks, const std::string& path, int threads
   // through a few pages of memory.
   index.SetCachePages(kPolicyIndexCachePages);
   index.SetReadAheadPages(kPolicyIndexReadAhead);
+  index.SetStopCheck(std::move(stopRequested));
   index.SetCreateNow(true);
   return index;
 }
@@ -148,11 +174,12 @@ ClaimsSearchResult CountClaimsWithoutPolicyItem(DbfTable& risks, DbfTable& claim
   const DbfField& policy = claims.FieldByName("apolice");
   const DbfField& item = claims.FieldByName("item");
   const NtxIndex* index = risks.ActiveIndex();
+  StopPoint stop(search.stopRequested);
   // Without an active index no search finds anything, in any order.
   if (search.order == ClaimsSearchOrder::kKeyOrder && index != nullptr && policy.DataType() == ftString &&
       item.DataType() == ftString)
-    return SearchInKeyOrder(risks, claims, policy, item, *index, search.sortBytes, details);
-  return {SearchInFileOrder(risks, claims, policy, item, settings, details), 0};
+    return SearchInKeyOrder(risks, claims, policy, item, *index, search.sortBytes, details, stop);
+  return {SearchInFileOrder(risks, claims, policy, item, settings, details, stop), 0};
 }
 
 }  // namespace tarvelo

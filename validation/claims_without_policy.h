@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "dbf/dbf_table.h"
@@ -29,9 +30,11 @@ constexpr size_t kPolicyIndexReadAhead = 64;
 /// Adds to risks (open) the index "apolice" on "apolice+item" in the file
 /// path (the file system's bytes), its own (removed with the index), built
 /// on at most threads threads for searches in key order, and builds it;
-/// it becomes the table's active index. Raises the errors of
+/// it becomes the table's active index. stopRequested, when given, is asked
+/// during the build (NtxIndex::SetStopCheck). Raises the errors of
 /// NtxIndex::SetKeyExpresion and NtxIndex::SetCreateNow.
-NtxIndex& BuildPolicyIndex(DbfTable& risks, const std::string& path, int threads);
+NtxIndex& BuildPolicyIndex(DbfTable& risks, const std::string& path, int threads,
+                           std::function<bool()> stopRequested = {});
 
 /// The order in which the claims are searched for.
 enum class ClaimsSearchOrder {
@@ -49,6 +52,9 @@ enum class ClaimsSearchOrder {
 struct ClaimsSearch {
   ClaimsSearchOrder order = ClaimsSearchOrder::kKeyOrder;
   size_t sortBytes = NtxIndex::kSortBytes;
+  /// Asked, when given, before each block of claims read, searched or
+  /// passed on: true ends the search with RunStoppedError.
+  std::function<bool()> stopRequested;
 };
 
 /// What the search found.
@@ -65,7 +71,8 @@ struct ClaimsSearchResult {
 /// passes each of them to details unless it is null, in the order of the
 /// claims file whatever the search's. Raises DatabaseError when claims
 /// lacks "apolice" or "item", the errors of reading either table and the
-/// index, and in key order the errors of the sort's file (NtxKeySorter).
+/// index, in key order the errors of the sort's file (NtxKeySorter), and
+/// RunStoppedError when asked to stop.
 ClaimsSearchResult CountClaimsWithoutPolicyItem(DbfTable& risks, DbfTable& claims, const RegionalSettings& settings,
                                                 DetailSink* details, const ClaimsSearch& search = {});
 

@@ -10,6 +10,7 @@
 #include "dbf/ntx_build.h"
 #include "testing/dbf_writer.h"
 #include "testing/temp_dir.h"
+#include "values/errors.h"
 
 namespace tarvelo {
 namespace {
@@ -90,10 +91,14 @@ TEST(ClaimsWithoutPolicyItem, KeyOrderFindsWhatFileOrderFinds) {
     claimsTable.SetDBFFileName(dir.File(name));
     claimsTable.Open();
     RowsKept inFileOrder, inKeyOrder;
+    ClaimsSearch search;
+    search.order = ClaimsSearchOrder::kFileOrder;
     const ClaimsSearchResult fileOrder =
-        CountClaimsWithoutPolicyItem(risksTable, claimsTable, settings, &inFileOrder, {ClaimsSearchOrder::kFileOrder});
-    const ClaimsSearchResult keyOrder = CountClaimsWithoutPolicyItem(
-        risksTable, claimsTable, settings, &inKeyOrder, {ClaimsSearchOrder::kKeyOrder, NtxKeySorter::kMinBudget});
+        CountClaimsWithoutPolicyItem(risksTable, claimsTable, settings, &inFileOrder, search);
+    search.order = ClaimsSearchOrder::kKeyOrder;
+    search.sortBytes = NtxKeySorter::kMinBudget;
+    const ClaimsSearchResult keyOrder =
+        CountClaimsWithoutPolicyItem(risksTable, claimsTable, settings, &inKeyOrder, search);
     EXPECT_GE(keyOrder.runsOnFile, 3u);
     EXPECT_EQ(keyOrder.misses, fileOrder.misses);
     EXPECT_EQ(inKeyOrder.rows, inFileOrder.rows);
@@ -103,6 +108,12 @@ TEST(ClaimsWithoutPolicyItem, KeyOrderFindsWhatFileOrderFinds) {
     if (std::string(name) == "sinistros.dbf") {
       EXPECT_EQ(keyOrder.misses, expectedMisses);
     }
+    // Asked to stop while searching (its third question, past the claims
+    // read), the search ends.
+    int asked = 0;
+    search.stopRequested = [&] { return ++asked == 3; };
+    EXPECT_THROW(CountClaimsWithoutPolicyItem(risksTable, claimsTable, settings, nullptr, search), RunStoppedError);
+    EXPECT_EQ(asked, 3);
   }
   risksTable.Indexes().Delete(0);
 }

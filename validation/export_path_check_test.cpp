@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
+#include <filesystem>
 
 #include "testing/dbf_writer.h"
 #include "testing/expect_error.h"
@@ -19,22 +19,24 @@ TEST(CheckExportPath, RefusesEveryFileTheRunReadsHoweverNamed) {
   const std::string risk = dir.File("r.dbf");
   const std::string claim = dir.File("s.dbf");
   const auto refused = [&](const std::string& target) {
-    EXPECT_ERROR(TarveloError, CheckExportPath(target, risk, claim, dir.Path()),
+    EXPECT_ERROR(TarveloError, CheckExportPath(target, {risk, claim}, dir.Path()),
                  "Cannot export the report to \"" + target + "\": the validation reads that file");
   };
   refused(dir.Path() + "./r.dbf");  // another spelling of the risks file
-  ASSERT_EQ(::symlink(claim.c_str(), dir.File("link").c_str()), 0);
+  ASSERT_NO_THROW(std::filesystem::create_symlink(claim, dir.File("link")));
   refused(dir.File("link"));  // a link to the claims file
-  ASSERT_EQ(::link(dir.File("tabelas.dbf").c_str(), dir.File("hard").c_str()), 0);
+  ASSERT_NO_THROW(std::filesystem::create_hard_link(dir.File("tabelas.dbf"), dir.File("hard")));
   refused(dir.File("hard"));  // a second name of a catalogue file
   refused(dir.File("anexos.dbf"));
   refused(dir.File("DadosQdp.DBF"));
 
   // An earlier report, a new file, no export, and a box left blank.
-  EXPECT_NO_THROW(CheckExportPath(dir.File("old report.txt"), risk, claim, dir.Path()));
-  EXPECT_NO_THROW(CheckExportPath(dir.File("new.txt"), risk, claim, dir.Path()));
-  EXPECT_NO_THROW(CheckExportPath("", risk, claim, dir.Path()));
-  EXPECT_NO_THROW(CheckExportPath(dir.File("s.dbf"), risk, "  ", "/nowhere/"));
+  EXPECT_NO_THROW(CheckExportPath(dir.File("old report.txt"), {risk, claim}, dir.Path()));
+  EXPECT_NO_THROW(CheckExportPath(dir.File("new.txt"), {risk, claim}, dir.Path()));
+  EXPECT_NO_THROW(CheckExportPath("", {risk, claim}, dir.Path()));
+  EXPECT_NO_THROW(CheckExportPath(dir.File("old report.txt"), {risk, "  "}, "/nowhere/"));
+  EXPECT_ERROR(TarveloError, CheckExportPath(dir.File("old report.txt"), {dir.File("old report.txt")}, "/nowhere/"),
+               "Cannot export the report to \"" + dir.File("old report.txt") + "\": the validation reads that file");
 }
 
 }  // namespace

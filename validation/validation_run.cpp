@@ -11,6 +11,7 @@
 #include "values/cp1252_literal.h"
 #include "values/errors.h"
 #include "values/text.h"
+#include "values/variant_operators.h"
 
 namespace tarvelo {
 namespace {
@@ -47,6 +48,10 @@ void ValidationRun::DropIndexes() {
 void ValidationRun::CloseTables() {
   DropIndexes();
   for (DbfTable* table : {&tbDados_, &tbTabelas_, &tbAnexos_, &tbDadosQdp_, &tbRiscos_, &tbSinistros_}) table->Close();
+}
+
+std::function<bool()> ValidationRun::StopCheck() const {
+  return [&host = host_] { return host.StopRequested(); };
 }
 
 std::string ValidationRun::NowText() const { return FormatDateTime(host_.Now(), settings_); }
@@ -171,6 +176,7 @@ void ValidationRun::CheckRecords(const std::string& path) {
   const TotalsAccumulator totals(tbDados_, state_.tableNumber, reference_, settings_);
   std::vector<FieldCounts> counts(static_cast<size_t>(checker.FieldCount()));
   RecordLoop loop(tbDados_, checker, totals, PathText(path), host_.Threads(), host_.Details());
+  loop.SetStopCheck(StopCheck());
   if (!loop.Run(state_.recordCount, totals_, counts)) {
     log_.Append("Erro: mais de uma empresa encontrada no arquivo da tabela " + state_.tableName);
     state_.recordsOk = false;
@@ -186,13 +192,15 @@ void ValidationRun::CountClaimsWithoutPolicy() {
 
   // The index file is the run's own: it goes with the index, whether the
   // run completes or an error ends it (Execute).
-  BuildPolicyIndex(tbRiscos_, host_.ProgramFolder() + "apolice.ntx", host_.Threads());
+  BuildPolicyIndex(tbRiscos_, host_.ProgramFolder() + "apolice.ntx", host_.Threads(), StopCheck());
 
   // A claim is found when its policy and item, joined, begin a visible
   // risks record's key.
   DetailSink* details = host_.Details();
   if (details) details->BeginFile(host_.ClaimPath(), ClaimsTableName());
-  const int64_t misses = CountClaimsWithoutPolicyItem(tbRiscos_, tbSinistros_, settings_, details).misses;
+  ClaimsSearch search;
+  search.stopRequested = StopCheck();
+  const int64_t misses = CountClaimsWithoutPolicyItem(tbRiscos_, tbSinistros_, settings_, details, search).misses;
 
   log_.Append(RuleLine());
   log_.Append("");

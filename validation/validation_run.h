@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "dbf/dbf_table.h"
@@ -72,6 +73,8 @@ class ValidationRun {
   std::string ClaimsTableName() const;
   void WriteClosingLines();
   std::string NowText() const;
+  /// Asks the host whether the run is to stop.
+  std::function<bool()> StopCheck() const;
 
   RunHost& host_;
   const RegionalSettings& settings_;

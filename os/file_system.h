@@ -1,0 +1,215 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// The operating system's file calls, every one the program makes, in one
+// place: file_system_posix.cpp implements them, and the build picks the
+// implementation of the system it builds for. Paths are the file system's
+// names, bytes as given. Failures come back as the system's own error codes
+// (errno's on POSIX), 0 for none, for SystemReason to name; none is raised.
+namespace tarvelo::os {
+
+/// An open file: a POSIX file descriptor, or the value of a Windows HANDLE
+/// (both fit); kNoFile (-1, as INVALID_HANDLE_VALUE) for none.
+using FileHandle = intptr_t;
+inline constexpr FileHandle kNoFile = -1;
+
+/// The reason for a failed file operation, from its error code, in code
+/// page 1252: the system's own text in English ("No such file or
+/// directory", "Permission denied"), kFileInUse for a lock that another
+/// open file holds, "Error <number>" for a code the system has no text for.
+std::string SystemReason(int error);
+
+/// True when error says that a path leads to no file.
+bool IsNoSuchFile(int error);
+
+/// Which file a name leads to on disk: equal for two names of one file
+/// (another spelling, a hard or symbolic link).
+struct FileIdentity {
+  uint64_t device = 0;
+  uint64_t inode = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+
+/// A file opened or created: file is kNoFile on failure, error then tells
+/// why (0 on success).
+struct OpenedFile {
+  FileHandle file = kNoFile;
+  int error = 0;
+};
+
+/// An open file holding an exclusive lock on its file, or kNoFile and the
+/// reason why there is none.
+struct LockedFile {
+  FileHandle file = kNoFile;
+  /// Empty on success; else in code page 1252, for the error's second line
+  /// (SystemReason, kFileInUse, "Not a regular file").
+  std::string reason;
+  /// The error number of the failure; 0 on success and for a file that is
+  /// not a regular one.
+  int error = 0;
+};
+
+/// How OpenLockedFile opens a file.
+enum class FileAccess { kRead, kReadWrite };
+
+/// Opens the existing regular file named path with access and takes an
+/// exclusive lock on it without waiting; the file is not inherited by
+/// programs started. On failure, nothing stays open and reason says why:
+/// kFileInUse when another open file holds the lock, "Not a regular file"
+/// for a FIFO, socket or device (a FIFO never blocks the open).
+LockedFile OpenLockedFile(const std::string& path, FileAccess access);
+
+/// Creates path as a new regular file, read-write and locked exclusively,
+/// never through a symbolic link. An entry already named path is removed
+/// first (a leftover file whoever owns it, a symbolic link itself and not its
+/// target) unless it is a regular file another open file holds locked: then
+/// reason is kFileInUse and the file is left as it is. Other failures (a
+/// folder that cannot be written, a directory of that name) give the
+/// system's reason.
+LockedFile CreateLockedFile(const std::string& path);
+
+/// Opens the existing file path for reading, without a lock.
+OpenedFile OpenForReading(const std::string& path);
+
+/// Creates a file in folder (empty for the current one) that has no name:
+/// it is gone once closed, however the process ends.
+OpenedFile CreateNamelessFile(const std::string& folder);
+
+/// Where an output path leads (ResolveOutput).
+enum class OutputKind {
+  /// Nothing of that name: a new file is made.
+  kAbsent,
+  /// A regular file, replaced whole by a new one (CreateReplacement,
+  /// PutReplacement).
+  kRegular,
+  /// A file to write in place, in order, and never to replace: a device, a
+  /// pipe or socket, a directory (whose open fails), or a name that stands
+  /// for a file the process holds open (/dev/stdout, /dev/fd/N: links of
+  /// the proc file system on Linux).
+  kInPlace,
+};
+
+/// What ResolveOutput found.
+struct OutputTarget {
+  OutputKind kind = OutputKind::kAbsent;
+  /// The name to write: the path itself, or where its symbolic links lead.
+  std::string destination;
+  /// True for a file reached through a link of the proc file system that is
+  /// a regular file (standard output sent to a file): written at its end.
+  bool append = false;
+  /// 0, or the error that stopped the resolution (ELOOP, a folder that
+  /// cannot be searched); kLinkRefused for a link not followed.
+  int error = 0;
+};
+
+/// The error of a symbolic link that ResolveOutput does not follow.
+inline constexpr int kLinkRefused = -1;
+
+/// Follows the symbolic links that path ends in, as opening it would, to
+/// the name an output written to path takes. A link is followed only where
+/// the kernel's protection of shared folders would follow it: when the link
+/// belongs to the caller or to the owner of its folder, or when that folder
+/// is not both sticky and writable by everyone; otherwise the error is
+/// kLinkRefused, whatever the system's own setting. Links in the folders of
+/// the path are left to the system.
+OutputTarget ResolveOutput(const std::string& path);
+
+/// Creates the file that is to take the place of the regular or absent
+/// file destination, in its folder: a file with no name (given one by
+/// PutReplacement) where the file system can make one, else a new file of a
+/// short name of its own (at most 40 bytes, whatever the length of
+/// destination's name), put in name (empty for a nameless file). Its mode
+/// is that of any new file (0666 less the umask).
+OpenedFile CreateReplacement(const std::string& destination, std::string& name);
+
+/// Gives the file from CreateReplacement (file, and name as it gave it) the
+/// name destination, replacing the file of that name in one step; returns 0
+/// or the error. A nameless file gets a short name of its own first, held
+/// only while signals are held off.
+int PutReplacement(FileHandle file, const std::string& name, const std::string& destination);
+
+/// Gives file the permissions of the regular file path and, where the
+/// caller may, its owner and group; nothing when path names no regular
+/// file. Failures are not reported: the file then keeps its own.
+void KeepOwnerAndMode(FileHandle file, const std::string& path);
+
+/// Opens the existing path for writing in place (OutputKind::kInPlace),
+/// writing at its end when append.
+OpenedFile OpenInPlace(const std::string& path, bool append);
+
+/// Writes count bytes at the file's position, as many writes as it takes;
+/// returns 0, or the error that stopped it. For files that have no
+/// positions too (pipes, terminals).
+int WriteAll(FileHandle file, const void* bytes, size_t count);
+
+/// Writes count bytes to standard output; returns 0 or the error (EPIPE
+/// when no one reads it any more, EBADF when it was closed).
+int WriteStandardOutput(const void* bytes, size_t count);
+
+/// Makes sure the standard input, output and error are open: one that was
+/// closed when the program started gets a file that takes no writes
+/// (/dev/null for reading), so that no file the program opens takes its
+/// number and a write to it fails (EBADF) as a write to a closed one.
+void KeepStandardFilesOpen();
+
+/// The first count bytes (fewer when the file is shorter) of the regular
+/// file path, and its size; false, and nothing read, when path names no
+/// regular file or it cannot be read. Never blocks on a pipe.
+bool ReadStartOfRegularFile(const std::string& path, size_t count, std::string& start, int64_t& size);
+
+/// Closes file; returns 0, or the error of the last write that the close
+/// found. Does nothing for kNoFile.
+int CloseFile(FileHandle file);
+
+/// What a read at an offset did: the bytes read, and 0 or the error that
+/// stopped it (bytes then counts those read before it).
+struct ReadResult {
+  size_t bytes = 0;
+  int error = 0;
+};
+
+/// Reads count bytes at offset into into, as many reads as it takes:
+/// fewer only at the end of the file or on an error. Reads of different
+/// parts of one file may run on several threads at once.
+ReadResult ReadAt(FileHandle file, int64_t offset, void* into, size_t count);
+
+/// Writes count bytes at offset, as many writes as it takes; returns 0, or
+/// the error that stopped it (the system's error for a full device when it
+/// takes nothing more).
+int WriteAt(FileHandle file, int64_t offset, const void* bytes, size_t count);
+
+/// One stretch of memory of a scattered read or write.
+struct FilePiece {
+  void* data;
+  size_t size;
+};
+
+/// As ReadAt, into the pieces in turn, the file's bytes from offset
+/// following one another: few reads for many pieces.
+ReadResult ReadPiecesAt(FileHandle file, int64_t offset, const FilePiece* pieces, size_t count);
+
+/// As WriteAt, from the pieces in turn.
+int WritePiecesAt(FileHandle file, int64_t offset, const FilePiece* pieces, size_t count);
+
+/// Makes what was written to file durable; returns 0 or the error.
+int SyncFile(FileHandle file);
+
+/// The size of file in bytes; -1 when it cannot be known.
+int64_t FileSize(FileHandle file);
+
+/// The identity of the open file; false when it cannot be known.
+bool IdentityOf(FileHandle file, FileIdentity& identity);
+/// The identity of the file path leads to (through symbolic links); false
+/// when path names no file or it cannot be known.
+bool IdentityAt(const std::string& path, FileIdentity& identity);
+
+/// Removes the entry path while it is still the file of that identity (not
+/// following a symbolic link), as another process may have put a file of
+/// its own there since; false when it is not or the removal fails. Safe in
+/// a signal handler: it neither allocates nor locks.
+bool RemoveIfSameFile(const char* path, const FileIdentity& identity) noexcept;
+
+}  // namespace tarvelo::os
