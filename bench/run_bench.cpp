@@ -314,7 +314,7 @@ Measure Best(int times, const std::function<void()>& work) {
 
 // Runs a program with its standard output to output: its wall and CPU time
 // and peak memory; not ok when it could not run or failed.
-Measure RunProgram(const std::vector<std::string>& arguments, const std::string& output = "/dev/null") {
+Measure SpawnAndWait(const std::vector<std::string>& arguments, const std::string& output) {
   Measure measure;
   std::vector<char*> argv;
   for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
@@ -335,6 +335,104 @@ Measure RunProgram(const std::vector<std::string>& arguments, const std::string&
   measure.peakKiB = usage.ru_maxrss;
   measure.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
   return measure;
+}
+
+// Starts the programs measured from a small process of its own, made when
+// this one starts: the system counts in a program's peak memory the memory
+// of the process that started it (whose pages the program shares until it
+// replaces them), and this process grows while it measures the steps it
+// runs itself.
+class Launcher {
+ public:
+  Launcher() {
+    int requests[2], answers[2];
+    if (::pipe(requests) != 0 || ::pipe(answers) != 0) return;
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::close(requests[1]);
+      ::close(answers[0]);
+      Serve(requests[0], answers[1]);
+      ::_exit(0);
+    }
+    ::close(requests[0]);
+    ::close(answers[1]);
+    requests_ = requests[1];
+    answers_ = answers[0];
+  }
+  ~Launcher() {
+    if (requests_ < 0) return;
+    ::close(requests_);
+    ::close(answers_);
+    int status = 0;
+    ::waitpid(pid_, &status, 0);
+  }
+  Launcher(const Launcher&) = delete;
+  Launcher& operator=(const Launcher&) = delete;
+
+  Measure Run(const std::vector<std::string>& arguments, const std::string& output) {
+    if (requests_ < 0) return SpawnAndWait(arguments, output);
+    std::string request = output;
+    for (const std::string& argument : arguments) request += '\0' + argument;
+    const uint32_t length = static_cast<uint32_t>(request.size());
+    Measure measure;
+    if (!WriteAll(requests_, &length, sizeof length) || !WriteAll(requests_, request.data(), length) ||
+        !ReadAll(answers_, &measure, sizeof measure))
+      return Measure{};
+    return measure;
+  }
+
+ private:
+  static bool WriteAll(int file, const void* data, size_t count) {
+    const char* from = static_cast<const char*>(data);
+    while (count > 0) {
+      const ssize_t written = ::write(file, from, count);
+      if (written <= 0) return false;
+      from += written;
+      count -= static_cast<size_t>(written);
+    }
+    return true;
+  }
+  static bool ReadAll(int file, void* data, size_t count) {
+    char* into = static_cast<char*>(data);
+    while (count > 0) {
+      const ssize_t got = ::read(file, into, count);
+      if (got <= 0) return false;
+      into += got;
+      count -= static_cast<size_t>(got);
+    }
+    return true;
+  }
+  // Runs each request (the output path, then the arguments, separated by
+  // NUL bytes) and answers with its measure, until the requests end.
+  static void Serve(int requests, int answers) {
+    uint32_t length = 0;
+    while (ReadAll(requests, &length, sizeof length)) {
+      std::string request(length, '\0');
+      if (!ReadAll(requests, request.data(), length)) return;
+      std::vector<std::string> parts;
+      size_t start = 0;
+      while (true) {
+        const size_t end = std::min(request.find('\0', start), request.size());
+        parts.push_back(request.substr(start, end - start));
+        if (end == request.size()) break;
+        start = end + 1;
+      }
+      const std::vector<std::string> arguments(parts.begin() + 1, parts.end());
+      const Measure measure = SpawnAndWait(arguments, parts[0]);
+      if (!WriteAll(answers, &measure, sizeof measure)) return;
+    }
+  }
+
+  pid_t pid_ = -1;
+  int requests_ = -1;
+  int answers_ = -1;
+};
+
+Launcher* launcher = nullptr;
+
+// Runs a program as SpawnAndWait does, through the launcher.
+Measure RunProgram(const std::vector<std::string>& arguments, const std::string& output = "/dev/null") {
+  return launcher != nullptr ? launcher->Run(arguments, output) : SpawnAndWait(arguments, output);
 }
 
 Measure BestRun(int times, const std::vector<std::string>& arguments) {
@@ -705,6 +803,8 @@ bool ParseSizes(const std::string& text, std::vector<int>& sizes) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  Launcher programs;  // first, while this process is small
+  launcher = &programs;
   Options options;
   bool big = false;
   const char* usage =

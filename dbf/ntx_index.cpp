@@ -22,8 +22,9 @@ using namespace ntx;  // the file's layout
 // The header keeps each expression NUL-terminated.
 constexpr size_t kMaxExpressionLength = kExpressionBytes - 1;
 constexpr size_t kMaxDepth = 64;
-// Most records whose deletion flags a build keeps as bits (1 MiB of them).
-constexpr int64_t kBitmapRecords = int64_t{1} << 23;
+// Most records whose deletion flags a build keeps as bits (8 MiB of them;
+// 1.2 MiB for 10,000,000 records).
+constexpr int64_t kBitmapRecords = int64_t{1} << 26;
 
 // Whether the header page of a file of fileSize bytes has the layout of an
 // index: signature, key and entry sizes, keys per page and root page.
