@@ -23,6 +23,7 @@
 
 #include "app/open_document.h"
 #include "cli/program_context.h"
+#include "cli/program_folders.h"
 #include "cli/run_path.h"
 #include "validation/export_path_check.h"
 #include "validation/report_export.h"
@@ -251,6 +252,18 @@ void TfrmInicio::ChooseFileInto(QLineEdit* edit) {
   lastOpenFile_ = *chosen;
   edit->setText(QDir::toNativeSeparators(*chosen));
 }
+
+void TfrmInicio::SetFileNames(const QString& risks, const QString& claims) {
+  edArqRisco->setText(risks);
+  edArqSinistro->setText(claims);
+}
+
+void TfrmInicio::SetHelpFolder(const QString& folder) {
+  folder_ = folder;
+  if (!folder_.isEmpty() && !folder_.endsWith('/')) folder_ += '/';
+}
+
+std::string TfrmInicio::IndexFolder() const { return tarvelo::IndexFolder(programFolder_, ProcessEnvironment); }
 
 void TfrmInicio::SpeedButton4Click() { ChooseFileInto(edArqRisco); }
 

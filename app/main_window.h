@@ -34,8 +34,9 @@ class TfrmInicio : public QWidget, public RunHost, private ResultLogListener {
   Q_OBJECT
 
  public:
-  /// programFolder: the folder of the catalogue tables, the temporary index
-  /// and the help file, as the file system names it. settings: the user's
+  /// programFolder: the folder of the catalogue tables and the help file,
+  /// and of the temporary index when the user can write in it (else
+  /// IndexFolder of the front-end library), as the file system names it. settings: the user's
   /// regional settings read at start. services answer the dialogs, message
   /// boxes and the opening of documents, and must outlive the window.
   TfrmInicio(QString programFolder, RegionalSettings settings, WindowServices& services, QWidget* parent = nullptr);
@@ -57,6 +58,13 @@ class TfrmInicio : public QWidget, public RunHost, private ResultLogListener {
   /// failure.
   void openDocument(const QString& path);
 
+  /// Puts the paths of the two data files into the edit boxes, as a user
+  /// would type them.
+  void SetFileNames(const QString& risks, const QString& claims);
+  /// The folder of the help page when it is not the catalogue's (the
+  /// catalogue named on the command line or by the environment).
+  void SetHelpFolder(const QString& folder);
+
   /// True from btnOkClick until the run's end has been handled.
   bool IsRunning() const { return worker_.joinable(); }
   /// The report of the last run (what "Exporta Resultado" saves). Not to be
@@ -67,6 +75,7 @@ class TfrmInicio : public QWidget, public RunHost, private ResultLogListener {
   std::string RiskPath() const override { return riskPath_; }
   std::string ClaimPath() const override { return claimPath_; }
   std::string ProgramFolder() const override { return programFolder_; }
+  std::string IndexFolder() const override;
   const RegionalSettings& Settings() const override { return settings_; }
   ResultLog& Log() override { return log_; }
   void SetProgress(int position) override;

@@ -7,6 +7,7 @@
 #include "cli/cli_options.h"
 #include "cli/locale_environment.h"
 #include "cli/program_context.h"
+#include "cli/program_folders.h"
 #include "cli/run_path.h"
 #include "cli/signal_cleanup.h"
 #include "validation/detail_listing.h"
@@ -33,6 +34,7 @@ class CliHost : public RunHost {
   std::string RiskPath() const override { return riskPath_; }
   std::string ClaimPath() const override { return claimPath_; }
   std::string ProgramFolder() const override { return folder_; }
+  std::string IndexFolder() const override { return tarvelo::IndexFolder(folder_, ProcessEnvironment); }
   const RegionalSettings& Settings() const override { return settings_; }
   ResultLog& Log() override { return log_; }
   void SetProgress(int) override {}
@@ -76,8 +78,9 @@ int main(int argc, char** argv) {
     return 0;
   }
 
-  std::string folder = options->catalogueFolder ? RunPathFromUtf8(*options->catalogueFolder) : ExecutableFolder();
-  if (!folder.empty() && folder.back() != '/') folder += '/';
+  const std::optional<std::string> catalogueOption =
+      options->catalogueFolder ? std::optional(RunPathFromUtf8(*options->catalogueFolder)) : std::nullopt;
+  const std::string folder = CatalogueFolder(catalogueOption, ProcessEnvironment, ExecutableFolder());
 
   CliHost host(*options, SettingsFromProcessEnvironment(), folder);
   // The files this program writes, as the file system names them.

@@ -249,7 +249,7 @@ void ValidationRun::CountClaimsWithoutPolicy() {
   // run completes or an error ends it (Execute).
   NtxIndex& index = tbRiscos_.Indexes().Add("apolice");
   index.SetKeyExpresion("apolice+item");
-  index.SetNTXFileName(host_.ProgramFolder() + "apolice.ntx");
+  index.SetNTXFileName(host_.IndexFolder() + "apolice.ntx");
   index.SetTemporary(true);
   index.SetThreads(host_.Threads());
   index.SetCreateNow(true);
