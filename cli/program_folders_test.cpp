@@ -45,8 +45,8 @@ std::string WithoutTimes(const std::string& report) {
   return kept;
 }
 
-const std::string kSamples = "--riscos '" TARVELO_SAMPLES_DIR "/riscos.dbf' --sinistros '" TARVELO_SAMPLES_DIR
-                             "/sinistros.dbf'";
+const std::string kSamples =
+    "--riscos '" TARVELO_SAMPLES_DIR "/riscos.dbf' --sinistros '" TARVELO_SAMPLES_DIR "/sinistros.dbf'";
 const char* const kCatalogue[] = {"tabelas.dbf", "anexos.dbf", "DadosQdp.DBF"};
 
 // The program in bin/ finds the catalogue beside it, else in the installed
@@ -105,9 +105,8 @@ TEST(ProgramFolders, IndexInAFolderOfTheUsersOwnWhenTheCatalogueFolderIsReadOnly
   }
   ASSERT_EQ(chmod(dir.Path().c_str(), 0755), 0);
   ASSERT_EQ(chmod(catalogue.c_str(), 0555), 0);
-  const std::string as = root ? "setpriv --reuid=" + std::to_string(user) + " --regid=" + std::to_string(group) +
-                                    " --clear-groups "
-                              : "";
+  const std::string as =
+      root ? "setpriv --reuid=" + std::to_string(user) + " --regid=" + std::to_string(group) + " --clear-groups " : "";
   const auto runWith = [&](const std::string& environment) {
     return Run("env -u XDG_RUNTIME_DIR -u TMPDIR LANG=pt_BR.UTF-8 LC_ALL= " + environment + " " + as + "'" + program +
                    "' --catalogo '" + catalogue + "' " + kSamples,
@@ -139,8 +138,7 @@ TEST(ProgramFolders, IndexInAFolderOfTheUsersOwnWhenTheCatalogueFolderIsReadOnly
   fs::create_directory_symlink(dir.File("runtime/tarvelo"), inTemporary);
   outcome = runWith("TMPDIR='" + dir.File("tmp") + "'");
   EXPECT_EQ(outcome.status, 1);
-  EXPECT_EQ(outcome.err,
-            "Cannot make a private folder for the index \"" + inTemporary + "/\"\nNot a folder\n");
+  EXPECT_EQ(outcome.err, "Cannot make a private folder for the index \"" + inTemporary + "/\"\nNot a folder\n");
   fs::remove(inTemporary);
   ASSERT_EQ(chmod(dir.File("runtime/tarvelo").c_str(), 0750), 0);
   outcome = runWith("XDG_RUNTIME_DIR='" + dir.File("runtime") + "' TMPDIR='" + dir.File("tmp") + "'");
