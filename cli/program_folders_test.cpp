@@ -26,7 +26,7 @@ struct Outcome {
 };
 
 // Runs a shell command line, its output into files of io.
-Outcome Run(const std::string& command, const testing::TempDir& io) {
+Outcome RunShell(const std::string& command, const testing::TempDir& io) {
   const std::string line = command + " >'" + io.File("out") + "' 2>'" + io.File("err") + "'";
   const int raw = std::system(line.c_str());
   return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, testing::ReadFile(io.File("out")), testing::ReadFile(io.File("err"))};
@@ -61,11 +61,13 @@ TEST(ProgramFolders, CatalogueFromTheOptionTheVariableTheProgramsFolderOrTheInst
     fs::copy_file(std::string(TARVELO_CATALOGUE_DIR "/") + name, installed + "/" + name);
   const std::string program = root.File("usr/bin/tarvelo-cli");
   fs::copy_file(TARVELO_CLI_PATH, program);
-  const std::string run = "env -u TARVELO_CATALOGO LANG=pt_BR.UTF-8 LC_ALL= '";
+  const auto run = [](const std::string& environment = "") {
+    return "env -u TARVELO_CATALOGO LANG=pt_BR.UTF-8 LC_ALL= " + environment + " '";
+  };
 
-  const Outcome built = Run(run + TARVELO_CLI_PATH "' --catalogo '" TARVELO_CATALOGUE_DIR "' " + kSamples, io);
+  const Outcome built = RunShell(run() + TARVELO_CLI_PATH "' --catalogo '" TARVELO_CATALOGUE_DIR "' " + kSamples, io);
   ASSERT_EQ(built.status, 0) << built.err;
-  const Outcome fromShare = Run(run + program + "' " + kSamples, io);
+  const Outcome fromShare = RunShell(run() + program + "' " + kSamples, io);
   EXPECT_EQ(fromShare.status, 0) << fromShare.err;
   EXPECT_EQ(WithoutTimes(fromShare.out), WithoutTimes(built.out));
   EXPECT_NE(fromShare.out.find("sinistros sem ap\xC3\xB3lices"), std::string::npos);
@@ -73,13 +75,13 @@ TEST(ProgramFolders, CatalogueFromTheOptionTheVariableTheProgramsFolderOrTheInst
   const auto openError = [](const std::string& file) {
     return "DbfTable.InternalOpen: Open error \"" + file + "\"\nNo such file or directory\n";
   };
-  const std::string named = "TARVELO_CATALOGO='" + root.File("named") + "' ";
-  EXPECT_EQ(Run(named + run + program + "' " + kSamples, io).err, openError(root.File("named/tabelas.dbf")));
-  EXPECT_EQ(Run(named + run + program + "' --catalogo '" + root.File("given") + "' " + kSamples, io).err,
+  const std::string named = run("TARVELO_CATALOGO='" + root.File("named") + "'");
+  EXPECT_EQ(RunShell(named + program + "' " + kSamples, io).err, openError(root.File("named/tabelas.dbf")));
+  EXPECT_EQ(RunShell(named + program + "' --catalogo '" + root.File("given") + "' " + kSamples, io).err,
             openError(root.File("given/tabelas.dbf")));
   // A catalogue beside the program comes before the installed one.
   fs::copy_file(std::string(TARVELO_CATALOGUE_DIR "/tabelas.dbf"), root.File("usr/bin/tabelas.dbf"));
-  EXPECT_EQ(Run(run + program + "' " + kSamples, io).err, openError(root.File("usr/bin/anexos.dbf")));
+  EXPECT_EQ(RunShell(run() + program + "' " + kSamples, io).err, openError(root.File("usr/bin/anexos.dbf")));
 }
 
 // With a catalogue folder the user cannot write, the index goes into
@@ -108,9 +110,9 @@ TEST(ProgramFolders, IndexInAFolderOfTheUsersOwnWhenTheCatalogueFolderIsReadOnly
   const std::string as =
       root ? "setpriv --reuid=" + std::to_string(user) + " --regid=" + std::to_string(group) + " --clear-groups " : "";
   const auto runWith = [&](const std::string& environment) {
-    return Run("env -u XDG_RUNTIME_DIR -u TMPDIR LANG=pt_BR.UTF-8 LC_ALL= " + environment + " " + as + "'" + program +
-                   "' --catalogo '" + catalogue + "' " + kSamples,
-               io);
+    return RunShell("env -u XDG_RUNTIME_DIR -u TMPDIR LANG=pt_BR.UTF-8 LC_ALL= " + environment + " " + as + "'" +
+                        program + "' --catalogo '" + catalogue + "' " + kSamples,
+                    io);
   };
   const auto expectPrivate = [&](const std::string& folder) {
     struct stat info {};
