@@ -20,9 +20,9 @@ set(CPACK_PACKAGE_NAME tarvelo)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "${TARVELO_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "validator of the ORVAL rural and animal insurance DBF files")
+# The summary above is the description's first line; this is the rest.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "validator of the ORVAL rural and animal insurance DBF files\n\
-Tarvelo checks the risks file and the claims file (dBase III) of the rural\n\
+    "Tarvelo checks the risks file and the claims file (dBase III) of the rural\n\
 and animal lines of business before an insurance company sends them to the\n\
 regulator ORVAL, and prints a plain-text report: the files' layout, empty\n\
 and invalid values per field, the company, the premium and claim totals\n\
