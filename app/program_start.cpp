@@ -20,6 +20,9 @@ QString WindowPath(const std::string& path) { return QFile::decodeName(QByteArra
 void PrepareApplication() {
   std::setlocale(LC_NUMERIC, "C");
   QApplication::setApplicationName("Tarvelo");
+  // The desktop entry's name, by which Wayland desktops give the window
+  // the menu's icon.
+  QApplication::setDesktopFileName("org.tarvelo.Tarvelo");
   RemoveTemporaryFilesOnSignals();
 }
 

@@ -12,8 +12,8 @@ namespace tarvelo {
 /// Program start after the application object exists: the C locale's
 /// numbers back to "C" (the toolkit adopts the environment's, the engine's
 /// number texts follow the regional settings only), the application title
-/// "Tarvelo" (the caption of message boxes), and the removal of
-/// a run's temporary index when a signal ends the program.
+/// "Tarvelo" (the caption of message boxes), the desktop entry's name, and
+/// the removal of a run's temporary index when a signal ends the program.
 void PrepareApplication();
 
 /// The window's command line: tarvelo [--catalogo DIR] [RISCOS.dbf
