@@ -1,13 +1,12 @@
 #include "dbf/dbf_table.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <exception>
 
 #include "dbf/dbf_header.h"
 #include "dbf/field_decoders.h"
-#include "dbf/file_system.h"
 #include "dbf/ntx_index.h"
+#include "os/file_system.h"
 #include "values/date_time.h"
 #include "values/errors.h"
 #include "values/text.h"
@@ -291,7 +290,7 @@ void DbfTable::OpenMemo() {
   for (const char* extension : {".dbt", ".DBT"}) {
     const std::string path = base + extension;
     os::LockedFile memo = os::OpenLockedFile(path, os::FileAccess::kRead);
-    if (memo.file == os::kNoFile && memo.error == ENOENT) continue;
+    if (memo.file == os::kNoFile && os::IsNoSuchFile(memo.error)) continue;
     if (memo.file == os::kNoFile) ThrowOpenError(path, std::move(memo.reason));
     memoFile_ = memo.file;
     return;
@@ -363,7 +362,7 @@ size_t DbfTable::ReadAt(int64_t offset, char* into, size_t count, const char* st
   const os::ReadResult got = os::ReadAt(file_, offset, into, count);
   if (got.error != 0) {
     DbfError error(std::string("DbfTable.") + step + ": Read error \"" + PathText(fileName_) + "\"");
-    error.SetReason(SystemReason(got.error));
+    error.SetReason(os::SystemReason(got.error));
     throw error;
   }
   return got.bytes;

@@ -7,10 +7,11 @@
 #include <numeric>
 #include <thread>
 
-#include "dbf/file_system.h"
 #include "dbf/ntx_build.h"
 #include "dbf/ntx_expression.h"
 #include "dbf/ntx_page_cache.h"
+#include "os/file_system.h"
+#include "os/process.h"
 #include "values/errors.h"
 #include "values/text.h"
 
@@ -280,9 +281,9 @@ void NtxIndex::CreateIndex() {
   os::FileHandle handle = os::kNoFile;
   {
     // A signal must not fall between the file's making and its recording.
-    const SignalsHeldOff heldOff;
+    const os::SignalsHeldOff heldOff;
     handle = CreateFile();
-    if (temporary_) ownFile_ = TemporaryFile(fileName_, handle);
+    if (temporary_) ownFile_ = os::TemporaryFile(fileName_, handle);
   }
   table_.DBFIndexDefs().Record(fileName_);
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "dbf/dbf_table.h"
-#include "dbf/temporary_file.h"
+#include "os/temporary_file.h"
 #include "values/variant.h"
 
 namespace tarvelo {
@@ -226,7 +226,7 @@ class NtxIndex {
   bool temporary_ = false;
   std::unique_ptr<OpenFile> file_;
   // The file the last build of a temporary index created.
-  TemporaryFile ownFile_;
+  os::TemporaryFile ownFile_;
 };
 
 }  // namespace tarvelo

@@ -1,10 +1,7 @@
 #include "dbf/ntx_page_cache.h"
 
-#include <sys/mman.h>
-
 #include <algorithm>
 #include <cstring>
-#include <new>
 #include <utility>
 
 #include "values/errors.h"
@@ -13,23 +10,15 @@ namespace tarvelo {
 
 void ThrowPageWriteError(const std::string& path, int error) {
   DbfError failure("NtxIndex.WritePage: Write error \"" + path + "\"");
-  failure.SetReason(SystemReason(error));
+  failure.SetReason(os::SystemReason(error));
   throw failure;
 }
-
-MappedMemory::MappedMemory(size_t bytes) : length_(std::max<size_t>(bytes, 1)) {
-  void* mapping = ::mmap(nullptr, length_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (mapping == MAP_FAILED) throw std::bad_alloc();
-  data_ = static_cast<uint8_t*>(mapping);
-}
-
-MappedMemory::~MappedMemory() { ::munmap(data_, length_); }
 
 NtxPageCache::NtxPageCache(os::FileHandle file, std::string path, size_t capacity)
     : file_(file), path_(std::move(path)) {
   const size_t sets = std::min<size_t>(std::max(capacity, kMinCapacity) / kWays, UINT32_MAX);
   capacity_ = sets * kWays;
-  frames_ = std::make_unique<MappedMemory>(capacity_ * kPageSize);
+  frames_ = std::make_unique<os::MemoryPages>(capacity_ * kPageSize);
   sets_.resize(sets);
   setReciprocal_ = UINT64_MAX / sets + 1;
   Clear();

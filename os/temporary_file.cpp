@@ -1,12 +1,10 @@
-#include "dbf/temporary_file.h"
-
-#include <pthread.h>
+#include "os/temporary_file.h"
 
 #include <atomic>
 #include <cstring>
 #include <utility>
 
-namespace tarvelo {
+namespace tarvelo::os {
 namespace {
 
 // The files a signal handler removes: a fixed list, so that the handler
@@ -81,14 +79,6 @@ void TemporaryFile::Remove() noexcept {
   Release();
 }
 
-SignalsHeldOff::SignalsHeldOff() {
-  sigset_t all;
-  sigfillset(&all);
-  pthread_sigmask(SIG_BLOCK, &all, &previous_);
-}
-
-SignalsHeldOff::~SignalsHeldOff() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
-
 void RemoveTemporaryFiles() noexcept {
   for (Slot& slot : slots) {
     int expected = 2;
@@ -98,4 +88,4 @@ void RemoveTemporaryFiles() noexcept {
   }
 }
 
-}  // namespace tarvelo
+}  // namespace tarvelo::os

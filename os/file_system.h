@@ -5,17 +5,25 @@
 #include <string>
 
 // The operating system's file calls, every one the program makes, in one
-// place: file_system_posix.cpp implements them, and a port to another
-// system gives this header another implementation (and FileHandle another
-// type). Paths are the file system's names, bytes as given. Failures come
-// back as error numbers with errno's meaning (a port maps its own codes
-// onto them: a file locked elsewhere is EWOULDBLOCK), for SystemReason to
-// name; none is raised.
+// place: file_system_posix.cpp implements them, and the build picks the
+// implementation of the system it builds for. Paths are the file system's
+// names, bytes as given. Failures come back as the system's own error codes
+// (errno's on POSIX), 0 for none, for SystemReason to name; none is raised.
 namespace tarvelo::os {
 
-/// An open file; kNoFile for none.
-using FileHandle = int;
+/// An open file: a POSIX file descriptor, or the value of a Windows HANDLE
+/// (both fit); kNoFile (-1, as INVALID_HANDLE_VALUE) for none.
+using FileHandle = intptr_t;
 inline constexpr FileHandle kNoFile = -1;
+
+/// The reason for a failed file operation, from its error code, in code
+/// page 1252: the system's own text in English ("No such file or
+/// directory", "Permission denied"), kFileInUse for a lock that another
+/// open file holds, "Error <number>" for a code the system has no text for.
+std::string SystemReason(int error);
+
+/// True when error says that a path leads to no file.
+bool IsNoSuchFile(int error);
 
 /// Which file a name leads to on disk: equal for two names of one file
 /// (another spelling, a hard or symbolic link).
@@ -68,7 +76,8 @@ OpenedFile OpenForReading(const std::string& path);
 
 /// Creates a new file for writing beside target (in its folder), named
 /// after it and this process, never through an existing name; its name
-/// goes into name. EEXIST when every name tried is taken.
+/// goes into name. The system's error for an existing name when every name
+/// tried is taken.
 OpenedFile CreateBeside(const std::string& target, std::string& name);
 
 /// Creates a file in folder (empty for the current one) that has no name:
@@ -92,7 +101,8 @@ struct ReadResult {
 ReadResult ReadAt(FileHandle file, int64_t offset, void* into, size_t count);
 
 /// Writes count bytes at offset, as many writes as it takes; returns 0, or
-/// the error that stopped it (ENOSPC when the device takes nothing more).
+/// the error that stopped it (the system's error for a full device when it
+/// takes nothing more).
 int WriteAt(FileHandle file, int64_t offset, const void* bytes, size_t count);
 
 /// One stretch of memory of a scattered read or write.

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstddef>
+#include <ctime>
+#include <string>
+
+// The running process and what it asks of the system beside files: the
+// signals that end it, its own executable, the local clock.
+// process_posix.cpp implements it; the build picks the implementation of
+// the system it builds for.
+namespace tarvelo::os {
+
+/// Holds off the signals of the calling thread while it lives; those that
+/// come meanwhile are delivered when it goes. Making a file and handing it
+/// to a TemporaryFile under one keeps a signal from ending the process in
+/// between, with the file made but not yet known to RemoveTemporaryFiles.
+class SignalsHeldOff {
+ public:
+  SignalsHeldOff();
+  ~SignalsHeldOff();
+  SignalsHeldOff(const SignalsHeldOff&) = delete;
+  SignalsHeldOff& operator=(const SignalsHeldOff&) = delete;
+
+ private:
+  // What was held off before, as the system keeps it.
+  alignas(std::max_align_t) unsigned char previous_[128];
+};
+
+/// Makes the signals by which the user or the system asks the process to
+/// end (an interrupt, a termination, the loss of the terminal: SIGINT,
+/// SIGTERM and SIGHUP on POSIX) first call
+/// cleanup and then end the process by the same signal, as it would have
+/// ended without this. cleanup runs in a signal handler: it must neither
+/// allocate nor lock. A signal ignored when the process started stays
+/// ignored.
+void CallOnEndingSignals(void (*cleanup)() noexcept);
+
+/// The path of the running executable's file, the file system's bytes;
+/// empty when the system cannot tell it.
+std::string ExecutablePath();
+
+/// The moment's local date and time in the process's time zone.
+std::tm LocalTime(std::time_t moment);
+
+}  // namespace tarvelo::os
