@@ -3,7 +3,8 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "dbf/file_system.h"
+#include "os/file_system.h"
+#include "os/process.h"
 #include "values/text.h"
 
 namespace tarvelo {

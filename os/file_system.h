@@ -158,10 +158,6 @@ bool CanCreateFilesIn(const std::string& folder);
 /// existing folder is never changed.
 std::string MakePrivateFolder(const std::string& folder);
 
-/// The number of the user the process runs as, as decimal text, for the
-/// names of folders that are each user's own.
-std::string UserNumber();
-
 /// Removes the entry path while it is still the file of that identity (not
 /// following a symbolic link), as another process may have put a file of
 /// its own there since; false when it is not or the removal fails. Safe in

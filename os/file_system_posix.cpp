@@ -263,8 +263,6 @@ std::string MakePrivateFolder(const std::string& folder) {
   return {};
 }
 
-std::string UserNumber() { return std::to_string(::geteuid()); }
-
 bool RemoveIfSameFile(const char* path, const FileIdentity& identity) noexcept {
   // Only lstat and unlink: both may be called from a signal handler.
   struct stat info {};

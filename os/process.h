@@ -39,6 +39,10 @@ void CallOnEndingSignals(void (*cleanup)() noexcept);
 /// empty when the system cannot tell it.
 std::string ExecutablePath();
 
+/// The number of the user the process runs as, as decimal text, for the
+/// names of folders that are each user's own.
+std::string UserNumber();
+
 /// The moment's local date and time in the process's time zone.
 std::tm LocalTime(std::time_t moment);
 

@@ -25,7 +25,7 @@
 #include <utility>
 #include <vector>
 
-#include "dbf/temporary_file.h"
+#include "os/temporary_file.h"
 #include "testing/catalogue_fixture.h"
 #include "validation/export_path_check.h"
 #include "validation/record_loop.h"
@@ -943,7 +943,7 @@ TEST_F(ClaimsTest, RemovalLeavesAFileMadeAtTheIndexNameSinceTheBuild) {
       if (row.rule != DetailRule::NoPolicy || replaced) return;
       replaced = std::filesystem::remove(index);
       testing::WriteFile(index, "another's");
-      RemoveTemporaryFiles();
+      os::RemoveTemporaryFiles();
       afterSignalCleanup = testing::ReadFile(index);
     }
   } sink;
