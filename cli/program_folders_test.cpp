@@ -99,8 +99,13 @@ TEST(ProgramFolders, IndexInAFolderOfTheUsersOwnWhenTheCatalogueFolderIsReadOnly
   const std::string catalogue = dir.File("catalogue/");
   fs::create_directories(catalogue);
   for (const char* name : kCatalogue) fs::copy_file(std::string(TARVELO_CATALOGUE_DIR "/") + name, catalogue + name);
+  // All the user reads is in the test's folder, wherever the build is.
   const std::string program = dir.File("tarvelo-cli");
   fs::copy_file(TARVELO_CLI_PATH, program);
+  for (const char* name : {"riscos.dbf", "sinistros.dbf"})
+    fs::copy_file(std::string(TARVELO_SAMPLES_DIR "/") + name, dir.File(name));
+  const std::string samples =
+      "--riscos '" + dir.File("riscos.dbf") + "' --sinistros '" + dir.File("sinistros.dbf") + "'";
   for (const std::string made : {"runtime", "tmp"}) {
     ASSERT_EQ(mkdir(dir.File(made).c_str(), 0700), 0);
     ASSERT_EQ(chown(dir.File(made).c_str(), user, group), 0);
@@ -109,9 +114,11 @@ TEST(ProgramFolders, IndexInAFolderOfTheUsersOwnWhenTheCatalogueFolderIsReadOnly
   ASSERT_EQ(chmod(catalogue.c_str(), 0555), 0);
   const std::string as =
       root ? "setpriv --reuid=" + std::to_string(user) + " --regid=" + std::to_string(group) + " --clear-groups " : "";
+  // Without the sanitizers' suppression file, which lies in the build's
+  // folder that user may not read (the program has nothing to suppress).
   const auto runWith = [&](const std::string& environment) {
-    return RunShell("env -u XDG_RUNTIME_DIR -u TMPDIR LANG=pt_BR.UTF-8 LC_ALL= " + environment + " " + as + "'" +
-                        program + "' --catalogo '" + catalogue + "' " + kSamples,
+    return RunShell("env -u XDG_RUNTIME_DIR -u TMPDIR -u LSAN_OPTIONS LANG=pt_BR.UTF-8 LC_ALL= " + environment + " " +
+                        as + "'" + program + "' --catalogo '" + catalogue + "' " + samples,
                     io);
   };
   const auto expectPrivate = [&](const std::string& folder) {
