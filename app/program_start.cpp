@@ -2,6 +2,10 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QPointer>
+#include <QTranslator>
 #include <clocale>
 
 #include "cli/locale_environment.h"
@@ -23,7 +27,26 @@ void PrepareApplication() {
   // The desktop entry's name, by which Wayland desktops give the window
   // the menu's icon.
   QApplication::setDesktopFileName("org.tarvelo.Tarvelo");
+  InstallToolkitTranslations(MessagesLanguage(ProcessEnvironmentVariable));
   RemoveTemporaryFilesOnSignals();
+}
+
+bool InstallToolkitTranslations(const std::string& language) {
+  // Owned by the application object, so gone with it.
+  static QPointer<QTranslator> installed;
+  if (installed) {
+    QCoreApplication::removeTranslator(installed);
+    delete installed;
+  }
+  auto* translator = new QTranslator(QCoreApplication::instance());
+  if (!translator->load(QLocale(QString::fromStdString(language)), "qt", "_",
+                        QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    delete translator;
+    return false;
+  }
+  QCoreApplication::installTranslator(translator);
+  installed = translator;
+  return true;
 }
 
 std::string WindowUsage() {
@@ -81,11 +104,14 @@ std::optional<WindowArguments> ParseWindowArguments(const std::vector<std::strin
 
 std::unique_ptr<TfrmInicio> CreateFrmInicio(WindowServices& services, const WindowArguments& arguments) {
   const std::string own = ExecutableFolder();
-  auto window =
-      std::make_unique<TfrmInicio>(WindowPath(CatalogueFolder(arguments.catalogueFolder, ProcessEnvironment, own)),
-                                   SettingsFromProcessEnvironment(), services);
+  auto window = std::make_unique<TfrmInicio>(
+      WindowPath(CatalogueFolder(arguments.catalogueFolder, ProcessEnvironmentVariable, own)),
+      SettingsFromProcessEnvironment(), services);
   window->SetHelpFolder(WindowPath(ProgramDataFolder(own, "Tarvelo.html")));
-  window->SetFileNames(WindowPath(arguments.riskPath), WindowPath(arguments.claimPath));
+  // Files named on the command line take the place of those kept from the
+  // last session, both boxes.
+  if (!arguments.riskPath.empty() || !arguments.claimPath.empty())
+    window->SetFileNames(WindowPath(arguments.riskPath), WindowPath(arguments.claimPath));
   return window;
 }
 

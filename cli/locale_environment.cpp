@@ -20,11 +20,19 @@ RegionalSettings SettingsFromEnvironment(const EnvironmentLookup& lookup) {
   return RegionalSettings::ForLocales(category("LC_NUMERIC"), category("LC_TIME"), category("LC_COLLATE"));
 }
 
-RegionalSettings SettingsFromProcessEnvironment() {
-  return SettingsFromEnvironment([](const char* name) {
-    const char* value = std::getenv(name);
-    return std::string(value ? value : "");
-  });
+std::string MessagesLanguage(const EnvironmentLookup& lookup) {
+  for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+    const std::string value = lookup(name);
+    if (!value.empty()) return IcuLocaleName(value);
+  }
+  return IcuLocaleName("");
 }
+
+std::string ProcessEnvironmentVariable(const char* name) {
+  const char* value = std::getenv(name);
+  return std::string(value ? value : "");
+}
+
+RegionalSettings SettingsFromProcessEnvironment() { return SettingsFromEnvironment(ProcessEnvironmentVariable); }
 
 }  // namespace tarvelo

@@ -19,6 +19,13 @@ std::string IcuLocaleName(const std::string& posixValue);
 /// (collation), then LANG; unset or C/POSIX falls back to en_US.
 RegionalSettings SettingsFromEnvironment(const EnvironmentLookup& lookup);
 
+/// The user's language for messages, as IcuLocaleName gives it: LC_ALL,
+/// then LC_MESSAGES, then LANG ("pt_BR"; "en_US" when unset or C/POSIX).
+std::string MessagesLanguage(const EnvironmentLookup& lookup);
+
+/// An environment variable of the process; empty when unset.
+std::string ProcessEnvironmentVariable(const char* name);
+
 /// SettingsFromEnvironment over the process environment.
 RegionalSettings SettingsFromProcessEnvironment();
 

@@ -34,7 +34,7 @@ class CliHost : public RunHost {
   std::string RiskPath() const override { return riskPath_; }
   std::string ClaimPath() const override { return claimPath_; }
   std::string ProgramFolder() const override { return folder_; }
-  std::string IndexFolder() const override { return tarvelo::IndexFolder(folder_, ProcessEnvironment); }
+  std::string IndexFolder() const override { return tarvelo::IndexFolder(folder_, ProcessEnvironmentVariable); }
   const RegionalSettings& Settings() const override { return settings_; }
   ResultLog& Log() override { return log_; }
   void SetProgress(int) override {}
@@ -80,7 +80,7 @@ int main(int argc, char** argv) {
 
   const std::optional<std::string> catalogueOption =
       options->catalogueFolder ? std::optional(RunPathFromUtf8(*options->catalogueFolder)) : std::nullopt;
-  const std::string folder = CatalogueFolder(catalogueOption, ProcessEnvironment, ExecutableFolder());
+  const std::string folder = CatalogueFolder(catalogueOption, ProcessEnvironmentVariable, ExecutableFolder());
 
   CliHost host(*options, SettingsFromProcessEnvironment(), folder);
   // The files this program writes, as the file system names them.

@@ -1,6 +1,5 @@
 #include "cli/program_folders.h"
 
-#include <cstdlib>
 #include <filesystem>
 
 #include "os/file_system.h"
@@ -21,11 +20,6 @@ bool Holds(const std::string& folder, const std::string& name) {
 }
 
 }  // namespace
-
-std::string ProcessEnvironment(const char* name) {
-  const char* value = std::getenv(name);
-  return value ? value : "";
-}
 
 std::string ProgramDataFolder(const std::string& executableFolder, const std::string& name) {
   const std::string own = WithSlash(executableFolder);

@@ -19,9 +19,6 @@ class IndexFolderError : public TarveloError {
   using TarveloError::TarveloError;
 };
 
-/// The value of an environment variable of this process; empty when unset.
-std::string ProcessEnvironment(const char* name);
-
 /// The folder of the program's own files (the catalogue tables, the help
 /// page) for a program in executableFolder: that folder when it holds a
 /// file called name (a build folder, a folder unpacked from an archive);

@@ -378,6 +378,7 @@ void NtxIndex::SortAndWrite(std::vector<uint32_t>& innerPages) {
       const bool filtered = !filter.IsEmpty();
       std::vector<char> block(blockRecords * length);
       for (int64_t recno = part.first; part.last == 0 || recno <= part.last;) {
+        if (stopRequested_ && stopRequested_()) throw RunStoppedError();
         const size_t wanted =
             part.last == 0 ? blockRecords : static_cast<size_t>(std::min<int64_t>(blockRecords, part.last - recno + 1));
         const size_t got = table_.ReadRecords(recno, wanted, block.data());

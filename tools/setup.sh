@@ -5,7 +5,7 @@
 
 TARVELO_PACKAGES=(cmake ninja-build g++ pkg-config libicu-dev libgtest-dev libgmock-dev libbenchmark-dev
                   nlohmann-json3-dev
-                  qt6-base-dev qt6-qpa-plugins libgl-dev fonts-dejavu-core)
+                  qt6-base-dev qt6-qpa-plugins qt6-translations-l10n libgl-dev fonts-dejavu-core)
 # What fuzzing needs beside them: clang with its sanitizer and libFuzzer
 # runtimes.
 TARVELO_FUZZ_PACKAGES=(clang libclang-rt-dev)

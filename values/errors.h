@@ -72,4 +72,11 @@ class IntegerOverflowError : public TarveloError {
   IntegerOverflowError() : TarveloError("Integer overflow") {}
 };
 
+/// A run that ended because its front end asked it to stop (the window
+/// being closed during a run); not a failure to show the user.
+class RunStoppedError : public TarveloError {
+ public:
+  RunStoppedError() : TarveloError("The validation was stopped") {}
+};
+
 }  // namespace tarvelo
