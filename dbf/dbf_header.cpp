@@ -1,6 +1,7 @@
 #include "dbf/dbf_header.h"
 
 #include <algorithm>
+#include <climits>
 
 #include "values/errors.h"
 
@@ -103,6 +104,17 @@ std::vector<DbfDescriptor> ReadDbfDescriptors(std::string_view start, const DbfH
     Fail(fileName,
          "has a header length (" + std::to_string(header.headerLength) + ") shorter than its field descriptors");
   return descriptors;
+}
+
+bool IsDbfHeader(std::string_view start, int64_t fileSize) {
+  try {
+    const DbfHeader header = ReadDbfHeader(start, fileSize, "");
+    CheckDbfHeader(header, INT_MAX, "");
+    ReadDbfDescriptors(start, header, "");
+    return true;
+  } catch (const DbfError&) {
+    return false;
+  }
 }
 
 }  // namespace tarvelo

@@ -63,4 +63,10 @@ int CheckDbfHeader(const DbfHeader& header, int bufferSize, const std::string& f
 std::vector<DbfDescriptor> ReadDbfDescriptors(std::string_view start, const DbfHeader& header,
                                               const std::string& fileName);
 
+/// Whether start, the first bytes of a file of fileSize bytes (as for
+/// ReadDbfHeader), is a header that the reader takes: ReadDbfHeader,
+/// CheckDbfHeader (a record of any length) and ReadDbfDescriptors raise
+/// nothing. Never raises.
+bool IsDbfHeader(std::string_view start, int64_t fileSize);
+
 }  // namespace tarvelo

@@ -55,6 +55,20 @@ uint32_t Get32(const uint8_t* at) {
          (static_cast<uint32_t>(at[3]) << 24);
 }
 
+// Whether the header page of a file of fileSize bytes has the layout of an
+// index: signature, key and entry sizes, keys per page and root page.
+bool HeaderFits(const uint8_t* header, int64_t fileSize) {
+  const int signature = Get16(header + kSignatureAt);
+  const int entrySize = Get16(header + kEntrySizeAt);
+  const int keyLength = Get16(header + kKeySizeAt);
+  const int maxKeys = Get16(header + kMaxKeysAt);
+  const uint32_t root = Get32(header + kRootAt);
+  const bool layoutFits = maxKeys >= 2 && 2 + (maxKeys + 1) * (2 + entrySize) <= static_cast<int>(kPageSize);
+  return (signature == 6 || signature == 7) && keyLength >= 1 && keyLength <= kMaxKeyLength &&
+         entrySize == keyLength + 8 && layoutFits && root >= kPageSize && root % kPageSize == 0 &&
+         static_cast<int64_t>(root) + kPageSize <= fileSize;
+}
+
 void Put16(uint8_t* at, uint32_t value) {
   at[0] = static_cast<uint8_t>(value & 0xFF);
   at[1] = static_cast<uint8_t>((value >> 8) & 0xFF);
@@ -518,16 +532,11 @@ void NtxIndex::OpenExisting() {
     const size_t got = os::ReadAt(handle, 0, header, kPageSize).bytes;
     const int64_t fileSize = os::FileSize(handle);
     if (got < kPageSize || fileSize < 0) throw DbfError(formatError);
+    if (!HeaderFits(header, fileSize)) throw DbfError(formatError);
     const int signature = Get16(header + kSignatureAt);
-    const int entrySize = Get16(header + kEntrySizeAt);
     const int keyLength = Get16(header + kKeySizeAt);
     const int maxKeys = Get16(header + kMaxKeysAt);
     const uint32_t root = Get32(header + kRootAt);
-    const bool layoutFits = maxKeys >= 2 && 2 + (maxKeys + 1) * (2 + entrySize) <= static_cast<int>(kPageSize);
-    if ((signature != 6 && signature != 7) || keyLength < 1 || keyLength > kMaxKeyLength ||
-        entrySize != keyLength + 8 || !layoutFits || root < kPageSize || root % kPageSize != 0 ||
-        static_cast<int64_t>(root) + kPageSize > fileSize)
-      throw DbfError(formatError);
 
     std::string keyText = HeaderText(header + kKeyExpressionAt, kExpressionBytes);
     std::string forText = HeaderText(header + kForExpressionAt, kExpressionBytes);
@@ -710,6 +719,10 @@ void NtxIndex::SaveCursor() {
 
 void NtxIndex::RestoreCursor() {
   if (file_) file_->cursor = file_->savedCursor;
+}
+
+bool IsNtxHeader(std::string_view start, int64_t fileSize) {
+  return start.size() >= kPageSize && HeaderFits(reinterpret_cast<const uint8_t*>(start.data()), fileSize);
 }
 
 }  // namespace tarvelo

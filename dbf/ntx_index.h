@@ -236,4 +236,10 @@ class NtxIndex {
   os::TemporaryFile ownFile_;
 };
 
+/// Whether start, the first bytes of a file of fileSize bytes, is the
+/// header page of an index that OpenExisting would take (the layout only:
+/// the key expression is not parsed, as it needs the table). False when
+/// start holds less than a page.
+bool IsNtxHeader(std::string_view start, int64_t fileSize);
+
 }  // namespace tarvelo
