@@ -1,13 +1,11 @@
 #include "dbf/dbf_table.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/file.h>
-#include <unistd.h>
 
 #include <string>
 #include <vector>
 
+#include "os/file_system.h"
 #include "testing/dbf_writer.h"
 #include "testing/expect_error.h"
 #include "testing/temp_dir.h"
@@ -648,10 +646,9 @@ TEST_F(DbfTableTest, MalformedFilesFailClearlyAndLeaveTheTableClosed) {
     EXPECT_EQ(table_.FieldCount(), 0);
     EXPECT_TRUE(table_.AtEnd());
     // The file was released: a second table can lock it.
-    const int fd = ::open(path.c_str(), O_RDONLY);
-    ASSERT_GE(fd, 0);
-    EXPECT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
-    ::close(fd);
+    const os::LockedFile released = os::OpenLockedFile(path, os::FileAccess::kRead);
+    EXPECT_NE(released.file, os::kNoFile) << released.reason;
+    os::CloseFile(released.file);
   }
 
   // The same object then opens a good file.
@@ -689,12 +686,11 @@ TEST_F(DbfTableTest, OpenFilesAreHeldExclusively) {
 
   // A lock held through another open file description (as another program
   // holds it).
-  const int fd = ::open(path.c_str(), O_RDONLY);
-  ASSERT_GE(fd, 0);
-  ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+  const os::LockedFile held = os::OpenLockedFile(path, os::FileAccess::kRead);
+  ASSERT_NE(held.file, os::kNoFile) << held.reason;
   table_.SetDBFFileName(path);
   EXPECT_ERROR(DbfError, table_.Open(), openError);
-  ::close(fd);
+  os::CloseFile(held.file);
   table_.Open();
   EXPECT_TRUE(table_.IsOpen());
   // Opening an open table does nothing.
@@ -716,24 +712,22 @@ TEST_F(DbfTableTest, MemoFileIsHeldWithTheTable) {
 
   const std::string memo = Write("memo.dbt", std::string(512, '\0'));
   OpenTable(path);
-  int fd = ::open(memo.c_str(), O_RDONLY);
-  ASSERT_GE(fd, 0);
-  EXPECT_NE(::flock(fd, LOCK_EX | LOCK_NB), 0);
-  ::close(fd);
+  const os::LockedFile probe = os::OpenLockedFile(memo, os::FileAccess::kRead);
+  EXPECT_EQ(probe.file, os::kNoFile);
+  EXPECT_EQ(probe.reason, kFileInUse);  // opened, but the table holds the lock
+  os::CloseFile(probe.file);
   table_.Close();
 
-  fd = ::open(memo.c_str(), O_RDONLY);
-  ASSERT_GE(fd, 0);
-  ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+  const os::LockedFile heldMemo = os::OpenLockedFile(memo, os::FileAccess::kRead);
+  ASSERT_NE(heldMemo.file, os::kNoFile) << heldMemo.reason;
   table_.SetDBFFileName(path);
   EXPECT_ERROR(DbfError, table_.Open(), "DbfTable.InternalOpen: Open error \"" + memo + "\"");
   EXPECT_FALSE(table_.IsOpen());
   // The table's own file was released too.
-  int tableFd = ::open(path.c_str(), O_RDONLY);
-  ASSERT_GE(tableFd, 0);
-  EXPECT_EQ(::flock(tableFd, LOCK_EX | LOCK_NB), 0);
-  ::close(tableFd);
-  ::close(fd);
+  const os::LockedFile released = os::OpenLockedFile(path, os::FileAccess::kRead);
+  EXPECT_NE(released.file, os::kNoFile) << released.reason;
+  os::CloseFile(released.file);
+  os::CloseFile(heldMemo.file);
   table_.Open();
   EXPECT_TRUE(table_.IsOpen());
 }

@@ -13,6 +13,7 @@
 
 namespace tarvelo {
 
+class NtxKeySorter;
 class NtxPageCache;
 
 /// Index file format version: the header signature is 6 for v500 and v501,
@@ -204,6 +205,8 @@ class NtxIndex {
   /// pages bottom-up; the offsets of the pages above the leaves go into
   /// innerPages.
   void SortAndWrite(std::vector<uint32_t>& innerPages);
+  /// Writes the tree's pages from the sorted keys (SortAndWrite).
+  void WritePages(NtxKeySorter& sorter, std::vector<uint32_t>& innerPages);
   void WriteHeader();
 
   // Cursor primitives; the cursor stays on the entry returned.

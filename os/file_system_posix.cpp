@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "os/path.h"
 #include "os/process.h"
 #include "values/errors.h"
 #include "values/text.h"
@@ -81,16 +82,9 @@ ReadResult PiecesAt(Call call, FileHandle file, int64_t offset, const FilePiece*
   return result;
 }
 
-// The folder part of path up to and with its last "/"; empty for a name
-// without one.
-std::string FolderPrefix(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-// The folder of path, to name on its own.
-std::string FolderOf(const std::string& path) {
-  const std::string prefix = FolderPrefix(path);
+// The folder of path, to name on its own ("." for a name without one).
+std::string FolderToOpen(const std::string& path) {
+  const std::string prefix = FolderOf(path);
   return prefix.empty() ? "." : prefix;
 }
 
@@ -196,7 +190,7 @@ OutputTarget ResolveOutput(const std::string& path) {
       target.error = ELOOP;
       return target;
     }
-    const std::string folder = FolderOf(target.destination);
+    const std::string folder = FolderToOpen(target.destination);
     struct stat folderInfo {};
     if (::stat(folder.c_str(), &folderInfo) != 0) {
       target.error = errno;
@@ -228,17 +222,17 @@ OutputTarget ResolveOutput(const std::string& path) {
       return target;
     }
     const std::string linked(text, static_cast<size_t>(length));
-    target.destination = linked[0] == '/' ? linked : FolderPrefix(target.destination) + linked;
+    target.destination = linked[0] == '/' ? linked : FolderOf(target.destination) + linked;
   }
 }
 
 OpenedFile CreateReplacement(const std::string& destination, std::string& name) {
   name.clear();
-  const std::string prefix = FolderPrefix(destination);
+  const std::string prefix = FolderOf(destination);
 #ifdef O_TMPFILE
   // PutReplacement names a nameless file through /proc/self/fd.
   if (::access("/proc/self/fd", X_OK) == 0) {
-    const int fd = ::open(FolderOf(destination).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    const int fd = ::open(FolderToOpen(destination).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
     if (fd >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)) return Opened(fd);
   }
 #endif
@@ -262,7 +256,7 @@ int PutReplacement(FileHandle file, const std::string& name, const std::string& 
   // could leave it behind.
   const SignalsHeldOff heldOff;
   const std::string self = "/proc/self/fd/" + std::to_string(file);
-  const std::string prefix = FolderPrefix(destination);
+  const std::string prefix = FolderOf(destination);
   for (int attempt = 0; attempt < 100; ++attempt) {
     const std::string named = prefix + ShortName();
     if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, named.c_str(), AT_SYMLINK_FOLLOW) != 0) {
