@@ -2,8 +2,10 @@
 #include <cstdio>
 
 #include "app/program_start.h"
+#include "os/process.h"
 
 int main(int argc, char** argv) {
+  tarvelo::os::ShareOneAllocatorPool();
   std::string error;
   const auto arguments = tarvelo::ParseWindowArguments(std::vector<std::string>(argv + 1, argv + argc), error);
   if (!arguments) {

@@ -8,10 +8,10 @@
 #include <QTranslator>
 #include <clocale>
 
-#include "cli/locale_environment.h"
-#include "cli/program_context.h"
-#include "cli/program_folders.h"
-#include "cli/signal_cleanup.h"
+#include "frontend/locale_environment.h"
+#include "frontend/program_context.h"
+#include "frontend/program_folders.h"
+#include "frontend/signal_cleanup.h"
 
 namespace tarvelo {
 namespace {
@@ -107,11 +107,11 @@ std::unique_ptr<TfrmInicio> CreateFrmInicio(WindowServices& services, const Wind
   auto window = std::make_unique<TfrmInicio>(
       WindowPath(CatalogueFolder(arguments.catalogueFolder, ProcessEnvironmentVariable, own)),
       SettingsFromProcessEnvironment(), services);
-  window->SetHelpFolder(WindowPath(ProgramDataFolder(own, "Tarvelo.html")));
+  window->SetHelpFolder(ProgramDataFolder(own, "Tarvelo.html"));
   // Files named on the command line take the place of those kept from the
   // last session, both boxes.
   if (!arguments.riskPath.empty() || !arguments.claimPath.empty())
-    window->SetFileNames(WindowPath(arguments.riskPath), WindowPath(arguments.claimPath));
+    window->SetFileNames(WindowPath(arguments.riskPath).toStdString(), WindowPath(arguments.claimPath).toStdString());
   return window;
 }
 

@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "cli/locale_environment.h"
+#include "frontend/locale_environment.h"
 #include "values/errors.h"
 
 namespace tarvelo {

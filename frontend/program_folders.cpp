@@ -1,4 +1,4 @@
-#include "cli/program_folders.h"
+#include "frontend/program_folders.h"
 
 #include <filesystem>
 
