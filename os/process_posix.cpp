@@ -68,4 +68,6 @@ std::tm LocalTime(std::time_t moment) {
   return local;
 }
 
+std::string UserNumber() { return std::to_string(::geteuid()); }
+
 }  // namespace tarvelo::os

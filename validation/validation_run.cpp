@@ -219,7 +219,7 @@ void ValidationRun::CountClaimsWithoutPolicy() {
 
   // The index file is the run's own: it goes with the index, whether the
   // run completes or an error ends it (Execute).
-  BuildPolicyIndex(tbRiscos_, host_.ProgramFolder() + "apolice.ntx", host_.Threads(), StopCheck());
+  BuildPolicyIndex(tbRiscos_, host_.IndexFolder() + "apolice.ntx", host_.Threads(), StopCheck());
 
   // A claim is found when its policy and item, joined, begin a visible
   // risks record's key.
