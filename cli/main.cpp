@@ -58,11 +58,10 @@ void PrintLog(const ResultLog& log) {
   std::cout << out << std::flush;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+// The program, given its arguments in UTF-8; returns the exit status.
+int RunCli(const std::vector<std::string>& arguments) {
   std::string usageError;
-  const auto options = ParseCliOptions(std::vector<std::string>(argv + 1, argv + argc), usageError);
+  const auto options = ParseCliOptions(arguments, usageError);
   if (!options) {
     std::cerr << "tarvelo-cli: " << usageError << "\n" << CliUsage();
     return 2;
@@ -128,3 +127,17 @@ int main(int argc, char** argv) {
   if (status == 0 && options->strict && HasDataProblems(run.Results())) status = 3;
   return status;
 }
+
+}  // namespace
+
+#ifdef _WIN32
+// Arguments arrive in UTF-16 and become UTF-8 here, once.
+int wmain(int argc, wchar_t** argv) {
+  std::vector<std::string> arguments;
+  for (int i = 1; i < argc; ++i) arguments.push_back(os::Utf8FromWide(argv[i]));
+  const os::StandardStreamsAsUtf8 streams;
+  return RunCli(arguments);
+}
+#else
+int main(int argc, char** argv) { return RunCli(std::vector<std::string>(argv + 1, argv + argc)); }
+#endif

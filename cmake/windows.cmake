@@ -18,6 +18,13 @@ endif()
 add_library(nlohmann_json::nlohmann_json INTERFACE IMPORTED)
 set_target_properties(nlohmann_json::nlohmann_json PROPERTIES INTERFACE_INCLUDE_DIRECTORIES ${tarvelo_json_include})
 
+# Wine's prefix for this build: the tests and the build steps that run a
+# program of this build (the sample tables) use it. Wine's own messages stay
+# off standard error, and no prompt asks for its .NET or HTML add-ons.
+set(tarvelo_wine_environment WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix WINEDEBUG=-all "WINEDLLOVERRIDES=mscoree,mshtml=")
+# What runs a program of this build during the build.
+set(tarvelo_run_built ${CMAKE_COMMAND} -E env ${tarvelo_wine_environment} ${CMAKE_CROSSCOMPILING_EMULATOR})
+
 if(TARVELO_TESTS)
   enable_testing()
   set(tarvelo_googletest /usr/src/googletest CACHE PATH "GoogleTest's sources (Debian: googletest)")
@@ -25,11 +32,8 @@ if(TARVELO_TESTS)
   set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
   add_subdirectory(${tarvelo_googletest} googletest EXCLUDE_FROM_ALL)
 
-  # Every test runs in this prefix, made by the first test (a fresh prefix
-  # takes some ten seconds to start); Wine's own messages stay off standard
-  # error, and no prompt asks for its .NET or HTML add-ons.
-  set(tarvelo_wine_environment WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix WINEDEBUG=-all
-                               "WINEDLLOVERRIDES=mscoree,mshtml=")
+  # The prefix is made before the first test (a fresh one takes some ten
+  # seconds to start).
   add_test(NAME wine_prefix COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} wineboot.exe --init)
   set_tests_properties(wine_prefix PROPERTIES FIXTURES_SETUP wine_prefix ENVIRONMENT
                                               "${tarvelo_wine_environment}")
