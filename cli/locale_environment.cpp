@@ -1,7 +1,5 @@
 #include "cli/locale_environment.h"
 
-#include <cstdlib>
-
 namespace tarvelo {
 
 std::string IcuLocaleName(const std::string& posixValue) {
@@ -18,13 +16,6 @@ RegionalSettings SettingsFromEnvironment(const EnvironmentLookup& lookup) {
     return IcuLocaleName(value);
   };
   return RegionalSettings::ForLocales(category("LC_NUMERIC"), category("LC_TIME"), category("LC_COLLATE"));
-}
-
-RegionalSettings SettingsFromProcessEnvironment() {
-  return SettingsFromEnvironment([](const char* name) {
-    const char* value = std::getenv(name);
-    return std::string(value ? value : "");
-  });
 }
 
 }  // namespace tarvelo

@@ -1,3 +1,9 @@
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#endif
+
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -9,6 +15,10 @@
 #include "cli/program_context.h"
 #include "cli/run_path.h"
 #include "cli/signal_cleanup.h"
+#include "dbf/file_system.h"
+#ifdef _WIN32
+#include "dbf/wide_text.h"
+#endif
 #include "validation/detail_listing.h"
 #include "validation/export_path_check.h"
 #include "validation/report_export.h"
@@ -76,7 +86,7 @@ int RunCli(const std::vector<std::string>& arguments) {
   }
 
   std::string folder = options->catalogueFolder ? RunPathFromUtf8(*options->catalogueFolder) : ExecutableFolder();
-  if (!folder.empty() && folder.back() != '/') folder += '/';
+  if (!folder.empty() && !os::IsFolderSeparator(folder.back())) folder += os::kFolderSeparator;
 
   CliHost host(*options, SettingsFromProcessEnvironment(), folder);
   // The files this program writes, as the file system names them.
@@ -131,12 +141,21 @@ int RunCli(const std::vector<std::string>& arguments) {
 }  // namespace
 
 #ifdef _WIN32
-// Arguments arrive in UTF-16 and become UTF-8 here, once.
+// Arguments arrive in UTF-16 and become UTF-8 here, once. Standard output
+// and error get the same bytes as on Linux (no CR before each LF), and a
+// console shows them as UTF-8 while the program runs.
 int wmain(int argc, wchar_t** argv) {
   std::vector<std::string> arguments;
   for (int i = 1; i < argc; ++i) arguments.push_back(os::Utf8FromWide(argv[i]));
-  const os::StandardStreamsAsUtf8 streams;
-  return RunCli(arguments);
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
+  const UINT consoleCodePage = ::GetConsoleOutputCP();
+  if (consoleCodePage != 0) ::SetConsoleOutputCP(CP_UTF8);
+  const int status = RunCli(arguments);
+  std::cout.flush();
+  std::cerr.flush();
+  if (consoleCodePage != 0) ::SetConsoleOutputCP(consoleCodePage);
+  return status;
 }
 #else
 int main(int argc, char** argv) { return RunCli(std::vector<std::string>(argv + 1, argv + argc)); }

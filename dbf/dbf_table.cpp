@@ -291,7 +291,7 @@ void DbfTable::OpenMemo() {
   for (const char* extension : {".dbt", ".DBT"}) {
     const std::string path = base + extension;
     os::LockedFile memo = os::OpenLockedFile(path, os::FileAccess::kRead);
-    if (memo.file == os::kNoFile && memo.error == ENOENT) continue;
+    if (memo.file == os::kNoFile && os::IsNoSuchFile(memo.error)) continue;
     if (memo.file == os::kNoFile) ThrowOpenError(path, std::move(memo.reason));
     memoFile_ = memo.file;
     return;

@@ -5,17 +5,35 @@
 #include <string>
 
 // The operating system's file calls, every one the program makes, in one
-// place: file_system_posix.cpp implements them, and a port to another
-// system gives this header another implementation (and FileHandle another
-// type). Paths are the file system's names, bytes as given. Failures come
-// back as error numbers with errno's meaning (a port maps its own codes
-// onto them: a file locked elsewhere is EWOULDBLOCK), for SystemReason to
-// name; none is raised.
+// place: file_system_posix.cpp and file_system_windows.cpp implement them.
+// Paths are the file system's names: bytes as given on Linux, UTF-8 on
+// Windows (where "/" and "\" both separate folders). Failures come back as
+// the system's error numbers, errno's on Linux (a file locked elsewhere is
+// EWOULDBLOCK), GetLastError's on Windows, for SystemReason to name; none
+// is raised.
 namespace tarvelo::os {
 
-/// An open file; kNoFile for none.
+/// An open file (a descriptor; on Windows a HANDLE); kNoFile for none.
+#ifdef _WIN32
+using FileHandle = intptr_t;
+#else
 using FileHandle = int;
+#endif
 inline constexpr FileHandle kNoFile = -1;
+
+/// True for the error of a name that leads to no file (or no folder).
+bool IsNoSuchFile(int error);
+
+/// The character this program puts between a folder and a name.
+#ifdef _WIN32
+inline constexpr char kFolderSeparator = '\\';
+#else
+inline constexpr char kFolderSeparator = '/';
+#endif
+
+/// True for a character that separates folders in a path: "/", and on
+/// Windows "\\" too.
+constexpr bool IsFolderSeparator(char c) { return c == '/' || c == kFolderSeparator; }
 
 /// Which file a name leads to on disk: equal for two names of one file
 /// (another spelling, a hard or symbolic link).

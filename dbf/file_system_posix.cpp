@@ -79,6 +79,8 @@ ReadResult PiecesAt(Call call, FileHandle file, int64_t offset, const FilePiece*
 
 }  // namespace
 
+bool IsNoSuchFile(int error) { return error == ENOENT; }
+
 LockedFile OpenLockedFile(const std::string& path, FileAccess access) {
   // O_NONBLOCK keeps a FIFO from blocking the open; it changes nothing for
   // regular files.

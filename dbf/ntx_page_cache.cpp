@@ -1,7 +1,5 @@
 #include "dbf/ntx_page_cache.h"
 
-#include <sys/mman.h>
-
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -16,14 +14,6 @@ void ThrowPageWriteError(const std::string& path, int error) {
   failure.SetReason(SystemReason(error));
   throw failure;
 }
-
-MappedMemory::MappedMemory(size_t bytes) : length_(std::max<size_t>(bytes, 1)) {
-  void* mapping = ::mmap(nullptr, length_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (mapping == MAP_FAILED) throw std::bad_alloc();
-  data_ = static_cast<uint8_t*>(mapping);
-}
-
-MappedMemory::~MappedMemory() { ::munmap(data_, length_); }
 
 NtxPageCache::NtxPageCache(os::FileHandle file, std::string path, size_t capacity)
     : file_(file), path_(std::move(path)) {

@@ -1,7 +1,5 @@
 #include "dbf/temporary_file.h"
 
-#include <pthread.h>
-
 #include <atomic>
 #include <cstring>
 #include <utility>
@@ -80,14 +78,6 @@ void TemporaryFile::Remove() noexcept {
   os::RemoveIfSameFile(path_.c_str(), identity_);
   Release();
 }
-
-SignalsHeldOff::SignalsHeldOff() {
-  sigset_t all;
-  sigfillset(&all);
-  pthread_sigmask(SIG_BLOCK, &all, &previous_);
-}
-
-SignalsHeldOff::~SignalsHeldOff() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
 
 void RemoveTemporaryFiles() noexcept {
   for (Slot& slot : slots) {

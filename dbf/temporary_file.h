@@ -1,6 +1,8 @@
 #pragma once
 
+#ifndef _WIN32
 #include <signal.h>
+#endif
 
 #include <string>
 
@@ -43,6 +45,9 @@ class TemporaryFile {
 /// come meanwhile are delivered when it goes. Making a file and handing it
 /// to a TemporaryFile under one keeps a signal from ending the process in
 /// between, with the file made but not yet known to RemoveTemporaryFiles.
+/// On Windows, where the console's Ctrl+C handler runs on a thread of its
+/// own, it is a lock that the handler takes too, before it removes the
+/// files.
 class SignalsHeldOff {
  public:
   SignalsHeldOff();
@@ -50,8 +55,10 @@ class SignalsHeldOff {
   SignalsHeldOff(const SignalsHeldOff&) = delete;
   SignalsHeldOff& operator=(const SignalsHeldOff&) = delete;
 
+#ifndef _WIN32
  private:
   sigset_t previous_;
+#endif
 };
 
 /// Removes every file that a TemporaryFile of this process holds, while its

@@ -1,0 +1,285 @@
+#include <windows.h>
+
+#include <algorithm>
+#include <climits>
+#include <string>
+
+#include "dbf/file_system.h"
+#include "dbf/wide_text.h"
+#include "values/errors.h"
+
+// The file calls on Windows, through the wide-character functions with the
+// UTF-8 names converted at the call. Error numbers are the system's own
+// (GetLastError), which SystemReason names with FormatMessageW.
+namespace tarvelo::os {
+namespace {
+
+HANDLE Handle(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
+FileHandle Wrap(HANDLE handle) {
+  return handle == INVALID_HANDLE_VALUE ? kNoFile : reinterpret_cast<FileHandle>(handle);
+}
+
+// The most one ReadFile or WriteFile call moves.
+constexpr size_t kMostAtOnce = 1u << 30;
+
+LockedFile Failure(DWORD error) { return {kNoFile, SystemReason(static_cast<int>(error)), static_cast<int>(error)}; }
+
+OpenedFile Opened(HANDLE handle) {
+  return {Wrap(handle), handle == INVALID_HANDLE_VALUE ? static_cast<int>(::GetLastError()) : 0};
+}
+
+OVERLAPPED At(int64_t offset) {
+  OVERLAPPED where{};
+  where.Offset = static_cast<DWORD>(static_cast<uint64_t>(offset) & 0xFFFFFFFFu);
+  where.OffsetHigh = static_cast<DWORD>(static_cast<uint64_t>(offset) >> 32);
+  return where;
+}
+
+// The folder part of a path, separator included ("" for a bare name).
+size_t NameStart(const std::string& path) {
+  const size_t separator = path.find_last_of("/\\");
+  return separator == std::string::npos ? 0 : separator + 1;
+}
+
+bool SameIdentity(HANDLE handle, const FileIdentity& identity) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!::GetFileInformationByHandle(handle, &info)) return false;
+  return info.dwVolumeSerialNumber == identity.device &&
+         ((static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow) == identity.inode;
+}
+
+// Marks the open file for removal once its last handle is closed.
+bool MarkForRemoval(HANDLE handle) {
+  FILE_DISPOSITION_INFO disposition{};
+  disposition.DeleteFile = TRUE;
+  return ::SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof disposition) != 0;
+}
+
+// Removes the entry at path that is in the way of a new file: a link (a
+// reparse point) itself, never its target; a file only when no one has it
+// open (ERROR_SHARING_VIOLATION otherwise). A read-only file goes too, as
+// an entry of a writable folder does on Linux. Returns 0 or the error.
+DWORD RemoveEntryInTheWay(const std::wstring& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = ::GetLastError();
+    return error == ERROR_FILE_NOT_FOUND ? 0 : error;
+  }
+  if ((attributes & FILE_ATTRIBUTE_READONLY) != 0)
+    ::SetFileAttributesW(path.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+    return ::RemoveDirectoryW(path.c_str()) ? 0 : ::GetLastError();
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return ERROR_ACCESS_DENIED;
+  // Sharing nothing: fails while any other handle has the file open.
+  const HANDLE held =
+      ::CreateFileW(path.c_str(), DELETE, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (held == INVALID_HANDLE_VALUE) return ::GetLastError();
+  const DWORD error = MarkForRemoval(held) ? 0 : ::GetLastError();
+  ::CloseHandle(held);
+  return error;
+}
+
+}  // namespace
+
+bool IsNoSuchFile(int error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
+
+LockedFile OpenLockedFile(const std::string& path, FileAccess access) {
+  // Sharing nothing is the lock: no other handle, of this process or
+  // another, opens the file while this one is open.
+  const DWORD mode = access == FileAccess::kReadWrite ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ;
+  const HANDLE handle =
+      ::CreateFileW(WideFromUtf8(path).c_str(), mode, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return Failure(::GetLastError());
+  if (::GetFileType(handle) != FILE_TYPE_DISK) {
+    ::CloseHandle(handle);
+    return {kNoFile, "Not a regular file", 0};
+  }
+  return {Wrap(handle), {}, 0};
+}
+
+LockedFile CreateLockedFile(const std::string& path) {
+  const std::wstring wide = WideFromUtf8(path);
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    // A new file only, never through a link. Others may remove it (as the
+    // handler of Ctrl+C does), not open it.
+    const HANDLE handle = ::CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
+                                        CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle != INVALID_HANDLE_VALUE) return {Wrap(handle), {}, 0};
+    const DWORD error = ::GetLastError();
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return Failure(error);
+    if (attempt > 0) break;
+    const DWORD removal = RemoveEntryInTheWay(wide);
+    if (removal != 0) return Failure(removal);
+  }
+  // Another run made the file between the removal and the creation.
+  return Failure(ERROR_SHARING_VIOLATION);
+}
+
+OpenedFile OpenForReading(const std::string& path) {
+  return Opened(::CreateFileW(WideFromUtf8(path).c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+OpenedFile CreateBeside(const std::string& target, std::string& name) {
+  const size_t start = NameStart(target);
+  const std::string folder = target.substr(0, start);
+  const std::string base = target.substr(start);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    name = folder + "." + base + "." + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(attempt) + ".tmp";
+    const HANDLE handle = ::CreateFileW(WideFromUtf8(name).c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
+                                        CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle != INVALID_HANDLE_VALUE || ::GetLastError() != ERROR_FILE_EXISTS) return Opened(handle);
+  }
+  return {kNoFile, ERROR_FILE_EXISTS};
+}
+
+// A new name that the system removes when the file is closed, however the
+// process ends.
+OpenedFile CreateNamelessFile(const std::string& folder) {
+  std::string where = folder.empty() ? "." : folder;
+  if (where.back() != '/' && where.back() != '\\') where += '\\';
+  static LONG counter = 0;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string name = where + ".tarvelo-sort-" + std::to_string(::GetCurrentProcessId()) + "-" +
+                             std::to_string(::InterlockedIncrement(&counter)) + ".tmp";
+    const HANDLE handle = ::CreateFileW(
+        WideFromUtf8(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+        FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT,
+        nullptr);
+    if (handle != INVALID_HANDLE_VALUE || ::GetLastError() != ERROR_FILE_EXISTS) return Opened(handle);
+  }
+  return {kNoFile, ERROR_FILE_EXISTS};
+}
+
+int CloseFile(FileHandle file) {
+  if (file == kNoFile) return 0;
+  return ::CloseHandle(Handle(file)) ? 0 : static_cast<int>(::GetLastError());
+}
+
+ReadResult ReadAt(FileHandle file, int64_t offset, void* into, size_t count) {
+  ReadResult result;
+  while (result.bytes < count) {
+    OVERLAPPED where = At(offset + static_cast<int64_t>(result.bytes));
+    DWORD got = 0;
+    const DWORD asked = static_cast<DWORD>(std::min(count - result.bytes, kMostAtOnce));
+    if (!::ReadFile(Handle(file), static_cast<char*>(into) + result.bytes, asked, &got, &where)) {
+      const DWORD error = ::GetLastError();
+      if (error != ERROR_HANDLE_EOF) result.error = static_cast<int>(error);
+      break;
+    }
+    if (got == 0) break;
+    result.bytes += got;
+  }
+  return result;
+}
+
+int WriteAt(FileHandle file, int64_t offset, const void* bytes, size_t count) {
+  size_t done = 0;
+  while (done < count) {
+    OVERLAPPED where = At(offset + static_cast<int64_t>(done));
+    DWORD wrote = 0;
+    const DWORD asked = static_cast<DWORD>(std::min(count - done, kMostAtOnce));
+    if (!::WriteFile(Handle(file), static_cast<const char*>(bytes) + done, asked, &wrote, &where))
+      return static_cast<int>(::GetLastError());
+    if (wrote == 0) return ERROR_DISK_FULL;
+    done += wrote;
+  }
+  return 0;
+}
+
+ReadResult ReadPiecesAt(FileHandle file, int64_t offset, const FilePiece* pieces, size_t count) {
+  ReadResult result;
+  for (size_t i = 0; i < count; ++i) {
+    const ReadResult got = ReadAt(file, offset + static_cast<int64_t>(result.bytes), pieces[i].data, pieces[i].size);
+    result.bytes += got.bytes;
+    result.error = got.error;
+    if (got.error != 0 || got.bytes < pieces[i].size) break;
+  }
+  return result;
+}
+
+int WritePiecesAt(FileHandle file, int64_t offset, const FilePiece* pieces, size_t count) {
+  for (size_t i = 0; i < count; ++i) {
+    const int error = WriteAt(file, offset, pieces[i].data, pieces[i].size);
+    if (error != 0) return error;
+    offset += static_cast<int64_t>(pieces[i].size);
+  }
+  return 0;
+}
+
+int SyncFile(FileHandle file) { return ::FlushFileBuffers(Handle(file)) ? 0 : static_cast<int>(::GetLastError()); }
+
+int64_t FileSize(FileHandle file) {
+  LARGE_INTEGER size{};
+  if (file == kNoFile || !::GetFileSizeEx(Handle(file), &size)) return -1;
+  return size.QuadPart;
+}
+
+bool IdentityOf(FileHandle file, FileIdentity& identity) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!::GetFileInformationByHandle(Handle(file), &info)) return false;
+  identity = {info.dwVolumeSerialNumber, (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+  return true;
+}
+
+bool IdentityAt(const std::string& path, FileIdentity& identity) {
+  // No access asked: a file another program holds exclusively has an
+  // identity too. Folders open with the backup flag.
+  const HANDLE handle =
+      ::CreateFileW(WideFromUtf8(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  const bool known = IdentityOf(Wrap(handle), identity);
+  ::CloseHandle(handle);
+  return known;
+}
+
+std::string LinkTarget(const std::string& path) {
+  const std::wstring wide = WideFromUtf8(path);
+  const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return path;
+  const HANDLE handle = ::CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return path;
+  wchar_t buffer[MAX_PATH * 4];
+  const DWORD length = ::GetFinalPathNameByHandleW(handle, buffer, MAX_PATH * 4, FILE_NAME_NORMALIZED);
+  ::CloseHandle(handle);
+  if (length == 0 || length >= MAX_PATH * 4) return path;
+  std::wstring resolved(buffer, length);
+  // "\\?\C:\x" is "C:\x"; "\\?\UNC\server\share" is "\\server\share".
+  if (resolved.rfind(L"\\\\?\\UNC\\", 0) == 0) {
+    resolved = L"\\" + resolved.substr(7);
+  } else if (resolved.rfind(L"\\\\?\\", 0) == 0) {
+    resolved = resolved.substr(4);
+  }
+  return Utf8FromWide(resolved);
+}
+
+int RenameFile(const std::string& from, const std::string& to) {
+  return ::MoveFileExW(WideFromUtf8(from).c_str(), WideFromUtf8(to).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+             ? 0
+             : static_cast<int>(::GetLastError());
+}
+
+int RemoveFile(const std::string& path) {
+  return ::DeleteFileW(WideFromUtf8(path).c_str()) ? 0 : static_cast<int>(::GetLastError());
+}
+
+bool RemoveIfSameFile(const char* path, const FileIdentity& identity) noexcept {
+  // The name converted on the stack: the handler of Ctrl+C calls this.
+  wchar_t wide[32768];
+  if (::MultiByteToWideChar(CP_UTF8, 0, path, -1, wide, 32768) == 0) return false;
+  // Shares with the handle of the run that made the file, which lets others
+  // remove it; the link itself is never followed.
+  const HANDLE handle =
+      ::CreateFileW(wide, DELETE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  const bool removed = SameIdentity(handle, identity) && MarkForRemoval(handle);
+  ::CloseHandle(handle);
+  return removed;
+}
+
+}  // namespace tarvelo::os
