@@ -60,7 +60,9 @@ char SeparatorByte(const std::wstring& symbol, char fallback) {
 // A date or time picture of the system ("dd/MM/yyyy", "h:mm:ss tt") in the
 // pattern letters of RegionalSettings: the day, month, hour, minute and
 // second letters are the same; "tt" and "t" (the designator) become "a", a
-// year of one letter (no century) "yy", of five "yyyy"; the era ("g") is
+// year of one or two letters (no century) "yy", of four or more "y" (the
+// year in full, as Linux writes it: the same digits from year 1000 on); the
+// era ("g") is
 // left out; every other letter is quoted as the literal it is there, and
 // space-like characters become blanks.
 std::string PatternOfPicture(const std::wstring& picture) {
@@ -91,7 +93,7 @@ std::string PatternOfPicture(const std::wstring& picture) {
         pattern.append(run, c);
         break;
       case L'y':
-        pattern += run == 1 || run == 2 ? L"yy" : L"yyyy";
+        pattern += run <= 2 ? L"yy" : L"y";
         break;
       case L't':
         pattern += L'a';
