@@ -17,13 +17,18 @@
 #include <functional>
 #include <iterator>
 #include <map>
+#include <set>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <tuple>
+#include <utility>
 #include <vector>
 
+#include "dbf/temporary_file.h"
 #include "testing/catalogue_fixture.h"
 #include "validation/export_path_check.h"
+#include "validation/record_loop.h"
 #include "validation/report_export.h"
 #include "validation/report_format.h"
 #include "values/errors.h"
@@ -381,6 +386,14 @@ TEST_F(StructureTest, TwoRowsForOnePositionCountTwiceAgainstAnExtraField) {
   EXPECT_EQ(state.riskCount, 1);
   // The unmatched position 7 has no row of its own: it is simply not checked.
   EXPECT_EQ(SectionRows(log, "RISCOS").size(), 7u);
+}
+
+TEST_F(StructureTest, TwoRowsForOnePositionFailAnExactFile) {
+  // Seven matches against six fields: no more matches than fields pass.
+  risksRules.push_back({"RISCOS", "PREMIO", "", "6", "0", "0", "1", "0", "0", "6"});
+  DbfWriter risks = RisksWriter();
+  risks.AddRecord({"05631", "P1", "0001", "61", "20230101", "10.00"});
+  ExpectStructureError(RunRisks(risks));
 }
 
 TEST_F(StructureTest, TableNumberWithoutRowsGetsTheErrorLine) {
@@ -915,6 +928,33 @@ TEST_F(ClaimsTest, LeftoverIndexIsReplacedAndAHeldOneIsNotOverwritten) {
   EXPECT_TRUE(Contains(host.log.Lines(), Sentence(0, 1, "0,00")));
 }
 
+// The index file removed and another made at its name while the run
+// searches (another run's, say): neither the run's own removal nor the
+// cleanup a signal would make touches the newcomer.
+TEST_F(ClaimsTest, RemovalLeavesAFileMadeAtTheIndexNameSinceTheBuild) {
+  AddRisk("P1", "0001");
+  AddClaim("P9", "0001");  // a miss: its row comes while the index exists
+  struct Replacing : DetailSink {
+    std::string index;
+    bool replaced = false;
+    std::string afterSignalCleanup;
+    void BeginFile(const std::string&, const std::string&) override {}
+    void Row(const DetailRow& row) override {
+      if (row.rule != DetailRule::NoPolicy || replaced) return;
+      replaced = std::filesystem::remove(index);
+      testing::WriteFile(index, "another's");
+      RemoveTemporaryFiles();
+      afterSignalCleanup = testing::ReadFile(index);
+    }
+  } sink;
+  sink.index = dir.File("apolice.ntx");
+  host.details = &sink;
+  EXPECT_TRUE(Contains(RunBoth(), Sentence(1, 1, "100,00")));
+  EXPECT_TRUE(sink.replaced);
+  EXPECT_EQ(sink.afterSignalCleanup, "another's");
+  EXPECT_EQ(testing::ReadFile(dir.File("apolice.ntx")), "another's");
+}
+
 // Runs body while no file may grow past 8192 bytes: writes beyond fail
 // as they would on a full disk.
 void WithSmallFileSizeLimit(const std::function<void()>& body) {
@@ -1012,14 +1052,14 @@ TEST_F(RunTest, OpenErrorsGiveTheSystemsReasonWithControlCharactersEscaped) {
   EXPECT_EQ(failure.message, "DbfTable.InternalOpen: Open error \"" + dir.File("DadosQdp.DBF") + "\"");
   EXPECT_EQ(failure.reason, kFileInUse);
 
-  // Control characters of a name reach no terminal raw.
-  host.risk = dir.File("a\x1b[2J\tb.dbf");
+  // Control characters of a name, DEL among them, reach no terminal raw.
+  host.risk = dir.File("a\x1b[2J\tb\x7f.dbf");
   try {
     run.Execute();
     ADD_FAILURE() << "the run did not fail";
   } catch (const DbfError& error) {
-    EXPECT_EQ(ErrorText(error),
-              "DbfTable.InternalOpen: Open error \"" + dir.Path() + "a\\x1B[2J\\x09b.dbf\"\nNo such file or directory");
+    EXPECT_EQ(ErrorText(error), "DbfTable.InternalOpen: Open error \"" + dir.Path() +
+                                    "a\\x1B[2J\\x09b\\x7F.dbf\"\nNo such file or directory");
   }
 }
 
@@ -1224,6 +1264,133 @@ TEST_F(RunTest, OneThreadAndSeveralGiveTheSameReport) {
         std::tie(several.state.riskCount, several.state.claimCount, several.state.recordCount, several.state.recordsOk),
         std::tie(one.state.riskCount, one.state.claimCount, one.state.recordCount, one.state.recordsOk));
     EXPECT_EQ(std::memcmp(&several.totals, &one.totals, sizeof(RunTotals)), 0);
+  }
+}
+
+// The rows of a CSV text as RFC 4180 reads them: cells separated by
+// separator, a quoted cell with its quotes doubled, lines ended by CR LF. A
+// malformed text fails the test.
+std::vector<std::vector<std::string>> ReadCsv(std::string_view text, char separator) {
+  std::vector<std::vector<std::string>> rows;
+  size_t at = 0;
+  while (at < text.size()) {
+    std::vector<std::string>& row = rows.emplace_back();
+    while (true) {
+      std::string& cell = row.emplace_back();
+      if (at < text.size() && text[at] == '"') {
+        for (++at; at < text.size() && (text[at] != '"' || text.substr(at, 2) == "\"\""); ++at) {
+          if (text[at] == '"') ++at;
+          cell += text[at];
+        }
+        if (at++ == text.size()) {
+          ADD_FAILURE() << "unclosed quote in row " << rows.size();
+          return rows;
+        }
+      } else {
+        while (at < text.size() && text[at] != separator && text[at] != '"' && text[at] != '\r') cell += text[at++];
+      }
+      if (at < text.size() && text[at] == separator) {
+        ++at;
+        continue;
+      }
+      if (text.substr(at, 2) != "\r\n") {
+        ADD_FAILURE() << "malformed CSV at byte " << at << " of row " << rows.size();
+        return rows;
+      }
+      at += 2;
+      break;
+    }
+  }
+  return rows;
+}
+
+// The detail listing of a risks file that spans several chunks of the
+// record loop, with failures at the last and first records of chunks, at
+// the last record counted before a deleted one and at the file's very last
+// record, and values that a CSV row or a spreadsheet could take amiss. Read
+// back as CSV, it holds one row per failure the report counts, each with
+// the file's value.
+TEST_F(RunTest, DetailListingHoldsEveryFailureWithItsValueOnOneThreadOrSeveral) {
+  risksRules = {{"RISCOS", "COD_SEG", "", "1", "5", "0", "1", "0", "0", "1"},
+                {"RISCOS", "APOLICE", "", "1", "10", "0", "1", "0", "0", "2"},
+                {"RISCOS", "ITEM", "", "1", "4", "0", "1", "0", "0", "3", "1"},  // exact length
+                {"RISCOS", "COD_MOD", "", "3", "0", "0", "1", "0", "0", "4"},
+                {"RISCOS", "INICIO_VIG", "", "1", "8", "0", "1", "1", "1", "5"},  // date
+                {"RISCOS", "PREMIO", "", "6", "0", "0", "1", "0", "0", "6"},
+                {"RISCOS", "VALOR", "", "1", "250", "1", "0", "0", "0", "7"}};  // null, domain
+  domain = {{"RISCOS", "VALOR", "OK", ""}};
+  DbfWriter risks({{"COD_SEG", 'C', 5},
+                   {"APOLICE", 'C', 10},
+                   {"ITEM", 'C', 4},
+                   {"COD_MOD", 'N', 2},
+                   {"INICIO_VIG", 'C', 8},
+                   {"PREMIO", 'N', 14, 2},
+                   {"VALOR", 'C', 250}});
+  const int chunk = static_cast<int>(RecordLoop::ChunkRecords(risks.RecordLength()));
+  const int records = 3 * chunk + chunk / 2;
+  // Each awkward value and the listing's text of it: a leading "'" only
+  // before what a spreadsheet would take for a formula.
+  const std::vector<std::pair<std::string, std::string>> awkward = {{"A\"B", "A\"B"}, {"a;b", "a;b"}, {"=1+2", "'=1+2"},
+                                                                    {"-x", "'-x"},    {"-5", "-5"},   {"\"", "\""}};
+  std::set<int> failing = {records, 2 * chunk - 1};
+  for (int k = 1; k <= 3; ++k) failing.insert({k * chunk, k * chunk + 1});
+
+  // The rows expected, "record;field;rule;value", and the file's values.
+  std::multiset<std::string> expected;
+  std::map<int64_t, std::string> items;
+  for (int recno = 1; recno <= records; ++recno) {
+    const bool deleted = recno == 2 * chunk;  // after the last record counted in the second chunk
+    const bool fails = failing.count(recno) > 0 || recno % 97 == 0;
+    const std::string value = recno == records ? "" : fails ? awkward[recno % awkward.size()].first : "OK";
+    const std::string item = fails ? "01" : "0001";
+    const std::string date = fails ? "20231301" : "20230115";
+    risks.AddRecord({"05631", "P" + std::to_string(recno), item, "61", date, "1.00", value}, deleted);
+    items[recno] = item;
+    if (deleted || !fails) continue;
+    const std::string at = std::to_string(recno) + ";";
+    expected.insert(at + "ITEM;tamanho;01");
+    expected.insert(at + "INICIO_VIG;data;20231301");
+    const auto shown = std::find_if(awkward.begin(), awkward.end(), [&](const auto& a) { return a.first == value; });
+    if (value.empty()) expected.insert(at + "VALOR;vazio;");
+    expected.insert(at + "VALOR;dominio;" + (value.empty() ? "" : shown->second));
+  }
+  host.risk = Write(risks, "r.dbf");
+  WriteCatalogue();
+
+  for (const int threads : {1, 4}) {
+    SCOPED_TRACE(threads);
+    host.threads = threads;
+    DetailListing listing(dir.File("details.csv"), ',');
+    host.details = &listing;
+    ValidationRun run(host);
+    run.Execute();
+    host.details = nullptr;
+    listing.Finish();
+    const std::string text = testing::ReadFile(dir.File("details.csv"));
+    ASSERT_EQ(text.rfind("\xEF\xBB\xBF", 0), 0u);
+    const auto rows = ReadCsv(std::string_view(text).substr(3), ';');
+    ASSERT_GT(rows.size(), 1u);
+    EXPECT_EQ(rows[0], (Lines{"arquivo", "tabela", "registro", "apolice", "item", "campo", "regra", "valor"}));
+
+    std::multiset<std::string> listed;
+    std::map<std::string, int64_t> nulls, invalid;  // per field
+    for (size_t i = 1; i < rows.size(); ++i) {
+      const Lines& row = rows[i];
+      ASSERT_EQ(row.size(), 8u) << i;
+      EXPECT_EQ(row[0], host.risk);
+      EXPECT_EQ(row[1], "RISCOS");
+      EXPECT_EQ(row[3], "P" + row[2]);
+      EXPECT_EQ(row[4], items[std::stoll(row[2])]);
+      listed.insert(row[2] + ";" + row[5] + ";" + row[6] + ";" + row[7]);
+      ++(row[6] == "vazio" ? nulls : invalid)[row[5]];
+    }
+    EXPECT_EQ(listed, expected);
+    const FileResult& file = run.Results().files.at(0);
+    EXPECT_EQ(file.recordCount, records - 1);
+    for (const FieldResult& field : file.fields) {
+      EXPECT_EQ(nulls[field.field], field.nullCount) << field.field;
+      EXPECT_EQ(invalid[field.field], field.domainCount) << field.field;
+    }
   }
 }
 
