@@ -284,7 +284,7 @@ void DbfTable::InternalOpen() {
 }
 
 void DbfTable::OpenMemo() {
-  const size_t slash = fileName_.rfind('/');
+  const size_t slash = fileName_.find_last_of(os::kFolderSeparators);
   const size_t dot = fileName_.rfind('.');
   const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
   const std::string base = hasExtension ? fileName_.substr(0, dot) : fileName_;
@@ -611,7 +611,7 @@ int DbfIndexDefList::IndexOf(std::string_view name) const {
 }
 
 int DbfIndexDefList::Record(const std::string& path) {
-  const size_t slash = path.rfind('/');
+  const size_t slash = path.find_last_of(os::kFolderSeparators);
   std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
   const size_t dot = name.rfind('.');
   if (dot != std::string::npos) name.resize(dot);

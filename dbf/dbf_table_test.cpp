@@ -1,15 +1,13 @@
 #include "dbf/dbf_table.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/file.h>
-#include <unistd.h>
 
 #include <string>
 #include <vector>
 
 #include "testing/dbf_writer.h"
 #include "testing/expect_error.h"
+#include "testing/held_file.h"
 #include "testing/temp_dir.h"
 #include "values/errors.h"
 
@@ -465,7 +463,7 @@ TEST_F(DbfTableTest, LogicalValues) {
 TEST_F(DbfTableTest, NullIsDecidedFromRawBytes) {
   // A NUL byte is not a blank.
   const std::string nuls(9, '\0');
-  OpenTable(OneValue("nul.dbf", {"QTD", 'N', 9, 0}, nuls));
+  OpenTable(OneValue("nulos.dbf", {"QTD", 'N', 9, 0}, nuls));
   EXPECT_FALSE(table_.FieldAt(0).IsNull());
   EXPECT_TRUE(table_.FieldAt(0).AsVariant().IsNull());
   // The text as read stops at the first NUL, whatever the field's type.
@@ -648,10 +646,7 @@ TEST_F(DbfTableTest, MalformedFilesFailClearlyAndLeaveTheTableClosed) {
     EXPECT_EQ(table_.FieldCount(), 0);
     EXPECT_TRUE(table_.AtEnd());
     // The file was released: a second table can lock it.
-    const int fd = ::open(path.c_str(), O_RDONLY);
-    ASSERT_GE(fd, 0);
-    EXPECT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
-    ::close(fd);
+    EXPECT_TRUE(testing::CanHold(path));
   }
 
   // The same object then opens a good file.
@@ -689,12 +684,12 @@ TEST_F(DbfTableTest, OpenFilesAreHeldExclusively) {
 
   // A lock held through another open file description (as another program
   // holds it).
-  const int fd = ::open(path.c_str(), O_RDONLY);
-  ASSERT_GE(fd, 0);
-  ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
-  table_.SetDBFFileName(path);
-  EXPECT_ERROR(DbfError, table_.Open(), openError);
-  ::close(fd);
+  {
+    const testing::HeldFile held(path);
+    ASSERT_TRUE(held.Holds());
+    table_.SetDBFFileName(path);
+    EXPECT_ERROR(DbfError, table_.Open(), openError);
+  }
   table_.Open();
   EXPECT_TRUE(table_.IsOpen());
   // Opening an open table does nothing.
@@ -716,24 +711,18 @@ TEST_F(DbfTableTest, MemoFileIsHeldWithTheTable) {
 
   const std::string memo = Write("memo.dbt", std::string(512, '\0'));
   OpenTable(path);
-  int fd = ::open(memo.c_str(), O_RDONLY);
-  ASSERT_GE(fd, 0);
-  EXPECT_NE(::flock(fd, LOCK_EX | LOCK_NB), 0);
-  ::close(fd);
+  EXPECT_FALSE(testing::CanHold(memo));
   table_.Close();
 
-  fd = ::open(memo.c_str(), O_RDONLY);
-  ASSERT_GE(fd, 0);
-  ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
-  table_.SetDBFFileName(path);
-  EXPECT_ERROR(DbfError, table_.Open(), "DbfTable.InternalOpen: Open error \"" + memo + "\"");
-  EXPECT_FALSE(table_.IsOpen());
-  // The table's own file was released too.
-  int tableFd = ::open(path.c_str(), O_RDONLY);
-  ASSERT_GE(tableFd, 0);
-  EXPECT_EQ(::flock(tableFd, LOCK_EX | LOCK_NB), 0);
-  ::close(tableFd);
-  ::close(fd);
+  {
+    const testing::HeldFile held(memo);
+    ASSERT_TRUE(held.Holds());
+    table_.SetDBFFileName(path);
+    EXPECT_ERROR(DbfError, table_.Open(), "DbfTable.InternalOpen: Open error \"" + memo + "\"");
+    EXPECT_FALSE(table_.IsOpen());
+    // The table's own file was released too.
+    EXPECT_TRUE(testing::CanHold(path));
+  }
   table_.Open();
   EXPECT_TRUE(table_.IsOpen());
 }

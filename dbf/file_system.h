@@ -31,8 +31,15 @@ inline constexpr char kFolderSeparator = '\\';
 inline constexpr char kFolderSeparator = '/';
 #endif
 
-/// True for a character that separates folders in a path: "/", and on
-/// Windows "\\" too.
+/// The characters that separate folders in a path: "/", and on Windows
+/// "\\" too (for find_last_of).
+#ifdef _WIN32
+inline constexpr const char* kFolderSeparators = "/\\";
+#else
+inline constexpr const char* kFolderSeparators = "/";
+#endif
+
+/// True for a character that separates folders in a path.
 constexpr bool IsFolderSeparator(char c) { return c == '/' || c == kFolderSeparator; }
 
 /// Which file a name leads to on disk: equal for two names of one file
@@ -66,7 +73,8 @@ struct LockedFile {
 enum class FileAccess { kRead, kReadWrite };
 
 /// Opens the existing regular file named path with access and takes an
-/// exclusive lock on it without waiting; the file is not inherited by
+/// exclusive lock on it without waiting (on Windows a lock on a byte past
+/// the file's end, the file shared for reading only); the file is not inherited by
 /// programs started. On failure, nothing stays open and reason says why:
 /// kFileInUse when another open file holds the lock, "Not a regular file"
 /// for a FIFO, socket or device (a FIFO never blocks the open).

@@ -48,6 +48,26 @@ bool SameIdentity(HANDLE handle, const FileIdentity& identity) {
          ((static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow) == identity.inode;
 }
 
+// The lock of a run on its files: one byte far past the end of any file,
+// locked exclusively, as flock locks a whole file on Linux. Other programs
+// may still read the file (it is shared for reading, not for writing);
+// another run that tries the same lock is refused at once.
+constexpr DWORD kLockByteHigh = 0x7FFFFFFF;
+
+bool LockRun(HANDLE handle) {
+  OVERLAPPED where{};
+  where.OffsetHigh = kLockByteHigh;
+  return ::LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &where) != 0;
+}
+
+// Locks the open file as above; on failure closes it.
+LockedFile Lock(HANDLE handle) {
+  if (LockRun(handle)) return {Wrap(handle), {}, 0};
+  const DWORD error = ::GetLastError();
+  ::CloseHandle(handle);
+  return Failure(error == ERROR_IO_PENDING ? ERROR_LOCK_VIOLATION : error);
+}
+
 // Marks the open file for removal once its last handle is closed.
 bool MarkForRemoval(HANDLE handle) {
   FILE_DISPOSITION_INFO disposition{};
@@ -56,8 +76,8 @@ bool MarkForRemoval(HANDLE handle) {
 }
 
 // Removes the entry at path that is in the way of a new file: a link (a
-// reparse point) itself, never its target; a file only when no one has it
-// open (ERROR_SHARING_VIOLATION otherwise). A read-only file goes too, as
+// reparse point) itself, never its target; a file only while no run holds
+// its lock (ERROR_LOCK_VIOLATION otherwise). A read-only file goes too, as
 // an entry of a writable folder does on Linux. Returns 0 or the error.
 DWORD RemoveEntryInTheWay(const std::wstring& path) {
   const DWORD attributes = ::GetFileAttributesW(path.c_str());
@@ -70,11 +90,10 @@ DWORD RemoveEntryInTheWay(const std::wstring& path) {
   if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
     return ::RemoveDirectoryW(path.c_str()) ? 0 : ::GetLastError();
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return ERROR_ACCESS_DENIED;
-  // Sharing nothing: fails while any other handle has the file open.
-  const HANDLE held =
-      ::CreateFileW(path.c_str(), DELETE, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  const HANDLE held = ::CreateFileW(path.c_str(), DELETE | GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (held == INVALID_HANDLE_VALUE) return ::GetLastError();
-  const DWORD error = MarkForRemoval(held) ? 0 : ::GetLastError();
+  const DWORD error = !LockRun(held) ? ERROR_LOCK_VIOLATION : MarkForRemoval(held) ? 0 : ::GetLastError();
   ::CloseHandle(held);
   return error;
 }
@@ -84,27 +103,28 @@ DWORD RemoveEntryInTheWay(const std::wstring& path) {
 bool IsNoSuchFile(int error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
 
 LockedFile OpenLockedFile(const std::string& path, FileAccess access) {
-  // Sharing nothing is the lock: no other handle, of this process or
-  // another, opens the file while this one is open.
+  // Shared for reading only: no other program writes the file meanwhile,
+  // and one that holds it without sharing keeps it from this one.
   const DWORD mode = access == FileAccess::kReadWrite ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ;
-  const HANDLE handle =
-      ::CreateFileW(WideFromUtf8(path).c_str(), mode, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE handle = ::CreateFileW(WideFromUtf8(path).c_str(), mode, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return Failure(::GetLastError());
   if (::GetFileType(handle) != FILE_TYPE_DISK) {
     ::CloseHandle(handle);
     return {kNoFile, "Not a regular file", 0};
   }
-  return {Wrap(handle), {}, 0};
+  return Lock(handle);
 }
 
 LockedFile CreateLockedFile(const std::string& path) {
   const std::wstring wide = WideFromUtf8(path);
   for (int attempt = 0; attempt < 2; ++attempt) {
-    // A new file only, never through a link. Others may remove it (as the
-    // handler of Ctrl+C does), not open it.
-    const HANDLE handle = ::CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
-                                        CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (handle != INVALID_HANDLE_VALUE) return {Wrap(handle), {}, 0};
+    // A new file only, never through a link. Others may read it and
+    // remove it (as the handler of Ctrl+C does), not write it.
+    const HANDLE handle =
+        ::CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                      CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle != INVALID_HANDLE_VALUE) return Lock(handle);
     const DWORD error = ::GetLastError();
     if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return Failure(error);
     if (attempt > 0) break;
@@ -112,7 +132,7 @@ LockedFile CreateLockedFile(const std::string& path) {
     if (removal != 0) return Failure(removal);
   }
   // Another run made the file between the removal and the creation.
-  return Failure(ERROR_SHARING_VIOLATION);
+  return Failure(ERROR_LOCK_VIOLATION);
 }
 
 OpenedFile OpenForReading(const std::string& path) {

@@ -167,7 +167,7 @@ void NtxIndex::SetForExpresion(std::string expression) {
 
 void NtxIndex::SetNTXFileName(std::string path) {
   fileName_ = std::move(path);
-  const size_t slash = fileName_.rfind('/');
+  const size_t slash = fileName_.find_last_of(os::kFolderSeparators);
   std::string name = slash == std::string::npos ? fileName_ : fileName_.substr(slash + 1);
   const size_t dot = name.find('.');
   if (dot != std::string::npos) name.resize(dot);
@@ -350,7 +350,7 @@ struct ScanPart {
 
 void NtxIndex::SortAndWrite(std::vector<uint32_t>& innerPages) {
   OpenFile& f = *file_;
-  const size_t slash = fileName_.rfind('/');
+  const size_t slash = fileName_.find_last_of(os::kFolderSeparators);
   const std::string folder = slash == std::string::npos ? std::string() : fileName_.substr(0, slash + 1);
 
   // The table is read in stretches, one a thread, each sorted apart in its

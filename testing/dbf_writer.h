@@ -80,4 +80,7 @@ void WriteFile(const std::string& path, const std::string& bytes);
 /// The bytes of the file at path; empty when it cannot be read.
 std::string ReadFile(const std::string& path);
 
+/// True when path (UTF-8 on Windows) names an existing file or folder.
+bool FileExists(const std::string& path);
+
 }  // namespace tarvelo::testing

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
+#include <filesystem>
 
 #include "testing/dbf_writer.h"
 #include "testing/expect_error.h"
@@ -23,9 +23,11 @@ TEST(CheckExportPath, RefusesEveryFileTheRunReadsHoweverNamed) {
                  "Cannot export the report to \"" + target + "\": the validation reads that file");
   };
   refused(dir.Path() + "./r.dbf");  // another spelling of the risks file
-  ASSERT_EQ(::symlink(claim.c_str(), dir.File("link").c_str()), 0);
+#ifndef _WIN32                      // a symbolic link needs a privilege on Windows
+  std::filesystem::create_symlink(claim, dir.File("link"));
   refused(dir.File("link"));  // a link to the claims file
-  ASSERT_EQ(::link(dir.File("tabelas.dbf").c_str(), dir.File("hard").c_str()), 0);
+#endif
+  std::filesystem::create_hard_link(dir.File("tabelas.dbf"), dir.File("hard"));
   refused(dir.File("hard"));  // a second name of a catalogue file
   refused(dir.File("anexos.dbf"));
   refused(dir.File("DadosQdp.DBF"));
