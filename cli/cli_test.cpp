@@ -270,8 +270,9 @@ TEST(CliProgram, NamesOutsideTheCodePageOpenAndShowQuestionMarks) {
 }
 
 #ifndef _WIN32
-// Not on Windows, which has no such signals (Ctrl+C reaches a program
-// through its console instead).
+// Not on Windows, which has no such signals: Ctrl+C and Ctrl+Break reach a
+// program through its console, and Wine's GenerateConsoleCtrlEvent does
+// not deliver them to another process.
 //
 // SIGINT, SIGTERM or SIGHUP while the index exists: the process ends by
 // that signal and the index file goes with it.
