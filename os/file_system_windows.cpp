@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <filesystem>
 #include <string>
 
 #include "os/file_system.h"
@@ -392,6 +393,32 @@ bool ReadStartOfRegularFile(const std::string& path, size_t count, std::string& 
   }
   ::CloseHandle(handle);
   return read;
+}
+
+bool IsFolder(const std::string& path) {
+  const DWORD attributes = ::GetFileAttributesW(WideFromUtf8(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+std::string MakeTemporaryFolder(const std::string& prefix) {
+  wchar_t base[MAX_PATH + 1];
+  const DWORD length = ::GetTempPathW(MAX_PATH + 1, base);
+  if (length == 0 || length > MAX_PATH) return std::string();
+  const std::string folder = Utf8FromWide(std::wstring_view(base, length));
+  static LONG counter = 0;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string path = folder + prefix + "-" + std::to_string(::GetCurrentProcessId()) + "-" +
+                             std::to_string(::InterlockedIncrement(&counter));
+    // The folder's permissions are those the user's temporary folder gives.
+    if (::CreateDirectoryW(WideFromUtf8(path).c_str(), nullptr)) return path;
+    if (::GetLastError() != ERROR_ALREADY_EXISTS) return std::string();
+  }
+  return std::string();
+}
+
+void RemoveFolderTree(const std::string& path) noexcept {
+  std::error_code ignored;
+  std::filesystem::remove_all(std::filesystem::path(WideFromUtf8(path)), ignored);
 }
 
 bool RemoveIfSameFile(const char* path, const FileIdentity& identity) noexcept {

@@ -53,6 +53,9 @@ void CallOnEndingSignals(void (*cleanup)() noexcept) {
   ::SetConsoleCtrlHandler(CleanUpAndEnd, TRUE);
 }
 
+// The C runtime of Windows keeps no pool per thread.
+void ShareOneAllocatorPool() {}
+
 std::string ExecutablePath() {
   std::vector<wchar_t> buffer(MAX_PATH);
   for (;;) {
