@@ -13,6 +13,9 @@
 #include "frontend/signal_cleanup.h"
 #include "os/file_system.h"
 #include "os/process.h"
+#ifdef _WIN32
+#include "os/wide_text.h"
+#endif
 #include "validation/detail_listing.h"
 #include "validation/export_path_check.h"
 #include "validation/report_export.h"
@@ -82,14 +85,13 @@ struct Output {
   std::optional<std::string> path;
 };
 
-}  // namespace
-
-int main(int argc, char** argv) {
+// The program, given its arguments in UTF-8; returns the exit status.
+int RunCli(const std::vector<std::string>& arguments) {
   os::ShareOneAllocatorPool();
   os::KeepStandardFilesOpen();
   RemoveTemporaryFilesOnSignals();
   std::string usageError;
-  const auto options = ParseCliOptions(std::vector<std::string>(argv + 1, argv + argc), usageError);
+  const auto options = ParseCliOptions(arguments, usageError);
   if (!options) {
     std::cerr << "tarvelo-cli: " << usageError << "\n" << CliUsage();
     return 2;
@@ -189,3 +191,17 @@ int main(int argc, char** argv) {
   if (status == 0 && options->strict && HasDataProblems(run.Results())) status = 3;
   return status;
 }
+
+}  // namespace
+
+#ifdef _WIN32
+// Arguments arrive in UTF-16 and become UTF-8 here, once.
+int wmain(int argc, wchar_t** argv) {
+  std::vector<std::string> arguments;
+  for (int i = 1; i < argc; ++i) arguments.push_back(os::Utf8FromWide(argv[i]));
+  const os::StandardStreamsAsUtf8 streams;
+  return RunCli(arguments);
+}
+#else
+int main(int argc, char** argv) { return RunCli(std::vector<std::string>(argv + 1, argv + argc)); }
+#endif

@@ -509,7 +509,7 @@ TEST_F(DbfTableTest, LogicalValues) {
 TEST_F(DbfTableTest, NullIsDecidedFromRawBytes) {
   // A NUL byte is not a blank.
   const std::string nuls(9, '\0');
-  OpenTable(OneValue("nul.dbf", {"QTD", 'N', 9, 0}, nuls));
+  OpenTable(OneValue("nulos.dbf", {"QTD", 'N', 9, 0}, nuls));
   EXPECT_FALSE(table_.FieldAt(0).IsNull());
   EXPECT_TRUE(table_.FieldAt(0).AsVariant().IsNull());
   // The text as read stops at the first NUL, whatever the field's type.

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "os/process.h"
+
 namespace tarvelo {
 
 std::string IcuLocaleName(const std::string& posixValue) {
@@ -33,6 +35,11 @@ std::string ProcessEnvironmentVariable(const char* name) {
   return std::string(value ? value : "");
 }
 
-RegionalSettings SettingsFromProcessEnvironment() { return SettingsFromEnvironment(ProcessEnvironmentVariable); }
+RegionalSettings SettingsFromProcessEnvironment() {
+  // Windows keeps the user's choice in its own settings.
+  const std::string user = os::UserLocaleName();
+  if (!user.empty()) return RegionalSettings::ForLocale(user);
+  return SettingsFromEnvironment(ProcessEnvironmentVariable);
+}
 
 }  // namespace tarvelo

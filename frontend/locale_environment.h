@@ -26,7 +26,9 @@ std::string MessagesLanguage(const EnvironmentLookup& lookup);
 /// An environment variable of the process; empty when unset.
 std::string ProcessEnvironmentVariable(const char* name);
 
-/// SettingsFromEnvironment over the process environment.
+/// The user's regional settings: on Windows those of the locale the user
+/// chose in the system's settings; elsewhere SettingsFromEnvironment over
+/// the process environment.
 RegionalSettings SettingsFromProcessEnvironment();
 
 }  // namespace tarvelo

@@ -12,10 +12,12 @@ namespace tarvelo {
 /// (unsigned, a shorter key that is a prefix of a longer one is less).
 class TextCollation {
  public:
-  /// Collator of the ICU locale name ("pt_BR", "en_US"), tertiary strength,
-  /// blanks significant. An unknown, empty, "C" or "POSIX" name gets the root
-  /// collation (never the environment's locale); a collator that cannot be
-  /// made at all leaves the object invalid.
+  /// Collator of the locale name ("pt_BR", "en_US"; on Windows "pt-BR" too):
+  /// ICU's, tertiary strength, blanks significant, on Linux; the system's
+  /// string comparison with no flags on Windows. An unknown, empty, "C" or
+  /// "POSIX" name gets the root (invariant) collation, never the
+  /// environment's locale; a collator that cannot be made at all leaves the
+  /// object invalid.
   explicit TextCollation(const std::string& locale);
   ~TextCollation();
   TextCollation(const TextCollation&) = delete;
@@ -34,9 +36,5 @@ class TextCollation {
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };
-
-/// The Unicode code point of a code page 1252 byte (the five unassigned
-/// bytes map to the C1 control of the same value).
-char16_t Cp1252ToUtf16(unsigned char byte);
 
 }  // namespace tarvelo

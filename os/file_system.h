@@ -5,10 +5,13 @@
 #include <string>
 
 // The operating system's file calls, every one the program makes, in one
-// place: file_system_posix.cpp implements them, and the build picks the
-// implementation of the system it builds for. Paths are the file system's
-// names, bytes as given. Failures come back as the system's own error codes
-// (errno's on POSIX), 0 for none, for SystemReason to name; none is raised.
+// place: file_system_posix.cpp and file_system_windows.cpp implement them,
+// and the build picks the implementation of the system it builds for. Paths
+// are the file system's names: bytes as given on POSIX, UTF-8 on Windows
+// (turned into the system's UTF-16 at each call; "/" and "\\" both
+// separate folders there). Failures come back as the system's own error
+// codes (errno's on POSIX, GetLastError's on Windows), 0 for none, for
+// SystemReason to name; none is raised.
 namespace tarvelo::os {
 
 /// An open file: a POSIX file descriptor, or the value of a Windows HANDLE
@@ -24,6 +27,24 @@ std::string SystemReason(int error);
 
 /// True when error says that a path leads to no file.
 bool IsNoSuchFile(int error);
+
+/// The character this program puts between a folder and a name.
+#ifdef _WIN32
+inline constexpr char kFolderSeparator = '\\';
+#else
+inline constexpr char kFolderSeparator = '/';
+#endif
+
+/// The characters that separate folders in a path: "/", and on Windows
+/// "\\" too (for find_last_of).
+#ifdef _WIN32
+inline constexpr const char* kFolderSeparators = "/\\";
+#else
+inline constexpr const char* kFolderSeparators = "/";
+#endif
+
+/// True for a character that separates folders in a path.
+constexpr bool IsFolderSeparator(char c) { return c == '/' || c == kFolderSeparator; }
 
 /// Which file a name leads to on disk: equal for two names of one file
 /// (another spelling, a hard or symbolic link).
@@ -56,7 +77,8 @@ struct LockedFile {
 enum class FileAccess { kRead, kReadWrite };
 
 /// Opens the existing regular file named path with access and takes an
-/// exclusive lock on it without waiting; the file is not inherited by
+/// exclusive lock on it without waiting (on Windows a lock on a byte past
+/// the file's end, the file shared for reading only); the file is not inherited by
 /// programs started. On failure, nothing stays open and reason says why:
 /// kFileInUse when another open file holds the lock, "Not a regular file"
 /// for a FIFO, socket or device (a FIFO never blocks the open).

@@ -3,8 +3,9 @@
 #include <string>
 
 // Where the folder of a path ends, as the system spells paths (a "/" on
-// POSIX). path_posix.cpp implements it; the build picks the implementation
-// of the system it builds for.
+// POSIX; a "\\" or "/", or a drive's colon, on Windows). path_posix.cpp and
+// path_windows.cpp implement it; the build picks the implementation of the
+// system it builds for.
 namespace tarvelo::os {
 
 /// The folder part of path: up to and including its last folder separator;

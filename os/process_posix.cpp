@@ -70,4 +70,10 @@ std::tm LocalTime(std::time_t moment) {
 
 std::string UserNumber() { return std::to_string(::geteuid()); }
 
+std::string UserLocaleName() { return ""; }
+
+StandardStreamsAsUtf8::StandardStreamsAsUtf8() = default;
+
+StandardStreamsAsUtf8::~StandardStreamsAsUtf8() = default;
+
 }  // namespace tarvelo::os

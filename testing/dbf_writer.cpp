@@ -1,9 +1,13 @@
 #include "testing/dbf_writer.h"
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
+#include <cstdio>
+#include <filesystem>
 #include <stdexcept>
+
+#ifdef _WIN32
+#include "os/wide_text.h"
+#endif
 
 namespace tarvelo::testing {
 namespace {
@@ -87,21 +91,50 @@ std::string DbfWriter::Bytes() const {
 
 void DbfWriter::WriteTo(const std::string& path) const { WriteFile(path, Bytes()); }
 
+namespace {
+
+// The file named path (UTF-8 on Windows, as the program's own names are)
+// opened with the C library.
+std::FILE* OpenFile(const std::string& path, const char* mode) {
+#ifdef _WIN32
+  return _wfopen(os::WideFromUtf8(path).c_str(), os::WideFromUtf8(mode).c_str());
+#else
+  return std::fopen(path.c_str(), mode);
+#endif
+}
+
+}  // namespace
+
 void WriteFile(const std::string& path, const std::string& bytes) {
-  std::FILE* f = std::fopen(path.c_str(), "wb");
+  std::FILE* f = OpenFile(path, "wb");
   if (!f) throw std::runtime_error("cannot create " + path);
   const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
   if (std::fclose(f) != 0 || !ok) throw std::runtime_error("cannot write " + path);
 }
 
 std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  std::string bytes;
+  std::FILE* f = OpenFile(path, "rb");
+  if (!f) return bytes;
+  char buffer[65536];
+  for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, f)) > 0;) bytes.append(buffer, got);
+  std::fclose(f);
+  return bytes;
 }
+
+std::filesystem::path FileSystemPath(const std::string& path) {
+#ifdef _WIN32
+  return std::filesystem::path(os::WideFromUtf8(path));
+#else
+  return std::filesystem::path(path);
+#endif
+}
+
+bool FileExists(const std::string& path) { return std::filesystem::exists(FileSystemPath(path)); }
 
 DbfStreamWriter::DbfStreamWriter(const std::string& path, std::vector<DbfFieldSpec> fields)
     : layout_(std::move(fields)) {
-  file_ = std::fopen(path.c_str(), "wb");
+  file_ = OpenFile(path, "wb");
   if (!file_) throw std::runtime_error("cannot create " + path);
   const std::string header = layout_.HeaderBytes(0);
   std::fwrite(header.data(), 1, header.size(), file_);

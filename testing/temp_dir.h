@@ -13,7 +13,7 @@ class TempDir {
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
 
-  /// The folder's path, ending in "/".
+  /// The folder's path, ending in "/" (on Windows "\\").
   const std::string& Path() const { return path_; }
   /// Path() followed by name.
   std::string File(const std::string& name) const { return path_ + name; }

@@ -9,6 +9,10 @@ TARVELO_PACKAGES=(cmake ninja-build g++ pkg-config libicu-dev libgtest-dev libgm
 # What fuzzing needs beside them: clang with its sanitizer and libFuzzer
 # runtimes.
 TARVELO_FUZZ_PACKAGES=(clang libclang-rt-dev)
+# What the Windows build needs (./test --windows, tools/package_windows):
+# the MinGW-w64 cross compiler, Wine to run its programs here, GoogleTest's
+# sources, and zip for the folder users download.
+TARVELO_WINDOWS_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64 wine wine64 googletest nlohmann-json3-dev zip)
 
 # Installs those of the given packages that are not fully installed (as
 # root), or prints the apt-get line to run and exits (as anyone else).
@@ -79,4 +83,38 @@ tarvelo_build() {
   tarvelo_build_in build
 }
 
-tarvelo_install_missing "${TARVELO_PACKAGES[@]}"
+# The Windows build, cross-compiled into build-windows/ (see
+# cmake/mingw-w64-x86_64.cmake), with the given cmake options; builds the
+# given targets, or all.
+tarvelo_build_windows() {
+  tarvelo_install_missing "${TARVELO_WINDOWS_PACKAGES[@]}"
+  local options=() targets=()
+  local arg
+  for arg in "$@"; do
+    case "$arg" in
+      -D*) options+=("$arg") ;;
+      *) targets+=(--target "$arg") ;;
+    esac
+  done
+  tarvelo_configure build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake "${options[@]}"
+  cmake --build build-windows -j "$(nproc 2>/dev/null || echo 2)" "${targets[@]}"
+}
+
+# The Windows tests run under Wine in the Brazilian settings, which Wine
+# takes from LC_ALL; it writes file names in UTF-8 then only when the C
+# library has that locale too: makes it when it is missing.
+tarvelo_windows_test_locale() {
+  locale -a 2>/dev/null | grep -qi '^pt_BR\.utf-\?8$' && return 0
+  tarvelo_install_missing locales
+  if [ "$(id -u)" -eq 0 ]; then
+    localedef -i pt_BR -f UTF-8 pt_BR.UTF-8
+  else
+    echo "The pt_BR.UTF-8 locale is missing. Run as root:" >&2
+    echo "  localedef -i pt_BR -f UTF-8 pt_BR.UTF-8" >&2
+    exit 1
+  fi
+}
+
+# A script that builds only for Windows sets TARVELO_WINDOWS_ONLY and needs
+# none of the Linux build's packages.
+[ -n "${TARVELO_WINDOWS_ONLY:-}" ] || tarvelo_install_missing "${TARVELO_PACKAGES[@]}"

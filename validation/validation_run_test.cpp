@@ -3,12 +3,12 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
+#ifndef _WIN32
 #include <signal.h>
-#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cstring>
@@ -28,6 +28,7 @@
 
 #include "os/temporary_file.h"
 #include "testing/catalogue_fixture.h"
+#include "testing/held_file.h"
 #include "validation/export_path_check.h"
 #include "validation/record_loop.h"
 #include "validation/report_export.h"
@@ -576,11 +577,16 @@ TEST_F(RunTest, ReferenceTableErrorsEndTheRunWhileDataFileErrorsAreCaught) {
   DbfWriter noName({{"COD_SEG", 'C', 5}, {"PR_RURAL", 'N', 16, 2}});
   noName.AddRecord({"05631", "1"});
   Write(noName, "DadosQdp.DBF");
-  ValidationRun run(host);
-  EXPECT_EQ(RunFailing<DatabaseError>(run).message, "tbDadosQdp: Field 'empresa' not found");
+  {
+    // The run goes before the file is written again: on Windows the table
+    // that the failed run left open shares its file for reading only.
+    ValidationRun run(host);
+    EXPECT_EQ(RunFailing<DatabaseError>(run).message, "tbDadosQdp: Field 'empresa' not found");
+  }
   DbfWriter textAmount({{"COD_SEG", 'C', 5}, {"EMPRESA", 'C', 40}, {"PR_RURAL", 'C', 16}});
   textAmount.AddRecord({"05631", "SEGURADORA", "abc"});
   Write(textAmount, "DadosQdp.DBF");
+  ValidationRun run(host);
   EXPECT_EQ(RunFailing<ConvertError>(run).message, "'abc             ' is not a valid floating point value");
 }
 
@@ -608,6 +614,7 @@ TEST_F(RunTest, UnknownCompanyGivesAnEmptyNameAndNoWindow) {
   EXPECT_TRUE(Contains(log, "Rural          0                        0                        div por zero"));
 }
 
+#ifndef _WIN32  // Windows allows no control character in a file name
 TEST_F(RunTest, ControlCharactersOfAFileNameAreEscapedOnItsReportLine) {
   DbfWriter risks = RisksWriter();
   risks.AddRecord({"05631", "P1", "0001", "61", "20230101", "10.00"});
@@ -616,6 +623,7 @@ TEST_F(RunTest, ControlCharactersOfAFileNameAreEscapedOnItsReportLine) {
   EXPECT_TRUE(Contains(log, "Arquivo: " + dir.Path() + "r\\x0A\\x1B[2J\\x7F.dbf"));
   for (const std::string& line : log) EXPECT_EQ(line.find_first_of("\n\x1b\x7f"), std::string::npos) << line;
 }
+#endif
 
 // A listing whose every row needs memory that is not there.
 class NoMemorySink : public DetailSink {
@@ -948,21 +956,25 @@ TEST_F(ClaimsTest, LeftoverIndexIsReplacedAndAHeldOneIsNotOverwritten) {
 
   // Another run (here: another holder of the file) has it open.
   testing::WriteFile(dir.File("apolice.ntx"), "");
-  const int held = ::open(dir.File("apolice.ntx").c_str(), O_RDWR);
-  ASSERT_GE(held, 0);
-  ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);
   ValidationRun run(host);
-  const Failure failure = RunFailing<DbfError>(run);
-  EXPECT_EQ(failure.message, "NtxIndex.CreateIndex: Create error \"apolice\"");
-  EXPECT_EQ(failure.reason, kFileInUse);
-  EXPECT_EQ(failure.where, "Arquivo: " + dir.File("apolice.ntx"));
-  ::close(held);
+  {
+    const testing::HeldFile held(dir.File("apolice.ntx"));
+    ASSERT_TRUE(held.Holds());
+    const Failure failure = RunFailing<DbfError>(run);
+    EXPECT_EQ(failure.message, "NtxIndex.CreateIndex: Create error \"apolice\"");
+    EXPECT_EQ(failure.reason, kFileInUse);
+    EXPECT_EQ(failure.where, "Arquivo: " + dir.File("apolice.ntx"));
+  }
   // The holder's file was left alone, and the same run object works again.
   EXPECT_TRUE(IndexFileExists());
   run.Execute();
   EXPECT_TRUE(Contains(host.log.Lines(), Sentence(0, 1, "0,00")));
 }
 
+#ifndef _WIN32
+// Not on Windows, where a file that the run holds open keeps its name until
+// it is closed: no other can be made there meanwhile.
+//
 // The index file removed and another made at its name while the run
 // searches (another run's, say): neither the run's own removal nor the
 // cleanup a signal would make touches the newcomer.
@@ -989,7 +1001,13 @@ TEST_F(ClaimsTest, RemovalLeavesAFileMadeAtTheIndexNameSinceTheBuild) {
   EXPECT_EQ(sink.afterSignalCleanup, "another's");
   EXPECT_EQ(testing::ReadFile(dir.File("apolice.ntx")), "another's");
 }
+#endif
 
+#ifndef _WIN32
+// Not on Windows: the file size limit, and symbolic links, permissions and
+// owners made the POSIX way (a symbolic link there needs a privilege users
+// lack).
+//
 // Runs body while no file may grow past 8192 bytes: writes beyond fail
 // as they would on a full disk.
 void WithSmallFileSizeLimit(const std::function<void()>& body) {
@@ -1024,6 +1042,7 @@ TEST_F(ClaimsTest, IndexIsCreatedNewNeverThroughALinkWhoeverOwnsTheLeftover) {
   EXPECT_TRUE(Contains(RunBoth(), Sentence(0, 1, "0,00")));
   EXPECT_FALSE(IndexFileExists());
 }
+#endif
 
 TEST_F(ClaimsTest, IndexFileIsRemovedWhenAnErrorEndsTheRun) {
   // A claims layout whose item field has another name passes its check,
@@ -1044,6 +1063,7 @@ TEST_F(ClaimsTest, IndexFileIsRemovedWhenAnErrorEndsTheRun) {
   EXPECT_EQ(RunFailing<DatabaseError>().message, "tbSinistros: Field 'item' not found");
   EXPECT_FALSE(IndexFileExists());
 
+#ifndef _WIN32  // no file size limit on Windows
   // A write that fails while the index is built (here: a file size limit,
   // as a full disk would): the partial file goes too.
   claimsRules = claimsLayout;
@@ -1064,13 +1084,14 @@ TEST_F(ClaimsTest, IndexFileIsRemovedWhenAnErrorEndsTheRun) {
   EXPECT_EQ(message, "NtxIndex.WritePage: Write error \"" + dir.File("apolice.ntx") + "\"");
   EXPECT_EQ(reason, "File too large");
   EXPECT_FALSE(IndexFileExists());
+#endif
 }
 
 TEST_F(RunTest, OpenErrorsGiveTheSystemsReasonWithControlCharactersEscaped) {
   host.risk = dir.File("absent.dbf");
   Failure failure = RunFailing<DbfError>();
   EXPECT_EQ(failure.message, "DbfTable.InternalOpen: Open error \"" + host.risk + "\"");
-  EXPECT_EQ(failure.reason, "No such file or directory");
+  EXPECT_EQ(failure.reason, testing::NoSuchFileReason());
 
   // A catalogue file that another run holds: the same exclusive opening,
   // and the message says why.
@@ -1078,12 +1099,12 @@ TEST_F(RunTest, OpenErrorsGiveTheSystemsReasonWithControlCharactersEscaped) {
   risks.AddRecord({"05631", "P1", "0001", "61", "20230101", "10.00"});
   host.risk = Write(risks, "r.dbf");
   WriteCatalogue();
-  const int held = ::open(dir.File("DadosQdp.DBF").c_str(), O_RDONLY);
-  ASSERT_GE(held, 0);
-  ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);
   ValidationRun run(host);
-  failure = RunFailing<DbfError>(run);
-  ::close(held);
+  {
+    const testing::HeldFile held(dir.File("DadosQdp.DBF"));
+    ASSERT_TRUE(held.Holds());
+    failure = RunFailing<DbfError>(run);
+  }
   EXPECT_EQ(failure.message, "DbfTable.InternalOpen: Open error \"" + dir.File("DadosQdp.DBF") + "\"");
   EXPECT_EQ(failure.reason, kFileInUse);
 
@@ -1102,11 +1123,20 @@ TEST_F(RunTest, OpenErrorsGiveTheSystemsReasonWithControlCharactersEscaped) {
     run.Execute();
     ADD_FAILURE() << "the run did not fail";
   } catch (const DbfError& error) {
-    EXPECT_EQ(ErrorText(error), "DbfTable.InternalOpen: Open error \"" + dir.Path() +
-                                    "a\\x1B[2J\\x09b\\x7F.dbf\"\nNo such file or directory");
+#ifdef _WIN32
+    // Windows refuses such a name before it looks for the file.
+    const std::string reason = os::SystemReason(123);  // ERROR_INVALID_NAME
+#else
+    const std::string reason = "No such file or directory";
+#endif
+    EXPECT_EQ(ErrorText(error),
+              "DbfTable.InternalOpen: Open error \"" + dir.Path() + "a\\x1B[2J\\x09b\\x7F.dbf\"\n" + reason);
   }
 }
 
+#ifndef _WIN32
+// Not on Windows, where a byte that is no UTF-8 is no part of a file name
+// (the command line's tests open names outside the code page there).
 TEST_F(ClaimsTest, NamesOutsideTheCodePageOpenAndShowQuestionMarks) {
   // A catalogue folder and a risks file whose names hold characters code
   // page 1252 lacks, and a byte that is no UTF-8.
@@ -1131,6 +1161,7 @@ TEST_F(ClaimsTest, NamesOutsideTheCodePageOpenAndShowQuestionMarks) {
   EXPECT_TRUE(Contains(log, Sentence(0, 1, "0,00")));
   EXPECT_FALSE(std::filesystem::exists(folder + "apolice.ntx"));
 }
+#endif
 
 // Completed and failed runs of every kind leave every data and catalogue
 // file as it was, and no index file.
@@ -1159,11 +1190,9 @@ TEST_F(ClaimsTest, NoRunChangesAFileOrLeavesTheIndex) {
     }
   };
   const auto holding = [&](const std::string& path, const std::function<void()>& body) {
-    const int held = ::open(path.c_str(), O_RDONLY | O_CREAT, 0644);
-    ASSERT_GE(held, 0);
-    ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);
+    const testing::HeldFile held(path, true);
+    ASSERT_TRUE(held.Holds());
     body();
-    ::close(held);
   };
   // Each kind of run, with the beginning of how it ends.
   const std::vector<std::tuple<std::string, std::string, std::function<void()>>> kinds = {
@@ -1179,6 +1208,7 @@ TEST_F(ClaimsTest, NoRunChangesAFileOrLeavesTheIndex) {
          holding(index, [&] { runOnce(riskPath, claimPath); });
          std::filesystem::remove(index);
        }},
+#ifndef _WIN32  // no symbolic links nor file size limit made on Windows
       {"a planted link", "completed",
        [&] {
          ASSERT_EQ(::symlink(dir.File("tabelas.dbf").c_str(), index.c_str()), 0);
@@ -1186,6 +1216,7 @@ TEST_F(ClaimsTest, NoRunChangesAFileOrLeavesTheIndex) {
        }},
       {"a failed index write", "NtxIndex.WritePage: Write error",
        [&] { WithSmallFileSizeLimit([&] { runOnce(riskPath, claimPath); }); }},
+#endif
   };
   for (const auto& [kind, end, body] : kinds) {
     body();

@@ -9,8 +9,8 @@ namespace tarvelo {
 /// down as a value; nothing below the front ends reads the environment.
 /// Texts are code page 1252 bytes.
 struct RegionalSettings {
-  /// ICU name of the locale used for text collation and case-insensitive
-  /// name lookup ("pt_BR", "en_US").
+  /// Name of the locale used for text collation ("pt_BR", "en_US"; on
+  /// Windows also the system's form "pt-BR").
   std::string collationLocale = "en_US";
   char decimalSeparator = '.';
   char thousandSeparator = ',';
@@ -22,10 +22,12 @@ struct RegionalSettings {
   std::string amDesignator = "AM";
   std::string pmDesignator = "PM";
 
-  /// Settings of an ICU locale name for numbers, dates and times, and
-  /// collation ("pt_BR" gives 1.234.567,89 and dd/MM/y HH:mm:ss). Uses ICU's
-  /// locale data, so it works without compiled system locales. An unknown
-  /// name gives ICU's root-like fallback (en_US separators and formats).
+  /// Settings of a locale name ("pt_BR", "pt_BR.UTF-8"; on Windows also
+  /// "pt-BR") for numbers, dates and times, and collation ("pt_BR" gives
+  /// 1.234.567,89 and dd/MM/y HH:mm:ss). On Linux from ICU's locale data, so
+  /// it works without compiled system locales; on Windows from the system's
+  /// (its date and time pictures turned into the letters above). An empty,
+  /// C, POSIX or unknown name gives the United States settings.
   static RegionalSettings ForLocales(std::string_view numericLocale, std::string_view timeLocale,
                                      std::string_view collationLocale);
   /// ForLocales with one name for all three.

@@ -1,10 +1,7 @@
 #include "values/text.h"
 
-#include <unicode/ucnv.h>
-
 #include <array>
 #include <limits>
-#include <memory>
 
 namespace tarvelo {
 
@@ -77,26 +74,95 @@ std::optional<T> ParseIntegerLiteral(std::string_view text) {
   return static_cast<T>(magnitude);
 }
 
-struct ConverterCloser {
-  void operator()(UConverter* converter) const { ucnv_close(converter); }
+// Code points of the bytes 0x80 to 0x9F; the rest of code page 1252 equals
+// Latin-1.
+constexpr char16_t kHighControls[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  //
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,  //
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  //
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
-using ConverterPtr = std::unique_ptr<UConverter, ConverterCloser>;
 
-// One converter per thread: opening a converter is costly and a converter is
-// not safe to share between threads.
-UConverter* Cp1252Converter() {
-  thread_local ConverterPtr converter = [] {
-    UErrorCode status = U_ZERO_ERROR;
-    ConverterPtr opened(ucnv_open("windows-1252", &status));
-    if (U_SUCCESS(status)) {
-      UErrorCode substStatus = U_ZERO_ERROR;
-      ucnv_setSubstChars(opened.get(), "?", 1, &substStatus);
-    } else {
-      opened.reset();
+void AppendUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out.push_back(static_cast<char>(c));
+  } else if (c < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else if (c < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  }
+}
+
+// The code point of the UTF-8 character at text[i], advancing i; a byte
+// that starts no character, or the longest start of one that breaks off,
+// is skipped whole and gives U+FFFD.
+char32_t NextCodePoint(std::string_view text, size_t& i) {
+  const auto byte = [&](size_t at) { return static_cast<unsigned char>(text[at]); };
+  const unsigned char lead = byte(i++);
+  if (lead < 0x80) return lead;
+  int more = 0;
+  char32_t c = 0;
+  unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    more = 1;
+    c = lead & 0x1F;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    more = 2;
+    c = lead & 0x0F;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    more = 3;
+    c = lead & 0x07;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  } else {
+    return 0xFFFD;
+  }
+  for (int k = 0; k < more; ++k, low = 0x80, high = 0xBF) {
+    if (i >= text.size() || byte(i) < low || byte(i) > high) return 0xFFFD;
+    c = (c << 6) | (byte(i++) & 0x3F);
+  }
+  return c;
+}
+
+// True for the code points that Unicode marks as default ignorable (they
+// show nothing: joiners, direction marks, variation selectors) and that the
+// code page lacks.
+bool IsDefaultIgnorable(char32_t c) {
+  static constexpr char32_t kRanges[][2] = {
+      {0x034F, 0x034F}, {0x061C, 0x061C},   {0x115F, 0x1160},   {0x17B4, 0x17B5},   {0x180B, 0x180F}, {0x200B, 0x200F},
+      {0x202A, 0x202E}, {0x2060, 0x206F},   {0x3164, 0x3164},   {0xFE00, 0xFE0F},   {0xFEFF, 0xFEFF}, {0xFFA0, 0xFFA0},
+      {0xFFF0, 0xFFF8}, {0x1BCA0, 0x1BCA3}, {0x1D173, 0x1D17A}, {0xE0000, 0xE0FFF},
+  };
+  for (const auto& range : kRanges) {
+    if (c >= range[0] && c <= range[1]) return true;
+  }
+  return false;
+}
+
+// Appends the code page's byte for a code point: "?" when it has none,
+// nothing for a default ignorable one.
+void AppendCp1252(std::string& out, char32_t c) {
+  if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
+    out.push_back(static_cast<char>(c));
+    return;
+  }
+  for (int k = 0; k < 32; ++k) {
+    if (kHighControls[k] == c) {
+      out.push_back(static_cast<char>(0x80 + k));
+      return;
     }
-    return opened;
-  }();
-  return converter.get();
+  }
+  if (!IsDefaultIgnorable(c)) out.push_back('?');
 }
 
 }  // namespace
@@ -148,76 +214,22 @@ std::optional<int32_t> StrToInt(std::string_view text) { return ParseIntegerLite
 
 std::optional<int64_t> StrToInt64(std::string_view text) { return ParseIntegerLiteral<int64_t>(text); }
 
+char16_t Cp1252ToUtf16(unsigned char byte) {
+  if (byte >= 0x80 && byte <= 0x9F) return kHighControls[byte - 0x80];
+  return static_cast<char16_t>(byte);
+}
+
 std::string Cp1252ToUtf8(std::string_view text) {
   std::string result;
-  if (text.empty()) return result;
-  UConverter* converter = Cp1252Converter();
-  if (converter == nullptr) {
-    // Without ICU's table, Latin-1 is the closest approximation.
-    for (char c : text) {
-      auto code = static_cast<unsigned char>(c);
-      if (code < 0x80) {
-        result.push_back(c);
-      } else {
-        result.push_back(static_cast<char>(0xC0 | (code >> 6)));
-        result.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-      }
-    }
-    return result;
-  }
-  ucnv_reset(converter);
-  const char* source = text.data();
-  const char* sourceEnd = text.data() + text.size();
-  result.resize(text.size() * 3 + 4);
-  char* target = result.data();
-  UErrorCode status = U_ZERO_ERROR;
-  // windows-1252 to UTF-8: each byte yields at most 3 UTF-8 bytes.
-  UChar buffer[256];
-  while (source < sourceEnd) {
-    UChar* wide = buffer;
-    status = U_ZERO_ERROR;
-    ucnv_toUnicode(converter, &wide, buffer + 256, &source, sourceEnd, nullptr, true, &status);
-    if (U_FAILURE(status) && status != U_BUFFER_OVERFLOW_ERROR) break;
-    for (const UChar* p = buffer; p < wide; ++p) {
-      UChar u = *p;
-      if (u < 0x80) {
-        *target++ = static_cast<char>(u);
-      } else if (u < 0x800) {
-        *target++ = static_cast<char>(0xC0 | (u >> 6));
-        *target++ = static_cast<char>(0x80 | (u & 0x3F));
-      } else {
-        *target++ = static_cast<char>(0xE0 | (u >> 12));
-        *target++ = static_cast<char>(0x80 | ((u >> 6) & 0x3F));
-        *target++ = static_cast<char>(0x80 | (u & 0x3F));
-      }
-    }
-  }
-  result.resize(static_cast<size_t>(target - result.data()));
+  result.reserve(text.size() + text.size() / 4);
+  for (const char c : text) AppendUtf8(result, Cp1252ToUtf16(static_cast<unsigned char>(c)));
   return result;
 }
 
 std::string Utf8ToCp1252(std::string_view text) {
   std::string result;
-  if (text.empty()) return result;
-  UErrorCode status = U_ZERO_ERROR;
-  UConverter* converter = Cp1252Converter();
-  // Decode UTF-8 to UTF-16 with ICU, then encode to the code page.
-  UConverter* utf8 = ucnv_open("UTF-8", &status);
-  if (converter == nullptr || U_FAILURE(status)) {
-    if (utf8 != nullptr) ucnv_close(utf8);
-    return std::string(text);
-  }
-  ConverterPtr utf8Guard(utf8);
-  ucnv_reset(converter);
-  result.resize(text.size() + 4);
-  char* target = result.data();
-  char* targetEnd = result.data() + result.size();
-  const char* source = text.data();
-  status = U_ZERO_ERROR;
-  ucnv_convertEx(converter, utf8, &target, targetEnd, &source, text.data() + text.size(), nullptr, nullptr, nullptr,
-                 nullptr, true, true, &status);
-  if (U_FAILURE(status)) return std::string();
-  result.resize(static_cast<size_t>(target - result.data()));
+  result.reserve(text.size());
+  for (size_t i = 0; i < text.size();) AppendCp1252(result, NextCodePoint(text, i));
   return result;
 }
 

@@ -41,10 +41,16 @@ std::optional<int32_t> StrToInt(std::string_view text);
 /// The same rules with the 64-bit range.
 std::optional<int64_t> StrToInt64(std::string_view text);
 
+/// The Unicode code point of a code page 1252 byte (the five bytes the code
+/// page leaves undefined map to the C1 control of the same value).
+char16_t Cp1252ToUtf16(unsigned char byte);
+
 /// Code page 1252 bytes to UTF-8 (for terminals and windows).
 std::string Cp1252ToUtf8(std::string_view text);
 
-/// UTF-8 to code page 1252; characters the code page lacks become "?".
+/// UTF-8 to code page 1252; characters the code page lacks become "?", as
+/// does each byte, or broken-off start of a character, that is no UTF-8;
+/// characters that show nothing (joiners, direction marks) are dropped.
 std::string Utf8ToCp1252(std::string_view text);
 
 /// How a file system name (bytes, read as UTF-8) appears in report and

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace tarvelo::testing {
+
+/// A file held open with an exclusive lock, as another program holding it
+/// would: the program's own exclusive opens of it fail meanwhile. On Linux
+/// an open file with flock(LOCK_EX); on Windows a handle that shares
+/// nothing.
+class HeldFile {
+ public:
+  /// Holds the existing file path (made empty first when create is true and
+  /// there is none); Holds() tells whether it worked.
+  explicit HeldFile(const std::string& path, bool create = false);
+  ~HeldFile();
+  HeldFile(const HeldFile&) = delete;
+  HeldFile& operator=(const HeldFile&) = delete;
+
+  bool Holds() const { return held_; }
+
+ private:
+  bool held_ = false;
+  intptr_t file_ = -1;
+};
+
+/// True when path can be held as above now: no open file holds it.
+bool CanHold(const std::string& path);
+
+/// The reason the system gives for a name that leads to no file
+/// ("No such file or directory" on Linux).
+std::string NoSuchFileReason();
+
+}  // namespace tarvelo::testing
