@@ -1,16 +1,18 @@
 #include <iostream>
 #include <iterator>
 #include <memory>
+#include <new>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "cli/cli_options.h"
-#include "cli/locale_environment.h"
-#include "cli/program_context.h"
-#include "cli/run_path.h"
-#include "cli/signal_cleanup.h"
+#include "frontend/locale_environment.h"
+#include "frontend/program_context.h"
+#include "frontend/program_folders.h"
+#include "frontend/signal_cleanup.h"
 #include "os/file_system.h"
+#include "os/process.h"
 #include "validation/detail_listing.h"
 #include "validation/export_path_check.h"
 #include "validation/report_export.h"
@@ -35,6 +37,7 @@ class CliHost : public RunHost {
   std::string RiskPath() const override { return riskPath_; }
   std::string ClaimPath() const override { return claimPath_; }
   std::string ProgramFolder() const override { return folder_; }
+  std::string IndexFolder() const override { return tarvelo::IndexFolder(folder_, ProcessEnvironmentVariable); }
   const RegionalSettings& Settings() const override { return settings_; }
   ResultLog& Log() override { return log_; }
   void SetProgress(int) override {}
@@ -82,6 +85,7 @@ struct Output {
 }  // namespace
 
 int main(int argc, char** argv) {
+  os::ShareOneAllocatorPool();
   os::KeepStandardFilesOpen();
   RemoveTemporaryFilesOnSignals();
   std::string usageError;
@@ -93,8 +97,9 @@ int main(int argc, char** argv) {
   if (options->help) return ReportOutputError(PrintOut(CliUsage())) ? 1 : 0;
   if (options->version) return ReportOutputError(PrintOut(CliVersion())) ? 1 : 0;
 
-  std::string folder = options->catalogueFolder ? RunPathFromUtf8(*options->catalogueFolder) : ExecutableFolder();
-  if (!folder.empty() && folder.back() != '/') folder += '/';
+  const std::optional<std::string> catalogueOption =
+      options->catalogueFolder ? std::optional(RunPathFromUtf8(*options->catalogueFolder)) : std::nullopt;
+  const std::string folder = CatalogueFolder(catalogueOption, ProcessEnvironmentVariable, ExecutableFolder());
 
   CliHost host(*options, SettingsFromProcessEnvironment(), folder);
   // The files this program writes, as the file system names them.
@@ -167,6 +172,9 @@ int main(int argc, char** argv) {
     } catch (const TarveloError& error) {
       PrintError(error);
       status = 1;
+    } catch (const std::bad_alloc&) {
+      PrintError(OutOfMemoryError("saving the outputs"));
+      status = 1;
     }
   };
   if (exportFile) save([&] { WriteReport(host.Log(), *exportFile); });
@@ -176,6 +184,8 @@ int main(int argc, char** argv) {
       jsonFile->Write(ResultsJson(run.Results(), failure));
       jsonFile->Commit();
     });
+  const std::string warning = CompanyNotFoundWarning(run.Results());
+  if (!warning.empty()) std::cerr << Cp1252ToUtf8(warning) << "\n";
   if (status == 0 && options->strict && HasDataProblems(run.Results())) status = 3;
   return status;
 }

@@ -4,6 +4,10 @@
 #include <signal.h>
 #include <unistd.h>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 #include <atomic>
 #include <vector>
 
@@ -52,10 +56,18 @@ std::string ExecutablePath() {
   return std::string(buffer.data(), static_cast<size_t>(n));
 }
 
+void ShareOneAllocatorPool() {
+#if defined(__GLIBC__)
+  mallopt(M_ARENA_MAX, 1);
+#endif
+}
+
 std::tm LocalTime(std::time_t moment) {
   std::tm local{};
   localtime_r(&moment, &local);
   return local;
 }
+
+std::string UserNumber() { return std::to_string(::geteuid()); }
 
 }  // namespace tarvelo::os

@@ -1,5 +1,6 @@
 #include "validation/validation_run.h"
 
+#include <new>
 #include <utility>
 
 #include "dbf/ntx_index.h"
@@ -56,7 +57,24 @@ std::function<bool()> ValidationRun::StopCheck() const {
 
 std::string ValidationRun::NowText() const { return FormatDateTime(host_.Now(), settings_); }
 
+void ValidationRun::EnterStep(const char* step, std::string path) {
+  step_ = step;
+  stepPath_ = std::move(path);
+}
+
 void ValidationRun::Execute() {
+  EnterStep("starting the run");
+  try {
+    ExecuteSteps();
+  } catch (const std::bad_alloc&) {
+    // The step tells the user what needed the memory.
+    OutOfMemoryError error(step_);
+    if (!stepPath_.empty()) error.SetWhere(FileLocation(PathText(stepPath_)));
+    throw error;
+  }
+}
+
+void ValidationRun::ExecuteSteps() {
   // A run that an error ended may have left tables open; start from closed.
   CloseTables();
   state_ = RunState{};
@@ -71,11 +89,13 @@ void ValidationRun::Execute() {
   log_.Append(kPeriodLine);
   log_.Append("");
 
+  EnterStep("loading the catalogue");
   catalogue_.Load(state_.lineOfBusiness, folder, tbTabelas_, tbAnexos_);
   catalogue_.Structure().IndexName("index2");
   MemTable& order = catalogue_.TableOrder();
   order.First();
 
+  EnterStep("opening the reference totals", folder + "DadosQdp.DBF");
   tbDadosQdp_.SetDBFFileName(folder + "DadosQdp.DBF");
   tbDadosQdp_.Open();
 
@@ -101,6 +121,7 @@ void ValidationRun::Execute() {
       throw;
     }
   }
+  EnterStep("writing the report");
   WriteEmptyFileBlocks();
   host_.SetProgress(90);
   tbDadosQdp_.Close();
@@ -112,6 +133,7 @@ void ValidationRun::TreatDataFile() {
   const std::string path = state_.tableNumber == 1 ? host_.RiskPath() : host_.ClaimPath();
   if (Trim(path).empty()) return;
 
+  EnterStep("opening the data file", path);
   tbDados_.SetDBFFileName(path);
   state_.recordCount = 0;
   state_.recordsOk = false;
@@ -125,6 +147,7 @@ void ValidationRun::TreatDataFile() {
   results_.companyCode = state_.companyCode;
   results_.companyName = state_.companyName;
 
+  EnterStep("checking the structure", path);
   state_.structureOk = CheckStructure(catalogue_.Structure(), tbDados_, state_.tableNumber, settings_);
   result.structureOk = state_.structureOk;
   if (!state_.structureOk) log_.Append("Erro: estrutura incorreta na tabela " + state_.tableName);
@@ -132,7 +155,9 @@ void ValidationRun::TreatDataFile() {
   if (state_.structureOk) {
     state_.recordsOk = true;
     host_.SetProgress(state_.tableNumber == 1 ? 25 : 50);
+    EnterStep("checking the records", path);
     CheckRecords(path);
+    EnterStep("writing the report", path);
     (state_.tableNumber == 1 ? state_.riskCount : state_.claimCount) = state_.recordCount;
     result.recordCount = state_.recordCount;
     result.secondCompany = !state_.recordsOk;
@@ -168,6 +193,7 @@ void ValidationRun::LookUpCompany() {
     reference_.fimvig = Trim(ToText(tbDadosQdp_.FieldValue("fimvig"), settings_));
     return;
   }
+  results_.companyNotFound = true;
 }
 
 void ValidationRun::CheckRecords(const std::string& path) {
@@ -185,6 +211,7 @@ void ValidationRun::CheckRecords(const std::string& path) {
 }
 
 void ValidationRun::CountClaimsWithoutPolicy() {
+  EnterStep("building the index \"apolice\"", host_.RiskPath());
   tbRiscos_.SetDBFFileName(host_.RiskPath());
   tbSinistros_.SetDBFFileName(host_.ClaimPath());
   tbRiscos_.Open();
@@ -192,10 +219,11 @@ void ValidationRun::CountClaimsWithoutPolicy() {
 
   // The index file is the run's own: it goes with the index, whether the
   // run completes or an error ends it (Execute).
-  BuildPolicyIndex(tbRiscos_, host_.ProgramFolder() + "apolice.ntx", host_.Threads(), StopCheck());
+  BuildPolicyIndex(tbRiscos_, host_.IndexFolder() + "apolice.ntx", host_.Threads(), StopCheck());
 
   // A claim is found when its policy and item, joined, begin a visible
   // risks record's key.
+  EnterStep("searching the index \"apolice\"", host_.ClaimPath());
   DetailSink* details = host_.Details();
   if (details) details->BeginFile(host_.ClaimPath(), ClaimsTableName());
   ClaimsSearch search;

@@ -1,4 +1,4 @@
-#include "app/command_flow.h"
+#include "frontend/command_flow.h"
 
 #include "validation/report_format.h"
 #include "values/errors.h"
@@ -21,6 +21,16 @@ std::string ExpandHomeFolder(const std::string& typed, const std::string& home) 
   if (typed == "~") return home;
   if (typed.starts_with("~/")) return home + typed.substr(1);
   return typed;
+}
+
+std::string FolderOfPath(const std::string& path) {
+#ifdef _WIN32
+  const size_t separator = path.find_last_of("/\\");
+#else
+  const size_t separator = path.find_last_of('/');
+#endif
+  if (separator == std::string::npos) return ".";
+  return separator == 0 ? path.substr(0, 1) : path.substr(0, separator);
 }
 
 std::string SaveDialogInitialName() {

@@ -31,6 +31,10 @@ int OpenerExitResult(int exitStatus);
 /// trailing "/"); any other text unchanged ("~user/x", "a/~/b", " ~/x").
 std::string ExpandHomeFolder(const std::string& typed, const std::string& home);
 
+/// The folder of a path: the text before its last separator ("/", also
+/// "\\" on Windows), "/" for a file at the root, "." for a bare name.
+std::string FolderOfPath(const std::string& path);
+
 /// The name the save dialog starts with: "*.txt" on Windows, where the
 /// dialog takes that name as its filter; empty elsewhere, where the dialog
 /// would save to a file of that very name.
