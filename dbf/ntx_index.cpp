@@ -489,6 +489,18 @@ void NtxIndex::OpenExisting() {
   }
 }
 
+int NtxIndex::FirstSlotNotBefore(const uint8_t* bytes, int low, int high, const uint8_t* text, size_t length) const {
+  while (low < high) {
+    const int middle = (low + high) / 2;
+    if (ComparePrefix(file_->KeyAt(bytes, middle), text, length) < 0) {
+      low = middle + 1;
+    } else {
+      high = middle;
+    }
+  }
+  return low;
+}
+
 void NtxIndex::LowerBound(const uint8_t* text, size_t length) {
   OpenFile& f = *file_;
   // The descent to a text that follows the last one, up to the last key of
@@ -503,17 +515,7 @@ void NtxIndex::LowerBound(const uint8_t* text, size_t length) {
     const uint8_t* bytes = Page(leaf.page);
     const int count = f.Count(bytes);
     if (count > 0 && ComparePrefix(f.KeyAt(bytes, count - 1), text, length) >= 0) {
-      int low = leaf.pos;
-      int high = count;
-      while (low < high) {
-        const int middle = (low + high) / 2;
-        if (ComparePrefix(f.KeyAt(bytes, middle), text, length) < 0) {
-          low = middle + 1;
-        } else {
-          high = middle;
-        }
-      }
-      leaf.pos = low;
+      leaf.pos = FirstSlotNotBefore(bytes, leaf.pos, count, text, length);
       f.cursor = f.finger;
       f.fingerText.assign(reinterpret_cast<const char*>(text), length);
       return;
@@ -523,16 +525,7 @@ void NtxIndex::LowerBound(const uint8_t* text, size_t length) {
   uint32_t page = f.root;
   while (true) {
     const uint8_t* bytes = Page(page);
-    int low = 0;
-    int high = f.Count(bytes);
-    while (low < high) {
-      const int middle = (low + high) / 2;
-      if (ComparePrefix(f.KeyAt(bytes, middle), text, length) < 0) {
-        low = middle + 1;
-      } else {
-        high = middle;
-      }
-    }
+    const int low = FirstSlotNotBefore(bytes, 0, f.Count(bytes), text, length);
     f.cursor.push_back({page, low});
     const uint32_t child = f.ChildAt(bytes, low);
     if (child == 0) {

@@ -232,6 +232,9 @@ class NtxIndex {
   uint8_t* Page(uint32_t offset, bool forWrite = false);
   int CompareKeys(const uint8_t* a, const uint8_t* b) const;
   int ComparePrefix(const uint8_t* key, const uint8_t* text, size_t length) const;
+  // The first slot of page bytes, from low up to high, whose key does not
+  // precede text (high when none).
+  int FirstSlotNotBefore(const uint8_t* bytes, int low, int high, const uint8_t* text, size_t length) const;
 
   DbfTable& table_;
   std::string name_;
