@@ -237,6 +237,9 @@ int NtxIndex::CompareKeys(const uint8_t* a, const uint8_t* b) const {
 }
 
 int NtxIndex::ComparePrefix(const uint8_t* key, const uint8_t* text, size_t length) const {
+  // An empty text (the first key is wanted) stands before every key; it may
+  // come as a null pointer, which memcmp must not see.
+  if (length == 0) return 0;
   if (file_->keysInPrefixOrder && !file_->descending) {
     // No NUL byte ends a key: the bytes decide.
     const int order = std::memcmp(key, text, length);
