@@ -12,14 +12,17 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSettings>
 #include <QStyle>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QToolButton>
 #include <QUrl>
+#include <algorithm>
 
 #include "app/open_document.h"
 #include "cli/program_context.h"
@@ -51,6 +54,42 @@ QString FromCp1252(const std::string& text) { return QString::fromStdString(Cp12
 
 /// The file system's name for a path as the window holds it.
 std::string RunPath(const QString& text) { return RunPathFromUtf8(QFile::encodeName(text).toStdString()); }
+
+/// The file system's name for a path typed in an edit box, "~" at its
+/// start standing for the home folder.
+std::string TypedRunPath(const QString& text) { return ExpandHomeFolder(RunPath(text), RunPath(QDir::homePath())); }
+
+/// The report area's font, so that the report's columns line up: a family
+/// the font database marks fixed-pitch and able to write Latin text,
+/// "Courier New" when installed, else the system's fixed font, else the
+/// first such family; the system's fixed font when there is none.
+QFont ReportFont() {
+  const QStringList families = QFontDatabase::families();
+  const auto fixed = [&](const QString& family) {
+    return families.contains(family) && QFontDatabase::isFixedPitch(family) &&
+           QFontDatabase::writingSystems(family).contains(QFontDatabase::Latin);
+  };
+  const QFont systemFixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  QString family;
+  for (const QString& candidate : {QStringLiteral("Courier New"), QFontInfo(systemFixed).family()}) {
+    if (fixed(candidate)) {
+      family = candidate;
+      break;
+    }
+  }
+  if (family.isEmpty()) {
+    const auto any = std::find_if(families.begin(), families.end(), fixed);
+    if (any != families.end()) family = *any;
+  }
+  QFont font = family.isEmpty() ? systemFixed : QFont(family);
+  font.setStyleHint(QFont::Monospace);
+  font.setFixedPitch(true);
+  font.setPointSize(8);
+  return font;
+}
+
+/// The user's settings of the window.
+constexpr const char* kSettingsName = "Tarvelo";
 
 /// The window icon: a report page with a check mark.
 QIcon WindowIcon() {
@@ -87,12 +126,15 @@ TfrmInicio::TfrmInicio(QString programFolder, RegionalSettings settings, WindowS
   if (detailsFolder_.isValid()) detailsPath_ = RunPath(detailsFolder_.filePath("detalhes.csv"));
   if (!programFolder_.empty() && programFolder_.back() != '/') programFolder_ += '/';
   CreateControls();
+  RestoreUserSettings();
   log_.SetListener(this);
   run_ = std::make_unique<ValidationRun>(*this);
 }
 
 TfrmInicio::~TfrmInicio() {
+  closing_.CloseRequested(IsRunning());
   if (worker_.joinable()) worker_.join();
+  if (busyCursor_) QApplication::restoreOverrideCursor();
   log_.SetListener(nullptr);
 }
 
@@ -104,6 +146,8 @@ void TfrmInicio::CreateControls() {
   windowFont.setPointSize(8);
   setFont(windowFont);
   resize(kClientWidth, kClientHeight);
+  // Smaller, the right-hand buttons would cover the edit boxes.
+  setMinimumSize(kClientWidth, kClientHeight);
   move(256, 114);
 
   const auto label = [this](const char* name, const QString& caption, int left, int top) {
@@ -169,13 +213,7 @@ void TfrmInicio::CreateControls() {
   edLog->setLineWrapMode(QPlainTextEdit::NoWrap);
   edLog->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   edLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  QFont logFont = QFontDatabase::families().contains("Courier New")
-                      ? QFont("Courier New")
-                      : QFontDatabase::systemFont(QFontDatabase::FixedFont);
-  logFont.setStyleHint(QFont::Monospace);
-  logFont.setFixedPitch(true);
-  logFont.setPointSize(8);
-  edLog->setFont(logFont);
+  edLog->setFont(ReportFont());
   edLog->setGeometry(kEdLog);
 
   setTabOrder(edArqRisco, edArqSinistro);
@@ -266,8 +304,10 @@ void TfrmInicio::SetCommandsEnabled(bool enabled) {
 
 void TfrmInicio::btnOkClick() {
   if (IsRunning()) return;
-  riskPath_ = RunPath(edArqRisco->text());
-  claimPath_ = RunPath(edArqSinistro->text());
+  riskPath_ = TypedRunPath(edArqRisco->text());
+  claimPath_ = TypedRunPath(edArqSinistro->text());
+  KeepUserSettings();
+  closing_.RunStarted();
   details_.reset();
   if (!detailsPath_.empty()) {
     try {
@@ -278,19 +318,18 @@ void TfrmInicio::btnOkClick() {
   }
   SetCommandsEnabled(false);
   worker_ = std::thread([this] {
-    std::optional<std::string> failure;
+    std::exception_ptr ended;
     try {
       run_->Execute();
-    } catch (const TarveloError& error) {
-      failure = ErrorText(error);
-    } catch (const std::exception& error) {
-      failure = MessageBoxText(error.what());
+    } catch (const std::exception&) {
+      ended = std::current_exception();
     }
+    std::optional<std::string> failure = RunEndText(ended);
     // The listing keeps the rows of a run that an error ended.
     try {
       if (details_) details_->Finish();
     } catch (const TarveloError& error) {
-      if (!failure) failure = ErrorText(error);
+      if (!ended) failure = ErrorText(error);
     }
     QMetaObject::invokeMethod(
         this, [this, failure] { RunEnded(failure); }, Qt::QueuedConnection);
@@ -300,28 +339,34 @@ void TfrmInicio::btnOkClick() {
 void TfrmInicio::RunEnded(const std::optional<std::string>& failure) {
   worker_.join();
   SetCommandsEnabled(true);
+  const bool closing = closing_.ClosePending();
+  if (busyCursor_) QApplication::restoreOverrideCursor();
+  busyCursor_ = false;
   if (failure) ShowErrorText(*failure);
   emit runFinished();
-  if (closePending_) close();
+  if (closing) close();
 }
 
 void TfrmInicio::ShowErrorText(const std::string& cp1252Text) { services_.ShowError(this, FromCp1252(cp1252Text)); }
 
 void TfrmInicio::closeEvent(QCloseEvent* event) {
-  if (IsRunning()) {
-    // The run cannot be stopped midway; the window closes when it ends.
-    closePending_ = true;
+  if (!closing_.CloseRequested(IsRunning())) {
+    // The run stops at its next block of records; the window closes at
+    // its end (RunEnded).
+    if (!busyCursor_) QApplication::setOverrideCursor(Qt::WaitCursor);
+    busyCursor_ = true;
     event->ignore();
     return;
   }
+  KeepUserSettings();
   QWidget::closeEvent(event);
 }
 
 void TfrmInicio::btnExportaClick() {
   SaveDialogSettings settings;
   settings.title = "Exporta resultado Tarvelo";
-  settings.initialFolder = QDir::homePath();
-  settings.initialName = "*.txt";
+  settings.initialFolder = exportFolder_.isEmpty() ? QDir::homePath() : exportFolder_;
+  settings.initialName = QString::fromStdString(SaveDialogInitialName());
   settings.filters = QStringList{"Resultado (*.txt)", "Detalhes (*.csv)"};
   settings.suffixes = QStringList{"txt", "csv"};
   settings.confirmOverwrite = false;
@@ -331,6 +376,7 @@ void TfrmInicio::btnExportaClick() {
     // The paths of the run that made the report: a save over one of the
     // files it read is refused.
     const std::string target = RunPath(chosen->path);
+    CheckSaveName(target);
     CheckExportPath(target, riskPath_, claimPath_, programFolder_);
     if (chosen->filter == 1) {
       SaveDetails(target);
@@ -341,6 +387,8 @@ void TfrmInicio::btnExportaClick() {
     ShowErrorText(ErrorText(error));
     return;
   }
+  exportFolder_ = QFileInfo(chosen->path).absolutePath();
+  KeepUserSettings();
   openDocument(chosen->path);
 }
 
@@ -361,8 +409,29 @@ void TfrmInicio::btnAjudaClick() {
 }
 
 void TfrmInicio::openDocument(const QString& path) {
-  const QString message = ShellResultMessage(OpenDocumentResult(path, services_));
-  if (!message.isEmpty()) services_.ShowMessage(this, message);
+  OpenDocument(path, services_, [window = QPointer<TfrmInicio>(this)](int code) {
+    const QString message = ShellResultMessage(code);
+    if (window && !message.isEmpty()) window->services_.ShowMessage(window, message);
+  });
+}
+
+void TfrmInicio::KeepUserSettings() {
+  QSettings settings(QSettings::UserScope, kSettingsName, kSettingsName);
+  settings.setValue("riskFile", edArqRisco->text());
+  settings.setValue("claimFile", edArqSinistro->text());
+  settings.setValue("exportFolder", exportFolder_);
+  settings.setValue("geometry", saveGeometry());
+}
+
+void TfrmInicio::RestoreUserSettings() {
+  // A path that no longer exists is shown all the same: its volume may be
+  // mounted later.
+  const QSettings settings(QSettings::UserScope, kSettingsName, kSettingsName);
+  edArqRisco->setText(settings.value("riskFile").toString());
+  edArqSinistro->setText(settings.value("claimFile").toString());
+  exportFolder_ = settings.value("exportFolder").toString();
+  const QByteArray geometry = settings.value("geometry").toByteArray();
+  if (!geometry.isEmpty()) restoreGeometry(geometry);
 }
 
 void TfrmInicio::SetProgress(int position) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <thread>
 
+#include "app/command_flow.h"
 #include "app/window_services.h"
 #include "validation/detail_listing.h"
 #include "validation/result_log.h"
@@ -28,8 +29,13 @@ class ValidationRun;
 /// bar and the report area. It is the validation run's host; the run itself
 /// works on a thread of its own so that the window keeps painting, and the
 /// report lines and progress positions come back to the window in the order
-/// the run wrote them. While a run works, the commands are disabled and
-/// closing the window waits for the run's end.
+/// the run wrote them. While a run works, the commands are disabled, and
+/// closing the window stops the run at its next block of records (the
+/// index removed), with a busy cursor meanwhile, then closes.
+///
+/// The edit boxes' texts, the folder of the last export and the window's
+/// place and size are kept in the user's settings (QSettings, "Tarvelo")
+/// and restored at start.
 class TfrmInicio : public QWidget, public RunHost, private ResultLogListener {
   Q_OBJECT
 
@@ -45,16 +51,17 @@ class TfrmInicio : public QWidget, public RunHost, private ResultLogListener {
   void SpeedButton4Click();
   /// Chooses the claims file into edArqSinistro; cancel changes nothing.
   void SpeedButton3Click();
-  /// Starts the validation run with the edit boxes' texts; does nothing while
-  /// a run works.
+  /// Starts the validation run with the edit boxes' texts ("~" at their
+  /// start standing for the home folder); does nothing while a run works.
   void btnOkClick();
   /// Saves the report, or the last run's detail listing when the user
-  /// chooses that file type, to a file the user chooses, then opens it.
+  /// chooses that file type, to a file the user chooses, then opens it. A
+  /// name holding "*" or "?" is refused with a message.
   void btnExportaClick();
   /// Opens the help file beside the program.
   void btnAjudaClick();
-  /// Opens a document with its associated program; shows the message of a
-  /// failure.
+  /// Opens a document with its associated program, without waiting for
+  /// it; shows the message of a failure when the desktop has answered.
   void openDocument(const QString& path);
 
   /// True from btnOkClick until the run's end has been handled.
@@ -72,6 +79,7 @@ class TfrmInicio : public QWidget, public RunHost, private ResultLogListener {
   void SetProgress(int position) override;
   CivilDateTime Now() const override;
   DetailSink* Details() override { return details_.get(); }
+  bool StopRequested() const override { return closing_.StopRequested(); }
 
  signals:
   /// Emitted on the window's thread when a run has ended, after its error
@@ -90,6 +98,10 @@ class TfrmInicio : public QWidget, public RunHost, private ResultLogListener {
   void SetCommandsEnabled(bool enabled);
   void RunEnded(const std::optional<std::string>& failure);
   void ShowErrorText(const std::string& cp1252Text);
+  /// Writes the edit boxes' texts, the export folder and the geometry to
+  /// the user's settings; RestoreUserSettings reads them back.
+  void KeepUserSettings();
+  void RestoreUserSettings();
   /// Saves the last run's detail listing to target (a listing without rows
   /// before any run).
   void SaveDetails(const std::string& target);
@@ -128,8 +140,12 @@ class TfrmInicio : public QWidget, public RunHost, private ResultLogListener {
   QTemporaryDir detailsFolder_;
   std::string detailsPath_;
   std::unique_ptr<DetailListing> details_;
+  /// The folder of the last export; empty for the home folder.
+  QString exportFolder_;
   std::thread worker_;
-  bool closePending_ = false;
+  CloseDuringRun closing_;
+  /// True while the busy cursor shows that a stopping run is awaited.
+  bool busyCursor_ = false;
 };
 
 }  // namespace tarvelo

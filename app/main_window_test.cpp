@@ -4,24 +4,35 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QDir>
+#include <QFileDialog>
+#include <QFontDatabase>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSettings>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <QUrl>
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <regex>
 #include <sstream>
+#include <thread>
 
 #include "app/main_window.h"
 #include "app/open_document.h"
+#include "app/program_start.h"
 #include "cli/locale_environment.h"
 #include "testing/dbf_writer.h"
 #include "testing/temp_dir.h"
@@ -41,11 +52,29 @@ void EnsureApplication() {
   static QApplication* application = [] {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     auto* created = new QApplication(argc, argv);
+    // Nothing of the real user's: each test also keeps its settings in a
+    // folder of its own (WindowTest).
+    QStandardPaths::setTestModeEnabled(true);
     QApplication::setApplicationName("Tarvelo");
     return created;
   }();
   (void)application;
 }
+
+/// Sets an environment variable for a scope, then restores it.
+class ScopedVariable {
+ public:
+  ScopedVariable(const char* name, const std::string& value)
+      : name_(name), had_(qEnvironmentVariableIsSet(name)), old_(qgetenv(name)) {
+    qputenv(name, QByteArray::fromStdString(value));
+  }
+  ~ScopedVariable() { had_ ? qputenv(name_, old_) : qunsetenv(name_); }
+
+ private:
+  const char* name_;
+  bool had_;
+  QByteArray old_;
+};
 
 /// Answers the window's dialogs and records its messages and launches.
 class FakeServices : public WindowServices {
@@ -59,6 +88,11 @@ class FakeServices : public WindowServices {
   std::vector<QString> messages;
   std::vector<QString> launched;
   bool canLaunch = true;
+  /// When set, documents go to the desktop's opener, whose answers are
+  /// recorded in openerResults.
+  bool desktopOpener = false;
+  std::vector<int> openerResults;
+  DesktopServices desktop;
 
   std::optional<QString> ChooseOpenFile(QWidget*, const QString& startFile) override {
     openStarts.push_back(startFile);
@@ -73,9 +107,13 @@ class FakeServices : public WindowServices {
   }
   void ShowError(QWidget*, const QString& text) override { errors.push_back(text); }
   void ShowMessage(QWidget*, const QString& text) override { messages.push_back(text); }
-  bool LaunchDocument(const QString& path) override {
+  void LaunchDocument(const QString& path, std::function<void(int)> done) override {
     launched.push_back(path);
-    return canLaunch;
+    if (!desktopOpener) return done(canLaunch ? kShellOpened : kShellNoAssociation);
+    desktop.LaunchDocument(path, [this, done](int code) {
+      openerResults.push_back(code);
+      done(code);
+    });
   }
 };
 
@@ -102,6 +140,7 @@ class WindowTest : public ::testing::Test {
     for (const char* name : {"riscos.dbf", "sinistros.dbf"}) {
       std::filesystem::copy_file(std::string(TARVELO_SAMPLES_DIR "/") + name, dir.File(name));
     }
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(dir.File("settings")));
     window = std::make_unique<TfrmInicio>(QString::fromStdString(dir.Path()), BrazilianSettings(), services);
     window->show();
   }
@@ -149,7 +188,7 @@ TEST_F(WindowTest, EnterValidatesTypedPathsAndTheExportIsTheCommandLineReport) {
   services.saveAnswer = QString::fromStdString(dir.File("window.txt"));
   Control<QPushButton>("btnExporta")->click();
   EXPECT_EQ(services.saveSettings.title, "Exporta resultado Tarvelo");
-  EXPECT_EQ(services.saveSettings.initialName, "*.txt");
+  EXPECT_EQ(services.saveSettings.initialName, "");
   EXPECT_EQ(services.saveSettings.filters, QStringList({"Resultado (*.txt)", "Detalhes (*.csv)"}));
   EXPECT_EQ(services.saveSettings.suffixes, QStringList({"txt", "csv"}));
   EXPECT_EQ(services.saveSettings.initialFolder, QDir::homePath());
@@ -277,6 +316,130 @@ TEST_F(WindowTest, OpenDocumentMapsOutcomesToTheShellMessages) {
                                                      QString::fromStdString(dir.File("Tarvelo.chm"))}));
 }
 
+TEST_F(WindowTest, TheSaveDialogStartsWithoutANameAndRefusesAPattern) {
+  const ScopedVariable home("HOME", dir.Path());
+  Control<QPushButton>("btnExporta")->click();  // cancelled: the settings the dialog gets
+  // The real dialog, answered as a user would: a bare name gets the
+  // extension of the file type.
+  QString shownName = "?";
+  QString shownFilter;
+  QTimer answer;
+  QObject::connect(&answer, &QTimer::timeout, [&] {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    if (!dialog) return;
+    auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+    shownName = name->text();
+    shownFilter = dialog->selectedNameFilter();
+    name->setText("relatorio");
+    QMetaObject::invokeMethod(dialog, "accept");
+  });
+  answer.start(10);
+  DesktopServices desktop;
+  const auto chosen = desktop.ChooseSaveFile(window.get(), services.saveSettings);
+  answer.stop();
+  ASSERT_TRUE(chosen);
+  EXPECT_EQ(shownName, "");
+  EXPECT_EQ(shownFilter, "Resultado (*.txt)");
+  EXPECT_EQ(chosen->path, QString::fromStdString(dir.File("relatorio.txt")));
+  EXPECT_EQ(chosen->filter, 0);
+
+  // A name holding * or ? is a pattern: nothing is saved or opened.
+  for (const char* name : {"*.txt", "relat?rio.txt"}) {
+    services.saveAnswer = QString::fromStdString(dir.File(name));
+    Control<QPushButton>("btnExporta")->click();
+    EXPECT_FALSE(std::filesystem::exists(dir.File(name)));
+  }
+  EXPECT_EQ(services.errors,
+            (std::vector<QString>{QString::fromStdString("Cannot export the report to \"" + dir.File("*.txt") +
+                                                         "\": a name with * or ? is a pattern, not a file name."),
+                                  QString::fromStdString("Cannot export the report to \"" + dir.File("relat?rio.txt") +
+                                                         "\": a name with * or ? is a pattern, not a file name.")}));
+  EXPECT_TRUE(services.launched.empty());
+}
+
+TEST_F(WindowTest, OpenDocumentRunsTheDesktopOpenerAndShowsWhatItAnswers) {
+  // An opener that records its argument and exits with the status in a file.
+  const std::string bin = dir.File("bin/");
+  std::filesystem::create_directory(bin);
+  std::ofstream(bin + "xdg-open") << "#!/bin/sh\nprintf '%s\\n' \"$1\" >>\"" << bin << "arguments\"\nexit $(cat \""
+                                  << bin << "status\")\n";
+  std::filesystem::permissions(bin + "xdg-open", std::filesystem::perms::owner_all);
+  const ScopedVariable path("PATH", bin + ":/usr/bin:/bin");
+  const ScopedVariable display("DISPLAY", ":0");
+  services.desktopOpener = true;
+  const QString report = QString::fromStdString(dir.File("riscos.dbf"));
+  for (const char* status : {"0", "2", "3", "4"}) {
+    std::ofstream(bin + "status") << status;
+    const size_t before = services.openerResults.size();
+    window->openDocument(report);
+    EXPECT_EQ(services.openerResults.size(), before);  // the window did not wait
+    ASSERT_TRUE(QTest::qWaitFor([&] { return services.openerResults.size() > before; }, 60000)) << status;
+  }
+  EXPECT_EQ(services.openerResults,
+            (std::vector<int>{kShellOpened, kShellFileNotFound, kShellNoAssociation, kShellNoAssociation}));
+  const QString noProgram = "There is no application associated with the given filename extension.";
+  EXPECT_EQ(services.messages, (std::vector<QString>{"The specified file was not found.", noProgram, noProgram}));
+  std::string arguments;
+  for (int i = 0; i < 4; ++i) arguments += dir.File("riscos.dbf") + "\n";
+  EXPECT_EQ(testing::ReadFile(bin + "arguments"), arguments);
+}
+
+TEST_F(WindowTest, PortugueseSettingsTranslateTheToolkitsOwnTexts) {
+  const auto menuTexts = [&] {
+    QStringList texts;
+    for (QMenu* menu : {Control<QPlainTextEdit>("edLog")->createStandardContextMenu(),
+                        Control<QLineEdit>("edArqRisco")->createStandardContextMenu()}) {
+      for (const QAction* action : menu->actions()) texts << action->text().section('\t', 0, 0);
+      delete menu;
+    }
+    return texts;
+  };
+  const auto cancelText = [] {
+    const QDialogButtonBox box(QDialogButtonBox::Cancel);
+    return box.button(QDialogButtonBox::Cancel)->text();
+  };
+  EXPECT_EQ(menuTexts().count("&Copy"), 2);
+  EXPECT_EQ(cancelText(), "Cancel");
+  {
+    const ScopedVariable language("LC_ALL", "pt_BR.UTF-8");
+    PrepareApplication();
+  }
+  const QStringList portuguese = menuTexts();
+  const QString portugueseCancel = cancelText();
+  InstallToolkitTranslations("en_US");  // the toolkit's own texts again
+  EXPECT_EQ(portuguese.count("&Copiar"), 2) << portuguese.join(", ").toStdString();
+  EXPECT_EQ(portugueseCancel, "Cancelar");
+  EXPECT_EQ(menuTexts().count("&Copy"), 2);
+}
+
+TEST_F(WindowTest, PathsExportFolderAndGeometryAreKeptAndTildeMeansHome) {
+  const ScopedVariable home("HOME", dir.Path());
+  Control<QLineEdit>("edArqRisco")->setText("~/riscos.dbf");
+  Control<QLineEdit>("edArqSinistro")->setText("~/sinistros.dbf");
+  Control<QPushButton>("btnOk")->click();
+  WaitForRun();
+  ASSERT_TRUE(services.errors.empty()) << services.errors.front().toStdString();
+  EXPECT_TRUE(LogText().contains(QString::fromStdString("Arquivo: " + dir.File("sinistros.dbf"))));
+  EXPECT_TRUE(LogText().contains(QString::fromUtf8("sinistros sem apólices")));
+
+  std::filesystem::create_directory(dir.File("saidas"));
+  services.saveAnswer = QString::fromStdString(dir.File("saidas/relatorio.txt"));
+  Control<QPushButton>("btnExporta")->click();
+  window->resize(700, 520);
+  Control<QLineEdit>("edArqSinistro")->setText("/media/ausente/sinistros.dbf");
+  window->close();
+
+  window = std::make_unique<TfrmInicio>(QString::fromStdString(dir.Path()), BrazilianSettings(), services);
+  EXPECT_EQ(Control<QLineEdit>("edArqRisco")->text(), "~/riscos.dbf");
+  EXPECT_EQ(Control<QLineEdit>("edArqSinistro")->text(), "/media/ausente/sinistros.dbf");
+  EXPECT_EQ(window->size(), QSize(700, 520));
+  services.saveAnswer.reset();
+  Control<QPushButton>("btnExporta")->click();
+  EXPECT_EQ(services.saveSettings.initialFolder, QString::fromStdString(dir.File("saidas")));
+  // All of it in the test's settings, none in the user's.
+  EXPECT_TRUE(std::filesystem::exists(dir.File("settings/Tarvelo/Tarvelo.conf")));
+}
+
 TEST_F(WindowTest, LayoutAnchorsAndControls) {
   EXPECT_EQ(window->windowTitle(), "ORVAL - Tarvelo - 2023");
   EXPECT_EQ(Control<QLineEdit>("edArqRisco")->geometry(), QRect(4, 19, 445, 21));
@@ -288,7 +451,18 @@ TEST_F(WindowTest, LayoutAnchorsAndControls) {
   auto* log = Control<QPlainTextEdit>("edLog");
   EXPECT_TRUE(log->isReadOnly());
   EXPECT_EQ(log->lineWrapMode(), QPlainTextEdit::NoWrap);
-  EXPECT_TRUE(QFontInfo(log->font()).fixedPitch());
+  // The report's columns line up, whatever fonts the machine has.
+  EXPECT_EQ(log->fontMetrics().horizontalAdvance("iiii"), log->fontMetrics().horizontalAdvance("WWWW"))
+      << QFontInfo(log->font()).family().toStdString();
+  // It is a family the font database marks fixed-pitch, where one can write
+  // the report.
+  const QStringList families = QFontDatabase::families();
+  const auto fixed = [](const QString& family) {
+    return QFontDatabase::isFixedPitch(family) && QFontDatabase::writingSystems(family).contains(QFontDatabase::Latin);
+  };
+  if (std::any_of(families.begin(), families.end(), fixed)) {
+    EXPECT_TRUE(fixed(QFontInfo(log->font()).family())) << QFontInfo(log->font()).family().toStdString();
+  }
   auto* progress = Control<QProgressBar>("ProgressBar");
   EXPECT_EQ(progress->orientation(), Qt::Vertical);
   EXPECT_EQ(progress->value(), 0);
@@ -313,16 +487,68 @@ TEST_F(WindowTest, LayoutAnchorsAndControls) {
   EXPECT_EQ(log->geometry(), logBefore.adjusted(0, 0, 100, 50));
   EXPECT_EQ(Control<QLineEdit>("edArqSinistro")->geometry(), editBefore);
   EXPECT_EQ(progress->geometry(), progressBefore);
+
+  // Shrunk as far as it goes, the window still shows every control whole,
+  // the right-hand buttons beside the progress bar.
+  window->resize(100, 100);
+  for (const QWidget* control : window->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    EXPECT_TRUE(window->rect().contains(control->geometry())) << control->objectName().toStdString();
+  }
+  EXPECT_GT(Control<QPushButton>("btnOk")->geometry().left(), progress->geometry().right());
 }
 
-TEST_F(WindowTest, ClosingDuringARunWaitsForItsEnd) {
-  Control<QPushButton>("btnOk")->click();
-  ASSERT_TRUE(window->IsRunning());
-  window->close();
-  EXPECT_TRUE(window->isVisible());
-  WaitForRun();
-  EXPECT_FALSE(window->isVisible());
-  EXPECT_TRUE(LogText().contains("Fim do processamento: "));
+/// A window whose run, on reaching a progress position, waits until it is
+/// asked to stop: the close arrives at a known point of the run.
+class WindowHeldAtProgress : public TfrmInicio {
+ public:
+  WindowHeldAtProgress(int position, const std::string& folder, WindowServices& services)
+      : TfrmInicio(QString::fromStdString(folder), BrazilianSettings(), services), position_(position) {}
+  void SetProgress(int position) override {
+    TfrmInicio::SetProgress(position);
+    if (position != position_) return;
+    reached = true;
+    // A window that never asks would leave the run to go on after a while.
+    for (int waited = 0; !StopRequested() && waited < 30000; ++waited)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  std::atomic<bool> reached = false;
+
+ private:
+  int position_;
+};
+
+TEST_F(WindowTest, ClosingDuringARunStopsItRemovesTheIndexAndCloses) {
+  // Held as the risks file's records are to be read (the close button),
+  // and as the claims test is to build its index (the title bar).
+  for (const int position : {25, 75}) {
+    WindowHeldAtProgress held(position, dir.Path(), services);
+    held.show();
+    held.findChild<QLineEdit*>("edArqRisco")->setText(QString::fromStdString(dir.File("riscos.dbf")));
+    held.findChild<QLineEdit*>("edArqSinistro")->setText(QString::fromStdString(dir.File("sinistros.dbf")));
+    held.findChild<QPushButton*>("btnOk")->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return held.reached.load(); }, 60000));
+    EXPECT_FALSE(held.findChild<QPushButton*>("btnExporta")->isEnabled());
+    EXPECT_TRUE(held.findChild<QLineEdit*>("edArqRisco")->isReadOnly());
+
+    QSignalSpy finished(&held, &TfrmInicio::runFinished);
+    if (position == 25) {
+      held.findChild<QPushButton*>("btnFechar")->click();
+    } else {
+      held.close();
+    }
+    EXPECT_TRUE(held.isVisible());
+    ASSERT_NE(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    ASSERT_TRUE(finished.wait(60000));
+    EXPECT_FALSE(held.isVisible());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_TRUE(services.errors.empty()) << services.errors.front().toStdString();
+    EXPECT_FALSE(std::filesystem::exists(dir.File("apolice.ntx")));
+    const QString report = held.findChild<QPlainTextEdit*>("edLog")->toPlainText();
+    EXPECT_EQ(report.contains("Total de Registros"), position == 75) << position;
+    EXPECT_FALSE(report.contains(QString::fromUtf8("sinistros sem apólices")));
+    EXPECT_FALSE(report.contains("Fim do processamento"));
+  }
 }
 
 TEST_F(WindowTest, DroppingAFileOnAnEditBoxPutsItsPath) {

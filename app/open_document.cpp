@@ -5,11 +5,11 @@
 
 namespace tarvelo {
 
-int OpenDocumentResult(const QString& path, WindowServices& services) {
+void OpenDocument(const QString& path, WindowServices& services, std::function<void(int)> done) {
   const QFileInfo info(path);
-  if (!QDir(info.absolutePath()).exists()) return kShellPathNotFound;
-  if (!info.exists()) return kShellFileNotFound;
-  return services.LaunchDocument(info.absoluteFilePath()) ? kShellOpened : kShellNoAssociation;
+  if (!QDir(info.absolutePath()).exists()) return done(kShellPathNotFound);
+  if (!info.exists()) return done(kShellFileNotFound);
+  services.LaunchDocument(info.absoluteFilePath(), std::move(done));
 }
 
 QString ShellResultMessage(int code) {

@@ -7,6 +7,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
 
@@ -19,6 +21,9 @@ int main(int argc, char** argv) {
   }
   QApplication application(argc, argv);
   tarvelo::PrepareApplication();
+  // The window as at a first start, and the user's settings left alone.
+  const QTemporaryDir settingsFolder;
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsFolder.path());
   tarvelo::DesktopServices services;
   const auto frmInicio = tarvelo::CreateFrmInicio(services);
   tarvelo::TfrmInicio& window = *frmInicio;

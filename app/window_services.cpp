@@ -1,10 +1,13 @@
 #include "app/window_services.h"
 
+#include "app/command_flow.h"
+
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QProcess>
 #include <QStandardPaths>
 #include <QUrl>
 
@@ -47,11 +50,34 @@ void DesktopServices::ShowMessage(QWidget* parent, const QString& text) {
   box.exec();
 }
 
-bool DesktopServices::LaunchDocument(const QString& path) {
-  // Without a display there is no desktop to ask; the toolkit's launcher
-  // would start a program that fails where nobody sees it.
-  if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) return false;
-  return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+void DesktopServices::LaunchDocument(const QString& path, std::function<void(int)> done) {
+  // Without a display there is no desktop to ask; an opener would start a
+  // program that fails where nobody sees it, or one for a terminal.
+  if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+    return done(kShellNoAssociation);
+  const QString opener = QStandardPaths::findExecutable("xdg-open");
+  if (opener.isEmpty())
+    return done(QDesktopServices::openUrl(QUrl::fromLocalFile(path)) ? kShellOpened : kShellNoAssociation);
+
+  // The opener may wait for the program it starts; the window goes on
+  // meanwhile. A process still running when the program ends is stopped
+  // with the application object; the program it started stays.
+  auto* process = new QProcess(QCoreApplication::instance());
+  process->setProgram(opener);
+  process->setArguments({path});
+  process->setStandardInputFile(QProcess::nullDevice());
+  process->setStandardOutputFile(QProcess::nullDevice());
+  process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+  QObject::connect(process, &QProcess::finished, process, [process, done](int exitCode, QProcess::ExitStatus status) {
+    process->deleteLater();
+    done(status == QProcess::NormalExit ? OpenerExitResult(exitCode) : kShellNoAssociation);
+  });
+  QObject::connect(process, &QProcess::errorOccurred, process, [process, done](QProcess::ProcessError error) {
+    if (error != QProcess::FailedToStart) return;  // finished follows the others
+    process->deleteLater();
+    done(kShellNoAssociation);
+  });
+  process->start();
 }
 
 }  // namespace tarvelo

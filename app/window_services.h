@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 class QWidget;
@@ -45,10 +46,12 @@ class WindowServices {
   virtual void ShowError(QWidget* parent, const QString& text) = 0;
   /// A plain message box with an OK button.
   virtual void ShowMessage(QWidget* parent, const QString& text) = 0;
-  /// Asks the desktop to open an existing document with its associated
-  /// program. Returns false when there is no such program or no desktop to
-  /// ask.
-  virtual bool LaunchDocument(const QString& path) = 0;
+  /// Asks the desktop to open an existing document (a full path) with its
+  /// associated program, without waiting for the answer, and calls done
+  /// with the shell result code once the desktop has answered:
+  /// kShellOpened, kShellFileNotFound, or kShellNoAssociation when there
+  /// is no such program, it failed, or there is no desktop to ask.
+  virtual void LaunchDocument(const QString& path, std::function<void(int)> done) = 0;
 };
 
 /// The real dialogs, message boxes and desktop of the toolkit.
@@ -58,7 +61,10 @@ class DesktopServices : public WindowServices {
   std::optional<SaveChoice> ChooseSaveFile(QWidget* parent, const SaveDialogSettings& settings) override;
   void ShowError(QWidget* parent, const QString& text) override;
   void ShowMessage(QWidget* parent, const QString& text) override;
-  bool LaunchDocument(const QString& path) override;
+  /// Runs the desktop's opener (xdg-open) as a process of its own and maps
+  /// its exit status (OpenerExitResult); where there is none, the
+  /// toolkit's launcher, whose start counts as success.
+  void LaunchDocument(const QString& path, std::function<void(int)> done) override;
 };
 
 }  // namespace tarvelo

@@ -1,6 +1,8 @@
+#ifndef _WIN32
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <gtest/gtest.h>
 
@@ -23,6 +25,8 @@
 #include "dbf/dbf_table.h"
 #include "testing/catalogue_fixture.h"
 #include "testing/dbf_writer.h"
+#include "testing/held_file.h"
+#include "testing/run_program.h"
 #include "testing/temp_dir.h"
 #include "values/text.h"
 
@@ -88,6 +92,18 @@ void WriteCatalogue(const testing::TempDir& dir) {
   testing::WriteQdp(dir.File("DadosQdp.DBF"), {});
 }
 
+#ifdef _WIN32
+// The program started directly, args read as the shell would; the Brazilian
+// settings come from the test's own environment (LC_ALL, set by the build),
+// which Wine gives the programs that the test starts.
+Outcome RunCli(const std::string& args, const testing::TempDir& dir) {
+  Outcome outcome;
+  outcome.status = testing::RunProgram(TARVELO_CLI_PATH, testing::ShellWords(args), dir.File("out"), dir.File("err"));
+  outcome.out = testing::ReadFile(dir.File("out"));
+  outcome.err = testing::ReadFile(dir.File("err"));
+  return outcome;
+}
+#else
 Outcome RunCli(const std::string& args, const testing::TempDir& dir) {
   const std::string command = "LANG=pt_BR.UTF-8 LC_ALL= '" TARVELO_CLI_PATH "' " + args + " >'" + dir.File("out") +
                               "' 2>'" + dir.File("err") + "'";
@@ -98,6 +114,7 @@ Outcome RunCli(const std::string& args, const testing::TempDir& dir) {
   outcome.err = testing::ReadFile(dir.File("err"));
   return outcome;
 }
+#endif
 
 TEST(CliProgram, UsageErrorsExitTwoAndHelpExitsZero) {
   testing::TempDir dir;
@@ -123,7 +140,8 @@ TEST(CliProgram, MissingFileExitsOneWithLinesSoFarAndMessage) {
                              "odo de an\xC3\xA1lise: 01/07/2022 a 30/06/2023\n\n"),
             std::string::npos);
   EXPECT_EQ(outcome.out.find("Fim do processamento"), std::string::npos);
-  EXPECT_EQ(outcome.err, "DbfTable.InternalOpen: Open error \"" + missing + "\"\nNo such file or directory\n");
+  EXPECT_EQ(outcome.err,
+            "DbfTable.InternalOpen: Open error \"" + missing + "\"\n" + testing::NoSuchFileReason() + "\n");
 }
 
 TEST(CliProgram, ExportWritesCodePage1252WithCrLf) {
@@ -220,7 +238,7 @@ TEST(CliProgram, NamesOutsideTheCodePageOpenAndShowQuestionMarks) {
   testing::TempDir dir;
   WriteRisksAndClaims(dir, 3);
   const std::string risks = dir.File("riscos \xd1\x88.dbf");
-  std::filesystem::rename(dir.File("r.dbf"), risks);
+  std::filesystem::rename(testing::FileSystemPath(dir.File("r.dbf")), testing::FileSystemPath(risks));
   auto outcome =
       RunCli("--catalogo '" + dir.Path() + "' --riscos '" + risks + "' --sinistros '" + dir.File("s.dbf") + "'", dir);
   EXPECT_EQ(outcome.status, 0) << outcome.err;
@@ -231,9 +249,13 @@ TEST(CliProgram, NamesOutsideTheCodePageOpenAndShowQuestionMarks) {
   outcome = RunCli("--catalogo '" + dir.Path() + "' --riscos '" + dir.File("\xe4\xb8\xad.dbf") + "'", dir);
   EXPECT_EQ(outcome.status, 1);
   EXPECT_EQ(outcome.err,
-            "DbfTable.InternalOpen: Open error \"" + dir.File("?.dbf") + "\"\nNo such file or directory\n");
+            "DbfTable.InternalOpen: Open error \"" + dir.File("?.dbf") + "\"\n" + testing::NoSuchFileReason() + "\n");
 }
 
+#ifndef _WIN32
+// Not on Windows, which has no such signals (Ctrl+C reaches a program
+// through its console instead).
+//
 // SIGINT, SIGTERM or SIGHUP while the index exists: the process ends by
 // that signal and the index file goes with it.
 TEST(CliProgram, SignalsRemoveTheIndexFile) {
@@ -267,6 +289,7 @@ TEST(CliProgram, SignalsRemoveTheIndexFile) {
   EXPECT_EQ(testing::ReadFile(dir.File("r.dbf")), risks);
   EXPECT_EQ(testing::ReadFile(dir.File("s.dbf")), claims);
 }
+#endif
 
 }  // namespace
 }  // namespace tarvelo

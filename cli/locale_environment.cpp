@@ -1,5 +1,9 @@
 #include "cli/locale_environment.h"
 
+#include <cstdlib>
+
+#include "os/process.h"
+
 namespace tarvelo {
 
 std::string IcuLocaleName(const std::string& posixValue) {
@@ -16,6 +20,26 @@ RegionalSettings SettingsFromEnvironment(const EnvironmentLookup& lookup) {
     return IcuLocaleName(value);
   };
   return RegionalSettings::ForLocales(category("LC_NUMERIC"), category("LC_TIME"), category("LC_COLLATE"));
+}
+
+std::string MessagesLanguage(const EnvironmentLookup& lookup) {
+  for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+    const std::string value = lookup(name);
+    if (!value.empty()) return IcuLocaleName(value);
+  }
+  return IcuLocaleName("");
+}
+
+std::string ProcessEnvironmentVariable(const char* name) {
+  const char* value = std::getenv(name);
+  return std::string(value ? value : "");
+}
+
+RegionalSettings SettingsFromProcessEnvironment() {
+  // Windows keeps the user's choice in its own settings.
+  const std::string user = os::UserLocaleName();
+  if (!user.empty()) return RegionalSettings::ForLocale(user);
+  return SettingsFromEnvironment(ProcessEnvironmentVariable);
 }
 
 }  // namespace tarvelo

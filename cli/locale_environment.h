@@ -19,7 +19,16 @@ std::string IcuLocaleName(const std::string& posixValue);
 /// (collation), then LANG; unset or C/POSIX falls back to en_US.
 RegionalSettings SettingsFromEnvironment(const EnvironmentLookup& lookup);
 
-/// SettingsFromEnvironment over the process environment.
+/// The user's language for messages, as IcuLocaleName gives it: LC_ALL,
+/// then LC_MESSAGES, then LANG ("pt_BR"; "en_US" when unset or C/POSIX).
+std::string MessagesLanguage(const EnvironmentLookup& lookup);
+
+/// An environment variable of the process; empty when unset.
+std::string ProcessEnvironmentVariable(const char* name);
+
+/// The user's regional settings: on Windows those of the locale the user
+/// chose in the system's settings; elsewhere SettingsFromEnvironment over
+/// the process environment.
 RegionalSettings SettingsFromProcessEnvironment();
 
 }  // namespace tarvelo

@@ -1,9 +1,3 @@
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#include <windows.h>
-#endif
-
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -15,9 +9,10 @@
 #include "cli/program_context.h"
 #include "cli/run_path.h"
 #include "cli/signal_cleanup.h"
-#include "dbf/file_system.h"
+#include "os/file_system.h"
+#include "os/process.h"
 #ifdef _WIN32
-#include "dbf/wide_text.h"
+#include "os/wide_text.h"
 #endif
 #include "validation/detail_listing.h"
 #include "validation/export_path_check.h"
@@ -141,21 +136,12 @@ int RunCli(const std::vector<std::string>& arguments) {
 }  // namespace
 
 #ifdef _WIN32
-// Arguments arrive in UTF-16 and become UTF-8 here, once. Standard output
-// and error get the same bytes as on Linux (no CR before each LF), and a
-// console shows them as UTF-8 while the program runs.
+// Arguments arrive in UTF-16 and become UTF-8 here, once.
 int wmain(int argc, wchar_t** argv) {
   std::vector<std::string> arguments;
   for (int i = 1; i < argc; ++i) arguments.push_back(os::Utf8FromWide(argv[i]));
-  _setmode(_fileno(stdout), _O_BINARY);
-  _setmode(_fileno(stderr), _O_BINARY);
-  const UINT consoleCodePage = ::GetConsoleOutputCP();
-  if (consoleCodePage != 0) ::SetConsoleOutputCP(CP_UTF8);
-  const int status = RunCli(arguments);
-  std::cout.flush();
-  std::cerr.flush();
-  if (consoleCodePage != 0) ::SetConsoleOutputCP(consoleCodePage);
-  return status;
+  const os::StandardStreamsAsUtf8 streams;
+  return RunCli(arguments);
 }
 #else
 int main(int argc, char** argv) { return RunCli(std::vector<std::string>(argv + 1, argv + argc)); }

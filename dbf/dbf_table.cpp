@@ -1,13 +1,12 @@
 #include "dbf/dbf_table.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <exception>
 
 #include "dbf/dbf_header.h"
 #include "dbf/field_decoders.h"
-#include "dbf/file_system.h"
 #include "dbf/ntx_index.h"
+#include "os/file_system.h"
 #include "values/date_time.h"
 #include "values/errors.h"
 #include "values/text.h"
@@ -363,7 +362,7 @@ size_t DbfTable::ReadAt(int64_t offset, char* into, size_t count, const char* st
   const os::ReadResult got = os::ReadAt(file_, offset, into, count);
   if (got.error != 0) {
     DbfError error(std::string("DbfTable.") + step + ": Read error \"" + PathText(fileName_) + "\"");
-    error.SetReason(SystemReason(got.error));
+    error.SetReason(os::SystemReason(got.error));
     throw error;
   }
   return got.bytes;

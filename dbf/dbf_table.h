@@ -10,7 +10,7 @@
 
 #include "dbf/field_decoders.h"
 #include "dbf/field_type.h"
-#include "dbf/file_system.h"
+#include "os/file_system.h"
 #include "values/regional_settings.h"
 #include "values/variant.h"
 

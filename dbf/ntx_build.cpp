@@ -1,13 +1,13 @@
 #include "dbf/ntx_build.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 #include <stdexcept>
 
 #include "dbf/ntx_page_cache.h"
+#include "os/memory_pages.h"
 #include "values/errors.h"
 
 namespace tarvelo {
@@ -36,7 +36,7 @@ uint32_t Get32(const uint8_t* at) {
 
 [[noreturn]] void ThrowSortError(const char* what, const std::string& shownName, int error) {
   DbfError failure(std::string("NtxIndex.SortKeys: ") + what + " error \"" + shownName + "\"");
-  failure.SetReason(SystemReason(error));
+  failure.SetReason(os::SystemReason(error));
   throw failure;
 }
 
@@ -75,7 +75,7 @@ NtxKeySorter::NtxKeySorter(int keyLength, bool descending, size_t budgetBytes, s
   const size_t itemBytes = capacity_ * sizeof(Item);
   const size_t entryBytes = (capacity_ * entrySize_ + alignof(Item) - 1) / alignof(Item) * alignof(Item);
   // Pages of the mapping are touched only as pairs come.
-  memory_ = std::make_unique<MappedMemory>(entryBytes + 2 * itemBytes);
+  memory_ = std::make_unique<os::MemoryPages>(entryBytes + 2 * itemBytes);
   entries_ = memory_->Data();
   items_ = reinterpret_cast<Item*>(entries_ + entryBytes);
   spare_ = items_ + capacity_;

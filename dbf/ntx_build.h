@@ -8,11 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "dbf/file_system.h"
+#include "os/file_system.h"
 
 namespace tarvelo {
 
-class MappedMemory;
+namespace os {
+class MemoryPages;
+}
 
 /// Eight key bytes as one number whose order is theirs as unsigned bytes
 /// (the first byte most significant).
@@ -107,7 +109,7 @@ class NtxKeySorter {
   bool sorted_ = false;
 
   // The buffer: pairs in the order added, then their sorted order.
-  std::unique_ptr<MappedMemory> memory_;
+  std::unique_ptr<os::MemoryPages> memory_;
   uint8_t* entries_ = nullptr;
   // A pair of the buffer in the sort: the first bytes of its key that
   // tell keys apart (see SortBuffer) and its place in the buffer.

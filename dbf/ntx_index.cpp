@@ -7,10 +7,11 @@
 #include <numeric>
 #include <thread>
 
-#include "dbf/file_system.h"
 #include "dbf/ntx_build.h"
 #include "dbf/ntx_expression.h"
 #include "dbf/ntx_page_cache.h"
+#include "os/file_system.h"
+#include "os/process.h"
 #include "values/errors.h"
 #include "values/text.h"
 
@@ -280,9 +281,9 @@ void NtxIndex::CreateIndex() {
   os::FileHandle handle = os::kNoFile;
   {
     // A signal must not fall between the file's making and its recording.
-    const SignalsHeldOff heldOff;
+    const os::SignalsHeldOff heldOff;
     handle = CreateFile();
-    if (temporary_) ownFile_ = TemporaryFile(fileName_, handle);
+    if (temporary_) ownFile_ = os::TemporaryFile(fileName_, handle);
   }
   table_.DBFIndexDefs().Record(fileName_);
 
@@ -377,6 +378,7 @@ void NtxIndex::SortAndWrite(std::vector<uint32_t>& innerPages) {
       const bool filtered = !filter.IsEmpty();
       std::vector<char> block(blockRecords * length);
       for (int64_t recno = part.first; part.last == 0 || recno <= part.last;) {
+        if (stopRequested_ && stopRequested_()) throw RunStoppedError();
         const size_t wanted =
             part.last == 0 ? blockRecords : static_cast<size_t>(std::min<int64_t>(blockRecords, part.last - recno + 1));
         const size_t got = table_.ReadRecords(recno, wanted, block.data());

@@ -1,13 +1,14 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "dbf/dbf_table.h"
-#include "dbf/temporary_file.h"
+#include "os/temporary_file.h"
 #include "values/variant.h"
 
 namespace tarvelo {
@@ -118,6 +119,11 @@ class NtxIndex {
   /// the same for any number.
   void SetThreads(int threads) { threads_ = threads; }
   int Threads() const { return threads_; }
+  /// Asked, from the build's threads, before each block of records the
+  /// next build reads: when it answers true the build ends by raising
+  /// RunStoppedError (as any failed build, without its file). None by
+  /// default.
+  void SetStopCheck(std::function<bool()> stopRequested) { stopRequested_ = std::move(stopRequested); }
   /// Deleted records the next build remembers at most (kDeletedRecordsKept
   /// by default). Past that many, searches read the records their keys
   /// lead to from the first deleted record not remembered on, to learn
@@ -223,10 +229,11 @@ class NtxIndex {
   size_t deletedRecordsKept_ = kDeletedRecordsKept;
   size_t sortBytes_ = kSortBytes;
   int threads_ = 1;
+  std::function<bool()> stopRequested_;
   bool temporary_ = false;
   std::unique_ptr<OpenFile> file_;
   // The file the last build of a temporary index created.
-  TemporaryFile ownFile_;
+  os::TemporaryFile ownFile_;
 };
 
 }  // namespace tarvelo

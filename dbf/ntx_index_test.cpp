@@ -22,9 +22,9 @@
 #include <string>
 #include <vector>
 
-#include "dbf/file_system.h"
 #include "dbf/ntx_build.h"
 #include "dbf/ntx_page_cache.h"
+#include "os/file_system.h"
 #include "testing/dbf_writer.h"
 #include "testing/expect_error.h"
 #include "testing/temp_dir.h"

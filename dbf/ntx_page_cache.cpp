@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
 #include <utility>
 
 #include "values/errors.h"
@@ -11,7 +10,7 @@ namespace tarvelo {
 
 void ThrowPageWriteError(const std::string& path, int error) {
   DbfError failure("NtxIndex.WritePage: Write error \"" + path + "\"");
-  failure.SetReason(SystemReason(error));
+  failure.SetReason(os::SystemReason(error));
   throw failure;
 }
 
@@ -19,7 +18,7 @@ NtxPageCache::NtxPageCache(os::FileHandle file, std::string path, size_t capacit
     : file_(file), path_(std::move(path)) {
   const size_t sets = std::min<size_t>(std::max(capacity, kMinCapacity) / kWays, UINT32_MAX);
   capacity_ = sets * kWays;
-  frames_ = std::make_unique<MappedMemory>(capacity_ * kPageSize);
+  frames_ = std::make_unique<os::MemoryPages>(capacity_ * kPageSize);
   sets_.resize(sets);
   setReciprocal_ = UINT64_MAX / sets + 1;
   Clear();

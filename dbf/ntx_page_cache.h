@@ -7,26 +7,10 @@
 #include <utility>
 #include <vector>
 
-#include "dbf/file_system.h"
+#include "os/file_system.h"
+#include "os/memory_pages.h"
 
 namespace tarvelo {
-
-/// Anonymous memory of its own rather than the allocator's: taken from the
-/// system only where touched, and given back whole when destroyed (memory
-/// the allocator frees may stay with the process). Raises std::bad_alloc
-/// when the system has none to give.
-class MappedMemory {
- public:
-  explicit MappedMemory(size_t bytes);
-  ~MappedMemory();
-  MappedMemory(const MappedMemory&) = delete;
-  MappedMemory& operator=(const MappedMemory&) = delete;
-  uint8_t* Data() const { return data_; }
-
- private:
-  size_t length_;
-  uint8_t* data_;
-};
 
 /// Raises DbfError "NtxIndex.WritePage: Write error \"path\"" (path as
 /// shown in text) for a write that failed with error (an error number, as
@@ -127,7 +111,7 @@ class NtxPageCache {
   std::string path_;
   size_t capacity_;
   // Not zeroed: memory the cache never uses is never touched.
-  std::unique_ptr<MappedMemory> frames_;
+  std::unique_ptr<os::MemoryPages> frames_;
   std::vector<Set> sets_;
   uint64_t setReciprocal_ = 0;  // 2^64 / Sets(), rounded up
 };

@@ -6,7 +6,7 @@
 #include <stdexcept>
 
 #ifdef _WIN32
-#include "dbf/wide_text.h"
+#include "os/wide_text.h"
 #endif
 
 namespace tarvelo::testing {
@@ -122,13 +122,15 @@ std::string ReadFile(const std::string& path) {
   return bytes;
 }
 
-bool FileExists(const std::string& path) {
+std::filesystem::path FileSystemPath(const std::string& path) {
 #ifdef _WIN32
-  return std::filesystem::exists(std::filesystem::path(os::WideFromUtf8(path)));
+  return std::filesystem::path(os::WideFromUtf8(path));
 #else
-  return std::filesystem::exists(path);
+  return std::filesystem::path(path);
 #endif
 }
+
+bool FileExists(const std::string& path) { return std::filesystem::exists(FileSystemPath(path)); }
 
 DbfStreamWriter::DbfStreamWriter(const std::string& path, std::vector<DbfFieldSpec> fields)
     : layout_(std::move(fields)) {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -82,5 +83,10 @@ std::string ReadFile(const std::string& path);
 
 /// True when path (UTF-8 on Windows) names an existing file or folder.
 bool FileExists(const std::string& path);
+
+/// The std::filesystem path of path as the program names files (bytes on
+/// Linux, UTF-8 on Windows, where a plain string would be read in the
+/// system's ANSI code page).
+std::filesystem::path FileSystemPath(const std::string& path);
 
 }  // namespace tarvelo::testing

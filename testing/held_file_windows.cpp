@@ -1,8 +1,8 @@
 #include <windows.h>
 
-#include "dbf/wide_text.h"
+#include "os/file_system.h"
+#include "os/wide_text.h"
 #include "testing/held_file.h"
-#include "values/errors.h"
 
 namespace tarvelo::testing {
 
@@ -20,6 +20,6 @@ HeldFile::~HeldFile() {
 
 bool CanHold(const std::string& path) { return HeldFile(path).Holds(); }
 
-std::string NoSuchFileReason() { return SystemReason(ERROR_FILE_NOT_FOUND); }
+std::string NoSuchFileReason() { return os::SystemReason(ERROR_FILE_NOT_FOUND); }
 
 }  // namespace tarvelo::testing

@@ -5,7 +5,7 @@
 
 TARVELO_PACKAGES=(cmake ninja-build g++ pkg-config libicu-dev libgtest-dev libgmock-dev libbenchmark-dev
                   nlohmann-json3-dev
-                  qt6-base-dev qt6-qpa-plugins libgl-dev fonts-dejavu-core)
+                  qt6-base-dev qt6-qpa-plugins qt6-translations-l10n libgl-dev fonts-dejavu-core)
 # What fuzzing needs beside them: clang with its sanitizer and libFuzzer
 # runtimes.
 TARVELO_FUZZ_PACKAGES=(clang libclang-rt-dev)
@@ -85,6 +85,21 @@ tarvelo_build_windows() {
   done
   tarvelo_configure build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake "${options[@]}"
   cmake --build build-windows -j "$(nproc 2>/dev/null || echo 2)" "${targets[@]}"
+}
+
+# The Windows tests run under Wine in the Brazilian settings, which Wine
+# takes from LC_ALL; it writes file names in UTF-8 then only when the C
+# library has that locale too: makes it when it is missing.
+tarvelo_windows_test_locale() {
+  locale -a 2>/dev/null | grep -qi '^pt_BR\.utf-\?8$' && return 0
+  tarvelo_install_missing locales
+  if [ "$(id -u)" -eq 0 ]; then
+    localedef -i pt_BR -f UTF-8 pt_BR.UTF-8
+  else
+    echo "The pt_BR.UTF-8 locale is missing. Run as root:" >&2
+    echo "  localedef -i pt_BR -f UTF-8 pt_BR.UTF-8" >&2
+    exit 1
+  fi
 }
 
 # A script that builds only for Windows sets TARVELO_WINDOWS_ONLY and needs

@@ -1,6 +1,6 @@
 #include "validation/export_path_check.h"
 
-#include "dbf/file_system.h"
+#include "os/file_system.h"
 #include "values/errors.h"
 #include "values/text.h"
 

@@ -179,6 +179,7 @@ bool RecordLoop::Run(int32_t& recordCount, RunTotals& totals, std::vector<FieldC
   if (threads_ == 1) {
     Chunk chunk(chunkRecords_, data_.RecordLength(), fields);
     for (int64_t index = 0;; ++index) {
+      if (stopRequested_ && stopRequested_()) throw RunStoppedError();
       Process(index, chunk);
       const Step step = Merge(chunk, recordCount, totals, counts);
       if (step != Step::kGoOn) return step != Step::kOtherCompany;
@@ -197,6 +198,7 @@ bool RecordLoop::Run(int32_t& recordCount, RunTotals& totals, std::vector<FieldC
   try {
     for (int i = 0; i < threads_; ++i) workers_.emplace_back([this] { Work(); });
     for (int64_t index = 0;; ++index) {
+      if (stopRequested_ && stopRequested_()) throw RunStoppedError();
       Chunk* chunk = slots_[static_cast<size_t>(index % slotCount)].get();
       {
         std::unique_lock<std::mutex> lock(mutex_);

@@ -3,6 +3,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -52,6 +53,10 @@ class RecordLoop {
   /// IntegerOverflowError when the count would leave the 32-bit range;
   /// the worker threads are joined before it returns or raises.
   bool Run(int32_t& recordCount, RunTotals& totals, std::vector<FieldCounts>& counts);
+  /// Asked before each chunk is merged: when it answers true, Run ends by
+  /// raising RunStoppedError (the chunks merged so far counted). None by
+  /// default.
+  void SetStopCheck(std::function<bool()> stopRequested) { stopRequested_ = std::move(stopRequested); }
 
   /// Records of one chunk, for a record of recordLength bytes.
   static size_t ChunkRecords(int recordLength);
@@ -78,6 +83,7 @@ class RecordLoop {
   int threads_;
   size_t chunkRecords_;
   DetailSink* details_;
+  std::function<bool()> stopRequested_;
   const DbfField* policyField_ = nullptr;  // named in the detail rows, when the file has them
   const DbfField* itemField_ = nullptr;
 

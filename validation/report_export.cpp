@@ -25,7 +25,7 @@ void ReplacingFile::Fail(int error) {
     os::RemoveFile(temporary_);
     file_ = os::kNoFile;
   }
-  throw TarveloError("Cannot create file \"" + PathText(path_) + "\". " + SystemReason(error));
+  throw TarveloError("Cannot create file \"" + PathText(path_) + "\". " + os::SystemReason(error));
 }
 
 void ReplacingFile::Write(std::string_view bytes) {
@@ -73,14 +73,14 @@ void SaveFile(const std::string& path, std::string_view bytes) {
 void CopyFile(const std::string& source, const std::string& target) {
   const os::OpenedFile in = os::OpenForReading(source);
   if (in.file == os::kNoFile)
-    throw TarveloError("Cannot open file \"" + PathText(source) + "\". " + SystemReason(in.error));
+    throw TarveloError("Cannot open file \"" + PathText(source) + "\". " + os::SystemReason(in.error));
   try {
     ReplacingFile file(target);
     char piece[1 << 16];
     for (int64_t offset = 0;;) {
       const os::ReadResult got = os::ReadAt(in.file, offset, piece, sizeof piece);
       if (got.error != 0)
-        throw TarveloError("Cannot open file \"" + PathText(source) + "\". " + SystemReason(got.error));
+        throw TarveloError("Cannot open file \"" + PathText(source) + "\". " + os::SystemReason(got.error));
       if (got.bytes == 0) break;
       file.Write(std::string_view(piece, got.bytes));
       offset += static_cast<int64_t>(got.bytes);

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "dbf/file_system.h"
+#include "os/file_system.h"
 #include "validation/result_log.h"
 
 namespace tarvelo {

@@ -42,6 +42,12 @@ class RunHost {
   /// Where the run streams its detail listing (one row per counted failure
   /// and per claim without a policy item), or nullptr for none.
   virtual DetailSink* Details() { return nullptr; }
+  /// Whether the front end asks the run to stop (its window is being
+  /// closed). The run asks, from any of its threads, before each block of
+  /// records it reads (the record checks, the index build, the claims
+  /// search) and then ends by raising RunStoppedError, leaving no index
+  /// file. False by default.
+  virtual bool StopRequested() const { return false; }
 };
 
 }  // namespace tarvelo

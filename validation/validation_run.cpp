@@ -15,6 +15,9 @@
 namespace tarvelo {
 namespace {
 
+// Claims searched between two questions whether the run is to stop.
+constexpr int64_t kClaimsBlock = 4096;
+
 const std::string kPeriodLine = "Período de análise: "_cp1252 + std::string(kAnalysisPeriod);
 
 // A claim's policy or item text as the risks key holds it, appended to key:
@@ -48,7 +51,7 @@ std::string ClaimsWithoutPolicySentence(int64_t misses, int32_t claimCount, cons
 }
 
 int64_t CountClaimsWithoutPolicyItem(DbfTable& risks, DbfTable& claims, const RegionalSettings& settings,
-                                     DetailSink* details) {
+                                     DetailSink* details, const std::function<bool()>& stopRequested) {
   const DbfField& policy = claims.FieldByName("apolice");
   const DbfField& item = claims.FieldByName("item");
   // Two character fields, the usual case, join as texts do (the sum of two
@@ -57,7 +60,9 @@ int64_t CountClaimsWithoutPolicyItem(DbfTable& risks, DbfTable& claims, const Re
   std::vector<Variant> key(1);
   std::string joined;
   int64_t misses = 0;
+  int64_t read = 0;
   for (claims.First(); !claims.AtEnd(); claims.Next()) {
+    if (stopRequested && read++ % kClaimsBlock == 0 && stopRequested()) throw RunStoppedError();
     if (texts) {
       joined.clear();
       AppendClaimKeyPart(joined, policy);
@@ -108,6 +113,10 @@ void ValidationRun::DropIndexes() {
 void ValidationRun::CloseTables() {
   DropIndexes();
   for (DbfTable* table : {&tbDados_, &tbTabelas_, &tbAnexos_, &tbDadosQdp_, &tbRiscos_, &tbSinistros_}) table->Close();
+}
+
+std::function<bool()> ValidationRun::StopCheck() const {
+  return [&host = host_] { return host.StopRequested(); };
 }
 
 std::string ValidationRun::NowText() const { return FormatDateTime(host_.Now(), settings_); }
@@ -232,6 +241,7 @@ void ValidationRun::CheckRecords(const std::string& path) {
   const TotalsAccumulator totals(tbDados_, state_.tableNumber, reference_, settings_);
   std::vector<FieldCounts> counts(static_cast<size_t>(checker.FieldCount()));
   RecordLoop loop(tbDados_, checker, totals, PathText(path), host_.Threads(), host_.Details());
+  loop.SetStopCheck(StopCheck());
   if (!loop.Run(state_.recordCount, totals_, counts)) {
     log_.Append("Erro: mais de uma empresa encontrada no arquivo da tabela " + state_.tableName);
     state_.recordsOk = false;
@@ -252,13 +262,14 @@ void ValidationRun::CountClaimsWithoutPolicy() {
   index.SetNTXFileName(host_.ProgramFolder() + "apolice.ntx");
   index.SetTemporary(true);
   index.SetThreads(host_.Threads());
+  index.SetStopCheck(StopCheck());
   index.SetCreateNow(true);
 
   // A claim is found when its policy and item, joined, begin a visible
   // risks record's key.
   DetailSink* details = host_.Details();
   if (details) details->BeginFile(host_.ClaimPath(), ClaimsTableName());
-  const int64_t misses = CountClaimsWithoutPolicyItem(tbRiscos_, tbSinistros_, settings_, details);
+  const int64_t misses = CountClaimsWithoutPolicyItem(tbRiscos_, tbSinistros_, settings_, details, StopCheck());
 
   log_.Append(RuleLine());
   log_.Append("");

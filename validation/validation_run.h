@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "dbf/dbf_table.h"
@@ -40,9 +41,10 @@ std::string ClaimsWithoutPolicySentence(int64_t misses, int32_t claimCount, cons
 /// (from the first) whose policy and item, joined as the risks key joins
 /// them, begin no visible record's key in the active index of risks, and
 /// passes each of them to details unless it is null. Raises DatabaseError
-/// when claims lacks "apolice" or "item".
+/// when claims lacks "apolice" or "item", and RunStoppedError when
+/// stopRequested, asked before each block of claims, answers true.
 int64_t CountClaimsWithoutPolicyItem(DbfTable& risks, DbfTable& claims, const RegionalSettings& settings,
-                                     DetailSink* details);
+                                     DetailSink* details, const std::function<bool()>& stopRequested = {});
 
 /// The command "Criticar": validates the risks and claims files named by the
 /// host against the catalogue beside the program and writes the report into
@@ -88,6 +90,8 @@ class ValidationRun {
   std::string ClaimsTableName() const;
   void WriteClosingLines();
   std::string NowText() const;
+  /// Asks the host whether the run is to stop.
+  std::function<bool()> StopCheck() const;
 
   RunHost& host_;
   const RegionalSettings& settings_;

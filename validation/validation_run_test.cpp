@@ -25,7 +25,7 @@
 #include <utility>
 #include <vector>
 
-#include "dbf/temporary_file.h"
+#include "os/temporary_file.h"
 #include "testing/catalogue_fixture.h"
 #include "testing/held_file.h"
 #include "validation/export_path_check.h"
@@ -953,7 +953,7 @@ TEST_F(ClaimsTest, RemovalLeavesAFileMadeAtTheIndexNameSinceTheBuild) {
       if (row.rule != DetailRule::NoPolicy || replaced) return;
       replaced = std::filesystem::remove(index);
       testing::WriteFile(index, "another's");
-      RemoveTemporaryFiles();
+      os::RemoveTemporaryFiles();
       afterSignalCleanup = testing::ReadFile(index);
     }
   } sink;
@@ -1079,7 +1079,7 @@ TEST_F(RunTest, OpenErrorsGiveTheSystemsReasonWithControlCharactersEscaped) {
   } catch (const DbfError& error) {
 #ifdef _WIN32
     // Windows refuses such a name before it looks for the file.
-    const std::string reason = SystemReason(123);  // ERROR_INVALID_NAME
+    const std::string reason = os::SystemReason(123);  // ERROR_INVALID_NAME
 #else
     const std::string reason = "No such file or directory";
 #endif

@@ -12,7 +12,7 @@ class TarveloError : public std::runtime_error {
   explicit TarveloError(const std::string& message) : std::runtime_error(message) {}
 
   /// Why the system refused a file operation ("No such file or directory",
-  /// "Permission denied", SystemReason); empty when not known. Shown on a
+  /// "Permission denied", os::SystemReason); empty when not known. Shown on a
   /// line of its own under the message.
   const std::string& Reason() const { return reason_; }
   void SetReason(std::string reason) { reason_ = std::move(reason); }
@@ -27,13 +27,6 @@ class TarveloError : public std::runtime_error {
   std::string reason_;
   std::string where_;
 };
-
-/// The reason for a failed file operation, from its errno value, in code
-/// page 1252: the system's own text in English ("No such file or
-/// directory", "Permission denied"), kFileInUse for a lock that another
-/// open file holds (EWOULDBLOCK), "Error <number>" for a value the system
-/// has no text for.
-std::string SystemReason(int error);
 
 /// The reason given when another run or program holds a file.
 inline constexpr const char* kFileInUse = "The file is in use by another program";
@@ -77,6 +70,13 @@ class ListIndexError : public TarveloError {
 class IntegerOverflowError : public TarveloError {
  public:
   IntegerOverflowError() : TarveloError("Integer overflow") {}
+};
+
+/// A run that ended because its front end asked it to stop (the window
+/// being closed during a run); not a failure to show the user.
+class RunStoppedError : public TarveloError {
+ public:
+  RunStoppedError() : TarveloError("The validation was stopped") {}
 };
 
 }  // namespace tarvelo

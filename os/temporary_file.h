@@ -1,14 +1,10 @@
 #pragma once
 
-#ifndef _WIN32
-#include <signal.h>
-#endif
-
 #include <string>
 
-#include "dbf/file_system.h"
+#include "os/file_system.h"
 
-namespace tarvelo {
+namespace tarvelo::os {
 
 /// A file a process made for its own use, such as the index a validation
 /// run builds. It is removed when the object lets it go (Remove, the
@@ -41,30 +37,10 @@ class TemporaryFile {
   int slot_ = -1;  // its place in the list RemoveTemporaryFiles reads; -1 none
 };
 
-/// Holds off the signals of the calling thread while it lives; those that
-/// come meanwhile are delivered when it goes. Making a file and handing it
-/// to a TemporaryFile under one keeps a signal from ending the process in
-/// between, with the file made but not yet known to RemoveTemporaryFiles.
-/// On Windows, where the console's Ctrl+C handler runs on a thread of its
-/// own, it is a lock that the handler takes too, before it removes the
-/// files.
-class SignalsHeldOff {
- public:
-  SignalsHeldOff();
-  ~SignalsHeldOff();
-  SignalsHeldOff(const SignalsHeldOff&) = delete;
-  SignalsHeldOff& operator=(const SignalsHeldOff&) = delete;
-
-#ifndef _WIN32
- private:
-  sigset_t previous_;
-#endif
-};
-
 /// Removes every file that a TemporaryFile of this process holds, while its
 /// name still leads to it. Safe to call from a signal handler (it only
 /// reads a fixed list, and calls os::RemoveIfSameFile); meant for the handlers
 /// of signals that end the process.
 void RemoveTemporaryFiles() noexcept;
 
-}  // namespace tarvelo
+}  // namespace tarvelo::os

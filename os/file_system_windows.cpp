@@ -4,9 +4,10 @@
 #include <climits>
 #include <string>
 
-#include "dbf/file_system.h"
-#include "dbf/wide_text.h"
+#include "os/file_system.h"
+#include "os/wide_text.h"
 #include "values/errors.h"
+#include "values/text.h"
 
 // The file calls on Windows, through the wide-character functions with the
 // UTF-8 names converted at the call. Error numbers are the system's own
@@ -98,9 +99,30 @@ DWORD RemoveEntryInTheWay(const std::wstring& path) {
   return error;
 }
 
+// The system's message for an error in one language; empty when it has
+// none in that language.
+std::wstring Message(DWORD error, DWORD language) {
+  wchar_t buffer[512];
+  const DWORD length = ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
+                                        language, buffer, 512, nullptr);
+  return std::wstring(buffer, length);
+}
+
 }  // namespace
 
 bool IsNoSuchFile(int error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
+
+std::string SystemReason(int error) {
+  if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) return kFileInUse;
+  // English when the system has it, as on Linux; else the user's language.
+  std::wstring text = Message(static_cast<DWORD>(error), MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
+  if (text.empty()) text = Message(static_cast<DWORD>(error), 0);
+  // Without the line end and the full stop that end the message.
+  while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ' || text.back() == L'.'))
+    text.pop_back();
+  if (text.empty()) return "Error " + std::to_string(error);
+  return Utf8ToCp1252(Utf8FromWide(text));
+}
 
 LockedFile OpenLockedFile(const std::string& path, FileAccess access) {
   // Shared for reading only: no other program writes the file meanwhile,

@@ -1,10 +1,10 @@
-#include "dbf/temporary_file.h"
+#include "os/temporary_file.h"
 
 #include <atomic>
 #include <cstring>
 #include <utility>
 
-namespace tarvelo {
+namespace tarvelo::os {
 namespace {
 
 // The files a signal handler removes: a fixed list, so that the handler
@@ -88,4 +88,4 @@ void RemoveTemporaryFiles() noexcept {
   }
 }
 
-}  // namespace tarvelo
+}  // namespace tarvelo::os

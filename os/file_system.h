@@ -5,23 +5,27 @@
 #include <string>
 
 // The operating system's file calls, every one the program makes, in one
-// place: file_system_posix.cpp and file_system_windows.cpp implement them.
-// Paths are the file system's names: bytes as given on Linux, UTF-8 on
-// Windows (where "/" and "\" both separate folders). Failures come back as
-// the system's error numbers, errno's on Linux (a file locked elsewhere is
-// EWOULDBLOCK), GetLastError's on Windows, for SystemReason to name; none
-// is raised.
+// place: file_system_posix.cpp and file_system_windows.cpp implement them,
+// and the build picks the implementation of the system it builds for. Paths
+// are the file system's names: bytes as given on POSIX, UTF-8 on Windows
+// (turned into the system's UTF-16 at each call; "/" and "\\" both
+// separate folders there). Failures come back as the system's own error
+// codes (errno's on POSIX, GetLastError's on Windows), 0 for none, for
+// SystemReason to name; none is raised.
 namespace tarvelo::os {
 
-/// An open file (a descriptor; on Windows a HANDLE); kNoFile for none.
-#ifdef _WIN32
+/// An open file: a POSIX file descriptor, or the value of a Windows HANDLE
+/// (both fit); kNoFile (-1, as INVALID_HANDLE_VALUE) for none.
 using FileHandle = intptr_t;
-#else
-using FileHandle = int;
-#endif
 inline constexpr FileHandle kNoFile = -1;
 
-/// True for the error of a name that leads to no file (or no folder).
+/// The reason for a failed file operation, from its error code, in code
+/// page 1252: the system's own text in English ("No such file or
+/// directory", "Permission denied"), kFileInUse for a lock that another
+/// open file holds, "Error <number>" for a code the system has no text for.
+std::string SystemReason(int error);
+
+/// True when error says that a path leads to no file.
 bool IsNoSuchFile(int error);
 
 /// The character this program puts between a folder and a name.
@@ -94,7 +98,8 @@ OpenedFile OpenForReading(const std::string& path);
 
 /// Creates a new file for writing beside target (in its folder), named
 /// after it and this process, never through an existing name; its name
-/// goes into name. EEXIST when every name tried is taken.
+/// goes into name. The system's error for an existing name when every name
+/// tried is taken.
 OpenedFile CreateBeside(const std::string& target, std::string& name);
 
 /// Creates a file in folder (empty for the current one) that has no name:
@@ -118,7 +123,8 @@ struct ReadResult {
 ReadResult ReadAt(FileHandle file, int64_t offset, void* into, size_t count);
 
 /// Writes count bytes at offset, as many writes as it takes; returns 0, or
-/// the error that stopped it (ENOSPC when the device takes nothing more).
+/// the error that stopped it (the system's error for a full device when it
+/// takes nothing more).
 int WriteAt(FileHandle file, int64_t offset, const void* bytes, size_t count);
 
 /// One stretch of memory of a scattered read or write.

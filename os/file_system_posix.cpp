@@ -1,4 +1,4 @@
-#include "dbf/file_system.h"
+#include "os/file_system.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -10,9 +10,11 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 
-#include "dbf/temporary_file.h"
+#include "os/process.h"
 #include "values/errors.h"
+#include "values/text.h"
 
 namespace tarvelo::os {
 namespace {
@@ -78,6 +80,14 @@ ReadResult PiecesAt(Call call, FileHandle file, int64_t offset, const FilePiece*
 }
 
 }  // namespace
+
+std::string SystemReason(int error) {
+  if (error == EWOULDBLOCK || error == EAGAIN) return kFileInUse;
+  // The English text whatever the process's locale.
+  const char* text = strerrordesc_np(error);
+  if (text == nullptr) return "Error " + std::to_string(error);
+  return Utf8ToCp1252(text);
+}
 
 bool IsNoSuchFile(int error) { return error == ENOENT; }
 

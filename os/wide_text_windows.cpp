@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "dbf/wide_text.h"
+#include "os/wide_text.h"
 
 namespace tarvelo::os {
 

@@ -1,0 +1,20 @@
+#include "cli/program_context.h"
+
+#include <ctime>
+
+#include "os/file_system.h"
+#include "os/process.h"
+
+namespace tarvelo {
+
+std::string ExecutableFolder() {
+  const std::string path = os::ExecutablePath();
+  return path.substr(0, path.find_last_of(os::kFolderSeparators) + 1);
+}
+
+CivilDateTime LocalNow() {
+  const std::tm local = os::LocalTime(std::time(nullptr));
+  return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec};
+}
+
+}  // namespace tarvelo

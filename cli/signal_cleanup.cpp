@@ -1,0 +1,10 @@
+#include "cli/signal_cleanup.h"
+
+#include "os/process.h"
+#include "os/temporary_file.h"
+
+namespace tarvelo {
+
+void RemoveTemporaryFilesOnSignals() { os::CallOnEndingSignals(os::RemoveTemporaryFiles); }
+
+}  // namespace tarvelo

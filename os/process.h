@@ -1,0 +1,69 @@
+#pragma once
+
+#include <cstddef>
+#include <ctime>
+#include <string>
+
+// The running process and what it asks of the system beside files: the
+// signals that end it, its own executable, the local clock, the user's
+// locale. process_posix.cpp and process_windows.cpp implement it; the build
+// picks the implementation of the system it builds for.
+namespace tarvelo::os {
+
+/// Holds off the signals of the calling thread while it lives; those that
+/// come meanwhile are delivered when it goes. Making a file and handing it
+/// to a TemporaryFile under one keeps a signal from ending the process in
+/// between, with the file made but not yet known to RemoveTemporaryFiles.
+/// On Windows, where the console's handler runs on a thread of its own, it
+/// is a lock that the handler takes too before it cleans up.
+class SignalsHeldOff {
+ public:
+  SignalsHeldOff();
+  ~SignalsHeldOff();
+  SignalsHeldOff(const SignalsHeldOff&) = delete;
+  SignalsHeldOff& operator=(const SignalsHeldOff&) = delete;
+
+ private:
+  // What was held off before, as the system keeps it.
+  alignas(std::max_align_t) unsigned char previous_[128];
+};
+
+/// Makes the signals by which the user or the system asks the process to
+/// end (an interrupt, a termination, the loss of the terminal: SIGINT,
+/// SIGTERM and SIGHUP on POSIX; Ctrl+C, Ctrl+Break, closing the console,
+/// logging off and shutting down on Windows) first call
+/// cleanup and then end the process by the same signal, as it would have
+/// ended without this. cleanup runs in a signal handler: it must neither
+/// allocate nor lock. A signal ignored when the process started stays
+/// ignored.
+void CallOnEndingSignals(void (*cleanup)() noexcept);
+
+/// The path of the running executable's file, the file system's bytes;
+/// empty when the system cannot tell it.
+std::string ExecutablePath();
+
+/// The moment's local date and time in the process's time zone.
+std::tm LocalTime(std::time_t moment);
+
+/// While it lives, standard output and error take the program's bytes as
+/// they are, and a console shows them as UTF-8: on Windows no CR is added
+/// before each LF and the console's output code page is UTF-8 (the one it
+/// had comes back when the object goes, after both are flushed). Does
+/// nothing on POSIX.
+class StandardStreamsAsUtf8 {
+ public:
+  StandardStreamsAsUtf8();
+  ~StandardStreamsAsUtf8();
+  StandardStreamsAsUtf8(const StandardStreamsAsUtf8&) = delete;
+  StandardStreamsAsUtf8& operator=(const StandardStreamsAsUtf8&) = delete;
+
+ private:
+  unsigned consoleCodePage_ = 0;  // 0 when there is no console
+};
+
+/// The name of the locale the user chose in the system's settings ("pt-BR"),
+/// whose regional settings the program follows; empty where the
+/// environment's variables tell them instead (LC_ALL, LANG on POSIX).
+std::string UserLocaleName();
+
+}  // namespace tarvelo::os

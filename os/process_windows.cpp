@@ -1,0 +1,88 @@
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+#include <atomic>
+#include <cstdio>
+#include <iostream>
+#include <vector>
+
+#include "os/process.h"
+#include "os/wide_text.h"
+
+namespace tarvelo::os {
+namespace {
+
+// Held while a file is made and recorded (SignalsHeldOff), and by the
+// console's handler before it cleans up: the handler runs on a thread of
+// its own, so holding off is waiting for each other.
+struct HeldOffSection {
+  HeldOffSection() { ::InitializeCriticalSection(&section); }
+  CRITICAL_SECTION section;
+};
+
+CRITICAL_SECTION& HeldOff() {
+  static HeldOffSection held;
+  return held.section;
+}
+
+std::atomic<void (*)() noexcept> endingCleanup{nullptr};
+
+// Ctrl+C, Ctrl+Break, the console's window closed, the user logging off or
+// the system shutting down: cleans up once no file is being made, then lets
+// the system's own handler end the process.
+BOOL WINAPI CleanUpAndEnd(DWORD) {
+  ::EnterCriticalSection(&HeldOff());
+  if (const auto cleanup = endingCleanup.load()) cleanup();
+  ::LeaveCriticalSection(&HeldOff());
+  return FALSE;
+}
+
+}  // namespace
+
+SignalsHeldOff::SignalsHeldOff() { ::EnterCriticalSection(&HeldOff()); }
+
+SignalsHeldOff::~SignalsHeldOff() { ::LeaveCriticalSection(&HeldOff()); }
+
+void CallOnEndingSignals(void (*cleanup)() noexcept) {
+  endingCleanup.store(cleanup);
+  ::SetConsoleCtrlHandler(CleanUpAndEnd, TRUE);
+}
+
+std::string ExecutablePath() {
+  std::vector<wchar_t> buffer(MAX_PATH);
+  for (;;) {
+    const DWORD length = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (length == 0) return "";
+    if (length < buffer.size()) return Utf8FromWide(std::wstring_view(buffer.data(), length));
+    buffer.resize(buffer.size() * 2);  // a long path: again with more room
+  }
+}
+
+std::tm LocalTime(std::time_t moment) {
+  std::tm local{};
+  localtime_s(&local, &moment);
+  return local;
+}
+
+std::string UserLocaleName() {
+  wchar_t name[LOCALE_NAME_MAX_LENGTH];
+  if (::GetUserDefaultLocaleName(name, LOCALE_NAME_MAX_LENGTH) == 0) return "";
+  return Utf8FromWide(name);
+}
+
+StandardStreamsAsUtf8::StandardStreamsAsUtf8() {
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
+  consoleCodePage_ = ::GetConsoleOutputCP();
+  if (consoleCodePage_ != 0) ::SetConsoleOutputCP(CP_UTF8);
+}
+
+StandardStreamsAsUtf8::~StandardStreamsAsUtf8() {
+  std::cout.flush();
+  std::cerr.flush();
+  std::fflush(stdout);
+  if (consoleCodePage_ != 0) ::SetConsoleOutputCP(consoleCodePage_);
+}
+
+}  // namespace tarvelo::os
