@@ -3,6 +3,7 @@
 #include <shlobj.h>
 #include <windowsx.h>
 
+#include <algorithm>
 #include <stdexcept>
 #include <vector>
 
@@ -51,9 +52,9 @@ const ControlKind kControls[] = {
      IDI_SAVE},
     {IDC_PROGRESSBAR, PROGRESS_CLASSW, kChild | PBS_VERTICAL, 0, L"", nullptr, 0},
     {IDC_BTNAJUDA, WC_BUTTONW, kChild | WS_TABSTOP | BS_PUSHBUTTON, 0, L"", L"Ajuda", IDI_HELP},
-    {IDC_LABEL3, WC_STATICW, kChild | SS_LEFT | SS_NOPREFIX, 0, L"Arquivo de Riscos", nullptr, 0},
+    {IDC_LABEL3, WC_STATICW, kChild | SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0, L"Arquivo de Riscos", nullptr, 0},
     {IDC_SPEEDBUTTON4, WC_BUTTONW, kChild | BS_PUSHBUTTON, 0, L"", L"Defina o arquivo de riscos", IDI_OPEN},
-    {IDC_LABEL4, WC_STATICW, kChild | SS_LEFT | SS_NOPREFIX, 0, L"Arquivo de Sinistros", nullptr, 0},
+    {IDC_LABEL4, WC_STATICW, kChild | SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0, L"Arquivo de Sinistros", nullptr, 0},
     {IDC_SPEEDBUTTON3, WC_BUTTONW, kChild | BS_PUSHBUTTON, 0, L"", L"Defina o arquivo de sinistros", IDI_OPEN},
 };
 
@@ -148,6 +149,18 @@ LRESULT CALLBACK NoFocusButtonProc(HWND button, UINT message, WPARAM wParam, LPA
     return 0;
   }
   return DefSubclassProc(button, message, wParam, lParam);
+}
+
+/// The size of a control's text in font.
+SIZE TextSize(HWND control, HFONT font) {
+  const std::wstring text = WindowText(control);
+  SIZE size{};
+  HDC dc = GetDC(control);
+  HGDIOBJ old = SelectObject(dc, font);
+  GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+  SelectObject(dc, old);
+  ReleaseDC(control, dc);
+  return size;
 }
 
 /// A file dropped from the shell onto an edit box names the file to use,
@@ -369,7 +382,14 @@ void FrmInicio::LayOut() {
   RECT client{};
   GetClientRect(window_, &client);
   for (const ControlDesign& design : kFrmInicioDesign) {
-    const ControlRect rect = PlaceControl(design, dpi_, client.right, client.bottom);
+    ControlRect rect = PlaceControl(design, dpi_, client.right, client.bottom);
+    if (design.id == IDC_LABEL3 || design.id == IDC_LABEL4) {
+      // A label is as large as its text, where the font is wider than the
+      // design's.
+      const SIZE text = TextSize(Control(design.id), windowFont_);
+      rect.width = std::max(rect.width, static_cast<int>(text.cx));
+      rect.height = std::max(rect.height, static_cast<int>(text.cy));
+    }
     SetWindowPos(Control(design.id), nullptr, rect.left, rect.top, rect.width, rect.height,
                  SWP_NOZORDER | SWP_NOACTIVATE);
   }
