@@ -423,10 +423,13 @@ void FrmInicio::Command(int id) {
 
 void FrmInicio::Post(std::function<void()> work) {
   std::lock_guard lock(postedMutex_);
-  posted_.push_back(std::move(work));
   // One message per piece of work, so that they run in the order posted
-  // and other messages (painting) come between them.
-  PostMessageW(window_, kPostedWork, 0, 0);
+  // and other messages (painting) come between them. Dropped once the
+  // window is gone.
+  HWND window = window_;
+  if (!window) return;
+  posted_.push_back(std::move(work));
+  PostMessageW(window, kPostedWork, 0, 0);
 }
 
 void FrmInicio::RunPosted() {

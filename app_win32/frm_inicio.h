@@ -5,6 +5,7 @@
 #include <commctrl.h>
 
 #include <array>
+#include <atomic>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -82,7 +83,8 @@ class FrmInicio : public WindowFace {
   HINSTANCE instance_;
   SystemCalls calls_;
   bool quitOnClose_;
-  HWND window_ = nullptr;
+  /// Read by Post on the run's thread; null once the window is gone.
+  std::atomic<HWND> window_ = nullptr;
   HWND tooltip_ = nullptr;
   int dpi_ = 96;
   HFONT windowFont_ = nullptr;
