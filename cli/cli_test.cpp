@@ -23,11 +23,13 @@
 #include "cli/locale_environment.h"
 #include "cli/run_path.h"
 #include "dbf/dbf_table.h"
+#include "os/file_system.h"
 #include "testing/catalogue_fixture.h"
 #include "testing/dbf_writer.h"
 #include "testing/held_file.h"
 #include "testing/run_program.h"
 #include "testing/temp_dir.h"
+#include "values/errors.h"
 #include "values/text.h"
 
 namespace tarvelo {
@@ -144,6 +146,21 @@ TEST(CliProgram, MissingFileExitsOneWithLinesSoFarAndMessage) {
             "DbfTable.InternalOpen: Open error \"" + missing + "\"\n" + testing::NoSuchFileReason() + "\n");
 }
 
+// A catalogue file that another run holds (here: this process, with the
+// lock the program takes): the second run stops at it with the reason.
+TEST(CliProgram, AFileAnotherRunHoldsIsInUse) {
+  testing::TempDir dir;
+  WriteCatalogue(dir);
+  const os::LockedFile held = os::OpenLockedFile(dir.File("anexos.dbf"), os::FileAccess::kRead);
+  ASSERT_NE(held.file, os::kNoFile) << held.reason;
+  const auto outcome = RunCli("--catalogo '" + dir.Path() + "'", dir);
+  os::CloseFile(held.file);
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_EQ(outcome.err,
+            "DbfTable.InternalOpen: Open error \"" + dir.File("anexos.dbf") + "\"\n" + std::string(kFileInUse) + "\n");
+  EXPECT_EQ(RunCli("--catalogo '" + dir.Path() + "'", dir).status, 0);
+}
+
 TEST(CliProgram, ExportWritesCodePage1252WithCrLf) {
   testing::TempDir dir;
   WriteCatalogue(dir);
@@ -253,8 +270,9 @@ TEST(CliProgram, NamesOutsideTheCodePageOpenAndShowQuestionMarks) {
 }
 
 #ifndef _WIN32
-// Not on Windows, which has no such signals (Ctrl+C reaches a program
-// through its console instead).
+// Not on Windows, which has no such signals: Ctrl+C and Ctrl+Break reach a
+// program through its console, and Wine's GenerateConsoleCtrlEvent does
+// not deliver them to another process.
 //
 // SIGINT, SIGTERM or SIGHUP while the index exists: the process ends by
 // that signal and the index file goes with it.
