@@ -373,11 +373,13 @@ void TfrmInicio::btnExportaClick() {
   const auto chosen = services_.ChooseSaveFile(this, settings);
   if (!chosen) return;
   try {
-    // The paths of the run that made the report: a save over one of the
-    // files it read is refused.
+    // A save over a file named in an edit box, or read by the run that
+    // made the report, is refused.
     const std::string target = RunPath(chosen->path);
     CheckSaveName(target);
-    CheckExportPath(target, riskPath_, claimPath_, programFolder_);
+    CheckExportPath(target,
+                    {TypedRunPath(edArqRisco->text()), TypedRunPath(edArqSinistro->text()), riskPath_, claimPath_},
+                    programFolder_);
     if (chosen->filter == 1) {
       SaveDetails(target);
     } else {

@@ -276,7 +276,7 @@ TEST_F(WindowTest, ExportBeforeARunSavesAnEmptyFileAndAFailedSaveKeepsTheEarlier
   Control<QPushButton>("btnExporta")->click();
   setrlimit(RLIMIT_FSIZE, &saved);
   ASSERT_EQ(services.errors.size(), 1u);
-  EXPECT_EQ(services.errors[0].toStdString(), "Cannot create file \"" + target + "\". File too large.");
+  EXPECT_EQ(services.errors[0].toStdString(), "Cannot write file \"" + target + "\". File too large.");
   EXPECT_EQ(testing::ReadFile(target), earlier);
   EXPECT_EQ(services.launched.size(), 2u);  // the failed save opened nothing
   for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
@@ -288,6 +288,27 @@ TEST_F(WindowTest, ExportBeforeARunSavesAnEmptyFileAndAFailedSaveKeepsTheEarlier
   ASSERT_EQ(services.errors.size(), 2u);
   EXPECT_EQ(services.errors[1].toStdString(),
             "Cannot create file \"" + dir.File("missing/report.txt") + "\". No such file or directory.");
+}
+
+TEST_F(WindowTest, ExportRefusesTablesAndFilesNamedInTheBoxesBeforeAnyRun) {
+  // A path typed into a box and the same path typed into the save dialog
+  // (after no run): the data file is kept.
+  const std::string risks = testing::ReadFile(dir.File("riscos.dbf"));
+  QTest::keyClicks(Control<QLineEdit>("edArqRisco"), QString::fromStdString(dir.File("riscos.dbf")));
+  services.saveAnswer = QString::fromStdString(dir.File("riscos.dbf"));
+  Control<QPushButton>("btnExporta")->click();
+  // A table that no box names, under a name of a text file.
+  std::filesystem::copy_file(dir.File("sinistros.dbf"), dir.File("sinistros.txt"));
+  services.saveAnswer = QString::fromStdString(dir.File("sinistros.txt"));
+  Control<QPushButton>("btnExporta")->click();
+  ASSERT_EQ(services.errors.size(), 2u);
+  EXPECT_EQ(services.errors[0].toStdString(),
+            "Cannot export the report to \"" + dir.File("riscos.dbf") + "\": the validation reads that file.");
+  EXPECT_EQ(services.errors[1].toStdString(),
+            "Cannot export the report to \"" + dir.File("sinistros.txt") + "\": that file holds a DBF table.");
+  EXPECT_EQ(testing::ReadFile(dir.File("riscos.dbf")), risks);
+  EXPECT_EQ(testing::ReadFile(dir.File("sinistros.txt")), testing::ReadFile(dir.File("sinistros.dbf")));
+  EXPECT_TRUE(services.launched.empty());
 }
 
 TEST_F(WindowTest, OpenDocumentMapsOutcomesToTheShellMessages) {

@@ -10,6 +10,7 @@
 #include "validation/report_format.h"
 #include "validation/rule_catalogue.h"
 #include "values/variant.h"
+#include "values/variant_operators.h"
 
 namespace {
 

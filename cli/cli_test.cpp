@@ -1,5 +1,9 @@
 #ifndef _WIN32
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -23,6 +27,7 @@
 #include "cli/locale_environment.h"
 #include "cli/run_path.h"
 #include "dbf/dbf_table.h"
+#include "dbf/ntx_index.h"
 #include "os/file_system.h"
 #include "testing/catalogue_fixture.h"
 #include "testing/dbf_writer.h"
@@ -275,20 +280,25 @@ TEST(CliProgram, NamesOutsideTheCodePageOpenAndShowQuestionMarks) {
 // not deliver them to another process.
 //
 // SIGINT, SIGTERM or SIGHUP while the index exists: the process ends by
-// that signal and the index file goes with it.
+// that signal and the index file goes with it. No file of the outputs is
+// left behind, not even after SIGKILL (the index then stays, for the next
+// run to replace).
 TEST(CliProgram, SignalsRemoveTheIndexFile) {
   testing::TempDir dir;
   WriteRisksAndClaims(dir, 300000);
   const std::string index = dir.File("apolice.ntx");
   const std::string risks = testing::ReadFile(dir.File("r.dbf"));
   const std::string claims = testing::ReadFile(dir.File("s.dbf"));
-  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+  const std::string outputs = dir.File("outputs");
+  std::filesystem::create_directory(outputs);
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGKILL}) {
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
       std::freopen("/dev/null", "w", stdout);
       execl(TARVELO_CLI_PATH, TARVELO_CLI_PATH, "--catalogo", dir.Path().c_str(), "--riscos", dir.File("r.dbf").c_str(),
-            "--sinistros", dir.File("s.dbf").c_str(), static_cast<char*>(nullptr));
+            "--sinistros", dir.File("s.dbf").c_str(), "--detalhes", (outputs + "/d.csv").c_str(), "--json",
+            (outputs + "/r.json").c_str(), "--exporta", (outputs + "/r.txt").c_str(), static_cast<char*>(nullptr));
       _exit(127);
     }
     bool seen = false;
@@ -302,7 +312,10 @@ TEST(CliProgram, SignalsRemoveTheIndexFile) {
     kill(child, signal);
     ASSERT_EQ(waitpid(child, &status, 0), child);
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
-    EXPECT_FALSE(std::filesystem::exists(index)) << signal;
+    if (signal != SIGKILL) {
+      EXPECT_FALSE(std::filesystem::exists(index)) << signal;
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(outputs)) << signal;
   }
   EXPECT_EQ(testing::ReadFile(dir.File("r.dbf")), risks);
   EXPECT_EQ(testing::ReadFile(dir.File("s.dbf")), claims);
@@ -467,3 +480,359 @@ TEST(CliProgram, JsonAndDetailListingAgreeWithTheSampleReport) {
 
 }  // namespace
 }  // namespace tarvelo
+
+// Not on Windows: the outputs' cases that follow are POSIX ones (a child
+// made with fork() and exec, /dev/full and FIFOs, the sticky folders' rule
+// for links, modes and owners, the file size limit and SIGPIPE). Replacing
+// a file, refusing the files the run reads, and the exit statuses are
+// checked on Windows by the tests above and by windows_matches_linux.
+#ifndef _WIN32
+namespace tarvelo {
+namespace {
+
+// Where tarvelo-cli's standard output goes in RunCliWith.
+enum class StandardOutput {
+  kFile,        // the file "out" of the folder, as RunCli does
+  kPipe,        // a pipe the test reads to its end
+  kClosedPipe,  // a pipe whose reading end is closed already
+  kClosed,      // no standard output at all
+  kFull,        // /dev/full
+};
+
+// Runs tarvelo-cli with args and the Brazilian settings, standard error
+// into the file "err" of dir, SIGPIPE and SIGXFSZ as a shell leaves them and
+// at most fileSizeLimit bytes in any file it writes. status is the exit
+// status, or 128 and the number of the signal that ended it.
+Outcome RunCliWith(const std::vector<std::string>& args, const testing::TempDir& dir,
+                   StandardOutput out = StandardOutput::kFile, rlim_t fileSizeLimit = RLIM_INFINITY) {
+  std::vector<std::string> words{TARVELO_CLI_PATH};
+  words.insert(words.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
+  std::vector<std::string> environment{"LANG=pt_BR.UTF-8"};
+  for (char** variable = environ; *variable; ++variable) {
+    const std::string text = *variable;
+    if (text.rfind("LANG=", 0) != 0 && text.rfind("LC_", 0) != 0) environment.push_back(text);
+  }
+  std::vector<char*> envp;
+  for (std::string& text : environment) envp.push_back(text.data());
+  envp.push_back(nullptr);
+  const std::string outFile = dir.File("out");
+  const std::string errFile = dir.File("err");
+
+  int pipeEnds[2] = {-1, -1};
+  const bool piped = out == StandardOutput::kPipe || out == StandardOutput::kClosedPipe;
+  if (piped) {
+    EXPECT_EQ(::pipe(pipeEnds), 0);
+  }
+  if (out == StandardOutput::kClosedPipe) ::close(pipeEnds[0]);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::dup2(::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDERR_FILENO);
+    if (out == StandardOutput::kFile) ::dup2(::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
+    if (out == StandardOutput::kFull) ::dup2(::open("/dev/full", O_WRONLY), STDOUT_FILENO);
+    if (piped) ::dup2(pipeEnds[1], STDOUT_FILENO);
+    if (out == StandardOutput::kClosed) ::close(STDOUT_FILENO);
+    ::signal(SIGPIPE, SIG_DFL);
+    ::signal(SIGXFSZ, SIG_DFL);
+    const rlimit limit{fileSizeLimit, fileSizeLimit};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    ::execve(TARVELO_CLI_PATH, argv.data(), envp.data());
+    ::_exit(127);
+  }
+  Outcome outcome;
+  if (piped) {
+    ::close(pipeEnds[1]);
+    if (out == StandardOutput::kPipe) {
+      char piece[4096];
+      for (ssize_t got; (got = ::read(pipeEnds[0], piece, sizeof piece)) > 0;) outcome.out.append(piece, got);
+      ::close(pipeEnds[0]);
+    }
+  }
+  int raw = 0;
+  EXPECT_EQ(::waitpid(child, &raw, 0), child);
+  outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+  if (out == StandardOutput::kFile) outcome.out = testing::ReadFile(outFile);
+  outcome.err = testing::ReadFile(errFile);
+  return outcome;
+}
+
+// The catalogue and data files of WriteRisksAndClaims, with the arguments
+// that name them.
+std::vector<std::string> RunOf(const testing::TempDir& dir) {
+  return {"--catalogo", dir.Path(), "--riscos", dir.File("r.dbf"), "--sinistros", dir.File("s.dbf")};
+}
+
+std::vector<std::string> With(std::vector<std::string> args, const std::vector<std::string>& more) {
+  args.insert(args.end(), more.begin(), more.end());
+  return args;
+}
+
+std::string Refusal(const std::string& path, const std::string& why) {
+  return "Cannot export the report to \"" + path + "\": " + why + ".\n";
+}
+
+TEST(CliOutputs, FilesTheValidationNeedsAreRefusedHoweverNamed) {
+  testing::TempDir dir;
+  WriteRisksAndClaims(dir, 3);
+  // Not named anywhere: a table under another name, an index, a file named
+  // as a memo file.
+  std::filesystem::copy_file(dir.File("s.dbf"), dir.File("copy.txt"));
+  {
+    DbfTable table("tbRiscos", RegionalSettings::Brazilian());
+    table.SetDBFFileName(dir.File("r.dbf"));
+    table.Open();
+    NtxIndex& index = table.Indexes().Add("apolice");
+    index.SetKeyExpresion("apolice+item");
+    index.SetNTXFileName(dir.File("index.bin"));
+    index.SetCreateNow(true);
+  }
+  testing::WriteFile(dir.File("notes.Dbt"), "notes");
+  std::map<std::string, std::string> before;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+    before[entry.path().string()] = testing::ReadFile(entry.path().string());
+
+  // The risks file as spelt on a file system that ignores case, the
+  // catalogue's index (not there between runs) and a table not named.
+  auto outcome = RunCliWith(With(RunOf(dir), {"--exporta", dir.File("R.DBF"), "--json", dir.File("apolice.ntx"),
+                                              "--detalhes", dir.File("copy.txt")}),
+                            dir);
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_EQ(outcome.out, "");
+  EXPECT_EQ(outcome.err, Refusal(dir.File("R.DBF"), "the validation reads that file") +
+                             Refusal(dir.File("copy.txt"), "that file holds a DBF table") +
+                             Refusal(dir.File("apolice.ntx"), "the validation writes its index to that file"));
+  // A catalogue file in another case, an index and a name of a memo file.
+  outcome = RunCliWith(With(RunOf(dir), {"--exporta", dir.File("TabeLas.dbf"), "--detalhes", dir.File("index.bin"),
+                                         "--json", dir.File("notes.Dbt")}),
+                       dir);
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_EQ(outcome.out, "");
+  EXPECT_EQ(outcome.err, Refusal(dir.File("TabeLas.dbf"), "the validation reads that file") +
+                             Refusal(dir.File("index.bin"), "that file holds an NTX index") +
+                             Refusal(dir.File("notes.Dbt"), "that file has the extension of a table or an index"));
+  for (const auto& [path, bytes] : before) EXPECT_EQ(testing::ReadFile(path), bytes) << path;
+  EXPECT_FALSE(std::filesystem::exists(dir.File("R.DBF")));
+  EXPECT_FALSE(std::filesystem::exists(dir.File("apolice.ntx")));
+}
+
+// A link in a folder that everyone may write and that keeps its entries
+// to their owners (/tmp), owned by neither the caller nor the folder's
+// owner: the kernel's rule for shared folders would not follow it.
+TEST(CliOutputs, ALinkToAnOutputIsFollowedOnlyWhereTheKernelWould) {
+  testing::TempDir dir;
+  WriteRisksAndClaims(dir, 3);
+  const std::string shared = dir.File("shared");
+  ASSERT_EQ(::mkdir(shared.c_str(), 0777), 0);
+  ASSERT_EQ(::chmod(shared.c_str(), 01777), 0);
+  const std::string victim = dir.File("victim");
+  testing::WriteFile(victim, "precious");
+  const std::string planted = shared + "/out.json";
+  ASSERT_EQ(::symlink(victim.c_str(), planted.c_str()), 0);
+  const uid_t other = ::geteuid() + 4242;
+  if (::lchown(planted.c_str(), other, other) != 0) GTEST_SKIP() << "only root can give a link to another user";
+
+  auto outcome = RunCliWith(With(RunOf(dir), {"--json", planted}), dir);
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_EQ(outcome.out, "");
+  EXPECT_EQ(outcome.err, "Cannot create file \"" + planted +
+                             "\". It is a symbolic link of another user in a folder that everyone may write; it is "
+                             "not followed.\n");
+  EXPECT_EQ(testing::ReadFile(victim), "precious");
+
+  // The folder's owner's link, and a link in a folder not shared, are
+  // followed: the file they lead to is replaced, the link stays.
+  ASSERT_EQ(::chown(shared.c_str(), other, other), 0);
+  outcome = RunCliWith(With(RunOf(dir), {"--json", planted}), dir);
+  EXPECT_EQ(outcome.status, 0) << outcome.err;
+  EXPECT_EQ(testing::ReadFile(victim).rfind("{", 0), 0u);
+  EXPECT_TRUE(std::filesystem::is_symlink(planted));
+  ASSERT_EQ(::chown(shared.c_str(), 0, 0), 0);
+  ASSERT_EQ(::chmod(shared.c_str(), 0777), 0);
+  testing::WriteFile(victim, "precious");
+  outcome = RunCliWith(With(RunOf(dir), {"--json", planted}), dir);
+  EXPECT_EQ(outcome.status, 0) << outcome.err;
+  EXPECT_EQ(testing::ReadFile(victim).rfind("{", 0), 0u);
+}
+
+// A device node in dir (as /dev has them) when the caller may make one
+// there, else the one in /dev.
+std::string DeviceNode(const testing::TempDir& dir, const char* name, unsigned minor) {
+  const std::string node = dir.File(name);
+  if (::mknod(node.c_str(), S_IFCHR | 0666, makedev(1, minor)) == 0) {
+    const int fd = ::open(node.c_str(), O_WRONLY);
+    if (fd >= 0) {
+      ::close(fd);
+      return node;
+    }
+    ::unlink(node.c_str());
+  }
+  return std::string("/dev/") + name;
+}
+
+bool IsCharacterDevice(const std::string& path) {
+  struct stat info {};
+  return ::lstat(path.c_str(), &info) == 0 && S_ISCHR(info.st_mode);
+}
+
+TEST(CliOutputs, DevicesAndPipesAreWrittenInPlaceAndEachOutputOnItsOwn) {
+  testing::TempDir dir;
+  WriteRisksAndClaims(dir, 3);
+  const std::string null = DeviceNode(dir, "null", 3);
+  const std::string full = DeviceNode(dir, "full", 7);
+  const std::string stdoutLink = dir.File("stdout");
+  ASSERT_EQ(::symlink("/dev/stdout", stdoutLink.c_str()), 0);
+
+  // The listing fails on the full device; the report goes through the
+  // pipe of standard output after the log, and the results are saved.
+  auto outcome =
+      RunCliWith(With(RunOf(dir), {"--detalhes", full, "--exporta", stdoutLink, "--json", dir.File("r.json")}), dir,
+                 StandardOutput::kPipe);
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_EQ(outcome.err, "Cannot write file \"" + full + "\". No space left on device.\n");
+  const size_t report = outcome.out.find(
+      "In\xED"
+      "cio do processamento: ");
+  ASSERT_NE(report, std::string::npos) << outcome.out;
+  EXPECT_EQ(outcome.out.find("In\xC3\xAD"
+                             "cio do processamento: "),
+            0u);
+  EXPECT_EQ(outcome.out.substr(outcome.out.size() - 82), std::string(80, '=') + "\r\n");
+  EXPECT_TRUE(nlohmann::json::parse(testing::ReadFile(dir.File("r.json")))["completed"].get<bool>());
+
+  outcome = RunCliWith(With(RunOf(dir), {"--json", null, "--exporta", dir.File("r.txt")}), dir);
+  EXPECT_EQ(outcome.status, 0) << outcome.err;
+  EXPECT_EQ(testing::ReadFile(dir.File("r.txt")).rfind("In\xED", 0), 0u);
+  EXPECT_TRUE(IsCharacterDevice(null));
+  EXPECT_TRUE(IsCharacterDevice(full));
+  EXPECT_TRUE(std::filesystem::is_symlink(stdoutLink));
+}
+
+TEST(CliOutputs, OutputsAreMadeBeforeTheRunAndTwoOnOneFileAreAUsageError) {
+  testing::TempDir dir;
+  WriteRisksAndClaims(dir, 3);
+  // Every output that cannot be made is named, and the run does not start.
+  auto outcome =
+      RunCliWith(With(RunOf(dir), {"--json", dir.File("gone/r.json"), "--exporta", dir.File("missing/r.txt")}), dir);
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_EQ(outcome.out, "");
+  EXPECT_EQ(outcome.err, "Cannot create file \"" + dir.File("missing/r.txt") +
+                             "\". No such file or directory.\nCannot create file \"" + dir.File("gone/r.json") +
+                             "\". No such file or directory.\n");
+
+  ASSERT_EQ(::symlink("r.txt", dir.File("link.txt").c_str()), 0);
+  for (const auto& [first, second] :
+       {std::pair{"--detalhes", dir.File("x.csv")}, std::pair{"--exporta", dir.File("link.txt")}}) {
+    const std::string other = first == std::string("--detalhes") ? dir.Path() + "./x.csv" : dir.File("r.txt");
+    outcome = RunCliWith(With(RunOf(dir), {first, second, "--json", other}), dir);
+    EXPECT_EQ(outcome.status, 2);
+    EXPECT_EQ(outcome.out, "");
+    EXPECT_EQ(outcome.err.rfind(std::string("tarvelo-cli: ") + first + " and --json name one file\nUsage: ", 0), 0u)
+        << outcome.err;
+    EXPECT_FALSE(std::filesystem::exists(other));
+  }
+}
+
+TEST(CliOutputs, ReplacingKeepsModeAndOwnerAndTakesNamesOfUpTo255Bytes) {
+  testing::TempDir dir;
+  WriteRisksAndClaims(dir, 3);
+  const std::string report = dir.File("r.txt");
+  testing::WriteFile(report, "earlier");
+  ASSERT_EQ(::chmod(report.c_str(), 0600), 0);
+  const bool root = ::geteuid() == 0;
+  if (root) {
+    ASSERT_EQ(::chown(report.c_str(), 4242, 4243), 0);
+  }
+  const std::string json = dir.File(std::string(250, 'j') + ".json");
+  const std::string listing = dir.File(std::string(251, 'd') + ".csv");
+  testing::WriteFile(listing, "earlier");
+  auto outcome = RunCliWith(With(RunOf(dir), {"--exporta", report, "--json", json, "--detalhes", listing}), dir);
+  EXPECT_EQ(outcome.status, 0) << outcome.err;
+  EXPECT_EQ(testing::ReadFile(report).rfind("In\xED", 0), 0u);
+  EXPECT_EQ(testing::ReadFile(json).rfind("{", 0), 0u);
+  EXPECT_EQ(testing::ReadFile(listing).rfind("\xEF\xBB\xBF", 0), 0u);
+  struct stat info {};
+  ASSERT_EQ(::stat(report.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0600u);
+  if (root) {
+    EXPECT_EQ(info.st_uid, 4242u);
+    EXPECT_EQ(info.st_gid, 4243u);
+  }
+  // No file of the program's own is left beside them.
+  size_t files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
+    EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path();
+    ++files;
+  }
+  EXPECT_EQ(files, 10u);  // the catalogue, the data files, out, err and the three outputs
+}
+
+TEST(CliOutputs, DetailListingGuardsEveryValueASpreadsheetCouldTakeForAFormula) {
+  testing::TempDir dir;
+  // OBS must hold 40 characters: every value below is listed.
+  testing::WriteTabelas(dir.File("tabelas.dbf"), {{"RISCOS", "COD_SEG", "", "1", "5", "0", "1", "0", "0", "1"},
+                                                  {"RISCOS", "INICIO_VIG", "", "1", "8", "0", "1", "0", "0", "2"},
+                                                  {"RISCOS", "PREMIO", "", "6", "0", "0", "1", "0", "0", "3"},
+                                                  {"RISCOS", "OBS", "", "1", "40", "0", "1", "0", "0", "4", "1"}});
+  testing::WriteAnexos(dir.File("anexos.dbf"), {});
+  testing::WriteQdp(dir.File("DadosQdp.DBF"), {});
+  const std::vector<std::pair<std::string, std::string>> values{
+      {"+1+cmd|' /C calc'!A0", "\"'+1+cmd|' /C calc'!A0\""},
+      {"-1+HYPERLINK(\"x\")", "\"'-1+HYPERLINK(\"\"x\"\")\""},
+      {"=1", "\"'=1\""},
+      {"@SUM(A1)", "\"'@SUM(A1)\""},
+      {"\tx", "\"'\tx\""},
+      {"-", "\"'-\""},
+      {"+1e5", "\"'+1e5\""},
+      {"-12", "-12"},
+      {"+3,5", "+3,5"},
+      {"-0.25", "-0.25"},
+  };
+  testing::DbfWriter risks({{"COD_SEG", 'C', 5}, {"INICIO_VIG", 'C', 8}, {"PREMIO", 'N', 10, 2}, {"OBS", 'C', 40}});
+  for (const auto& [value, cell] : values) risks.AddRecord({"05631", "20230101", "1.00", value});
+  risks.WriteTo(dir.File("r.dbf"));
+  const auto outcome =
+      RunCliWith({"--catalogo", dir.Path(), "--riscos", dir.File("r.dbf"), "--detalhes", dir.File("d.csv")}, dir);
+  ASSERT_EQ(outcome.status, 0) << outcome.err;
+  const std::string text = testing::ReadFile(dir.File("d.csv"));
+  std::istringstream listing(text);
+  std::string line;
+  std::getline(listing, line);  // the header
+  for (size_t i = 0; i < values.size(); ++i) {
+    ASSERT_TRUE(std::getline(listing, line)) << text << outcome.out;
+    EXPECT_EQ(line,
+              dir.File("r.dbf") + ";RISCOS;" + std::to_string(i + 1) + ";;;OBS;tamanho;" + values[i].second + "\r");
+  }
+}
+
+TEST(CliOutputs, AFailedStandardOutputEndsWithOneAfterTheFilesAreSaved) {
+  testing::TempDir dir;
+  WriteRisksAndClaims(dir, 3);
+  for (const auto& [out, reason] : {std::pair{StandardOutput::kFull, "No space left on device"},
+                                    std::pair{StandardOutput::kClosed, "Bad file descriptor"},
+                                    std::pair{StandardOutput::kClosedPipe, "Broken pipe"}}) {
+    std::filesystem::remove(dir.File("r.json"));
+    const auto outcome = RunCliWith(With(RunOf(dir), {"--json", dir.File("r.json")}), dir, out);
+    EXPECT_EQ(outcome.status, 1) << reason;
+    EXPECT_EQ(outcome.err, std::string("Cannot write to standard output. ") + reason + ".\n");
+    ASSERT_TRUE(std::filesystem::exists(dir.File("r.json"))) << reason;
+    EXPECT_TRUE(nlohmann::json::parse(testing::ReadFile(dir.File("r.json")))["completed"].get<bool>());
+  }
+  EXPECT_EQ(RunCliWith({"--version"}, dir, StandardOutput::kFull).status, 1);
+}
+
+TEST(CliOutputs, TheFileSizeLimitEndsTheRunWithItsReasonAndRemovesTheIndex) {
+  testing::TempDir dir;
+  WriteRisksAndClaims(dir, 5000);
+  // The index of 5,000 keys is larger than 64 KiB; the log and the data
+  // files are smaller or only read.
+  const auto outcome = RunCliWith(RunOf(dir), dir, StandardOutput::kFile, 64 << 10);
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_EQ(outcome.err, "NtxIndex.WritePage: Write error \"" + dir.File("apolice.ntx") + "\"\nFile too large\n");
+  EXPECT_FALSE(std::filesystem::exists(dir.File("apolice.ntx")));
+}
+
+}  // namespace
+}  // namespace tarvelo
+#endif

@@ -1,4 +1,5 @@
 #include <iostream>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <string>
@@ -54,31 +55,46 @@ class CliHost : public RunHost {
   DetailSink* details_ = nullptr;
 };
 
-void PrintLog(const ResultLog& log) {
+// Prints text on standard output; returns 0 or the error of the write.
+int PrintOut(const std::string& text) { return os::WriteStandardOutput(text.data(), text.size()); }
+
+void PrintError(const TarveloError& error) { std::cerr << Cp1252ToUtf8(ErrorText(error)) << "\n"; }
+
+// Prints the log's lines in UTF-8; returns 0 or the error of the write.
+int PrintLog(const ResultLog& log) {
   std::string out;
   for (const auto& line : log.Lines()) {
     out += Cp1252ToUtf8(line);
     out += '\n';
   }
-  std::cout << out << std::flush;
+  return PrintOut(out);
 }
+
+// Says on standard error that standard output failed, when error is one.
+bool ReportOutputError(int error) {
+  if (error == 0) return false;
+  PrintError(TarveloError("Cannot write to standard output. " + os::SystemReason(error)));
+  return true;
+}
+
+// One file the command line writes: its option and path.
+struct Output {
+  const char* option;
+  std::optional<std::string> path;
+};
 
 // The program, given its arguments in UTF-8; returns the exit status.
 int RunCli(const std::vector<std::string>& arguments) {
+  os::KeepStandardFilesOpen();
+  RemoveTemporaryFilesOnSignals();
   std::string usageError;
   const auto options = ParseCliOptions(arguments, usageError);
   if (!options) {
     std::cerr << "tarvelo-cli: " << usageError << "\n" << CliUsage();
     return 2;
   }
-  if (options->help) {
-    std::cout << CliUsage();
-    return 0;
-  }
-  if (options->version) {
-    std::cout << CliVersion();
-    return 0;
-  }
+  if (options->help) return ReportOutputError(PrintOut(CliUsage())) ? 1 : 0;
+  if (options->version) return ReportOutputError(PrintOut(CliVersion())) ? 1 : 0;
 
   std::string folder = options->catalogueFolder ? RunPathFromUtf8(*options->catalogueFolder) : ExecutableFolder();
   if (!folder.empty() && !os::IsFolderSeparator(folder.back())) folder += os::kFolderSeparator;
@@ -88,23 +104,49 @@ int RunCli(const std::vector<std::string>& arguments) {
   const auto output = [](const std::optional<std::string>& path) {
     return path ? std::optional<std::string>(RunPathFromUtf8(*path)) : std::nullopt;
   };
-  const std::optional<std::string> exportPath = output(options->exportPath);
-  const std::optional<std::string> jsonPath = output(options->jsonPath);
-  const std::optional<std::string> detailPath = output(options->detailPath);
-  // An output over a file the run reads is refused before the run; the
-  // detail listing is written during the run.
-  std::unique_ptr<DetailListing> details;
-  try {
-    for (const auto& path : {exportPath, jsonPath, detailPath}) {
-      if (path) CheckExportPath(*path, host.RiskPath(), host.ClaimPath(), folder);
+  const Output outputs[] = {{"--exporta", output(options->exportPath)},
+                            {"--detalhes", output(options->detailPath)},
+                            {"--json", output(options->jsonPath)}};
+  for (size_t i = 0; i < std::size(outputs); ++i) {
+    for (size_t j = i + 1; j < std::size(outputs); ++j) {
+      if (outputs[i].path && outputs[j].path && SameOutputFile(*outputs[i].path, *outputs[j].path)) {
+        std::cerr << "tarvelo-cli: " << outputs[i].option << " and " << outputs[j].option << " name one file\n"
+                  << CliUsage();
+        return 2;
+      }
     }
-    if (detailPath) details = std::make_unique<DetailListing>(*detailPath, host.Settings().decimalSeparator);
-    host.SetDetails(details.get());
-  } catch (const TarveloError& error) {
-    std::cerr << Cp1252ToUtf8(ErrorText(error)) << "\n";
-    return 1;
   }
-  RemoveTemporaryFilesOnSignals();
+  // An output over a file the validation needs is refused, and every
+  // output is made, before the run: a folder that takes no file is found
+  // at once. Each output that cannot be made is named.
+  bool refused = false;
+  for (const Output& out : outputs) {
+    try {
+      if (out.path) CheckExportPath(*out.path, {host.RiskPath(), host.ClaimPath()}, folder);
+    } catch (const TarveloError& error) {
+      PrintError(error);
+      refused = true;
+    }
+  }
+  if (refused) return 1;
+  std::unique_ptr<ReplacingFile> exportFile;
+  std::unique_ptr<DetailListing> details;
+  std::unique_ptr<ReplacingFile> jsonFile;
+  const auto make = [&refused](const std::optional<std::string>& path, auto&& create) {
+    try {
+      if (path) create(*path);
+    } catch (const TarveloError& error) {
+      PrintError(error);
+      refused = true;
+    }
+  };
+  make(outputs[0].path, [&](const std::string& path) { exportFile = std::make_unique<ReplacingFile>(path); });
+  make(outputs[1].path, [&](const std::string& path) {
+    details = std::make_unique<DetailListing>(path, host.Settings().decimalSeparator);
+  });
+  make(outputs[2].path, [&](const std::string& path) { jsonFile = std::make_unique<ReplacingFile>(path); });
+  if (refused) return 1;
+  host.SetDetails(details.get());
   ValidationRun run(host);
   // The lines written so far are printed in any case; an error that ended
   // the run follows on standard error.
@@ -116,19 +158,27 @@ int RunCli(const std::vector<std::string>& arguments) {
   } catch (const std::exception& error) {
     failure = MessageBoxText(error.what());
   }
-  PrintLog(host.Log());
+  const bool outputFailed = ReportOutputError(PrintLog(host.Log()));
   if (failure) std::cerr << Cp1252ToUtf8(*failure) << "\n";
-  int status = failure ? 1 : 0;
-  try {
-    // The listing keeps the rows of a run that an error ended, as the
-    // report keeps its lines.
-    if (details) details->Finish();
-    if (exportPath) SaveReport(host.Log(), *exportPath);
-    if (jsonPath) SaveFile(*jsonPath, ResultsJson(run.Results(), failure));
-  } catch (const TarveloError& error) {
-    std::cerr << Cp1252ToUtf8(ErrorText(error)) << "\n";
-    return 1;
-  }
+  int status = failure || outputFailed ? 1 : 0;
+  // Each file is saved on its own, whatever became of the others; the
+  // listing keeps the rows of a run that an error ended, as the report
+  // keeps its lines.
+  const auto save = [&status](auto&& step) {
+    try {
+      step();
+    } catch (const TarveloError& error) {
+      PrintError(error);
+      status = 1;
+    }
+  };
+  if (exportFile) save([&] { WriteReport(host.Log(), *exportFile); });
+  if (details) save([&] { details->Finish(); });
+  if (jsonFile)
+    save([&] {
+      jsonFile->Write(ResultsJson(run.Results(), failure));
+      jsonFile->Commit();
+    });
   if (status == 0 && options->strict && HasDataProblems(run.Results())) status = 3;
   return status;
 }

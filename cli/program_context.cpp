@@ -2,15 +2,12 @@
 
 #include <ctime>
 
-#include "os/file_system.h"
+#include "os/path.h"
 #include "os/process.h"
 
 namespace tarvelo {
 
-std::string ExecutableFolder() {
-  const std::string path = os::ExecutablePath();
-  return path.substr(0, path.find_last_of(os::kFolderSeparators) + 1);
-}
+std::string ExecutableFolder() { return os::FolderOf(os::ExecutablePath()); }
 
 CivilDateTime LocalNow() {
   const std::tm local = os::LocalTime(std::time(nullptr));

@@ -5,6 +5,9 @@
 
 namespace tarvelo {
 
-void RemoveTemporaryFilesOnSignals() { os::CallOnEndingSignals(os::RemoveTemporaryFiles); }
+void RemoveTemporaryFilesOnSignals() {
+  os::CallOnEndingSignals(os::RemoveTemporaryFiles);
+  os::ReportWritesThatSignalsWouldEnd();
+}
 
 }  // namespace tarvelo

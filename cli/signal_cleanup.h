@@ -6,7 +6,10 @@ namespace tarvelo {
 /// the process holds as temporary (the index of a run under way, see
 /// TemporaryFile) and then end the process by the same signal, as it would
 /// have ended without the handler. A signal ignored when the process
-/// started stays ignored.
+/// started stays ignored. A write to a pipe that no one reads or past the
+/// file size limit then fails as an error that the program reports, and
+/// removes those files after, as for any other error
+/// (os::ReportWritesThatSignalsWouldEnd).
 void RemoveTemporaryFilesOnSignals();
 
 }  // namespace tarvelo

@@ -1,11 +1,26 @@
 #include "dbf/dbf_header.h"
 
 #include <algorithm>
+#include <climits>
 
 #include "values/errors.h"
 
 namespace tarvelo {
 namespace {
+
+// The header's fields and the descriptor's (see dbf_header.h).
+constexpr size_t kHeaderLengthAt = 8;
+constexpr size_t kRecordLengthAt = 10;
+constexpr size_t kTableFlagsAt = 28;
+constexpr size_t kNameBytes = 11;
+constexpr size_t kLetterAt = 11;
+constexpr size_t kLengthAt = 16;
+constexpr size_t kDecimalsAt = 17;
+// The same in the xBaseVII dialect.
+constexpr size_t kSeventhNameBytes = 32;
+constexpr size_t kSeventhLetterAt = 32;
+constexpr size_t kSeventhLengthAt = 33;
+constexpr size_t kSeventhDecimalsAt = 34;
 
 int Byte(std::string_view bytes, size_t at) { return static_cast<unsigned char>(bytes[at]); }
 
@@ -59,9 +74,9 @@ DbfHeader ReadDbfHeader(std::string_view start, int64_t fileSize, const std::str
     header.descriptorSize = 48;
   }
   if (start.size() < static_cast<size_t>(header.descriptorStart)) Fail(fileName, "has a truncated header");
-  header.headerLength = Le16(start, 8);
-  header.recordLength = Le16(start, 10);
-  header.tableFlags = static_cast<uint8_t>(Byte(start, 28));
+  header.headerLength = Le16(start, kHeaderLengthAt);
+  header.recordLength = Le16(start, kRecordLengthAt);
+  header.tableFlags = static_cast<uint8_t>(Byte(start, kTableFlagsAt));
   return header;
 }
 
@@ -78,10 +93,10 @@ std::vector<DbfDescriptor> ReadDbfDescriptors(std::string_view start, const DbfH
                                               const std::string& fileName) {
   const bool seventh = header.version == DbfVersion::xBaseVII;
   const size_t size = static_cast<size_t>(header.descriptorSize);
-  const size_t nameWidth = seventh ? 32 : 11;
-  const size_t letterAt = seventh ? 32 : 11;
-  const size_t lengthAt = seventh ? 33 : 16;
-  const size_t decimalsAt = seventh ? 34 : 17;
+  const size_t nameWidth = seventh ? kSeventhNameBytes : kNameBytes;
+  const size_t letterAt = seventh ? kSeventhLetterAt : kLetterAt;
+  const size_t lengthAt = seventh ? kSeventhLengthAt : kLengthAt;
+  const size_t decimalsAt = seventh ? kSeventhDecimalsAt : kDecimalsAt;
 
   std::vector<DbfDescriptor> descriptors;
   size_t at = static_cast<size_t>(header.descriptorStart);
@@ -103,6 +118,17 @@ std::vector<DbfDescriptor> ReadDbfDescriptors(std::string_view start, const DbfH
     Fail(fileName,
          "has a header length (" + std::to_string(header.headerLength) + ") shorter than its field descriptors");
   return descriptors;
+}
+
+bool IsDbfHeader(std::string_view start, int64_t fileSize) {
+  try {
+    const DbfHeader header = ReadDbfHeader(start, fileSize, "");
+    CheckDbfHeader(header, INT_MAX, "");
+    ReadDbfDescriptors(start, header, "");
+    return true;
+  } catch (const DbfError&) {
+    return false;
+  }
 }
 
 }  // namespace tarvelo

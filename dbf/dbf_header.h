@@ -7,6 +7,52 @@
 
 #include "dbf/dbf_table.h"
 
+// The DBF (dBase III) table file as this program reads it; numbers are
+// little-endian.
+//
+// The header, 32 bytes:
+//
+//   offset size  field
+//        0    1  version byte: the dialect (DbfVersionOfByte) and whether
+//                a memo file goes with the table (HasDbtMemo)
+//        1    3  date of the last change, YY MM DD: not read
+//        4    4  record count: not read (the count follows from the
+//                file's size)
+//        8    2  header length: the offset of the first record
+//       10    2  record length, the deletion flag included
+//       12   16  reserved
+//       28    1  table flags: kept, not used
+//       29    3  code page mark and reserved: not read
+//
+// Then, from offset 32, one descriptor of 32 bytes for each field in the
+// order of the record, ended by the byte 0x0D; the header may go on after
+// it up to the header length:
+//
+//   offset size  field
+//        0   11  name, ended by a NUL byte when shorter
+//       11    1  type letter: C, N, F, D, L or M; another letter's field
+//                is skipped, or refused when of a later dialect
+//       12    4  reserved
+//       16    1  length
+//       17    1  decimal count; of a C field, the high byte of its length
+//       18   14  reserved
+//
+// (The xBaseVII dialect has a 68-byte header and 48-byte descriptors:
+// name at 0 in 32 bytes, letter 32, length 33, decimal count 34.)
+//
+// The records, from the header length to the end of the file, record
+// length bytes each (an incomplete last one, as an end mark 0x1A, is no
+// record):
+//
+//   +------+---------+---------+-----+---------+
+//   | flag | field 1 | field 2 | ... | field n |
+//   +------+---------+---------+-----+---------+
+//
+//   flag   1  "*" when the record is deleted
+//   field     text, as many bytes as its width: the length (for C with the
+//             decimal count as high byte), for D 8 (YYYYMMDD), L 1 ("T" or
+//             "F"), M 10 (a block of the memo file, never read); a field of
+//             any type but C is empty when all its bytes are blanks
 namespace tarvelo {
 
 /// The fixed part of a DBF header, as read from the file (not yet checked).
@@ -62,5 +108,11 @@ int CheckDbfHeader(const DbfHeader& header, int bufferSize, const std::string& f
 /// header length (the header would overlap the descriptors).
 std::vector<DbfDescriptor> ReadDbfDescriptors(std::string_view start, const DbfHeader& header,
                                               const std::string& fileName);
+
+/// Whether start, the first bytes of a file of fileSize bytes (as for
+/// ReadDbfHeader), is a header that the reader takes: ReadDbfHeader,
+/// CheckDbfHeader (a record of any length) and ReadDbfDescriptors raise
+/// nothing. Never raises.
+bool IsDbfHeader(std::string_view start, int64_t fileSize);
 
 }  // namespace tarvelo

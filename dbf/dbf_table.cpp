@@ -4,10 +4,9 @@
 #include <exception>
 
 #include "dbf/dbf_header.h"
-#include "dbf/field_decoders.h"
 #include "dbf/ntx_index.h"
 #include "os/file_system.h"
-#include "values/date_time.h"
+#include "os/path.h"
 #include "values/errors.h"
 #include "values/text.h"
 
@@ -23,24 +22,6 @@ namespace {
 
 // The size of an open file; 0 when it cannot be known.
 int64_t FileSize(os::FileHandle file) { return std::max<int64_t>(os::FileSize(file), 0); }
-
-// Case-insensitive equality of two code page 1252 names: letters a to z
-// and the accented letters of the code page against their capitals.
-unsigned char FoldCase(unsigned char c) {
-  if (c >= 'a' && c <= 'z') return static_cast<unsigned char>(c - 32);
-  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<unsigned char>(c - 32);
-  if (c == 0x9A || c == 0x9C || c == 0x9E) return static_cast<unsigned char>(c - 16);
-  if (c == 0xFF) return 0x9F;
-  return c;
-}
-
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (FoldCase(static_cast<unsigned char>(a[i])) != FoldCase(static_cast<unsigned char>(b[i]))) return false;
-  }
-  return true;
-}
 
 // Raises the error of a type letter that belongs to a later dialect than
 // the file's.
@@ -119,110 +100,6 @@ bool MapDescriptor(const DbfDescriptor& descriptor, FieldLayout& layout) {
 
 }  // namespace
 
-DbfField::DbfField(const DbfTable& table, std::string name, FieldTypeCode type, int size, int precision, int width,
-                   int offset, char letter)
-    : table_(table),
-      name_(std::move(name)),
-      type_(type),
-      size_(size),
-      precision_(precision),
-      width_(width),
-      offset_(offset),
-      letter_(letter) {}
-
-Variant DbfField::AsVariant() const {
-  const char* record = table_.RecordData();
-  return record == nullptr ? Variant::Null() : AsVariant(record);
-}
-
-Variant DbfField::AsVariant(const char* record) const {
-  if (IsNull(record)) return Variant::Null();
-  const std::string_view bytes = RawBytes(record);
-  switch (type_) {
-    case ftString:
-      return Variant::String(DecodeCharacter(bytes));
-    case ftInteger: {
-      const auto value = DecodeInteger(bytes);
-      return value ? Variant::Integer(*value) : Variant::Null();
-    }
-    case ftLargeint:
-      return Variant::Int64(DecodeLargeint(bytes).value_or(0));
-    case ftFloat: {
-      const auto value = DecodeFloat(bytes);
-      return value ? Variant::Double(*value) : Variant::Null();
-    }
-    case ftDate: {
-      const auto days = DecodeDate(bytes);
-      return days ? Variant::Date(*days) : Variant::Null();
-    }
-    case ftBoolean: {
-      const auto value = DecodeLogical(bytes);
-      return value ? Variant::Boolean(*value) : Variant::Null();
-    }
-    default:
-      // Memo contents live in the memo file, which is never read.
-      return Variant::Null();
-  }
-}
-
-std::string DbfField::AsText() const {
-  if (IsNull()) return std::string();
-  const std::string_view bytes = RawBytes();
-  switch (type_) {
-    case ftString:
-      return DecodeCharacter(bytes);
-    case ftInteger: {
-      const auto value = DecodeInteger(bytes);
-      return value ? std::to_string(*value) : std::string();
-    }
-    case ftLargeint: {
-      const auto value = DecodeLargeint(bytes);
-      return value ? std::to_string(*value) : std::string();
-    }
-    case ftFloat: {
-      const auto value = DecodeFloat(bytes);
-      return value ? FormatGeneral(*value, table_.Settings().decimalSeparator) : std::string();
-    }
-    case ftDate: {
-      const auto days = DecodeDate(bytes);
-      return days ? FormatShortDate(*days, table_.Settings()) : std::string();
-    }
-    case ftBoolean: {
-      const auto value = DecodeLogical(bytes);
-      return value ? (*value ? "True" : "False") : std::string();
-    }
-    default:
-      return std::string();
-  }
-}
-
-double DbfField::AsFloat() const {
-  if (table_.RecordData() == nullptr) return 0;
-  const std::string_view bytes = RawBytes();
-  if (type_ == ftString) {
-    const std::string text = DecodeCharacter(bytes);
-    const auto value = ParseDecimal(text, table_.Settings().decimalSeparator);
-    if (!value) throw ConvertError("'" + text + "' is not a valid floating point value");
-    return *value;
-  }
-  if (IsNullField(type_, bytes)) return 0;
-  switch (type_) {
-    case ftInteger:
-      return DecodeInteger(bytes).value_or(0);
-    case ftLargeint:
-      return static_cast<double>(DecodeLargeint(bytes).value_or(0));
-    case ftFloat:
-      return DecodeFloat(bytes).value_or(0);
-    case ftDate:
-      return DecodeDate(bytes).value_or(0);
-    case ftBoolean:
-      // As a Boolean Variant converts: true is -1.
-      return DecodeLogical(bytes).value_or(false) ? -1 : 0;
-    default:
-      return 0;
-  }
-}
-
 DbfTable::DbfTable(std::string name, const RegionalSettings& settings) : name_(std::move(name)), settings_(settings) {}
 
 DbfTable::~DbfTable() {
@@ -283,10 +160,8 @@ void DbfTable::InternalOpen() {
 }
 
 void DbfTable::OpenMemo() {
-  const size_t slash = fileName_.find_last_of(os::kFolderSeparators);
-  const size_t dot = fileName_.rfind('.');
-  const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
-  const std::string base = hasExtension ? fileName_.substr(0, dot) : fileName_;
+  const std::string name = os::FileNameOf(fileName_);
+  const std::string base = os::FolderOf(fileName_) + name.substr(0, name.rfind('.'));
   for (const char* extension : {".dbt", ".DBT"}) {
     const std::string path = base + extension;
     os::LockedFile memo = os::OpenLockedFile(path, os::FileAccess::kRead);
@@ -610,8 +485,7 @@ int DbfIndexDefList::IndexOf(std::string_view name) const {
 }
 
 int DbfIndexDefList::Record(const std::string& path) {
-  const size_t slash = path.find_last_of(os::kFolderSeparators);
-  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  std::string name = os::FileNameOf(path);
   const size_t dot = name.rfind('.');
   if (dot != std::string::npos) name.resize(dot);
   const int found = IndexOf(name);

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "os/file_system.h"
 #include "testing/dbf_writer.h"
 #include "testing/expect_error.h"
-#include "testing/held_file.h"
 #include "testing/temp_dir.h"
 #include "values/errors.h"
 
@@ -646,7 +646,9 @@ TEST_F(DbfTableTest, MalformedFilesFailClearlyAndLeaveTheTableClosed) {
     EXPECT_EQ(table_.FieldCount(), 0);
     EXPECT_TRUE(table_.AtEnd());
     // The file was released: a second table can lock it.
-    EXPECT_TRUE(testing::CanHold(path));
+    const os::LockedFile released = os::OpenLockedFile(path, os::FileAccess::kRead);
+    EXPECT_NE(released.file, os::kNoFile) << released.reason;
+    os::CloseFile(released.file);
   }
 
   // The same object then opens a good file.
@@ -684,12 +686,11 @@ TEST_F(DbfTableTest, OpenFilesAreHeldExclusively) {
 
   // A lock held through another open file description (as another program
   // holds it).
-  {
-    const testing::HeldFile held(path);
-    ASSERT_TRUE(held.Holds());
-    table_.SetDBFFileName(path);
-    EXPECT_ERROR(DbfError, table_.Open(), openError);
-  }
+  const os::LockedFile held = os::OpenLockedFile(path, os::FileAccess::kRead);
+  ASSERT_NE(held.file, os::kNoFile) << held.reason;
+  table_.SetDBFFileName(path);
+  EXPECT_ERROR(DbfError, table_.Open(), openError);
+  os::CloseFile(held.file);
   table_.Open();
   EXPECT_TRUE(table_.IsOpen());
   // Opening an open table does nothing.
@@ -711,18 +712,22 @@ TEST_F(DbfTableTest, MemoFileIsHeldWithTheTable) {
 
   const std::string memo = Write("memo.dbt", std::string(512, '\0'));
   OpenTable(path);
-  EXPECT_FALSE(testing::CanHold(memo));
+  const os::LockedFile probe = os::OpenLockedFile(memo, os::FileAccess::kRead);
+  EXPECT_EQ(probe.file, os::kNoFile);
+  EXPECT_EQ(probe.reason, kFileInUse);  // opened, but the table holds the lock
+  os::CloseFile(probe.file);
   table_.Close();
 
-  {
-    const testing::HeldFile held(memo);
-    ASSERT_TRUE(held.Holds());
-    table_.SetDBFFileName(path);
-    EXPECT_ERROR(DbfError, table_.Open(), "DbfTable.InternalOpen: Open error \"" + memo + "\"");
-    EXPECT_FALSE(table_.IsOpen());
-    // The table's own file was released too.
-    EXPECT_TRUE(testing::CanHold(path));
-  }
+  const os::LockedFile heldMemo = os::OpenLockedFile(memo, os::FileAccess::kRead);
+  ASSERT_NE(heldMemo.file, os::kNoFile) << heldMemo.reason;
+  table_.SetDBFFileName(path);
+  EXPECT_ERROR(DbfError, table_.Open(), "DbfTable.InternalOpen: Open error \"" + memo + "\"");
+  EXPECT_FALSE(table_.IsOpen());
+  // The table's own file was released too.
+  const os::LockedFile released = os::OpenLockedFile(path, os::FileAccess::kRead);
+  EXPECT_NE(released.file, os::kNoFile) << released.reason;
+  os::CloseFile(released.file);
+  os::CloseFile(heldMemo.file);
   table_.Open();
   EXPECT_TRUE(table_.IsOpen());
 }

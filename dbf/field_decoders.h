@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "dbf/field_type.h"
+#include "values/field_type.h"
 
 namespace tarvelo {
 

@@ -3,9 +3,15 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
+#include <functional>
 #include <new>
 #include <stdexcept>
+#include <thread>
 
+#include "dbf/dbf_table.h"
+#include "dbf/ntx_expression.h"
+#include "dbf/ntx_format.h"
 #include "dbf/ntx_page_cache.h"
 #include "os/memory_pages.h"
 #include "values/errors.h"
@@ -13,26 +19,18 @@
 namespace tarvelo {
 namespace {
 
-constexpr uint32_t kPageSize = NtxPageCache::kPageSize;
+using namespace ntx;  // the file's layout
+
 // Bytes the runs on file are read back through, shared among them.
 constexpr size_t kMergeBytes = size_t{2} << 20;
 // Bytes written to a file at once.
 constexpr size_t kWriteBytes = size_t{256} << 10;
-
-void Put16(uint8_t* at, uint32_t value) {
-  at[0] = static_cast<uint8_t>(value & 0xFF);
-  at[1] = static_cast<uint8_t>((value >> 8) & 0xFF);
-}
-
-void Put32(uint8_t* at, uint32_t value) {
-  Put16(at, value & 0xFFFF);
-  Put16(at + 2, value >> 16);
-}
-
-uint32_t Get32(const uint8_t* at) {
-  return static_cast<uint32_t>(at[0]) | (static_cast<uint32_t>(at[1]) << 8) | (static_cast<uint32_t>(at[2]) << 16) |
-         (static_cast<uint32_t>(at[3]) << 24);
-}
+// Bytes of records a scan reads at once.
+constexpr size_t kScanBytes = size_t{256} << 10;
+// Fewest records that a scan gives a thread of its own, and the most
+// threads it uses (each reads through buffers of its own).
+constexpr int64_t kRecordsPerThread = 16384;
+constexpr int kMostScanThreads = 8;
 
 [[noreturn]] void ThrowSortError(const char* what, const std::string& shownName, int error) {
   DbfError failure(std::string("NtxIndex.SortKeys: ") + what + " error \"" + shownName + "\"");
@@ -41,6 +39,126 @@ uint32_t Get32(const uint8_t* at) {
 }
 
 }  // namespace
+
+namespace {
+
+// A stretch of the table that one thread reads: the keys of records first
+// to last (to the end of the file when last is 0) go to a sorter of its
+// own, and its deleted records, up to a limit, to deleted.
+struct ScanPart {
+  int64_t first = 1;
+  int64_t last = 0;
+  std::unique_ptr<NtxKeySorter> sorter;
+  std::vector<uint32_t> deleted;
+  int64_t deletedNotKept = 0;  // the first deleted record past the limit; 0 for none
+  int64_t lastRecno = 0;       // the last record read
+  std::exception_ptr error;
+};
+
+// Reads the records of part and sorts their keys; an error is kept in the
+// part.
+void ScanPartKeys(const DbfTable& table, const NtxExpression& key, const NtxExpression& sharedFilter,
+                  const NtxScanOptions& options, ScanPart& part) {
+  try {
+    // A filter keeps the texts it compares in itself: each thread has its own.
+    const NtxExpression filter = sharedFilter;
+    const bool filtered = !filter.IsEmpty();
+    const size_t length = static_cast<size_t>(table.RecordLength());
+    const size_t blockRecords = std::max<size_t>(1, kScanBytes / length);
+    std::vector<char> block(blockRecords * length);
+    for (int64_t recno = part.first; part.last == 0 || recno <= part.last;) {
+      if (options.stopRequested && options.stopRequested()) throw RunStoppedError();
+      const size_t wanted =
+          part.last == 0 ? blockRecords : static_cast<size_t>(std::min<int64_t>(blockRecords, part.last - recno + 1));
+      const size_t got = table.ReadRecords(recno, wanted, block.data());
+      for (size_t i = 0; i < got; ++i, ++recno) {
+        const std::string_view record(block.data() + i * length, length);
+        if (recno > static_cast<int64_t>(UINT32_MAX))
+          throw DbfError("NtxIndex.CreateIndex: Record " + std::to_string(recno) + " beyond the index's range");
+        part.lastRecno = recno;
+        if (record[0] == '*' && part.deletedNotKept == 0) {
+          if (part.deleted.size() < options.deletedRecordsKept) {
+            part.deleted.push_back(static_cast<uint32_t>(recno));
+          } else {
+            part.deletedNotKept = recno;
+          }
+        }
+        if (filtered && !filter.IsTrue(record)) continue;
+        key.WriteKey(record, reinterpret_cast<char*>(part.sorter->NextKey()));
+        part.sorter->Add(static_cast<uint32_t>(recno));
+      }
+      if (got < wanted) break;
+    }
+    part.sorter->Sort();
+  } catch (...) {
+    part.error = std::current_exception();
+  }
+}
+
+// Joins what the parts learnt, in record order: the deleted records kept
+// are the first ones of the whole table.
+void JoinParts(std::vector<ScanPart>& parts, size_t deletedRecordsKept, NtxTableScan& scan) {
+  for (const ScanPart& part : parts) scan.recordCount = std::max(scan.recordCount, part.lastRecno);
+  scan.deletedKnownThrough = scan.recordCount;
+  bool allDeletedKept = true;
+  for (const ScanPart& part : parts) {
+    for (const uint32_t recno : part.deleted) {
+      if (scan.deleted.size() == deletedRecordsKept) {
+        allDeletedKept = false;
+        scan.deletedKnownThrough = recno - 1;
+        break;
+      }
+      scan.deleted.push_back(recno);
+    }
+    if (allDeletedKept && part.deletedNotKept != 0) {
+      allDeletedKept = false;
+      scan.deletedKnownThrough = part.deletedNotKept - 1;
+    }
+    if (!allDeletedKept) break;
+  }
+  scan.sorter = std::move(parts[0].sorter);
+  for (size_t t = 1; t < parts.size(); ++t) scan.sorter->Append(std::move(parts[t].sorter));
+}
+
+}  // namespace
+
+NtxTableScan ScanTableKeys(const DbfTable& table, const NtxExpression& key, const NtxExpression& filter,
+                           const NtxScanOptions& options) {
+  // Each stretch is sorted apart in its share of the budget; the sorted
+  // pairs then come out in the order one thread would give, equal keys in
+  // record order.
+  const int64_t records = table.PhysicalRecordCount();
+  const int count = static_cast<int>(
+      std::clamp<int64_t>(records / kRecordsPerThread, 1, std::clamp(options.threads, 1, kMostScanThreads)));
+  const int64_t perPart = (records + count - 1) / count;
+  std::vector<ScanPart> parts(static_cast<size_t>(count));
+  for (int t = 0; t < count; ++t) {
+    ScanPart& part = parts[static_cast<size_t>(t)];
+    part.first = 1 + t * perPart;
+    part.last = t + 1 == count ? 0 : (t + 1) * perPart;
+    part.sorter = std::make_unique<NtxKeySorter>(options.keyLength, options.descending,
+                                                 options.sortBytes / static_cast<size_t>(count), options.folder,
+                                                 options.shownName);
+  }
+  const auto scan = [&](ScanPart& part) { ScanPartKeys(table, key, filter, options, part); };
+  {
+    std::vector<std::thread> helpers;
+    try {
+      for (size_t t = 1; t < parts.size(); ++t) helpers.emplace_back(scan, std::ref(parts[t]));
+    } catch (...) {
+      for (std::thread& helper : helpers) helper.join();
+      throw;
+    }
+    scan(parts[0]);
+    for (std::thread& helper : helpers) helper.join();
+  }
+  // The first error in record order is the one a single reader meets.
+  for (const ScanPart& part : parts)
+    if (part.error) std::rethrow_exception(part.error);
+  NtxTableScan result;
+  JoinParts(parts, options.deletedRecordsKept, result);
+  return result;
+}
 
 // A sorted run in the run file.
 struct NtxKeySorter::Run {
@@ -333,9 +451,9 @@ NtxPageWriter::NtxPageWriter(os::FileHandle file, std::string shownName, int key
     : file_(file),
       shownName_(std::move(shownName)),
       keyLength_(keyLength),
-      entrySize_(keyLength + 8),
+      entrySize_(keyLength + kKeyAt),
       maxKeys_(maxKeys),
-      slotBase_(2 + 2 * (maxKeys + 1)),
+      slotBase_(EntriesAt(maxKeys)),
       nextPage_(firstPage),
       outStart_(firstPage) {
   // Leaves: as few as hold every key, one key going up between two of
@@ -363,7 +481,7 @@ NtxPageWriter::NtxPageWriter(os::FileHandle file, std::string shownName, int key
 void NtxPageWriter::StartPage(Level& level) {
   std::fill(level.page.begin(), level.page.end(), 0);
   for (int i = 0; i <= maxKeys_; ++i)
-    Put16(level.page.data() + 2 + 2 * i, static_cast<uint32_t>(slotBase_ + i * entrySize_));
+    Put16(level.page.data() + kSlotsAt + 2 * i, static_cast<uint32_t>(slotBase_ + i * entrySize_));
   level.keys = 0;
   level.target = static_cast<int>(level.base + (level.number < level.extra ? 1 : 0));
 }
@@ -375,10 +493,10 @@ void NtxPageWriter::AddAt(size_t at, const uint8_t* key, uint32_t recno, uint32_
   uint8_t* page = level.page.data();
   if (level.keys < level.target) {
     uint8_t* slot = page + slotBase_ + level.keys * entrySize_;
-    Put32(slot, left);
-    Put32(slot + 4, recno);
-    std::memcpy(slot + 8, key, static_cast<size_t>(keyLength_));
-    Put16(page, static_cast<uint32_t>(++level.keys));
+    Put32(slot + kChildAt, left);
+    Put32(slot + kRecnoAt, recno);
+    std::memcpy(slot + kKeyAt, key, static_cast<size_t>(keyLength_));
+    Put16(page + kCountAt, static_cast<uint32_t>(++level.keys));
     return;
   }
   // The page is complete: the page below that just ended is its last

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,6 +13,8 @@
 
 namespace tarvelo {
 
+class DbfTable;
+class NtxExpression;
 namespace os {
 class MemoryPages;
 }
@@ -131,6 +134,50 @@ class NtxKeySorter {
   size_t last_ = SIZE_MAX;    // the cursor whose pair Next gave last
   std::vector<std::unique_ptr<NtxKeySorter>> later_;
 };
+
+/// How a build reads its table's keys (see ScanTableKeys).
+struct NtxScanOptions {
+  int keyLength = 0;
+  bool descending = false;
+  /// Bytes the keys are sorted in, shared among the threads.
+  size_t sortBytes = 0;
+  /// Threads asked for: at most 8 are used, and one for every 16,384
+  /// records.
+  int threads = 1;
+  /// Deleted records remembered at most.
+  size_t deletedRecordsKept = 0;
+  /// Where the sort's run file goes (empty for the current folder), and the
+  /// index's name in errors.
+  std::string folder;
+  std::string shownName;
+  /// Asked before each block of records a thread reads; none when empty.
+  std::function<bool()> stopRequested;
+};
+
+/// The keys of a table's records, read for an index build, and what the
+/// reading learnt of the table.
+struct NtxTableScan {
+  /// The (key, record number) pairs of the records the filter lets
+  /// through, sorted, equal keys in record order.
+  std::unique_ptr<NtxKeySorter> sorter;
+  /// The records read: the table's number of records.
+  int64_t recordCount = 0;
+  /// The deleted records among 1 to deletedKnownThrough, in ascending
+  /// order: all of them unless there were more than the options keep.
+  std::vector<uint32_t> deleted;
+  int64_t deletedKnownThrough = 0;
+};
+
+/// Reads every record of table (deleted ones included) and sorts the key
+/// that key makes of each record filter lets through (every record for an
+/// empty filter). The table is read in stretches, one a thread, each
+/// sorted apart in its share of the budget; the result is the same for any
+/// number of threads. Raises DbfError "NtxIndex.CreateIndex: Record <n>
+/// beyond the index's range" past record 4,294,967,295, the table's read
+/// errors and the sorter's, and RunStoppedError when stopRequested answers
+/// true; the first in record order.
+NtxTableScan ScanTableKeys(const DbfTable& table, const NtxExpression& key, const NtxExpression& filter,
+                           const NtxScanOptions& options);
 
 /// Writes the pages of an NTX tree bottom-up, from its keys in order: each
 /// level's pages are filled as evenly as the count allows, every one of

@@ -2,15 +2,13 @@
 
 #include <algorithm>
 #include <cstring>
-#include <exception>
-#include <functional>
-#include <numeric>
-#include <thread>
 
 #include "dbf/ntx_build.h"
 #include "dbf/ntx_expression.h"
+#include "dbf/ntx_format.h"
 #include "dbf/ntx_page_cache.h"
 #include "os/file_system.h"
+#include "os/path.h"
 #include "os/process.h"
 #include "values/errors.h"
 #include "values/text.h"
@@ -18,53 +16,26 @@
 namespace tarvelo {
 namespace {
 
-constexpr uint32_t kPageSize = NtxPageCache::kPageSize;
-constexpr int kMaxKeyLength = 256;
-// The header keeps each expression NUL-terminated in 256 bytes.
-constexpr size_t kMaxExpressionLength = 255;
+using namespace ntx;  // the file's layout
+
+// The header keeps each expression NUL-terminated.
+constexpr size_t kMaxExpressionLength = kExpressionBytes - 1;
 constexpr size_t kMaxDepth = 64;
-// Bytes of records a build reads at once.
-constexpr size_t kScanBytes = size_t{256} << 10;
 // Most records whose deletion flags a build keeps as bits (1 MiB of them).
 constexpr int64_t kBitmapRecords = int64_t{1} << 23;
-// Fewest records that a build gives a thread of its own, and the most
-// threads it uses (each reads through buffers of its own).
-constexpr int64_t kRecordsPerThread = 16384;
-constexpr int kMostBuildThreads = 8;
 
-// Header fields.
-constexpr size_t kSignatureAt = 0;
-constexpr size_t kVersionAt = 2;
-constexpr size_t kRootAt = 4;
-constexpr size_t kFreePageAt = 8;
-constexpr size_t kEntrySizeAt = 12;
-constexpr size_t kKeySizeAt = 14;
-constexpr size_t kDecimalsAt = 16;
-constexpr size_t kMaxKeysAt = 18;
-constexpr size_t kHalfPageAt = 20;
-constexpr size_t kKeyExpressionAt = 22;
-constexpr size_t kUniqueAt = 278;
-constexpr size_t kDescendingAt = 280;
-constexpr size_t kForExpressionAt = 282;
-constexpr size_t kExpressionBytes = 256;
-
-uint16_t Get16(const uint8_t* at) { return static_cast<uint16_t>(at[0] | (at[1] << 8)); }
-
-uint32_t Get32(const uint8_t* at) {
-  return static_cast<uint32_t>(at[0]) | (static_cast<uint32_t>(at[1]) << 8) | (static_cast<uint32_t>(at[2]) << 16) |
-         (static_cast<uint32_t>(at[3]) << 24);
-}
-
-void Put16(uint8_t* at, uint32_t value) {
-  at[0] = static_cast<uint8_t>(value & 0xFF);
-  at[1] = static_cast<uint8_t>((value >> 8) & 0xFF);
-}
-
-void Put32(uint8_t* at, uint32_t value) {
-  at[0] = static_cast<uint8_t>(value & 0xFF);
-  at[1] = static_cast<uint8_t>((value >> 8) & 0xFF);
-  at[2] = static_cast<uint8_t>((value >> 16) & 0xFF);
-  at[3] = static_cast<uint8_t>((value >> 24) & 0xFF);
+// Whether the header page of a file of fileSize bytes has the layout of an
+// index: signature, key and entry sizes, keys per page and root page.
+bool HeaderFits(const uint8_t* header, int64_t fileSize) {
+  const int signature = Get16(header + kSignatureAt);
+  const int entrySize = Get16(header + kEntrySizeAt);
+  const int keyLength = Get16(header + kKeySizeAt);
+  const int maxKeys = Get16(header + kMaxKeysAt);
+  const uint32_t root = Get32(header + kRootAt);
+  const bool layoutFits = maxKeys >= 2 && 2 + (maxKeys + 1) * (2 + entrySize) <= static_cast<int>(kPageSize);
+  return (signature == 6 || signature == 7) && keyLength >= 1 && keyLength <= kMaxKeyLength &&
+         entrySize == keyLength + 8 && layoutFits && root >= kPageSize && root % kPageSize == 0 &&
+         static_cast<int64_t>(root) + kPageSize <= fileSize;
 }
 
 // True when one of the eight bytes of value is 0.
@@ -130,18 +101,18 @@ struct NtxIndex::OpenFile {
 
   void SetLayout(int keyBytes, int maxKeysPerPage) {
     keyLength = keyBytes;
-    entrySize = keyBytes + 8;
+    entrySize = keyBytes + kKeyAt;
     maxKeys = maxKeysPerPage;
     halfPage = maxKeys / 2;
-    slotBase = 2 + 2 * (maxKeys + 1);
+    slotBase = EntriesAt(maxKeys);
     probe.assign(static_cast<size_t>(keyLength), 0);
   }
 
-  int Count(const uint8_t* page) const { return Get16(page); }
-  uint16_t SlotOf(const uint8_t* page, int i) const { return Get16(page + 2 + 2 * i); }
-  uint32_t ChildAt(const uint8_t* page, int i) const { return Get32(page + SlotOf(page, i)); }
-  uint32_t RecnoAt(const uint8_t* page, int i) const { return Get32(page + SlotOf(page, i) + 4); }
-  const uint8_t* KeyAt(const uint8_t* page, int i) const { return page + SlotOf(page, i) + 8; }
+  int Count(const uint8_t* page) const { return Get16(page + kCountAt); }
+  uint16_t SlotOf(const uint8_t* page, int i) const { return Get16(page + kSlotsAt + 2 * i); }
+  uint32_t ChildAt(const uint8_t* page, int i) const { return Get32(page + SlotOf(page, i) + kChildAt); }
+  uint32_t RecnoAt(const uint8_t* page, int i) const { return Get32(page + SlotOf(page, i) + kRecnoAt); }
+  const uint8_t* KeyAt(const uint8_t* page, int i) const { return page + SlotOf(page, i) + kKeyAt; }
 };
 
 NtxIndex::NtxIndex(DbfTable& table, std::string name) : table_(table), name_(std::move(name)) {}
@@ -168,8 +139,7 @@ void NtxIndex::SetForExpresion(std::string expression) {
 
 void NtxIndex::SetNTXFileName(std::string path) {
   fileName_ = std::move(path);
-  const size_t slash = fileName_.find_last_of(os::kFolderSeparators);
-  std::string name = slash == std::string::npos ? fileName_ : fileName_.substr(slash + 1);
+  std::string name = os::FileNameOf(fileName_);
   const size_t dot = name.find('.');
   if (dot != std::string::npos) name.resize(dot);
   name_ = std::move(name);
@@ -332,127 +302,36 @@ void NtxIndex::BuildTree() {
   }
 }
 
-namespace {
-
-// A stretch of the table that one thread reads for a build: the keys of
-// records first to last (to the end of the file when last is 0) go to a
-// sorter of its own, and its deleted records, up to a limit, to deleted.
-struct ScanPart {
-  int64_t first = 1;
-  int64_t last = 0;
-  std::unique_ptr<NtxKeySorter> sorter;
-  std::vector<uint32_t> deleted;
-  int64_t deletedNotKept = 0;  // the first deleted record past the limit; 0 for none
-  int64_t lastRecno = 0;       // the last record read
-  std::exception_ptr error;
-};
-
-}  // namespace
-
 void NtxIndex::SortAndWrite(std::vector<uint32_t>& innerPages) {
   OpenFile& f = *file_;
-  const size_t slash = fileName_.find_last_of(os::kFolderSeparators);
-  const std::string folder = slash == std::string::npos ? std::string() : fileName_.substr(0, slash + 1);
+  NtxScanOptions options;
+  options.keyLength = f.keyLength;
+  options.descending = f.descending;
+  options.sortBytes = sortBytes_;
+  options.threads = threads_;
+  options.deletedRecordsKept = deletedRecordsKept_;
+  options.folder = os::FolderOf(fileName_);
+  options.shownName = f.fileName;
+  options.stopRequested = stopRequested_;
+  NtxTableScan scan = ScanTableKeys(table_, f.key, f.filter, options);
 
-  // The table is read in stretches, one a thread, each sorted apart in its
-  // share of the budget; the sorted pairs then come out in the order one
-  // thread would give, equal keys in record order.
-  const int64_t records = table_.PhysicalRecordCount();
-  const int parts =
-      static_cast<int>(std::clamp<int64_t>(records / kRecordsPerThread, 1, std::clamp(threads_, 1, kMostBuildThreads)));
-  const int64_t perPart = (records + parts - 1) / parts;
-  std::vector<ScanPart> scans(static_cast<size_t>(parts));
-  for (int t = 0; t < parts; ++t) {
-    ScanPart& part = scans[static_cast<size_t>(t)];
-    part.first = 1 + t * perPart;
-    part.last = t + 1 == parts ? 0 : (t + 1) * perPart;
-    part.sorter = std::make_unique<NtxKeySorter>(f.keyLength, f.descending, sortBytes_ / static_cast<size_t>(parts),
-                                                 folder, f.fileName);
-  }
-  const size_t length = static_cast<size_t>(table_.RecordLength());
-  const size_t blockRecords = std::max<size_t>(1, kScanBytes / length);
-  const auto scan = [&](ScanPart& part) {
-    try {
-      // A filter keeps the texts it compares in itself: each thread has its own.
-      const NtxExpression filter = f.filter;
-      const bool filtered = !filter.IsEmpty();
-      std::vector<char> block(blockRecords * length);
-      for (int64_t recno = part.first; part.last == 0 || recno <= part.last;) {
-        if (stopRequested_ && stopRequested_()) throw RunStoppedError();
-        const size_t wanted =
-            part.last == 0 ? blockRecords : static_cast<size_t>(std::min<int64_t>(blockRecords, part.last - recno + 1));
-        const size_t got = table_.ReadRecords(recno, wanted, block.data());
-        for (size_t i = 0; i < got; ++i, ++recno) {
-          const std::string_view record(block.data() + i * length, length);
-          if (recno > static_cast<int64_t>(UINT32_MAX))
-            throw DbfError("NtxIndex.CreateIndex: Record " + std::to_string(recno) + " beyond the index's range");
-          part.lastRecno = recno;
-          if (record[0] == '*' && part.deletedNotKept == 0) {
-            if (part.deleted.size() < deletedRecordsKept_) {
-              part.deleted.push_back(static_cast<uint32_t>(recno));
-            } else {
-              part.deletedNotKept = recno;
-            }
-          }
-          if (filtered && !filter.IsTrue(record)) continue;
-          f.key.WriteKey(record, reinterpret_cast<char*>(part.sorter->NextKey()));
-          part.sorter->Add(static_cast<uint32_t>(recno));
-        }
-        if (got < wanted) break;
-      }
-      part.sorter->Sort();
-    } catch (...) {
-      part.error = std::current_exception();
-    }
-  };
-  {
-    std::vector<std::thread> helpers;
-    try {
-      for (size_t t = 1; t < scans.size(); ++t) helpers.emplace_back(scan, std::ref(scans[t]));
-    } catch (...) {
-      for (std::thread& helper : helpers) helper.join();
-      throw;
-    }
-    scan(scans[0]);
-    for (std::thread& helper : helpers) helper.join();
-  }
-  // The first error in record order is the one a single reader meets.
-  for (const ScanPart& part : scans)
-    if (part.error) std::rethrow_exception(part.error);
-
-  // The deleted records kept are the first ones of the whole table.
-  f.recordCount = 0;
-  for (const ScanPart& part : scans) f.recordCount = std::max(f.recordCount, part.lastRecno);
-  f.deleted.clear();
-  f.deletedKnownThrough = f.recordCount;
-  bool allDeletedKept = true;
-  for (const ScanPart& part : scans) {
-    for (const uint32_t recno : part.deleted) {
-      if (f.deleted.size() == deletedRecordsKept_) {
-        allDeletedKept = false;
-        f.deletedKnownThrough = recno - 1;
-        break;
-      }
-      f.deleted.push_back(recno);
-    }
-    if (allDeletedKept && part.deletedNotKept != 0) {
-      allDeletedKept = false;
-      f.deletedKnownThrough = part.deletedNotKept - 1;
-    }
-    if (!allDeletedKept) break;
-  }
+  f.recordCount = scan.recordCount;
+  f.deleted = std::move(scan.deleted);
+  f.deletedKnownThrough = scan.deletedKnownThrough;
   f.deletedBits.clear();
   if (f.recordCount <= kBitmapRecords) {
     f.deletedBits.assign(static_cast<size_t>(f.recordCount / 64 + 1), 0);
     for (const uint32_t recno : f.deleted) f.deletedBits[recno / 64] |= uint64_t{1} << (recno % 64);
   }
   f.knowsRecords = true;
-  NtxKeySorter& sorter = *scans[0].sorter;
-  for (size_t t = 1; t < scans.size(); ++t) sorter.Append(std::move(scans[t].sorter));
+  WritePages(*scan.sorter, innerPages);
+}
 
+void NtxIndex::WritePages(NtxKeySorter& sorter, std::vector<uint32_t>& innerPages) {
   // Equal keys come in record order; a unique index keeps the first of
   // them. The shape of the tree needs the number of keys first: for a
   // unique index, a pass that counts them.
+  OpenFile& f = *file_;
   const size_t keyLength = static_cast<size_t>(f.keyLength);
   std::vector<uint8_t> previous(keyLength);
   bool any = false;
@@ -518,16 +397,11 @@ void NtxIndex::OpenExisting() {
     const size_t got = os::ReadAt(handle, 0, header, kPageSize).bytes;
     const int64_t fileSize = os::FileSize(handle);
     if (got < kPageSize || fileSize < 0) throw DbfError(formatError);
+    if (!HeaderFits(header, fileSize)) throw DbfError(formatError);
     const int signature = Get16(header + kSignatureAt);
-    const int entrySize = Get16(header + kEntrySizeAt);
     const int keyLength = Get16(header + kKeySizeAt);
     const int maxKeys = Get16(header + kMaxKeysAt);
     const uint32_t root = Get32(header + kRootAt);
-    const bool layoutFits = maxKeys >= 2 && 2 + (maxKeys + 1) * (2 + entrySize) <= static_cast<int>(kPageSize);
-    if ((signature != 6 && signature != 7) || keyLength < 1 || keyLength > kMaxKeyLength ||
-        entrySize != keyLength + 8 || !layoutFits || root < kPageSize || root % kPageSize != 0 ||
-        static_cast<int64_t>(root) + kPageSize > fileSize)
-      throw DbfError(formatError);
 
     std::string keyText = HeaderText(header + kKeyExpressionAt, kExpressionBytes);
     std::string forText = HeaderText(header + kForExpressionAt, kExpressionBytes);
@@ -710,6 +584,10 @@ void NtxIndex::SaveCursor() {
 
 void NtxIndex::RestoreCursor() {
   if (file_) file_->cursor = file_->savedCursor;
+}
+
+bool IsNtxHeader(std::string_view start, int64_t fileSize) {
+  return start.size() >= kPageSize && HeaderFits(reinterpret_cast<const uint8_t*>(start.data()), fileSize);
 }
 
 }  // namespace tarvelo

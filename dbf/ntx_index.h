@@ -13,6 +13,7 @@
 
 namespace tarvelo {
 
+class NtxKeySorter;
 class NtxPageCache;
 
 /// Index file format version: the header signature is 6 for v500 and v501,
@@ -204,6 +205,8 @@ class NtxIndex {
   /// pages bottom-up; the offsets of the pages above the leaves go into
   /// innerPages.
   void SortAndWrite(std::vector<uint32_t>& innerPages);
+  /// Writes the tree's pages from the sorted keys (SortAndWrite).
+  void WritePages(NtxKeySorter& sorter, std::vector<uint32_t>& innerPages);
   void WriteHeader();
 
   // Cursor primitives; the cursor stays on the entry returned.
@@ -235,5 +238,11 @@ class NtxIndex {
   // The file the last build of a temporary index created.
   os::TemporaryFile ownFile_;
 };
+
+/// Whether start, the first bytes of a file of fileSize bytes, is the
+/// header page of an index that OpenExisting would take (the layout only:
+/// the key expression is not parsed, as it needs the table). False when
+/// start holds less than a page.
+bool IsNtxHeader(std::string_view start, int64_t fileSize);
 
 }  // namespace tarvelo

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "dbf/ntx_format.h"
 #include "os/file_system.h"
 #include "os/memory_pages.h"
 
@@ -31,7 +32,7 @@ namespace tarvelo {
 /// few pages at once.
 class NtxPageCache {
  public:
-  static constexpr int kPageSize = 1024;
+  static constexpr int kPageSize = static_cast<int>(ntx::kPageSize);
   /// Frames of one set.
   static constexpr int kWays = 8;
   /// Fewest pages a cache holds, whatever the capacity asked for.

@@ -25,6 +25,7 @@
 #include "values/date_time.h"
 #include "values/errors.h"
 #include "values/variant.h"
+#include "values/variant_operators.h"
 
 namespace {
 

@@ -1,13 +1,7 @@
 #include "memtable/mem_table.h"
 
 #include <algorithm>
-#include <array>
-#include <bit>
-#include <cmath>
-#include <iterator>
-#include <limits>
 
-#include "memtable/text_collation.h"
 #include "values/errors.h"
 #include "values/text.h"
 
@@ -18,31 +12,6 @@ namespace {
 constexpr int kMaxFields = 256;
 constexpr int64_t kMaxAppendNumber = 2147483599;
 constexpr size_t kScanLimit = 20;
-
-// Case folding of code page 1252 letters for field names: a-z, the accented
-// Latin-1 letters and the four letter pairs of 0x80-0x9F.
-constexpr std::array<unsigned char, 256> MakeFoldTable() {
-  std::array<unsigned char, 256> table{};
-  for (int i = 0; i < 256; ++i) table[i] = static_cast<unsigned char>(i);
-  for (int c = 'a'; c <= 'z'; ++c) table[c] = static_cast<unsigned char>(c - 32);
-  for (int c = 0xE0; c <= 0xFE; ++c) {
-    if (c != 0xF7) table[c] = static_cast<unsigned char>(c - 32);
-  }
-  table[0x9A] = 0x8A;
-  table[0x9C] = 0x8C;
-  table[0x9E] = 0x8E;
-  table[0xFF] = 0x9F;
-  return table;
-}
-constexpr std::array<unsigned char, 256> kFold = MakeFoldTable();
-
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (kFold[static_cast<unsigned char>(a[i])] != kFold[static_cast<unsigned char>(b[i])]) return false;
-  }
-  return true;
-}
 
 bool SameNameAscii(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -68,23 +37,6 @@ std::vector<std::string> SplitFieldList(std::string_view list) {
     start = end + 1;
   }
   return names;
-}
-
-// Key encoding: each key field adds its bytes so that whole keys compare
-// as unsigned byte strings in key order. Null is the byte 0; a present value
-// is the byte 1 followed by its encoding.
-void AppendInteger(std::string& key, int32_t value) {
-  const uint32_t biased = static_cast<uint32_t>(value) ^ 0x80000000u;
-  for (int shift = 24; shift >= 0; shift -= 8) key.push_back(static_cast<char>((biased >> shift) & 0xFF));
-}
-
-void AppendReal(std::string& key, double value) {
-  if (value == 0) value = 0;                                                // -0 equals 0
-  if (std::isnan(value)) value = std::numeric_limits<double>::quiet_NaN();  // after every number
-  uint64_t bits = std::bit_cast<uint64_t>(value);
-  const uint64_t sign = uint64_t{1} << 63;
-  bits = (bits & sign) != 0 ? ~bits : bits ^ sign;
-  for (int shift = 56; shift >= 0; shift -= 8) key.push_back(static_cast<char>((bits >> shift) & 0xFF));
 }
 
 }  // namespace
@@ -136,7 +88,7 @@ void MemField::SetAsVariant(const Variant& value) { table_.WriteField(*this, val
 MemTable::MemTable(std::string name, const RegionalSettings& settings)
     : name_(std::move(name)),
       settings_(settings),
-      collation_(std::make_unique<TextCollation>(settings.collationLocale)),
+      keys_(settings.collationLocale),
       fieldDefs_(*this),
       indexDefs_(*this) {}
 
@@ -201,7 +153,7 @@ void MemTable::BuildStructure() {
   buffer_.assign(count, Cell{});
   modified_.assign(count, 0);
   searchKey_.assign(count, Cell{});
-  searchSortKeys_.assign(count * kSortKeySlots, SortKeyCache{});
+  keys_.ResetSearches(count);
   scratch_ = Cell{};
 }
 
@@ -331,95 +283,12 @@ void MemTable::Post() {
   }
 }
 
-// Text adds its collation sort key, the byte 0, its own bytes and the byte
-// 0: the collation decides, and texts it holds equal are ordered by their
-// bytes, so that only identical texts are equal keys. Neither a sort key nor
-// a stored text holds the byte 0, so a shorter text that is a prefix of a
-// longer one sorts first and the following fields stay aligned.
-void MemTable::AppendKey(const Index& index, const std::vector<Cell>& cells, std::string& key,
-                         std::vector<SortKeyCache>* cache) {
-  key.clear();
-  for (size_t i = 0; i < index.fields.size(); ++i) {
-    const size_t f = static_cast<size_t>(index.fields[i]);
-    const Cell& cell = cells[f];
-    if (!cell.present) {
-      key.push_back('\0');
-      continue;
-    }
-    key.push_back('\1');
-    switch (index.types[i]) {
-      case ftInteger:
-        AppendInteger(key, cell.integer);
-        break;
-      case ftFloat:
-        AppendReal(key, cell.real);
-        break;
-      default: {
-        if (cache != nullptr) {
-          // Searches repeat a few codes per field; the slot is chosen by a
-          // hash of the text.
-          uint32_t hash = 2166136261u;
-          for (char c : cell.text) hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
-          SortKeyCache& entry = (*cache)[f * kSortKeySlots + (hash & (kSortKeySlots - 1))];
-          if (!entry.valid || entry.text != cell.text) {
-            entry.valid = false;
-            collation_->SortKey(cell.text, entry.sortKey);
-            entry.text = cell.text;
-            entry.valid = true;
-          }
-          key.append(entry.sortKey);
-        } else {
-          collation_->SortKey(cell.text, sortKeyBuffer_);
-          key.append(sortKeyBuffer_);
-        }
-        key.push_back('\0');
-        key.append(cell.text);
-        key.push_back('\0');
-        break;
-      }
-    }
-  }
-}
-
-// Position of the first entry whose key is equal to or greater than key.
-size_t MemTable::InsertPosition(const Index& index, const std::string& key) {
-  size_t low = 0;
-  size_t high = index.entries.size();
-  while (low < high) {
-    const size_t middle = low + (high - low) / 2;
-    if (index.entries[middle].key.compare(key) < 0) {
-      low = middle + 1;
-    } else {
-      high = middle;
-    }
-  }
-  return low;
-}
-
-void MemTable::MergeAppended(Index& index) {
-  if (index.appended.empty()) return;
-  // Among equal keys the record appended later stands first: the batch is
-  // put in reverse append order, sorted stably, and placed before the
-  // older entries of equal key.
-  auto& batch = index.appended;
-  std::reverse(batch.begin(), batch.end());
-  const auto byKey = [](const Entry& a, const Entry& b) { return a.key < b.key; };
-  std::stable_sort(batch.begin(), batch.end(), byKey);
-  std::vector<Entry> merged;
-  merged.reserve(index.entries.size() + batch.size());
-  std::merge(std::make_move_iterator(batch.begin()), std::make_move_iterator(batch.end()),
-             std::make_move_iterator(index.entries.begin()), std::make_move_iterator(index.entries.end()),
-             std::back_inserter(merged), byKey);
-  index.entries.swap(merged);
-  batch.clear();
-}
-
 void MemTable::SettleIndexes() {
-  for (const auto& index : indexes_) MergeAppended(*index);
+  for (const auto& index : indexes_) index->MergeAppended();
   if (appendedRecord_ == nullptr) return;
   // The cursor's record among the entries of its key.
   const auto& entries = current_->entries;
-  size_t at = InsertPosition(*current_, appendedKey_);
+  size_t at = current_->InsertPosition(appendedKey_);
   while (at < entries.size() && entries[at].record != appendedRecord_) ++at;
   position_ = static_cast<int64_t>(at);
   appendedRecord_ = nullptr;
@@ -430,7 +299,7 @@ void MemTable::PostAppend() {
     throw DatabaseError("Bookmark counter is out of range. Please close and reopen table.");
   }
   std::vector<std::string> keys(indexes_.size());
-  for (size_t i = 0; i < indexes_.size(); ++i) AppendKey(*indexes_[i], buffer_, keys[i], nullptr);
+  for (size_t i = 0; i < indexes_.size(); ++i) keys_.Encode(*indexes_[i], buffer_, keys[i]);
 
   auto record = std::make_unique<Record>();
   record->cells = buffer_;
@@ -503,7 +372,7 @@ void MemTable::PostEdit() {
         if (changed[f]) edited[f] = buffer_[f];
       }
       std::vector<std::string> keys(moved.size());
-      for (size_t i = 0; i < moved.size(); ++i) AppendKey(*moved[i], edited, keys[i], nullptr);
+      for (size_t i = 0; i < moved.size(); ++i) keys_.Encode(*moved[i], edited, keys[i]);
 
       stored.swap(edited);
       for (size_t i = 0; i < moved.size(); ++i) {
@@ -511,7 +380,7 @@ void MemTable::PostEdit() {
         auto it = std::find_if(index.entries.begin(), index.entries.end(),
                                [&](const Entry& entry) { return entry.record == record; });
         if (it != index.entries.end()) index.entries.erase(it);
-        const size_t at = InsertPosition(index, keys[i]);
+        const size_t at = index.InsertPosition(keys[i]);
         index.entries.insert(index.entries.begin() + static_cast<std::ptrdiff_t>(at),
                              Entry{std::move(keys[i]), record});
         if (&index == current_) position_ = static_cast<int64_t>(at);
@@ -649,7 +518,7 @@ bool MemTable::FindKeyImpl(const Variant* values, size_t count) {
     const MemField& field = *fields_[static_cast<size_t>(index.fields[i])];
     ConvertInto(field, values[i], searchKey_[static_cast<size_t>(field.FieldNo())]);
   }
-  AppendKey(index, searchKey_, searchBlob_, &searchSortKeys_);
+  keys_.EncodeSearch(index, searchKey_, searchBlob_);
 
   const auto& entries = index.entries;
   size_t found = entries.size();
@@ -665,7 +534,7 @@ bool MemTable::FindKeyImpl(const Variant* values, size_t count) {
   } else {
     // Bisection to the first key not less than the search key, which is the
     // first of the equal keys when there are any.
-    const size_t at = InsertPosition(index, searchBlob_);
+    const size_t at = index.InsertPosition(searchBlob_);
     if (at < entries.size() && entries[at].key == searchBlob_) found = at;
   }
   if (found == entries.size()) return false;

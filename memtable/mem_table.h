@@ -7,14 +7,14 @@
 #include <string_view>
 #include <vector>
 
-#include "dbf/field_type.h"
+#include "memtable/mem_index.h"
+#include "values/field_type.h"
 #include "values/regional_settings.h"
 #include "values/variant.h"
 
 namespace tarvelo {
 
 class MemTable;
-class TextCollation;
 
 /// One field definition: name, logical type, size (characters of a text
 /// field; 0 for the other types) and the required flag (kept, not enforced).
@@ -212,40 +212,10 @@ class MemTable {
   friend class MemFieldDefs;
   friend class MemIndexDefs;
 
-  // One value slot of a record.
-  struct Cell {
-    std::string text;
-    double real = 0;
-    int32_t integer = 0;
-    bool present = false;
-  };
-  struct Record {
-    std::vector<Cell> cells;
-    int64_t appendNumber = 0;
-  };
-  // A record's place in an index with its key encoded so that keys compare
-  // as their bytes compare (see AppendKey).
-  struct Entry {
-    std::string key;
-    Record* record = nullptr;
-  };
-  struct Index {
-    std::string name;
-    std::vector<int> fields;           // field numbers of the key, in order
-    std::vector<FieldTypeCode> types;  // their types
-    std::vector<Entry> entries;        // in key order
-    // Records appended since the index was last used, in append order. They
-    // join entries in one sort and merge when the index is next read, so
-    // that filling a table costs n log n instead of n squared.
-    std::vector<Entry> appended;
-  };
-  // A slot of the cache of search-key sort keys: a text and its sort key.
-  static constexpr size_t kSortKeySlots = 64;
-  struct SortKeyCache {
-    std::string text;
-    std::string sortKey;
-    bool valid = false;
-  };
+  using Cell = MemCell;
+  using Record = MemRecord;
+  using Entry = MemIndexEntry;
+  using Index = MemIndex;
 
   std::string Prefixed(std::string_view message) const;
   void CheckActive() const;
@@ -253,10 +223,6 @@ class MemTable {
   void SettlePending();
   void AbandonPending();
   void ResetBuffer();
-  void AppendKey(const Index& index, const std::vector<Cell>& cells, std::string& key,
-                 std::vector<SortKeyCache>* cache);
-  static size_t InsertPosition(const Index& index, const std::string& key);
-  static void MergeAppended(Index& index);
   void SettleIndexes();
   void PostAppend();
   void PostEdit();
@@ -268,7 +234,7 @@ class MemTable {
 
   std::string name_;
   RegionalSettings settings_;
-  std::unique_ptr<TextCollation> collation_;
+  MemKeyEncoder keys_;
   MemFieldDefs fieldDefs_;
   MemIndexDefs indexDefs_;
 
@@ -297,10 +263,8 @@ class MemTable {
   Record* editRecord_ = nullptr;
   Cell scratch_;  // a value being converted before it enters buffer_
 
-  std::vector<Cell> searchKey_;               // the key record of FindKey
-  std::vector<SortKeyCache> searchSortKeys_;  // kSortKeySlots per field, by hash
-  std::string searchBlob_;                    // the encoded search key
-  std::string sortKeyBuffer_;
+  std::vector<Cell> searchKey_;  // the key record of FindKey
+  std::string searchBlob_;       // the encoded search key
 };
 
 }  // namespace tarvelo

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "values/errors.h"
+#include "values/variant_operators.h"
 
 namespace tarvelo {
 namespace {

@@ -96,15 +96,91 @@ LockedFile CreateLockedFile(const std::string& path);
 /// Opens the existing file path for reading, without a lock.
 OpenedFile OpenForReading(const std::string& path);
 
-/// Creates a new file for writing beside target (in its folder), named
-/// after it and this process, never through an existing name; its name
-/// goes into name. The system's error for an existing name when every name
-/// tried is taken.
-OpenedFile CreateBeside(const std::string& target, std::string& name);
-
 /// Creates a file in folder (empty for the current one) that has no name:
 /// it is gone once closed, however the process ends.
 OpenedFile CreateNamelessFile(const std::string& folder);
+
+/// Where an output path leads (ResolveOutput).
+enum class OutputKind {
+  /// Nothing of that name: a new file is made.
+  kAbsent,
+  /// A regular file, replaced whole by a new one (CreateReplacement,
+  /// PutReplacement).
+  kRegular,
+  /// A file to write in place, in order, and never to replace: a device, a
+  /// pipe or socket, a directory (whose open fails), or a name that stands
+  /// for a file the process holds open (/dev/stdout, /dev/fd/N: links of
+  /// the proc file system on Linux).
+  kInPlace,
+};
+
+/// What ResolveOutput found.
+struct OutputTarget {
+  OutputKind kind = OutputKind::kAbsent;
+  /// The name to write: the path itself, or where its symbolic links lead.
+  std::string destination;
+  /// True for a file reached through a link of the proc file system that is
+  /// a regular file (standard output sent to a file): written at its end.
+  bool append = false;
+  /// 0, or the error that stopped the resolution (ELOOP, a folder that
+  /// cannot be searched); kLinkRefused for a link not followed.
+  int error = 0;
+};
+
+/// The error of a symbolic link that ResolveOutput does not follow.
+inline constexpr int kLinkRefused = -1;
+
+/// Follows the symbolic links that path ends in, as opening it would, to
+/// the name an output written to path takes. A link is followed only where
+/// the kernel's protection of shared folders would follow it: when the link
+/// belongs to the caller or to the owner of its folder, or when that folder
+/// is not both sticky and writable by everyone; otherwise the error is
+/// kLinkRefused, whatever the system's own setting. Links in the folders of
+/// the path are left to the system.
+OutputTarget ResolveOutput(const std::string& path);
+
+/// Creates the file that is to take the place of the regular or absent
+/// file destination, in its folder: a file with no name (given one by
+/// PutReplacement) where the file system can make one, else a new file of a
+/// short name of its own (at most 40 bytes, whatever the length of
+/// destination's name), put in name (empty for a nameless file). Its mode
+/// is that of any new file (0666 less the umask).
+OpenedFile CreateReplacement(const std::string& destination, std::string& name);
+
+/// Gives the file from CreateReplacement (file, and name as it gave it) the
+/// name destination, replacing the file of that name in one step; returns 0
+/// or the error. A nameless file gets a short name of its own first, held
+/// only while signals are held off.
+int PutReplacement(FileHandle file, const std::string& name, const std::string& destination);
+
+/// Gives file the permissions of the regular file path and, where the
+/// caller may, its owner and group; nothing when path names no regular
+/// file. Failures are not reported: the file then keeps its own.
+void KeepOwnerAndMode(FileHandle file, const std::string& path);
+
+/// Opens the existing path for writing in place (OutputKind::kInPlace),
+/// writing at its end when append.
+OpenedFile OpenInPlace(const std::string& path, bool append);
+
+/// Writes count bytes at the file's position, as many writes as it takes;
+/// returns 0, or the error that stopped it. For files that have no
+/// positions too (pipes, terminals).
+int WriteAll(FileHandle file, const void* bytes, size_t count);
+
+/// Writes count bytes to standard output; returns 0 or the error (EPIPE
+/// when no one reads it any more, EBADF when it was closed).
+int WriteStandardOutput(const void* bytes, size_t count);
+
+/// Makes sure the standard input, output and error are open: one that was
+/// closed when the program started gets a file that takes no writes
+/// (/dev/null for reading), so that no file the program opens takes its
+/// number and a write to it fails (EBADF) as a write to a closed one.
+void KeepStandardFilesOpen();
+
+/// The first count bytes (fewer when the file is shorter) of the regular
+/// file path, and its size; false, and nothing read, when path names no
+/// regular file or it cannot be read. Never blocks on a pipe.
+bool ReadStartOfRegularFile(const std::string& path, size_t count, std::string& start, int64_t& size);
 
 /// Closes file; returns 0, or the error of the last write that the close
 /// found. Does nothing for kNoFile.
@@ -151,18 +227,6 @@ bool IdentityOf(FileHandle file, FileIdentity& identity);
 /// The identity of the file path leads to (through symbolic links); false
 /// when path names no file or it cannot be known.
 bool IdentityAt(const std::string& path, FileIdentity& identity);
-
-/// The file a symbolic link named path leads to, its path resolved in full;
-/// path itself when it is not a symbolic link or leads nowhere.
-std::string LinkTarget(const std::string& path);
-
-/// Gives file the name to, replacing a file of that name; returns 0 or the
-/// error.
-int RenameFile(const std::string& from, const std::string& to);
-
-/// Removes the entry path (a symbolic link itself, not its target); returns
-/// 0 or the error.
-int RemoveFile(const std::string& path);
 
 /// Removes the entry path while it is still the file of that identity (not
 /// following a symbolic link), as another process may have put a file of

@@ -4,14 +4,17 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 
+#include "os/path.h"
 #include "os/process.h"
 #include "values/errors.h"
 #include "values/text.h"
@@ -79,6 +82,22 @@ ReadResult PiecesAt(Call call, FileHandle file, int64_t offset, const FilePiece*
   return result;
 }
 
+// The folder of path, to name on its own ("." for a name without one).
+std::string FolderToOpen(const std::string& path) {
+  const std::string prefix = FolderOf(path);
+  return prefix.empty() ? "." : prefix;
+}
+
+// A name for a file of this process that is to be renamed: short whatever
+// the length of the name it is to take, and new at every call.
+std::string ShortName() {
+  static std::atomic<unsigned> counter{0};
+  return ".tarvelo-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
+}
+
+// The magic number of the proc file system (statfs).
+constexpr long kProcFileSystem = 0x9fa0;
+
 }  // namespace
 
 std::string SystemReason(int error) {
@@ -136,18 +155,6 @@ LockedFile CreateLockedFile(const std::string& path) {
 
 OpenedFile OpenForReading(const std::string& path) { return Opened(::open(path.c_str(), O_RDONLY | O_CLOEXEC)); }
 
-OpenedFile CreateBeside(const std::string& target, std::string& name) {
-  const size_t slash = target.rfind('/');
-  const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
-  const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    name = folder + "." + base + "." + std::to_string(::getpid()) + "-" + std::to_string(attempt) + ".tmp";
-    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (fd >= 0 || errno != EEXIST) return Opened(fd);
-  }
-  return {kNoFile, EEXIST};
-}
-
 // O_TMPFILE where the file system has it, else a new name made and removed
 // at once, with the signals held off in between so that none can leave the
 // file behind.
@@ -162,6 +169,160 @@ OpenedFile CreateNamelessFile(const std::string& folder) {
   const OpenedFile named = Opened(::mkostemp(pattern.data(), O_CLOEXEC));
   if (named.file >= 0) ::unlink(pattern.c_str());
   return named;
+}
+
+OutputTarget ResolveOutput(const std::string& path) {
+  OutputTarget target;
+  target.destination = path;
+  for (int links = 0;; ++links) {
+    struct stat info {};
+    if (::lstat(target.destination.c_str(), &info) != 0) {
+      // A name not there yet is made; a path that cannot lead to one fails
+      // when it is made, with the reason.
+      if (errno != ENOENT && errno != ENOTDIR) target.error = errno;
+      return target;
+    }
+    if (!S_ISLNK(info.st_mode)) {
+      target.kind = S_ISREG(info.st_mode) ? OutputKind::kRegular : OutputKind::kInPlace;
+      return target;
+    }
+    if (links == 40) {
+      target.error = ELOOP;
+      return target;
+    }
+    const std::string folder = FolderToOpen(target.destination);
+    struct stat folderInfo {};
+    if (::stat(folder.c_str(), &folderInfo) != 0) {
+      target.error = errno;
+      return target;
+    }
+    const bool shared = (folderInfo.st_mode & (S_ISVTX | S_IWOTH)) == (S_ISVTX | S_IWOTH);
+    if (shared && info.st_uid != ::geteuid() && info.st_uid != folderInfo.st_uid) {
+      target.error = kLinkRefused;
+      return target;
+    }
+    // A link of the proc file system stands for a file the process holds
+    // open (a pipe, a terminal, the file standard output goes to), not for
+    // the path its text shows.
+    struct statfs system {};
+    if (::statfs(folder.c_str(), &system) == 0 && system.f_type == kProcFileSystem) {
+      struct stat open {};
+      if (::stat(target.destination.c_str(), &open) != 0) {
+        target.error = errno;
+        return target;
+      }
+      target.kind = OutputKind::kInPlace;
+      target.append = S_ISREG(open.st_mode);
+      return target;
+    }
+    char text[PATH_MAX];
+    const ssize_t length = ::readlink(target.destination.c_str(), text, sizeof text);
+    if (length < 0 || static_cast<size_t>(length) == sizeof text) {
+      target.error = length < 0 ? errno : ENAMETOOLONG;
+      return target;
+    }
+    const std::string linked(text, static_cast<size_t>(length));
+    target.destination = linked[0] == '/' ? linked : FolderOf(target.destination) + linked;
+  }
+}
+
+OpenedFile CreateReplacement(const std::string& destination, std::string& name) {
+  name.clear();
+  const std::string prefix = FolderOf(destination);
+#ifdef O_TMPFILE
+  // PutReplacement names a nameless file through /proc/self/fd.
+  if (::access("/proc/self/fd", X_OK) == 0) {
+    const int fd = ::open(FolderToOpen(destination).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)) return Opened(fd);
+  }
+#endif
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    name = prefix + ShortName();
+    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd >= 0 || errno != EEXIST) {
+      const OpenedFile opened = Opened(fd);
+      if (fd < 0) name.clear();
+      return opened;
+    }
+  }
+  name.clear();
+  return {kNoFile, EEXIST};
+}
+
+int PutReplacement(FileHandle file, const std::string& name, const std::string& destination) {
+  if (!name.empty()) return ::rename(name.c_str(), destination.c_str()) == 0 ? 0 : errno;
+  // A name cannot be given over an existing one in one step: the file gets
+  // a name of its own, renamed at once, with no signal in between that
+  // could leave it behind.
+  const SignalsHeldOff heldOff;
+  const std::string self = "/proc/self/fd/" + std::to_string(file);
+  const std::string prefix = FolderOf(destination);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string named = prefix + ShortName();
+    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, named.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+      if (errno == EEXIST) continue;
+      return errno;
+    }
+    if (::rename(named.c_str(), destination.c_str()) == 0) return 0;
+    const int error = errno;
+    ::unlink(named.c_str());
+    return error;
+  }
+  return EEXIST;
+}
+
+void KeepOwnerAndMode(FileHandle file, const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return;
+  // The owner first: a change of owner may clear permission bits.
+  if (::fchown(file, info.st_uid, info.st_gid) != 0) (void)::fchown(file, static_cast<uid_t>(-1), info.st_gid);
+  (void)::fchmod(file, info.st_mode & 0777);
+}
+
+OpenedFile OpenInPlace(const std::string& path, bool append) {
+  return Opened(::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC | (append ? O_APPEND : 0)));
+}
+
+int WriteAll(FileHandle file, const void* bytes, size_t count) {
+  size_t done = 0;
+  while (done < count) {
+    const ssize_t wrote = ::write(file, static_cast<const char*>(bytes) + done, count - done);
+    if (wrote < 0 && errno == EINTR) continue;
+    if (wrote <= 0) return wrote < 0 ? errno : ENOSPC;
+    done += static_cast<size_t>(wrote);
+  }
+  return 0;
+}
+
+int WriteStandardOutput(const void* bytes, size_t count) { return WriteAll(STDOUT_FILENO, bytes, count); }
+
+void KeepStandardFilesOpen() {
+  for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+    if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    // The lowest free number, so fd itself, as the lower ones are open.
+    const int opened = ::open("/dev/null", O_RDONLY);
+    if (opened >= 0 && opened != fd) {
+      ::dup2(opened, fd);
+      ::close(opened);
+    }
+  }
+}
+
+bool ReadStartOfRegularFile(const std::string& path, size_t count, std::string& start, int64_t& size) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool read = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+  if (read) {
+    size = static_cast<int64_t>(info.st_size);
+    start.assign(std::min(count, static_cast<size_t>(info.st_size)), '\0');
+    const ReadResult got = ReadAt(fd, 0, start.data(), start.size());
+    start.resize(got.bytes);
+    read = got.error == 0;
+  }
+  ::close(fd);
+  return read;
 }
 
 int CloseFile(FileHandle file) {
@@ -230,20 +391,6 @@ bool IdentityAt(const std::string& path, FileIdentity& identity) {
   identity = {static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
   return true;
 }
-
-std::string LinkTarget(const std::string& path) {
-  struct stat info {};
-  if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
-  char resolved[PATH_MAX];
-  if (::realpath(path.c_str(), resolved) == nullptr) return path;
-  return resolved;
-}
-
-int RenameFile(const std::string& from, const std::string& to) {
-  return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
-}
-
-int RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0 ? 0 : errno; }
 
 bool RemoveIfSameFile(const char* path, const FileIdentity& identity) noexcept {
   // Only lstat and unlink: both may be called from a signal handler.

@@ -163,19 +163,6 @@ OpenedFile OpenForReading(const std::string& path) {
                               FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
-OpenedFile CreateBeside(const std::string& target, std::string& name) {
-  const size_t start = NameStart(target);
-  const std::string folder = target.substr(0, start);
-  const std::string base = target.substr(start);
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    name = folder + "." + base + "." + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(attempt) + ".tmp";
-    const HANDLE handle = ::CreateFileW(WideFromUtf8(name).c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
-                                        CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (handle != INVALID_HANDLE_VALUE || ::GetLastError() != ERROR_FILE_EXISTS) return Opened(handle);
-  }
-  return {kNoFile, ERROR_FILE_EXISTS};
-}
-
 // A new name that the system removes when the file is closed, however the
 // process ends.
 OpenedFile CreateNamelessFile(const std::string& folder) {
@@ -277,17 +264,12 @@ bool IdentityAt(const std::string& path, FileIdentity& identity) {
   return known;
 }
 
-std::string LinkTarget(const std::string& path) {
-  const std::wstring wide = WideFromUtf8(path);
-  const DWORD attributes = ::GetFileAttributesW(wide.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return path;
-  const HANDLE handle = ::CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return path;
+// Where the links (reparse points) that an open file was reached through
+// lead: its final path, as the system spells it; empty when unknown.
+std::string FinalPath(HANDLE handle) {
   wchar_t buffer[MAX_PATH * 4];
   const DWORD length = ::GetFinalPathNameByHandleW(handle, buffer, MAX_PATH * 4, FILE_NAME_NORMALIZED);
-  ::CloseHandle(handle);
-  if (length == 0 || length >= MAX_PATH * 4) return path;
+  if (length == 0 || length >= MAX_PATH * 4) return std::string();
   std::wstring resolved(buffer, length);
   // "\\?\C:\x" is "C:\x"; "\\?\UNC\server\share" is "\\server\share".
   if (resolved.rfind(L"\\\\?\\UNC\\", 0) == 0) {
@@ -298,15 +280,118 @@ std::string LinkTarget(const std::string& path) {
   return Utf8FromWide(resolved);
 }
 
-int RenameFile(const std::string& from, const std::string& to) {
-  return ::MoveFileExW(WideFromUtf8(from).c_str(), WideFromUtf8(to).c_str(),
+OutputTarget ResolveOutput(const std::string& path) {
+  OutputTarget target;
+  target.destination = path;
+  const std::wstring wide = WideFromUtf8(path);
+  // No access asked: what the name leads to, links followed (a link on
+  // Windows is made by an administrator or a developer's account).
+  const HANDLE handle = ::CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    const DWORD error = ::GetLastError();
+    if (error != ERROR_FILE_NOT_FOUND) target.error = static_cast<int>(error);
+    return target;
+  }
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool disk = ::GetFileType(handle) == FILE_TYPE_DISK && ::GetFileInformationByHandle(handle, &info);
+  if (!disk || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    // A device (NUL, CON), a pipe, or a folder, whose open then fails.
+    target.kind = OutputKind::kInPlace;
+  } else {
+    target.kind = OutputKind::kRegular;
+    const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+      const std::string resolved = FinalPath(handle);
+      if (!resolved.empty()) target.destination = resolved;
+    }
+  }
+  ::CloseHandle(handle);
+  return target;
+}
+
+OpenedFile CreateReplacement(const std::string& destination, std::string& name) {
+  const std::string folder = destination.substr(0, NameStart(destination));
+  static LONG counter = 0;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    name = folder + ".tarvelo-" + std::to_string(::GetCurrentProcessId()) + "-" +
+           std::to_string(::InterlockedIncrement(&counter)) + ".tmp";
+    // Shared for removal and renaming: PutReplacement renames it open.
+    const HANDLE handle =
+        ::CreateFileW(WideFromUtf8(name).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                      CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle != INVALID_HANDLE_VALUE || ::GetLastError() != ERROR_FILE_EXISTS) return Opened(handle);
+  }
+  return {kNoFile, ERROR_FILE_EXISTS};
+}
+
+int PutReplacement(FileHandle, const std::string& name, const std::string& destination) {
+  return ::MoveFileExW(WideFromUtf8(name).c_str(), WideFromUtf8(destination).c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
              ? 0
              : static_cast<int>(::GetLastError());
 }
 
-int RemoveFile(const std::string& path) {
-  return ::DeleteFileW(WideFromUtf8(path).c_str()) ? 0 : static_cast<int>(::GetLastError());
+// The new file gets the folder's permissions, as any new file there does.
+void KeepOwnerAndMode(FileHandle, const std::string&) {}
+
+OpenedFile OpenInPlace(const std::string& path, bool append) {
+  return Opened(::CreateFileW(WideFromUtf8(path).c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                              nullptr));
+}
+
+int WriteAll(FileHandle file, const void* bytes, size_t count) {
+  size_t done = 0;
+  while (done < count) {
+    DWORD wrote = 0;
+    const DWORD asked = static_cast<DWORD>(std::min(count - done, kMostAtOnce));
+    if (!::WriteFile(Handle(file), static_cast<const char*>(bytes) + done, asked, &wrote, nullptr))
+      return static_cast<int>(::GetLastError());
+    if (wrote == 0) return ERROR_DISK_FULL;
+    done += wrote;
+  }
+  return 0;
+}
+
+int WriteStandardOutput(const void* bytes, size_t count) {
+  const HANDLE out = ::GetStdHandle(STD_OUTPUT_HANDLE);
+  if (out == nullptr || out == INVALID_HANDLE_VALUE) return ERROR_INVALID_HANDLE;
+  return WriteAll(Wrap(out), bytes, count);
+}
+
+void KeepStandardFilesOpen() {
+  for (const DWORD which : {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE}) {
+    const HANDLE current = ::GetStdHandle(which);
+    if (current != nullptr && current != INVALID_HANDLE_VALUE) continue;
+    const HANDLE nothing = ::CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                         nullptr, OPEN_EXISTING, 0, nullptr);
+    if (nothing != INVALID_HANDLE_VALUE) ::SetStdHandle(which, nothing);
+  }
+}
+
+bool ReadStartOfRegularFile(const std::string& path, size_t count, std::string& start, int64_t& size) {
+  const HANDLE handle =
+      ::CreateFileW(WideFromUtf8(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION info{};
+  LARGE_INTEGER length{};
+  const bool regular = ::GetFileType(handle) == FILE_TYPE_DISK && ::GetFileInformationByHandle(handle, &info) &&
+                       (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && ::GetFileSizeEx(handle, &length);
+  bool read = false;
+  if (regular) {
+    std::string bytes(static_cast<size_t>(std::min<int64_t>(length.QuadPart, static_cast<int64_t>(count))), '\0');
+    const ReadResult got = ReadAt(Wrap(handle), 0, bytes.data(), bytes.size());
+    if (got.error == 0) {
+      bytes.resize(got.bytes);
+      start = std::move(bytes);
+      size = length.QuadPart;
+      read = true;
+    }
+  }
+  ::CloseHandle(handle);
+  return read;
 }
 
 bool RemoveIfSameFile(const char* path, const FileIdentity& identity) noexcept {

@@ -38,6 +38,13 @@ class SignalsHeldOff {
 /// ignored.
 void CallOnEndingSignals(void (*cleanup)() noexcept);
 
+/// Makes a write to a pipe that no one reads, or past the file size limit
+/// the process was given, fail with its error (EPIPE, EFBIG) instead of
+/// ending the process by a signal (SIGPIPE, SIGXFSZ on POSIX, then
+/// ignored), so that the program reports it and removes its files as for
+/// any other error.
+void ReportWritesThatSignalsWouldEnd();
+
 /// The path of the running executable's file, the file system's bytes;
 /// empty when the system cannot tell it.
 std::string ExecutablePath();

@@ -41,6 +41,10 @@ void CallOnEndingSignals(void (*cleanup)() noexcept) {
   }
 }
 
+void ReportWritesThatSignalsWouldEnd() {
+  for (const int signal : {SIGPIPE, SIGXFSZ}) ::signal(signal, SIG_IGN);
+}
+
 std::string ExecutablePath() {
   std::vector<char> buffer(4096);
   const ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);

@@ -44,6 +44,10 @@ SignalsHeldOff::SignalsHeldOff() { ::EnterCriticalSection(&HeldOff()); }
 
 SignalsHeldOff::~SignalsHeldOff() { ::LeaveCriticalSection(&HeldOff()); }
 
+// Windows ends no process for a write to a closed pipe or past a size
+// limit: such writes fail with their error already.
+void ReportWritesThatSignalsWouldEnd() {}
+
 void CallOnEndingSignals(void (*cleanup)() noexcept) {
   endingCleanup.store(cleanup);
   ::SetConsoleCtrlHandler(CleanUpAndEnd, TRUE);

@@ -4,7 +4,7 @@
 # started afresh, and packages left half installed are installed again.
 
 TARVELO_PACKAGES=(cmake ninja-build g++ pkg-config libicu-dev libgtest-dev libgmock-dev libbenchmark-dev
-                  nlohmann-json3-dev
+                  nlohmann-json3-dev clang-format
                   qt6-base-dev qt6-qpa-plugins qt6-translations-l10n libgl-dev fonts-dejavu-core)
 # What fuzzing needs beside them: clang with its sanitizer and libFuzzer
 # runtimes.
@@ -64,6 +64,21 @@ tarvelo_build_in() {
   shift
   tarvelo_configure "$dir" "$@"
   cmake --build "$dir" -j "$(nproc 2>/dev/null || echo 2)"
+}
+
+# Fails, naming them, when tracked C++ files are not formatted as
+# .clang-format says (clang-format -i FILE formats one). Outside a git
+# checkout there is nothing tracked to check.
+tarvelo_check_format() {
+  git rev-parse --is-inside-work-tree >/dev/null 2>&1 || return 0
+  local report
+  if ! report=$(git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror 2>&1); then
+    echo "Not formatted as .clang-format says (clang-format -i FILE formats one):" >&2
+    local files
+    files=$(sed -n 's/^\([^:]*\):[0-9]*:[0-9]*: error:.*/  \1/p' <<<"$report" | sort -u)
+    echo "${files:-$report}" >&2
+    exit 1
+  fi
 }
 
 # The build of ./run and ./test, in build/.

@@ -13,12 +13,30 @@ std::string_view Unpadded(std::string_view text) {
   return text;
 }
 
+// Whether text is a number as a spreadsheet reads one: a sign, digits, and
+// at most one decimal point or comma followed by digits.
+bool IsNumber(std::string_view text) {
+  if (!text.empty() && (text[0] == '+' || text[0] == '-')) text.remove_prefix(1);
+  bool digits = false;
+  bool point = false;
+  for (const char c : text) {
+    if (c >= '0' && c <= '9') {
+      digits = true;
+    } else if ((c == '.' || c == ',') && !point) {
+      point = true;
+    } else {
+      return false;
+    }
+  }
+  return digits;
+}
+
 bool LooksLikeFormula(std::string_view text) {
   if (text.empty()) return false;
   const char first = text[0];
-  if (first == '=' || first == '@' || first == '\t' || first == '\r') return true;
-  // A sign before a digit is a number, not a formula.
-  return (first == '+' || first == '-') && (text.size() == 1 || text[1] < '0' || text[1] > '9');
+  const bool formulaStart =
+      first == '=' || first == '+' || first == '-' || first == '@' || first == '\t' || first == '\r';
+  return formulaStart && !IsNumber(text);
 }
 
 }  // namespace

@@ -37,10 +37,12 @@ class DetailSink {
 /// The detail listing as CSV for a spreadsheet program: UTF-8 with a
 /// byte-order mark, CR LF, a header line, columns arquivo, tabela, registro,
 /// apolice, item, campo, regra, valor, separated by ";" where the decimal
-/// separator is "," and by "," otherwise. Rows are streamed to a temporary
-/// file beside the target, which Finish puts in its place. A value is
+/// separator is "," and by "," otherwise. Rows are streamed through a
+/// ReplacingFile, which Finish puts in the target's place. A value is
 /// quoted when it holds the separator, a quotation mark or a line break;
-/// one that a spreadsheet would take for a formula gets a leading "'".
+/// one that a spreadsheet could take for a formula (beginning with "=",
+/// "+", "-", "@", a tab or a carriage return, and not a number whole) gets
+/// a leading "'" inside quotation marks.
 class DetailListing : public DetailSink {
  public:
   /// path is the file system's name of the target; decimalSeparator the
@@ -50,8 +52,8 @@ class DetailListing : public DetailSink {
 
   void BeginFile(const std::string& path, const std::string& table) override;
   void Row(const DetailRow& row) override;
-  /// Puts the listing in place of its target. Raises the write error of
-  /// ReplacingFile.
+  /// Puts the listing in place of its target. Raises the write or create
+  /// error of ReplacingFile (a write that failed during the run included).
   void Finish();
 
  private:

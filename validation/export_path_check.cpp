@@ -1,25 +1,114 @@
 #include "validation/export_path_check.h"
 
+#include "dbf/dbf_header.h"
+#include "dbf/ntx_index.h"
 #include "os/file_system.h"
 #include "values/errors.h"
 #include "values/text.h"
 
 namespace tarvelo {
+namespace {
 
-void CheckExportPath(const std::string& exportPath, const std::string& riskPath, const std::string& claimPath,
-                     const std::string& programFolder) {
-  os::FileIdentity target;
-  if (exportPath.empty() || !os::IdentityAt(exportPath, target)) return;
-  const std::string readFiles[] = {Trim(riskPath).empty() ? std::string() : riskPath,
-                                   Trim(claimPath).empty() ? std::string() : claimPath, programFolder + "tabelas.dbf",
-                                   programFolder + "anexos.dbf", programFolder + "DadosQdp.DBF"};
-  for (const std::string& path : readFiles) {
-    os::FileIdentity read;
-    if (path.empty() || !os::IdentityAt(path, read)) continue;
-    if (read == target)
-      throw TarveloError("Cannot export the report to \"" + PathText(exportPath) +
-                         "\": the validation reads that file");
-  }
+// The part of path up to and with its last "/" ("./" for a name without
+// one), and the part after.
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? "./" : path.substr(0, slash + 1);
 }
+
+std::string LastPart(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// name with the letters of ASCII and of Latin-1 (as UTF-8) in lower case.
+std::string FoldedCase(const std::string& name) {
+  std::string folded = name;
+  for (size_t i = 0; i < folded.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(folded[i]);
+    if (c >= 'A' && c <= 'Z') {
+      folded[i] = static_cast<char>(c + 32);
+    } else if (c == 0xC3 && i + 1 < folded.size()) {
+      // U+00C0 to U+00DE, the multiplication sign apart.
+      const unsigned char next = static_cast<unsigned char>(folded[i + 1]);
+      if (next >= 0x80 && next <= 0x9E && next != 0x97) folded[i + 1] = static_cast<char>(next + 32);
+      ++i;
+    }
+  }
+  return folded;
+}
+
+// The names a path goes by: itself, and where its symbolic links lead.
+std::vector<std::string> Spellings(const std::string& path) {
+  const std::string destination = os::ResolveOutput(path).destination;
+  if (destination == path) return {path};
+  return {path, destination};
+}
+
+bool SameFolder(const std::string& first, const std::string& second) {
+  if (first == second) return true;
+  os::FileIdentity one;
+  os::FileIdentity other;
+  return os::IdentityAt(first, one) && os::IdentityAt(second, other) && one == other;
+}
+
+// Whether two paths name one folder and their last parts differ at most in
+// case.
+bool SameNameIgnoringCase(const std::string& first, const std::string& second) {
+  const std::string name = LastPart(first);
+  return !name.empty() && FoldedCase(name) == FoldedCase(LastPart(second)) &&
+         SameFolder(FolderOf(first), FolderOf(second));
+}
+
+bool OneFile(const std::string& first, const std::string& second) {
+  os::FileIdentity one;
+  os::FileIdentity other;
+  if (os::IdentityAt(first, one) && os::IdentityAt(second, other) && one == other) return true;
+  for (const std::string& a : Spellings(first)) {
+    for (const std::string& b : Spellings(second)) {
+      if (SameNameIgnoringCase(a, b)) return true;
+    }
+  }
+  return false;
+}
+
+bool HasTableExtension(const std::string& path) {
+  const std::string name = FoldedCase(LastPart(path));
+  for (const char* extension : {".dbf", ".ntx", ".dbt"}) {
+    if (name.size() > 4 && name.compare(name.size() - 4, 4, extension) == 0) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+void CheckExportPath(const std::string& exportPath, const std::vector<std::string>& dataFiles,
+                     const std::string& catalogueFolder) {
+  if (exportPath.empty()) return;
+  const auto refuse = [&](const std::string& why) {
+    throw TarveloError("Cannot export the report to \"" + PathText(exportPath) + "\": " + why);
+  };
+  std::vector<std::string> readFiles;
+  for (const std::string& path : dataFiles) {
+    if (!Trim(path).empty()) readFiles.push_back(path);
+  }
+  for (const char* name : {"tabelas.dbf", "anexos.dbf", "DadosQdp.DBF"}) readFiles.push_back(catalogueFolder + name);
+  for (const std::string& path : readFiles) {
+    if (OneFile(exportPath, path)) refuse("the validation reads that file");
+  }
+  if (OneFile(exportPath, catalogueFolder + "apolice.ntx")) refuse("the validation writes its index to that file");
+
+  const os::OutputTarget target = os::ResolveOutput(exportPath);
+  if (target.error != 0 || target.kind != os::OutputKind::kRegular) return;
+  std::string start;
+  int64_t size = 0;
+  if (os::ReadStartOfRegularFile(target.destination, kDbfHeaderScanLimit, start, size)) {
+    if (IsDbfHeader(start, size)) refuse("that file holds a DBF table");
+    if (IsNtxHeader(start, size)) refuse("that file holds an NTX index");
+  }
+  if (HasTableExtension(target.destination)) refuse("that file has the extension of a table or an index");
+}
+
+bool SameOutputFile(const std::string& first, const std::string& second) { return OneFile(first, second); }
 
 }  // namespace tarvelo

@@ -19,24 +19,26 @@ TEST(CheckExportPath, RefusesEveryFileTheRunReadsHoweverNamed) {
   const std::string risk = dir.File("r.dbf");
   const std::string claim = dir.File("s.dbf");
   const auto refused = [&](const std::string& target) {
-    EXPECT_ERROR(TarveloError, CheckExportPath(target, risk, claim, dir.Path()),
+    EXPECT_ERROR(TarveloError, CheckExportPath(target, {risk, claim}, dir.Path()),
                  "Cannot export the report to \"" + target + "\": the validation reads that file");
   };
   refused(dir.Path() + "./r.dbf");  // another spelling of the risks file
 #ifndef _WIN32                      // a symbolic link needs a privilege on Windows
-  std::filesystem::create_symlink(claim, dir.File("link"));
+  ASSERT_NO_THROW(std::filesystem::create_symlink(claim, dir.File("link")));
   refused(dir.File("link"));  // a link to the claims file
 #endif
-  std::filesystem::create_hard_link(dir.File("tabelas.dbf"), dir.File("hard"));
+  ASSERT_NO_THROW(std::filesystem::create_hard_link(dir.File("tabelas.dbf"), dir.File("hard")));
   refused(dir.File("hard"));  // a second name of a catalogue file
   refused(dir.File("anexos.dbf"));
   refused(dir.File("DadosQdp.DBF"));
 
   // An earlier report, a new file, no export, and a box left blank.
-  EXPECT_NO_THROW(CheckExportPath(dir.File("old report.txt"), risk, claim, dir.Path()));
-  EXPECT_NO_THROW(CheckExportPath(dir.File("new.txt"), risk, claim, dir.Path()));
-  EXPECT_NO_THROW(CheckExportPath("", risk, claim, dir.Path()));
-  EXPECT_NO_THROW(CheckExportPath(dir.File("s.dbf"), risk, "  ", "/nowhere/"));
+  EXPECT_NO_THROW(CheckExportPath(dir.File("old report.txt"), {risk, claim}, dir.Path()));
+  EXPECT_NO_THROW(CheckExportPath(dir.File("new.txt"), {risk, claim}, dir.Path()));
+  EXPECT_NO_THROW(CheckExportPath("", {risk, claim}, dir.Path()));
+  EXPECT_NO_THROW(CheckExportPath(dir.File("old report.txt"), {risk, "  "}, "/nowhere/"));
+  EXPECT_ERROR(TarveloError, CheckExportPath(dir.File("old report.txt"), {dir.File("old report.txt")}, "/nowhere/"),
+               "Cannot export the report to \"" + dir.File("old report.txt") + "\": the validation reads that file");
 }
 
 }  // namespace

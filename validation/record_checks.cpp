@@ -6,6 +6,7 @@
 #include "values/date_time.h"
 #include "values/errors.h"
 #include "values/text.h"
+#include "values/variant_operators.h"
 
 namespace tarvelo {
 namespace {

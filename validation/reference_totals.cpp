@@ -6,6 +6,7 @@
 #include "values/cp1252_literal.h"
 #include "values/errors.h"
 #include "values/text.h"
+#include "values/variant_operators.h"
 
 namespace tarvelo {
 

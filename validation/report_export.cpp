@@ -1,5 +1,7 @@
 #include "validation/report_export.h"
 
+#include "os/process.h"
+
 #include <utility>
 
 #include "values/errors.h"
@@ -7,56 +9,67 @@
 
 namespace tarvelo {
 
-ReplacingFile::ReplacingFile(std::string path) : path_(std::move(path)), destination_(os::LinkTarget(path_)) {
-  const os::OpenedFile opened = os::CreateBeside(destination_, temporary_);
-  file_ = opened.file;
-  if (file_ == os::kNoFile) Fail(opened.error);
-}
-
-ReplacingFile::~ReplacingFile() {
-  if (file_ == os::kNoFile) return;
-  os::CloseFile(file_);
-  os::RemoveFile(temporary_);
-}
-
-void ReplacingFile::Fail(int error) {
-  if (file_ != os::kNoFile) {
-    os::CloseFile(file_);
-    os::RemoveFile(temporary_);
-    file_ = os::kNoFile;
+ReplacingFile::ReplacingFile(std::string path) : path_(std::move(path)), target_(os::ResolveOutput(path_)) {
+  if (target_.error == os::kLinkRefused)
+    throw TarveloError("Cannot create file \"" + PathText(path_) + "\". " + kLinkNotFollowed);
+  if (target_.error != 0) Fail("create", target_.error);
+  os::OpenedFile opened;
+  if (target_.kind == os::OutputKind::kInPlace) {
+    opened = os::OpenInPlace(target_.destination, target_.append);
+  } else {
+    // A named replacement is known to the signal handlers from the start.
+    const os::SignalsHeldOff heldOff;
+    opened = os::CreateReplacement(target_.destination, name_);
+    if (opened.file != os::kNoFile && !name_.empty()) named_ = os::TemporaryFile(name_, opened.file);
   }
-  throw TarveloError("Cannot create file \"" + PathText(path_) + "\". " + os::SystemReason(error));
+  file_ = opened.file;
+  if (file_ == os::kNoFile) Fail("create", opened.error);
+}
+
+ReplacingFile::~ReplacingFile() { Discard(); }
+
+void ReplacingFile::Discard() {
+  os::CloseFile(std::exchange(file_, os::kNoFile));
+  named_.Remove();
+}
+
+void ReplacingFile::Fail(const char* step, int error) {
+  Discard();
+  throw TarveloError(std::string("Cannot ") + step + " file \"" + PathText(path_) + "\". " + os::SystemReason(error));
 }
 
 void ReplacingFile::Write(std::string_view bytes) {
-  if (file_ == os::kNoFile) return;
+  if (file_ == os::kNoFile || writeError_ != 0) return;
   buffer_.append(bytes);
   if (buffer_.size() >= (1u << 16)) Flush();
 }
 
 void ReplacingFile::Flush() {
-  const int error = os::WriteAt(file_, written_, buffer_.data(), buffer_.size());
-  if (error != 0) Fail(error);
-  written_ += static_cast<int64_t>(buffer_.size());
+  if (writeError_ == 0) writeError_ = os::WriteAll(file_, buffer_.data(), buffer_.size());
   buffer_.clear();
 }
 
 void ReplacingFile::Commit() {
   if (file_ == os::kNoFile) return;
   Flush();
-  int error = os::SyncFile(file_);
-  if (error != 0) Fail(error);
-  const os::FileHandle file = std::exchange(file_, os::kNoFile);
-  error = os::CloseFile(file);
-  if (error == 0) error = os::RenameFile(temporary_, destination_);
-  if (error != 0) {
-    os::RemoveFile(temporary_);
-    Fail(error);
+  if (writeError_ != 0) Fail("write", writeError_);
+  if (target_.kind == os::OutputKind::kInPlace) {
+    // Devices and pipes keep nothing to make durable.
+    const int error = os::CloseFile(std::exchange(file_, os::kNoFile));
+    if (error != 0) Fail("write", error);
+    return;
   }
+  int error = os::SyncFile(file_);
+  if (error != 0) Fail("write", error);
+  os::KeepOwnerAndMode(file_, target_.destination);
+  error = os::PutReplacement(file_, name_, target_.destination);
+  if (error != 0) Fail("create", error);
+  named_ = os::TemporaryFile();  // renamed: no file of that name is left to remove
+  error = os::CloseFile(std::exchange(file_, os::kNoFile));
+  if (error != 0) Fail("write", error);
 }
 
-void SaveReport(const ResultLog& log, const std::string& path) {
-  ReplacingFile file(path);
+void WriteReport(const ResultLog& log, ReplacingFile& file) {
   for (const auto& line : log.Lines()) {
     file.Write(line);
     file.Write("\r\n");
@@ -64,10 +77,9 @@ void SaveReport(const ResultLog& log, const std::string& path) {
   file.Commit();
 }
 
-void SaveFile(const std::string& path, std::string_view bytes) {
+void SaveReport(const ResultLog& log, const std::string& path) {
   ReplacingFile file(path);
-  file.Write(bytes);
-  file.Commit();
+  WriteReport(log, file);
 }
 
 void CopyFile(const std::string& source, const std::string& target) {

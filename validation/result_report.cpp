@@ -3,6 +3,7 @@
 #include "validation/report_format.h"
 #include "validation/structure_check.h"
 #include "values/text.h"
+#include "values/variant_operators.h"
 
 namespace tarvelo {
 namespace {

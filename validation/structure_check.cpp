@@ -2,6 +2,7 @@
 
 #include "values/errors.h"
 #include "values/text.h"
+#include "values/variant_operators.h"
 
 namespace tarvelo {
 

@@ -1,5 +1,6 @@
 #include "values/text.h"
 
+#include <array>
 #include <limits>
 
 namespace tarvelo {
@@ -7,6 +8,23 @@ namespace tarvelo {
 namespace {
 
 bool IsBlankOrControl(char c) { return static_cast<unsigned char>(c) <= 32; }
+
+// Case folding of code page 1252 letters for names: a-z, the accented
+// Latin-1 letters and the letter pairs of 0x80-0x9F.
+constexpr std::array<unsigned char, 256> MakeFoldTable() {
+  std::array<unsigned char, 256> table{};
+  for (int i = 0; i < 256; ++i) table[i] = static_cast<unsigned char>(i);
+  for (int c = 'a'; c <= 'z'; ++c) table[c] = static_cast<unsigned char>(c - 32);
+  for (int c = 0xE0; c <= 0xFE; ++c) {
+    if (c != 0xF7) table[c] = static_cast<unsigned char>(c - 32);
+  }
+  table[0x9A] = 0x8A;
+  table[0x9C] = 0x8C;
+  table[0x9E] = 0x8E;
+  table[0xFF] = 0x9F;
+  return table;
+}
+constexpr std::array<unsigned char, 256> kFold = MakeFoldTable();
 
 int HexDigitValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -165,6 +183,14 @@ std::string UpperAscii(std::string_view text) {
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   }
   return result;
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (kFold[static_cast<unsigned char>(a[i])] != kFold[static_cast<unsigned char>(b[i])]) return false;
+  }
+  return true;
 }
 
 std::string LeftText(std::string_view text, int n) {

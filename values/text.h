@@ -16,6 +16,11 @@ std::string_view TrimView(std::string_view text);
 /// Upper case of the letters a to z only; every other byte unchanged.
 std::string UpperAscii(std::string_view text);
 
+/// Whether two code page 1252 names (of fields) are equal but for letter
+/// case: the letters a to z, the accented letters and the letter pairs of
+/// 0x80 to 0x9F against their capitals. Names of different lengths differ.
+bool SameName(std::string_view a, std::string_view b);
+
 /// The first n characters of text (the whole text when shorter; empty for
 /// n <= 0).
 std::string LeftText(std::string_view text, int n);

@@ -17,34 +17,6 @@ namespace {
 
 using VC = VariantClass;
 
-// The procedure of each class pair; comparisons and arithmetic share it.
-// Rows: left operand's class, columns: right operand's class, both in the
-// order of VariantClass.
-constexpr VC kPairProcedure[9][9] = {
-    //           Empty         Null      Integer       Real      Currency      Text        Boolean      Date
-    //           LargeInteger
-    /* Empty */ {VC::Empty, VC::Null, VC::Integer, VC::Real, VC::Currency, VC::Text, VC::Boolean, VC::Date,
-                 VC::LargeInteger},
-    /* Null  */ {VC::Null, VC::Null, VC::Null, VC::Null, VC::Null, VC::Null, VC::Null, VC::Null, VC::Null},
-    /* Int   */
-    {VC::Integer, VC::Null, VC::Integer, VC::Real, VC::Currency, VC::Real, VC::Integer, VC::Date, VC::LargeInteger},
-    /* Real  */ {VC::Real, VC::Null, VC::Real, VC::Real, VC::Currency, VC::Real, VC::Real, VC::Date, VC::Real},
-    /* Curr  */
-    {VC::Currency, VC::Null, VC::Currency, VC::Currency, VC::Currency, VC::Currency, VC::Currency, VC::Date,
-     VC::Currency},
-    /* Text  */ {VC::Text, VC::Null, VC::Real, VC::Real, VC::Currency, VC::Text, VC::Boolean, VC::Date, VC::Real},
-    /* Bool  */
-    {VC::Boolean, VC::Null, VC::Integer, VC::Real, VC::Currency, VC::Boolean, VC::Boolean, VC::Date, VC::LargeInteger},
-    /* Date  */ {VC::Date, VC::Null, VC::Date, VC::Date, VC::Date, VC::Date, VC::Date, VC::Date, VC::Date},
-    /* Large */
-    {VC::LargeInteger, VC::Null, VC::LargeInteger, VC::Real, VC::Currency, VC::Real, VC::LargeInteger, VC::Date,
-     VC::LargeInteger},
-};
-
-VC PairProcedure(const Variant& left, const Variant& right) {
-  return kPairProcedure[static_cast<int>(ClassOf(left.Type()))][static_cast<int>(ClassOf(right.Type()))];
-}
-
 [[noreturn]] void ThrowConversion(VariantType from, const char* to) {
   throw VariantError(std::string("Could not convert variant of type (") + VariantTypeName(from) + ") into type (" + to +
                      ")");
@@ -54,12 +26,6 @@ VC PairProcedure(const Variant& left, const Variant& right) {
   throw VariantError(std::string("Overflow while converting variant of type (") + VariantTypeName(from) +
                      ") into type (" + to + ")");
 }
-
-[[noreturn]] void ThrowDivisionByZero() { throw VariantError("Floating point division by zero"); }
-[[noreturn]] void ThrowInvalidOperation() { throw VariantError("Invalid floating point operation"); }
-[[noreturn]] void ThrowFloatOverflow() { throw VariantError("Floating point overflow"); }
-
-bool IsTextType(VariantType type) { return type == VariantType::String || type == VariantType::OleStr; }
 
 // Round half to even; the caller checks the range.
 double RoundHalfEven(double value) {
@@ -79,138 +45,6 @@ std::optional<int64_t> RealToInt64(double value) {
   const double rounded = RoundHalfEven(value);
   if (rounded < -kTwoPow63 || rounded >= kTwoPow63) return std::nullopt;
   return static_cast<int64_t>(rounded);
-}
-
-enum class ParseStatus { Ok, NotNumber, Overflow };
-
-struct ParsedNumber {
-  ParseStatus status = ParseStatus::NotNumber;
-  double real = 0;
-  // Exact value when the text is a whole number without fraction or
-  // exponent that fits in 64 bits.
-  bool exact = false;
-  int64_t integer = 0;
-};
-
-bool IsNumberBlank(char c, char thousandSeparator) {
-  return c == ' ' || c == '\t' || (static_cast<unsigned char>(c) == 0xA0 && thousandSeparator != c);
-}
-
-// The locale-aware number parse: blanks, an optional sign, digits with
-// optional thousands separators of the locale in groups of three, an
-// optional decimal separator and digits, an optional exponent, blanks.
-// Works without heap allocation for texts of normal length.
-ParsedNumber ParseLocaleNumber(std::string_view text, const RegionalSettings& settings) {
-  ParsedNumber result;
-  const char decimal = settings.decimalSeparator;
-  const char thousands = settings.thousandSeparator != decimal ? settings.thousandSeparator : '\0';
-  const size_t n = text.size();
-  size_t i = 0;
-  while (i < n && IsNumberBlank(text[i], thousands)) ++i;
-  bool negative = false;
-  if (i < n && (text[i] == '+' || text[i] == '-')) {
-    negative = text[i] == '-';
-    ++i;
-  }
-  // Normalized form for from_chars: digits, '.', digits, 'e', exponent.
-  char stackBuffer[128];
-  std::string heapBuffer;
-  char* buffer = stackBuffer;
-  if (n + 4 > sizeof(stackBuffer)) {
-    heapBuffer.resize(n + 4);
-    buffer = heapBuffer.data();
-  }
-  size_t length = 0;
-  if (negative) buffer[length++] = '-';
-
-  // Integer part with optional grouping.
-  size_t integerDigits = 0;
-  size_t groupDigits = 0;  // digits since the last separator
-  bool grouped = false;
-  uint64_t magnitude = 0;
-  bool magnitudeOverflow = false;
-  while (i < n) {
-    const char c = text[i];
-    if (c >= '0' && c <= '9') {
-      buffer[length++] = c;
-      ++integerDigits;
-      ++groupDigits;
-      if (grouped && groupDigits > 3) return result;
-      const uint64_t digit = static_cast<uint64_t>(c - '0');
-      if (magnitude > (std::numeric_limits<uint64_t>::max() - digit) / 10) {
-        magnitudeOverflow = true;
-      } else {
-        magnitude = magnitude * 10 + digit;
-      }
-      ++i;
-    } else if (thousands != '\0' && c == thousands && integerDigits > 0 && i + 1 < n && text[i + 1] >= '0' &&
-               text[i + 1] <= '9') {
-      if (grouped ? groupDigits != 3 : groupDigits > 3) return result;
-      grouped = true;
-      groupDigits = 0;
-      ++i;
-    } else {
-      break;
-    }
-  }
-  if (grouped && groupDigits != 3) return result;
-
-  size_t fractionDigits = 0;
-  if (i < n && text[i] == decimal) {
-    ++i;
-    buffer[length++] = '.';
-    while (i < n && text[i] >= '0' && text[i] <= '9') {
-      buffer[length++] = text[i++];
-      ++fractionDigits;
-    }
-    if (fractionDigits == 0) --length;  // "12," is 12
-  }
-  if (integerDigits == 0 && fractionDigits == 0) return result;
-
-  const ExponentScan exponent = ScanExponent(text, i);
-  if (!exponent.valid) return result;
-  const bool hasExponent = exponent.present;
-  for (; i < exponent.end; ++i) buffer[length++] = text[i];
-  while (i < n && IsNumberBlank(text[i], thousands)) ++i;
-  if (i != n) return result;
-
-  if (integerDigits == 0) {
-    // ".5": from_chars wants a digit before the point.
-    std::memmove(buffer + (negative ? 2 : 1), buffer + (negative ? 1 : 0), length - (negative ? 1 : 0));
-    buffer[negative ? 1 : 0] = '0';
-    ++length;
-  }
-  double value = 0;
-  const size_t sign = negative ? 1 : 0;
-  switch (ConvertDecimal(std::string_view(buffer + sign, length - sign), value)) {
-    case DecimalStatus::Ok:
-      if (negative) value = -value;
-      break;
-    case DecimalStatus::Underflow:
-      value = negative ? -0.0 : 0.0;
-      break;
-    case DecimalStatus::Overflow:
-      result.status = ParseStatus::Overflow;
-      return result;
-    case DecimalStatus::Invalid:
-      return result;
-  }
-  if (!std::isfinite(value)) {
-    result.status = ParseStatus::Overflow;
-    return result;
-  }
-  result.status = ParseStatus::Ok;
-  result.real = value;
-  if (fractionDigits == 0 && !hasExponent && !magnitudeOverflow) {
-    if (!negative && magnitude <= static_cast<uint64_t>(std::numeric_limits<int64_t>::max())) {
-      result.exact = true;
-      result.integer = static_cast<int64_t>(magnitude);
-    } else if (negative && magnitude <= static_cast<uint64_t>(std::numeric_limits<int64_t>::max()) + 1) {
-      result.exact = true;
-      result.integer = static_cast<int64_t>(0 - magnitude);
-    }
-  }
-  return result;
 }
 
 // Text to boolean: "True"/"False" in any case, or a number (non-zero true).
@@ -286,12 +120,10 @@ std::string CurrencyText(int64_t scaled, char decimalSeparator) {
   return text;
 }
 
-// Payload of a real-class or date value.
-double RealValue(const Variant& value) { return value.RealPayload(); }
-
-constexpr double kCurrencyLimit = 922337203685477.5807;
+}  // namespace
 
 int64_t ToCurrencyScaled(const Variant& value, const RegionalSettings& settings) {
+  constexpr double kCurrencyLimit = 922337203685477.5807;
   auto fromReal = [&](double real, VariantType source) -> int64_t {
     if (!std::isfinite(real) || std::fabs(real) > kCurrencyLimit) ThrowOverflow(source, "Currency");
     auto scaled = RealToInt64(real * 10000.0);
@@ -313,7 +145,7 @@ int64_t ToCurrencyScaled(const Variant& value, const RegionalSettings& settings)
     }
     case VC::Real:
     case VC::Date:
-      return fromReal(RealValue(value), value.Type());
+      return fromReal(value.RealPayload(), value.Type());
     case VC::Currency:
       return value.IntegerPayload();
     case VC::Text: {
@@ -325,169 +157,6 @@ int64_t ToCurrencyScaled(const Variant& value, const RegionalSettings& settings)
   }
   ThrowConversion(value.Type(), "Currency");
 }
-
-int ThreeWay(double left, double right) { return left < right ? -1 : (left > right ? 1 : 0); }
-
-template <typename T>
-int ThreeWayInt(T left, T right) {
-  return left < right ? -1 : (left > right ? 1 : 0);
-}
-
-int CompareBytes(std::string_view left, std::string_view right) {
-  const size_t common = left.size() < right.size() ? left.size() : right.size();
-  if (common > 0) {
-    const int byBytes = std::memcmp(left.data(), right.data(), common);  // memcmp compares unsigned bytes
-    if (byBytes != 0) return byBytes < 0 ? -1 : 1;
-  }
-  return ThreeWayInt(left.size(), right.size());
-}
-
-bool Answer(CompareOp op, int order) {
-  switch (op) {
-    case CompareOp::Equal:
-      return order == 0;
-    case CompareOp::NotEqual:
-      return order != 0;
-    case CompareOp::Less:
-      return order < 0;
-    case CompareOp::LessEqual:
-      return order <= 0;
-    case CompareOp::Greater:
-      return order > 0;
-    case CompareOp::GreaterEqual:
-      return order >= 0;
-  }
-  return false;
-}
-
-enum class ArithOp { Add, Subtract, Multiply, Divide };
-
-Variant RealArithmetic(ArithOp op, const Variant& left, const Variant& right, const RegionalSettings& settings) {
-  const double a = ToDouble(left, settings);
-  const double b = ToDouble(right, settings);
-  double result = 0;
-  switch (op) {
-    case ArithOp::Add:
-      result = a + b;
-      break;
-    case ArithOp::Subtract:
-      result = a - b;
-      break;
-    case ArithOp::Multiply:
-      result = a * b;
-      break;
-    case ArithOp::Divide:
-      if (b == 0) {
-        if (a == 0 || std::isnan(a)) ThrowInvalidOperation();
-        ThrowDivisionByZero();
-      }
-      result = a / b;
-      break;
-  }
-  if (std::isnan(result)) ThrowInvalidOperation();
-  if (std::isinf(result)) ThrowFloatOverflow();
-  return Variant::Double(result);
-}
-
-Variant CurrencyArithmetic(ArithOp op, const Variant& left, const Variant& right, const RegionalSettings& settings) {
-  const int64_t a = ToCurrencyScaled(left, settings);
-  const int64_t b = ToCurrencyScaled(right, settings);
-  int64_t result = 0;
-  switch (op) {
-    case ArithOp::Add:
-      if (__builtin_add_overflow(a, b, &result)) ThrowFloatOverflow();
-      return Variant::CurrencyScaled(result);
-    case ArithOp::Subtract:
-      if (__builtin_sub_overflow(a, b, &result)) ThrowFloatOverflow();
-      return Variant::CurrencyScaled(result);
-    case ArithOp::Multiply: {
-      const long double product = static_cast<long double>(a) * static_cast<long double>(b) / 10000.0L;
-      if (std::fabs(product) >= 9223372036854775807.0L) ThrowFloatOverflow();
-      return Variant::CurrencyScaled(static_cast<int64_t>(std::llround(product)));
-    }
-    case ArithOp::Divide: {
-      if (b == 0) {
-        if (a == 0) ThrowInvalidOperation();
-        ThrowDivisionByZero();
-      }
-      const long double quotient = static_cast<long double>(a) * 10000.0L / static_cast<long double>(b);
-      if (std::fabs(quotient) >= 9223372036854775807.0L) ThrowFloatOverflow();
-      return Variant::CurrencyScaled(static_cast<int64_t>(std::llround(quotient)));
-    }
-  }
-  return Variant();
-}
-
-Variant Arithmetic(ArithOp op, const Variant& left, const Variant& right, const RegionalSettings& settings) {
-  switch (PairProcedure(left, right)) {
-    case VC::Empty:
-      if (op == ArithOp::Divide) ThrowDivisionByZero();
-      return Variant();
-    case VC::Null:
-      return Variant::Null();
-    case VC::Integer: {
-      if (op == ArithOp::Divide) return RealArithmetic(op, left, right, settings);
-      const int32_t a = ToInteger(left, settings);
-      const int32_t b = ToInteger(right, settings);
-      int32_t result = 0;
-      bool overflow = false;
-      switch (op) {
-        case ArithOp::Add:
-          overflow = __builtin_add_overflow(a, b, &result);
-          break;
-        case ArithOp::Subtract:
-          overflow = __builtin_sub_overflow(a, b, &result);
-          break;
-        default:
-          overflow = __builtin_mul_overflow(a, b, &result);
-          break;
-      }
-      if (overflow) return RealArithmetic(op, left, right, settings);
-      return Variant::Integer(result);
-    }
-    case VC::Real:
-    case VC::Boolean:
-      return RealArithmetic(op, left, right, settings);
-    case VC::Currency:
-      return CurrencyArithmetic(op, left, right, settings);
-    case VC::Text:
-      if (op == ArithOp::Add) {
-        std::string joined = ToText(left, settings);
-        joined += ToText(right, settings);
-        return left.Type() == VariantType::String ? Variant::String(std::move(joined))
-                                                  : Variant::OleStr(std::move(joined));
-      }
-      return RealArithmetic(op, left, right, settings);
-    case VC::Date: {
-      if (op == ArithOp::Multiply || op == ArithOp::Divide) return RealArithmetic(op, left, right, settings);
-      const double a = ToDate(left, settings);
-      const double b = ToDate(right, settings);
-      const double result = op == ArithOp::Add ? a + b : a - b;
-      if (std::isinf(result)) ThrowFloatOverflow();
-      if (op == ArithOp::Subtract && left.Type() == VariantType::Date && right.Type() == VariantType::Date) {
-        return Variant::Double(result);
-      }
-      return Variant::Date(result);
-    }
-    case VC::LargeInteger: {
-      if (op == ArithOp::Divide) return RealArithmetic(op, left, right, settings);
-      const int64_t a = ToInt64(left, settings);
-      const int64_t b = ToInt64(right, settings);
-      if (op == ArithOp::Add) {
-        return Variant::Int64(static_cast<int64_t>(static_cast<uint64_t>(a) + static_cast<uint64_t>(b)));
-      }
-      if (op == ArithOp::Subtract) {
-        return Variant::Int64(static_cast<int64_t>(static_cast<uint64_t>(a) - static_cast<uint64_t>(b)));
-      }
-      int64_t product = 0;
-      if (__builtin_mul_overflow(a, b, &product)) return RealArithmetic(op, left, right, settings);
-      return Variant::Int64(product);
-    }
-  }
-  throw VariantError("Invalid variant operation");
-}
-
-}  // namespace
 
 const char* VariantTypeName(VariantType type) {
   switch (type) {
@@ -815,87 +484,6 @@ bool ToBoolean(const Variant& value, const RegionalSettings& settings) {
       return TextToBoolean(value, settings);
   }
   ThrowConversion(value.Type(), "Boolean");
-}
-
-bool Compare(const Variant& left, CompareOp op, const Variant& right, const RegionalSettings& settings) {
-  int order = 0;
-  switch (PairProcedure(left, right)) {
-    case VC::Empty:
-      order = 0;
-      break;
-    case VC::Null: {
-      const bool leftNull = left.IsNull();
-      const bool rightNull = right.IsNull();
-      if (op == CompareOp::Equal || op == CompareOp::NotEqual) {
-        order = leftNull && rightNull ? 0 : 1;
-      } else if (leftNull && rightNull) {
-        order = 0;
-      } else {
-        order = leftNull ? -1 : 1;
-      }
-      break;
-    }
-    case VC::Integer: {
-      const int32_t b = ToInteger(right, settings);
-      const int32_t a = ToInteger(left, settings);
-      order = ThreeWayInt(a, b);
-      break;
-    }
-    case VC::Real: {
-      const double a = ToDouble(left, settings);
-      const double b = ToDouble(right, settings);
-      order = ThreeWay(a, b);
-      break;
-    }
-    case VC::Currency: {
-      const int64_t a = ToCurrencyScaled(left, settings);
-      const int64_t b = ToCurrencyScaled(right, settings);
-      order = ThreeWayInt(a, b);
-      break;
-    }
-    case VC::Text:
-      if (IsTextType(left.Type()) && IsTextType(right.Type())) {
-        order = CompareBytes(left.TextPayload(), right.TextPayload());
-      } else {
-        order = CompareBytes(ToText(left, settings), ToText(right, settings));
-      }
-      break;
-    case VC::Boolean: {
-      const bool a = ToBoolean(left, settings);
-      const bool b = ToBoolean(right, settings);
-      order = ThreeWayInt(static_cast<int>(a), static_cast<int>(b));
-      break;
-    }
-    case VC::Date: {
-      const double a = ToDate(left, settings);
-      const double b = ToDate(right, settings);
-      order = ThreeWay(a, b);
-      break;
-    }
-    case VC::LargeInteger: {
-      const int64_t a = ToInt64(left, settings);
-      const int64_t b = ToInt64(right, settings);
-      order = ThreeWayInt(a, b);
-      break;
-    }
-  }
-  return Answer(op, order);
-}
-
-Variant Add(const Variant& left, const Variant& right, const RegionalSettings& settings) {
-  return Arithmetic(ArithOp::Add, left, right, settings);
-}
-
-Variant Subtract(const Variant& left, const Variant& right, const RegionalSettings& settings) {
-  return Arithmetic(ArithOp::Subtract, left, right, settings);
-}
-
-Variant Multiply(const Variant& left, const Variant& right, const RegionalSettings& settings) {
-  return Arithmetic(ArithOp::Multiply, left, right, settings);
-}
-
-Variant Divide(const Variant& left, const Variant& right, const RegionalSettings& settings) {
-  return Arithmetic(ArithOp::Divide, left, right, settings);
 }
 
 std::string FormatGeneral(double value, char decimalSeparator) {

@@ -38,13 +38,10 @@ enum class VariantClass : uint8_t { Empty, Null, Integer, Real, Currency, Text, 
 /// Class of a kind.
 VariantClass ClassOf(VariantType type);
 
-/// The six relational operators.
-enum class CompareOp : uint8_t { Equal, NotEqual, Less, LessEqual, Greater, GreaterEqual };
-
 /// A tagged dynamic value. Copying copies the value (text included).
-/// Conversions, comparisons and arithmetic are free functions below; they
-/// take the user's regional settings because text forms of numbers and dates
-/// depend on them.
+/// Conversions are free functions below, comparisons and arithmetic in
+/// variant_operators.h; they take the user's regional settings because text
+/// forms of numbers and dates depend on them.
 class Variant {
  public:
   /// Empty.
@@ -112,16 +109,12 @@ double ToDate(const Variant& value, const RegionalSettings& settings);
 /// Fails naming "Boolean".
 bool ToBoolean(const Variant& value, const RegionalSettings& settings);
 
-/// Compares two values by the class-pair rules and returns the operator's
-/// answer. Raises the conversion errors of the operands' conversions.
-bool Compare(const Variant& left, CompareOp op, const Variant& right, const RegionalSettings& settings);
-
-/// Arithmetic by the class-pair rules. Raise conversion and floating point
-/// errors; an operand that is Null gives Null.
-Variant Add(const Variant& left, const Variant& right, const RegionalSettings& settings);
-Variant Subtract(const Variant& left, const Variant& right, const RegionalSettings& settings);
-Variant Multiply(const Variant& left, const Variant& right, const RegionalSettings& settings);
-Variant Divide(const Variant& left, const Variant& right, const RegionalSettings& settings);
+/// Currency scaled by 10000 (1.5 is 15000): Empty 0, integers and Boolean
+/// by value, reals and dates rounded half to even, text by the
+/// locale-aware parse. Null and text that is not a number fail naming
+/// "Currency"; a value beyond the currency range fails with the overflow
+/// error.
+int64_t ToCurrencyScaled(const Variant& value, const RegionalSettings& settings);
 
 /// The general format of a real with 15 significant digits and the given
 /// decimal separator ("12,5", "1E15", "5E-5", "0").

@@ -1,4 +1,5 @@
 #include "values/variant.h"
+#include "values/variant_operators.h"
 
 #include <gtest/gtest.h>
 
