@@ -1,8 +1,10 @@
 #include <QApplication>
 
 #include "app/program_start.h"
+#include "os/process.h"
 
 int main(int argc, char** argv) {
+  tarvelo::os::ShareOneAllocatorPool();
   QApplication application(argc, argv);
   tarvelo::PrepareApplication();
   tarvelo::DesktopServices services;

@@ -12,7 +12,6 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QPlainTextEdit>
-#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
@@ -24,14 +23,7 @@
 #include <QUrl>
 #include <algorithm>
 
-#include "app/open_document.h"
-#include "cli/program_context.h"
-#include "cli/run_path.h"
-#include "validation/export_path_check.h"
-#include "validation/report_export.h"
-#include "validation/report_format.h"
-#include "validation/validation_run.h"
-#include "values/errors.h"
+#include "frontend/program_context.h"
 #include "values/text.h"
 
 namespace tarvelo {
@@ -55,9 +47,15 @@ QString FromCp1252(const std::string& text) { return QString::fromStdString(Cp12
 /// The file system's name for a path as the window holds it.
 std::string RunPath(const QString& text) { return RunPathFromUtf8(QFile::encodeName(text).toStdString()); }
 
-/// The file system's name for a path typed in an edit box, "~" at its
-/// start standing for the home folder.
-std::string TypedRunPath(const QString& text) { return ExpandHomeFolder(RunPath(text), RunPath(QDir::homePath())); }
+/// A path the logic holds (UTF-8, the file system's name) as the window
+/// holds it.
+QString FromRunPath(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
+
+QStringList FromTexts(const std::vector<std::string>& texts) {
+  QStringList list;
+  for (const std::string& text : texts) list << QString::fromStdString(text);
+  return list;
+}
 
 /// The report area's font, so that the report's columns line up: a family
 /// the font database marks fixed-pitch and able to write Latin text,
@@ -117,25 +115,17 @@ QString DroppedFile(const QMimeData* data) {
 }  // namespace
 
 TfrmInicio::TfrmInicio(QString programFolder, RegionalSettings settings, WindowServices& services, QWidget* parent)
-    : QWidget(parent),
-      folder_(std::move(programFolder)),
-      programFolder_(RunPath(folder_)),
-      settings_(std::move(settings)),
-      services_(services) {
-  if (!folder_.isEmpty() && !folder_.endsWith('/')) folder_ += '/';
-  if (detailsFolder_.isValid()) detailsPath_ = RunPath(detailsFolder_.filePath("detalhes.csv"));
-  if (!programFolder_.empty() && programFolder_.back() != '/') programFolder_ += '/';
+    : QWidget(parent), services_(services) {
   CreateControls();
-  RestoreUserSettings();
-  log_.SetListener(this);
-  run_ = std::make_unique<ValidationRun>(*this);
+  logic_ = std::make_unique<WindowLogic>(RunPath(programFolder), std::move(settings), *this);
+  const QSettings kept(QSettings::UserScope, kSettingsName, kSettingsName);
+  const QByteArray geometry = kept.value("geometry").toByteArray();
+  if (!geometry.isEmpty()) restoreGeometry(geometry);
 }
 
 TfrmInicio::~TfrmInicio() {
-  closing_.CloseRequested(IsRunning());
-  if (worker_.joinable()) worker_.join();
-  if (busyCursor_) QApplication::restoreOverrideCursor();
-  log_.SetListener(nullptr);
+  // The run ends before the controls it shows in go.
+  logic_.reset();
 }
 
 void TfrmInicio::CreateControls() {
@@ -283,16 +273,17 @@ bool TfrmInicio::eventFilter(QObject* watched, QEvent* event) {
   return QWidget::eventFilter(watched, event);
 }
 
-void TfrmInicio::ChooseFileInto(QLineEdit* edit) {
-  const auto chosen = services_.ChooseOpenFile(this, lastOpenFile_);
-  if (!chosen) return;
-  lastOpenFile_ = *chosen;
-  edit->setText(QDir::toNativeSeparators(*chosen));
+void TfrmInicio::closeEvent(QCloseEvent* event) {
+  if (!logic_->CloseRequested()) {
+    event->ignore();
+    return;
+  }
+  QWidget::closeEvent(event);
 }
 
-void TfrmInicio::SpeedButton4Click() { ChooseFileInto(edArqRisco); }
+std::string TfrmInicio::BoxText(PathBox box) const { return Box(box)->text().toStdString(); }
 
-void TfrmInicio::SpeedButton3Click() { ChooseFileInto(edArqSinistro); }
+void TfrmInicio::SetBoxText(PathBox box, const std::string& text) { Box(box)->setText(QString::fromStdString(text)); }
 
 void TfrmInicio::SetCommandsEnabled(bool enabled) {
   for (QWidget* command : std::initializer_list<QWidget*>{SpeedButton4, SpeedButton3, btnOk, btnAjuda, btnExporta}) {
@@ -302,163 +293,72 @@ void TfrmInicio::SetCommandsEnabled(bool enabled) {
   edArqSinistro->setReadOnly(!enabled);
 }
 
-void TfrmInicio::btnOkClick() {
-  if (IsRunning()) return;
-  riskPath_ = TypedRunPath(edArqRisco->text());
-  claimPath_ = TypedRunPath(edArqSinistro->text());
-  KeepUserSettings();
-  closing_.RunStarted();
-  details_.reset();
-  if (!detailsPath_.empty()) {
-    try {
-      details_ = std::make_unique<DetailListing>(detailsPath_, settings_.decimalSeparator);
-    } catch (const TarveloError&) {
-      // Without a place for the listing the run goes on; its export says so.
-    }
-  }
-  SetCommandsEnabled(false);
-  worker_ = std::thread([this] {
-    std::exception_ptr ended;
-    try {
-      run_->Execute();
-    } catch (const std::exception&) {
-      ended = std::current_exception();
-    }
-    std::optional<std::string> failure = RunEndText(ended);
-    // The listing keeps the rows of a run that an error ended.
-    try {
-      if (details_) details_->Finish();
-    } catch (const TarveloError& error) {
-      if (!ended) failure = ErrorText(error);
-    }
-    QMetaObject::invokeMethod(
-        this, [this, failure] { RunEnded(failure); }, Qt::QueuedConnection);
-  });
-}
-
-void TfrmInicio::RunEnded(const std::optional<std::string>& failure) {
-  worker_.join();
-  SetCommandsEnabled(true);
-  const bool closing = closing_.ClosePending();
-  if (busyCursor_) QApplication::restoreOverrideCursor();
-  busyCursor_ = false;
-  if (failure) ShowErrorText(*failure);
-  emit runFinished();
-  if (closing) close();
-}
-
-void TfrmInicio::ShowErrorText(const std::string& cp1252Text) { services_.ShowError(this, FromCp1252(cp1252Text)); }
-
-void TfrmInicio::closeEvent(QCloseEvent* event) {
-  if (!closing_.CloseRequested(IsRunning())) {
-    // The run stops at its next block of records; the window closes at
-    // its end (RunEnded).
-    if (!busyCursor_) QApplication::setOverrideCursor(Qt::WaitCursor);
-    busyCursor_ = true;
-    event->ignore();
-    return;
-  }
-  KeepUserSettings();
-  QWidget::closeEvent(event);
-}
-
-void TfrmInicio::btnExportaClick() {
-  SaveDialogSettings settings;
-  settings.title = "Exporta resultado Tarvelo";
-  settings.initialFolder = exportFolder_.isEmpty() ? QDir::homePath() : exportFolder_;
-  settings.initialName = QString::fromStdString(SaveDialogInitialName());
-  settings.filters = QStringList{"Resultado (*.txt)", "Detalhes (*.csv)"};
-  settings.suffixes = QStringList{"txt", "csv"};
-  settings.confirmOverwrite = false;
-  const auto chosen = services_.ChooseSaveFile(this, settings);
-  if (!chosen) return;
-  try {
-    // A save over a file named in an edit box, or read by the run that
-    // made the report, is refused.
-    const std::string target = RunPath(chosen->path);
-    CheckSaveName(target);
-    CheckExportPath(target,
-                    {TypedRunPath(edArqRisco->text()), TypedRunPath(edArqSinistro->text()), riskPath_, claimPath_},
-                    programFolder_);
-    if (chosen->filter == 1) {
-      SaveDetails(target);
-    } else {
-      SaveReport(log_, target);
-    }
-  } catch (const TarveloError& error) {
-    ShowErrorText(ErrorText(error));
-    return;
-  }
-  exportFolder_ = QFileInfo(chosen->path).absolutePath();
-  KeepUserSettings();
-  openDocument(chosen->path);
-}
-
-void TfrmInicio::SaveDetails(const std::string& target) {
-  if (details_) {
-    CopyFile(detailsPath_, target);
+void TfrmInicio::SetBusyCursor(bool busy) {
+  if (busy) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
   } else {
-    DetailListing(target, settings_.decimalSeparator).Finish();
+    QApplication::restoreOverrideCursor();
   }
 }
 
-void TfrmInicio::btnAjudaClick() {
-  // The compiled help of the original platform when it is there, else the
-  // help page that ships with the program.
-  const QString compiled = folder_ + "Tarvelo.chm";
-  const QString page = folder_ + "Tarvelo.html";
-  openDocument(!QFileInfo::exists(compiled) && QFileInfo::exists(page) ? page : compiled);
+void TfrmInicio::Post(std::function<void()> work) {
+  // Queued on this object: dropped once the window is gone.
+  QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection);
 }
 
-void TfrmInicio::openDocument(const QString& path) {
-  OpenDocument(path, services_, [window = QPointer<TfrmInicio>(this)](int code) {
-    const QString message = ShellResultMessage(code);
-    if (window && !message.isEmpty()) window->services_.ShowMessage(window, message);
-  });
+std::optional<std::string> TfrmInicio::ChooseOpenFile(const std::string& startFile) {
+  const auto chosen = services_.ChooseOpenFile(this, QString::fromStdString(startFile));
+  if (!chosen) return std::nullopt;
+  return QDir::toNativeSeparators(*chosen).toStdString();
 }
 
-void TfrmInicio::KeepUserSettings() {
+std::optional<SavePathChoice> TfrmInicio::ChooseSaveFile(const SaveDialogRequest& request) {
+  SaveDialogSettings settings;
+  settings.title = QString::fromStdString(request.title);
+  settings.initialFolder = QString::fromStdString(request.initialFolder);
+  settings.initialName = QString::fromStdString(request.initialName);
+  settings.filters = FromTexts(request.fileTypes);
+  settings.suffixes = FromTexts(request.suffixes);
+  settings.confirmOverwrite = request.confirmOverwrite;
+  const auto chosen = services_.ChooseSaveFile(this, settings);
+  if (!chosen) return std::nullopt;
+  return SavePathChoice{chosen->path.toStdString(), chosen->filter};
+}
+
+void TfrmInicio::ShowError(const std::string& cp1252Text) { services_.ShowError(this, FromCp1252(cp1252Text)); }
+
+void TfrmInicio::ShowMessage(const std::string& cp1252Text) { services_.ShowMessage(this, FromCp1252(cp1252Text)); }
+
+void TfrmInicio::ShowInformation(const std::string& cp1252Text) {
+  services_.ShowInformation(this, FromCp1252(cp1252Text));
+}
+
+void TfrmInicio::LaunchDocument(const std::string& path, std::function<void(int)> done) {
+  services_.LaunchDocument(QFileInfo(FromRunPath(path)).absoluteFilePath(), std::move(done));
+}
+
+std::string TfrmInicio::HomeFolder() const { return QDir::homePath().toStdString(); }
+
+RememberedPaths TfrmInicio::RecallPaths() {
+  const QSettings settings(QSettings::UserScope, kSettingsName, kSettingsName);
+  return {settings.value("riskFile").toString().toStdString(), settings.value("claimFile").toString().toStdString(),
+          settings.value("exportFolder").toString().toStdString()};
+}
+
+void TfrmInicio::KeepPaths(const RememberedPaths& paths) {
   QSettings settings(QSettings::UserScope, kSettingsName, kSettingsName);
-  settings.setValue("riskFile", edArqRisco->text());
-  settings.setValue("claimFile", edArqSinistro->text());
-  settings.setValue("exportFolder", exportFolder_);
+  settings.setValue("riskFile", QString::fromStdString(paths.riskFile));
+  settings.setValue("claimFile", QString::fromStdString(paths.claimFile));
+  settings.setValue("exportFolder", QString::fromStdString(paths.exportFolder));
   settings.setValue("geometry", saveGeometry());
 }
 
-void TfrmInicio::RestoreUserSettings() {
-  // A path that no longer exists is shown all the same: its volume may be
-  // mounted later.
-  const QSettings settings(QSettings::UserScope, kSettingsName, kSettingsName);
-  edArqRisco->setText(settings.value("riskFile").toString());
-  edArqSinistro->setText(settings.value("claimFile").toString());
-  exportFolder_ = settings.value("exportFolder").toString();
-  const QByteArray geometry = settings.value("geometry").toByteArray();
-  if (!geometry.isEmpty()) restoreGeometry(geometry);
-}
+void TfrmInicio::SetProgress(int position) { ProgressBar->setValue(position); }
 
-void TfrmInicio::SetProgress(int position) {
-  QMetaObject::invokeMethod(
-      this, [this, position] { ProgressBar->setValue(position); }, Qt::QueuedConnection);
-}
+void TfrmInicio::ClearReport() { edLog->clear(); }
 
-CivilDateTime TfrmInicio::Now() const { return LocalNow(); }
-
-void TfrmInicio::LogCleared() {
-  QMetaObject::invokeMethod(
-      this, [this] { edLog->clear(); }, Qt::QueuedConnection);
-}
-
-void TfrmInicio::LineAppended(size_t index, const std::string& line) {
-  QMetaObject::invokeMethod(
-      this, [this, index, text = FromCp1252(line)] { ShowLine(index, text, false); }, Qt::QueuedConnection);
-}
-
-void TfrmInicio::LineReplaced(size_t index, const std::string& line) {
-  QMetaObject::invokeMethod(
-      this, [this, index, text = FromCp1252(line)] { ShowLine(index, text, true); }, Qt::QueuedConnection);
-}
-
-void TfrmInicio::ShowLine(size_t index, const QString& text, bool replace) {
+void TfrmInicio::ShowReportLine(size_t index, const std::string& cp1252Line, bool replace) {
+  const QString text = FromCp1252(cp1252Line);
   QTextDocument* document = edLog->document();
   const bool atEnd = edLog->verticalScrollBar()->value() == edLog->verticalScrollBar()->maximum();
   QTextCursor cursor(document);

@@ -1,17 +1,15 @@
 #pragma once
 
-#include <QTemporaryDir>
+#include <QString>
 #include <QWidget>
 #include <memory>
 #include <optional>
 #include <string>
-#include <thread>
 
-#include "app/command_flow.h"
 #include "app/window_services.h"
-#include "validation/detail_listing.h"
+#include "frontend/window_face.h"
+#include "frontend/window_logic.h"
 #include "validation/result_log.h"
-#include "validation/run_host.h"
 #include "values/regional_settings.h"
 
 class QLabel;
@@ -23,20 +21,15 @@ class QToolButton;
 
 namespace tarvelo {
 
-class ValidationRun;
-
-/// The program's one window: the two file names, the commands, the progress
-/// bar and the report area. It is the validation run's host; the run itself
-/// works on a thread of its own so that the window keeps painting, and the
-/// report lines and progress positions come back to the window in the order
-/// the run wrote them. While a run works, the commands are disabled, and
-/// closing the window stops the run at its next block of records (the
-/// index removed), with a busy cursor meanwhile, then closes.
+/// The program's one window, the Qt face of WindowLogic: the file names,
+/// the commands, the progress bar and the report area, laid out and
+/// anchored; its commands go to the logic, which validates on a thread of
+/// its own and tells the window what to show.
 ///
 /// The edit boxes' texts, the folder of the last export and the window's
 /// place and size are kept in the user's settings (QSettings, "Tarvelo")
 /// and restored at start.
-class TfrmInicio : public QWidget, public RunHost, private ResultLogListener {
+class TfrmInicio : public QWidget, public WindowFace {
   Q_OBJECT
 
  public:
@@ -48,42 +41,51 @@ class TfrmInicio : public QWidget, public RunHost, private ResultLogListener {
   ~TfrmInicio() override;
 
   /// Chooses the risks file into edArqRisco; cancel changes nothing.
-  void SpeedButton4Click();
+  void SpeedButton4Click() { logic_->ChooseFile(PathBox::kRisks); }
   /// Chooses the claims file into edArqSinistro; cancel changes nothing.
-  void SpeedButton3Click();
-  /// Starts the validation run with the edit boxes' texts ("~" at their
-  /// start standing for the home folder); does nothing while a run works.
-  void btnOkClick();
-  /// Saves the report, or the last run's detail listing when the user
-  /// chooses that file type, to a file the user chooses, then opens it. A
-  /// name holding "*" or "?" is refused with a message.
-  void btnExportaClick();
+  void SpeedButton3Click() { logic_->ChooseFile(PathBox::kClaims); }
+  /// Starts the validation run (WindowLogic::Validate).
+  void btnOkClick() { logic_->Validate(); }
+  /// Saves the report or the detail listing (WindowLogic::Export).
+  void btnExportaClick() { logic_->Export(); }
   /// Opens the help file beside the program.
-  void btnAjudaClick();
+  void btnAjudaClick() { logic_->Help(); }
   /// Opens a document with its associated program, without waiting for
   /// it; shows the message of a failure when the desktop has answered.
-  void openDocument(const QString& path);
+  void openDocument(const QString& path) { logic_->OpenDocument(path.toStdString()); }
 
   /// True from btnOkClick until the run's end has been handled.
-  bool IsRunning() const { return worker_.joinable(); }
+  bool IsRunning() const { return logic_->IsRunning(); }
   /// The report of the last run (what "Exporta Resultado" saves). Not to be
   /// read while a run works.
-  const ResultLog& Report() const { return log_; }
+  const ResultLog& Report() const { return logic_->Report(); }
+  /// Whether the run is asked to stop; safe from any thread.
+  bool StopRequested() const { return logic_->StopRequested(); }
 
-  // RunHost, called by the run's thread.
-  std::string RiskPath() const override { return riskPath_; }
-  std::string ClaimPath() const override { return claimPath_; }
-  std::string ProgramFolder() const override { return programFolder_; }
-  const RegionalSettings& Settings() const override { return settings_; }
-  ResultLog& Log() override { return log_; }
+  // WindowFace.
+  std::string BoxText(PathBox box) const override;
+  void SetBoxText(PathBox box, const std::string& text) override;
+  void SetCommandsEnabled(bool enabled) override;
+  void SetBusyCursor(bool busy) override;
+  void ClearReport() override;
+  void ShowReportLine(size_t index, const std::string& cp1252Line, bool replace) override;
   void SetProgress(int position) override;
-  CivilDateTime Now() const override;
-  DetailSink* Details() override { return details_.get(); }
-  bool StopRequested() const override { return closing_.StopRequested(); }
+  void Post(std::function<void()> work) override;
+  std::optional<std::string> ChooseOpenFile(const std::string& startFile) override;
+  std::optional<SavePathChoice> ChooseSaveFile(const SaveDialogRequest& request) override;
+  void ShowError(const std::string& cp1252Text) override;
+  void ShowMessage(const std::string& cp1252Text) override;
+  void ShowInformation(const std::string& cp1252Text) override;
+  void LaunchDocument(const std::string& path, std::function<void(int)> done) override;
+  std::string HomeFolder() const override;
+  RememberedPaths RecallPaths() override;
+  void KeepPaths(const RememberedPaths& paths) override;
+  void RunFinished() override { emit runFinished(); }
+  void Close() override { close(); }
 
  signals:
   /// Emitted on the window's thread when a run has ended, after its error
-  /// (if any) was shown.
+  /// or information (if any) was shown.
   void runFinished();
 
  protected:
@@ -94,23 +96,7 @@ class TfrmInicio : public QWidget, public RunHost, private ResultLogListener {
 
  private:
   void CreateControls();
-  void ChooseFileInto(QLineEdit* edit);
-  void SetCommandsEnabled(bool enabled);
-  void RunEnded(const std::optional<std::string>& failure);
-  void ShowErrorText(const std::string& cp1252Text);
-  /// Writes the edit boxes' texts, the export folder and the geometry to
-  /// the user's settings; RestoreUserSettings reads them back.
-  void KeepUserSettings();
-  void RestoreUserSettings();
-  /// Saves the last run's detail listing to target (a listing without rows
-  /// before any run).
-  void SaveDetails(const std::string& target);
-
-  // ResultLogListener, called by the run's thread.
-  void LogCleared() override;
-  void LineAppended(size_t index, const std::string& line) override;
-  void LineReplaced(size_t index, const std::string& line) override;
-  void ShowLine(size_t index, const QString& text, bool replace);
+  QLineEdit* Box(PathBox box) const { return box == PathBox::kRisks ? edArqRisco : edArqSinistro; }
 
   QLabel* Label3 = nullptr;
   QLineEdit* edArqRisco = nullptr;
@@ -125,27 +111,8 @@ class TfrmInicio : public QWidget, public RunHost, private ResultLogListener {
   QPushButton* btnFechar = nullptr;
   QPlainTextEdit* edLog = nullptr;
 
-  QString folder_;
-  std::string programFolder_;
-  RegionalSettings settings_;
   WindowServices& services_;
-  ResultLog log_;
-  std::unique_ptr<ValidationRun> run_;
-  std::string riskPath_;
-  std::string claimPath_;
-  /// The file chosen last in either file choice; the next choice starts there.
-  QString lastOpenFile_;
-  /// The detail listing of the last run, written during the run into a
-  /// folder of the window's own and copied by "Exporta Resultado".
-  QTemporaryDir detailsFolder_;
-  std::string detailsPath_;
-  std::unique_ptr<DetailListing> details_;
-  /// The folder of the last export; empty for the home folder.
-  QString exportFolder_;
-  std::thread worker_;
-  CloseDuringRun closing_;
-  /// True while the busy cursor shows that a stopping run is awaited.
-  bool busyCursor_ = false;
+  std::unique_ptr<WindowLogic> logic_;
 };
 
 }  // namespace tarvelo

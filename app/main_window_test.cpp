@@ -31,9 +31,10 @@
 #include <thread>
 
 #include "app/main_window.h"
-#include "app/open_document.h"
 #include "app/program_start.h"
-#include "cli/locale_environment.h"
+#include "frontend/command_flow.h"
+#include "frontend/locale_environment.h"
+#include "testing/catalogue_fixture.h"
 #include "testing/dbf_writer.h"
 #include "testing/temp_dir.h"
 
@@ -86,6 +87,7 @@ class FakeServices : public WindowServices {
   SaveDialogSettings saveSettings;
   std::vector<QString> errors;
   std::vector<QString> messages;
+  std::vector<QString> informations;
   std::vector<QString> launched;
   bool canLaunch = true;
   /// When set, documents go to the desktop's opener, whose answers are
@@ -107,6 +109,7 @@ class FakeServices : public WindowServices {
   }
   void ShowError(QWidget*, const QString& text) override { errors.push_back(text); }
   void ShowMessage(QWidget*, const QString& text) override { messages.push_back(text); }
+  void ShowInformation(QWidget*, const QString& text) override { informations.push_back(text); }
   void LaunchDocument(const QString& path, std::function<void(int)> done) override {
     launched.push_back(path);
     if (!desktopOpener) return done(canLaunch ? kShellOpened : kShellNoAssociation);
@@ -173,6 +176,7 @@ TEST_F(WindowTest, EnterValidatesTypedPathsAndTheExportIsTheCommandLineReport) {
   EXPECT_FALSE(Control<QPushButton>("btnOk")->isEnabled());
   WaitForRun();
   ASSERT_TRUE(services.errors.empty()) << services.errors.front().toStdString();
+  EXPECT_TRUE(services.informations.empty());
   EXPECT_TRUE(Control<QPushButton>("btnOk")->isEnabled());
   EXPECT_EQ(Control<QProgressBar>("ProgressBar")->value(), 90);
 
@@ -216,21 +220,6 @@ TEST_F(WindowTest, EnterValidatesTypedPathsAndTheExportIsTheCommandLineReport) {
   EXPECT_EQ(WithoutClock(LogText().toStdString() + "\n"), WithoutClock(testing::ReadFile(dir.File("cli.out"))));
 }
 
-TEST_F(WindowTest, FileChoicesShareOneDialogAndCancelChangesNothing) {
-  auto* risks = Control<QLineEdit>("edArqRisco");
-  auto* claims = Control<QLineEdit>("edArqSinistro");
-  risks->setText("typed.dbf");
-  services.openAnswers = {QString("/data/riscos.dbf"), std::nullopt, QString("/data/sinistros.dbf"), std::nullopt};
-  window->SpeedButton4Click();
-  window->SpeedButton4Click();  // cancelled
-  EXPECT_EQ(risks->text(), "/data/riscos.dbf");
-  Control<QToolButton>("SpeedButton3")->click();
-  window->SpeedButton3Click();  // cancelled
-  EXPECT_EQ(claims->text(), "/data/sinistros.dbf");
-  EXPECT_EQ(services.openStarts,
-            (std::vector<QString>{"", "/data/riscos.dbf", "/data/riscos.dbf", "/data/sinistros.dbf"}));
-}
-
 TEST_F(WindowTest, AnErrorShowsItsTextAndKeepsTheLinesWritten) {
   const std::string missing = dir.File("absent.dbf");
   Control<QLineEdit>("edArqRisco")->setText(QString::fromStdString(missing));
@@ -246,6 +235,21 @@ TEST_F(WindowTest, AnErrorShowsItsTextAndKeepsTheLinesWritten) {
   EXPECT_EQ(window->Report().Size(), 3u);
   EXPECT_TRUE(Control<QPushButton>("btnOk")->isEnabled());
   EXPECT_FALSE(Control<QLineEdit>("edArqRisco")->isReadOnly());
+}
+
+TEST_F(WindowTest, ACompanyMissingFromTheReferenceTableIsToldAfterTheRun) {
+  testing::WriteQdp(dir.File("DadosQdp.DBF"), {{"01295", "OUTRA", "1", "1", "1", "1", "20220701", "20230630"}});
+  Control<QLineEdit>("edArqRisco")->setText(QString::fromStdString(dir.File("riscos.dbf")));
+  Control<QPushButton>("btnOk")->click();
+  WaitForRun();
+  EXPECT_TRUE(services.errors.empty());
+  EXPECT_EQ(services.informations,
+            std::vector<QString>{"Company \"05631\" not found in \"DadosQdp.DBF\": the report compares the files "
+                                 "with reference totals of 0."});
+  const QStringList lines = LogText().split('\n');
+  ASSERT_GT(lines.size(), 2);
+  EXPECT_EQ(lines[2], "Empresa: 05631 - ");
+  EXPECT_TRUE(LogText().contains("Fim do processamento: "));
 }
 
 TEST_F(WindowTest, ExportBeforeARunSavesAnEmptyFileAndAFailedSaveKeepsTheEarlierFile) {
@@ -309,32 +313,6 @@ TEST_F(WindowTest, ExportRefusesTablesAndFilesNamedInTheBoxesBeforeAnyRun) {
   EXPECT_EQ(testing::ReadFile(dir.File("riscos.dbf")), risks);
   EXPECT_EQ(testing::ReadFile(dir.File("sinistros.txt")), testing::ReadFile(dir.File("sinistros.dbf")));
   EXPECT_TRUE(services.launched.empty());
-}
-
-TEST_F(WindowTest, OpenDocumentMapsOutcomesToTheShellMessages) {
-  window->openDocument(QString::fromStdString(dir.File("missing/x.txt")));
-  window->openDocument(QString::fromStdString(dir.File("x.txt")));
-  services.canLaunch = false;
-  window->openDocument(QString::fromStdString(dir.File("riscos.dbf")));
-  EXPECT_EQ(services.messages,
-            (std::vector<QString>{"The specified path was not found.", "The specified file was not found.",
-                                  "There is no application associated with the given filename extension."}));
-  EXPECT_EQ(ShellResultMessage(kShellOpened), "");
-  EXPECT_EQ(ShellResultMessage(26), "A sharing violation occurred.");
-
-  // Help: the compiled help when present, else the page shipped beside the
-  // program, else the message.
-  services.canLaunch = true;
-  services.messages.clear();
-  services.launched.clear();
-  Control<QPushButton>("btnAjuda")->click();
-  EXPECT_EQ(services.messages, std::vector<QString>{"The specified file was not found."});
-  std::ofstream(dir.File("Tarvelo.html")) << "<html></html>";
-  Control<QPushButton>("btnAjuda")->click();
-  std::ofstream(dir.File("Tarvelo.chm")) << "chm";
-  Control<QPushButton>("btnAjuda")->click();
-  EXPECT_EQ(services.launched, (std::vector<QString>{QString::fromStdString(dir.File("Tarvelo.html")),
-                                                     QString::fromStdString(dir.File("Tarvelo.chm"))}));
 }
 
 TEST_F(WindowTest, TheSaveDialogStartsWithoutANameAndRefusesAPattern) {
@@ -524,8 +502,8 @@ class WindowHeldAtProgress : public TfrmInicio {
  public:
   WindowHeldAtProgress(int position, const std::string& folder, WindowServices& services)
       : TfrmInicio(QString::fromStdString(folder), BrazilianSettings(), services), position_(position) {}
-  void SetProgress(int position) override {
-    TfrmInicio::SetProgress(position);
+  void PostProgress(int position) override {
+    TfrmInicio::PostProgress(position);
     if (position != position_) return;
     reached = true;
     // A window that never asks would leave the run to go on after a while.

@@ -8,9 +8,9 @@
 #include <QTranslator>
 #include <clocale>
 
-#include "cli/locale_environment.h"
-#include "cli/program_context.h"
-#include "cli/signal_cleanup.h"
+#include "frontend/locale_environment.h"
+#include "frontend/program_context.h"
+#include "frontend/signal_cleanup.h"
 
 namespace tarvelo {
 

@@ -1,6 +1,6 @@
 #include "app/window_services.h"
 
-#include "app/command_flow.h"
+#include "frontend/command_flow.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -48,6 +48,10 @@ void DesktopServices::ShowError(QWidget* parent, const QString& text) {
 void DesktopServices::ShowMessage(QWidget* parent, const QString& text) {
   QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), text, QMessageBox::Ok, parent);
   box.exec();
+}
+
+void DesktopServices::ShowInformation(QWidget* parent, const QString& text) {
+  QMessageBox::information(parent, QApplication::applicationName(), text, QMessageBox::Ok);
 }
 
 void DesktopServices::LaunchDocument(const QString& path, std::function<void(int)> done) {

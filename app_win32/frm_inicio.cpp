@@ -543,6 +543,10 @@ void FrmInicio::ShowMessage(const std::string& cp1252Text) {
   calls_.messageBox(window_, WideFromCp1252(cp1252Text).c_str(), kApplicationTitle, MB_OK);
 }
 
+void FrmInicio::ShowInformation(const std::string& cp1252Text) {
+  calls_.messageBox(window_, WideFromCp1252(cp1252Text).c_str(), kApplicationTitle, MB_OK | MB_ICONINFORMATION);
+}
+
 void FrmInicio::LaunchDocument(const std::string& path, std::function<void(int)> done) {
   const HINSTANCE result =
       calls_.shellExecute(window_, nullptr, WideFromUtf8(path).c_str(), nullptr, nullptr, SW_SHOWNORMAL);

@@ -60,6 +60,7 @@ class FrmInicio : public WindowFace {
   std::optional<SavePathChoice> ChooseSaveFile(const SaveDialogRequest& request) override;
   void ShowError(const std::string& cp1252Text) override;
   void ShowMessage(const std::string& cp1252Text) override;
+  void ShowInformation(const std::string& cp1252Text) override;
   void LaunchDocument(const std::string& path, std::function<void(int)> done) override;
   std::string HomeFolder() const override;
   RememberedPaths RecallPaths() override;

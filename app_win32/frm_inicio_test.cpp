@@ -15,7 +15,7 @@
 
 #include "app_win32/resource_ids.h"
 #include "app_win32/window_layout.h"
-#include "cli/locale_environment.h"
+#include "frontend/locale_environment.h"
 #include "os/wide_text.h"
 #include "testing/temp_dir.h"
 

@@ -6,8 +6,8 @@
 #include <exception>
 
 #include "app_win32/frm_inicio.h"
-#include "cli/locale_environment.h"
-#include "cli/program_context.h"
+#include "frontend/locale_environment.h"
+#include "frontend/program_context.h"
 #include "os/wide_text.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {

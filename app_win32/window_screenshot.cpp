@@ -15,8 +15,8 @@
 
 #include "app_win32/frm_inicio.h"
 #include "app_win32/resource_ids.h"
-#include "cli/locale_environment.h"
-#include "cli/program_context.h"
+#include "frontend/locale_environment.h"
+#include "frontend/program_context.h"
 #include "os/wide_text.h"
 
 namespace {

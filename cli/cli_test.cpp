@@ -24,8 +24,6 @@
 #include <thread>
 
 #include "cli/cli_options.h"
-#include "cli/locale_environment.h"
-#include "cli/run_path.h"
 #include "dbf/dbf_table.h"
 #include "dbf/ntx_index.h"
 #include "os/file_system.h"
@@ -59,32 +57,6 @@ TEST(CliOptions, ParsesBothFormsAndRejectsMistakes) {
   options = ParseCliOptions({"--riscos="}, error);
   ASSERT_TRUE(options);
   EXPECT_EQ(options->riskPath, "");
-}
-
-TEST(LocaleEnvironment, PrecedenceAndFallback) {
-  EXPECT_EQ(IcuLocaleName("pt_BR.UTF-8"), "pt_BR");
-  EXPECT_EQ(IcuLocaleName("de_DE@euro"), "de_DE");
-  EXPECT_EQ(IcuLocaleName("C.UTF-8"), "en_US");
-  EXPECT_EQ(IcuLocaleName("POSIX"), "en_US");
-  EXPECT_EQ(IcuLocaleName(""), "en_US");
-
-  std::map<std::string, std::string> env{{"LANG", "pt_BR.UTF-8"}};
-  auto lookup = [&](const char* name) { return env.count(name) ? env[name] : std::string(); };
-  auto settings = SettingsFromEnvironment(lookup);
-  EXPECT_EQ(settings.decimalSeparator, ',');
-  EXPECT_EQ(settings.thousandSeparator, '.');
-  EXPECT_EQ(settings.shortDateFormat, "dd/MM/y");
-  EXPECT_EQ(settings.longTimeFormat, "HH:mm:ss");
-
-  env["LC_NUMERIC"] = "en_US.UTF-8";  // numbers from LC_NUMERIC, dates still from LANG
-  settings = SettingsFromEnvironment(lookup);
-  EXPECT_EQ(settings.decimalSeparator, '.');
-  EXPECT_EQ(settings.shortDateFormat, "dd/MM/y");
-
-  env["LC_ALL"] = "C";  // LC_ALL wins over everything
-  settings = SettingsFromEnvironment(lookup);
-  EXPECT_EQ(settings.decimalSeparator, '.');
-  EXPECT_EQ(settings.shortDateFormat, "M/d/y");
 }
 
 struct Outcome {
@@ -204,14 +176,10 @@ TEST(CliProgram, ErrorInsideARecordNamesFileRecordAndField) {
                              ", registro 4, campo COD_MOD\n");
 }
 
-TEST(RunPathFromUtf8, GivesTheBytesAsTheyAre) {
-  for (const std::string typed : {"", " r.dbf ", "/d/s\xc3\xa9rie \xe4\xb8\xad.dbf", "latin1-\xe9.dbf"})
-    EXPECT_EQ(RunPathFromUtf8(typed), typed);
-}
-
 // A catalogue of risks (COD_SEG, APOLICE, ITEM, COD_MOD, INICIO_VIG, PREMIO)
-// and claims (the same with D_AVISO and INDENIZ), and the two files, of
-// records records each, every claim on a policy item of the risks.
+// and claims (the same with D_AVISO and INDENIZ) with the company 05631 in
+// "DadosQdp.DBF", and the two files, of records records each, every claim on
+// a policy item of the risks.
 void WriteRisksAndClaims(const testing::TempDir& dir, int records) {
   std::vector<testing::FieldRuleRow> rows;
   for (const char* table : {"RISCOS", "SINISTROS"}) {
@@ -225,7 +193,7 @@ void WriteRisksAndClaims(const testing::TempDir& dir, int records) {
   }
   testing::WriteTabelas(dir.File("tabelas.dbf"), rows);
   testing::WriteAnexos(dir.File("anexos.dbf"), {});
-  testing::WriteQdp(dir.File("DadosQdp.DBF"), {});
+  testing::WriteQdp(dir.File("DadosQdp.DBF"), {{"05631", "EXEMPLO", "0", "0", "0", "0", "20220701", "20230630"}});
   for (const char* name : {"r.dbf", "s.dbf"}) {
     const bool risks = name[0] == 'r';
     testing::DbfStreamWriter writer(dir.File(name), {{"COD_SEG", 'C', 5},
@@ -337,8 +305,23 @@ TEST(CliProgram, StrictExitStatusFollowsTheDataProblems) {
   };
   const std::string catalogue = "--catalogo '" + dir.Path() + "' --riscos '" + dir.File("r.dbf") + "'";
   const std::string both = catalogue + " --sinistros '" + dir.File("s.dbf") + "'";
+  // A company that "DadosQdp.DBF" lacks: the report as it is, a warning,
+  // and a problem in the data.
+  testing::WriteQdp(dir.File("DadosQdp.DBF"), {{"01295", "OUTRA", "20", "20", "0", "0", "20220701", "20230630"}});
+  auto outcome = RunCli(both + " --estrito --json '" + dir.File("r.json") + "'", dir);
+  EXPECT_EQ(outcome.status, 3);
+  EXPECT_EQ(outcome.err,
+            "Company \"05631\" not found in \"DadosQdp.DBF\": the report compares the files with reference totals "
+            "of 0.\n");
+  EXPECT_NE(outcome.out.find("\nEmpresa: 05631 - \n"), std::string::npos) << outcome.out;
+  const auto json = nlohmann::json::parse(testing::ReadFile(dir.File("r.json")));
+  EXPECT_EQ(json["company"]["code"], "05631");
+  EXPECT_FALSE(json["company"]["found"].get<bool>());
+  EXPECT_TRUE(json["data_problems"].get<bool>());
   declare("20");
-  EXPECT_EQ(RunCli(both + " --estrito", dir).status, 0);
+  outcome = RunCli(both + " --estrito", dir);
+  EXPECT_EQ(outcome.status, 0);
+  EXPECT_EQ(outcome.err, "");
   EXPECT_EQ(RunCli(catalogue + " --estrito", dir).status, 3);  // the claims file is missing
   declare("25");                                               // the file's premiums 20% under the declared total
   EXPECT_EQ(RunCli(both, dir).status, 0);
@@ -349,6 +332,42 @@ TEST(CliProgram, StrictExitStatusFollowsTheDataProblems) {
   const auto version = RunCli("--version", dir);
   EXPECT_EQ(version.status, 0);
   EXPECT_EQ(version.out.rfind("tarvelo-cli ", 0), 0u);
+}
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define TARVELO_SANITIZED_MEMORY 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) || __has_feature(memory_sanitizer)
+#define TARVELO_SANITIZED_MEMORY 1
+#endif
+#endif
+
+// The sample files run in 64 MiB of address space (ulimit -v 65536).
+TEST(CliProgram, TheSampleRunsUnderATightMemoryLimit) {
+#if defined(TARVELO_SANITIZED_MEMORY)
+  GTEST_SKIP() << "a sanitizer's own memory does not fit the limit";
+#else
+  testing::TempDir dir;
+  const std::string out = dir.File("out");
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const rlimit limit{64 << 20, 64 << 20};
+    if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(126);
+    if (std::freopen(out.c_str(), "w", stdout) == nullptr) _exit(125);
+    execl(TARVELO_CLI_PATH, TARVELO_CLI_PATH, "--catalogo", TARVELO_CATALOGUE_DIR, "--riscos",
+          TARVELO_SAMPLES_DIR "/riscos.dbf", "--sinistros", TARVELO_SAMPLES_DIR "/sinistros.dbf",
+          static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status)) << status;
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  const std::string report = testing::ReadFile(out);
+  EXPECT_NE(report.find(" sinistros sem ap\xC3\xB3lices "), std::string::npos) << report;
+  EXPECT_NE(report.find("Fim do processamento: "), std::string::npos);
+#endif
 }
 
 // The value of a report line's columns after a prefix, split at blanks.

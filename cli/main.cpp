@@ -1,15 +1,15 @@
 #include <iostream>
 #include <iterator>
 #include <memory>
+#include <new>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "cli/cli_options.h"
-#include "cli/locale_environment.h"
-#include "cli/program_context.h"
-#include "cli/run_path.h"
-#include "cli/signal_cleanup.h"
+#include "frontend/locale_environment.h"
+#include "frontend/program_context.h"
+#include "frontend/signal_cleanup.h"
 #include "os/file_system.h"
 #include "os/process.h"
 #ifdef _WIN32
@@ -85,6 +85,7 @@ struct Output {
 
 // The program, given its arguments in UTF-8; returns the exit status.
 int RunCli(const std::vector<std::string>& arguments) {
+  os::ShareOneAllocatorPool();
   os::KeepStandardFilesOpen();
   RemoveTemporaryFilesOnSignals();
   std::string usageError;
@@ -170,6 +171,9 @@ int RunCli(const std::vector<std::string>& arguments) {
     } catch (const TarveloError& error) {
       PrintError(error);
       status = 1;
+    } catch (const std::bad_alloc&) {
+      PrintError(OutOfMemoryError("saving the outputs"));
+      status = 1;
     }
   };
   if (exportFile) save([&] { WriteReport(host.Log(), *exportFile); });
@@ -179,6 +183,8 @@ int RunCli(const std::vector<std::string>& arguments) {
       jsonFile->Write(ResultsJson(run.Results(), failure));
       jsonFile->Commit();
     });
+  const std::string warning = CompanyNotFoundWarning(run.Results());
+  if (!warning.empty()) std::cerr << Cp1252ToUtf8(warning) << "\n";
   if (status == 0 && options->strict && HasDataProblems(run.Results())) status = 3;
   return status;
 }

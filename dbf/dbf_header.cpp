@@ -83,7 +83,11 @@ DbfHeader ReadDbfHeader(std::string_view start, int64_t fileSize, const std::str
 int CheckDbfHeader(const DbfHeader& header, int bufferSize, const std::string& fileName) {
   if (header.recordLength == 0) Fail(fileName, "has a record length of 0");
   const int recordsPerBlock = bufferSize > 0 ? bufferSize / header.recordLength : 0;
-  if (recordsPerBlock == 0) throw DbfError("DbfTable.InternalOpen: BufferSize too small!");
+  if (recordsPerBlock == 0) {
+    DbfError error("DbfTable.InternalOpen: BufferSize too small!");
+    error.SetWhere(FileLocation(fileName));
+    throw error;
+  }
   if (header.headerLength > header.fileSize)
     Fail(fileName, "has a header length (" + std::to_string(header.headerLength) + ") past the end of the file");
   return recordsPerBlock;

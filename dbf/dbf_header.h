@@ -99,8 +99,8 @@ DbfHeader ReadDbfHeader(std::string_view start, int64_t fileSize, const std::str
 
 /// Checks the fixed header against the file and the block size, and returns
 /// the number of records per block. Raises DbfError for a record length of
-/// 0, a record longer than bufferSize ("BufferSize too small!") and a header
-/// length past the end of the file.
+/// 0, a record longer than bufferSize ("BufferSize too small!", with the
+/// file on its location line) and a header length past the end of the file.
 int CheckDbfHeader(const DbfHeader& header, int bufferSize, const std::string& fileName);
 
 /// Reads the field descriptors up to the 0x0D end mark. Raises DbfError when

@@ -7,6 +7,7 @@
 #include <functional>
 #include <new>
 #include <stdexcept>
+#include <system_error>
 #include <thread>
 
 #include "dbf/dbf_table.h"
@@ -136,20 +137,28 @@ NtxTableScan ScanTableKeys(const DbfTable& table, const NtxExpression& key, cons
     ScanPart& part = parts[static_cast<size_t>(t)];
     part.first = 1 + t * perPart;
     part.last = t + 1 == count ? 0 : (t + 1) * perPart;
-    part.sorter = std::make_unique<NtxKeySorter>(options.keyLength, options.descending,
-                                                 options.sortBytes / static_cast<size_t>(count), options.folder,
+    // No more memory than the stretch's keys need.
+    const int64_t partRecords = std::max<int64_t>(std::min(perPart, records - t * perPart), 0);
+    const size_t budget = std::min(options.sortBytes / static_cast<size_t>(count),
+                                   NtxKeySorter::BytesFor(options.keyLength, static_cast<uint64_t>(partRecords)));
+    part.sorter = std::make_unique<NtxKeySorter>(options.keyLength, options.descending, budget, options.folder,
                                                  options.shownName);
   }
   const auto scan = [&](ScanPart& part) { ScanPartKeys(table, key, filter, options, part); };
   {
+    // A stretch whose thread the system refuses (its stack is memory too)
+    // is read by the calling thread after its own.
     std::vector<std::thread> helpers;
+    size_t started = 1;
     try {
-      for (size_t t = 1; t < parts.size(); ++t) helpers.emplace_back(scan, std::ref(parts[t]));
+      for (; started < parts.size(); ++started) helpers.emplace_back(scan, std::ref(parts[started]));
+    } catch (const std::system_error&) {
     } catch (...) {
       for (std::thread& helper : helpers) helper.join();
       throw;
     }
     scan(parts[0]);
+    for (size_t t = started; t < parts.size(); ++t) scan(parts[t]);
     for (std::thread& helper : helpers) helper.join();
   }
   // The first error in record order is the one a single reader meets.
@@ -180,6 +189,11 @@ struct NtxKeySorter::Cursor {
   size_t at = 0;       // the current pair's place in space
   const uint8_t* current = nullptr;
 };
+
+size_t NtxKeySorter::BytesFor(int keyLength, uint64_t count) {
+  const uint64_t pairBytes = static_cast<uint64_t>(keyLength) + 4 + 2 * sizeof(Item);
+  return static_cast<size_t>(std::min<uint64_t>(count, SIZE_MAX / pairBytes) * pairBytes);
+}
 
 NtxKeySorter::NtxKeySorter(int keyLength, bool descending, size_t budgetBytes, std::string folder,
                            std::string shownName)

@@ -55,6 +55,10 @@ class NtxKeySorter {
   /// Fewest bytes a sorter works in, whatever it is given.
   static constexpr size_t kMinBudget = 64 * 1024;
 
+  /// The budget in which count pairs of keyLength-byte keys sort in
+  /// memory, without a run file.
+  static size_t BytesFor(int keyLength, uint64_t count);
+
   /// folder is where the run file goes (the file system's bytes; empty for
   /// the current folder); shownName names the index in errors.
   NtxKeySorter(int keyLength, bool descending, size_t budgetBytes, std::string folder, std::string shownName);
@@ -139,7 +143,8 @@ class NtxKeySorter {
 struct NtxScanOptions {
   int keyLength = 0;
   bool descending = false;
-  /// Bytes the keys are sorted in, shared among the threads.
+  /// Bytes the keys are sorted in at most, shared among the threads (no
+  /// more than their keys need).
   size_t sortBytes = 0;
   /// Threads asked for: at most 8 are used, and one for every 16,384
   /// records.

@@ -227,9 +227,16 @@ os::FileHandle NtxIndex::CreateFile() const {
   if (file.file == os::kNoFile) {
     DbfError error("NtxIndex.CreateIndex: Create error \"" + PathText(name_) + "\"");
     error.SetReason(std::move(file.reason));
+    error.SetWhere(FileLocation(PathText(fileName_)));
     throw error;
   }
   return file.file;
+}
+
+size_t NtxIndex::CachePagesFor(uint64_t pages) const {
+  // A cache of at least as many frames as the file has pages holds it whole.
+  const uint64_t whole = (pages + NtxPageCache::kWays - 1) / NtxPageCache::kWays * NtxPageCache::kWays;
+  return static_cast<size_t>(std::min<uint64_t>(cachePages_, whole));
 }
 
 void NtxIndex::CreateIndex() {
@@ -268,7 +275,9 @@ void NtxIndex::CreateIndex() {
   file->unique = unique_;
   file->key = std::move(key);
   file->filter = std::move(filter);
-  file->cache = std::make_unique<NtxPageCache>(handle, file->fileName, cachePages_);
+  // The build writes its pages itself; the searches' cache comes after it,
+  // sized to the tree.
+  file->cache = std::make_unique<NtxPageCache>(handle, file->fileName, 0);
   file_ = std::move(file);
   try {
     BuildTree();
@@ -292,6 +301,7 @@ void NtxIndex::BuildTree() {
   // reads rather than one by one later. The sort's memory is gone by now.
   OpenFile& f = *file_;
   const size_t pages = (f.nextPage - kPageSize) / kPageSize;
+  f.cache = std::make_unique<NtxPageCache>(f.handle, f.fileName, CachePagesFor(pages));
   if (pages <= f.cache->Capacity()) {
     f.cache->Load(kPageSize, pages);
     f.resident.resize(pages);
@@ -421,7 +431,7 @@ void NtxIndex::OpenExisting() {
     file->descending = header[kDescendingAt] != 0;
     file->key = std::move(key);
     file->filter = std::move(filter);
-    file->cache = std::make_unique<NtxPageCache>(handle, shownName, cachePages_);
+    file->cache = std::make_unique<NtxPageCache>(handle, shownName, CachePagesFor(file->nextPage / kPageSize - 1));
     keyExpression_ = std::move(keyText);
     forExpression_ = std::move(forText);
     unique_ = file->unique;

@@ -77,7 +77,8 @@ class NtxIndex {
   /// invalid); DbfError
   /// "NtxIndex.CreateIndex: Create error \"<name>\"", with the system's
   /// reason (Reason(); kFileInUse when another open file of this or another
-  /// process holds it), when the file cannot be created; the page write
+  /// process holds it) and the file's path on its location line (Where()),
+  /// when the file cannot be created; the page write
   /// error when a write fails; DbfError "NtxIndex.SortKeys: Create error
   /// \"<file>\"" (or Write, Read) with the system's reason when the sort's
   /// own file cannot be made, written or read. Once the file is created, a
@@ -107,11 +108,13 @@ class NtxIndex {
   bool Descending() const { return descending_; }
 
   /// Pages the index keeps in memory at most from its next build or open
-  /// (kCachePages by default; at least NtxPageCache::kMinCapacity).
+  /// (kCachePages by default; at least NtxPageCache::kMinCapacity); never
+  /// more than the file has.
   void SetCachePages(size_t pages) { cachePages_ = pages; }
   size_t CachePages() const { return cachePages_; }
-  /// Bytes the next build sorts its keys in (kSortBytes by default; at
-  /// least NtxKeySorter::kMinBudget). Keys beyond what fits are sorted in
+  /// Bytes the next build sorts its keys in at most (kSortBytes by
+  /// default; no more than the table's keys need, at least
+  /// NtxKeySorter::kMinBudget). Keys beyond what fits are sorted in
   /// runs written to a nameless file in the index's folder.
   void SetSortBytes(size_t bytes) { sortBytes_ = bytes; }
   size_t SortBytes() const { return sortBytes_; }
@@ -208,6 +211,9 @@ class NtxIndex {
   /// Writes the tree's pages from the sorted keys (SortAndWrite).
   void WritePages(NtxKeySorter& sorter, std::vector<uint32_t>& innerPages);
   void WriteHeader();
+  /// The frames of a cache for a file of that many pages (the header
+  /// not counted): enough to hold them all, at most CachePages().
+  size_t CachePagesFor(uint64_t pages) const;
 
   // Cursor primitives; the cursor stays on the entry returned.
   void LowerBound(const uint8_t* text, size_t length);

@@ -228,6 +228,19 @@ bool IdentityOf(FileHandle file, FileIdentity& identity);
 /// when path names no file or it cannot be known.
 bool IdentityAt(const std::string& path, FileIdentity& identity);
 
+/// True when path leads to a folder (through symbolic links).
+bool IsFolder(const std::string& path);
+
+/// Makes a new folder that only the user may enter, under the system's
+/// folder for temporary files (TMPDIR, else /tmp on POSIX), its name
+/// beginning with prefix; returns its path, or an empty text when none can
+/// be made.
+std::string MakeTemporaryFolder(const std::string& prefix);
+
+/// Removes the folder path with everything in it, not following symbolic
+/// links; failures are not reported.
+void RemoveFolderTree(const std::string& path) noexcept;
+
 /// Removes the entry path while it is still the file of that identity (not
 /// following a symbolic link), as another process may have put a file of
 /// its own there since; false when it is not or the removal fails. Safe in

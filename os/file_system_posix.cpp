@@ -13,6 +13,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 #include "os/path.h"
 #include "os/process.h"
@@ -390,6 +391,25 @@ bool IdentityAt(const std::string& path, FileIdentity& identity) {
   if (::stat(path.c_str(), &info) != 0) return false;
   identity = {static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
   return true;
+}
+
+bool IsFolder(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+std::string MakeTemporaryFolder(const std::string& prefix) {
+  const char* system = std::getenv("TMPDIR");
+  std::string pattern = system && *system ? system : "/tmp";
+  if (pattern.back() != '/') pattern += '/';
+  pattern += prefix + "-XXXXXX";
+  if (::mkdtemp(pattern.data()) == nullptr) return std::string();
+  return pattern;
+}
+
+void RemoveFolderTree(const std::string& path) noexcept {
+  std::error_code ignored;
+  std::filesystem::remove_all(path, ignored);
 }
 
 bool RemoveIfSameFile(const char* path, const FileIdentity& identity) noexcept {

@@ -49,6 +49,14 @@ void ReportWritesThatSignalsWouldEnd();
 /// empty when the system cannot tell it.
 std::string ExecutablePath();
 
+/// Makes every thread of the process allocate from the C library's one
+/// main pool, so that no thread reserves a pool of its own (64 MiB of
+/// address space each, with the GNU C library): the program then runs
+/// under a tight limit of address space (ulimit -v). Call first thing in
+/// main, before any thread starts; does nothing where the C library keeps
+/// no such pools.
+void ShareOneAllocatorPool();
+
 /// The moment's local date and time in the process's time zone.
 std::tm LocalTime(std::time_t moment);
 

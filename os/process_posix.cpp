@@ -4,6 +4,10 @@
 #include <signal.h>
 #include <unistd.h>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 #include <atomic>
 #include <vector>
 
@@ -50,6 +54,12 @@ std::string ExecutablePath() {
   const ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
   if (n <= 0) return "";
   return std::string(buffer.data(), static_cast<size_t>(n));
+}
+
+void ShareOneAllocatorPool() {
+#if defined(__GLIBC__)
+  mallopt(M_ARENA_MAX, 1);
+#endif
 }
 
 std::tm LocalTime(std::time_t moment) {

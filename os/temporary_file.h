@@ -37,6 +37,25 @@ class TemporaryFile {
   int slot_ = -1;  // its place in the list RemoveTemporaryFiles reads; -1 none
 };
 
+/// A folder the process made for its own use (MakeTemporaryFolder), removed
+/// with what it holds when the object goes.
+class TemporaryFolder {
+ public:
+  /// Makes the folder; Path() is empty when it could not be made.
+  explicit TemporaryFolder(const std::string& prefix) : path_(MakeTemporaryFolder(prefix)) {}
+  ~TemporaryFolder() {
+    if (!path_.empty()) RemoveFolderTree(path_);
+  }
+  TemporaryFolder(const TemporaryFolder&) = delete;
+  TemporaryFolder& operator=(const TemporaryFolder&) = delete;
+
+  /// The folder's path, without a trailing "/"; empty when there is none.
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
 /// Removes every file that a TemporaryFile of this process holds, while its
 /// name still leads to it. Safe to call from a signal handler (it only
 /// reads a fixed list, and calls os::RemoveIfSameFile); meant for the handlers

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <system_error>
 
 #include "values/errors.h"
 
@@ -56,7 +57,9 @@ RecordLoop::RecordLoop(DbfTable& data, const RecordChecker& checker, const Total
       checker_(checker),
       totals_(totals),
       shownPath_(std::move(shownPath)),
-      chunkRecords_(ChunkRecords(data.RecordLength())),
+      // A chunk no larger than the file (with room for the end to show).
+      chunkRecords_(static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(ChunkRecords(data.RecordLength())),
+                                                          std::max<int64_t>(data.PhysicalRecordCount(), 0) + 1))),
       details_(details) {
   if (details_) {
     policyField_ = data_.FindField("apolice");
@@ -70,7 +73,7 @@ RecordLoop::RecordLoop(DbfTable& data, const RecordChecker& checker, const Total
 RecordLoop::~RecordLoop() { StopWorkers(); }
 
 std::string RecordLoop::Where(int64_t recno, const std::string& field) const {
-  return "Arquivo: " + shownPath_ + ", registro " + std::to_string(recno) + ", campo " + field;
+  return FileLocation(shownPath_) + ", registro " + std::to_string(recno) + ", campo " + field;
 }
 
 void RecordLoop::Process(int64_t index, Chunk& chunk) const {
@@ -176,27 +179,39 @@ void RecordLoop::PassNotes(const Chunk& chunk, int32_t upTo) const {
 
 bool RecordLoop::Run(int32_t& recordCount, RunTotals& totals, std::vector<FieldCounts>& counts) {
   const int fields = checker_.FieldCount();
-  if (threads_ == 1) {
-    Chunk chunk(chunkRecords_, data_.RecordLength(), fields);
-    for (int64_t index = 0;; ++index) {
-      if (stopRequested_ && stopRequested_()) throw RunStoppedError();
-      Process(index, chunk);
-      const Step step = Merge(chunk, recordCount, totals, counts);
-      if (step != Step::kGoOn) return step != Step::kOtherCompany;
+  if (threads_ > 1) {
+    // Enough slots that the workers seldom wait for the merge.
+    slots_.clear();
+    for (int i = 0; i < 2 * threads_ + 2; ++i)
+      slots_.push_back(std::make_unique<Chunk>(chunkRecords_, data_.RecordLength(), fields));
+    nextChunk_ = 0;
+    merged_ = 0;
+    lastChunk_ = INT64_MAX;
+    stopping_ = false;
+    // A thread the system refuses (its stack is memory too) leaves the
+    // work to the others, or to the calling thread alone.
+    for (int i = 0; i < threads_; ++i) {
+      try {
+        workers_.emplace_back([this] { Work(); });
+      } catch (const std::system_error&) {
+        break;
+      }
     }
+    if (!workers_.empty()) return MergeInTurn(recordCount, totals, counts);
+    slots_.clear();
   }
+  Chunk chunk(chunkRecords_, data_.RecordLength(), fields);
+  for (int64_t index = 0;; ++index) {
+    if (stopRequested_ && stopRequested_()) throw RunStoppedError();
+    Process(index, chunk);
+    const Step step = Merge(chunk, recordCount, totals, counts);
+    if (step != Step::kGoOn) return step != Step::kOtherCompany;
+  }
+}
 
-  // Enough slots that the workers seldom wait for the merge.
-  slots_.clear();
-  for (int i = 0; i < 2 * threads_ + 2; ++i)
-    slots_.push_back(std::make_unique<Chunk>(chunkRecords_, data_.RecordLength(), fields));
+bool RecordLoop::MergeInTurn(int32_t& recordCount, RunTotals& totals, std::vector<FieldCounts>& counts) {
   const int64_t slotCount = static_cast<int64_t>(slots_.size());
-  nextChunk_ = 0;
-  merged_ = 0;
-  lastChunk_ = INT64_MAX;
-  stopping_ = false;
   try {
-    for (int i = 0; i < threads_; ++i) workers_.emplace_back([this] { Work(); });
     for (int64_t index = 0;; ++index) {
       if (stopRequested_ && stopRequested_()) throw RunStoppedError();
       Chunk* chunk = slots_[static_cast<size_t>(index % slotCount)].get();

@@ -69,6 +69,8 @@ class RecordLoop {
   void Process(int64_t index, Chunk& chunk) const;
   /// Adds a processed chunk to the loop's results; raises its error.
   Step Merge(const Chunk& chunk, int32_t& recordCount, RunTotals& totals, std::vector<FieldCounts>& counts) const;
+  /// Merges the chunks the running workers fill, in chunk order, as Run.
+  bool MergeInTurn(int32_t& recordCount, RunTotals& totals, std::vector<FieldCounts>& counts);
   void Work();
   void StopWorkers();
   std::string Where(int64_t recno, const std::string& field) const;

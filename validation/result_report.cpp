@@ -27,7 +27,8 @@ bool WriteResultSection(ResultLog& log, MemTable& structure, const ResultSection
   GoToFirstRowOfTable(structure, input.tableNumber, settings);
   log.Append(RuleLine());
   log.Replace(2, "Empresa: " + input.companyCode + " - " + input.companyName);
-  log.Append("Arquivo: " + input.filePath);
+  // A name's control characters would break the line or reach a terminal.
+  log.Append("Arquivo: " + EscapeControlCharacters(input.filePath));
   log.Append("Total de Registros: " + std::to_string(input.recordCount));
   log.Append("");
   log.Append(FieldTableHeader());

@@ -25,7 +25,8 @@ struct ResultSectionInput {
 std::string FieldTableHeader();
 
 /// Appends the file's section: rule line, company line (replacing line 2),
-/// file name, record count, the per-field table of empty and invalid counts
+/// file name (its control characters escaped, EscapeControlCharacters),
+/// record count, the per-field table of empty and invalid counts
 /// read from the StructureTable ("index2" current), or "Arquivo sem
 /// registros....." when the file has no records. Returns true when the
 /// file had records, so the totals section must follow. Each row of the

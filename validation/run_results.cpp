@@ -2,11 +2,13 @@
 
 #include <cmath>
 
+#include "validation/report_format.h"
+
 namespace tarvelo {
 
 bool HasDataProblems(const RunResults& results) {
   if (!results.completed) return false;
-  if (results.riskFileMissing || results.claimFileMissing) return true;
+  if (results.riskFileMissing || results.claimFileMissing || results.companyNotFound) return true;
   if (results.claims && results.claims->misses > 0) return true;
   for (const FileResult& file : results.files) {
     if (!file.structureOk || file.secondCompany) return true;
@@ -18,6 +20,12 @@ bool HasDataProblems(const RunResults& results) {
     }
   }
   return false;
+}
+
+std::string CompanyNotFoundWarning(const RunResults& results) {
+  if (!results.completed || !results.companyNotFound) return std::string();
+  return "Company \"" + EscapeControlCharacters(results.companyCode) +
+         "\" not found in \"DadosQdp.DBF\": the report compares the files with reference totals of 0.";
 }
 
 }  // namespace tarvelo

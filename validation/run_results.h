@@ -55,6 +55,9 @@ struct ClaimsResult {
 struct RunResults {
   std::string companyCode;
   std::string companyName;
+  /// The company code was looked up and "DadosQdp.DBF" has no row for it:
+  /// the report compares the files with reference totals of 0.
+  bool companyNotFound = false;
   std::vector<FileResult> files;
   std::optional<ClaimsResult> claims;
   /// The report's "vazio ou não selecionado" blocks.
@@ -68,7 +71,14 @@ struct RunResults {
 /// "Erro: " line (wrong structure, a second company), a non-zero count, a
 /// missing or empty file, a totals difference over 10% in absolute value
 /// (a file total against a reference of 0 included), or a claim without a
-/// policy item. False for a run that did not complete.
+/// policy item; or when the company has no row in "DadosQdp.DBF". False
+/// for a run that did not complete.
 bool HasDataProblems(const RunResults& results);
+
+/// The warning the front ends give after a completed run whose company is
+/// not in "DadosQdp.DBF" (code page 1252; the code's control characters
+/// escaped): Company "<code>" not found in "DadosQdp.DBF": the report
+/// compares the files with reference totals of 0. Empty for any other run.
+std::string CompanyNotFoundWarning(const RunResults& results);
 
 }  // namespace tarvelo

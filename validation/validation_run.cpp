@@ -1,5 +1,6 @@
 #include "validation/validation_run.h"
 
+#include <new>
 #include <utility>
 
 #include "dbf/ntx_index.h"
@@ -122,7 +123,24 @@ std::function<bool()> ValidationRun::StopCheck() const {
 
 std::string ValidationRun::NowText() const { return FormatDateTime(host_.Now(), settings_); }
 
+void ValidationRun::EnterStep(const char* step, std::string path) {
+  step_ = step;
+  stepPath_ = std::move(path);
+}
+
 void ValidationRun::Execute() {
+  EnterStep("starting the run");
+  try {
+    ExecuteSteps();
+  } catch (const std::bad_alloc&) {
+    // The step tells the user what needed the memory.
+    OutOfMemoryError error(step_);
+    if (!stepPath_.empty()) error.SetWhere(FileLocation(PathText(stepPath_)));
+    throw error;
+  }
+}
+
+void ValidationRun::ExecuteSteps() {
   // A run that an error ended may have left tables open; start from closed.
   CloseTables();
   state_ = RunState{};
@@ -137,11 +155,13 @@ void ValidationRun::Execute() {
   log_.Append(kPeriodLine);
   log_.Append("");
 
+  EnterStep("loading the catalogue");
   catalogue_.Load(state_.lineOfBusiness, folder, tbTabelas_, tbAnexos_);
   catalogue_.Structure().IndexName("index2");
   MemTable& order = catalogue_.TableOrder();
   order.First();
 
+  EnterStep("opening the reference totals", folder + "DadosQdp.DBF");
   tbDadosQdp_.SetDBFFileName(folder + "DadosQdp.DBF");
   tbDadosQdp_.Open();
 
@@ -167,6 +187,7 @@ void ValidationRun::Execute() {
       throw;
     }
   }
+  EnterStep("writing the report");
   WriteEmptyFileBlocks();
   host_.SetProgress(90);
   tbDadosQdp_.Close();
@@ -178,6 +199,7 @@ void ValidationRun::TreatDataFile() {
   const std::string path = state_.tableNumber == 1 ? host_.RiskPath() : host_.ClaimPath();
   if (Trim(path).empty()) return;
 
+  EnterStep("opening the data file", path);
   tbDados_.SetDBFFileName(path);
   state_.recordCount = 0;
   state_.recordsOk = false;
@@ -191,6 +213,7 @@ void ValidationRun::TreatDataFile() {
   results_.companyCode = state_.companyCode;
   results_.companyName = state_.companyName;
 
+  EnterStep("checking the structure", path);
   state_.structureOk = CheckStructure(catalogue_.Structure(), tbDados_, state_.tableNumber, settings_);
   result.structureOk = state_.structureOk;
   if (!state_.structureOk) log_.Append("Erro: estrutura incorreta na tabela " + state_.tableName);
@@ -198,7 +221,9 @@ void ValidationRun::TreatDataFile() {
   if (state_.structureOk) {
     state_.recordsOk = true;
     host_.SetProgress(state_.tableNumber == 1 ? 25 : 50);
+    EnterStep("checking the records", path);
     CheckRecords(path);
+    EnterStep("writing the report", path);
     (state_.tableNumber == 1 ? state_.riskCount : state_.claimCount) = state_.recordCount;
     result.recordCount = state_.recordCount;
     result.secondCompany = !state_.recordsOk;
@@ -234,6 +259,7 @@ void ValidationRun::LookUpCompany() {
     reference_.fimvig = Trim(ToText(tbDadosQdp_.FieldValue("fimvig"), settings_));
     return;
   }
+  results_.companyNotFound = true;
 }
 
 void ValidationRun::CheckRecords(const std::string& path) {
@@ -251,6 +277,7 @@ void ValidationRun::CheckRecords(const std::string& path) {
 }
 
 void ValidationRun::CountClaimsWithoutPolicy() {
+  EnterStep("building the index \"apolice\"", host_.RiskPath());
   tbRiscos_.SetDBFFileName(host_.RiskPath());
   tbSinistros_.SetDBFFileName(host_.ClaimPath());
   tbRiscos_.Open();
@@ -268,6 +295,7 @@ void ValidationRun::CountClaimsWithoutPolicy() {
 
   // A claim is found when its policy and item, joined, begin a visible
   // risks record's key.
+  EnterStep("searching the index \"apolice\"", host_.ClaimPath());
   DetailSink* details = host_.Details();
   if (details) details->BeginFile(host_.ClaimPath(), ClaimsTableName());
   const int64_t misses = CountClaimsWithoutPolicyItem(tbRiscos_, tbSinistros_, settings_, details, StopCheck());

@@ -61,7 +61,10 @@ class ValidationRun {
   /// a failure of the program's own operations (a file that cannot be
   /// opened or is not a DBF table, a missing field, a value a rule cannot
   /// convert) ends the run by raising its error, with the lines written so
-  /// far kept in the log and without the closing lines.
+  /// far kept in the log and without the closing lines. Memory that runs
+  /// out ends it with OutOfMemoryError naming the step ("Out of memory
+  /// while checking the records") and, on its location line, the file the
+  /// step was reading.
   void Execute();
 
   /// State of the last run (for the front ends and tests).
@@ -80,6 +83,11 @@ class ValidationRun {
   /// Deletes the indexes of the risks and claims tables (removing the
   /// index file) and their recorded entries.
   void DropIndexes();
+  /// The steps of Execute.
+  void ExecuteSteps();
+  /// Notes the step the run is at and the file it reads (empty for none),
+  /// for an error that gives no more.
+  void EnterStep(const char* step, std::string path = std::string());
   void CloseTables();
   void TreatDataFile();
   void LookUpCompany();
@@ -108,6 +116,8 @@ class ValidationRun {
   ReferenceTotals reference_;
   RunTotals totals_;
   int currentYear_ = 0;
+  const char* step_ = "";
+  std::string stepPath_;
 };
 
 }  // namespace tarvelo

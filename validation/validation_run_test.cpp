@@ -17,6 +17,7 @@
 #include <functional>
 #include <iterator>
 #include <map>
+#include <new>
 #include <set>
 #include <sstream>
 #include <string>
@@ -613,6 +614,39 @@ TEST_F(RunTest, UnknownCompanyGivesAnEmptyNameAndNoWindow) {
   EXPECT_TRUE(Contains(log, "Rural          0                        0                        div por zero"));
 }
 
+TEST_F(RunTest, ControlCharactersOfAFileNameAreEscapedOnItsReportLine) {
+  DbfWriter risks = RisksWriter();
+  risks.AddRecord({"05631", "P1", "0001", "61", "20230101", "10.00"});
+  host.risk = Write(risks, "r\n\x1b[2J\x7f.dbf");
+  const Lines log = Run();
+  EXPECT_TRUE(Contains(log, "Arquivo: " + dir.Path() + "r\\x0A\\x1B[2J\\x7F.dbf"));
+  for (const std::string& line : log) EXPECT_EQ(line.find_first_of("\n\x1b\x7f"), std::string::npos) << line;
+}
+
+// A listing whose every row needs memory that is not there.
+class NoMemorySink : public DetailSink {
+ public:
+  void BeginFile(const std::string&, const std::string&) override {}
+  void Row(const DetailRow&) override { throw std::bad_alloc(); }
+};
+
+TEST_F(RunTest, MemoryRunningOutNamesTheStepAndTheFile) {
+  risksRules[1].nulo = "0";  // an empty APOLICE is counted, and listed
+  DbfWriter risks = RisksWriter();
+  risks.AddRecord({"05631", "", "0001", "61", "20230101", "10.00"});
+  host.risk = Write(risks, "r.dbf");
+  NoMemorySink sink;
+  host.details = &sink;
+  WriteCatalogue();
+  ValidationRun run(host);
+  try {
+    run.Execute();
+    ADD_FAILURE() << "the run did not fail";
+  } catch (const OutOfMemoryError& error) {
+    EXPECT_EQ(ErrorText(error), "Out of memory while checking the records.\nArquivo: " + host.risk);
+  }
+}
+
 // Totals: the window, the lines of business and the difference.
 class TotalsTest : public RunTest {
  protected:
@@ -927,6 +961,7 @@ TEST_F(ClaimsTest, LeftoverIndexIsReplacedAndAHeldOneIsNotOverwritten) {
     const Failure failure = RunFailing<DbfError>(run);
     EXPECT_EQ(failure.message, "NtxIndex.CreateIndex: Create error \"apolice\"");
     EXPECT_EQ(failure.reason, kFileInUse);
+    EXPECT_EQ(failure.where, "Arquivo: " + dir.File("apolice.ntx"));
   }
   // The holder's file was left alone, and the same run object works again.
   EXPECT_TRUE(IndexFileExists());
@@ -1070,6 +1105,15 @@ TEST_F(RunTest, OpenErrorsGiveTheSystemsReasonWithControlCharactersEscaped) {
   }
   EXPECT_EQ(failure.message, "DbfTable.InternalOpen: Open error \"" + dir.File("DadosQdp.DBF") + "\"");
   EXPECT_EQ(failure.reason, kFileInUse);
+
+  // A record longer than the read buffer: the message as it is, and the
+  // file on the location line.
+  DbfWriter wide({{"COD_SEG", 'C', 5}, {"FILL", 'C', 4095}});
+  wide.AddRecord({"05631", "x"});
+  host.risk = Write(wide, "wide.dbf");
+  failure = RunFailing<DbfError>(run);
+  EXPECT_EQ(failure.message, "DbfTable.InternalOpen: BufferSize too small!");
+  EXPECT_EQ(failure.where, "Arquivo: " + host.risk);
 
   // Control characters of a name, DEL among them, reach no terminal raw.
   host.risk = dir.File("a\x1b[2J\tb\x7f.dbf");

@@ -28,6 +28,10 @@ class TarveloError : public std::runtime_error {
   std::string where_;
 };
 
+/// The location line of an error about a whole file: "Arquivo: " and the
+/// file's name as text (code page 1252, PathText).
+inline std::string FileLocation(const std::string& shownPath) { return "Arquivo: " + shownPath; }
+
 /// The reason given when another run or program holds a file.
 inline constexpr const char* kFileInUse = "The file is in use by another program";
 
@@ -64,6 +68,13 @@ class ListIndexError : public TarveloError {
  public:
   explicit ListIndexError(long long position)
       : TarveloError("List index out of bounds (" + std::to_string(position) + ")") {}
+};
+
+/// Memory ran out during a step of a run; the message names the step
+/// ("Out of memory while checking the records").
+class OutOfMemoryError : public TarveloError {
+ public:
+  explicit OutOfMemoryError(const std::string& step) : TarveloError("Out of memory while " + step) {}
 };
 
 /// An integer count or product that left the 32-bit range ("Integer overflow").

@@ -31,10 +31,19 @@ int OpenerExitResult(int exitStatus);
 /// trailing "/"); any other text unchanged ("~user/x", "a/~/b", " ~/x").
 std::string ExpandHomeFolder(const std::string& typed, const std::string& home);
 
+/// The folder of a path: the text before its last separator ("/", also
+/// "\\" on Windows), "/" for a file at the root, "." for a bare name.
+std::string FolderOfPath(const std::string& path);
+
 /// The name the save dialog starts with: "*.txt" on Windows, where the
 /// dialog takes that name as its filter; empty elsewhere, where the dialog
 /// would save to a file of that very name.
 std::string SaveDialogInitialName();
+
+/// The folder the save dialog starts in before any export: the root of
+/// drive C ("c:\\") on Windows, where the program always started there;
+/// home (the user's home folder) elsewhere.
+std::string SaveDialogInitialFolder(const std::string& home);
 
 /// Refuses a save path (the file system's name) whose file name holds "*"
 /// or "?": such a name is a pattern typed or left in the save dialog, not

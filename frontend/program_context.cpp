@@ -1,4 +1,4 @@
-#include "cli/program_context.h"
+#include "frontend/program_context.h"
 
 #include <ctime>
 
@@ -13,5 +13,7 @@ CivilDateTime LocalNow() {
   const std::tm local = os::LocalTime(std::time(nullptr));
   return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec};
 }
+
+std::string RunPathFromUtf8(std::string_view typed) { return std::string(typed); }
 
 }  // namespace tarvelo

@@ -1,4 +1,4 @@
-#include "app/command_flow.h"
+#include "frontend/command_flow.h"
 
 #include "validation/report_format.h"
 #include "values/errors.h"
@@ -23,11 +23,29 @@ std::string ExpandHomeFolder(const std::string& typed, const std::string& home) 
   return typed;
 }
 
+std::string FolderOfPath(const std::string& path) {
+#ifdef _WIN32
+  const size_t separator = path.find_last_of("/\\");
+#else
+  const size_t separator = path.find_last_of('/');
+#endif
+  if (separator == std::string::npos) return ".";
+  return separator == 0 ? path.substr(0, 1) : path.substr(0, separator);
+}
+
 std::string SaveDialogInitialName() {
 #ifdef _WIN32
   return "*.txt";
 #else
   return std::string();
+#endif
+}
+
+std::string SaveDialogInitialFolder([[maybe_unused]] const std::string& home) {
+#ifdef _WIN32
+  return "c:\\";
+#else
+  return home;
 #endif
 }
 

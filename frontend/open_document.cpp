@@ -1,18 +1,19 @@
-#include "app/open_document.h"
+#include "frontend/open_document.h"
 
-#include <QDir>
-#include <QFileInfo>
+#include "frontend/program_context.h"
+#include "os/file_system.h"
 
 namespace tarvelo {
 
-void OpenDocument(const QString& path, WindowServices& services, std::function<void(int)> done) {
-  const QFileInfo info(path);
-  if (!QDir(info.absolutePath()).exists()) return done(kShellPathNotFound);
-  if (!info.exists()) return done(kShellFileNotFound);
-  services.LaunchDocument(info.absoluteFilePath(), std::move(done));
+void OpenDocument(const std::string& path, WindowFace& face, std::function<void(int)> done) {
+  const std::string name = RunPathFromUtf8(path);
+  if (!os::IsFolder(FolderOfPath(name))) return done(kShellPathNotFound);
+  os::FileIdentity identity;
+  if (!os::IdentityAt(name, identity)) return done(kShellFileNotFound);
+  face.LaunchDocument(path, std::move(done));
 }
 
-QString ShellResultMessage(int code) {
+std::string ShellResultMessage(int code) {
   switch (code) {
     case 2:
       return "The specified file was not found.";
@@ -39,7 +40,7 @@ QString ShellResultMessage(int code) {
     case 32:
       return "Windows 95 only: The specified dynamic-link library was not found.";
     default:
-      return QString();
+      return std::string();
   }
 }
 

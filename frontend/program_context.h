@@ -3,7 +3,16 @@
 #include <string>
 #include <string_view>
 
+#include "values/date_time.h"
+
 namespace tarvelo {
+
+/// The folder of the running executable, ending in "/"; empty when the
+/// system cannot tell it (the run then looks in the current folder).
+std::string ExecutableFolder();
+
+/// The current local date and time of the process's time zone.
+CivilDateTime LocalNow();
 
 /// The path a front end gives the run (RunHost::RiskPath, ClaimPath,
 /// ProgramFolder) for a path the user typed, chose or passed, held as UTF-8

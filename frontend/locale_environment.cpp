@@ -1,4 +1,4 @@
-#include "cli/locale_environment.h"
+#include "frontend/locale_environment.h"
 
 #include <cstdlib>
 

@@ -1,4 +1,4 @@
-#include "cli/signal_cleanup.h"
+#include "frontend/signal_cleanup.h"
 
 #include "os/process.h"
 #include "os/temporary_file.h"

@@ -1,0 +1,185 @@
+#include "frontend/window_logic.h"
+
+#include "frontend/open_document.h"
+#include "frontend/program_context.h"
+#include "os/file_system.h"
+#include "validation/export_path_check.h"
+#include "validation/report_export.h"
+#include "validation/report_format.h"
+#include "validation/validation_run.h"
+#include "values/errors.h"
+
+namespace tarvelo {
+namespace {
+
+bool FileExists(const std::string& path) {
+  os::FileIdentity identity;
+  return os::IdentityAt(path, identity);
+}
+
+}  // namespace
+
+WindowLogic::WindowLogic(std::string programFolder, RegionalSettings settings, WindowFace& face)
+    : face_(face), programFolder_(std::move(programFolder)), settings_(std::move(settings)), detailsFolder_("Tarvelo") {
+  if (!programFolder_.empty() && programFolder_.back() != '/') programFolder_ += '/';
+  if (!detailsFolder_.Path().empty()) detailsPath_ = detailsFolder_.Path() + "/detalhes.csv";
+  // A path that no longer exists is shown all the same: its volume may be
+  // mounted later.
+  const RememberedPaths remembered = face_.RecallPaths();
+  face_.SetBoxText(PathBox::kRisks, remembered.riskFile);
+  face_.SetBoxText(PathBox::kClaims, remembered.claimFile);
+  exportFolder_ = remembered.exportFolder;
+  log_.SetListener(this);
+  run_ = std::make_unique<ValidationRun>(*this);
+}
+
+WindowLogic::~WindowLogic() {
+  closing_.CloseRequested(IsRunning());
+  if (worker_.joinable()) worker_.join();
+  if (busyCursor_) face_.SetBusyCursor(false);
+  log_.SetListener(nullptr);
+}
+
+void WindowLogic::ChooseFile(PathBox box) {
+  const auto chosen = face_.ChooseOpenFile(lastOpenFile_);
+  if (!chosen) return;
+  lastOpenFile_ = *chosen;
+  face_.SetBoxText(box, *chosen);
+}
+
+std::string WindowLogic::TypedRunPath(PathBox box) const {
+  return ExpandHomeFolder(RunPathFromUtf8(face_.BoxText(box)), RunPathFromUtf8(face_.HomeFolder()));
+}
+
+void WindowLogic::Validate() {
+  if (IsRunning()) return;
+  riskPath_ = TypedRunPath(PathBox::kRisks);
+  claimPath_ = TypedRunPath(PathBox::kClaims);
+  KeepPaths();
+  closing_.RunStarted();
+  details_.reset();
+  if (!detailsPath_.empty()) {
+    try {
+      details_ = std::make_unique<DetailListing>(detailsPath_, settings_.decimalSeparator);
+    } catch (const TarveloError&) {
+      // Without a place for the listing the run goes on; its export says so.
+    }
+  }
+  face_.SetCommandsEnabled(false);
+  worker_ = std::thread([this] {
+    std::exception_ptr ended;
+    try {
+      run_->Execute();
+    } catch (const std::exception&) {
+      ended = std::current_exception();
+    }
+    std::optional<std::string> failure = RunEndText(ended);
+    // The listing keeps the rows of a run that an error ended.
+    try {
+      if (details_) details_->Finish();
+    } catch (const TarveloError& error) {
+      if (!ended) failure = ErrorText(error);
+    }
+    face_.Post([this, failure] { RunEnded(failure); });
+  });
+}
+
+void WindowLogic::RunEnded(const std::optional<std::string>& failure) {
+  worker_.join();
+  face_.SetCommandsEnabled(true);
+  const bool closing = closing_.ClosePending();
+  if (busyCursor_) face_.SetBusyCursor(false);
+  busyCursor_ = false;
+  if (failure) face_.ShowError(*failure);
+  // A company the reference table lacks: the report compares with 0.
+  const std::string warning = CompanyNotFoundWarning(run_->Results());
+  if (!warning.empty() && !closing) face_.ShowInformation(warning);
+  face_.RunFinished();
+  if (closing) face_.Close();
+}
+
+bool WindowLogic::CloseRequested() {
+  if (!closing_.CloseRequested(IsRunning())) {
+    // The run stops at its next block of records; the window closes at its
+    // end (RunEnded).
+    if (!busyCursor_) face_.SetBusyCursor(true);
+    busyCursor_ = true;
+    return false;
+  }
+  KeepPaths();
+  return true;
+}
+
+void WindowLogic::Export() {
+  SaveDialogRequest request;
+  request.title = "Exporta resultado Tarvelo";
+  request.initialFolder = exportFolder_.empty() ? SaveDialogInitialFolder(face_.HomeFolder()) : exportFolder_;
+  request.initialName = SaveDialogInitialName();
+  request.fileTypes = {"Resultado (*.txt)", "Detalhes (*.csv)"};
+  request.suffixes = {"txt", "csv"};
+  request.confirmOverwrite = false;
+  const auto chosen = face_.ChooseSaveFile(request);
+  if (!chosen) return;
+  try {
+    // A save over a file named in an edit box, or read by the run that
+    // made the report, is refused.
+    const std::string target = RunPathFromUtf8(chosen->path);
+    CheckSaveName(target);
+    CheckExportPath(target, {TypedRunPath(PathBox::kRisks), TypedRunPath(PathBox::kClaims), riskPath_, claimPath_},
+                    programFolder_);
+    if (chosen->fileType == 1) {
+      SaveDetails(target);
+    } else {
+      SaveReport(log_, target);
+    }
+  } catch (const TarveloError& error) {
+    face_.ShowError(ErrorText(error));
+    return;
+  }
+  exportFolder_ = FolderOfPath(chosen->path);
+  KeepPaths();
+  OpenDocument(chosen->path);
+}
+
+void WindowLogic::SaveDetails(const std::string& target) {
+  if (details_) {
+    CopyFile(detailsPath_, target);
+  } else {
+    DetailListing(target, settings_.decimalSeparator).Finish();
+  }
+}
+
+void WindowLogic::Help() {
+  // The compiled help of the original platform when it is there, else the
+  // help page that ships with the program.
+  const std::string compiled = programFolder_ + "Tarvelo.chm";
+  const std::string page = programFolder_ + "Tarvelo.html";
+  OpenDocument(!FileExists(compiled) && FileExists(page) ? page : compiled);
+}
+
+void WindowLogic::OpenDocument(const std::string& path) {
+  tarvelo::OpenDocument(path, face_, [this, alive = std::weak_ptr<bool>(alive_)](int code) {
+    const std::string message = ShellResultMessage(code);
+    if (!alive.expired() && !message.empty()) face_.ShowMessage(message);
+  });
+}
+
+void WindowLogic::KeepPaths() {
+  face_.KeepPaths({face_.BoxText(PathBox::kRisks), face_.BoxText(PathBox::kClaims), exportFolder_});
+}
+
+CivilDateTime WindowLogic::Now() const { return LocalNow(); }
+
+void WindowLogic::LogCleared() {
+  face_.Post([this] { face_.ClearReport(); });
+}
+
+void WindowLogic::LineAppended(size_t index, const std::string& line) {
+  face_.Post([this, index, line] { face_.ShowReportLine(index, line, false); });
+}
+
+void WindowLogic::LineReplaced(size_t index, const std::string& line) {
+  face_.Post([this, index, line] { face_.ShowReportLine(index, line, true); });
+}
+
+}  // namespace tarvelo

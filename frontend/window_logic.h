@@ -1,0 +1,115 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "frontend/command_flow.h"
+#include "frontend/window_face.h"
+#include "os/temporary_file.h"
+#include "validation/detail_listing.h"
+#include "validation/result_log.h"
+#include "validation/run_host.h"
+#include "values/regional_settings.h"
+
+namespace tarvelo {
+
+class ValidationRun;
+
+/// The window's commands, whatever toolkit shows it (WindowFace). It is the
+/// validation run's host; the run works on a thread of its own so that the
+/// window keeps painting, and its report lines and progress positions reach
+/// the face through Post in the order the run wrote them. While a run
+/// works the commands are disabled, and closing the window stops the run at
+/// its next block of records (the index removed), with a busy cursor
+/// meanwhile, then closes. The edit boxes' texts and the folder of the last
+/// export are remembered through the face.
+class WindowLogic : public RunHost, private ResultLogListener {
+ public:
+  /// programFolder: the folder of the catalogue tables, the temporary index
+  /// and the help file, as the file system names it. settings: the user's
+  /// regional settings read at start. face must outlive the logic; its
+  /// edit boxes get the remembered paths.
+  WindowLogic(std::string programFolder, RegionalSettings settings, WindowFace& face);
+  /// Asks a working run to stop and waits for its end.
+  ~WindowLogic() override;
+
+  /// Chooses a file into box (the dialog starts from the file chosen last
+  /// in either box); cancel changes nothing.
+  void ChooseFile(PathBox box);
+  /// Starts the validation run with the edit boxes' texts ("~" at their
+  /// start standing for the home folder); does nothing while a run works.
+  void Validate();
+  /// Saves the report, or the last run's detail listing when the user
+  /// chooses that file type, to a file the user chooses, then opens it. A
+  /// name holding "*" or "?", or one of a file the run read, is refused
+  /// with the error's message.
+  void Export();
+  /// Opens the help file beside the program: "Tarvelo.chm", else
+  /// "Tarvelo.html", else the message for the missing ".chm".
+  void Help();
+  /// Opens a document with its associated program, without waiting for
+  /// it; shows the message of a failure when the desktop has answered.
+  void OpenDocument(const std::string& path);
+  /// The user asks to close the window. True when it may close now (the
+  /// paths are then kept); otherwise the run is asked to stop, the busy
+  /// cursor shows, and the face is closed at the run's end.
+  bool CloseRequested();
+
+  /// True from Validate until the run's end has been handled.
+  bool IsRunning() const { return worker_.joinable(); }
+  /// The report of the last run (what the export saves). Not to be read
+  /// while a run works.
+  const ResultLog& Report() const { return log_; }
+
+  // RunHost, called by the run's thread.
+  std::string RiskPath() const override { return riskPath_; }
+  std::string ClaimPath() const override { return claimPath_; }
+  std::string ProgramFolder() const override { return programFolder_; }
+  const RegionalSettings& Settings() const override { return settings_; }
+  ResultLog& Log() override { return log_; }
+  void SetProgress(int position) override { face_.PostProgress(position); }
+  CivilDateTime Now() const override;
+  DetailSink* Details() override { return details_.get(); }
+  bool StopRequested() const override { return closing_.StopRequested(); }
+
+ private:
+  void RunEnded(const std::optional<std::string>& failure);
+  void KeepPaths();
+  /// The file system's name for a path typed in an edit box.
+  std::string TypedRunPath(PathBox box) const;
+  /// Saves the last run's detail listing to target (a listing without rows
+  /// before any run).
+  void SaveDetails(const std::string& target);
+
+  // ResultLogListener, called by the run's thread.
+  void LogCleared() override;
+  void LineAppended(size_t index, const std::string& line) override;
+  void LineReplaced(size_t index, const std::string& line) override;
+
+  WindowFace& face_;
+  std::string programFolder_;
+  RegionalSettings settings_;
+  ResultLog log_;
+  std::unique_ptr<ValidationRun> run_;
+  std::string riskPath_;
+  std::string claimPath_;
+  /// The file chosen last in either file choice; the next choice starts there.
+  std::string lastOpenFile_;
+  /// The detail listing of the last run, written during the run into a
+  /// folder of the window's own and copied by the export.
+  os::TemporaryFolder detailsFolder_;
+  std::string detailsPath_;
+  std::unique_ptr<DetailListing> details_;
+  /// The folder of the last export; empty for the home folder.
+  std::string exportFolder_;
+  std::thread worker_;
+  CloseDuringRun closing_;
+  /// True while the busy cursor shows that a stopping run is awaited.
+  bool busyCursor_ = false;
+  /// Gone with the logic: a desktop's late answer finds no window to show.
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};
+
+}  // namespace tarvelo

@@ -1,0 +1,261 @@
+#include "frontend/window_logic.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+
+#include "frontend/open_document.h"
+#include "testing/catalogue_fixture.h"
+#include "testing/dbf_writer.h"
+#include "testing/temp_dir.h"
+#include "values/cp1252_literal.h"
+
+namespace tarvelo {
+namespace {
+
+/// A window without a toolkit: it records what the logic shows and asks,
+/// answers the dialogs from its fields, and runs posted work when the test
+/// pumps it, as a UI thread's event loop would.
+class FakeFace : public WindowFace {
+ public:
+  std::string boxes[2];
+  bool enabled = true;
+  bool busy = false;
+  std::vector<std::string> report;
+  int progress = 0;
+  std::vector<std::optional<std::string>> openAnswers;
+  std::vector<std::string> openStarts;
+  std::optional<std::string> saveAnswer;
+  int saveType = 0;
+  SaveDialogRequest saveRequest;
+  std::vector<std::string> errors;
+  std::vector<std::string> messages;
+  std::vector<std::string> informations;
+  std::vector<std::string> launched;
+  bool canLaunch = true;
+  std::string home;
+  RememberedPaths kept;
+  int keptTimes = 0;
+  int finished = 0;
+  bool closed = false;
+  /// When set, the run waits on reaching this progress position until it is
+  /// asked to stop (stopRequested).
+  int holdAt = -1;
+  std::function<bool()> stopRequested;
+  std::atomic<bool> held = false;
+
+  std::string BoxText(PathBox box) const override { return boxes[static_cast<int>(box)]; }
+  void SetBoxText(PathBox box, const std::string& text) override { boxes[static_cast<int>(box)] = text; }
+  void SetCommandsEnabled(bool on) override { enabled = on; }
+  void SetBusyCursor(bool on) override { busy = on; }
+  void ClearReport() override { report.clear(); }
+  void ShowReportLine(size_t index, const std::string& line, bool replace) override {
+    if (replace) {
+      report.at(index) = line;
+    } else {
+      EXPECT_EQ(index, report.size());
+      report.push_back(line);
+    }
+  }
+  void SetProgress(int position) override { progress = position; }
+  void Post(std::function<void()> work) override {
+    const std::lock_guard lock(mutex_);
+    posted_.push_back(std::move(work));
+    arrived_.notify_one();
+  }
+  void PostProgress(int position) override {
+    if (position == holdAt) held = true;
+    WindowFace::PostProgress(position);
+    if (position != holdAt) return;
+    for (int waited = 0; !stopRequested() && waited < 30000; ++waited)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  std::optional<std::string> ChooseOpenFile(const std::string& startFile) override {
+    openStarts.push_back(startFile);
+    auto answer = openAnswers.front();
+    openAnswers.erase(openAnswers.begin());
+    return answer;
+  }
+  std::optional<SavePathChoice> ChooseSaveFile(const SaveDialogRequest& request) override {
+    saveRequest = request;
+    if (!saveAnswer) return std::nullopt;
+    return SavePathChoice{*saveAnswer, saveType};
+  }
+  void ShowError(const std::string& text) override { errors.push_back(text); }
+  void ShowMessage(const std::string& text) override { messages.push_back(text); }
+  void ShowInformation(const std::string& text) override { informations.push_back(text); }
+  void LaunchDocument(const std::string& path, std::function<void(int)> done) override {
+    launched.push_back(path);
+    done(canLaunch ? kShellOpened : kShellNoAssociation);
+  }
+  std::string HomeFolder() const override { return home; }
+  RememberedPaths RecallPaths() override { return kept; }
+  void KeepPaths(const RememberedPaths& paths) override {
+    kept = paths;
+    ++keptTimes;
+  }
+  void RunFinished() override { ++finished; }
+  void Close() override { closed = true; }
+
+  /// Runs posted work, in order, until done() holds; false after a minute.
+  bool PumpUntil(const std::function<bool()>& done) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    while (!done()) {
+      std::unique_lock lock(mutex_);
+      if (!arrived_.wait_until(lock, end, [&] { return !posted_.empty(); })) return false;
+      auto work = std::move(posted_.front());
+      posted_.pop_front();
+      lock.unlock();
+      work();
+    }
+    return true;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable arrived_;
+  std::deque<std::function<void()>> posted_;
+};
+
+/// A catalogue of one table of risks with one field, and no company.
+void WriteCatalogue(const testing::TempDir& dir) {
+  testing::WriteTabelas(dir.File("tabelas.dbf"), {{"RISCOS", "COD_SEG", "", "1", "5", "0", "1", "0", "0", "1"}});
+  testing::WriteAnexos(dir.File("anexos.dbf"), {});
+  testing::WriteQdp(dir.File("DadosQdp.DBF"), {});
+}
+
+RegionalSettings Settings() { return RegionalSettings::ForLocales("pt_BR", "pt_BR", "pt_BR"); }
+
+TEST(WindowLogic, ValidatesOnAWorkerAndShowsTheLinesItPostsAndTheError) {
+  testing::TempDir dir;
+  WriteCatalogue(dir);
+  FakeFace face;
+  face.kept = {"~/absent.dbf", "", "/kept"};
+  face.home = dir.Path().substr(0, dir.Path().size() - 1);  // without its "/"
+  WindowLogic logic(dir.Path(), Settings(), face);
+  EXPECT_EQ(face.boxes[0], "~/absent.dbf");  // the remembered paths
+
+  logic.Validate();
+  EXPECT_TRUE(logic.IsRunning());
+  EXPECT_FALSE(face.enabled);
+  logic.Validate();  // ignored while the run works
+  EXPECT_EQ(face.keptTimes, 1);
+  EXPECT_EQ(face.kept.riskFile, "~/absent.dbf");
+  ASSERT_TRUE(face.PumpUntil([&] { return face.finished == 1; }));
+  EXPECT_FALSE(logic.IsRunning());
+  EXPECT_TRUE(face.enabled);
+  EXPECT_EQ(face.errors, std::vector<std::string>{"DbfTable.InternalOpen: Open error \"" + dir.File("absent.dbf") +
+                                                  "\"\nNo such file or directory"});
+  // The face shows the lines the run wrote, in their order.
+  EXPECT_EQ(face.report, logic.Report().Lines());
+  ASSERT_EQ(face.report.size(), 3u);
+  EXPECT_EQ(face.report[0].rfind("Início do processamento: "_cp1252, 0), 0u);
+  EXPECT_FALSE(face.closed);
+  EXPECT_TRUE(logic.CloseRequested());  // no run: closes now, paths kept
+  EXPECT_EQ(face.keptTimes, 2);
+}
+
+TEST(WindowLogic, ClosingDuringARunStopsItRemovesTheIndexAndClosesAtItsEnd) {
+  testing::TempDir dir;
+  WriteCatalogue(dir);
+  testing::DbfWriter risks({{"COD_SEG", 'C', 5}});
+  risks.AddRecord({"05631"});
+  risks.WriteTo(dir.File("r.dbf"));
+  FakeFace face;
+  face.holdAt = 25;
+  WindowLogic logic(dir.Path(), Settings(), face);
+  face.boxes[0] = dir.File("r.dbf");
+  face.stopRequested = [&] { return logic.StopRequested(); };
+  logic.Validate();
+  ASSERT_TRUE(face.PumpUntil([&] { return face.held.load(); }));
+
+  EXPECT_FALSE(logic.CloseRequested());
+  EXPECT_TRUE(face.busy);
+  EXPECT_FALSE(face.closed);
+  ASSERT_TRUE(face.PumpUntil([&] { return face.finished == 1; }));
+  EXPECT_TRUE(face.closed);
+  EXPECT_FALSE(face.busy);
+  EXPECT_TRUE(face.errors.empty()) << face.errors.front();
+  EXPECT_EQ(face.progress, 25);
+  EXPECT_FALSE(std::filesystem::exists(dir.File("apolice.ntx")));
+  for (const std::string& line : face.report) EXPECT_EQ(line.find("Fim do processamento"), std::string::npos);
+}
+
+TEST(WindowLogic, FileChoicesShareOneDialogAndCancelChangesNothing) {
+  testing::TempDir dir;
+  FakeFace face;
+  WindowLogic logic(dir.Path(), Settings(), face);
+  face.boxes[0] = "typed.dbf";
+  face.openAnswers = {"/data/riscos.dbf", std::nullopt, "/data/sinistros.dbf", std::nullopt};
+  logic.ChooseFile(PathBox::kRisks);
+  logic.ChooseFile(PathBox::kRisks);  // cancelled
+  EXPECT_EQ(face.boxes[0], "/data/riscos.dbf");
+  logic.ChooseFile(PathBox::kClaims);
+  logic.ChooseFile(PathBox::kClaims);  // cancelled
+  EXPECT_EQ(face.boxes[1], "/data/sinistros.dbf");
+  EXPECT_EQ(face.openStarts,
+            (std::vector<std::string>{"", "/data/riscos.dbf", "/data/riscos.dbf", "/data/sinistros.dbf"}));
+}
+
+TEST(WindowLogic, ExportHelpAndOpeningDocumentsShowTheShellMessages) {
+  testing::TempDir dir;
+  FakeFace face;
+  face.home = "/home/user";
+  WindowLogic logic(dir.Path(), Settings(), face);
+
+  // Before any run: an empty report, saved and opened; its folder is kept.
+  logic.Export();  // cancelled
+  EXPECT_EQ(face.saveRequest.title, "Exporta resultado Tarvelo");
+#ifdef _WIN32
+  EXPECT_EQ(face.saveRequest.initialFolder, "c:\\");
+#else
+  EXPECT_EQ(face.saveRequest.initialFolder, "/home/user");
+#endif
+  EXPECT_EQ(face.saveRequest.fileTypes, (std::vector<std::string>{"Resultado (*.txt)", "Detalhes (*.csv)"}));
+  EXPECT_TRUE(face.launched.empty());
+  face.saveAnswer = dir.File("report.txt");
+  logic.Export();
+  EXPECT_EQ(testing::ReadFile(dir.File("report.txt")), "");
+  EXPECT_EQ(face.launched, std::vector<std::string>{dir.File("report.txt")});
+  const std::string folder = dir.Path().substr(0, dir.Path().size() - 1);
+  EXPECT_EQ(face.kept.exportFolder, folder);
+  face.saveAnswer = dir.File("*.txt");
+  logic.Export();
+  EXPECT_EQ(face.errors, std::vector<std::string>{"Cannot export the report to \"" + dir.File("*.txt") +
+                                                  "\": a name with * or ? is a pattern, not a file name."});
+  EXPECT_EQ(face.launched.size(), 1u);
+  logic.Export();
+  EXPECT_EQ(face.saveRequest.initialFolder, folder);
+
+  face.launched.clear();
+  logic.OpenDocument(dir.File("missing/x.txt"));
+  logic.OpenDocument(dir.File("x.txt"));
+  face.canLaunch = false;
+  logic.OpenDocument(dir.File("report.txt"));
+  EXPECT_EQ(face.messages,
+            (std::vector<std::string>{"The specified path was not found.", "The specified file was not found.",
+                                      "There is no application associated with the given filename extension."}));
+  EXPECT_EQ(ShellResultMessage(kShellOpened), "");
+  EXPECT_EQ(ShellResultMessage(26), "A sharing violation occurred.");
+
+  // Help: the compiled help when present, else the page shipped beside the
+  // program, else the message.
+  face.canLaunch = true;
+  face.messages.clear();
+  face.launched.clear();
+  logic.Help();
+  EXPECT_EQ(face.messages, std::vector<std::string>{"The specified file was not found."});
+  std::ofstream(dir.File("Tarvelo.html")) << "<html></html>";
+  logic.Help();
+  std::ofstream(dir.File("Tarvelo.chm")) << "chm";
+  logic.Help();
+  EXPECT_EQ(face.launched, (std::vector<std::string>{dir.File("Tarvelo.html"), dir.File("Tarvelo.chm")}));
+}
+
+}  // namespace
+}  // namespace tarvelo
