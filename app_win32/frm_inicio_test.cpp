@@ -402,7 +402,7 @@ TEST_F(WindowTest, EnterValidatesAsTheCommandLineDoesAndExportSavesItsBytes) {
   EXPECT_EQ(answers_.saveNames[0], L"*.txt");
   EXPECT_EQ(answers_.saveFolders[0], L"c:\\");
   EXPECT_EQ(answers_.saveExtensions[0], L"txt");
-  EXPECT_EQ(answers_.saveFilters[0], std::wstring(L"Resultado (*.txt)\0*.txt\0Detalhes (*.csv)\0*.csv", 46));
+  EXPECT_EQ(answers_.saveFilters[0], std::wstring(L"Resultado (*.txt)\0*.txt\0Detalhes (*.csv)\0*.csv\0", 47));
   EXPECT_FALSE(answers_.saveFlags[0] & OFN_OVERWRITEPROMPT);
   ASSERT_EQ(answers_.launches.size(), 1u);
   EXPECT_EQ(answers_.launches[0].file, answers_.saveAnswer + L".txt");

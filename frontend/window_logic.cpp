@@ -21,8 +21,8 @@ bool FileExists(const std::string& path) {
 
 WindowLogic::WindowLogic(std::string programFolder, RegionalSettings settings, WindowFace& face)
     : face_(face), programFolder_(std::move(programFolder)), settings_(std::move(settings)), detailsFolder_("Tarvelo") {
-  if (!programFolder_.empty() && programFolder_.back() != '/') programFolder_ += '/';
-  if (!detailsFolder_.Path().empty()) detailsPath_ = detailsFolder_.Path() + "/detalhes.csv";
+  if (!programFolder_.empty() && !os::IsFolderSeparator(programFolder_.back())) programFolder_ += os::kFolderSeparator;
+  if (!detailsFolder_.Path().empty()) detailsPath_ = detailsFolder_.Path() + os::kFolderSeparator + "detalhes.csv";
   // A path that no longer exists is shown all the same: its volume may be
   // mounted later.
   const RememberedPaths remembered = face_.RecallPaths();

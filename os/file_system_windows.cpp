@@ -409,4 +409,52 @@ bool RemoveIfSameFile(const char* path, const FileIdentity& identity) noexcept {
   return removed;
 }
 
+bool IsFolder(const std::string& path) {
+  const DWORD attributes = ::GetFileAttributesW(WideFromUtf8(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::string MakeTemporaryFolder(const std::string& prefix) {
+  // The user's own folder for temporary files, which only the user may
+  // enter; a name no other folder there has.
+  wchar_t base[MAX_PATH + 1] = {};
+  const DWORD length = ::GetTempPathW(MAX_PATH + 1, base);
+  if (length == 0 || length > MAX_PATH) return std::string();
+  LARGE_INTEGER counter{};
+  ::QueryPerformanceCounter(&counter);
+  for (unsigned attempt = 0; attempt < 100; ++attempt) {
+    const unsigned long long tag =
+        static_cast<unsigned long long>(counter.QuadPart) * 2654435761u + ::GetCurrentProcessId() * 97u + attempt;
+    std::wstring folder = base + WideFromUtf8(prefix) + L"-" + std::to_wstring(tag % 1000000000ull);
+    if (::CreateDirectoryW(folder.c_str(), nullptr)) return Utf8FromWide(folder);
+    if (::GetLastError() != ERROR_ALREADY_EXISTS) return std::string();
+  }
+  return std::string();
+}
+
+void RemoveFolderTree(const std::string& path) noexcept {
+  // A link (reparse point) inside is removed, not followed.
+  const std::wstring folder = WideFromUtf8(path);
+  WIN32_FIND_DATAW entry{};
+  const HANDLE search = ::FindFirstFileW((folder + L"\\*").c_str(), &entry);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      const std::wstring name = entry.cFileName;
+      if (name == L"." || name == L"..") continue;
+      const std::wstring inner = folder + L"\\" + name;
+      const bool link = entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT;
+      if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !link) {
+        RemoveFolderTree(Utf8FromWide(inner));
+      } else if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        ::RemoveDirectoryW(inner.c_str());
+      } else {
+        ::SetFileAttributesW(inner.c_str(), FILE_ATTRIBUTE_NORMAL);
+        ::DeleteFileW(inner.c_str());
+      }
+    } while (::FindNextFileW(search, &entry));
+    ::FindClose(search);
+  }
+  ::RemoveDirectoryW(folder.c_str());
+}
+
 }  // namespace tarvelo::os

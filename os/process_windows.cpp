@@ -48,6 +48,9 @@ SignalsHeldOff::~SignalsHeldOff() { ::LeaveCriticalSection(&HeldOff()); }
 // limit: such writes fail with their error already.
 void ReportWritesThatSignalsWouldEnd() {}
 
+// The C runtime's heap is the process's one heap: no pool per thread.
+void ShareOneAllocatorPool() {}
+
 void CallOnEndingSignals(void (*cleanup)() noexcept) {
   endingCleanup.store(cleanup);
   ::SetConsoleCtrlHandler(CleanUpAndEnd, TRUE);
