@@ -95,6 +95,8 @@ int wmain(int argc, wchar_t** argv) {
   SendDlgItemMessageW(handle, IDC_EDLOG, EM_SETSEL, 0, 0);
   SendDlgItemMessageW(handle, IDC_EDLOG, EM_SCROLLCARET, 0, 0);
   SetFocus(GetDlgItem(handle, IDC_BTNOK));
+  // The mouse away from the window: no hint over the picture.
+  SetCursorPos(0, 767);
   Pump(handle, 700);
   const bool saved = window.RunsFinished() == 1 && SavePicture(handle, argv[1]);
   RegDeleteTreeW(HKEY_CURRENT_USER, calls.settingsKey.c_str());
