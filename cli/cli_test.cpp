@@ -342,11 +342,10 @@ TEST(CliProgram, StrictExitStatusFollowsTheDataProblems) {
 #endif
 #endif
 
-// The sample files run in 64 MiB of address space (ulimit -v 65536). Not on
-// Windows: it has no limit of a process's address space to set (nor fork).
+// The sample files run in 64 MiB of address space (ulimit -v 65536).
 TEST(CliProgram, TheSampleRunsUnderATightMemoryLimit) {
 #if defined(_WIN32)
-  GTEST_SKIP() << "no address space limit on Windows";
+  GTEST_SKIP() << "no limit of address space on Windows (ulimit, fork)";
 #elif defined(TARVELO_SANITIZED_MEMORY)
   GTEST_SKIP() << "a sanitizer's own memory does not fit the limit";
 #else

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <filesystem>
 #include <string>
 
 #include "os/file_system.h"
@@ -394,6 +395,32 @@ bool ReadStartOfRegularFile(const std::string& path, size_t count, std::string& 
   return read;
 }
 
+bool IsFolder(const std::string& path) {
+  const DWORD attributes = ::GetFileAttributesW(WideFromUtf8(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+std::string MakeTemporaryFolder(const std::string& prefix) {
+  wchar_t base[MAX_PATH + 1];
+  const DWORD length = ::GetTempPathW(MAX_PATH + 1, base);
+  if (length == 0 || length > MAX_PATH) return std::string();
+  const std::string folder = Utf8FromWide(std::wstring_view(base, length));
+  static LONG counter = 0;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string path = folder + prefix + "-" + std::to_string(::GetCurrentProcessId()) + "-" +
+                             std::to_string(::InterlockedIncrement(&counter));
+    // The folder's permissions are those the user's temporary folder gives.
+    if (::CreateDirectoryW(WideFromUtf8(path).c_str(), nullptr)) return path;
+    if (::GetLastError() != ERROR_ALREADY_EXISTS) return std::string();
+  }
+  return std::string();
+}
+
+void RemoveFolderTree(const std::string& path) noexcept {
+  std::error_code ignored;
+  std::filesystem::remove_all(std::filesystem::path(WideFromUtf8(path)), ignored);
+}
+
 bool RemoveIfSameFile(const char* path, const FileIdentity& identity) noexcept {
   // The name converted on the stack: the handler of Ctrl+C calls this.
   wchar_t wide[32768];
@@ -407,54 +434,6 @@ bool RemoveIfSameFile(const char* path, const FileIdentity& identity) noexcept {
   const bool removed = SameIdentity(handle, identity) && MarkForRemoval(handle);
   ::CloseHandle(handle);
   return removed;
-}
-
-bool IsFolder(const std::string& path) {
-  const DWORD attributes = ::GetFileAttributesW(WideFromUtf8(path).c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-std::string MakeTemporaryFolder(const std::string& prefix) {
-  // The user's own folder for temporary files, which only the user may
-  // enter; a name no other folder there has.
-  wchar_t base[MAX_PATH + 1] = {};
-  const DWORD length = ::GetTempPathW(MAX_PATH + 1, base);
-  if (length == 0 || length > MAX_PATH) return std::string();
-  LARGE_INTEGER counter{};
-  ::QueryPerformanceCounter(&counter);
-  for (unsigned attempt = 0; attempt < 100; ++attempt) {
-    const unsigned long long tag =
-        static_cast<unsigned long long>(counter.QuadPart) * 2654435761u + ::GetCurrentProcessId() * 97u + attempt;
-    std::wstring folder = base + WideFromUtf8(prefix) + L"-" + std::to_wstring(tag % 1000000000ull);
-    if (::CreateDirectoryW(folder.c_str(), nullptr)) return Utf8FromWide(folder);
-    if (::GetLastError() != ERROR_ALREADY_EXISTS) return std::string();
-  }
-  return std::string();
-}
-
-void RemoveFolderTree(const std::string& path) noexcept {
-  // A link (reparse point) inside is removed, not followed.
-  const std::wstring folder = WideFromUtf8(path);
-  WIN32_FIND_DATAW entry{};
-  const HANDLE search = ::FindFirstFileW((folder + L"\\*").c_str(), &entry);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      const std::wstring name = entry.cFileName;
-      if (name == L"." || name == L"..") continue;
-      const std::wstring inner = folder + L"\\" + name;
-      const bool link = entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT;
-      if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !link) {
-        RemoveFolderTree(Utf8FromWide(inner));
-      } else if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        ::RemoveDirectoryW(inner.c_str());
-      } else {
-        ::SetFileAttributesW(inner.c_str(), FILE_ATTRIBUTE_NORMAL);
-        ::DeleteFileW(inner.c_str());
-      }
-    } while (::FindNextFileW(search, &entry));
-    ::FindClose(search);
-  }
-  ::RemoveDirectoryW(folder.c_str());
 }
 
 }  // namespace tarvelo::os

@@ -48,13 +48,13 @@ SignalsHeldOff::~SignalsHeldOff() { ::LeaveCriticalSection(&HeldOff()); }
 // limit: such writes fail with their error already.
 void ReportWritesThatSignalsWouldEnd() {}
 
-// The C runtime's heap is the process's one heap: no pool per thread.
-void ShareOneAllocatorPool() {}
-
 void CallOnEndingSignals(void (*cleanup)() noexcept) {
   endingCleanup.store(cleanup);
   ::SetConsoleCtrlHandler(CleanUpAndEnd, TRUE);
 }
+
+// The C runtime of Windows keeps no pool per thread.
+void ShareOneAllocatorPool() {}
 
 std::string ExecutablePath() {
   std::vector<wchar_t> buffer(MAX_PATH);

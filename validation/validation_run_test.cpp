@@ -614,8 +614,7 @@ TEST_F(RunTest, UnknownCompanyGivesAnEmptyNameAndNoWindow) {
   EXPECT_TRUE(Contains(log, "Rural          0                        0                        div por zero"));
 }
 
-#ifndef _WIN32
-// Not on Windows: its file names hold no control character.
+#ifndef _WIN32  // Windows allows no control character in a file name
 TEST_F(RunTest, ControlCharactersOfAFileNameAreEscapedOnItsReportLine) {
   DbfWriter risks = RisksWriter();
   risks.AddRecord({"05631", "P1", "0001", "61", "20230101", "10.00"});
