@@ -33,8 +33,9 @@ class TfrmInicio : public QWidget, public WindowFace {
   Q_OBJECT
 
  public:
-  /// programFolder: the folder of the catalogue tables, the temporary index
-  /// and the help file, as the file system names it. settings: the user's
+  /// programFolder: the folder of the catalogue tables and the help file,
+  /// and of the temporary index when the user can write in it, as the file
+  /// system names it. settings: the user's
   /// regional settings read at start. services answer the dialogs, message
   /// boxes and the opening of documents, and must outlive the window.
   TfrmInicio(QString programFolder, RegionalSettings settings, WindowServices& services, QWidget* parent = nullptr);
@@ -53,6 +54,18 @@ class TfrmInicio : public QWidget, public WindowFace {
   /// Opens a document with its associated program, without waiting for
   /// it; shows the message of a failure when the desktop has answered.
   void openDocument(const QString& path) { logic_->OpenDocument(path.toStdString()); }
+
+  /// Puts the paths of the two data files (UTF-8) into the edit boxes, as a
+  /// user would type them.
+  void SetFileNames(const std::string& risks, const std::string& claims) {
+    SetBoxText(PathBox::kRisks, risks);
+    SetBoxText(PathBox::kClaims, claims);
+  }
+  /// The folder of the help page when it is not the catalogue's
+  /// (WindowLogic::SetHelpFolder).
+  void SetHelpFolder(const std::string& folder) { logic_->SetHelpFolder(folder); }
+  /// The folder of the catalogue tables the runs read.
+  std::string CatalogueFolder() const { return logic_->ProgramFolder(); }
 
   /// True from btnOkClick until the run's end has been handled.
   bool IsRunning() const { return logic_->IsRunning(); }

@@ -562,5 +562,37 @@ TEST_F(WindowTest, DroppingAFileOnAnEditBoxPutsItsPath) {
   EXPECT_EQ(claims->text().toStdString(), dir.File("sinistros.dbf"));
 }
 
+// tarvelo [--catalogo DIR] [RISCOS.dbf [SINISTROS.dbf]]: the folder named
+// by the option, else by TARVELO_CATALOGO, holds the catalogue the run
+// reads; the files go into the boxes.
+TEST_F(WindowTest, CommandLineAndEnvironmentNameTheCatalogueAndTheFiles) {
+  std::string error;
+  auto parsed = ParseWindowArguments({"--catalogo=c", "--", "-r.dbf", "s.dbf"}, error);
+  ASSERT_TRUE(parsed);
+  EXPECT_EQ(parsed->catalogueFolder.value(), "c");
+  EXPECT_EQ(parsed->riskPath, "-r.dbf");
+  EXPECT_EQ(parsed->claimPath, "s.dbf");
+  EXPECT_FALSE(ParseWindowArguments({"a", "b", "c"}, error));
+  EXPECT_EQ(error, "too many files: a risks file and a claims file at most");
+  EXPECT_FALSE(ParseWindowArguments({"--catalogo"}, error));
+  EXPECT_EQ(error, "missing value for --catalogo");
+  EXPECT_FALSE(ParseWindowArguments({"-x"}, error));
+  EXPECT_EQ(error, "unknown option: -x");
+
+  qputenv("TARVELO_CATALOGO", "/elsewhere");
+  EXPECT_EQ(CreateFrmInicio(services)->CatalogueFolder(), "/elsewhere/");
+  parsed = ParseWindowArguments({"--catalogo", dir.Path(), dir.File("riscos.dbf"), dir.File("sinistros.dbf")}, error);
+  ASSERT_TRUE(parsed);
+  window = CreateFrmInicio(services, *parsed);
+  qunsetenv("TARVELO_CATALOGO");
+  EXPECT_EQ(window->CatalogueFolder(), dir.Path());
+  EXPECT_EQ(Control<QLineEdit>("edArqRisco")->text().toStdString(), dir.File("riscos.dbf"));
+  EXPECT_EQ(Control<QLineEdit>("edArqSinistro")->text().toStdString(), dir.File("sinistros.dbf"));
+  Control<QPushButton>("btnOk")->click();
+  WaitForRun();
+  EXPECT_TRUE(services.errors.empty());
+  EXPECT_TRUE(LogText().contains(QString::fromUtf8("sinistros sem apólices")));
+}
+
 }  // namespace
 }  // namespace tarvelo

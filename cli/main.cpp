@@ -9,6 +9,7 @@
 #include "cli/cli_options.h"
 #include "frontend/locale_environment.h"
 #include "frontend/program_context.h"
+#include "frontend/program_folders.h"
 #include "frontend/signal_cleanup.h"
 #include "os/file_system.h"
 #include "os/process.h"
@@ -39,6 +40,7 @@ class CliHost : public RunHost {
   std::string RiskPath() const override { return riskPath_; }
   std::string ClaimPath() const override { return claimPath_; }
   std::string ProgramFolder() const override { return folder_; }
+  std::string IndexFolder() const override { return tarvelo::IndexFolder(folder_, ProcessEnvironmentVariable); }
   const RegionalSettings& Settings() const override { return settings_; }
   ResultLog& Log() override { return log_; }
   void SetProgress(int) override {}
@@ -97,8 +99,9 @@ int RunCli(const std::vector<std::string>& arguments) {
   if (options->help) return ReportOutputError(PrintOut(CliUsage())) ? 1 : 0;
   if (options->version) return ReportOutputError(PrintOut(CliVersion())) ? 1 : 0;
 
-  std::string folder = options->catalogueFolder ? RunPathFromUtf8(*options->catalogueFolder) : ExecutableFolder();
-  if (!folder.empty() && !os::IsFolderSeparator(folder.back())) folder += os::kFolderSeparator;
+  const std::optional<std::string> catalogueOption =
+      options->catalogueFolder ? std::optional(RunPathFromUtf8(*options->catalogueFolder)) : std::nullopt;
+  const std::string folder = CatalogueFolder(catalogueOption, ProcessEnvironmentVariable, ExecutableFolder());
 
   CliHost host(*options, SettingsFromProcessEnvironment(), folder);
   // The files this program writes, as the file system names them.

@@ -29,7 +29,7 @@ Variant DbfField::AsVariant(const char* record) const {
     case ftString:
       return Variant::String(DecodeCharacter(bytes));
     case ftInteger: {
-      const auto value = DecodeInteger(bytes);
+      const auto value = DecodeIntegerField(bytes);
       return value ? Variant::Integer(*value) : Variant::Null();
     }
     case ftLargeint:

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <bit>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -56,7 +58,7 @@ class DbfField {
   std::string_view RawBytes(const char* record) const {
     return std::string_view(record + offset_, static_cast<size_t>(width_));
   }
-  std::string_view CharacterText(const char* record) const;
+  [[gnu::always_inline]] std::string_view CharacterText(const char* record) const;
   bool IsNull(const char* record) const;
   Variant AsVariant(const char* record) const;
   /// Text form: character bytes up to the first NUL; integers in plain
@@ -84,9 +86,43 @@ class DbfField {
 
 inline std::string_view DbfField::CharacterText(const char* record) const {
   const char* bytes = record + offset_;
-  const void* nul = std::memchr(bytes, '\0', static_cast<size_t>(width_));
-  return std::string_view(
-      bytes, nul == nullptr ? static_cast<size_t>(width_) : static_cast<size_t>(static_cast<const char*>(nul) - bytes));
+  const size_t width = static_cast<size_t>(width_);
+  if constexpr (std::endian::native == std::endian::little) {
+    if (width >= 8 && width <= 16) {
+      // The field's first and last eight bytes, two words that overlap: the
+      // lowest NUL byte of a word is found exactly from its bits.
+      constexpr uint64_t kOnes = 0x0101010101010101u;
+      const auto firstNul = [](uint64_t word) { return (word - kOnes) & ~word & (0x80 * kOnes); };
+      uint64_t word;
+      std::memcpy(&word, bytes, sizeof word);
+      if (const uint64_t found = firstNul(word))
+        return std::string_view(bytes, static_cast<size_t>(std::countr_zero(found) / 8));
+      std::memcpy(&word, bytes + width - 8, sizeof word);
+      if (const uint64_t found = firstNul(word))
+        return std::string_view(bytes, width - 8 + static_cast<size_t>(std::countr_zero(found) / 8));
+      return std::string_view(bytes, width);
+    }
+    if (width >= 4 && width < 8) {
+      // The same with the first and last four bytes.
+      constexpr uint32_t kOnes = 0x01010101u;
+      const auto firstNul = [](uint32_t word) { return (word - kOnes) & ~word & (0x80 * kOnes); };
+      uint32_t word;
+      std::memcpy(&word, bytes, sizeof word);
+      if (const uint32_t found = firstNul(word))
+        return std::string_view(bytes, static_cast<size_t>(std::countr_zero(found) / 8));
+      std::memcpy(&word, bytes + width - 4, sizeof word);
+      if (const uint32_t found = firstNul(word))
+        return std::string_view(bytes, width - 4 + static_cast<size_t>(std::countr_zero(found) / 8));
+      return std::string_view(bytes, width);
+    }
+    if (width < 4) {
+      size_t length = 0;
+      while (length < width && bytes[length] != '\0') ++length;
+      return std::string_view(bytes, length);
+    }
+  }
+  const void* nul = std::memchr(bytes, '\0', width);
+  return std::string_view(bytes, nul == nullptr ? width : static_cast<size_t>(static_cast<const char*>(nul) - bytes));
 }
 
 inline bool DbfField::IsNull(const char* record) const {

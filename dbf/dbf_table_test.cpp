@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -271,6 +273,23 @@ TEST_F(DbfTableTest, CharacterValues) {
   EXPECT_ERROR(ConvertError, field.AsFloat(), "'' is not a valid floating point value");
 }
 
+// A character field's text ends at its first NUL byte, at every width
+// and every place of the NUL (the bytes after it, NULs or not, aside).
+TEST(CharacterText, EndsAtTheFirstNul) {
+  const RegionalSettings settings = RegionalSettings::Brazilian();
+  DbfTable table("tbDados", settings);
+  for (int width = 1; width <= 20; ++width) {
+    const DbfField field(table, "NOME", ftString, width, 0, width, 1, 'C');
+    for (int nul = 0; nul <= width; ++nul) {
+      std::string record = " ";
+      for (int i = 0; i < width; ++i) record += static_cast<char>(i < nul ? 'A' + i : i == nul || i % 3 ? '\0' : 'z');
+      record += "QRSTUVWXYZ";  // bytes of the record after the field
+      EXPECT_EQ(field.CharacterText(record.data()), record.substr(1, static_cast<size_t>(nul)))
+          << "width " << width << ", NUL at " << nul;
+    }
+  }
+}
+
 TEST_F(DbfTableTest, SmallIntegerValues) {
   const DbfFieldSpec spec{"QTD", 'N', 9, 0};
   struct Case {
@@ -391,6 +410,33 @@ TEST_F(DbfTableTest, DecimalValues) {
     }
     EXPECT_EQ(field.AsText(), c.text);
     table_.Close();
+  }
+}
+
+// A decimal text reads as the double nearest to it, as the general
+// conversion gives it, whether it takes the short way (few digits over a
+// power of ten) or not: texts of 1 to 19 digits, with and without
+// fractions and exponents, signs and blanks.
+TEST(DecimalText, ReadsAsTheNearestDouble) {
+  uint64_t seed = 99;
+  const auto next = [&](uint64_t below) {
+    seed = seed * 6364136223846793005u + 1442695040888963407u;
+    return (seed >> 33) % below;
+  };
+  for (int n = 0; n < 200000; ++n) {
+    std::string number(1, static_cast<char>('1' + next(9)));
+    const size_t digits = next(19);
+    for (size_t i = 0; i < digits; ++i) number += static_cast<char>('0' + next(10));
+    if (next(4) != 0) number.insert(1 + next(number.size()), ".");
+    if (next(3) == 0) number += "e" + std::to_string(static_cast<int>(next(51)) - 25);
+    const bool negative = next(2) == 0;
+    double expected = 0;
+    ASSERT_EQ(std::from_chars(number.data(), number.data() + number.size(), expected).ec, std::errc()) << number;
+    if (negative) expected = -expected;
+    const std::string text = std::string(next(3), ' ') + (negative ? "-" : next(2) == 0 ? "+" : "") + number + " ";
+    const auto read = ParseDecimal(text, '.');
+    ASSERT_TRUE(read.has_value()) << text;
+    ASSERT_EQ(std::memcmp(&*read, &expected, sizeof expected), 0) << text << ": " << *read << " " << expected;
   }
 }
 

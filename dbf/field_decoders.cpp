@@ -47,42 +47,73 @@ std::optional<double> ParseDecimal(std::string_view text, char decimalSeparator)
     negative = text[i] == '-';
     ++i;
   }
-  // The mantissa is rebuilt as plain digits with "." for std::from_chars.
-  std::string digits;
-  int integerDigits = -1;  // digits before the separator; -1 while none seen
+  // The mantissa: digits with at most one separator among them.
+  const size_t mantissa = i;
+  size_t digitCount = 0;
+  size_t separatorAt = std::string_view::npos;
+  bool nonZero = false;
+  uint64_t digits = 0;  // the first 19 digits as a number
   for (; i < n; ++i) {
     const char c = text[i];
     if (c >= '0' && c <= '9') {
-      digits += c;
-    } else if (c == decimalSeparator && integerDigits < 0) {
-      integerDigits = static_cast<int>(digits.size());
+      ++digitCount;
+      nonZero = nonZero || c != '0';
+      if (digitCount <= 19) digits = digits * 10 + static_cast<uint64_t>(c - '0');
+    } else if (c == decimalSeparator && separatorAt == std::string_view::npos) {
+      separatorAt = i;
     } else {
       break;
     }
   }
-  if (digits.empty()) return std::nullopt;
-  if (integerDigits < 0) integerDigits = static_cast<int>(digits.size());
+  if (digitCount == 0) return std::nullopt;
+  const size_t mantissaEnd = i;
 
   const ExponentScan exponent = ScanExponent(text, i);
   if (!exponent.valid) return std::nullopt;
   i = exponent.end;
   while (i < n && text[i] == ' ') ++i;
   if (i != n) return std::nullopt;
+  if (!nonZero) return 0.0;
 
-  const size_t firstNonZero = digits.find_first_not_of('0');
-  if (firstNonZero == std::string::npos) return 0.0;
+  // Digits that make an integer below 2^53 over a power of ten up to
+  // 10^22: both are doubles exactly, and a division rounds correctly, so
+  // the quotient is the nearest double to the text, as the conversion
+  // below gives it.
+  const long fractionDigits =
+      separatorAt == std::string_view::npos ? 0 : static_cast<long>(mantissaEnd - separatorAt - 1);
+  const long power = fractionDigits - exponent.value;
+  if (digitCount <= 15 && power >= 0 && power <= 22) {
+    static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                         1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    const double value = static_cast<double>(digits) / kPowers[power];
+    return negative ? -value : value;
+  }
 
-  std::string plain;
-  plain.reserve(digits.size() + 16);
-  if (integerDigits == 0) plain += '0';
-  plain.append(digits, 0, static_cast<size_t>(integerDigits));
-  plain += '.';
-  plain.append(digits, static_cast<size_t>(integerDigits));
-  plain += 'e';
-  plain += std::to_string(exponent.value);
+  // The mantissa rebuilt as plain digits with "." for std::from_chars, in
+  // a buffer on the stack unless the text is long.
+  const size_t integerEnd = separatorAt == std::string_view::npos ? mantissaEnd : separatorAt;
+  char local[96];
+  std::string longText;
+  const size_t room = digitCount + 3 + 24;
+  char* plain = local;
+  if (room > sizeof local) {
+    longText.resize(room);
+    plain = longText.data();
+  }
+  size_t length = 0;
+  if (integerEnd == mantissa) plain[length++] = '0';
+  text.copy(plain + length, integerEnd - mantissa, mantissa);
+  length += integerEnd - mantissa;
+  plain[length++] = '.';
+  if (separatorAt != std::string_view::npos) {
+    text.copy(plain + length, mantissaEnd - separatorAt - 1, separatorAt + 1);
+    length += mantissaEnd - separatorAt - 1;
+  }
+  plain[length++] = 'e';
+  length = static_cast<size_t>(std::to_chars(plain + length, plain + room, exponent.value).ptr - plain);
 
   double value = 0;
-  switch (ConvertDecimal(plain, value)) {
+  switch (ConvertDecimal(std::string_view(plain, length), value)) {
     case DecimalStatus::Ok:
       return negative ? -value : value;
     case DecimalStatus::Underflow:

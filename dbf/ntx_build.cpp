@@ -255,15 +255,17 @@ void NtxKeySorter::SortBuffer() {
   // second one for the ties); the bytes from rest on order what they
   // leave equal.
   std::vector<uint64_t> differ((length + 7) / 8, 0);
+  const size_t whole = length / 8;  // words of eight bytes; the rest byte by byte
   for (size_t i = 1; i < n; ++i) {
     const uint8_t* key = entries_ + i * entrySize_;
-    for (size_t w = 0; w < differ.size(); ++w) {
-      uint64_t a = 0, b = 0;
-      const size_t bytes = std::min<size_t>(8, length - 8 * w);
-      std::memcpy(&a, entries_ + 8 * w, bytes);
-      std::memcpy(&b, key + 8 * w, bytes);
+    for (size_t w = 0; w < whole; ++w) {
+      uint64_t a, b;
+      std::memcpy(&a, entries_ + 8 * w, 8);
+      std::memcpy(&b, key + 8 * w, 8);
       differ[w] |= a ^ b;
     }
+    for (size_t b = 8 * whole; b < length; ++b)
+      differ[whole] |= static_cast<uint64_t>(entries_[b] ^ key[b]) << (8 * (b % 8));
   }
   const auto differs = [&](size_t b) { return ((differ[b / 8] >> (8 * (b % 8))) & 0xFF) != 0; };
   constexpr size_t kTaken = 12;
@@ -294,7 +296,9 @@ void NtxKeySorter::SortBuffer() {
   // order added.
   for (int d = 0; d < 8; ++d) {
     const int shift = 8 * d;
-    if (counts[d][(items_[0].prefix >> shift) & 0xFF] == n) continue;
+    // A byte no key has (below the bytes taken) or every key has alike.
+    if (static_cast<size_t>(d) < 8 - std::min<size_t>(used, 8) || counts[d][(items_[0].prefix >> shift) & 0xFF] == n)
+      continue;
     size_t start[256];
     size_t sum = 0;
     for (int v = 0; v < 256; ++v) {
@@ -369,7 +373,7 @@ void NtxKeySorter::Rewind() {
     runs += sorter->runs_.size() + 1;
   }
   cursors_.clear();
-  heap_.clear();
+  losers_.clear();
   last_ = SIZE_MAX;
   // Every run is read through a share of readSpace_, those in memory too:
   // gathering their pairs in sorted order there, many at a time, spares
@@ -389,9 +393,28 @@ void NtxKeySorter::Rewind() {
       cursors_.push_back(cursor);
     }
   }
-  for (size_t c = 0; c < cursors_.size(); ++c)
-    if (Advance(cursors_[c])) heap_.push_back(c);
-  for (size_t at = heap_.size(); at-- > 0;) SiftDown(at);
+  for (Cursor& cursor : cursors_)
+    if (!Advance(cursor)) cursor.current = nullptr;
+  // A tree of matches: leaf c + k is cursor c, node n above leaves 2n and
+  // 2n + 1 keeps the loser of their match, node 0 the winner of all.
+  const size_t k = cursors_.size();
+  losers_.assign(std::max<size_t>(k, 1), 0);
+  const std::function<size_t(size_t)> play = [&](size_t node) -> size_t {
+    if (node >= k) return node - k;
+    const size_t left = play(2 * node), right = play(2 * node + 1);
+    const bool leftWins = Wins(left, right);
+    losers_[node] = leftWins ? right : left;
+    return leftWins ? left : right;
+  };
+  losers_[0] = k > 1 ? play(1) : 0;
+}
+
+bool NtxKeySorter::Wins(size_t a, size_t b) const {
+  const Cursor& x = cursors_[a];
+  const Cursor& y = cursors_[b];
+  // A run at its end loses to any other; two of them, by their order.
+  if (x.current == nullptr || y.current == nullptr) return y.current == nullptr && (x.current != nullptr || a < b);
+  return Before(x, y);
 }
 
 bool NtxKeySorter::Advance(Cursor& cursor) {
@@ -431,31 +454,23 @@ bool NtxKeySorter::Before(const Cursor& a, const Cursor& b) const {
   return order != 0 ? order < 0 : a.run < b.run;
 }
 
-void NtxKeySorter::SiftDown(size_t at) {
-  const size_t n = heap_.size();
-  while (true) {
-    size_t least = at;
-    for (const size_t child : {2 * at + 1, 2 * at + 2})
-      if (child < n && Before(cursors_[heap_[child]], cursors_[heap_[least]])) least = child;
-    if (least == at) return;
-    std::swap(heap_[at], heap_[least]);
-    at = least;
-  }
-}
-
 bool NtxKeySorter::Next(const uint8_t*& key, uint32_t& recno) {
-  // The pair given last stays valid until now: only then does its run move on.
+  if (cursors_.empty()) return false;
+  // The pair given last stays valid until now: only then does its run move
+  // on, and the new pair plays the matches on the way up from its leaf.
   if (last_ != SIZE_MAX) {
-    if (!Advance(cursors_[heap_[0]])) {
-      heap_[0] = heap_.back();
-      heap_.pop_back();
-    }
-    if (!heap_.empty()) SiftDown(0);
+    Cursor& moved = cursors_[last_];
+    if (!Advance(moved)) moved.current = nullptr;
+    size_t winner = last_;
+    for (size_t node = (last_ + cursors_.size()) / 2; node >= 1; node /= 2)
+      if (Wins(losers_[node], winner)) std::swap(losers_[node], winner);
+    losers_[0] = winner;
     last_ = SIZE_MAX;
   }
-  if (heap_.empty()) return false;
-  last_ = heap_[0];
-  key = cursors_[heap_[0]].current;
+  const Cursor& first = cursors_[losers_[0]];
+  if (first.current == nullptr) return false;
+  last_ = losers_[0];
+  key = first.current;
   recno = Get32(key + keyLength_);
   return true;
 }

@@ -101,7 +101,9 @@ class NtxKeySorter {
   void SpillBuffer();
   void WriteRunBytes(const uint8_t* bytes, size_t length);
   bool Before(const Cursor& a, const Cursor& b) const;
-  void SiftDown(size_t at);
+  /// True when cursor a's pair comes before cursor b's (a run at its end
+  /// comes after every pair).
+  bool Wins(size_t a, size_t b) const;
   /// Moves cursor to the next pair of its run, reading its sorter's run
   /// file or buffer; false at the end of the run.
   static bool Advance(Cursor& cursor);
@@ -134,8 +136,8 @@ class NtxKeySorter {
   std::vector<Run> runs_;
   std::vector<uint8_t> readSpace_;
   std::vector<Cursor> cursors_;
-  std::vector<size_t> heap_;  // cursors still holding pairs, a binary heap
-  size_t last_ = SIZE_MAX;    // the cursor whose pair Next gave last
+  std::vector<size_t> losers_;  // the merge's tree of matches (see Rewind)
+  size_t last_ = SIZE_MAX;      // the cursor whose pair Next gave last
   std::vector<std::unique_ptr<NtxKeySorter>> later_;
 };
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 #include "dbf/ntx_build.h"
 #include "dbf/ntx_expression.h"
@@ -21,8 +22,9 @@ using namespace ntx;  // the file's layout
 // The header keeps each expression NUL-terminated.
 constexpr size_t kMaxExpressionLength = kExpressionBytes - 1;
 constexpr size_t kMaxDepth = 64;
-// Most records whose deletion flags a build keeps as bits (1 MiB of them).
-constexpr int64_t kBitmapRecords = int64_t{1} << 23;
+// Most records whose deletion flags a build keeps as bits (8 MiB of them;
+// 1.2 MiB for 10,000,000 records).
+constexpr int64_t kBitmapRecords = int64_t{1} << 26;
 
 // Whether the header page of a file of fileSize bytes has the layout of an
 // index: signature, key and entry sizes, keys per page and root page.
@@ -86,6 +88,19 @@ struct NtxIndex::OpenFile {
   std::string search;
   size_t searchLength = 0;
   std::vector<uint8_t> probe;
+  // The last descent to a leaf, and the text it looked for: a text after
+  // it that the same leaf's last key does not precede is looked for in that
+  // leaf alone. Only for the keys of a build (no NUL byte in them, so their
+  // beginnings come in key order too), in ascending order.
+  bool keysInPrefixOrder = false;
+  std::vector<Step> finger;
+  std::string fingerText;
+  // The pages met last while pages are read ahead (a search meets a few
+  // of them again and again); forgotten when a read may evict them.
+  static constexpr size_t kRecentPages = 4;
+  uint32_t recentOffsets[kRecentPages] = {};
+  uint8_t* recentPages[kRecentPages] = {};
+  size_t recentNext = 0;
 
   // What the build's scan learnt of the table: its number of records and,
   // in ascending order, the deleted ones among records 1 to
@@ -178,19 +193,40 @@ uint8_t* NtxIndex::Page(uint32_t offset, bool forWrite) {
     for (uint32_t line = 0; line < kPageSize; line += 64) __builtin_prefetch(page + line);
     return page;
   }
+  // A page read from the file must stay inside its 1024 bytes.
+  const auto sound = [&](const uint8_t* page) {
+    bool fits = f.Count(page) <= f.maxKeys;
+    for (int i = 0; fits && i <= f.Count(page); ++i) {
+      const int slot = f.SlotOf(page, i);
+      fits = slot >= 2 && slot + f.entrySize <= static_cast<int>(kPageSize);
+    }
+    return fits;
+  };
+  if (!forWrite && readAheadPages_ > 1) {
+    for (size_t i = 0; i < OpenFile::kRecentPages; ++i)
+      if (f.recentOffsets[i] == offset) return f.recentPages[i];
+    uint8_t* page = f.cache->Find(offset);
+    if (page == nullptr) {
+      std::fill(std::begin(f.recentOffsets), std::end(f.recentOffsets), 0);
+      NtxPageCache::LoadedPage loaded[NtxPageCache::kMaxRun];
+      const size_t count = f.cache->ReadAhead(offset, readAheadPages_, f.nextPage, loaded);
+      for (size_t i = 0; i < count; ++i) {
+        if (sound(loaded[i].data)) continue;
+        f.cache->Clear();
+        ThrowDamaged(loaded[i].offset, f.fileName);
+      }
+      page = f.cache->Find(offset);
+    }
+    f.recentOffsets[f.recentNext] = offset;
+    f.recentPages[f.recentNext] = page;
+    f.recentNext = (f.recentNext + 1) % OpenFile::kRecentPages;
+    return page;
+  }
   bool loaded = false;
   uint8_t* page = f.cache->Fetch(offset, forWrite, loaded);
-  if (loaded) {
-    // A page read from the file must stay inside its 1024 bytes.
-    bool sound = f.Count(page) <= f.maxKeys;
-    for (int i = 0; sound && i <= f.Count(page); ++i) {
-      const int slot = f.SlotOf(page, i);
-      sound = slot >= 2 && slot + f.entrySize <= static_cast<int>(kPageSize);
-    }
-    if (!sound) {
-      f.cache->Clear();
-      ThrowDamaged(offset, f.fileName);
-    }
+  if (loaded && !sound(page)) {
+    f.cache->Clear();
+    ThrowDamaged(offset, f.fileName);
   }
   return page;
 }
@@ -201,6 +237,11 @@ int NtxIndex::CompareKeys(const uint8_t* a, const uint8_t* b) const {
 }
 
 int NtxIndex::ComparePrefix(const uint8_t* key, const uint8_t* text, size_t length) const {
+  if (file_->keysInPrefixOrder && !file_->descending) {
+    // No NUL byte ends a key: the bytes decide.
+    const int order = std::memcmp(key, text, length);
+    return (order > 0) - (order < 0);
+  }
   int result = 0;
   // Whole words first, as long as they are equal and hold no NUL byte.
   size_t start = 0;
@@ -298,7 +339,8 @@ void NtxIndex::BuildTree() {
   SortAndWrite(innerPages);
   // The searches that follow a build read its pages: the whole tree when
   // the cache holds it, else the pages above the leaves, read now in few
-  // reads rather than one by one later. The sort's memory is gone by now.
+  // reads rather than one by one later (unless pages are read ahead,
+  // which brings them in file order). The sort's memory is gone by now.
   OpenFile& f = *file_;
   const size_t pages = (f.nextPage - kPageSize) / kPageSize;
   f.cache = std::make_unique<NtxPageCache>(f.handle, f.fileName, CachePagesFor(pages));
@@ -307,7 +349,7 @@ void NtxIndex::BuildTree() {
     f.resident.resize(pages);
     for (size_t i = 0; i < pages; ++i)
       f.resident[i] = const_cast<uint8_t*>(f.cache->Peek(static_cast<uint32_t>((i + 1) * kPageSize)));
-  } else {
+  } else if (readAheadPages_ <= 1) {
     for (const uint32_t page : innerPages) f.cache->Load(page, 1);
   }
 }
@@ -334,6 +376,9 @@ void NtxIndex::SortAndWrite(std::vector<uint32_t>& innerPages) {
     for (const uint32_t recno : f.deleted) f.deletedBits[recno / 64] |= uint64_t{1} << (recno % 64);
   }
   f.knowsRecords = true;
+  // A key is the fields' bytes up to a NUL, then blanks, and the
+  // expression's literal texts, which hold no control character.
+  f.keysInPrefixOrder = true;
   WritePages(*scan.sorter, innerPages);
 }
 
@@ -446,6 +491,34 @@ void NtxIndex::OpenExisting() {
 
 void NtxIndex::LowerBound(const uint8_t* text, size_t length) {
   OpenFile& f = *file_;
+  // The descent to a text that follows the last one, up to the last key of
+  // the leaf it reached, takes the same entries of the pages above (their
+  // keys before it precede the last text, those after it follow that leaf's
+  // keys), so only the leaf is searched again, from where the last text
+  // stood in it.
+  const bool ascending = f.keysInPrefixOrder && length > 0 && !f.finger.empty() && length == f.fingerText.size() &&
+                         std::memcmp(text, f.fingerText.data(), length) >= 0;
+  if (ascending) {
+    Step& leaf = f.finger.back();
+    const uint8_t* bytes = Page(leaf.page);
+    const int count = f.Count(bytes);
+    if (count > 0 && ComparePrefix(f.KeyAt(bytes, count - 1), text, length) >= 0) {
+      int low = leaf.pos;
+      int high = count;
+      while (low < high) {
+        const int middle = (low + high) / 2;
+        if (ComparePrefix(f.KeyAt(bytes, middle), text, length) < 0) {
+          low = middle + 1;
+        } else {
+          high = middle;
+        }
+      }
+      leaf.pos = low;
+      f.cursor = f.finger;
+      f.fingerText.assign(reinterpret_cast<const char*>(text), length);
+      return;
+    }
+  }
   f.cursor.clear();
   uint32_t page = f.root;
   while (true) {
@@ -462,7 +535,13 @@ void NtxIndex::LowerBound(const uint8_t* text, size_t length) {
     }
     f.cursor.push_back({page, low});
     const uint32_t child = f.ChildAt(bytes, low);
-    if (child == 0) return;
+    if (child == 0) {
+      if (f.keysInPrefixOrder && length > 0 && !f.descending) {
+        f.finger = f.cursor;
+        f.fingerText.assign(reinterpret_cast<const char*>(text), length);
+      }
+      return;
+    }
     if (f.cursor.size() > kMaxDepth) ThrowDamaged(child, f.fileName);
     page = child;
   }

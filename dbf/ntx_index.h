@@ -112,6 +112,14 @@ class NtxIndex {
   /// more than the file has.
   void SetCachePages(size_t pages) { cachePages_ = pages; }
   size_t CachePages() const { return cachePages_; }
+  /// Pages one read of the file brings at most (1 by default). Above 1, a
+  /// page a search or walk needs that is not cached comes with those that
+  /// follow it in the file, all in one read, and a build whose tree the
+  /// cache cannot hold reads nothing beforehand. Meant for searches in
+  /// ascending key order, which meet the pages of a built tree in the
+  /// order of the file: each is then read once, whatever the cache's size.
+  void SetReadAheadPages(size_t pages) { readAheadPages_ = pages; }
+  size_t ReadAheadPages() const { return readAheadPages_; }
   /// Bytes the next build sorts its keys in at most (kSortBytes by
   /// default; no more than the table's keys need, at least
   /// NtxKeySorter::kMinBudget). Keys beyond what fits are sorted in
@@ -235,6 +243,7 @@ class NtxIndex {
   bool unique_ = false;
   bool descending_ = false;
   size_t cachePages_ = kCachePages;
+  size_t readAheadPages_ = 1;
   size_t deletedRecordsKept_ = kDeletedRecordsKept;
   size_t sortBytes_ = kSortBytes;
   int threads_ = 1;

@@ -322,18 +322,24 @@ TEST_F(NtxIndexTest, LargeBuildsAreSoundInFileOrderAndScrambled) {
   // The smallest cache evicts and reads pages again all the time; the
   // default one holds the whole tree. The smallest sort budget sorts the
   // keys in some thirty runs on file, merged as the pages are written.
+  // Pages read ahead, many at a time, come into caches smaller than the
+  // tree, whatever the order of the searches.
   struct Case {
     size_t cachePages;
     bool scrambled;
     size_t sortBytes;
+    size_t readAhead = 1;
   };
   const Case cases[] = {{NtxPageCache::kMinCapacity, false, NtxIndex::kSortBytes},
                         {NtxPageCache::kMinCapacity, true, NtxKeySorter::kMinBudget},
                         {NtxIndex::kCachePages, false, NtxKeySorter::kMinBudget},
-                        {NtxIndex::kCachePages, true, NtxIndex::kSortBytes}};
-  for (const auto& [cachePages, scrambled, sortBytes] : cases) {
+                        {NtxIndex::kCachePages, true, NtxIndex::kSortBytes},
+                        {NtxPageCache::kMinCapacity, true, NtxIndex::kSortBytes, 64},
+                        {1024, false, NtxIndex::kSortBytes, 64},
+                        {1024, true, NtxKeySorter::kMinBudget, 64}};
+  for (const auto& [cachePages, scrambled, sortBytes, readAhead] : cases) {
     SCOPED_TRACE(std::string(scrambled ? "scrambled" : "in order") + ", cache " + std::to_string(cachePages) +
-                 ", sort bytes " + std::to_string(sortBytes));
+                 ", sort bytes " + std::to_string(sortBytes) + ", read ahead " + std::to_string(readAhead));
     const std::vector<Risk>& risks = scrambled ? shuffled : ordered;
     const std::string& path = scrambled ? shuffledPath : orderedPath;
     DbfTable table("tbRiscos", settings_);
@@ -341,6 +347,7 @@ TEST_F(NtxIndexTest, LargeBuildsAreSoundInFileOrderAndScrambled) {
     NtxIndex& index = table.Indexes().Add("apolice");
     index.SetCachePages(cachePages);
     index.SetSortBytes(sortBytes);
+    index.SetReadAheadPages(readAhead);
     index.SetKeyExpresion("apolice+item");
     index.SetNTXFileName(dir_.File(scrambled ? "scrambled.ntx" : "ordered.ntx"));
     index.SetCreateNow(true);

@@ -116,6 +116,39 @@ const uint8_t* NtxPageCache::Peek(uint32_t offset) const {
   return nullptr;
 }
 
+uint8_t* NtxPageCache::Find(uint32_t offset) {
+  if (offset == 0) return nullptr;  // the tag of an empty frame
+  Set& set = SetOf(offset);
+  for (int way = 0; way < kWays; ++way) {
+    if ((set.tags[way] & ~kFlags) != offset) continue;
+    Touch(set, way);
+    return FrameData(set, way);
+  }
+  return nullptr;
+}
+
+size_t NtxPageCache::ReadAhead(uint32_t offset, size_t count, uint32_t fileEnd, LoadedPage* loaded) {
+  // No two pages of one read fall into the same set.
+  const size_t inFile = fileEnd > offset ? (fileEnd - offset) / kPageSize : 0;
+  const size_t run = std::max<size_t>(1, std::min({count, kMaxRun, sets_.size(), inFile}));
+  readSpace_.resize(run * kPageSize);
+  const size_t got = os::ReadAt(file_, offset, readSpace_.data(), run * kPageSize).bytes / kPageSize;
+  if (got == 0) throw DbfError("NtxIndex.ReadPage: Read error \"" + path_ + "\"");
+  size_t filled = 0;
+  for (size_t i = 0; i < got; ++i) {
+    const uint32_t page = offset + static_cast<uint32_t>(i * kPageSize);
+    if (Peek(page) != nullptr) continue;  // the cached page may be newer than the file's
+    Set& set = SetOf(page);
+    const int way = TakeWay(set);
+    uint8_t* data = FrameData(set, way);
+    std::memcpy(data, readSpace_.data() + i * kPageSize, kPageSize);
+    set.tags[way] = page;
+    Touch(set, way);
+    loaded[filled++] = {page, data};
+  }
+  return filled;
+}
+
 void NtxPageCache::Flush() {
   std::vector<std::pair<uint32_t, uint32_t>> changed;  // offset, frame
   for (size_t s = 0; s < sets_.size(); ++s) {

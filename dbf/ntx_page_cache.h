@@ -63,6 +63,25 @@ class NtxPageCache {
   /// The page at a file offset when it is cached, else nullptr; nothing is
   /// read, evicted or marked used.
   const uint8_t* Peek(uint32_t offset) const;
+  /// The page at a file offset when it is cached, marked the most recently
+  /// used of its set; else nullptr, nothing read.
+  uint8_t* Find(uint32_t offset);
+  /// Reads the pages from offset up to count of them, not past fileEnd (the
+  /// offset after the file's last page), in one read, and puts those not
+  /// cached yet into the cache as the most recently used of their sets;
+  /// fewer when the cache has fewer sets or more than kMaxRun are asked
+  /// for. Their offsets and frames go to loaded (room for kMaxRun), in file
+  /// order; returns how many. Raises the read error of Fetch when the file ends
+  /// inside the first page, and the write error of Flush when evicting a
+  /// changed page fails.
+  struct LoadedPage {
+    uint32_t offset;
+    uint8_t* data;
+  };
+  size_t ReadAhead(uint32_t offset, size_t count, uint32_t fileEnd, LoadedPage* loaded);
+
+  /// Most pages one read or write moves.
+  static constexpr size_t kMaxRun = 64;
 
   /// Writes every changed page to the file, in offset order, pages that
   /// follow one another in one write. Raises DbfError
@@ -84,8 +103,6 @@ class NtxPageCache {
     uint8_t ranks[kWays];
   };
   static constexpr uint32_t kChanged = 1;
-  // Pages of one write when flushing.
-  static constexpr size_t kMaxRun = 64;
   static constexpr uint32_t kFlags = kPageSize - 1;
 
   // Page number mod Sets(), by multiplying with setReciprocal_ (a division
@@ -114,7 +131,8 @@ class NtxPageCache {
   // Not zeroed: memory the cache never uses is never touched.
   std::unique_ptr<os::MemoryPages> frames_;
   std::vector<Set> sets_;
-  uint64_t setReciprocal_ = 0;  // 2^64 / Sets(), rounded up
+  uint64_t setReciprocal_ = 0;      // 2^64 / Sets(), rounded up
+  std::vector<uint8_t> readSpace_;  // the pages of a read ahead
 };
 
 }  // namespace tarvelo

@@ -1,7 +1,9 @@
 #include "frontend/window_logic.h"
 
+#include "frontend/locale_environment.h"
 #include "frontend/open_document.h"
 #include "frontend/program_context.h"
+#include "frontend/program_folders.h"
 #include "os/file_system.h"
 #include "validation/export_path_check.h"
 #include "validation/report_export.h"
@@ -22,6 +24,7 @@ bool FileExists(const std::string& path) {
 WindowLogic::WindowLogic(std::string programFolder, RegionalSettings settings, WindowFace& face)
     : face_(face), programFolder_(std::move(programFolder)), settings_(std::move(settings)), detailsFolder_("Tarvelo") {
   if (!programFolder_.empty() && !os::IsFolderSeparator(programFolder_.back())) programFolder_ += os::kFolderSeparator;
+  helpFolder_ = programFolder_;
   if (!detailsFolder_.Path().empty()) detailsPath_ = detailsFolder_.Path() + os::kFolderSeparator + "detalhes.csv";
   // A path that no longer exists is shown all the same: its volume may be
   // mounted later.
@@ -149,11 +152,20 @@ void WindowLogic::SaveDetails(const std::string& target) {
   }
 }
 
+void WindowLogic::SetHelpFolder(std::string folder) {
+  helpFolder_ = std::move(folder);
+  if (!helpFolder_.empty() && !os::IsFolderSeparator(helpFolder_.back())) helpFolder_ += os::kFolderSeparator;
+}
+
+std::string WindowLogic::IndexFolder() const {
+  return tarvelo::IndexFolder(programFolder_, ProcessEnvironmentVariable);
+}
+
 void WindowLogic::Help() {
   // The compiled help of the original platform when it is there, else the
   // help page that ships with the program.
-  const std::string compiled = programFolder_ + "Tarvelo.chm";
-  const std::string page = programFolder_ + "Tarvelo.html";
+  const std::string compiled = helpFolder_ + "Tarvelo.chm";
+  const std::string page = helpFolder_ + "Tarvelo.html";
   OpenDocument(!FileExists(compiled) && FileExists(page) ? page : compiled);
 }
 

@@ -27,8 +27,9 @@ class ValidationRun;
 /// export are remembered through the face.
 class WindowLogic : public RunHost, private ResultLogListener {
  public:
-  /// programFolder: the folder of the catalogue tables, the temporary index
-  /// and the help file, as the file system names it. settings: the user's
+  /// programFolder: the folder of the catalogue tables and the help file,
+  /// and of the temporary index when the user can write in it, as the file
+  /// system names it. settings: the user's
   /// regional settings read at start. face must outlive the logic; its
   /// edit boxes get the remembered paths.
   WindowLogic(std::string programFolder, RegionalSettings settings, WindowFace& face);
@@ -57,6 +58,11 @@ class WindowLogic : public RunHost, private ResultLogListener {
   /// cursor shows, and the face is closed at the run's end.
   bool CloseRequested();
 
+  /// The folder of the help file when it is not the catalogue's (the
+  /// catalogue named on the command line or by the environment), as the
+  /// file system names it.
+  void SetHelpFolder(std::string folder);
+
   /// True from Validate until the run's end has been handled.
   bool IsRunning() const { return worker_.joinable(); }
   /// The report of the last run (what the export saves). Not to be read
@@ -67,6 +73,9 @@ class WindowLogic : public RunHost, private ResultLogListener {
   std::string RiskPath() const override { return riskPath_; }
   std::string ClaimPath() const override { return claimPath_; }
   std::string ProgramFolder() const override { return programFolder_; }
+  /// The catalogue's folder when the user can write in it, else a folder of
+  /// the user's own (IndexFolder of program_folders.h).
+  std::string IndexFolder() const override;
   const RegionalSettings& Settings() const override { return settings_; }
   ResultLog& Log() override { return log_; }
   void SetProgress(int position) override { face_.PostProgress(position); }
@@ -90,6 +99,7 @@ class WindowLogic : public RunHost, private ResultLogListener {
 
   WindowFace& face_;
   std::string programFolder_;
+  std::string helpFolder_;
   RegionalSettings settings_;
   ResultLog log_;
   std::unique_ptr<ValidationRun> run_;

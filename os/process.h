@@ -49,6 +49,10 @@ void ReportWritesThatSignalsWouldEnd();
 /// empty when the system cannot tell it.
 std::string ExecutablePath();
 
+/// The number of the user the process runs as, as decimal text, for the
+/// names of folders that are each user's own.
+std::string UserNumber();
+
 /// Makes every thread of the process allocate from the C library's one
 /// main pool, so that no thread reserves a pool of its own (64 MiB of
 /// address space each, with the GNU C library): the program then runs

@@ -68,6 +68,8 @@ std::tm LocalTime(std::time_t moment) {
   return local;
 }
 
+std::string UserNumber() { return std::to_string(::geteuid()); }
+
 std::string UserLocaleName() { return ""; }
 
 StandardStreamsAsUtf8::StandardStreamsAsUtf8() = default;

@@ -50,6 +50,44 @@ struct FailureNotes {
   void Add(const DbfField& field, DetailRule rule) { notes.push_back({recno, ordinal, offset, &field, rule}); }
 };
 
+/// The admissible (valor1, valor2) keys of one field, packed, in an open
+/// hash table built once: a look-up costs a hash and, as a rule, one
+/// comparison.
+class DomainKeySet {
+ public:
+  /// Holds exactly the keys given (repeats allowed).
+  void Assign(const std::vector<DomainKey>& keys);
+  bool Contains(DomainKey key) const {
+    if (slots_.empty()) return false;
+    const size_t mask = slots_.size() - 1;
+    // At most half the slots are taken: an empty one ends every probe.
+    for (size_t at = SlotOf(key, shift_);; at = (at + 1) & mask) {
+      if (slots_[at] == key) return true;
+      if (slots_[at] == kEmptySlot) return false;
+    }
+  }
+
+ private:
+  /// No key packs to this: its counts (15 and 15) are no text's.
+  static constexpr DomainKey kEmptySlot = ~DomainKey{0};
+  /// Where a key lands in a table of 2^(64 - shift) slots.
+  static size_t SlotOf(DomainKey key, int shift) {
+    const uint64_t low = static_cast<uint64_t>(key);
+    const uint64_t high = static_cast<uint64_t>(key >> 64);
+    return static_cast<size_t>((((high * 0x9E3779B97F4A7C15u) ^ low) * 0xC2B2AE3D27D4EB4Fu) >> shift);
+  }
+
+  std::vector<DomainKey> slots_;  // a power of two of them; kEmptySlot where none
+  int shift_ = 64;
+};
+
+/// How the checks read a field's value. kDirect reads the record's bytes
+/// wherever that gives what the value would (a character field's text, an
+/// integer field written in plain digits) and the value otherwise;
+/// kValues reads every value through its Variant, as the rules are stated.
+/// Both count, note and raise alike.
+enum class CheckReading { kDirect, kValues };
+
 /// The per-field checks of the records of one data file. The rules of each
 /// field position are looked up in the StructureTable and the DomainTable
 /// once, when the file starts; the catalogue does not change during a file,
@@ -62,7 +100,8 @@ class RecordChecker {
   /// Prepares the rules of tableNumber for the fields of data. structure
   /// must have "index2" current and domain "index1".
   RecordChecker(DbfTable& data, MemTable& structure, MemTable& domain, int32_t tableNumber,
-                const std::string& companyCode, int currentYear, const RegionalSettings& settings);
+                const std::string& companyCode, int currentYear, const RegionalSettings& settings,
+                CheckReading reading = CheckReading::kDirect);
 
   /// Entries of the counts Check adds to: one per field of the data file.
   int FieldCount() const { return static_cast<int>(rules_.size()); }
@@ -81,6 +120,9 @@ class RecordChecker {
   void AddCounts(const std::vector<FieldCounts>& counts);
 
  private:
+  /// Where a domain key's qualifier comes from.
+  enum class Qualifier { kNone, kText, kInteger, kValue };
+
   struct FieldRules {
     bool hasRow = false;
     bool nullRule = false;
@@ -92,12 +134,31 @@ class RecordChecker {
     bool domainRule = false;
     std::string dependsOn;                  // trimmed depende; empty for none
     const DbfField* dependField = nullptr;  // nullptr when the data file lacks it
-    std::vector<DomainKey> domain;          // admissible (valor1, valor2) keys, packed, sorted
+    DomainKeySet domainSet;                 // admissible (valor1, valor2) keys, packed
+
+    // The plan, decided once: what the rules read of the record.
+    bool anyRule = false;
+    const DbfField* field = nullptr;
+    bool direct = false;        // the rules read bytes (the value only when digits are not plain)
+    bool character = false;     // the field is a character field
+    bool needsText = false;     // a rule beside the null rule reads its text
+    bool onlyEmpty = false;     // direct, and the null rule is the only one that can count
+    bool integerValue = false;  // valor1 is the integer text of the field's digits
+    bool lengthKnown = false;   // tamanho converts: length holds it
+    int32_t lengthValue = 0;
+    Qualifier qualifier = Qualifier::kNone;
   };
 
   void PrepareField(int position, FieldRules& rules);
+  /// The rules of one field through its value (and the text converted from
+  /// it), as they are stated.
   void CheckField(const char* record, const DbfField& field, const FieldRules& rules, FieldCounts& counts,
                   FailureNotes* notes) const;
+  /// The same from the record's bytes, for a field whose plan is direct;
+  /// false, counting nothing, when a value read on the way turns out not to
+  /// be plain digits (CheckField must then run).
+  [[gnu::always_inline]] inline bool CheckBytes(const char* record, const DbfField& field, const FieldRules& rules,
+                                                FieldCounts& counts, FailureNotes* notes) const;
 
   DbfTable& data_;
   MemTable& structure_;
@@ -107,7 +168,9 @@ class RecordChecker {
   int currentYear_;
   const RegionalSettings& settings_;
   const DbfField* companyField_ = nullptr;  // nullptr when the data file lacks it
+  CheckReading reading_;
   std::vector<FieldRules> rules_;
+  std::vector<int> checked_;  // positions with a row and at least one rule, in order
 };
 
 }  // namespace tarvelo

@@ -2,6 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <string>
+#include <typeinfo>
+#include <vector>
+
+#include "testing/catalogue_fixture.h"
+#include "validation/rule_catalogue.h"
+#include "values/errors.h"
+
 namespace tarvelo {
 namespace {
 
@@ -30,6 +39,126 @@ TEST(HasExactLength, ComparesTheTrimmedLength) {
   EXPECT_TRUE(HasExactLength("  123  ", 3));
   EXPECT_TRUE(HasExactLength("     ", 0));
   EXPECT_FALSE(HasExactLength("abc", -3));
+}
+
+// The checks that read a field's bytes count, note and raise what the
+// checks through every value's Variant do, record by record, over values
+// of every shape: blanks, NUL bytes, control and high characters, lower
+// case, codes longer than a key, dates of every form, integers with blanks,
+// signs, leading zeros, hexadecimal or left-aligned digits (which do not
+// convert: the record's check raises), qualifiers from a text and from an
+// integer field.
+TEST(RecordChecker, ReadingBytesGivesWhatReadingValuesGives) {
+  testing::TempDir dir;
+  const RegionalSettings settings = RegionalSettings::Brazilian();
+  // tabela, campo, depende, tipo, tamanho, dominio, nulo, data, zeros, ordem, zerosesq
+  testing::WriteTabelas(dir.File("tabelas.dbf"), {{"RISCOS", "COD_SEG", "", "1", "5", "0", "1", "0", "0", "1", "0"},
+                                                  {"RISCOS", "CODIGO", "QUAL", "1", "4", "1", "0", "0", "0", "2", "1"},
+                                                  {"RISCOS", "DATA", "", "1", "8", "0", "0", "1", "1", "3", "1"},
+                                                  {"RISCOS", "NUMERO", "INTQ", "3", "0", "1", "0", "0", "0", "4", "0"},
+                                                  {"RISCOS", "QUAL", "", "1", "2", "0", "0", "0", "0", "5", "0"},
+                                                  {"RISCOS", "INTQ", "", "3", "0", "1", "0", "0", "0", "6", "0"},
+                                                  {"RISCOS", "VALOR", "", "6", "0", "0", "0", "0", "0", "7", "0"}});
+  testing::WriteAnexos(dir.File("anexos.dbf"), {{"RISCOS", "CODIGO", "AB", "5"},
+                                                {"RISCOS", "CODIGO", "ABCDEFGH", ""},
+                                                {"RISCOS", "CODIGO",
+                                                 "\xC7"
+                                                 "A",
+                                                 ""},
+                                                {"RISCOS", "CODIGO", "x1", "A"},
+                                                {"RISCOS", "NUMERO", "64", "1"},
+                                                {"RISCOS", "NUMERO", "-5", ""},
+                                                {"RISCOS", "NUMERO", "0", "-1"},
+                                                {"RISCOS", "INTQ", "1", ""},
+                                                {"RISCOS", "INTQ", "-1", ""}});
+  const std::vector<std::vector<std::string>> values = {
+      {"05631"},
+      {"AB    ", "ab    ", " ab   ", "      ", "A\0B   ", std::string("\0AB   ", 6), "AB\x01   ",
+       "\xC7"
+       "A    ",
+       "\xE7"
+       "a    ",
+       "abcdef", "abcdefgh", "x1    ", "\tAB\x1F  "},
+      {"20230115", "00000000", "        ", "2023-1-1", "20231301", "2023 1 1", "0000000 ",
+       std::string("2023\0"
+                   "115",
+                   8),
+       "20240229", "18991231", "20321231", "$7E70101", "+2023011"},
+      {" 64", "064", " -5", "-5 ", "+64", " -0", "  0", "   ", "6  ", "$40", " x1", "0x1", "- 5", "640"},
+      {"5 ", " 5", "  ",
+       std::string("\0"
+                   "5",
+                   2),
+       "a ", "A ", "1 "},
+      {" 1", "01", "-1", "-0", "  ", "1 ", "+1", " 2"},
+      {"    1.50", "        ", "     1,5", "-0000.01"},
+  };
+  testing::DbfWriter writer({{"COD_SEG", 'C', 5},
+                             {"CODIGO", 'C', 6},
+                             {"DATA", 'C', 8},
+                             {"NUMERO", 'N', 3},
+                             {"QUAL", 'C', 2},
+                             {"INTQ", 'N', 2},
+                             {"VALOR", 'N', 8, 2}});
+  constexpr int kRecords = 4000;
+  const size_t primes[] = {1, 7, 11, 13, 17, 19, 23};
+  for (int i = 0; i < kRecords; ++i) {
+    std::string record = " ";
+    for (size_t f = 0; f < values.size(); ++f)
+      record += values[f][(static_cast<size_t>(i) * primes[f] / 3 + f) % values[f].size()];
+    writer.AddRawRecord(record);
+  }
+  writer.WriteTo(dir.File("riscos.dbf"));
+
+  DbfTable tabelas("tbTabelas", settings), anexos("tbAnexos", settings), data("tbDados", settings);
+  RuleCatalogue catalogue(settings);
+  catalogue.Load("RURAL", dir.Path(), tabelas, anexos);
+  catalogue.Structure().IndexName("index2");
+  data.SetDBFFileName(dir.File("riscos.dbf"));
+  data.Open();
+  std::vector<char> bytes(static_cast<size_t>(kRecords * data.RecordLength()));
+  ASSERT_EQ(data.ReadRecords(1, kRecords, bytes.data()), static_cast<size_t>(kRecords));
+
+  // What checking each record gives: its counts, notes and error.
+  const auto outcomes = [&](CheckReading reading) {
+    const RecordChecker checker(data, catalogue.Structure(), catalogue.Domain(), 1, "05631", 2026, settings, reading);
+    std::vector<std::string> seen;
+    for (int i = 0; i < kRecords; ++i) {
+      std::vector<FieldCounts> counts(static_cast<size_t>(checker.FieldCount()));
+      FailureNotes notes;
+      notes.recno = i + 1;
+      const std::string* field = nullptr;
+      std::string outcome;
+      try {
+        outcome =
+            checker.Check(bytes.data() + static_cast<size_t>(i * data.RecordLength()), counts.data(), field, &notes)
+                ? "checked"
+                : "other company";
+      } catch (const TarveloError& error) {
+        outcome = std::string("error ") + typeid(error).name() + " " + error.what() + " in " + *field;
+      }
+      for (const FieldCounts& count : counts)
+        outcome += " " + std::to_string(count.nulls) + "/" + std::to_string(count.invalid);
+      for (const FailureNotes::Note& note : notes.notes)
+        outcome += " " + note.field->FieldName() + ":" + DetailRuleName(note.rule);
+      seen.push_back(outcome);
+    }
+    return seen;
+  };
+  const std::vector<std::string> direct = outcomes(CheckReading::kDirect);
+  const std::vector<std::string> throughValues = outcomes(CheckReading::kValues);
+  ASSERT_EQ(direct.size(), throughValues.size());
+  std::map<std::string, int> kinds;
+  for (size_t i = 0; i < direct.size(); ++i) {
+    EXPECT_EQ(direct[i], throughValues[i]) << "record " << i + 1;
+    ++kinds[direct[i].rfind("error", 0) == 0 ? "error" : direct[i].rfind("checked", 0) == 0 ? "checked" : "other"];
+    for (const char* rule : {":vazio", ":tamanho", ":data", ":dominio"})
+      if (direct[i].find(rule) != std::string::npos) ++kinds[rule];
+  }
+  // Every rule fails somewhere, and some records raise the errors of values
+  // that do not convert.
+  for (const char* kind : {"checked", "error", ":vazio", ":tamanho", ":data", ":dominio"})
+    EXPECT_GT(kinds[kind], 50) << kind;
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "dbf/field_decoders.h"
 #include "validation/report_format.h"
 #include "values/cp1252_literal.h"
 #include "values/errors.h"
@@ -39,7 +40,14 @@ bool TotalsAccumulator::Select(const char* record, bool& animal, Variant& amount
     if (Compare(dateValue, CompareOp::Less, windowStart_, settings_)) return false;
     if (Compare(dateValue, CompareOp::Greater, windowEnd_, settings_)) return false;
   }
-  animal = IsAnimalModality(resolve(modality_, "COD_MOD").AsVariant(record), settings_);
+  const DbfField& modality = resolve(modality_, "COD_MOD");
+  if (modality.DataType() == ftInteger) {
+    // The value is the integer its bytes decode to, Null when they do not:
+    // only 64 is the animal line.
+    animal = DecodeIntegerField(modality.RawBytes(record)) == 64;
+  } else {
+    animal = IsAnimalModality(modality.AsVariant(record), settings_);
+  }
   amount = resolve(amount_, AmountField()).AsVariant(record);
   return true;
 }

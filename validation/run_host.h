@@ -24,10 +24,15 @@ class RunHost {
   virtual std::string RiskPath() const = 0;
   /// The claims file, as RiskPath.
   virtual std::string ClaimPath() const = 0;
-  /// Folder of the catalogue tables and of the temporary index, as the
-  /// file system names it (as RiskPath), ending in a path separator or
-  /// empty for the current folder.
+  /// Folder of the catalogue tables, as the file system names it (as
+  /// RiskPath), ending in a path separator or empty for the current folder.
   virtual std::string ProgramFolder() const = 0;
+  /// Folder of the temporary index "apolice.ntx" (and of the nameless file
+  /// its build may sort in), as ProgramFolder; asked only when the run
+  /// builds the index. By default the catalogue's folder. A front end may
+  /// choose another (one the user can write) and may raise a TarveloError
+  /// when it has none, which ends the run as a failed index creation would.
+  virtual std::string IndexFolder() const { return ProgramFolder(); }
   virtual const RegionalSettings& Settings() const = 0;
   /// The report area the run fills.
   virtual ResultLog& Log() = 0;

@@ -17,75 +17,9 @@
 namespace tarvelo {
 namespace {
 
-// Claims searched between two questions whether the run is to stop.
-constexpr int64_t kClaimsBlock = 4096;
-
 const std::string kPeriodLine = "Período de análise: "_cp1252 + std::string(kAnalysisPeriod);
 
-// A claim's policy or item text as the risks key holds it, appended to key:
-// a text cut short by a NUL byte is filled with blanks to the field's width.
-void AppendClaimKeyPart(std::string& key, const DbfField& field) {
-  const std::string_view text = field.CharacterText();
-  key.append(text);
-  if (text.size() < static_cast<size_t>(field.Width()))
-    key.append(static_cast<size_t>(field.Width()) - text.size(), ' ');
-}
-
-// The value of a claim's policy or item field as the risks key holds it.
-Variant ClaimKeyPart(const DbfField& field) {
-  if (field.DataType() != ftString) return field.AsVariant();
-  std::string text;
-  AppendClaimKeyPart(text, field);
-  return Variant::String(std::move(text));
-}
-
 }  // namespace
-
-double ClaimsShare(int64_t misses, int32_t claimCount) {
-  // 64-bit product and extended-precision division: no count overflows.
-  return static_cast<double>(static_cast<long double>(misses) * 100.0L / claimCount);
-}
-
-std::string ClaimsWithoutPolicySentence(int64_t misses, int32_t claimCount, const RegionalSettings& settings) {
-  return std::to_string(misses) + " sinistros sem apólices no período, num total de "_cp1252 +
-         std::to_string(claimCount) + " sinistros (" + FormatNumber(ClaimsShare(misses, claimCount), 2, settings) +
-         "%).";
-}
-
-int64_t CountClaimsWithoutPolicyItem(DbfTable& risks, DbfTable& claims, const RegionalSettings& settings,
-                                     DetailSink* details, const std::function<bool()>& stopRequested) {
-  const DbfField& policy = claims.FieldByName("apolice");
-  const DbfField& item = claims.FieldByName("item");
-  // Two character fields, the usual case, join as texts do (the sum of two
-  // text values), without values made on the way.
-  const bool texts = policy.DataType() == ftString && item.DataType() == ftString;
-  std::vector<Variant> key(1);
-  std::string joined;
-  int64_t misses = 0;
-  int64_t read = 0;
-  for (claims.First(); !claims.AtEnd(); claims.Next()) {
-    if (stopRequested && read++ % kClaimsBlock == 0 && stopRequested()) throw RunStoppedError();
-    if (texts) {
-      joined.clear();
-      AppendClaimKeyPart(joined, policy);
-      AppendClaimKeyPart(joined, item);
-      key[0] = Variant::String(joined);
-    } else {
-      key[0] = Add(ClaimKeyPart(policy), ClaimKeyPart(item), settings);
-    }
-    if (risks.FindKey(key)) continue;
-    ++misses;
-    if (details) {
-      details->Row({claims.RecordNumber(),
-                    "APOLICE+ITEM",
-                    DetailRule::NoPolicy,
-                    {},
-                    policy.CharacterText(),
-                    item.CharacterText()});
-    }
-  }
-  return misses;
-}
 
 ValidationRun::ValidationRun(RunHost& host)
     : host_(host),
@@ -285,20 +219,16 @@ void ValidationRun::CountClaimsWithoutPolicy() {
 
   // The index file is the run's own: it goes with the index, whether the
   // run completes or an error ends it (Execute).
-  NtxIndex& index = tbRiscos_.Indexes().Add("apolice");
-  index.SetKeyExpresion("apolice+item");
-  index.SetNTXFileName(host_.ProgramFolder() + "apolice.ntx");
-  index.SetTemporary(true);
-  index.SetThreads(host_.Threads());
-  index.SetStopCheck(StopCheck());
-  index.SetCreateNow(true);
+  BuildPolicyIndex(tbRiscos_, host_.IndexFolder() + "apolice.ntx", host_.Threads(), StopCheck());
 
   // A claim is found when its policy and item, joined, begin a visible
   // risks record's key.
   EnterStep("searching the index \"apolice\"", host_.ClaimPath());
   DetailSink* details = host_.Details();
   if (details) details->BeginFile(host_.ClaimPath(), ClaimsTableName());
-  const int64_t misses = CountClaimsWithoutPolicyItem(tbRiscos_, tbSinistros_, settings_, details, StopCheck());
+  ClaimsSearch search;
+  search.stopRequested = StopCheck();
+  const int64_t misses = CountClaimsWithoutPolicyItem(tbRiscos_, tbSinistros_, settings_, details, search).misses;
 
   log_.Append(RuleLine());
   log_.Append("");

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "dbf/dbf_table.h"
+#include "validation/claims_without_policy.h"
 #include "validation/reference_totals.h"
 #include "validation/result_log.h"
 #include "validation/rule_catalogue.h"
@@ -27,24 +28,6 @@ struct RunState {
   bool structureOk = false;
   bool recordsOk = false;
 };
-
-/// The share of the claims without a policy item in percent, computed
-/// without overflow for any count.
-double ClaimsShare(int64_t misses, int32_t claimCount);
-
-/// The report's sentence about claims without a policy item: the misses,
-/// the claims file's record count and the misses' share in percent. The
-/// share is computed without overflow for any count.
-std::string ClaimsWithoutPolicySentence(int64_t misses, int32_t claimCount, const RegionalSettings& settings);
-
-/// The search of the claims test: counts the visible records of claims
-/// (from the first) whose policy and item, joined as the risks key joins
-/// them, begin no visible record's key in the active index of risks, and
-/// passes each of them to details unless it is null. Raises DatabaseError
-/// when claims lacks "apolice" or "item", and RunStoppedError when
-/// stopRequested, asked before each block of claims, answers true.
-int64_t CountClaimsWithoutPolicyItem(DbfTable& risks, DbfTable& claims, const RegionalSettings& settings,
-                                     DetailSink* details, const std::function<bool()>& stopRequested = {});
 
 /// The command "Criticar": validates the risks and claims files named by the
 /// host against the catalogue beside the program and writes the report into

@@ -1,0 +1,162 @@
+#include "frontend/program_folders.h"
+
+#include <pwd.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+#include <string>
+
+#include "testing/dbf_writer.h"
+#include "testing/temp_dir.h"
+
+namespace tarvelo {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+  int status = -1;
+  std::string out, err;
+};
+
+// Runs a shell command line, its output into files of io.
+Outcome RunShell(const std::string& command, const testing::TempDir& io) {
+  const std::string line = command + " >'" + io.File("out") + "' 2>'" + io.File("err") + "'";
+  const int raw = std::system(line.c_str());
+  return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, testing::ReadFile(io.File("out")), testing::ReadFile(io.File("err"))};
+}
+
+// The report without its two lines that hold the time of the run.
+std::string WithoutTimes(const std::string& report) {
+  std::istringstream in(report);
+  std::string kept;
+  for (std::string line; std::getline(in, line);)
+    if (line.rfind("In\xC3\xAD"
+                   "cio do processamento: ",
+                   0) != 0 &&
+        line.rfind("Fim do processamento: ", 0) != 0)
+      kept += line + "\n";
+  return kept;
+}
+
+const std::string kSamples =
+    "--riscos '" TARVELO_SAMPLES_DIR "/riscos.dbf' --sinistros '" TARVELO_SAMPLES_DIR "/sinistros.dbf'";
+const char* const kCatalogue[] = {"tabelas.dbf", "anexos.dbf", "DadosQdp.DBF"};
+
+// The program in bin/ finds the catalogue beside it, else in the installed
+// place beside bin/; TARVELO_CATALOGO names another folder, and the option
+// wins over the variable. A run's open error names the folder it used.
+TEST(ProgramFolders, CatalogueFromTheOptionTheVariableTheProgramsFolderOrTheInstalledOne) {
+  testing::TempDir root, io;
+  fs::create_directories(root.File("usr/bin"));
+  const std::string installed = (fs::path(root.File("usr/bin")) / TARVELO_INSTALLED_DATA).lexically_normal().string();
+  fs::create_directories(installed);
+  for (const char* name : kCatalogue)
+    fs::copy_file(std::string(TARVELO_CATALOGUE_DIR "/") + name, installed + "/" + name);
+  const std::string program = root.File("usr/bin/tarvelo-cli");
+  fs::copy_file(TARVELO_CLI_PATH, program);
+  const auto run = [](const std::string& environment = "") {
+    return "env -u TARVELO_CATALOGO LANG=pt_BR.UTF-8 LC_ALL= " + environment + " '";
+  };
+
+  const Outcome built = RunShell(run() + TARVELO_CLI_PATH "' --catalogo '" TARVELO_CATALOGUE_DIR "' " + kSamples, io);
+  ASSERT_EQ(built.status, 0) << built.err;
+  const Outcome fromShare = RunShell(run() + program + "' " + kSamples, io);
+  EXPECT_EQ(fromShare.status, 0) << fromShare.err;
+  EXPECT_EQ(WithoutTimes(fromShare.out), WithoutTimes(built.out));
+  EXPECT_NE(fromShare.out.find("sinistros sem ap\xC3\xB3lices"), std::string::npos);
+
+  const auto openError = [](const std::string& file) {
+    return "DbfTable.InternalOpen: Open error \"" + file + "\"\nNo such file or directory\n";
+  };
+  const std::string named = run("TARVELO_CATALOGO='" + root.File("named") + "'");
+  EXPECT_EQ(RunShell(named + program + "' " + kSamples, io).err, openError(root.File("named/tabelas.dbf")));
+  EXPECT_EQ(RunShell(named + program + "' --catalogo '" + root.File("given") + "' " + kSamples, io).err,
+            openError(root.File("given/tabelas.dbf")));
+  // A catalogue beside the program comes before the installed one.
+  fs::copy_file(std::string(TARVELO_CATALOGUE_DIR "/tabelas.dbf"), root.File("usr/bin/tabelas.dbf"));
+  EXPECT_EQ(RunShell(run() + program + "' " + kSamples, io).err, openError(root.File("usr/bin/anexos.dbf")));
+}
+
+// With a catalogue folder the user cannot write, the index goes into
+// "tarvelo/" of XDG_RUNTIME_DIR, else "tarvelo-<user>/" of TMPDIR, each
+// made private to the user; an entry there that is not such a folder is
+// never used. Run as an ordinary user (nobody when the test runs as root,
+// who may write anywhere).
+TEST(ProgramFolders, IndexInAFolderOfTheUsersOwnWhenTheCatalogueFolderIsReadOnly) {
+  testing::TempDir dir, io;
+  const bool root = geteuid() == 0;
+  const passwd* nobody = getpwnam("nobody");
+  ASSERT_TRUE(!root || nobody);
+  const uid_t user = root ? nobody->pw_uid : geteuid();
+  const gid_t group = root ? nobody->pw_gid : getegid();
+  const std::string catalogue = dir.File("catalogue/");
+  fs::create_directories(catalogue);
+  for (const char* name : kCatalogue) fs::copy_file(std::string(TARVELO_CATALOGUE_DIR "/") + name, catalogue + name);
+  // All the user reads is in the test's folder, wherever the build is.
+  const std::string program = dir.File("tarvelo-cli");
+  fs::copy_file(TARVELO_CLI_PATH, program);
+  for (const char* name : {"riscos.dbf", "sinistros.dbf"})
+    fs::copy_file(std::string(TARVELO_SAMPLES_DIR "/") + name, dir.File(name));
+  const std::string samples =
+      "--riscos '" + dir.File("riscos.dbf") + "' --sinistros '" + dir.File("sinistros.dbf") + "'";
+  for (const std::string made : {"runtime", "tmp"}) {
+    ASSERT_EQ(mkdir(dir.File(made).c_str(), 0700), 0);
+    ASSERT_EQ(chown(dir.File(made).c_str(), user, group), 0);
+  }
+  ASSERT_EQ(chmod(dir.Path().c_str(), 0755), 0);
+  ASSERT_EQ(chmod(catalogue.c_str(), 0555), 0);
+  const std::string as =
+      root ? "setpriv --reuid=" + std::to_string(user) + " --regid=" + std::to_string(group) + " --clear-groups " : "";
+  // Without the sanitizers' suppression file, which lies in the build's
+  // folder that user may not read (the program has nothing to suppress).
+  const auto runWith = [&](const std::string& environment) {
+    return RunShell("env -u XDG_RUNTIME_DIR -u TMPDIR -u LSAN_OPTIONS LANG=pt_BR.UTF-8 LC_ALL= " + environment + " " +
+                        as + "'" + program + "' --catalogo '" + catalogue + "' " + samples,
+                    io);
+  };
+  const auto expectPrivate = [&](const std::string& folder) {
+    struct stat info {};
+    ASSERT_EQ(lstat(folder.c_str(), &info), 0) << folder;
+    EXPECT_TRUE(S_ISDIR(info.st_mode));
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+    EXPECT_EQ(info.st_uid, user);
+    EXPECT_TRUE(fs::is_empty(folder)) << "the index was left behind";
+  };
+
+  Outcome outcome = runWith("XDG_RUNTIME_DIR='" + dir.File("runtime") + "' TMPDIR='" + dir.File("tmp") + "'");
+  EXPECT_EQ(outcome.status, 0) << outcome.err;
+  EXPECT_NE(outcome.out.find("sinistros sem ap\xC3\xB3lices"), std::string::npos);
+  expectPrivate(dir.File("runtime/tarvelo"));
+  EXPECT_TRUE(fs::is_empty(dir.File("tmp")));
+
+  const std::string inTemporary = dir.File("tmp/tarvelo-" + std::to_string(user));
+  outcome = runWith("TMPDIR='" + dir.File("tmp") + "'");
+  EXPECT_EQ(outcome.status, 0) << outcome.err;
+  expectPrivate(inTemporary);
+
+  // A symbolic link where the folder goes, even to a private folder of the
+  // user, is refused; so is a folder others may enter.
+  fs::remove(inTemporary);
+  fs::create_directory_symlink(dir.File("runtime/tarvelo"), inTemporary);
+  outcome = runWith("TMPDIR='" + dir.File("tmp") + "'");
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_EQ(outcome.err, "Cannot make a private folder for the index \"" + inTemporary + "/\"\nNot a folder\n");
+  fs::remove(inTemporary);
+  ASSERT_EQ(chmod(dir.File("runtime/tarvelo").c_str(), 0750), 0);
+  outcome = runWith("XDG_RUNTIME_DIR='" + dir.File("runtime") + "' TMPDIR='" + dir.File("tmp") + "'");
+  EXPECT_EQ(outcome.status, 0) << outcome.err;  // the next folder is taken
+  expectPrivate(inTemporary);
+  ASSERT_EQ(chmod(catalogue.c_str(), 0755), 0);
+  // A folder the user can write keeps the index, as before.
+  EXPECT_EQ(IndexFolder(io.Path(), [](const char*) { return std::string(); }), io.Path());
+}
+
+}  // namespace
+}  // namespace tarvelo

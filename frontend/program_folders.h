@@ -1,0 +1,53 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "frontend/locale_environment.h"
+#include "values/errors.h"
+
+namespace tarvelo {
+
+/// The environment variable that names the catalogue folder.
+inline constexpr const char* kCatalogueVariable = "TARVELO_CATALOGO";
+
+/// No folder could be had for a run's temporary index: "Cannot make a
+/// private folder for the index "<folder>"", with the system's reason
+/// (MakePrivateFolder) as Reason().
+class IndexFolderError : public TarveloError {
+ public:
+  using TarveloError::TarveloError;
+};
+
+/// The folder of the program's own files (the catalogue tables, the help
+/// page) for a program in executableFolder: that folder when it holds a
+/// file called name (a build folder, a folder unpacked from an archive);
+/// else the folder where an installation puts those files, found from the
+/// executable's (share/tarvelo/ beside bin/), when it holds one; else
+/// executableFolder. Paths as the file system names them, ending in "/";
+/// an empty executableFolder (the system could not tell it) gives empty,
+/// the current folder.
+std::string ProgramDataFolder(const std::string& executableFolder, const std::string& name);
+
+/// The folder of the catalogue tables: optionFolder when the command line
+/// gave one, else the value of TARVELO_CATALOGO when it is set and not
+/// empty, else ProgramDataFolder(executableFolder, "tabelas.dbf"). Ends in
+/// "/" unless empty (the current folder). A folder named that does not
+/// exist is used as named: the run's opening of "tabelas.dbf" reports it.
+std::string CatalogueFolder(const std::optional<std::string>& optionFolder, const EnvironmentLookup& lookup,
+                            const std::string& executableFolder);
+
+/// The folder of a run's temporary index when the catalogue is in
+/// catalogueFolder: that folder when the user can create files in it;
+/// otherwise a folder of the user's own, made with mode 0700 when missing
+/// and used only when it is a folder of this user closed to everyone else
+/// (os::MakePrivateFolder): "tarvelo/" in XDG_RUNTIME_DIR, else (that
+/// variable unset or empty, or its folder not to be had) "tarvelo-<user
+/// number>/" in TMPDIR, or in /tmp when that is unset or empty. Each run of
+/// one user uses the same folder, so two at once meet at the index as two
+/// runs in one catalogue folder do; two users never share one. Ends in "/"
+/// unless empty. Raises IndexFolderError, naming the last folder tried,
+/// when no folder is to be had.
+std::string IndexFolder(const std::string& catalogueFolder, const EnvironmentLookup& lookup);
+
+}  // namespace tarvelo
