@@ -4,18 +4,26 @@
 #include <commctrl.h>
 
 #include <exception>
+#include <optional>
+#include <string>
 
 #include "app_win32/frm_inicio.h"
 #include "frontend/locale_environment.h"
 #include "frontend/program_context.h"
+#include "frontend/program_folders.h"
 #include "os/wide_text.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_WIN95_CLASSES};
   InitCommonControlsEx(&controls);
   try {
-    tarvelo::win32::FrmInicio frmInicio(instance, tarvelo::ExecutableFolder(),
-                                        tarvelo::SettingsFromProcessEnvironment(), tarvelo::win32::SystemCalls(), true);
+    // The catalogue beside the program unless TARVELO_CATALOGO names
+    // another folder, as for the command line.
+    const std::string own = tarvelo::ExecutableFolder();
+    tarvelo::win32::FrmInicio frmInicio(
+        instance, tarvelo::CatalogueFolder(std::nullopt, tarvelo::ProcessEnvironmentVariable, own),
+        tarvelo::SettingsFromProcessEnvironment(), tarvelo::win32::SystemCalls(), true);
+    frmInicio.Logic().SetHelpFolder(tarvelo::ProgramDataFolder(own, "Tarvelo.html"));
     ShowWindow(frmInicio.Handle(), show);
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
