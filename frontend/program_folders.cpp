@@ -10,7 +10,7 @@ namespace tarvelo {
 namespace {
 
 std::string WithSlash(std::string folder) {
-  if (!folder.empty() && folder.back() != '/') folder += '/';
+  if (!folder.empty() && !os::IsFolderSeparator(folder.back())) folder += os::kFolderSeparator;
   return folder;
 }
 

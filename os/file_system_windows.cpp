@@ -395,6 +395,36 @@ bool ReadStartOfRegularFile(const std::string& path, size_t count, std::string& 
   return read;
 }
 
+bool CanCreateFilesIn(const std::string& folder) {
+  // The one sure answer under the folder's access lists: a file made there
+  // and gone again.
+  std::string probe = folder.empty() ? std::string(".\\") : folder;
+  if (!IsFolderSeparator(probe.back())) probe += kFolderSeparator;
+  probe += ".tarvelo-probe-" + std::to_string(::GetCurrentProcessId()) + ".tmp";
+  const HANDLE handle =
+      ::CreateFileW(WideFromUtf8(probe).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                    FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  ::CloseHandle(handle);
+  return true;
+}
+
+// A folder made here gets the access list of its parent, which for the
+// user's own folders (the profile, its temporary folder) lets no other user
+// in; an existing entry is looked at without following a link.
+std::string MakePrivateFolder(const std::string& folder) {
+  std::string path = folder;
+  while (path.size() > 1 && IsFolderSeparator(path.back())) path.pop_back();
+  const std::wstring wide = WideFromUtf8(path);
+  if (!::CreateDirectoryW(wide.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS)
+    return SystemReason(static_cast<int>(::GetLastError()));
+  const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return SystemReason(static_cast<int>(::GetLastError()));
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
+    return "Not a folder";
+  return {};
+}
+
 bool IsFolder(const std::string& path) {
   const DWORD attributes = ::GetFileAttributesW(WideFromUtf8(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;

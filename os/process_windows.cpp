@@ -1,6 +1,8 @@
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
+// After windows.h:
+#include <sddl.h>
 
 #include <atomic>
 #include <cstdio>
@@ -55,6 +57,26 @@ void CallOnEndingSignals(void (*cleanup)() noexcept) {
 
 // The C runtime of Windows keeps no pool per thread.
 void ShareOneAllocatorPool() {}
+
+// Windows numbers no user: the security identifier of the process's user
+// ("S-1-5-21-...") stands for the number; empty when it cannot be told.
+std::string UserNumber() {
+  HANDLE token = nullptr;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return "";
+  std::string number;
+  DWORD size = 0;
+  ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+  std::vector<unsigned char> buffer(size);
+  if (size > 0 && ::GetTokenInformation(token, TokenUser, buffer.data(), size, &size)) {
+    wchar_t* text = nullptr;
+    if (::ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text)) {
+      number = Utf8FromWide(text);
+      ::LocalFree(text);
+    }
+  }
+  ::CloseHandle(token);
+  return number;
+}
 
 std::string ExecutablePath() {
   std::vector<wchar_t> buffer(MAX_PATH);

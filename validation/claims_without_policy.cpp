@@ -1,5 +1,6 @@
 #include "validation/claims_without_policy.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <utility>
@@ -92,8 +93,11 @@ ClaimsSearchResult SearchInKeyOrder(DbfTable& risks, DbfTable& claims, const Dbf
   const size_t policyWidth = static_cast<size_t>(policy.Width());
   const size_t itemWidth = static_cast<size_t>(item.Width());
   const size_t keyLength = policyWidth + itemWidth;
-  auto sorter =
-      std::make_unique<NtxKeySorter>(static_cast<int>(keyLength), false, sortBytes, folder, PathText(indexPath));
+  // No more memory than the claims' keys need.
+  const size_t budget = std::min(
+      sortBytes,
+      NtxKeySorter::BytesFor(static_cast<int>(keyLength), static_cast<uint64_t>(claims.PhysicalRecordCount())));
+  auto sorter = std::make_unique<NtxKeySorter>(static_cast<int>(keyLength), false, budget, folder, PathText(indexPath));
   for (claims.First(); !claims.AtEnd(); claims.Next()) {
     stop.Pass();
     char* key = reinterpret_cast<char*>(sorter->NextKey());
