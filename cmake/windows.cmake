@@ -2,6 +2,8 @@
 # executable per program (no DLL beside it), GoogleTest compiled from its
 # sources by the cross compiler, nlohmann/json's headers alone, and the
 # tests run under Wine in a prefix of the build's own.
+# The window's resources (icons, version, manifest) go through windres.
+enable_language(RC)
 add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
 add_link_options(-static -static-libgcc -static-libstdc++)
 

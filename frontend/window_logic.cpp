@@ -23,9 +23,9 @@ bool FileExists(const std::string& path) {
 
 WindowLogic::WindowLogic(std::string programFolder, RegionalSettings settings, WindowFace& face)
     : face_(face), programFolder_(std::move(programFolder)), settings_(std::move(settings)), detailsFolder_("Tarvelo") {
-  if (!programFolder_.empty() && programFolder_.back() != '/') programFolder_ += '/';
+  if (!programFolder_.empty() && !os::IsFolderSeparator(programFolder_.back())) programFolder_ += os::kFolderSeparator;
   helpFolder_ = programFolder_;
-  if (!detailsFolder_.Path().empty()) detailsPath_ = detailsFolder_.Path() + "/detalhes.csv";
+  if (!detailsFolder_.Path().empty()) detailsPath_ = detailsFolder_.Path() + os::kFolderSeparator + "detalhes.csv";
   // A path that no longer exists is shown all the same: its volume may be
   // mounted later.
   const RememberedPaths remembered = face_.RecallPaths();
@@ -116,7 +116,7 @@ bool WindowLogic::CloseRequested() {
 void WindowLogic::Export() {
   SaveDialogRequest request;
   request.title = "Exporta resultado Tarvelo";
-  request.initialFolder = exportFolder_.empty() ? face_.HomeFolder() : exportFolder_;
+  request.initialFolder = exportFolder_.empty() ? SaveDialogInitialFolder(face_.HomeFolder()) : exportFolder_;
   request.initialName = SaveDialogInitialName();
   request.fileTypes = {"Resultado (*.txt)", "Detalhes (*.csv)"};
   request.suffixes = {"txt", "csv"};
@@ -154,7 +154,7 @@ void WindowLogic::SaveDetails(const std::string& target) {
 
 void WindowLogic::SetHelpFolder(std::string folder) {
   helpFolder_ = std::move(folder);
-  if (!helpFolder_.empty() && helpFolder_.back() != '/') helpFolder_ += '/';
+  if (!helpFolder_.empty() && !os::IsFolderSeparator(helpFolder_.back())) helpFolder_ += os::kFolderSeparator;
 }
 
 std::string WindowLogic::IndexFolder() const {

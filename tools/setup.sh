@@ -11,8 +11,11 @@ TARVELO_PACKAGES=(cmake ninja-build g++ pkg-config libicu-dev libgtest-dev libgm
 TARVELO_FUZZ_PACKAGES=(clang libclang-rt-dev)
 # What the Windows build needs (./test --windows, tools/package_windows):
 # the MinGW-w64 cross compiler, Wine to run its programs here, GoogleTest's
-# sources, and zip for the folder users download.
-TARVELO_WINDOWS_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64 wine wine64 googletest nlohmann-json3-dev zip)
+# sources, zip for the folder users download, and a virtual X server (with
+# xauth for xvfb-run) and Wine's own fonts (among them "MS Sans Serif") for
+# the window's tests and screenshot.
+TARVELO_WINDOWS_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64 wine wine64 googletest nlohmann-json3-dev zip
+                          xvfb xauth fonts-wine)
 
 # Installs those of the given packages that are not fully installed (as
 # root), or prints the apt-get line to run and exits (as anyone else).

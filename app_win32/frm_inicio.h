@@ -1,0 +1,113 @@
+#pragma once
+
+#include <windows.h>
+// windows.h first.
+#include <commctrl.h>
+
+#include <array>
+#include <atomic>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "app_win32/system_calls.h"
+#include "frontend/window_face.h"
+#include "frontend/window_logic.h"
+#include "values/regional_settings.h"
+
+namespace tarvelo::win32 {
+
+/// The program's window on Windows: the system's own controls laid out as
+/// designed (scaled to the window's DPI), shown over the window's logic
+/// (WindowLogic), which decides what every command does. The window is a
+/// modeless dialog, so that the dialog manager gives it the default button
+/// (Enter), Tab and the access keys (Alt+C, Alt+F); its messages must go
+/// through DispatchWindowMessage.
+class FrmInicio : public WindowFace {
+ public:
+  /// Creates the window (not yet shown) and its logic. programFolder: the
+  /// folder of the catalogue tables, the temporary index and the help file
+  /// (UTF-8). calls: the dialogs, message box and shell call to use.
+  /// quitOnClose: whether closing the window ends the message loop
+  /// (PostQuitMessage), as the program's one window does. Raises
+  /// std::runtime_error when the system cannot create the window.
+  FrmInicio(HINSTANCE instance, std::string programFolder, RegionalSettings settings, SystemCalls calls,
+            bool quitOnClose);
+  /// Stops a working run (the index removed) and destroys the window.
+  ~FrmInicio() override;
+  FrmInicio(const FrmInicio&) = delete;
+  FrmInicio& operator=(const FrmInicio&) = delete;
+
+  /// The window; null once it is closed.
+  HWND Handle() const { return window_; }
+  /// The window's logic (the commands and the last run's report).
+  WindowLogic& Logic() { return *logic_; }
+  /// How many runs have ended (their error, if any, shown).
+  int RunsFinished() const { return runsFinished_; }
+
+  // WindowFace, on the window's thread but Post.
+  std::string BoxText(PathBox box) const override;
+  void SetBoxText(PathBox box, const std::string& text) override;
+  void SetCommandsEnabled(bool enabled) override;
+  void SetBusyCursor(bool busy) override;
+  void ClearReport() override;
+  void ShowReportLine(size_t index, const std::string& cp1252Line, bool replace) override;
+  void SetProgress(int position) override;
+  void Post(std::function<void()> work) override;
+  std::optional<std::string> ChooseOpenFile(const std::string& startFile) override;
+  std::optional<SavePathChoice> ChooseSaveFile(const SaveDialogRequest& request) override;
+  void ShowError(const std::string& cp1252Text) override;
+  void ShowMessage(const std::string& cp1252Text) override;
+  void ShowInformation(const std::string& cp1252Text) override;
+  void LaunchDocument(const std::string& path, std::function<void(int)> done) override;
+  std::string HomeFolder() const override;
+  RememberedPaths RecallPaths() override;
+  void KeepPaths(const RememberedPaths& paths) override;
+  void RunFinished() override;
+  void Close() override;
+
+ private:
+  static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  INT_PTR Handle(UINT message, WPARAM wParam, LPARAM lParam);
+  void CreateControls();
+  /// Fonts and images for the window's DPI, given to the controls.
+  void ApplyDpi();
+  /// Moves the controls to their places for the client area's size.
+  void LayOut();
+  void Command(int id);
+  void RunPosted();
+  void RestorePlacement();
+  HWND Control(int id) const { return GetDlgItem(window_, id); }
+
+  HINSTANCE instance_;
+  SystemCalls calls_;
+  bool quitOnClose_;
+  /// Read by Post on the run's thread; null once the window is gone.
+  std::atomic<HWND> window_ = nullptr;
+  HWND tooltip_ = nullptr;
+  int dpi_ = 96;
+  HFONT windowFont_ = nullptr;
+  HFONT logFont_ = nullptr;
+  /// The buttons' images, one list per button with an image.
+  std::array<HIMAGELIST, 6> images_{};
+  HICON bigIcon_ = nullptr;
+  HICON smallIcon_ = nullptr;
+  bool busy_ = false;
+  int runsFinished_ = 0;
+  /// One structure for both file choices: the second starts from the file
+  /// chosen last.
+  OPENFILENAMEW openFile_{};
+  std::wstring openFileName_;
+  std::mutex postedMutex_;
+  std::deque<std::function<void()>> posted_;
+  std::unique_ptr<WindowLogic> logic_;
+};
+
+/// Hands a message of the thread's queue to the window (the dialog
+/// manager's keys first: Tab, Enter, the access keys), or to whichever
+/// window it is for.
+void DispatchWindowMessage(HWND dialog, MSG& message);
+
+}  // namespace tarvelo::win32

@@ -1,0 +1,479 @@
+// The Windows window driven as a user would, through its controls'
+// messages, with the dialogs, message boxes and the shell's open call
+// answered by the test. Run under a display (Wine with a virtual X server).
+#include "app_win32/frm_inicio.h"
+
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include "app_win32/resource_ids.h"
+#include "app_win32/window_layout.h"
+#include "frontend/locale_environment.h"
+#include "os/wide_text.h"
+#include "testing/temp_dir.h"
+
+namespace tarvelo::win32 {
+namespace {
+
+using os::Utf8FromWide;
+using os::WideFromUtf8;
+
+constexpr wchar_t kTestSettingsKey[] = L"Software\\Tarvelo\\WindowTest";
+
+/// Hands the thread's messages to the window until done() or 60 seconds.
+bool PumpUntil(HWND window, const std::function<bool()>& done) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    MSG message;
+    if (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      DispatchWindowMessage(window, message);
+    } else {
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+    }
+  }
+  return true;
+}
+
+void PumpPending(HWND window) {
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchWindowMessage(window, message);
+}
+
+std::wstring Text(HWND control) {
+  std::wstring text(static_cast<size_t>(SendMessageW(control, WM_GETTEXTLENGTH, 0, 0)) + 1, L'\0');
+  text.resize(
+      static_cast<size_t>(SendMessageW(control, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()))));
+  return text;
+}
+
+/// The rectangle of a control in its window's client area.
+ControlRect ClientRect(HWND control) {
+  RECT rect{};
+  GetWindowRect(control, &rect);
+  MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
+  return {rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
+}
+
+LOGFONTW FontOf(HWND control) {
+  LOGFONTW font{};
+  GetObjectW(reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)), sizeof font, &font);
+  return font;
+}
+
+/// The Windows name of a path of this machine (Z:\ for /).
+std::wstring WindowsPath(const std::string& path) {
+  const std::wstring wide = WideFromUtf8(path);
+  std::wstring full(MAX_PATH * 4, L'\0');
+  full.resize(GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr));
+  return full;
+}
+
+std::string ReadBytes(const std::wstring& path) {
+  std::ifstream in(path.c_str(), std::ios::binary);
+  std::stringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+/// The lines of text (ended by "\n" or "\r\n") without the run's start and
+/// end time, which differ between two runs.
+std::vector<std::string> LinesWithoutClock(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.find("cio do processamento: ") != std::string::npos) continue;
+    if (line.starts_with("Fim do processamento: ")) continue;
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+/// Runs tarvelo-cli.exe with arguments; its standard output.
+std::string RunCommandLine(const std::wstring& arguments, const testing::TempDir& dir) {
+  const std::wstring outPath = WindowsPath(dir.File("cli-out.txt"));
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  HANDLE out = CreateFileW(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
+  EXPECT_NE(out, INVALID_HANDLE_VALUE);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = out;
+  startup.hStdError = out;
+  std::wstring commandLine = L"\"" + WindowsPath(TARVELO_CLI_PATH) + L"\" " + arguments;
+  PROCESS_INFORMATION process{};
+  EXPECT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
+                             &startup, &process));
+  WaitForSingleObject(process.hProcess, 120000);
+  DWORD status = 99;
+  GetExitCodeProcess(process.hProcess, &status);
+  EXPECT_EQ(status, 0u);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  CloseHandle(out);
+  return ReadBytes(outPath);
+}
+
+/// What the test's dialogs and shell were asked, and what they answer.
+struct Answers {
+  std::vector<OPENFILENAMEW*> openStructures;
+  std::vector<std::wstring> openStartNames;
+  std::vector<std::wstring> openAnswers;  ///< an empty one cancels
+
+  std::vector<std::wstring> saveFilters, saveTitles, saveNames, saveFolders, saveExtensions;
+  std::vector<DWORD> saveFlags;
+  std::wstring saveAnswer;
+  DWORD saveFileType = 1;
+
+  struct Box {
+    std::wstring text, title;
+    UINT type;
+  };
+  std::vector<Box> boxes;
+
+  struct Launch {
+    HWND owner;
+    bool verb, parameters, folder;
+    std::wstring file;
+    INT show;
+  };
+  std::vector<Launch> launches;
+  INT_PTR launchResult = 42;
+
+  SystemCalls Calls() {
+    SystemCalls calls;
+    calls.getOpenFileName = [this](OPENFILENAMEW* dialog) {
+      openStructures.push_back(dialog);
+      openStartNames.push_back(dialog->lpstrFile);
+      const std::wstring answer = openAnswers.empty() ? L"" : openAnswers.front();
+      if (!openAnswers.empty()) openAnswers.erase(openAnswers.begin());
+      if (answer.empty()) return FALSE;
+      lstrcpynW(dialog->lpstrFile, answer.c_str(), static_cast<int>(dialog->nMaxFile));
+      return TRUE;
+    };
+    calls.getSaveFileName = [this](OPENFILENAMEW* dialog) {
+      const wchar_t* end = dialog->lpstrFilter;
+      while (*end) end += wcslen(end) + 1;
+      saveFilters.emplace_back(dialog->lpstrFilter, end);
+      saveTitles.push_back(dialog->lpstrTitle ? dialog->lpstrTitle : L"(none)");
+      saveNames.push_back(dialog->lpstrFile);
+      saveFolders.push_back(dialog->lpstrInitialDir ? dialog->lpstrInitialDir : L"(none)");
+      saveExtensions.push_back(dialog->lpstrDefExt ? dialog->lpstrDefExt : L"(none)");
+      saveFlags.push_back(dialog->Flags);
+      lstrcpynW(dialog->lpstrFile, saveAnswer.c_str(), static_cast<int>(dialog->nMaxFile));
+      dialog->nFilterIndex = saveFileType;
+      return TRUE;
+    };
+    calls.messageBox = [this](HWND, const wchar_t* text, const wchar_t* title, UINT type) {
+      boxes.push_back({text, title, type});
+      return IDOK;
+    };
+    calls.shellExecute = [this](HWND owner, const wchar_t* verb, const wchar_t* file, const wchar_t* parameters,
+                                const wchar_t* folder, INT show) {
+      launches.push_back({owner, verb != nullptr, parameters != nullptr, folder != nullptr, file, show});
+      return reinterpret_cast<HINSTANCE>(launchResult);
+    };
+    calls.settingsKey = kTestSettingsKey;
+    return calls;
+  }
+};
+
+class WindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RegDeleteTreeW(HKEY_CURRENT_USER, kTestSettingsKey);
+    window_ = std::make_unique<FrmInicio>(GetModuleHandleW(nullptr), TARVELO_CATALOGUE_DIR,
+                                          SettingsFromProcessEnvironment(), answers_.Calls(), false);
+    ShowWindow(Handle(), SW_SHOWNORMAL);
+    PumpPending(Handle());
+  }
+  void TearDown() override {
+    window_.reset();
+    RegDeleteTreeW(HKEY_CURRENT_USER, kTestSettingsKey);
+  }
+
+  HWND Handle() const { return window_->Handle(); }
+  HWND Control(int id) const { return GetDlgItem(Handle(), id); }
+  void Click(int id) {
+    SendMessageW(Control(id), BM_CLICK, 0, 0);
+    PumpPending(Handle());
+  }
+
+  Answers answers_;
+  std::unique_ptr<FrmInicio> window_;
+};
+
+TEST_F(WindowTest, ControlsAsDesignedAtTheScreensDpiAndFollowTheRightEdge) {
+  // The virtual screen is at 96 dpi, where the design's pixels apply as
+  // they are; other DPIs scale them (checked below without a screen).
+  HDC screen = GetDC(nullptr);
+  ASSERT_EQ(GetDeviceCaps(screen, LOGPIXELSX), 96);
+  ReleaseDC(nullptr, screen);
+
+  EXPECT_EQ(Text(Handle()), L"ORVAL - Tarvelo - 2023");
+  EXPECT_NE(SendMessageW(Handle(), WM_GETICON, ICON_BIG, 0), 0);
+  RECT client{};
+  GetClientRect(Handle(), &client);
+  EXPECT_EQ(client.right, 651);
+  EXPECT_EQ(client.bottom, 483);
+  RECT outer{};
+  GetWindowRect(Handle(), &outer);
+  EXPECT_EQ(outer.left, 256);
+  EXPECT_EQ(outer.top, 114);
+
+  const struct {
+    int id;
+    ControlRect rect;
+    const wchar_t* caption;
+    const wchar_t* hint;
+  } expected[] = {
+      {IDC_LABEL3, {4, 4, 86, 13}, L"Arquivo de Riscos", nullptr},
+      {IDC_EDARQRISCO, {4, 19, 445, 21}, L"", L"Local e nome do arquivo de riscos"},
+      {IDC_SPEEDBUTTON4, {455, 19, 22, 22}, L"", L"Defina o arquivo de riscos"},
+      {IDC_LABEL4, {4, 47, 93, 13}, L"Arquivo de Sinistros", nullptr},
+      {IDC_EDARQSINISTRO, {4, 62, 445, 21}, L"", L"Local e nome do arquivo de sinistros"},
+      {IDC_SPEEDBUTTON3, {455, 62, 22, 22}, L"", L"Defina o arquivo de sinistros"},
+      {IDC_PROGRESSBAR, {494, 4, 13, 88}, L"", nullptr},
+      {IDC_BTNOK, {526, 4, 90, 25}, L"&Criticar", nullptr},
+      {IDC_BTNAJUDA, {622, 4, 25, 25}, L"", L"Ajuda"},
+      {IDC_BTNEXPORTA, {526, 35, 121, 25}, L"Exporta Resultado", L"Exporta para TXT"},
+      {IDC_BTNFECHAR, {526, 67, 121, 25}, L"&Fechar", L"Sai do programa"},
+      {IDC_EDLOG, {4, 99, 642, 380}, L"", L"Resultado do teste"},
+  };
+  HWND tooltip = nullptr;
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND window, LPARAM found) {
+        wchar_t name[64] = {};
+        GetClassNameW(window, name, 64);
+        if (lstrcmpiW(name, TOOLTIPS_CLASSW) != 0) return TRUE;
+        *reinterpret_cast<HWND*>(found) = window;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&tooltip));
+  ASSERT_NE(tooltip, nullptr);
+  EXPECT_EQ(SendMessageW(tooltip, TTM_GETTOOLCOUNT, 0, 0), 8);
+  for (const auto& control : expected) {
+    SCOPED_TRACE(control.id);
+    const ControlRect rect = ClientRect(Control(control.id));
+    if (control.id == IDC_LABEL3 || control.id == IDC_LABEL4) {
+      // A label is at least as large as designed, larger where the font's
+      // text is.
+      EXPECT_EQ(rect.left, control.rect.left);
+      EXPECT_EQ(rect.top, control.rect.top);
+      EXPECT_GE(rect.width, control.rect.width);
+      EXPECT_GE(rect.height, control.rect.height);
+    } else {
+      EXPECT_EQ(rect, control.rect);
+    }
+    EXPECT_EQ(Text(Control(control.id)), control.caption);
+    wchar_t hint[128] = {};
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = Handle();
+    tool.uId = reinterpret_cast<UINT_PTR>(Control(control.id));
+    tool.lpszText = hint;
+    SendMessageW(tooltip, TTM_GETTEXTW, 128, reinterpret_cast<LPARAM>(&tool));
+    EXPECT_STREQ(hint, control.hint ? control.hint : L"");
+  }
+
+  // 8 points at 96 dpi are 11 pixels; the report in Courier New.
+  EXPECT_EQ(FontOf(Control(IDC_LABEL3)).lfHeight, -11);
+  EXPECT_EQ(FontOf(Control(IDC_EDLOG)).lfHeight, -11);
+  EXPECT_STREQ(FontOf(Control(IDC_EDLOG)).lfFaceName, L"Courier New");
+  const LONG logStyle = GetWindowLongW(Control(IDC_EDLOG), GWL_STYLE);
+  for (LONG style : {ES_MULTILINE, ES_READONLY, ES_AUTOHSCROLL, WS_HSCROLL, WS_VSCROLL}) {
+    EXPECT_EQ(logStyle & style, style) << style;
+  }
+  EXPECT_GT(SendMessageW(Control(IDC_EDLOG), EM_GETLIMITTEXT, 0, 0), 0x10000000);
+  EXPECT_TRUE(GetWindowLongW(Control(IDC_PROGRESSBAR), GWL_STYLE) & PBS_VERTICAL);
+  PBRANGE range{};
+  SendMessageW(Control(IDC_PROGRESSBAR), PBM_GETRANGE, FALSE, reinterpret_cast<LPARAM>(&range));
+  EXPECT_EQ(range.iLow, 0);
+  EXPECT_EQ(range.iHigh, 100);
+  EXPECT_EQ(SendMessageW(Control(IDC_PROGRESSBAR), PBM_GETPOS, 0, 0), 0);
+
+  // Tab order; the progress bar and the file choice buttons take no focus.
+  EXPECT_EQ(GetFocus(), Control(IDC_EDARQRISCO));
+  HWND control = Control(IDC_EDARQRISCO);
+  for (int id :
+       {IDC_EDARQSINISTRO, IDC_BTNOK, IDC_BTNFECHAR, IDC_EDLOG, IDC_BTNEXPORTA, IDC_BTNAJUDA, IDC_EDARQRISCO}) {
+    control = GetNextDlgTabItem(Handle(), control, FALSE);
+    EXPECT_EQ(GetDlgCtrlID(control), id);
+  }
+  EXPECT_EQ(SendMessageW(Handle(), DM_GETDEFID, 0, 0), MAKELRESULT(IDC_BTNOK, DC_HASDEFID));
+
+  // The smallest size keeps the design's client area.
+  MINMAXINFO limits{};
+  SendMessageW(Handle(), WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&limits));
+  EXPECT_EQ(limits.ptMinTrackSize.x, outer.right - outer.left);
+  EXPECT_EQ(limits.ptMinTrackSize.y, outer.bottom - outer.top);
+
+  // Wider and taller: the four buttons follow the right edge, edLog grows,
+  // the rest stays.
+  SetWindowPos(Handle(), nullptr, 0, 0, outer.right - outer.left + 100, outer.bottom - outer.top + 50,
+               SWP_NOMOVE | SWP_NOZORDER);
+  PumpPending(Handle());
+  EXPECT_EQ(ClientRect(Control(IDC_BTNOK)), (ControlRect{626, 4, 90, 25}));
+  EXPECT_EQ(ClientRect(Control(IDC_BTNAJUDA)), (ControlRect{722, 4, 25, 25}));
+  EXPECT_EQ(ClientRect(Control(IDC_BTNEXPORTA)), (ControlRect{626, 35, 121, 25}));
+  EXPECT_EQ(ClientRect(Control(IDC_BTNFECHAR)), (ControlRect{626, 67, 121, 25}));
+  EXPECT_EQ(ClientRect(Control(IDC_EDLOG)), (ControlRect{4, 99, 742, 430}));
+  EXPECT_EQ(ClientRect(Control(IDC_EDARQRISCO)), (ControlRect{4, 19, 445, 21}));
+  EXPECT_EQ(ClientRect(Control(IDC_PROGRESSBAR)), (ControlRect{494, 4, 13, 88}));
+
+  // At 144 dpi (150 %) every design pixel is one and a half.
+  const ControlDesign& log = kFrmInicioDesign.back();
+  EXPECT_EQ(PlaceControl(log, 144, 977, 725), (ControlRect{6, 149, 963, 570}));
+  EXPECT_EQ(PlaceControl(kFrmInicioDesign[7], 144, 1077, 725), (ControlRect{889, 6, 135, 38}));
+}
+
+TEST_F(WindowTest, FileChoicesShareOneDialogAndDroppedFilesFillTheBoxes) {
+  answers_.openAnswers = {L"C:\\dados\\riscos.dbf", L""};
+  SetFocus(Control(IDC_EDARQSINISTRO));
+  Click(IDC_SPEEDBUTTON4);
+  EXPECT_EQ(Text(Control(IDC_EDARQRISCO)), L"C:\\dados\\riscos.dbf");
+  EXPECT_EQ(GetFocus(), Control(IDC_EDARQSINISTRO));  // the button took no focus
+  SetWindowTextW(Control(IDC_EDARQSINISTRO), L"antes.dbf");
+  Click(IDC_SPEEDBUTTON3);  // cancelled
+  EXPECT_EQ(Text(Control(IDC_EDARQSINISTRO)), L"antes.dbf");
+  ASSERT_EQ(answers_.openStructures.size(), 2u);
+  EXPECT_EQ(answers_.openStructures[0], answers_.openStructures[1]);
+  EXPECT_EQ(answers_.openStartNames[0], L"");
+  EXPECT_EQ(answers_.openStartNames[1], L"C:\\dados\\riscos.dbf");
+  const OPENFILENAMEW& dialog = *answers_.openStructures[1];
+  EXPECT_EQ(dialog.hwndOwner, Handle());
+  EXPECT_EQ(dialog.lpstrFilter, nullptr);
+  EXPECT_EQ(dialog.lpstrTitle, nullptr);
+  EXPECT_EQ(dialog.lpstrDefExt, nullptr);
+  EXPECT_EQ(dialog.lpstrInitialDir, nullptr);
+
+  // A file dragged from the shell: a DROPFILES block with its name.
+  const std::wstring dropped = L"C:\\dados\\sinistros.dbf";
+  const size_t bytes = sizeof(DROPFILES) + (dropped.size() + 2) * sizeof(wchar_t);
+  HGLOBAL memory = GlobalAlloc(GHND, bytes);
+  auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+  drop->pFiles = sizeof(DROPFILES);
+  drop->fWide = TRUE;
+  std::memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), dropped.c_str(), dropped.size() * sizeof(wchar_t));
+  GlobalUnlock(memory);
+  SendMessageW(Control(IDC_EDARQSINISTRO), WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
+  EXPECT_EQ(Text(Control(IDC_EDARQSINISTRO)), dropped);
+}
+
+TEST_F(WindowTest, EnterValidatesAsTheCommandLineDoesAndExportSavesItsBytes) {
+  const testing::TempDir dir;
+  const std::wstring risks = WindowsPath(TARVELO_SAMPLES_DIR "/riscos.dbf");
+  const std::wstring claims = WindowsPath(TARVELO_SAMPLES_DIR "/sinistros.dbf");
+  SendMessageW(Control(IDC_EDARQRISCO), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(risks.c_str()));
+  SendMessageW(Control(IDC_EDARQSINISTRO), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(claims.c_str()));
+  SetFocus(Control(IDC_EDARQSINISTRO));
+  PostMessageW(Control(IDC_EDARQSINISTRO), WM_KEYDOWN, VK_RETURN, 1);
+  ASSERT_TRUE(PumpUntil(Handle(), [&] { return window_->RunsFinished() == 1; }));
+  EXPECT_TRUE(answers_.boxes.empty());
+  EXPECT_EQ(SendMessageW(Control(IDC_PROGRESSBAR), PBM_GETPOS, 0, 0), 90);
+  EXPECT_TRUE(IsWindowEnabled(Control(IDC_BTNOK)));
+
+  const std::wstring cliReport = WindowsPath(dir.File("cli-report.txt"));
+  const std::wstring cliDetails = WindowsPath(dir.File("cli-details.csv"));
+  const std::string cliOutput =
+      RunCommandLine(L"--riscos \"" + risks + L"\" --sinistros \"" + claims + L"\" --catalogo \"" +
+                         WindowsPath(TARVELO_CATALOGUE_DIR) + L"\" --exporta \"" + cliReport + L"\" --detalhes \"" +
+                         cliDetails + L"\"",
+                     dir);
+  const std::string shown = Utf8FromWide(Text(Control(IDC_EDLOG)));
+  EXPECT_GT(LinesWithoutClock(shown).size(), 20u);
+  EXPECT_EQ(LinesWithoutClock(shown), LinesWithoutClock(cliOutput));
+
+  // "Exporta Resultado": a name without extension gets ".txt"; the saved
+  // report is opened.
+  answers_.saveAnswer = WindowsPath(dir.File("relatorio"));
+  Click(IDC_BTNEXPORTA);
+  ASSERT_EQ(answers_.saveTitles.size(), 1u);
+  EXPECT_EQ(answers_.saveTitles[0], L"Exporta resultado Tarvelo");
+  EXPECT_EQ(answers_.saveNames[0], L"*.txt");
+  EXPECT_EQ(answers_.saveFolders[0], L"c:\\");
+  EXPECT_EQ(answers_.saveExtensions[0], L"txt");
+  EXPECT_EQ(answers_.saveFilters[0], std::wstring(L"Resultado (*.txt)\0*.txt\0Detalhes (*.csv)\0*.csv\0", 47));
+  EXPECT_FALSE(answers_.saveFlags[0] & OFN_OVERWRITEPROMPT);
+  ASSERT_EQ(answers_.launches.size(), 1u);
+  EXPECT_EQ(answers_.launches[0].file, answers_.saveAnswer + L".txt");
+  EXPECT_EQ(answers_.launches[0].owner, Handle());
+  EXPECT_FALSE(answers_.launches[0].verb || answers_.launches[0].parameters || answers_.launches[0].folder);
+  EXPECT_EQ(answers_.launches[0].show, SW_SHOWNORMAL);
+  const std::string saved = ReadBytes(answers_.saveAnswer + L".txt");
+  const std::string expected = ReadBytes(cliReport);
+  EXPECT_NE(saved.find("\r\n"), std::string::npos);
+  EXPECT_EQ(LinesWithoutClock(saved), LinesWithoutClock(expected));
+  EXPECT_EQ(saved.size(), expected.size());
+
+  // The detail listing, to a file whose type has no program: the shell's
+  // result is told in a plain message box.
+  answers_.saveAnswer = WindowsPath(dir.File("detalhes"));
+  answers_.saveFileType = 2;
+  answers_.launchResult = 31;
+  Click(IDC_BTNEXPORTA);
+  EXPECT_EQ(ReadBytes(answers_.saveAnswer + L".csv"), ReadBytes(cliDetails));
+  ASSERT_EQ(answers_.boxes.size(), 1u);
+  EXPECT_EQ(answers_.boxes[0].text, L"There is no application associated with the given filename extension.");
+  EXPECT_EQ(answers_.boxes[0].title, L"Tarvelo");
+  EXPECT_EQ(answers_.boxes[0].type, static_cast<UINT>(MB_OK));
+
+  // A save over the risks file is refused with the error's stop box.
+  answers_.saveAnswer = risks;
+  answers_.saveFileType = 1;
+  Click(IDC_BTNEXPORTA);
+  ASSERT_EQ(answers_.boxes.size(), 2u);
+  EXPECT_EQ(answers_.boxes[1].text, L"Cannot export the report to \"" + risks + L"\": the validation reads that file.");
+  EXPECT_EQ(answers_.boxes[1].title, L"Tarvelo");
+  EXPECT_EQ(answers_.boxes[1].type, static_cast<UINT>(MB_OK | MB_ICONSTOP));
+  EXPECT_EQ(answers_.launches.size(), 2u);
+
+  // Help: the page beside the program, with the shell's "not found".
+  answers_.launchResult = 2;
+  Click(IDC_BTNAJUDA);
+  ASSERT_EQ(answers_.launches.size(), 3u);
+  EXPECT_EQ(answers_.launches[2].file.substr(answers_.launches[2].file.size() - 12), L"Tarvelo.html");
+  ASSERT_EQ(answers_.boxes.size(), 3u);
+  EXPECT_EQ(answers_.boxes[2].text, L"The specified file was not found.");
+}
+
+TEST(TarveloExe, OpensItsWindowAndClosesOnAltF) {
+  const std::wstring program = WindowsPath(TARVELO_EXE_PATH);
+  std::wstring commandLine = L"\"" + program + L"\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  ASSERT_TRUE(
+      CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
+  HWND window = nullptr;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (!window && std::chrono::steady_clock::now() < deadline) {
+    window = FindWindowW(nullptr, L"ORVAL - Tarvelo - 2023");
+    if (window && !IsWindowVisible(window)) window = nullptr;
+    if (!window) Sleep(100);
+  }
+  ASSERT_NE(window, nullptr);
+  EXPECT_NE(GetDlgItem(window, IDC_EDLOG), nullptr);
+  // Alt+F: the dialog manager of the program's message loop presses
+  // "&Fechar".
+  PostMessageW(GetDlgItem(window, IDC_EDARQRISCO), WM_SYSCHAR, L'f', 1 << 29);
+  EXPECT_EQ(WaitForSingleObject(process.hProcess, 60000), WAIT_OBJECT_0);
+  DWORD status = 99;
+  GetExitCodeProcess(process.hProcess, &status);
+  EXPECT_EQ(status, 0u);
+  if (status == STILL_ACTIVE) TerminateProcess(process.hProcess, 1);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+}
+
+}  // namespace
+}  // namespace tarvelo::win32
