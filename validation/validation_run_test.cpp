@@ -26,9 +26,9 @@
 #include <utility>
 #include <vector>
 
+#include "os/held_file.h"
 #include "os/temporary_file.h"
 #include "testing/catalogue_fixture.h"
-#include "testing/held_file.h"
 #include "validation/export_path_check.h"
 #include "validation/record_loop.h"
 #include "validation/report_export.h"
@@ -958,7 +958,7 @@ TEST_F(ClaimsTest, LeftoverIndexIsReplacedAndAHeldOneIsNotOverwritten) {
   testing::WriteFile(dir.File("apolice.ntx"), "");
   ValidationRun run(host);
   {
-    const testing::HeldFile held(dir.File("apolice.ntx"));
+    const os::HeldFile held(dir.File("apolice.ntx"));
     ASSERT_TRUE(held.Holds());
     const Failure failure = RunFailing<DbfError>(run);
     EXPECT_EQ(failure.message, "NtxIndex.CreateIndex: Create error \"apolice\"");
@@ -1091,7 +1091,7 @@ TEST_F(RunTest, OpenErrorsGiveTheSystemsReasonWithControlCharactersEscaped) {
   host.risk = dir.File("absent.dbf");
   Failure failure = RunFailing<DbfError>();
   EXPECT_EQ(failure.message, "DbfTable.InternalOpen: Open error \"" + host.risk + "\"");
-  EXPECT_EQ(failure.reason, testing::NoSuchFileReason());
+  EXPECT_EQ(failure.reason, os::NoSuchFileReason());
 
   // A catalogue file that another run holds: the same exclusive opening,
   // and the message says why.
@@ -1101,7 +1101,7 @@ TEST_F(RunTest, OpenErrorsGiveTheSystemsReasonWithControlCharactersEscaped) {
   WriteCatalogue();
   ValidationRun run(host);
   {
-    const testing::HeldFile held(dir.File("DadosQdp.DBF"));
+    const os::HeldFile held(dir.File("DadosQdp.DBF"));
     ASSERT_TRUE(held.Holds());
     failure = RunFailing<DbfError>(run);
   }
@@ -1190,7 +1190,7 @@ TEST_F(ClaimsTest, NoRunChangesAFileOrLeavesTheIndex) {
     }
   };
   const auto holding = [&](const std::string& path, const std::function<void()>& body) {
-    const testing::HeldFile held(path, true);
+    const os::HeldFile held(path, true);
     ASSERT_TRUE(held.Holds());
     body();
   };
