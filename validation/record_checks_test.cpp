@@ -114,7 +114,7 @@ TEST(RecordChecker, ReadingBytesGivesWhatReadingValuesGives) {
   DbfTable tabelas("tbTabelas", settings), anexos("tbAnexos", settings), data("tbDados", settings);
   RuleCatalogue catalogue(settings);
   catalogue.Load("RURAL", dir.Path(), tabelas, anexos);
-  catalogue.Structure().IndexName("index2");
+  catalogue.Structure().IndexName(kStructureByPosition);
   data.SetDBFFileName(dir.File("riscos.dbf"));
   data.Open();
   std::vector<char> bytes(static_cast<size_t>(kRecords * data.RecordLength()));
@@ -122,7 +122,8 @@ TEST(RecordChecker, ReadingBytesGivesWhatReadingValuesGives) {
 
   // What checking each record gives: its counts, notes and error.
   const auto outcomes = [&](CheckReading reading) {
-    const RecordChecker checker(data, catalogue.Structure(), catalogue.Domain(), 1, "05631", 2026, settings, reading);
+    const RecordChecker checker(data, catalogue.Structure(), catalogue.Domain(), kRisksTable, "05631", 2026, settings,
+                                reading);
     std::vector<std::string> seen;
     for (int i = 0; i < kRecords; ++i) {
       std::vector<FieldCounts> counts(static_cast<size_t>(checker.FieldCount()));
