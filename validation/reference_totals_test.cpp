@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "testing/run_fixture.h"
+#include "values/cp1252_literal.h"
 #include "values/errors.h"
 
 namespace tarvelo {
@@ -22,24 +23,18 @@ using testing::RunTest;
 // The claims section of the report with the rows of its table.
 Lines ClaimsSection(const Lines& rows) {
   Lines lines{kRule, "", "Teste de Sinistros Pagos:",
-              "Modalidade     Valor QDP                Valor Arquivo            Diferen\xE7"
-              "a (%)",
-              ""};
+              "Modalidade     Valor QDP                Valor Arquivo            Diferença (%)"_cp1252, ""};
   lines.insert(lines.end(), rows.begin(), rows.end());
   const Lines tail{kRule,
                    "",
-                   "Cr\xEDticas no arquivo de Sinistros",
-                   "Observa\xE7\xF5"
-                   "es:",
-                   "A companhia dever\xE1 apresentar justificativas para as difere\xE7"
-                   "as em rela\xE7\xE3o ao QDP,",
-                   "em anexo a este relat\xF3rio, quando:",
-                   "1 - A diferen\xE7"
-                   "a, em m\xF3"
-                   "dulo, for maior que 10%",
-                   "2 - Existir valor no arquivo, mas n\xE3o no QDP",
-                   "3 - N\xE3o existir valor no arquivo, mas existir no QDP",
-                   "As justificativas devem ser baseadas em valores, n\xE3o apenas em car\xE1ter subjetivo.",
+                   "Críticas no arquivo de Sinistros"_cp1252,
+                   "Observações:"_cp1252,
+                   "A companhia deverá apresentar justificativas para as difereças em relação ao QDP,"_cp1252,
+                   "em anexo a este relatório, quando:"_cp1252,
+                   "1 - A diferença, em módulo, for maior que 10%"_cp1252,
+                   "2 - Existir valor no arquivo, mas não no QDP"_cp1252,
+                   "3 - Não existir valor no arquivo, mas existir no QDP"_cp1252,
+                   "As justificativas devem ser baseadas em valores, não apenas em caráter subjetivo."_cp1252,
                    ""};
   lines.insert(lines.end(), tail.begin(), tail.end());
   return lines;

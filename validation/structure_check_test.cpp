@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "testing/run_fixture.h"
+#include "values/cp1252_literal.h"
 
 namespace tarvelo {
 namespace {
@@ -28,7 +29,7 @@ class StructureTest : public RunTest {
   void ExpectStructureError(const Lines& log) {
     EXPECT_TRUE(Contains(log, "Erro: estrutura incorreta na tabela " + Pad("RISCOS", 20)));
     EXPECT_EQ(state.riskCount, 0);
-    EXPECT_TRUE(Contains(log, "Arquivo de riscos vazio ou n\xE3o selecionado."));
+    EXPECT_TRUE(Contains(log, "Arquivo de riscos vazio ou não selecionado."_cp1252));
     EXPECT_TRUE(SectionRows(log, "RISCOS").empty());
   }
 };

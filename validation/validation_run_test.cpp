@@ -19,6 +19,7 @@
 #include "validation/record_loop.h"
 #include "validation/report_export.h"
 #include "validation/report_format.h"
+#include "values/cp1252_literal.h"
 #include "values/errors.h"
 
 namespace tarvelo {
@@ -37,32 +38,24 @@ using testing::SectionRows;
 
 const std::string kFieldHeader = "Tabela              Campo               ErroNulo  %         ErroDom   %         ";
 
-Lines RisksBlock() { return {kRule, "", "Arquivo de riscos vazio ou n\xE3o selecionado.", ""}; }
-Lines ClaimsBlock() { return {kRule, "", "Arquivo de sinistros vazio ou n\xE3o selecionado.", ""}; }
+Lines RisksBlock() { return {kRule, "", "Arquivo de riscos vazio ou não selecionado."_cp1252, ""}; }
+Lines ClaimsBlock() { return {kRule, "", "Arquivo de sinistros vazio ou não selecionado."_cp1252, ""}; }
 
 Lines PremiumsSection(const Lines& rows) {
-  Lines lines{kRule, "", "Teste de Pr\xEAmios Emitidos:",
-              "Modalidade     Valor QDP                Valor Arquivo            Diferen\xE7"
-              "a (%)",
-              ""};
+  Lines lines{kRule, "", "Teste de Prêmios Emitidos:"_cp1252,
+              "Modalidade     Valor QDP                Valor Arquivo            Diferença (%)"_cp1252, ""};
   lines.insert(lines.end(), rows.begin(), rows.end());
   const Lines tail{"",
                    kRule,
                    "",
-                   "Observa\xE7\xF5"
-                   "es:",
-                   "O item Total informado de Pr\xEAmios considera somente as ap\xF3lices com in\xED"
-                   "cio de vig\xEAncia "
-                   "no per\xED"
-                   "odo considerado: 01/07/2022 a 30/06/2023",
-                   "A companhia dever\xE1 apresentar justificativas para as difere\xE7"
-                   "as em rela\xE7\xE3o ao ",
-                   "QDP, em anexo a este relat\xF3rio, quando:",
-                   "1 - A diferen\xE7"
-                   "a, em m\xF3"
-                   "dulo, for maior que 10%",
-                   "2 - Existir valor no arquivo, mas n\xE3o no QDP",
-                   "3 - N\xE3o existir valor no arquivo, mas existir no QDP",
+                   "Observações:"_cp1252,
+                   "O item Total informado de Prêmios considera somente as apólices com início de vigência "
+                   "no período considerado: 01/07/2022 a 30/06/2023"_cp1252,
+                   "A companhia deverá apresentar justificativas para as difereças em relação ao "_cp1252,
+                   "QDP, em anexo a este relatório, quando:"_cp1252,
+                   "1 - A diferença, em módulo, for maior que 10%"_cp1252,
+                   "2 - Existir valor no arquivo, mas não no QDP"_cp1252,
+                   "3 - Não existir valor no arquivo, mas existir no QDP"_cp1252,
                    ""};
   lines.insert(lines.end(), tail.begin(), tail.end());
   return lines;
@@ -97,9 +90,8 @@ TEST_F(RunTest, ResultSectionWorkedExample) {
   }
   host.risk = Write(risks, "RISCOS.DBF");
   EXPECT_EQ(Run(),
-            Concat({{"In\xED"
-                     "cio do processamento: 07/12/2026 08:05:09",
-                     "Per\xEDodo de an\xE1lise: 01/07/2022 a 30/06/2023",
+            Concat({{"Início do processamento: 07/12/2026 08:05:09"_cp1252,
+                     "Período de análise: 01/07/2022 a 30/06/2023"_cp1252,
                      "Empresa: 05631 - " + Pad("SEGURADORA EXEMPLO S.A.", 40)},
                     {kRule, "Arquivo: " + host.risk, "Total de Registros: 1500", "", kFieldHeader,
                      "RISCOS              COD_SEG             0         0,00%     0         0,00%     ",
@@ -157,7 +149,7 @@ TEST_F(RunTest, FirstFileWithoutRecordsLeavesTheCompanyToTheNext) {
   EXPECT_EQ(state.companyCode, "05631");
   EXPECT_TRUE(Contains(log, "Animal         50                       40                       -20,00"));
   // Step 12 still reports the empty risks file.
-  EXPECT_TRUE(Contains(log, "Arquivo de riscos vazio ou n\xE3o selecionado."));
+  EXPECT_TRUE(Contains(log, "Arquivo de riscos vazio ou não selecionado."_cp1252));
 }
 
 TEST_F(RunTest, UnknownCompanyGivesAnEmptyNameAndNoWindow) {
