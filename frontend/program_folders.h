@@ -50,4 +50,8 @@ std::string CatalogueFolder(const std::optional<std::string>& optionFolder, cons
 /// when no folder is to be had.
 std::string IndexFolder(const std::string& catalogueFolder, const EnvironmentLookup& lookup);
 
+/// IndexFolder, or nullopt when no folder is to be had (the run itself
+/// then reports why): the folder an output must not overwrite the index in.
+std::optional<std::string> IndexFolderIfAny(const std::string& catalogueFolder, const EnvironmentLookup& lookup);
+
 }  // namespace tarvelo

@@ -129,7 +129,7 @@ void WindowLogic::Export() {
     const std::string target = RunPathFromUtf8(chosen->path);
     CheckSaveName(target);
     CheckExportPath(target, {TypedRunPath(PathBox::kRisks), TypedRunPath(PathBox::kClaims), riskPath_, claimPath_},
-                    programFolder_);
+                    programFolder_, IndexFolderIfAny(programFolder_, ProcessEnvironmentVariable));
     if (chosen->fileType == 1) {
       SaveDetails(target);
     } else {

@@ -83,8 +83,10 @@ void RemoveTemporaryFiles() noexcept {
   for (Slot& slot : slots) {
     int expected = 2;
     if (!slot.state.compare_exchange_strong(expected, 1)) continue;
+    // The place stays taken until its owner lets it go: were it freed here,
+    // another file could take it and the owner's Remove would then free
+    // that file's place.
     os::RemoveIfSameFile(slot.path, slot.identity);
-    slot.state.store(0);
   }
 }
 

@@ -83,7 +83,7 @@ bool HasTableExtension(const std::string& path) {
 }  // namespace
 
 void CheckExportPath(const std::string& exportPath, const std::vector<std::string>& dataFiles,
-                     const std::string& catalogueFolder) {
+                     const std::string& catalogueFolder, const std::optional<std::string>& indexFolder) {
   if (exportPath.empty()) return;
   const auto refuse = [&](const std::string& why) {
     throw TarveloError("Cannot export the report to \"" + PathText(exportPath) + "\": " + why);
@@ -96,7 +96,9 @@ void CheckExportPath(const std::string& exportPath, const std::vector<std::strin
   for (const std::string& path : readFiles) {
     if (OneFile(exportPath, path)) refuse("the validation reads that file");
   }
-  if (OneFile(exportPath, catalogueFolder + "apolice.ntx")) refuse("the validation writes its index to that file");
+  for (const std::string& folder : {catalogueFolder, indexFolder.value_or(catalogueFolder)}) {
+    if (OneFile(exportPath, folder + "apolice.ntx")) refuse("the validation writes its index to that file");
+  }
 
   const os::OutputTarget target = os::ResolveOutput(exportPath);
   if (target.error != 0 || target.kind != os::OutputKind::kRegular) return;

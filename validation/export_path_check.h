@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,8 +17,10 @@ namespace tarvelo {
 ///   file), or a catalogue file ("tabelas.dbf", "anexos.dbf",
 ///   "DadosQdp.DBF" in catalogueFolder, which ends in "/" or is empty for
 ///   the current folder): "the validation reads that file";
-/// - the run's index "apolice.ntx" in catalogueFolder, whether or not it
-///   exists: "the validation writes its index to that file";
+/// - the run's index "apolice.ntx" in catalogueFolder, and in indexFolder
+///   when the run writes its index elsewhere (a folder of the user's own),
+///   whether or not it exists: "the validation writes its index to that
+///   file";
 /// - an existing file whose first bytes are a DBF header that the reader
 ///   takes, or an index header: "that file holds a DBF table", "that file
 ///   holds an NTX index";
@@ -30,7 +33,7 @@ namespace tarvelo {
 /// file system that ignores case). exportPath is taken where its symbolic
 /// links lead. Does nothing when exportPath is empty.
 void CheckExportPath(const std::string& exportPath, const std::vector<std::string>& dataFiles,
-                     const std::string& catalogueFolder);
+                     const std::string& catalogueFolder, const std::optional<std::string>& indexFolder = std::nullopt);
 
 /// Whether two output paths name one file, as CheckExportPath compares
 /// them (symbolic links followed, one folder and names differing only in

@@ -41,5 +41,15 @@ TEST(CheckExportPath, RefusesEveryFileTheRunReadsHoweverNamed) {
                "Cannot export the report to \"" + dir.File("old report.txt") + "\": the validation reads that file");
 }
 
+TEST(CheckExportPath, RefusesTheIndexWhereverTheRunWritesIt) {
+  testing::TempDir catalogue;
+  testing::TempDir own;  // the user's own folder, when the catalogue's takes no file
+  for (const std::string& index : {catalogue.File("apolice.ntx"), own.File("APOLICE.NTX")}) {
+    EXPECT_ERROR(TarveloError, CheckExportPath(index, {}, catalogue.Path(), own.Path()),
+                 "Cannot export the report to \"" + index + "\": the validation writes its index to that file");
+  }
+  EXPECT_NO_THROW(CheckExportPath(own.File("apolice.txt"), {}, catalogue.Path(), own.Path()));
+}
+
 }  // namespace
 }  // namespace tarvelo
