@@ -37,6 +37,7 @@
 #include "testing/catalogue_fixture.h"
 #include "testing/dbf_writer.h"
 #include "testing/temp_dir.h"
+#include "values/cp1252_literal.h"
 
 /// Shows texts in test failures as text, not as code units.
 void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
@@ -211,7 +212,7 @@ TEST_F(WindowTest, EnterValidatesTypedPathsAndTheExportIsTheCommandLineReport) {
   const int status = std::system(command.c_str());
   ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   const std::string cliReport = testing::ReadFile(dir.File("cli.txt"));
-  EXPECT_NE(cliReport.find("sinistros sem ap\xF3lice"), std::string::npos);
+  EXPECT_NE(cliReport.find("sinistros sem apólice"_cp1252), std::string::npos);
   EXPECT_EQ(WithoutClock(testing::ReadFile(dir.File("window.txt"))), WithoutClock(cliReport));
   const std::string cliDetails = testing::ReadFile(dir.File("cli.csv"));
   EXPECT_NE(cliDetails.find(";sem apolice;"), std::string::npos);

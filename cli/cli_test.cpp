@@ -33,6 +33,7 @@
 #include "testing/dbf_writer.h"
 #include "testing/shell_words.h"
 #include "testing/temp_dir.h"
+#include "values/cp1252_literal.h"
 #include "values/errors.h"
 #include "values/text.h"
 
@@ -112,13 +113,8 @@ TEST(CliProgram, MissingFileExitsOneWithLinesSoFarAndMessage) {
   const std::string missing = dir.File("absent.dbf");
   auto outcome = RunCli("--catalogo '" + dir.Path() + "' --riscos '" + missing + "'", dir);
   EXPECT_EQ(outcome.status, 1);
-  EXPECT_EQ(outcome.out.find("In\xC3\xAD"
-                             "cio do processamento: "),
-            0u)
-      << outcome.out;
-  EXPECT_NE(outcome.out.find("Per\xC3\xAD"
-                             "odo de an\xC3\xA1lise: 01/07/2022 a 30/06/2023\n\n"),
-            std::string::npos);
+  EXPECT_EQ(outcome.out.find("Início do processamento: "), 0u) << outcome.out;
+  EXPECT_NE(outcome.out.find("Período de análise: 01/07/2022 a 30/06/2023\n\n"), std::string::npos);
   EXPECT_EQ(outcome.out.find("Fim do processamento"), std::string::npos);
   EXPECT_EQ(outcome.err, "DbfTable.InternalOpen: Open error \"" + missing + "\"\n" + os::NoSuchFileReason() + "\n");
 }
@@ -144,13 +140,11 @@ TEST(CliProgram, ExportWritesCodePage1252WithCrLf) {
   auto outcome = RunCli("--catalogo '" + dir.Path() + "' --exporta '" + dir.File("report.txt") + "'", dir);
   ASSERT_EQ(outcome.status, 0) << outcome.err;
   const std::string saved = testing::ReadFile(dir.File("report.txt"));
-  EXPECT_EQ(saved.find("In\xED"
-                       "cio do processamento: "),
-            0u);
-  EXPECT_NE(saved.find("Arquivo de riscos vazio ou n\xE3o selecionado.\r\n"), std::string::npos);
+  EXPECT_EQ(saved.find("Início do processamento: "_cp1252), 0u);
+  EXPECT_NE(saved.find("Arquivo de riscos vazio ou não selecionado.\r\n"_cp1252), std::string::npos);
   EXPECT_EQ(saved.substr(saved.size() - 82), std::string(80, '=') + "\r\n");
   // The terminal gets the same lines in UTF-8 with LF only.
-  EXPECT_NE(outcome.out.find("Arquivo de riscos vazio ou n\xC3\xA3o selecionado.\n"), std::string::npos);
+  EXPECT_NE(outcome.out.find("Arquivo de riscos vazio ou não selecionado.\n"), std::string::npos);
   EXPECT_EQ(outcome.out.find('\r'), std::string::npos);
 }
 
@@ -233,7 +227,7 @@ TEST(CliProgram, NamesOutsideTheCodePageOpenAndShowQuestionMarks) {
       RunCli("--catalogo '" + dir.Path() + "' --riscos '" + risks + "' --sinistros '" + dir.File("s.dbf") + "'", dir);
   EXPECT_EQ(outcome.status, 0) << outcome.err;
   EXPECT_NE(outcome.out.find("Arquivo: " + dir.Path() + "riscos ?.dbf\n"), std::string::npos) << outcome.out;
-  EXPECT_NE(outcome.out.find("0 sinistros sem ap\xC3\xB3lices"), std::string::npos);
+  EXPECT_NE(outcome.out.find("0 sinistros sem apólices"), std::string::npos);
   // A name that does not exist: the message names it the same way, and
   // says why.
   outcome = RunCli("--catalogo '" + dir.Path() + "' --riscos '" + dir.File("\xe4\xb8\xad.dbf") + "'", dir);
@@ -367,7 +361,7 @@ TEST(CliProgram, TheSampleRunsUnderATightMemoryLimit) {
   ASSERT_TRUE(WIFEXITED(status)) << status;
   EXPECT_EQ(WEXITSTATUS(status), 0);
   const std::string report = testing::ReadFile(out);
-  EXPECT_NE(report.find(" sinistros sem ap\xC3\xB3lices "), std::string::npos) << report;
+  EXPECT_NE(report.find(" sinistros sem apólices "), std::string::npos) << report;
   EXPECT_NE(report.find("Fim do processamento: "), std::string::npos);
 #endif
 }
@@ -491,11 +485,9 @@ TEST(CliProgram, JsonAndDetailListingAgreeWithTheSampleReport) {
   }
   const auto& claims = json["claims_without_policy"];
   EXPECT_EQ(counted[TARVELO_SAMPLES_DIR "/sinistros.dbf sem apolice"], claims["without_policy"].get<int>());
-  EXPECT_NE(outcome.out.find(std::to_string(claims["without_policy"].get<int>()) + " sinistros sem ap\xC3\xB3lices " +
-                             "no per\xC3\xAD"
-                             "odo, num total de " +
-                             std::to_string(claims["claims"].get<int>()) + " sinistros (" + Percent(claims["percent"]) +
-                             "%)."),
+  EXPECT_NE(outcome.out.find(std::to_string(claims["without_policy"].get<int>()) + " sinistros sem apólices " +
+                             "no período, num total de " + std::to_string(claims["claims"].get<int>()) +
+                             " sinistros (" + Percent(claims["percent"]) + "%)."),
             std::string::npos);
 }
 
@@ -712,19 +704,15 @@ TEST(CliOutputs, DevicesAndPipesAreWrittenInPlaceAndEachOutputOnItsOwn) {
                  StandardOutput::kPipe);
   EXPECT_EQ(outcome.status, 1);
   EXPECT_EQ(outcome.err, "Cannot write file \"" + full + "\". No space left on device.\n");
-  const size_t report = outcome.out.find(
-      "In\xED"
-      "cio do processamento: ");
+  const size_t report = outcome.out.find("Início do processamento: "_cp1252);
   ASSERT_NE(report, std::string::npos) << outcome.out;
-  EXPECT_EQ(outcome.out.find("In\xC3\xAD"
-                             "cio do processamento: "),
-            0u);
+  EXPECT_EQ(outcome.out.find("Início do processamento: "), 0u);
   EXPECT_EQ(outcome.out.substr(outcome.out.size() - 82), std::string(80, '=') + "\r\n");
   EXPECT_TRUE(nlohmann::json::parse(testing::ReadFile(dir.File("r.json")))["completed"].get<bool>());
 
   outcome = RunCliWith(With(RunOf(dir), {"--json", null, "--exporta", dir.File("r.txt")}), dir);
   EXPECT_EQ(outcome.status, 0) << outcome.err;
-  EXPECT_EQ(testing::ReadFile(dir.File("r.txt")).rfind("In\xED", 0), 0u);
+  EXPECT_EQ(testing::ReadFile(dir.File("r.txt")).rfind("Início"_cp1252, 0), 0u);
   EXPECT_TRUE(IsCharacterDevice(null));
   EXPECT_TRUE(IsCharacterDevice(full));
   EXPECT_TRUE(std::filesystem::is_symlink(stdoutLink));
@@ -770,7 +758,7 @@ TEST(CliOutputs, ReplacingKeepsModeAndOwnerAndTakesNamesOfUpTo255Bytes) {
   testing::WriteFile(listing, "earlier");
   auto outcome = RunCliWith(With(RunOf(dir), {"--exporta", report, "--json", json, "--detalhes", listing}), dir);
   EXPECT_EQ(outcome.status, 0) << outcome.err;
-  EXPECT_EQ(testing::ReadFile(report).rfind("In\xED", 0), 0u);
+  EXPECT_EQ(testing::ReadFile(report).rfind("Início"_cp1252, 0), 0u);
   EXPECT_EQ(testing::ReadFile(json).rfind("{", 0), 0u);
   EXPECT_EQ(testing::ReadFile(listing).rfind("\xEF\xBB\xBF", 0), 0u);
   struct stat info {};

@@ -347,33 +347,10 @@ void DbfTable::Next() {
   RestoreCurrentBlock();
 }
 
-bool DbfTable::GoToRecord(int64_t recno) {
-  if (!IsOpen() || recno < 1) return false;
-  if (!InBlock(recno) && !ReadBlockAt(recno)) {
-    RestoreCurrentBlock();
-    return false;
-  }
-  SetCurrent(recno);
-  atEnd_ = false;
-  return true;
-}
-
 int64_t DbfTable::PhysicalRecordCount() const {
   if (!IsOpen()) return 0;
   const int64_t size = FileSize(file_);
   return size > headerLength_ ? (size - headerLength_) / recordLength_ : 0;
-}
-
-bool DbfTable::ReadRecord(int64_t recno, std::string& bytes) const {
-  bytes.clear();
-  if (!IsOpen() || recno < 1) return false;
-  bytes.resize(static_cast<size_t>(recordLength_));
-  const int64_t offset = headerLength_ + (recno - 1) * static_cast<int64_t>(recordLength_);
-  if (ReadAt(offset, bytes.data(), bytes.size(), "ReadRecord") < bytes.size()) {
-    bytes.clear();
-    return false;
-  }
-  return true;
 }
 
 size_t DbfTable::ReadRecords(int64_t first, size_t count, char* into) const {
@@ -381,19 +358,6 @@ size_t DbfTable::ReadRecords(int64_t first, size_t count, char* into) const {
   const size_t length = static_cast<size_t>(recordLength_);
   const int64_t offset = headerLength_ + (first - 1) * static_cast<int64_t>(recordLength_);
   return ReadAt(offset, into, count * length, "ReadBlock") / length;
-}
-
-void DbfTable::ScanRecords(const std::function<void(int64_t recno, std::string_view bytes)>& visit) const {
-  if (!IsOpen()) return;
-  std::vector<char> buffer(static_cast<size_t>(recordsPerBlock_) * static_cast<size_t>(recordLength_));
-  const size_t length = static_cast<size_t>(recordLength_);
-  int64_t recno = 1;
-  while (true) {
-    const int64_t offset = headerLength_ + (recno - 1) * static_cast<int64_t>(recordLength_);
-    const size_t records = ReadAt(offset, buffer.data(), buffer.size(), "ReadBlock") / length;
-    if (records == 0) return;
-    for (size_t i = 0; i < records; ++i, ++recno) visit(recno, std::string_view(buffer.data() + i * length, length));
-  }
 }
 
 DbfField* DbfTable::FindField(std::string_view name) {

@@ -148,23 +148,12 @@ class DbfTable {
   /// Number of complete records the file holds after the header (deleted
   /// ones included); 0 when closed.
   int64_t PhysicalRecordCount() const;
-  /// Reads the bytes of record recno (counting from 1, deleted or not) into
-  /// bytes without moving the table. False, bytes empty, when the file holds
-  /// no such complete record or the table is closed.
-  bool ReadRecord(int64_t recno, std::string& bytes) const;
   /// Reads up to count records from record first (counting from 1) into
   /// into (count times RecordLength() bytes) without moving the table; safe
   /// from several threads at once. Returns the number of complete records
   /// read, fewer than count only at the end of the file. Raises DbfError
   /// "DbfTable.ReadBlock: Read error \"<path>\"" with the system's reason.
   size_t ReadRecords(int64_t first, size_t count, char* into) const;
-  /// Calls visit(recno, bytes) for every record in file order, deleted ones
-  /// included, reading BufferSize blocks into a buffer of its own; the
-  /// table's position is not touched. Does nothing when closed.
-  void ScanRecords(const std::function<void(int64_t recno, std::string_view bytes)>& visit) const;
-  /// Stands on record recno whatever its deletion flag; AtEnd becomes false.
-  /// False, position unchanged, when the file holds no such record.
-  bool GoToRecord(int64_t recno);
 
   int FieldCount() const { return static_cast<int>(fields_.size()); }
   /// The field at a 0-based position; ListIndexError outside 0..FieldCount-1.

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "os/file_system.h"
+#include "testing/dbf_records.h"
 #include "testing/dbf_writer.h"
 #include "testing/expect_error.h"
 #include "testing/temp_dir.h"
@@ -879,17 +880,17 @@ TEST_F(DbfTableTest, RecordAccessByNumber) {
   EXPECT_EQ(table_.PhysicalRecordCount(), 90);
 
   std::string bytes;
-  ASSERT_TRUE(table_.ReadRecord(50, bytes));
+  ASSERT_TRUE(testing::ReadRecord(table_, 50, bytes));
   EXPECT_EQ(bytes.size(), 100u);
   EXPECT_EQ(bytes.substr(0, 7), "*    50");
-  EXPECT_FALSE(table_.ReadRecord(91, bytes));
+  EXPECT_FALSE(testing::ReadRecord(table_, 91, bytes));
   EXPECT_TRUE(bytes.empty());
-  EXPECT_FALSE(table_.ReadRecord(0, bytes));
+  EXPECT_FALSE(testing::ReadRecord(table_, 0, bytes));
   EXPECT_EQ(table_.RecordNumber(), 1);
 
   std::vector<int64_t> seen;
   int deleted = 0;
-  table_.ScanRecords([&](int64_t recno, std::string_view record) {
+  testing::ScanRecords(table_, [&](int64_t recno, std::string_view record) {
     seen.push_back(recno);
     if (record[0] == '*') ++deleted;
     EXPECT_EQ(std::stoi(std::string(record.substr(1, 6))), recno);
@@ -900,15 +901,15 @@ TEST_F(DbfTableTest, RecordAccessByNumber) {
   EXPECT_EQ(table_.RecordNumber(), 1);
 
   // A deleted record can be stood on by number.
-  ASSERT_TRUE(table_.GoToRecord(84));
+  ASSERT_TRUE(testing::GoToRecord(table_, 84));
   EXPECT_FALSE(table_.AtEnd());
   EXPECT_EQ(table_.FieldAt(0).AsText(), "84");
   table_.Next();
   EXPECT_EQ(table_.RecordNumber(), 85);
-  EXPECT_FALSE(table_.GoToRecord(91));
+  EXPECT_FALSE(testing::GoToRecord(table_, 91));
   EXPECT_EQ(table_.RecordNumber(), 85);
   EXPECT_EQ(table_.FieldAt(0).AsText(), "85");
-  ASSERT_TRUE(table_.GoToRecord(3));
+  ASSERT_TRUE(testing::GoToRecord(table_, 3));
   EXPECT_EQ(table_.FieldAt(0).AsText(), "3");
 }
 

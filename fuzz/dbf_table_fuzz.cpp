@@ -10,6 +10,7 @@
 #include <string>
 
 #include "dbf/dbf_table.h"
+#include "testing/dbf_records.h"
 #include "values/errors.h"
 
 namespace {
@@ -76,11 +77,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   const int64_t count = table.PhysicalRecordCount();
   int64_t scanned = 0;
-  table.ScanRecords([&](int64_t, std::string_view) { ++scanned; });
+  tarvelo::testing::ScanRecords(table, [&](int64_t, std::string_view) { ++scanned; });
   if (scanned != count) std::abort();
   std::string bytes;
-  if (count > 0 && (!table.ReadRecord(count, bytes) || !table.GoToRecord(count))) std::abort();
-  if (table.ReadRecord(count + 1, bytes) || table.GoToRecord(count + 1)) std::abort();
+  if (count > 0 && (!tarvelo::testing::ReadRecord(table, count, bytes) || !tarvelo::testing::GoToRecord(table, count)))
+    std::abort();
+  if (tarvelo::testing::ReadRecord(table, count + 1, bytes) || tarvelo::testing::GoToRecord(table, count + 1))
+    std::abort();
   for (int i = 0; i < table.FieldCount(); ++i) ReadField(table.FieldAt(i));
   table.Close();
   return 0;

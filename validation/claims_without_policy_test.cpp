@@ -2,20 +2,41 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+#include <filesystem>
+#include <functional>
+#include <map>
 #include <set>
 #include <string>
 #include <tuple>
 #include <vector>
 
 #include "dbf/ntx_build.h"
+#include "os/held_file.h"
+#include "os/temporary_file.h"
 #include "testing/dbf_writer.h"
+#include "testing/run_fixture.h"
 #include "testing/temp_dir.h"
 #include "values/errors.h"
 
 namespace tarvelo {
 namespace {
 
+using testing::Closing;
+using testing::Contains;
 using testing::DbfWriter;
+using testing::FieldRuleRow;
+using testing::kMissesSentence;
+using testing::kRule;
+using testing::Lines;
+using testing::Pad;
+using testing::RunTest;
 
 // The rows of claims without a policy item: record, policy, item.
 class RowsKept : public DetailSink {
@@ -116,6 +137,383 @@ TEST(ClaimsWithoutPolicyItem, KeyOrderFindsWhatFileOrderFinds) {
     EXPECT_EQ(asked, 3);
   }
   risksTable.Indexes().Delete(0);
+}
+
+TEST(ClaimsWithoutPolicySentence, WordingAndShareWithoutOverflow) {
+  const auto br = RegionalSettings::Brazilian();
+  EXPECT_EQ(ClaimsWithoutPolicySentence(12, 1500, br), std::string("12") + kMissesSentence + "1500 sinistros (0,80%).");
+  EXPECT_EQ(ClaimsWithoutPolicySentence(0, 7, br), std::string("0") + kMissesSentence + "7 sinistros (0,00%).");
+  // Past 21,474,836 misses the product by 100 leaves 32 bits.
+  EXPECT_EQ(ClaimsWithoutPolicySentence(30000000, 40000000, br),
+            std::string("30000000") + kMissesSentence + "40000000 sinistros (75,00%).");
+}
+
+// Claims against risks through the temporary index.
+class ClaimsTest : public RunTest {
+ protected:
+  void AddRisk(const std::string& policy, const std::string& item, bool deleted = false) {
+    risks.AddRecord({"05631", policy, item, "61", "20230101", "1.00"}, deleted);
+  }
+  void AddClaim(const std::string& policy, const std::string& item, bool deleted = false) {
+    claims.AddRecord({"05631", policy, item, "61", "20230101", "1.00"}, deleted);
+  }
+  Lines RunBoth() {
+    host.risk = Write(risks, "r.dbf");
+    host.claim = Write(claims, "s.dbf");
+    return Run();
+  }
+  std::string Sentence(int misses, int claimCount, const std::string& share) {
+    return std::to_string(misses) + kMissesSentence + std::to_string(claimCount) + " sinistros (" + share + "%).";
+  }
+  bool IndexFileExists() const { return std::filesystem::exists(dir.File("apolice.ntx")); }
+
+  DbfWriter risks = RisksWriter();
+  DbfWriter claims = ClaimsWriter();
+};
+
+TEST_F(ClaimsTest, EveryClaimFoundGivesZeroAndLeavesNoIndexFile) {
+  AddRisk("P1", "0001");
+  AddRisk("P1", "0002");
+  AddClaim("P1", "0002");
+  AddClaim("P1", "0001");
+  const Lines log = RunBoth();
+  const Lines tail(log.end() - 10, log.end() - 6);
+  EXPECT_EQ(tail, (Lines{kRule, "", Sentence(0, 2, "0,00"), ""}));
+  EXPECT_EQ(Lines(log.end() - 6, log.end()), Closing());
+  EXPECT_FALSE(IndexFileExists());
+}
+
+TEST_F(ClaimsTest, MissesAreCountedPerClaim) {
+  AddRisk("P1", "0001");
+  AddRisk("P2", "0001", true);  // only in a deleted record: not found
+  AddRisk("P3", "0001", true);  // deleted duplicate before a live one: found
+  AddRisk("P3", "0001");
+  AddClaim("P1", "0002");  // policy exists with another item
+  AddClaim("P9", "0001");  // two claims on the same missing item
+  AddClaim("P9", "0001");
+  AddClaim("P2", "0001");
+  AddClaim("P3", "0001");
+  AddClaim("p1", "0001");  // keys are case-sensitive
+  AddClaim("P1", "0001");
+  AddClaim("P8", "0001", true);  // a deleted claim is in neither number
+  EXPECT_TRUE(Contains(RunBoth(), Sentence(5, 7, "71,43")));
+}
+
+TEST_F(ClaimsTest, NarrowerClaimFieldsMatchByPrefix) {
+  claimsRules[2].tamanho = "2";
+  claims = DbfWriter({{"COD_SEG", 'C', 5},
+                      {"APOLICE", 'C', 10},
+                      {"ITEM", 'C', 2},
+                      {"COD_MOD", 'N', 2},
+                      {"D_AVISO", 'C', 8},
+                      {"INDENIZ", 'N', 14, 2}});
+  AddRisk("1234567890", "0001");
+  AddClaim("1234567890", "00");  // "123456789000" begins the risks key
+  AddClaim("1234567890", "01");
+  EXPECT_TRUE(Contains(RunBoth(), Sentence(1, 2, "50,00")));
+}
+
+TEST_F(ClaimsTest, ClaimTextsPaddedWithNulBytesAreFilledWithBlanks) {
+  AddRisk("P1", "01");
+  AddRisk("P22", "0002");
+  // APOLICE (10 bytes from 6) and ITEM (4 bytes from 16) padded with NULs.
+  const auto nulPadded = [&](const std::string& policy, const std::string& item) {
+    std::string record = claims.EncodeRecord({"05631", "", "", "61", "20230101", "1.00"});
+    record.replace(6, 10, policy + std::string(10 - policy.size(), '\0'));
+    record.replace(16, 4, item + std::string(4 - item.size(), '\0'));
+    claims.AddRawRecord(record);
+  };
+  nulPadded("P1", "01");
+  nulPadded("P22", "0002");
+  nulPadded("P9", "01");  // no such policy: still a miss
+  AddClaim("P1", "01");   // blank padding gives what it always gave
+  AddClaim("P1", "0");
+  EXPECT_TRUE(Contains(RunBoth(), Sentence(2, 5, "40,00")));
+}
+
+TEST_F(ClaimsTest, SkippedWithoutUsableRisksFile) {
+  risks = DbfWriter({{"COD_SEG", 'C', 5}});  // wrong structure
+  risks.AddRecord({"05631"});
+  AddClaim("P1", "0001");
+  const Lines log = RunBoth();
+  EXPECT_EQ(std::count_if(log.begin(), log.end(),
+                          [](const std::string& l) { return l.find(kMissesSentence) != std::string::npos; }),
+            0);
+  EXPECT_FALSE(IndexFileExists());
+}
+
+TEST_F(ClaimsTest, RunsWhenOnlyAnEarlierFileHadAnotherCompany) {
+  // The risks file stops at a second company, yet it was counted, and the
+  // claims file (the last one opened) passed: the test runs.
+  AddRisk("P1", "0001");
+  risks.AddRecord({"99999", "P2", "0001", "61", "20230101", "1.00"});
+  AddClaim("P2", "0001");
+  const Lines log = RunBoth();
+  EXPECT_TRUE(Contains(log, "Erro: mais de uma empresa encontrada no arquivo da tabela " + Pad("RISCOS", 20)));
+  // Only the records the loop read were checked, but the index covers the
+  // whole risks file.
+  EXPECT_TRUE(Contains(log, Sentence(0, 1, "0,00")));
+}
+
+TEST_F(ClaimsTest, SameFileInBothBoxesCannotBeOpenedTwice) {
+  // One file that passes both layouts (they are the same here) and has the
+  // fields of both totals tests.
+  DbfWriter both({{"COD_SEG", 'C', 5},
+                  {"APOLICE", 'C', 10},
+                  {"ITEM", 'C', 4},
+                  {"INICIO_VIG", 'C', 8},
+                  {"D_AVISO", 'C', 8},
+                  {"COD_MOD", 'N', 2},
+                  {"PREMIO", 'N', 14, 2},
+                  {"INDENIZ", 'N', 14, 2}});
+  both.AddRecord({"05631", "P1", "0001", "20230101", "20230101", "61", "1.00", "1.00"});
+  risksRules.clear();
+  claimsRules.clear();
+  int position = 0;
+  for (const auto& field : both.Fields()) {
+    const std::string type = field.type == 'C' ? "1" : field.decimals > 0 ? "6" : "3";
+    const std::string size = field.type == 'C' ? std::to_string(field.length) : "0";
+    ++position;
+    risksRules.push_back({"RISCOS", field.name, "", type, size, "0", "1", "0", "0", std::to_string(position)});
+    claimsRules.push_back({"SINISTROS", field.name, "", type, size, "0", "1", "0", "0", std::to_string(position)});
+  }
+  host.risk = host.claim = Write(both, "both.dbf");
+  const Failure failure = RunFailing<DbfError>();
+  EXPECT_EQ(failure.message, "DbfTable.InternalOpen: Open error \"" + host.claim + "\"");
+  EXPECT_EQ(state.riskCount, 1);
+  EXPECT_EQ(state.claimCount, 1);
+}
+
+TEST_F(ClaimsTest, LeftoverIndexIsReplacedAndAHeldOneIsNotOverwritten) {
+  AddRisk("P1", "0001");
+  AddClaim("P1", "0001");
+  testing::WriteFile(dir.File("apolice.ntx"), "left over by an earlier run");
+  EXPECT_TRUE(Contains(RunBoth(), Sentence(0, 1, "0,00")));
+  EXPECT_FALSE(IndexFileExists());
+
+  // Another run (here: another holder of the file) has it open.
+  testing::WriteFile(dir.File("apolice.ntx"), "");
+  ValidationRun run(host);
+  {
+    const os::HeldFile held(dir.File("apolice.ntx"));
+    ASSERT_TRUE(held.Holds());
+    const Failure failure = RunFailing<DbfError>(run);
+    EXPECT_EQ(failure.message, "NtxIndex.CreateIndex: Create error \"apolice\"");
+    EXPECT_EQ(failure.reason, kFileInUse);
+    EXPECT_EQ(failure.where, "Arquivo: " + dir.File("apolice.ntx"));
+  }
+  // The holder's file was left alone, and the same run object works again.
+  EXPECT_TRUE(IndexFileExists());
+  run.Execute();
+  EXPECT_TRUE(Contains(host.log.Lines(), Sentence(0, 1, "0,00")));
+}
+
+#ifndef _WIN32
+// Not on Windows, where a file that the run holds open keeps its name until
+// it is closed: no other can be made there meanwhile.
+//
+// The index file removed and another made at its name while the run
+// searches (another run's, say): neither the run's own removal nor the
+// cleanup a signal would make touches the newcomer.
+TEST_F(ClaimsTest, RemovalLeavesAFileMadeAtTheIndexNameSinceTheBuild) {
+  AddRisk("P1", "0001");
+  AddClaim("P9", "0001");  // a miss: its row comes while the index exists
+  struct Replacing : DetailSink {
+    std::string index;
+    bool replaced = false;
+    std::string afterSignalCleanup;
+    void BeginFile(const std::string&, const std::string&) override {}
+    void Row(const DetailRow& row) override {
+      if (row.rule != DetailRule::NoPolicy || replaced) return;
+      replaced = std::filesystem::remove(index);
+      testing::WriteFile(index, "another's");
+      os::RemoveTemporaryFiles();
+      afterSignalCleanup = testing::ReadFile(index);
+    }
+  } sink;
+  sink.index = dir.File("apolice.ntx");
+  host.details = &sink;
+  EXPECT_TRUE(Contains(RunBoth(), Sentence(1, 1, "100,00")));
+  EXPECT_TRUE(sink.replaced);
+  EXPECT_EQ(sink.afterSignalCleanup, "another's");
+  EXPECT_EQ(testing::ReadFile(dir.File("apolice.ntx")), "another's");
+}
+#endif
+
+#ifndef _WIN32
+// Not on Windows: the file size limit, and symbolic links, permissions and
+// owners made the POSIX way (a symbolic link there needs a privilege users
+// lack).
+//
+// Runs body while no file may grow past 8192 bytes: writes beyond fail
+// as they would on a full disk.
+void WithSmallFileSizeLimit(const std::function<void()>& body) {
+  const auto previous = ::signal(SIGXFSZ, SIG_IGN);
+  rlimit limit{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &limit), 0);
+  const rlimit small{8192, limit.rlim_max};
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  body();
+  ::setrlimit(RLIMIT_FSIZE, &limit);
+  ::signal(SIGXFSZ, previous);
+}
+
+TEST_F(ClaimsTest, IndexIsCreatedNewNeverThroughALinkWhoeverOwnsTheLeftover) {
+  AddRisk("P1", "0001");
+  AddClaim("P1", "0001");
+  // A link planted in the folder: its target outside stays as it was.
+  testing::TempDir elsewhere;
+  testing::WriteFile(elsewhere.File("target"), "not an index");
+  ASSERT_EQ(::symlink(elsewhere.File("target").c_str(), dir.File("apolice.ntx").c_str()), 0);
+  EXPECT_TRUE(Contains(RunBoth(), Sentence(0, 1, "0,00")));
+  EXPECT_EQ(testing::ReadFile(elsewhere.File("target")), "not an index");
+  EXPECT_FALSE(IndexFileExists());
+  EXPECT_FALSE(std::filesystem::is_symlink(dir.File("apolice.ntx")));
+
+  // A leftover of another user that this one may not write: removed.
+  testing::WriteFile(dir.File("apolice.ntx"), "left over");
+  ASSERT_EQ(::chmod(dir.File("apolice.ntx").c_str(), 0444), 0);
+  if (::geteuid() == 0) {
+    ASSERT_EQ(::chown(dir.File("apolice.ntx").c_str(), 65534, 65534), 0);
+  }
+  EXPECT_TRUE(Contains(RunBoth(), Sentence(0, 1, "0,00")));
+  EXPECT_FALSE(IndexFileExists());
+}
+#endif
+
+TEST_F(ClaimsTest, IndexFileIsRemovedWhenAnErrorEndsTheRun) {
+  // A claims layout whose item field has another name passes its check,
+  // then the search cannot join the key: the error comes with the index
+  // built.
+  const std::vector<FieldRuleRow> claimsLayout = claimsRules;
+  claimsRules[2].campo = "ITEN";
+  claims = DbfWriter({{"COD_SEG", 'C', 5},
+                      {"APOLICE", 'C', 10},
+                      {"ITEN", 'C', 4},
+                      {"COD_MOD", 'N', 2},
+                      {"D_AVISO", 'C', 8},
+                      {"INDENIZ", 'N', 14, 2}});
+  AddClaim("P1", "0001");
+  for (int i = 0; i < 1000; ++i) AddRisk("P" + std::to_string(i), "0001");
+  host.risk = Write(risks, "r.dbf");
+  host.claim = Write(claims, "s.dbf");
+  EXPECT_EQ(RunFailing<DatabaseError>().message, "tbSinistros: Field 'item' not found");
+  EXPECT_FALSE(IndexFileExists());
+
+#ifndef _WIN32  // no file size limit on Windows
+  // A write that fails while the index is built (here: a file size limit,
+  // as a full disk would): the partial file goes too.
+  claimsRules = claimsLayout;
+  claims = ClaimsWriter();
+  AddClaim("P1", "0001");
+  host.claim = Write(claims, "s.dbf");
+  WriteCatalogue();
+  ValidationRun run(host);
+  std::string message, reason;
+  WithSmallFileSizeLimit([&] {
+    try {
+      run.Execute();
+    } catch (const DbfError& error) {
+      message = error.what();
+      reason = error.Reason();
+    }
+  });
+  EXPECT_EQ(message, "NtxIndex.WritePage: Write error \"" + dir.File("apolice.ntx") + "\"");
+  EXPECT_EQ(reason, "File too large");
+  EXPECT_FALSE(IndexFileExists());
+#endif
+}
+
+#ifndef _WIN32
+// Not on Windows, where a byte that is no UTF-8 is no part of a file name
+// (the command line's tests open names outside the code page there).
+TEST_F(ClaimsTest, NamesOutsideTheCodePageOpenAndShowQuestionMarks) {
+  // A catalogue folder and a risks file whose names hold characters code
+  // page 1252 lacks, and a byte that is no UTF-8.
+  const std::string folder = dir.File("cat-\xe4\xb8\xad/");
+  ASSERT_TRUE(std::filesystem::create_directory(folder));
+  host.folder = folder;
+  std::vector<FieldRuleRow> rows = risksRules;
+  rows.insert(rows.end(), claimsRules.begin(), claimsRules.end());
+  testing::WriteTabelas(folder + "tabelas.dbf", rows);
+  testing::WriteAnexos(folder + "anexos.dbf", domain);
+  testing::WriteQdp(folder + "DadosQdp.DBF", qdp);
+  AddRisk("P1", "0001");
+  AddClaim("P1", "0001");
+  host.risk = folder + "riscos-\xd1\x88-\xe9.dbf";
+  risks.WriteTo(host.risk);
+  host.claim = Write(claims, "s.dbf");
+  ValidationRun run(host);
+  run.Execute();
+  const Lines& log = host.log.Lines();
+  EXPECT_TRUE(Contains(log, "Arquivo: " + dir.Path() + "cat-?/riscos-?-?.dbf"));
+  EXPECT_TRUE(Contains(log, "Arquivo: " + host.claim));
+  EXPECT_TRUE(Contains(log, Sentence(0, 1, "0,00")));
+  EXPECT_FALSE(std::filesystem::exists(folder + "apolice.ntx"));
+}
+#endif
+
+// Completed and failed runs of every kind leave every data and catalogue
+// file as it was, and no index file.
+TEST_F(ClaimsTest, NoRunChangesAFileOrLeavesTheIndex) {
+  for (int i = 0; i < 1000; ++i) AddRisk("P" + std::to_string(i), "0001");
+  AddClaim("P1", "0001");
+  AddClaim("P9", "0002");
+  const std::string riskPath = Write(risks, "r.dbf");
+  const std::string claimPath = Write(claims, "s.dbf");
+  WriteCatalogue();
+  std::map<std::string, std::string> files;
+  for (const char* name : {"r.dbf", "s.dbf", "tabelas.dbf", "anexos.dbf", "DadosQdp.DBF"})
+    files[name] = testing::ReadFile(dir.File(name));
+  const std::string index = dir.File("apolice.ntx");
+
+  ValidationRun run(host);
+  std::string ended;  // how the last run ended: its error, or "completed"
+  const auto runOnce = [&](const std::string& risk, const std::string& claim) {
+    host.risk = risk;
+    host.claim = claim;
+    try {
+      run.Execute();
+      ended = "completed";
+    } catch (const TarveloError& error) {
+      ended = error.what();
+    }
+  };
+  const auto holding = [&](const std::string& path, const std::function<void()>& body) {
+    const os::HeldFile held(path, true);
+    ASSERT_TRUE(held.Holds());
+    body();
+  };
+  // Each kind of run, with the beginning of how it ends.
+  const std::vector<std::tuple<std::string, std::string, std::function<void()>>> kinds = {
+      {"completed", "completed", [&] { runOnce(riskPath, claimPath); }},
+      {"only the risks file", "completed", [&] { runOnce(riskPath, ""); }},
+      {"a missing claims file", "DbfTable.InternalOpen: Open error",
+       [&] { runOnce(riskPath, dir.File("absent.dbf")); }},
+      {"one file in both boxes", "completed", [&] { runOnce(riskPath, riskPath); }},
+      {"a held catalogue file", "DbfTable.InternalOpen: Open error",
+       [&] { holding(dir.File("anexos.dbf"), [&] { runOnce(riskPath, claimPath); }); }},
+      {"a held index file", "NtxIndex.CreateIndex: Create error",
+       [&] {
+         holding(index, [&] { runOnce(riskPath, claimPath); });
+         std::filesystem::remove(index);
+       }},
+#ifndef _WIN32  // no symbolic links nor file size limit made on Windows
+      {"a planted link", "completed",
+       [&] {
+         ASSERT_EQ(::symlink(dir.File("tabelas.dbf").c_str(), index.c_str()), 0);
+         runOnce(riskPath, claimPath);
+       }},
+      {"a failed index write", "NtxIndex.WritePage: Write error",
+       [&] { WithSmallFileSizeLimit([&] { runOnce(riskPath, claimPath); }); }},
+#endif
+  };
+  for (const auto& [kind, end, body] : kinds) {
+    body();
+    EXPECT_EQ(ended.rfind(end, 0), 0u) << kind << ": " << ended;
+    for (const auto& [name, bytes] : files) EXPECT_EQ(testing::ReadFile(dir.File(name)), bytes) << kind << ": " << name;
+    EXPECT_FALSE(std::filesystem::exists(index) || std::filesystem::is_symlink(index)) << kind;
+  }
 }
 
 }  // namespace

@@ -98,7 +98,7 @@ enum class CheckReading { kDirect, kValues };
 class RecordChecker {
  public:
   /// Prepares the rules of tableNumber for the fields of data. structure
-  /// must have "index2" current and domain "index1".
+  /// must have kStructureByPosition current and domain kDomainByValue.
   RecordChecker(DbfTable& data, MemTable& structure, MemTable& domain, int32_t tableNumber,
                 const std::string& companyCode, int currentYear, const RegionalSettings& settings,
                 CheckReading reading = CheckReading::kDirect);

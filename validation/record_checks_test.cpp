@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "testing/catalogue_fixture.h"
+#include "testing/run_fixture.h"
 #include "validation/rule_catalogue.h"
 #include "values/errors.h"
 
@@ -113,7 +114,7 @@ TEST(RecordChecker, ReadingBytesGivesWhatReadingValuesGives) {
   DbfTable tabelas("tbTabelas", settings), anexos("tbAnexos", settings), data("tbDados", settings);
   RuleCatalogue catalogue(settings);
   catalogue.Load("RURAL", dir.Path(), tabelas, anexos);
-  catalogue.Structure().IndexName("index2");
+  catalogue.Structure().IndexName(kStructureByPosition);
   data.SetDBFFileName(dir.File("riscos.dbf"));
   data.Open();
   std::vector<char> bytes(static_cast<size_t>(kRecords * data.RecordLength()));
@@ -121,7 +122,8 @@ TEST(RecordChecker, ReadingBytesGivesWhatReadingValuesGives) {
 
   // What checking each record gives: its counts, notes and error.
   const auto outcomes = [&](CheckReading reading) {
-    const RecordChecker checker(data, catalogue.Structure(), catalogue.Domain(), 1, "05631", 2026, settings, reading);
+    const RecordChecker checker(data, catalogue.Structure(), catalogue.Domain(), kRisksTable, "05631", 2026, settings,
+                                reading);
     std::vector<std::string> seen;
     for (int i = 0; i < kRecords; ++i) {
       std::vector<FieldCounts> counts(static_cast<size_t>(checker.FieldCount()));
@@ -159,6 +161,136 @@ TEST(RecordChecker, ReadingBytesGivesWhatReadingValuesGives) {
   // that do not convert.
   for (const char* kind : {"checked", "error", ":vazio", ":tamanho", ":data", ":dominio"})
     EXPECT_GT(kinds[kind], 50) << kind;
+}
+
+using testing::DbfWriter;
+using testing::Header;
+using testing::Lines;
+using testing::Pad;
+using testing::RunTest;
+using testing::SectionRows;
+
+// A row of the report's field table.
+std::string FieldRow(const std::string& table, const std::string& field, const std::string& nulls,
+                     const std::string& nullShare, const std::string& invalid, const std::string& invalidShare) {
+  return Pad(table, 20) + Pad(field, 20) + Pad(nulls, 10) + Pad(nullShare + "%", 10) + Pad(invalid, 10) +
+         Pad(invalidShare + "%", 10);
+}
+
+// Every rule of a field, on a small table of its own.
+class RulesTest : public RunTest {
+ protected:
+  void SetUp() override {
+    RunTest::SetUp();
+    risksRules = {
+        {"RISCOS", "COD_SEG", "", "1", "5", "0", "1", "0", "0", "1"},
+        {"RISCOS", "DT", "", "1", "8", "0", "0", "1", "1", "2", "1"},    // null, length, date
+        {"RISCOS", "DT2", "", "1", "8", "0", "1", "1", "0", "3"},        // data 1 but zeros 0
+        {"RISCOS", "CODE", "", "1", "5", "0", "1", "0", "0", "4", "1"},  // exact length 5
+        {"RISCOS", "UF", "MOD", "1", "4", "1", "1", "0", "0", "5"},      // domain qualified by MOD
+        {"RISCOS", "MOD", "", "1", "1", "0", "1", "0", "0", "6"},
+        {"RISCOS", "QTD", "", "3", "0", "0", "0", "0", "0", "7"},  // integer, null rule
+        {"RISCOS", "INICIO_VIG", "", "1", "8", "0", "1", "0", "0", "8"},
+        {"RISCOS", "COD_MOD", "", "3", "0", "0", "1", "0", "0", "9"},
+        {"RISCOS", "PREMIO", "", "6", "0", "0", "1", "0", "0", "10"},
+    };
+    domain = {{"RISCOS", "UF", "AB", "5"}, {"RISCOS", "UF", "CD", ""}, {"RISCOS", "UF", "ef", ""}};
+  }
+  DbfWriter Writer() const {
+    return DbfWriter({{"COD_SEG", 'C', 5},
+                      {"DT", 'C', 8},
+                      {"DT2", 'C', 8},
+                      {"CODE", 'C', 5},
+                      {"UF", 'C', 4},
+                      {"MOD", 'C', 1},
+                      {"QTD", 'N', 5},
+                      {"INICIO_VIG", 'C', 8},
+                      {"COD_MOD", 'N', 2},
+                      {"PREMIO", 'N', 10, 2}});
+  }
+  static constexpr int kQtdOffset = 1 + 5 + 8 + 8 + 5 + 4 + 1;
+};
+
+TEST_F(RulesTest, EachRuleCountsItsFailures) {
+  DbfWriter risks = Writer();
+  risks.AddRecord({"05631", "", "20231301", "123", " ab ", "5", "", "20230101", "61", "1.00"});
+  risks.AddRecord({"05631", "00000000", "20231301", "00123", "cd", " ", "7", "20230101", "61", "1.00"});
+  std::string leftAligned =
+      risks.EncodeRecord({"05631", "20231301", "x", "00123", "ef", "", "", "20230101", "61", "1.00"});
+  leftAligned.replace(kQtdOffset, 5, "12   ");
+  risks.AddRawRecord(leftAligned);
+  host.risk = Write(risks, "r.dbf");
+  const Lines rows = SectionRows(Run(), "RISCOS");
+  ASSERT_EQ(rows.size(), 10u);
+  // DT: blank = 1 empty + wrong length + not a date; month 13 = not a date.
+  EXPECT_EQ(rows[1], FieldRow("RISCOS", "DT", "1", "33,33", "3", "100,00"));
+  // DT2: data 1 without zeros 1 is no date rule at all.
+  EXPECT_EQ(rows[2], FieldRow("RISCOS", "DT2", "0", "0,00", "0", "0,00"));
+  // CODE: "123" padded with blanks has 3 characters, not 5.
+  EXPECT_EQ(rows[3], FieldRow("RISCOS", "CODE", "0", "0,00", "1", "33,33"));
+  // UF: " ab " qualified by 5 is AB/5; "cd" with a blank qualifier is CD;
+  // the lower-case catalogue value "ef" is never found.
+  EXPECT_EQ(rows[4], FieldRow("RISCOS", "UF", "0", "0,00", "1", "33,33"));
+  // QTD: all blanks is empty; digits written left-aligned are not.
+  EXPECT_EQ(rows[6], FieldRow("RISCOS", "QTD", "1", "33,33", "0", "0,00"));
+}
+
+TEST_F(RulesTest, BlankTextWithNullAllowedIsNotCounted) {
+  risksRules[1].nulo = "1";
+  DbfWriter risks = Writer();
+  risks.AddRecord({"05631", "", "", "00123", "CD", "", "1", "20230101", "61", "1.00"});
+  host.risk = Write(risks, "r.dbf");
+  const Lines rows = SectionRows(Run(), "RISCOS");
+  EXPECT_EQ(rows[1], FieldRow("RISCOS", "DT", "0", "0,00", "2", "200,00"));
+}
+
+TEST_F(RulesTest, LeftAlignedDigitsWithTheDomainRuleEndTheRun) {
+  risksRules[6].dominio = "1";
+  DbfWriter risks = Writer();
+  risks.AddRecord({"05631", "20230101", "", "00123", "CD", "", "1", "20230101", "61", "1.00"});
+  std::string leftAligned =
+      risks.EncodeRecord({"05631", "20230101", "", "00123", "CD", "", "", "20230101", "61", "1.00"});
+  leftAligned.replace(kQtdOffset, 5, "12   ");
+  risks.AddRawRecord(leftAligned);
+  host.risk = Write(risks, "r.dbf");
+  const Failure failure = RunFailing<VariantError>();
+  EXPECT_EQ(failure.message, "Could not convert variant of type (Null) into type (Integer)");
+  EXPECT_EQ(failure.where, "Arquivo: " + host.risk + ", registro 2, campo QTD");
+  // The lines written before the error stay; there are no closing lines.
+  EXPECT_EQ(host.log.Lines(), Header());
+}
+
+TEST_F(RulesTest, DependOnAMissingFieldEndsTheRun) {
+  risksRules[4].depende = "NOPE";
+  DbfWriter risks = Writer();
+  risks.AddRecord({"05631", "20230101", "", "00123", "CD", "", "1", "20230101", "61", "1.00"});
+  host.risk = Write(risks, "r.dbf");
+  const Failure failure = RunFailing<DatabaseError>();
+  EXPECT_EQ(failure.message, "tbDados: Field 'NOPE' not found");
+  EXPECT_EQ(failure.where, "Arquivo: " + host.risk + ", registro 1, campo UF");
+}
+
+TEST_F(RulesTest, DateRuleOnADateFieldEndsTheRun) {
+  // The date rule is meant for YYYYMMDD text: on a DBF date field the
+  // comparison with the text of zeros (empty: the size is 0) cannot convert.
+  risksRules[1].tipo = "9";
+  risksRules[1].tamanho = "0";
+  risksRules[1].zerosesq = "0";
+  DbfWriter risks({{"COD_SEG", 'C', 5},
+                   {"DT", 'D', 8},
+                   {"DT2", 'C', 8},
+                   {"CODE", 'C', 5},
+                   {"UF", 'C', 4},
+                   {"MOD", 'C', 1},
+                   {"QTD", 'N', 5},
+                   {"INICIO_VIG", 'C', 8},
+                   {"COD_MOD", 'N', 2},
+                   {"PREMIO", 'N', 10, 2}});
+  risks.AddRecord({"05631", "20230101", "", "00123", "CD", "", "1", "20230101", "61", "1.00"});
+  host.risk = Write(risks, "r.dbf");
+  const Failure failure = RunFailing<VariantError>();
+  EXPECT_EQ(failure.message, "Could not convert variant of type (String) into type (Date)");
+  EXPECT_EQ(failure.where, "Arquivo: " + host.risk + ", registro 1, campo DT");
 }
 
 }  // namespace

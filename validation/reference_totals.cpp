@@ -4,6 +4,7 @@
 
 #include "dbf/field_decoders.h"
 #include "validation/report_format.h"
+#include "validation/rule_catalogue.h"
 #include "values/cp1252_literal.h"
 #include "values/errors.h"
 #include "values/text.h"
@@ -14,7 +15,7 @@ namespace tarvelo {
 TotalsAccumulator::TotalsAccumulator(DbfTable& data, int32_t tableNumber, const ReferenceTotals& reference,
                                      const RegionalSettings& settings)
     : data_(data),
-      risks_(tableNumber == 1),
+      risks_(tableNumber == kRisksTable),
       windowStart_(Variant::String(reference.inivig)),
       windowEnd_(Variant::String(reference.fimvig)),
       settings_(settings),
@@ -121,7 +122,7 @@ void AppendAll(ResultLog& log, std::initializer_list<const char*> lines) {
 
 void WriteTotalsSection(ResultLog& log, int32_t tableNumber, const ReferenceTotals& reference, const RunTotals& totals,
                         const RegionalSettings& settings, std::vector<TotalsResult>* rows) {
-  const bool premiums = tableNumber == 1;
+  const bool premiums = tableNumber == kRisksTable;
   const auto row = [&](const char* label, double referenceTotal, double fileTotal) {
     log.Append(TotalsRow(label, referenceTotal, fileTotal, settings));
     if (rows) rows->push_back({label, referenceTotal, fileTotal, TotalsDifference(referenceTotal, fileTotal)});

@@ -35,8 +35,9 @@ struct RunTotals {
 };
 
 /// Adds the records of one data file to the run's totals: the risks file
-/// (table number 1) by "INICIO_VIG" and "PREMIO", any other by "D_AVISO"
-/// and "INDENIZ"; "COD_MOD" 64 is the animal line, anything else rural.
+/// (table number kRisksTable) by "INICIO_VIG" and "PREMIO", any other by
+/// "D_AVISO" and "INDENIZ"; "COD_MOD" 64 is the animal line, anything else
+/// rural.
 /// Select decides what a record adds and changes nothing, so threads may
 /// share it; Add then adds to the totals, record after record, in file
 /// order, which keeps every sum the same to the last bit.
@@ -73,9 +74,10 @@ class TotalsAccumulator {
 /// never raise an error.
 bool IsAnimalModality(const Variant& value, const RegionalSettings& settings);
 
-/// Appends the premiums section (table number 1) or the paid-claims section
-/// (any other number) with the reference and file totals per line. Each
-/// totals row is also added to rows, unless it is null.
+/// Appends the premiums section (table number kRisksTable) or the
+/// paid-claims section (any other number) with the reference and file
+/// totals per line. Each totals row is also added to rows, unless it is
+/// null.
 void WriteTotalsSection(ResultLog& log, int32_t tableNumber, const ReferenceTotals& reference, const RunTotals& totals,
                         const RegionalSettings& settings, std::vector<TotalsResult>* rows = nullptr);
 

@@ -26,9 +26,9 @@ std::string FieldTableHeader();
 
 /// Appends the file's section: rule line, company line (replacing line 2),
 /// file name (its control characters escaped, EscapeControlCharacters),
-/// record count, the per-field table of empty and invalid counts
-/// read from the StructureTable ("index2" current), or "Arquivo sem
-/// registros....." when the file has no records. Returns true when the
+/// record count, the per-field table of empty and invalid counts read
+/// from the StructureTable (kStructureByPosition current), or "Arquivo
+/// sem registros....." when the file has no records. Returns true when the
 /// file had records, so the totals section must follow. Each row of the
 /// per-field table is also added to fields, unless it is null.
 bool WriteResultSection(ResultLog& log, MemTable& structure, const ResultSectionInput& input,

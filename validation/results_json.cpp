@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "validation/rule_catalogue.h"
 #include "values/text.h"
 
 namespace tarvelo {
@@ -12,7 +13,7 @@ using json = nlohmann::ordered_json;
 json Text(const std::string& cp1252) { return Cp1252ToUtf8(cp1252); }
 
 json FileJson(const FileResult& file) {
-  const bool risks = file.tableNumber == 1;
+  const bool risks = file.tableNumber == kRisksTable;
   json fields = json::array();
   for (const FieldResult& field : file.fields) {
     fields.push_back({{"field", Text(field.field)},

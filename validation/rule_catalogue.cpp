@@ -56,10 +56,10 @@ void RuleCatalogue::LoadTableOrder(const std::string& lineOfBusiness, DbfTable& 
   t.FieldDefs().Add("ordem", ftInteger);
   t.FieldDefs().Add("tabela", ftString, 20);
   t.IndexDefs().Clear();
-  t.IndexDefs().Add("index1", "tabela");
+  t.IndexDefs().Add(kTableOrderByName, "tabela");
   t.CreateTable();
   t.Open();
-  t.IndexName("index1");
+  t.IndexName(kTableOrderByName);
 
   // A table gets the next number each time its name follows a different
   // name among the rows of the line of business.
@@ -93,11 +93,11 @@ void RuleCatalogue::LoadStructure(const std::string& lineOfBusiness, DbfTable& t
   t.FieldDefs().Add("soma", ftInteger);
   t.FieldDefs().Add("total", ftFloat);
   t.IndexDefs().Clear();
-  t.IndexDefs().Add("index1", "tabela;campo");
-  t.IndexDefs().Add("index2", "tabela;ordem");
+  t.IndexDefs().Add(kStructureByField, "tabela;campo");
+  t.IndexDefs().Add(kStructureByPosition, "tabela;ordem");
   t.CreateTable();
   t.Open();
-  t.IndexName("index1");
+  t.IndexName(kStructureByField);
 
   for (; !tbTabelas.AtEnd(); tbTabelas.Next()) {
     if (!RowIsOfLine(tbTabelas, lineOfBusiness)) continue;
@@ -127,10 +127,10 @@ void RuleCatalogue::LoadDomain(const std::string& lineOfBusiness, DbfTable& tbAn
   t.FieldDefs().Add("valor1", ftString, 8);
   t.FieldDefs().Add("valor2", ftString, 2);
   t.IndexDefs().Clear();
-  t.IndexDefs().Add("index1", "tabela;campo;valor1;valor2");
+  t.IndexDefs().Add(kDomainByValue, "tabela;campo;valor1;valor2");
   t.CreateTable();
   t.Open();
-  t.IndexName("index1");
+  t.IndexName(kDomainByValue);
 
   for (; !tbAnexos.AtEnd(); tbAnexos.Next()) {
     if (!RowIsOfLine(tbAnexos, lineOfBusiness)) continue;

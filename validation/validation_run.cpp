@@ -91,7 +91,7 @@ void ValidationRun::ExecuteSteps() {
 
   EnterStep("loading the catalogue");
   catalogue_.Load(state_.lineOfBusiness, folder, tbTabelas_, tbAnexos_);
-  catalogue_.Structure().IndexName("index2");
+  catalogue_.Structure().IndexName(kStructureByPosition);
   MemTable& order = catalogue_.TableOrder();
   order.First();
 
@@ -130,7 +130,7 @@ void ValidationRun::ExecuteSteps() {
 }
 
 void ValidationRun::TreatDataFile() {
-  const std::string path = state_.tableNumber == 1 ? host_.RiskPath() : host_.ClaimPath();
+  const std::string path = state_.tableNumber == kRisksTable ? host_.RiskPath() : host_.ClaimPath();
   if (Trim(path).empty()) return;
 
   EnterStep("opening the data file", path);
@@ -154,11 +154,11 @@ void ValidationRun::TreatDataFile() {
 
   if (state_.structureOk) {
     state_.recordsOk = true;
-    host_.SetProgress(state_.tableNumber == 1 ? 25 : 50);
+    host_.SetProgress(state_.tableNumber == kRisksTable ? 25 : 50);
     EnterStep("checking the records", path);
     CheckRecords(path);
     EnterStep("writing the report", path);
-    (state_.tableNumber == 1 ? state_.riskCount : state_.claimCount) = state_.recordCount;
+    (state_.tableNumber == kRisksTable ? state_.riskCount : state_.claimCount) = state_.recordCount;
     result.recordCount = state_.recordCount;
     result.secondCompany = !state_.recordsOk;
     if (state_.recordsOk) {
@@ -246,7 +246,7 @@ void ValidationRun::CountClaimsWithoutPolicy() {
 
 std::string ValidationRun::ClaimsTableName() const {
   for (auto file = results_.files.rbegin(); file != results_.files.rend(); ++file)
-    if (file->tableNumber != 1) return file->table;
+    if (file->tableNumber != kRisksTable) return file->table;
   return std::string();
 }
 
