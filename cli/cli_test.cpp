@@ -30,6 +30,7 @@
 #include "os/held_file.h"
 #include "os/run_program.h"
 #include "testing/catalogue_fixture.h"
+#include "testing/csv_reader.h"
 #include "testing/dbf_writer.h"
 #include "testing/shell_words.h"
 #include "testing/temp_dir.h"
@@ -382,25 +383,6 @@ std::string Percent(double value) {
   return text;
 }
 
-// The rows of a detail listing written with ";" between unquoted cells.
-std::vector<std::vector<std::string>> CsvRows(const std::string& text) {
-  std::vector<std::vector<std::string>> rows;
-  std::istringstream in(text.substr(3));  // after the byte-order mark
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    std::vector<std::string> cells(1);
-    for (char c : line) {
-      if (c == ';') {
-        cells.emplace_back();
-      } else {
-        cells.back().push_back(c);
-      }
-    }
-    rows.push_back(cells);
-  }
-  return rows;
-}
-
 TEST(CliProgram, JsonAndDetailListingAgreeWithTheSampleReport) {
   testing::TempDir dir;
   for (const char* name : {"tabelas.dbf", "anexos.dbf", "DadosQdp.DBF"})
@@ -456,7 +438,7 @@ TEST(CliProgram, JsonAndDetailListingAgreeWithTheSampleReport) {
             0u);
   std::map<std::string, int> counted;  // "path field empty|invalid" and "path sem apolice"
   std::map<std::string, std::unique_ptr<DbfTable>> tables;
-  const auto rows = CsvRows(listing);
+  const auto rows = testing::ReadCsv(std::string_view(listing).substr(3), ';');  // after the byte-order mark
   for (const auto& row : std::vector(rows.begin() + 1, rows.end())) {
     ASSERT_EQ(row.size(), 8u);
     const bool noPolicy = row[6] == "sem apolice";

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "os/held_file.h"
+#include "testing/csv_reader.h"
 #include "testing/run_fixture.h"
 #include "validation/detail_listing.h"
 #include "validation/record_loop.h"
@@ -33,6 +34,7 @@ using testing::kMissesSentence;
 using testing::kRule;
 using testing::Lines;
 using testing::Pad;
+using testing::ReadCsv;
 using testing::RunTest;
 using testing::SectionRows;
 
@@ -369,43 +371,6 @@ TEST_F(RunTest, OneThreadAndSeveralGiveTheSameReport) {
         std::tie(one.state.riskCount, one.state.claimCount, one.state.recordCount, one.state.recordsOk));
     EXPECT_EQ(std::memcmp(&several.totals, &one.totals, sizeof(RunTotals)), 0);
   }
-}
-
-// The rows of a CSV text as RFC 4180 reads them: cells separated by
-// separator, a quoted cell with its quotes doubled, lines ended by CR LF. A
-// malformed text fails the test.
-std::vector<std::vector<std::string>> ReadCsv(std::string_view text, char separator) {
-  std::vector<std::vector<std::string>> rows;
-  size_t at = 0;
-  while (at < text.size()) {
-    std::vector<std::string>& row = rows.emplace_back();
-    while (true) {
-      std::string& cell = row.emplace_back();
-      if (at < text.size() && text[at] == '"') {
-        for (++at; at < text.size() && (text[at] != '"' || text.substr(at, 2) == "\"\""); ++at) {
-          if (text[at] == '"') ++at;
-          cell += text[at];
-        }
-        if (at++ == text.size()) {
-          ADD_FAILURE() << "unclosed quote in row " << rows.size();
-          return rows;
-        }
-      } else {
-        while (at < text.size() && text[at] != separator && text[at] != '"' && text[at] != '\r') cell += text[at++];
-      }
-      if (at < text.size() && text[at] == separator) {
-        ++at;
-        continue;
-      }
-      if (text.substr(at, 2) != "\r\n") {
-        ADD_FAILURE() << "malformed CSV at byte " << at << " of row " << rows.size();
-        return rows;
-      }
-      at += 2;
-      break;
-    }
-  }
-  return rows;
 }
 
 // The detail listing of a risks file that spans several chunks of the
