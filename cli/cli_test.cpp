@@ -27,11 +27,12 @@
 #include "dbf/dbf_table.h"
 #include "dbf/ntx_index.h"
 #include "os/file_system.h"
+#include "os/held_file.h"
+#include "os/run_program.h"
 #include "testing/catalogue_fixture.h"
 #include "testing/csv_reader.h"
 #include "testing/dbf_writer.h"
-#include "testing/held_file.h"
-#include "testing/run_program.h"
+#include "testing/shell_words.h"
 #include "testing/temp_dir.h"
 #include "values/cp1252_literal.h"
 #include "values/errors.h"
@@ -79,7 +80,7 @@ void WriteCatalogue(const testing::TempDir& dir) {
 // which Wine gives the programs that the test starts.
 Outcome RunCli(const std::string& args, const testing::TempDir& dir) {
   Outcome outcome;
-  outcome.status = testing::RunProgram(TARVELO_CLI_PATH, testing::ShellWords(args), dir.File("out"), dir.File("err"));
+  outcome.status = os::RunProgram(TARVELO_CLI_PATH, testing::ShellWords(args), dir.File("out"), dir.File("err"));
   outcome.out = testing::ReadFile(dir.File("out"));
   outcome.err = testing::ReadFile(dir.File("err"));
   return outcome;
@@ -116,8 +117,7 @@ TEST(CliProgram, MissingFileExitsOneWithLinesSoFarAndMessage) {
   EXPECT_EQ(outcome.out.find("Início do processamento: "), 0u) << outcome.out;
   EXPECT_NE(outcome.out.find("Período de análise: 01/07/2022 a 30/06/2023\n\n"), std::string::npos);
   EXPECT_EQ(outcome.out.find("Fim do processamento"), std::string::npos);
-  EXPECT_EQ(outcome.err,
-            "DbfTable.InternalOpen: Open error \"" + missing + "\"\n" + testing::NoSuchFileReason() + "\n");
+  EXPECT_EQ(outcome.err, "DbfTable.InternalOpen: Open error \"" + missing + "\"\n" + os::NoSuchFileReason() + "\n");
 }
 
 // A catalogue file that another run holds (here: this process, with the
@@ -234,7 +234,7 @@ TEST(CliProgram, NamesOutsideTheCodePageOpenAndShowQuestionMarks) {
   outcome = RunCli("--catalogo '" + dir.Path() + "' --riscos '" + dir.File("\xe4\xb8\xad.dbf") + "'", dir);
   EXPECT_EQ(outcome.status, 1);
   EXPECT_EQ(outcome.err,
-            "DbfTable.InternalOpen: Open error \"" + dir.File("?.dbf") + "\"\n" + testing::NoSuchFileReason() + "\n");
+            "DbfTable.InternalOpen: Open error \"" + dir.File("?.dbf") + "\"\n" + os::NoSuchFileReason() + "\n");
 }
 
 #ifndef _WIN32

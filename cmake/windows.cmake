@@ -26,6 +26,12 @@ set_target_properties(nlohmann_json::nlohmann_json PROPERTIES INTERFACE_INCLUDE_
 set(tarvelo_wine_environment WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix WINEDEBUG=-all "WINEDLLOVERRIDES=mscoree,mshtml=")
 # What runs a program of this build during the build.
 set(tarvelo_run_built ${CMAKE_COMMAND} -E env ${tarvelo_wine_environment} ${CMAKE_CROSSCOMPILING_EMULATOR})
+# The tests' environment: every test in the Brazilian settings. Wine keeps
+# the user's regional settings in the prefix's registry and rewrites them
+# when a process starts in another locale, so tests of two locales at once
+# read each other's (a test asking for the en-US settings got the pt-BR
+# decimal comma); the one test that changes locale runs alone.
+set(tarvelo_wine_test_environment ${tarvelo_wine_environment} LC_ALL=pt_BR.UTF-8)
 
 if(TARVELO_TESTS)
   enable_testing()
@@ -38,11 +44,12 @@ if(TARVELO_TESTS)
   # seconds to start).
   add_test(NAME wine_prefix COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} wineboot.exe --init)
   set_tests_properties(wine_prefix PROPERTIES FIXTURES_SETUP wine_prefix ENVIRONMENT
-                                              "${tarvelo_wine_environment}")
+                                              "${tarvelo_wine_test_environment}")
 endif()
 
 # Registers the test program name as one test run under Wine.
 function(tarvelo_add_wine_test name)
   add_test(NAME ${name} COMMAND ${name})
-  set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine_prefix ENVIRONMENT "${tarvelo_wine_environment}")
+  set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine_prefix ENVIRONMENT
+                                          "${tarvelo_wine_test_environment}")
 endfunction()

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "os/locale_settings.h"
 #include "os/process.h"
 
 namespace tarvelo {
@@ -19,7 +20,7 @@ RegionalSettings SettingsFromEnvironment(const EnvironmentLookup& lookup) {
     if (value.empty()) value = lookup("LANG");
     return IcuLocaleName(value);
   };
-  return RegionalSettings::ForLocales(category("LC_NUMERIC"), category("LC_TIME"), category("LC_COLLATE"));
+  return os::SettingsOfLocales(category("LC_NUMERIC"), category("LC_TIME"), category("LC_COLLATE"));
 }
 
 std::string MessagesLanguage(const EnvironmentLookup& lookup) {
@@ -38,7 +39,7 @@ std::string ProcessEnvironmentVariable(const char* name) {
 RegionalSettings SettingsFromProcessEnvironment() {
   // Windows keeps the user's choice in its own settings.
   const std::string user = os::UserLocaleName();
-  if (!user.empty()) return RegionalSettings::ForLocale(user);
+  if (!user.empty()) return os::SettingsOfLocale(user);
   return SettingsFromEnvironment(ProcessEnvironmentVariable);
 }
 

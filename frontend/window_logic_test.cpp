@@ -11,6 +11,7 @@
 
 #include "frontend/open_document.h"
 #include "os/file_system.h"
+#include "os/locale_settings.h"
 #include "testing/catalogue_fixture.h"
 #include "testing/dbf_writer.h"
 #include "testing/temp_dir.h"
@@ -130,7 +131,7 @@ void WriteCatalogue(const testing::TempDir& dir) {
   testing::WriteQdp(dir.File("DadosQdp.DBF"), {});
 }
 
-RegionalSettings Settings() { return RegionalSettings::ForLocales("pt_BR", "pt_BR", "pt_BR"); }
+RegionalSettings Settings() { return os::SettingsOfLocales("pt_BR", "pt_BR", "pt_BR"); }
 
 TEST(WindowLogic, ValidatesOnAWorkerAndShowsTheLinesItPostsAndTheError) {
   testing::TempDir dir;

@@ -6,7 +6,7 @@
 #include <iterator>
 #include <limits>
 
-#include "memtable/text_collation.h"
+#include "os/text_collation.h"
 
 namespace tarvelo {
 namespace {
@@ -59,7 +59,7 @@ void MemIndex::MergeAppended() {
 }
 
 MemKeyEncoder::MemKeyEncoder(const std::string& collationLocale)
-    : collation_(std::make_unique<TextCollation>(collationLocale)) {}
+    : collation_(std::make_unique<os::TextCollation>(collationLocale)) {}
 
 MemKeyEncoder::~MemKeyEncoder() = default;
 

@@ -10,7 +10,9 @@
 
 namespace tarvelo {
 
+namespace os {
 class TextCollation;
+}
 
 /// One value slot of a record of a MemTable.
 struct MemCell {
@@ -60,7 +62,7 @@ struct MemIndex {
 /// that only identical texts are equal keys.
 class MemKeyEncoder {
  public:
-  /// Texts compare by the collation of the ICU locale name (TextCollation).
+  /// Texts compare by the collation of the locale name (os::TextCollation).
   explicit MemKeyEncoder(const std::string& collationLocale);
   ~MemKeyEncoder();
   MemKeyEncoder(const MemKeyEncoder&) = delete;
@@ -88,7 +90,7 @@ class MemKeyEncoder {
   /// The sort key of a search's text of field f, from the slots when kept.
   const std::string& SearchSortKey(size_t f, const std::string& text);
 
-  std::unique_ptr<TextCollation> collation_;
+  std::unique_ptr<os::TextCollation> collation_;
   std::vector<CachedSortKey> searches_;
   std::string sortKeyBuffer_;
 };

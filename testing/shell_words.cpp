@@ -1,4 +1,4 @@
-#include "testing/run_program.h"
+#include "testing/shell_words.h"
 
 namespace tarvelo::testing {
 

@@ -18,9 +18,9 @@
 #include <vector>
 
 #include "dbf/ntx_build.h"
+#include "os/held_file.h"
 #include "os/temporary_file.h"
 #include "testing/dbf_writer.h"
-#include "testing/held_file.h"
 #include "testing/run_fixture.h"
 #include "testing/temp_dir.h"
 #include "values/errors.h"
@@ -295,7 +295,7 @@ TEST_F(ClaimsTest, LeftoverIndexIsReplacedAndAHeldOneIsNotOverwritten) {
   testing::WriteFile(dir.File("apolice.ntx"), "");
   ValidationRun run(host);
   {
-    const testing::HeldFile held(dir.File("apolice.ntx"));
+    const os::HeldFile held(dir.File("apolice.ntx"));
     ASSERT_TRUE(held.Holds());
     const Failure failure = RunFailing<DbfError>(run);
     EXPECT_EQ(failure.message, "NtxIndex.CreateIndex: Create error \"apolice\"");
@@ -480,7 +480,7 @@ TEST_F(ClaimsTest, NoRunChangesAFileOrLeavesTheIndex) {
     }
   };
   const auto holding = [&](const std::string& path, const std::function<void()>& body) {
-    const testing::HeldFile held(path, true);
+    const os::HeldFile held(path, true);
     ASSERT_TRUE(held.Holds());
     body();
   };

@@ -13,8 +13,8 @@
 #include <utility>
 #include <vector>
 
+#include "os/held_file.h"
 #include "testing/csv_reader.h"
-#include "testing/held_file.h"
 #include "testing/run_fixture.h"
 #include "validation/detail_listing.h"
 #include "validation/record_loop.h"
@@ -214,7 +214,7 @@ TEST_F(RunTest, OpenErrorsGiveTheSystemsReasonWithControlCharactersEscaped) {
   host.risk = dir.File("absent.dbf");
   Failure failure = RunFailing<DbfError>();
   EXPECT_EQ(failure.message, "DbfTable.InternalOpen: Open error \"" + host.risk + "\"");
-  EXPECT_EQ(failure.reason, testing::NoSuchFileReason());
+  EXPECT_EQ(failure.reason, os::NoSuchFileReason());
 
   // A catalogue file that another run holds: the same exclusive opening,
   // and the message says why.
@@ -224,7 +224,7 @@ TEST_F(RunTest, OpenErrorsGiveTheSystemsReasonWithControlCharactersEscaped) {
   WriteCatalogue();
   ValidationRun run(host);
   {
-    const testing::HeldFile held(dir.File("DadosQdp.DBF"));
+    const os::HeldFile held(dir.File("DadosQdp.DBF"));
     ASSERT_TRUE(held.Holds());
     failure = RunFailing<DbfError>(run);
   }

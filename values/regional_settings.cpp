@@ -2,8 +2,6 @@
 
 namespace tarvelo {
 
-RegionalSettings RegionalSettings::ForLocale(std::string_view locale) { return ForLocales(locale, locale, locale); }
-
 RegionalSettings RegionalSettings::UnitedStates() {
   RegionalSettings settings;
   settings.collationLocale = "en_US";

@@ -3,7 +3,11 @@
 #include <cstdint>
 #include <string>
 
-namespace tarvelo::testing {
+// Test support, never part of the product (library tarvelo_os_testing,
+// which only testing/ links): a file held as another program would hold
+// it. held_file_posix.cpp and held_file_windows.cpp implement it; the build
+// picks the implementation of the system it builds for.
+namespace tarvelo::os {
 
 /// A file held open with an exclusive lock, as another program holding it
 /// would: the program's own exclusive opens of it fail meanwhile. On Linux
@@ -32,4 +36,4 @@ bool CanHold(const std::string& path);
 /// ("No such file or directory" on Linux).
 std::string NoSuchFileReason();
 
-}  // namespace tarvelo::testing
+}  // namespace tarvelo::os

@@ -2,9 +2,9 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-#include "testing/held_file.h"
+#include "os/held_file.h"
 
-namespace tarvelo::testing {
+namespace tarvelo::os {
 
 HeldFile::HeldFile(const std::string& path, bool create) {
   const int fd = create ? ::open(path.c_str(), O_RDONLY | O_CREAT, 0644) : ::open(path.c_str(), O_RDONLY);
@@ -21,4 +21,4 @@ bool CanHold(const std::string& path) { return HeldFile(path).Holds(); }
 
 std::string NoSuchFileReason() { return "No such file or directory"; }
 
-}  // namespace tarvelo::testing
+}  // namespace tarvelo::os

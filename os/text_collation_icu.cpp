@@ -1,4 +1,4 @@
-#include "memtable/text_collation.h"
+#include "os/text_collation.h"
 
 #include <unicode/coll.h>
 #include <unicode/locid.h>
@@ -8,7 +8,7 @@
 #include "values/errors.h"
 #include "values/text.h"
 
-namespace tarvelo {
+namespace tarvelo::os {
 
 struct TextCollation::Impl {
   std::unique_ptr<icu::Collator> collator;
@@ -58,4 +58,4 @@ void TextCollation::SortKey(std::string_view text, std::string& key) {
   key.assign(reinterpret_cast<const char*>(buffer.data()), static_cast<size_t>(needed - 1));
 }
 
-}  // namespace tarvelo
+}  // namespace tarvelo::os

@@ -3,10 +3,10 @@
 #include <optional>
 #include <string>
 
-#include "values/regional_settings.h"
+#include "os/locale_settings.h"
 #include "values/text.h"
 
-namespace tarvelo {
+namespace tarvelo::os {
 
 namespace {
 
@@ -140,9 +140,9 @@ void ApplyTimeLocale(RegionalSettings& settings, const std::wstring& locale) {
 
 }  // namespace
 
-RegionalSettings RegionalSettings::ForLocales(std::string_view numericLocale, std::string_view timeLocale,
-                                              std::string_view collationLocale) {
-  RegionalSettings settings = UnitedStates();
+RegionalSettings SettingsOfLocales(std::string_view numericLocale, std::string_view timeLocale,
+                                   std::string_view collationLocale) {
+  RegionalSettings settings = RegionalSettings::UnitedStates();
   if (auto locale = ResolveLocale(numericLocale)) ApplyNumericLocale(settings, *locale);
   if (auto locale = ResolveLocale(timeLocale)) ApplyTimeLocale(settings, *locale);
   // TextCollation takes the name in either form.
@@ -150,4 +150,4 @@ RegionalSettings RegionalSettings::ForLocales(std::string_view numericLocale, st
   return settings;
 }
 
-}  // namespace tarvelo
+}  // namespace tarvelo::os

@@ -1,9 +1,9 @@
 #include <windows.h>
 
+#include "os/run_program.h"
 #include "os/wide_text.h"
-#include "testing/run_program.h"
 
-namespace tarvelo::testing {
+namespace tarvelo::os {
 namespace {
 
 // One argument as the C runtime's command line parser reads it back.
@@ -26,7 +26,7 @@ std::wstring Quoted(const std::wstring& argument) {
 
 HANDLE Inheritable(const std::string& path) {
   SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-  return ::CreateFileW(os::WideFromUtf8(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+  return ::CreateFileW(WideFromUtf8(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
                        CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
@@ -34,8 +34,8 @@ HANDLE Inheritable(const std::string& path) {
 
 int RunProgram(const std::string& program, const std::vector<std::string>& arguments, const std::string& outPath,
                const std::string& errPath) {
-  std::wstring commandLine = Quoted(os::WideFromUtf8(program));
-  for (const std::string& argument : arguments) commandLine += L" " + Quoted(os::WideFromUtf8(argument));
+  std::wstring commandLine = Quoted(WideFromUtf8(program));
+  for (const std::string& argument : arguments) commandLine += L" " + Quoted(WideFromUtf8(argument));
   const HANDLE out = Inheritable(outPath);
   const HANDLE err = Inheritable(errPath);
   STARTUPINFOW startup{};
@@ -58,4 +58,4 @@ int RunProgram(const std::string& program, const std::vector<std::string>& argum
   return static_cast<int>(status);
 }
 
-}  // namespace tarvelo::testing
+}  // namespace tarvelo::os

@@ -5,7 +5,11 @@
 #include <string_view>
 #include <vector>
 
-namespace tarvelo {
+// The collation of the system's locale data for code page 1252 texts:
+// text_collation_icu.cpp takes it from ICU on Linux,
+// text_collation_windows.cpp from the system's National Language Support
+// on Windows; the build picks the one of the system it builds for.
+namespace tarvelo::os {
 
 /// Case-sensitive collation of one locale for code page 1252 texts, given
 /// as sort keys: two texts compare as their sort keys compare byte by byte
@@ -37,4 +41,4 @@ class TextCollation {
   std::unique_ptr<Impl> impl_;
 };
 
-}  // namespace tarvelo
+}  // namespace tarvelo::os

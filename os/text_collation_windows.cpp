@@ -2,11 +2,11 @@
 
 #include <cstring>
 
-#include "memtable/text_collation.h"
+#include "os/text_collation.h"
 #include "values/errors.h"
 #include "values/text.h"
 
-namespace tarvelo {
+namespace tarvelo::os {
 
 // The sort keys of the system's own string comparison (LCMapStringEx with
 // LCMAP_SORTKEY orders texts as CompareStringEx with no flags does: case
@@ -64,4 +64,4 @@ void TextCollation::SortKey(std::string_view text, std::string& key) {
   key.assign(buffer.data(), static_cast<size_t>(written - 1));
 }
 
-}  // namespace tarvelo
+}  // namespace tarvelo::os

@@ -1,4 +1,4 @@
-#include "values/regional_settings.h"
+#include "os/locale_settings.h"
 
 #include <unicode/datefmt.h>
 #include <unicode/dcfmtsym.h>
@@ -15,7 +15,7 @@
 #include <set>
 #include <string>
 
-namespace tarvelo {
+namespace tarvelo::os {
 
 namespace {
 
@@ -128,9 +128,9 @@ void ApplyTimeLocale(RegionalSettings& settings, const icu::Locale& locale) {
 
 }  // namespace
 
-RegionalSettings RegionalSettings::ForLocales(std::string_view numericLocale, std::string_view timeLocale,
-                                              std::string_view collationLocale) {
-  RegionalSettings settings = UnitedStates();
+RegionalSettings SettingsOfLocales(std::string_view numericLocale, std::string_view timeLocale,
+                                   std::string_view collationLocale) {
+  RegionalSettings settings = RegionalSettings::UnitedStates();
   if (auto locale = ResolveLocale(numericLocale)) ApplyNumericLocale(settings, *locale);
   if (auto locale = ResolveLocale(timeLocale)) ApplyTimeLocale(settings, *locale);
   if (auto locale = ResolveLocale(collationLocale)) {
@@ -139,4 +139,4 @@ RegionalSettings RegionalSettings::ForLocales(std::string_view numericLocale, st
   return settings;
 }
 
-}  // namespace tarvelo
+}  // namespace tarvelo::os
