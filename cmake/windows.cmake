@@ -40,11 +40,21 @@ if(TARVELO_TESTS)
   set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
   add_subdirectory(${tarvelo_googletest} googletest EXCLUDE_FROM_ALL)
 
-  # The prefix is made before the first test (a fresh one takes some ten
-  # seconds to start).
-  add_test(NAME wine_prefix COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} wineboot.exe --init)
+  # The prefix's server is started before the first test to stay until the
+  # last test stops it, and the prefix made (a fresh one takes some ten
+  # seconds) with its services under it. A server otherwise ends some
+  # seconds after the last program of its prefix, and a program that starts
+  # while it is ending ends at once, which made a test fail now and then.
+  # Nothing started here holds a test's output open, so each test ends with
+  # its program.
+  add_test(NAME wine_prefix
+           COMMAND sh -c "mkdir -p \"$WINEPREFIX\" && { wineserver -p; \"$0\" wineboot.exe --init; } >/dev/null 2>&1 </dev/null"
+                   ${CMAKE_CROSSCOMPILING_EMULATOR})
   set_tests_properties(wine_prefix PROPERTIES FIXTURES_SETUP wine_prefix ENVIRONMENT
                                               "${tarvelo_wine_test_environment}")
+  add_test(NAME wine_server_stop COMMAND sh -c "wineserver -k || true")
+  set_tests_properties(wine_server_stop PROPERTIES FIXTURES_CLEANUP wine_prefix ENVIRONMENT
+                                                   "${tarvelo_wine_test_environment}")
 endif()
 
 # Registers the test program name as one test run under Wine.
