@@ -60,6 +60,6 @@ endif()
 # Registers the test program name as one test run under Wine.
 function(tarvelo_add_wine_test name)
   add_test(NAME ${name} COMMAND ${name})
-  set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine_prefix ENVIRONMENT
-                                          "${tarvelo_wine_test_environment}")
+  set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine_prefix TIMEOUT ${TARVELO_WINE_TEST_TIMEOUT}
+                                          ENVIRONMENT "${tarvelo_wine_test_environment}")
 endfunction()
