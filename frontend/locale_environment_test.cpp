@@ -28,9 +28,17 @@ TEST(LocaleEnvironment, PrecedenceAndFallback) {
   EXPECT_EQ(settings.decimalSeparator, '.');
   EXPECT_EQ(settings.shortDateFormat, "dd/MM/y");
 
-  env["LC_ALL"] = "C";  // LC_ALL wins over everything
+  // LC_ALL wins over every category and LANG.
+  env["LC_TIME"] = "en_US.UTF-8";
+  env["LC_MESSAGES"] = "en_US.UTF-8";
+  env["LANG"] = "en_US.UTF-8";
+  env["LC_ALL"] = "pt_BR.UTF-8";
   settings = SettingsFromEnvironment(lookup);
-  EXPECT_EQ(settings.decimalSeparator, '.');
+  EXPECT_EQ(settings.decimalSeparator, ',');
+  EXPECT_EQ(settings.shortDateFormat, "dd/MM/y");
+  EXPECT_EQ(MessagesLanguage(lookup), "pt_BR");
+  env["LC_ALL"] = "C";
+  settings = SettingsFromEnvironment(lookup);
   EXPECT_EQ(settings.shortDateFormat, "M/d/y");
 }
 
