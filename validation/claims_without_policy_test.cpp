@@ -139,6 +139,49 @@ TEST(ClaimsWithoutPolicyItem, KeyOrderFindsWhatFileOrderFinds) {
   risksTable.Indexes().Delete(0);
 }
 
+// The claims without a policy item are marked by record number, 64 to a
+// word, in key order: at claims files whose records end just before, at and
+// just after a word's end, every such claim gives its row, and no other.
+TEST(ClaimsWithoutPolicyItem, RowsAtTheEndsOfTheMarkWords) {
+  testing::TempDir dir;
+  const RegionalSettings settings = RegionalSettings::Brazilian();
+  DbfWriter risks({{"COD_SEG", 'C', 5}, {"APOLICE", 'C', 10}, {"ITEM", 'C', 4}});
+  risks.AddRecord({"05631", "P1", "0001"});
+  risks.WriteTo(dir.File("riscos.dbf"));
+  DbfTable risksTable("tbRiscos", settings);
+  risksTable.SetDeleted(true);
+  risksTable.SetDBFFileName(dir.File("riscos.dbf"));
+  risksTable.Open();
+  BuildPolicyIndex(risksTable, dir.File("apolice.ntx"), 1);
+  for (const int count : {63, 64, 65, 127, 128, 129}) {
+    SCOPED_TRACE(count);
+    // Every third claim has its policy item, the others (the last among
+    // them) have none.
+    DbfWriter claims({{"COD_SEG", 'C', 5}, {"APOLICE", 'C', 10}, {"ITEM", 'C', 4}});
+    std::vector<int64_t> expected;
+    for (int record = 1; record <= count; ++record) {
+      const bool known = record % 3 == 1 && record != count;
+      claims.AddRecord({"05631", known ? "P1" : "P" + std::to_string(record + 1), "0001"});
+      if (!known) expected.push_back(record);
+    }
+    const std::string name = "sinistros" + std::to_string(count) + ".dbf";
+    claims.WriteTo(dir.File(name));
+    DbfTable claimsTable("tbSinistros", settings);
+    claimsTable.SetDeleted(true);
+    claimsTable.SetDBFFileName(dir.File(name));
+    claimsTable.Open();
+    RowsKept kept;
+    ClaimsSearch search;
+    search.order = ClaimsSearchOrder::kKeyOrder;
+    const ClaimsSearchResult result = CountClaimsWithoutPolicyItem(risksTable, claimsTable, settings, &kept, search);
+    EXPECT_EQ(result.misses, static_cast<int64_t>(expected.size()));
+    std::vector<int64_t> records;
+    for (const auto& row : kept.rows) records.push_back(std::get<0>(row));
+    EXPECT_EQ(records, expected);
+  }
+  risksTable.Indexes().Delete(0);
+}
+
 TEST(ClaimsWithoutPolicySentence, WordingAndShareWithoutOverflow) {
   const auto br = RegionalSettings::Brazilian();
   EXPECT_EQ(ClaimsWithoutPolicySentence(12, 1500, br), std::string("12") + kMissesSentence + "1500 sinistros (0,80%).");
