@@ -434,6 +434,54 @@ TEST_F(NtxIndexTest, ThreeLevelTreeFromAFewThousandKeys) {
   EXPECT_EQ(check.depth, 3);
 }
 
+// A 14-byte key (policy of 10, item of 4) of the same policies with items
+// "0010", "0001", "0100" and "0002": with policies that differ at every
+// byte, the keys differ at 12 places before the last byte, which alone
+// orders "0001" and "0002". Sorted in memory and in runs on file, the walk
+// in key order is strictly ascending and every key is found.
+TEST_F(NtxIndexTest, KeysDecidedAfterTwelveDifferingBytes) {
+  const std::vector<std::string> items = {"0010", "0001", "0100", "0002"};
+  std::vector<std::pair<std::string, std::string>> keys;
+  for (int policy = 0; policy < 5000; ++policy) {
+    for (const std::string& item : items)
+      keys.emplace_back(std::string(1, static_cast<char>('A' + policy % 26)) +
+                            std::to_string(100000000 + (policy * 2654435761u) % 900000000u),
+                        item);
+  }
+  uint32_t seed = 7;
+  for (size_t i = keys.size(); i > 1; --i) {
+    seed = seed * 1664525u + 1013904223u;
+    std::swap(keys[i - 1], keys[(seed >> 8) % i]);
+  }
+  DbfWriter writer({{"COD_SEG", 'C', 5}, {"APOLICE", 'C', 10}, {"ITEM", 'C', 4}});
+  for (const auto& [policy, item] : keys) writer.AddRecord({"05631", policy, item});
+  const std::string path = dir_.File("riscos.dbf");
+  writer.WriteTo(path);
+  for (const size_t sortBytes : {NtxIndex::kSortBytes, NtxKeySorter::kMinBudget}) {
+    SCOPED_TRACE(sortBytes);
+    DbfTable table("tbRiscos", settings_);
+    OpenTable(table, path);
+    NtxIndex& index = table.Indexes().Add("apolice");
+    index.SetSortBytes(sortBytes);
+    index.SetKeyExpresion("apolice+item");
+    index.SetNTXFileName(dir_.File("apolice.ntx"));
+    index.SetCreateNow(true);
+    std::string last;
+    size_t walked = 0;
+    for (table.First(); !table.AtEnd(); table.Next(), ++walked) {
+      ASSERT_LT(last, CurrentKey(table)) << walked;
+      last = CurrentKey(table);
+    }
+    EXPECT_EQ(walked, keys.size());
+    for (size_t i = 0; i < keys.size(); i += 7) {
+      const std::string key = Pad(keys[i].first, 10) + keys[i].second;
+      ASSERT_TRUE(Find(table, key)) << key;
+      EXPECT_EQ(CurrentKey(table), key);
+    }
+    table.Indexes().Delete(0);
+  }
+}
+
 TEST_F(NtxIndexTest, ManyEqualKeysKeepOneEntryPerRecord) {
   std::vector<Risk> risks;
   for (int n = 0; n < 3000; ++n) risks.push_back({"1040000" + std::to_string(n % 4), "000001"});
