@@ -423,6 +423,40 @@ TEST_F(NtxIndexTest, ThreadsWriteTheSameFile) {
   }
 }
 
+// On two threads the first reads records 1 to 17,095: three blocks of
+// 5,698 records (256 KiB of 46-byte records) and one record more. Every
+// record's key is found, whatever the deleted records the build remembers:
+// fewer than the first stretch has, or all of them.
+TEST_F(NtxIndexTest, TwoThreadsWithAStretchOneRecordPastItsBlocks) {
+  constexpr size_t kBlock = (size_t{256} << 10) / 46;
+  std::vector<Risk> risks = ShuffledRisks(static_cast<int>(2 * (3 * kBlock + 1)));
+  for (size_t i = 0; i < risks.size(); i += 5) risks[i].deleted = true;
+  const std::string path = WriteRisks("riscos.dbf", risks);
+  std::set<std::string> visible;
+  for (const Risk& risk : risks)
+    if (!risk.deleted) visible.insert(KeyOf(risk));
+  for (const size_t kept : {size_t{100}, NtxIndex::kDeletedRecordsKept}) {
+    SCOPED_TRACE(std::to_string(kept) + " deleted records kept");
+    DbfTable table("tbRiscos", settings_);
+    OpenTable(table, path);
+    NtxIndex& index = table.Indexes().Add("apolice");
+    index.SetThreads(2);
+    index.SetDeletedRecordsKept(kept);
+    index.SetKeyExpresion("apolice+item");
+    index.SetNTXFileName(dir_.File("apolice.ntx"));
+    index.SetCreateNow(true);
+    for (size_t i = 0; i < risks.size(); ++i) {
+      const bool found = visible.count(KeyOf(risks[i])) > 0;
+      ASSERT_EQ(Find(table, KeyOf(risks[i])), found) << i;
+      if (found) ASSERT_NE(table.CurrentRecord()[0], '*') << i;
+    }
+    table.Indexes().Delete(0);
+    const CheckResult check = CheckNtxFile(dir_.File("apolice.ntx"), Expected(path));
+    EXPECT_TRUE(check.problems.empty()) << check.Report();
+    EXPECT_EQ(check.entries.size(), risks.size());
+  }
+}
+
 TEST_F(NtxIndexTest, ThreeLevelTreeFromAFewThousandKeys) {
   const std::vector<Risk> risks = ShuffledRisks(3000);
   const std::string path = WriteRisks("riscos.dbf", risks);
