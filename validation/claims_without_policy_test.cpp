@@ -139,6 +139,42 @@ TEST(ClaimsWithoutPolicyItem, KeyOrderFindsWhatFileOrderFinds) {
   risksTable.Indexes().Delete(0);
 }
 
+// A claims file whose ITEM is numeric (a catalogue may make it so) is
+// searched as the sum of the policy and the item, in file order whatever
+// the order asked: both orders end alike, with the same count or the same
+// error.
+TEST(ClaimsWithoutPolicyItem, NumericItemGivesTheSameOutcomeInEitherOrder) {
+  testing::TempDir dir;
+  const RegionalSettings settings = RegionalSettings::Brazilian();
+  DbfWriter risks({{"COD_SEG", 'C', 5}, {"APOLICE", 'C', 10}, {"ITEM", 'C', 4}});
+  for (int n = 0; n < 50; ++n) risks.AddRecord({"05631", Policy(n), Item(n)});
+  risks.WriteTo(dir.File("riscos.dbf"));
+  DbfWriter claims({{"COD_SEG", 'C', 5}, {"APOLICE", 'C', 10}, {"ITEM", 'N', 4}});
+  for (int n = 0; n < 80; ++n) claims.AddRecord({"05631", Policy(n), std::to_string(1 + n % 3)});
+  claims.WriteTo(dir.File("sinistros.dbf"));
+
+  DbfTable risksTable("tbRiscos", settings);
+  risksTable.SetDeleted(true);
+  risksTable.SetDBFFileName(dir.File("riscos.dbf"));
+  risksTable.Open();
+  BuildPolicyIndex(risksTable, dir.File("apolice.ntx"), 1);
+  DbfTable claimsTable("tbSinistros", settings);
+  claimsTable.SetDeleted(true);
+  claimsTable.SetDBFFileName(dir.File("sinistros.dbf"));
+  claimsTable.Open();
+  const auto outcome = [&](ClaimsSearchOrder order) {
+    ClaimsSearch search;
+    search.order = order;
+    try {
+      return std::to_string(CountClaimsWithoutPolicyItem(risksTable, claimsTable, settings, nullptr, search).misses);
+    } catch (const TarveloError& error) {
+      return std::string(error.what());
+    }
+  };
+  EXPECT_EQ(outcome(ClaimsSearchOrder::kKeyOrder), outcome(ClaimsSearchOrder::kFileOrder));
+  risksTable.Indexes().Delete(0);
+}
+
 // The claims without a policy item are marked by record number, 64 to a
 // word, in key order: at claims files whose records end just before, at and
 // just after a word's end, every such claim gives its row, and no other.
