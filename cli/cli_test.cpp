@@ -727,6 +727,8 @@ TEST(CliOutputs, OutputsAreMadeBeforeTheRunAndTwoOnOneFileAreAUsageError) {
 
 TEST(CliOutputs, ReplacingKeepsModeAndOwnerAndTakesNamesOfUpTo255Bytes) {
   testing::TempDir dir;
+  // A new output has the mode of any new file: 0666 less the umask.
+  const mode_t umaskBefore = ::umask(022);
   WriteRisksAndClaims(dir, 3);
   const std::string report = dir.File("r.txt");
   testing::WriteFile(report, "earlier");
@@ -750,6 +752,9 @@ TEST(CliOutputs, ReplacingKeepsModeAndOwnerAndTakesNamesOfUpTo255Bytes) {
     EXPECT_EQ(info.st_uid, 4242u);
     EXPECT_EQ(info.st_gid, 4243u);
   }
+  ASSERT_EQ(::stat(json.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0644u);
+  ::umask(umaskBefore);
   // No file of the program's own is left beside them.
   size_t files = 0;
   for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
