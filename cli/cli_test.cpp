@@ -321,8 +321,16 @@ TEST(CliProgram, StrictExitStatusFollowsTheDataProblems) {
   declare("25");                                               // the file's premiums 20% under the declared total
   EXPECT_EQ(RunCli(both, dir).status, 0);
   EXPECT_EQ(RunCli(both + " --estrito", dir).status, 3);
-  // An error that ends the run wins over the data.
-  EXPECT_EQ(RunCli(catalogue + " --sinistros '" + dir.File("absent.dbf") + "' --estrito", dir).status, 1);
+  // An error that ends the run after the risks' problems were counted wins
+  // over the data, and the results hold that error as standard error
+  // shows it.
+  outcome = RunCli(
+      catalogue + " --sinistros '" + dir.File("absent.dbf") + "' --estrito --json '" + dir.File("e.json") + "'", dir);
+  EXPECT_EQ(outcome.status, 1);
+  const auto failed = nlohmann::json::parse(testing::ReadFile(dir.File("e.json")));
+  EXPECT_FALSE(failed["completed"].get<bool>());
+  ASSERT_TRUE(failed["error"].is_string()) << failed.dump();
+  EXPECT_EQ(failed["error"].get<std::string>() + "\n", outcome.err);
 
   const auto version = RunCli("--version", dir);
   EXPECT_EQ(version.status, 0);
