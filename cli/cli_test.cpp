@@ -700,6 +700,15 @@ TEST(CliOutputs, DevicesAndPipesAreWrittenInPlaceAndEachOutputOnItsOwn) {
   EXPECT_EQ(outcome.out.substr(outcome.out.size() - 82), std::string(80, '=') + "\r\n");
   EXPECT_TRUE(nlohmann::json::parse(testing::ReadFile(dir.File("r.json")))["completed"].get<bool>());
 
+  // Standard output sent to a file: the export follows the printed report.
+  outcome = RunCliWith(With(RunOf(dir), {"--exporta", stdoutLink}), dir, StandardOutput::kFile);
+  EXPECT_EQ(outcome.status, 0) << outcome.err;
+  EXPECT_EQ(outcome.out.find("Início do processamento: "), 0u);
+  const size_t exported = outcome.out.find("Início do processamento: "_cp1252);
+  EXPECT_NE(exported, std::string::npos);
+  EXPECT_GT(exported, 0u);
+  EXPECT_EQ(outcome.out.substr(outcome.out.size() - 82), std::string(80, '=') + "\r\n");
+
   outcome = RunCliWith(With(RunOf(dir), {"--json", null, "--exporta", dir.File("r.txt")}), dir);
   EXPECT_EQ(outcome.status, 0) << outcome.err;
   EXPECT_EQ(testing::ReadFile(dir.File("r.txt")).rfind("Início"_cp1252, 0), 0u);
