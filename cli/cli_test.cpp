@@ -507,7 +507,8 @@ enum class StandardOutput {
 // at most fileSizeLimit bytes in any file it writes. status is the exit
 // status, or 128 and the number of the signal that ended it.
 Outcome RunCliWith(const std::vector<std::string>& args, const testing::TempDir& dir,
-                   StandardOutput out = StandardOutput::kFile, rlim_t fileSizeLimit = RLIM_INFINITY) {
+                   StandardOutput out = StandardOutput::kFile, rlim_t fileSizeLimit = RLIM_INFINITY,
+                   bool errorClosed = false) {
   std::vector<std::string> words{TARVELO_CLI_PATH};
   words.insert(words.end(), args.begin(), args.end());
   std::vector<char*> argv;
@@ -537,6 +538,7 @@ Outcome RunCliWith(const std::vector<std::string>& args, const testing::TempDir&
     if (out == StandardOutput::kFull) ::dup2(::open("/dev/full", O_WRONLY), STDOUT_FILENO);
     if (piped) ::dup2(pipeEnds[1], STDOUT_FILENO);
     if (out == StandardOutput::kClosed) ::close(STDOUT_FILENO);
+    if (errorClosed) ::close(STDERR_FILENO);
     ::signal(SIGPIPE, SIG_DFL);
     ::signal(SIGXFSZ, SIG_DFL);
     const rlimit limit{fileSizeLimit, fileSizeLimit};
@@ -833,6 +835,17 @@ TEST(CliOutputs, AFailedStandardOutputEndsWithOneAfterTheFilesAreSaved) {
     EXPECT_TRUE(nlohmann::json::parse(testing::ReadFile(dir.File("r.json")))["completed"].get<bool>());
   }
   EXPECT_EQ(RunCliWith({"--version"}, dir, StandardOutput::kFull).status, 1);
+
+  // With standard error closed, the error of a missing catalogue goes
+  // nowhere, and no output file takes its place.
+  const std::vector<std::string> args = {"--catalogo", dir.File("none"),   "--riscos",  dir.File("r.dbf"),
+                                         "--json",     dir.File("c.json"), "--exporta", dir.File("c.txt")};
+  const auto outcome = RunCliWith(args, dir, StandardOutput::kFile, RLIM_INFINITY, true);
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_EQ(outcome.err, "");
+  const auto json = nlohmann::json::parse(testing::ReadFile(dir.File("c.json")));
+  EXPECT_FALSE(json["completed"].get<bool>());
+  EXPECT_EQ(testing::ReadFile(dir.File("c.txt")).find("tabelas.dbf"), std::string::npos);
 }
 
 TEST(CliOutputs, TheFileSizeLimitEndsTheRunWithItsReasonAndRemovesTheIndex) {
