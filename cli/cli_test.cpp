@@ -719,6 +719,29 @@ TEST(CliOutputs, DevicesAndPipesAreWrittenInPlaceAndEachOutputOnItsOwn) {
   EXPECT_TRUE(std::filesystem::is_symlink(stdoutLink));
 }
 
+// A device or a pipe named as a data file or found as a catalogue table is
+// refused for what it is, never read as a damaged table.
+TEST(CliProgram, DevicesAndPipesAreNoTables) {
+  testing::TempDir dir;
+  WriteRisksAndClaims(dir, 3);
+  const std::string fifo = dir.File("fifo.dbf");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const auto refused = [](const std::string& path) {
+    return "DbfTable.InternalOpen: Open error \"" + path + "\"\nNot a regular file\n";
+  };
+  auto outcome = RunCliWith({"--catalogo", dir.Path(), "--riscos", "/dev/zero"}, dir);
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_EQ(outcome.err, refused("/dev/zero"));
+  outcome = RunCliWith({"--catalogo", dir.Path(), "--sinistros", fifo}, dir);
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_EQ(outcome.err, refused(fifo));
+  std::filesystem::remove(dir.File("anexos.dbf"));
+  ASSERT_EQ(::mkfifo(dir.File("anexos.dbf").c_str(), 0600), 0);
+  outcome = RunCliWith({"--catalogo", dir.Path(), "--riscos", dir.File("r.dbf")}, dir);
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_EQ(outcome.err, refused(dir.File("anexos.dbf")));
+}
+
 TEST(CliOutputs, OutputsAreMadeBeforeTheRunAndTwoOnOneFileAreAUsageError) {
   testing::TempDir dir;
   WriteRisksAndClaims(dir, 3);
