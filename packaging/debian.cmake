@@ -1,9 +1,18 @@
-# The Debian package, made by CPack's DEB generator (tools/package_deb): its
-# version is the project's, its dependencies come from dpkg-shlibdeps over
-# the executables, and it holds what `cmake --install` installs.
-set(TARVELO_MAINTAINER "Tarvelo developers <tarvelo@example.org>" CACHE STRING "The package's maintainer")
+# The Debian packages, made by CPack's DEB generator (tools/package_deb) from
+# the install rules' components, one package each:
+# - tarvelo-cli (component cli): the command line, the catalogue, the
+#   examples, its manual page; no GUI toolkit, so a server that runs the
+#   checks in batch gets no desktop;
+# - tarvelo (component window): the window, its help page, manual page,
+#   desktop entry, icons and metadata; it depends on tarvelo-cli of the
+#   same version.
+# Their version is the project's, their dependencies on libraries come from
+# dpkg-shlibdeps over the executables.
+set(TARVELO_MAINTAINER "Tarvelo <tarvelo@tarvelo.org>" CACHE STRING "The packages' maintainer")
 
-# Debian's files of every package: the copyright and, compressed, the changelog.
+# Debian's files of every package, in its own documentation folder: the
+# copyright and, compressed, the changelog. The third parties' notices go
+# with the command line, on which the window's package depends.
 string(TIMESTAMP tarvelo_changelog_date "%a, %d %b %Y %H:%M:%S +0000" UTC)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/changelog.in ${CMAKE_BINARY_DIR}/packaging/changelog @ONLY)
 add_custom_command(
@@ -13,33 +22,60 @@ add_custom_command(
   COMMENT "Package changelog")
 add_custom_target(package_changelog ALL DEPENDS ${CMAKE_BINARY_DIR}/packaging/changelog.gz)
 install(FILES ${CMAKE_BINARY_DIR}/packaging/changelog.gz ${CMAKE_CURRENT_LIST_DIR}/copyright
-        DESTINATION ${TARVELO_DOC_DIR})
+              ${PROJECT_SOURCE_DIR}/docs/LICENCAS.txt
+        DESTINATION ${TARVELO_CLI_DOC_DIR} COMPONENT cli)
+set(tarvelo_components cli)
+if(TARVELO_WINDOW AND NOT WIN32)
+  install(FILES ${CMAKE_BINARY_DIR}/packaging/changelog.gz ${CMAKE_CURRENT_LIST_DIR}/copyright
+          DESTINATION ${TARVELO_WINDOW_DOC_DIR} COMPONENT window)
+  list(APPEND tarvelo_components window)
+endif()
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tarvelo)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "${TARVELO_MAINTAINER}")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "validator of the ORVAL rural and animal insurance DBF files")
-# The summary above is the description's first line; this is the rest.
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "Tarvelo checks the risks file and the claims file (dBase III) of the rural\n\
-and animal lines of business before an insurance company sends them to the\n\
-regulator ORVAL, and prints a plain-text report: the files' layout, empty\n\
-and invalid values per field, the company, the premium and claim totals\n\
-against those declared in the QDP form, and the claims without a policy.\n\
-.\n\
-The package holds the window (tarvelo), the command line (tarvelo-cli),\n\
-the rule catalogue and sample data files.")
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_ALL ${tarvelo_components})
+set(CPACK_DEBIAN_PACKAGE_SOURCE tarvelo)
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${TARVELO_HOMEPAGE}")
+if(TARVELO_HOMEPAGE)
+  set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${TARVELO_HOMEPAGE}")
+endif()
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The toolkit's own dialogs and buttons in the user's language.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS qt6-translations-l10n)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
                                                 WORLD_READ WORLD_EXECUTE)
 set(CPACK_OUTPUT_FILE_PREFIX ${CMAKE_SOURCE_DIR}/dist)
+
+# Each description's first line is the summary, the rest its long text.
+set(tarvelo_description_text
+    "Tarvelo checks the risks file and the claims file (dBase III) of the rural\n\
+and animal lines of business before an insurance company sends them to the\n\
+regulator ORVAL, and prints a plain-text report: the files' layout, empty\n\
+and invalid values per field, the company, the premium and claim totals\n\
+against those declared in the QDP form, and the claims without a policy.\n\
+.\n")
+set(CPACK_DEBIAN_CLI_PACKAGE_NAME tarvelo-cli)
+set(CPACK_DEBIAN_CLI_DESCRIPTION
+    "validator of the ORVAL rural and animal insurance DBF files (command line)\n\
+${tarvelo_description_text}\
+This package holds the command line (tarvelo-cli), the rule catalogue and\n\
+sample data files; it needs no graphical desktop. The window is in the\n\
+package tarvelo.")
+# Earlier versions had one package, tarvelo, that held the command line too.
+set(CPACK_DEBIAN_CLI_PACKAGE_BREAKS "tarvelo (<< ${PROJECT_VERSION})")
+set(CPACK_DEBIAN_CLI_PACKAGE_REPLACES "tarvelo (<< ${PROJECT_VERSION})")
+set(CPACK_DEBIAN_WINDOW_PACKAGE_NAME tarvelo)
+set(CPACK_DEBIAN_WINDOW_DESCRIPTION
+    "validator of the ORVAL rural and animal insurance DBF files (window)\n\
+${tarvelo_description_text}\
+This package holds the window (tarvelo) and its desktop menu entry; the\n\
+command line, the catalogue and the examples are in tarvelo-cli.")
+set(CPACK_DEBIAN_WINDOW_PACKAGE_DEPENDS "tarvelo-cli (= ${PROJECT_VERSION})")
+# The toolkit's own dialogs and buttons in the user's language.
+set(CPACK_DEBIAN_WINDOW_PACKAGE_RECOMMENDS qt6-translations-l10n)
 include(CPack)
