@@ -137,28 +137,25 @@ TEST(OutputPaths, OneFileHoweverWindowsSpellsIt) {
   testing::WriteFile(dir + "notas.DBT", "memo");
   const InFolder here(dir);
 
-  auto outcome =
-      RunCli(RunIn(dir, {"--exporta", "apolice.ntx", "--detalhes", "dados.dbt.", "--json", "notas.dbt "}), io);
+  auto outcome = RunCli(RunIn(dir, {"--detalhes", "dados.dbt.", "--json", "notas.dbt "}), io);
   EXPECT_EQ(outcome.status, 1);
   EXPECT_EQ(outcome.out, "");
-  EXPECT_EQ(outcome.err, Refusal("apolice.ntx", "the validation writes its index to that file") +
-                             Refusal("dados.dbt.", "that file has the extension of a table or an index") +
+  EXPECT_EQ(outcome.err, Refusal("dados.dbt.", "that file has the extension of a table or an index") +
                              Refusal("notas.dbt ", "that file has the extension of a table or an index"));
-  // The last: in the current folder of the catalogue's drive.
-  for (const std::string& index :
-       {std::string(".\\APOLICE.NTX"), std::string("saida\\..\\apolice.ntx."), dir.substr(0, 2) + "apolice.ntx"}) {
-    outcome = RunCli(RunIn(dir, {"--json", index}), io);
+  EXPECT_EQ(testing::ReadFile(dir + "dados.dbt"), "memo");
+  // The fourth: in the current folder of the catalogue's drive.
+  std::vector<std::string> indexes{"apolice.ntx", ".\\APOLICE.NTX", "saida\\..\\apolice.ntx.",
+                                   dir.substr(0, 2) + "apolice.ntx"};
+  const std::string shortFolder = os::ShortPathOf(dir);
+  if (!shortFolder.empty()) indexes.push_back(shortFolder + "apolice.ntx");
+  for (const std::string& index : indexes) {
+    outcome = RunCli(RunIn(dir, {"--exporta", index}), io);
     EXPECT_EQ(outcome.status, 1) << index;
     EXPECT_EQ(outcome.err, Refusal(index, "the validation writes its index to that file"));
+    // A report there would be taken for the index, which the next run
+    // removes.
+    EXPECT_FALSE(fs::remove(testing::FileSystemPath(dir + "apolice.ntx"))) << index;
   }
-  const std::string shortFolder = os::ShortPathOf(dir);
-  if (!shortFolder.empty()) {
-    outcome = RunCli(RunIn(dir, {"--exporta", shortFolder + "apolice.ntx"}), io);
-    EXPECT_EQ(outcome.status, 1) << shortFolder;
-    EXPECT_EQ(outcome.err, Refusal(shortFolder + "apolice.ntx", "the validation writes its index to that file"));
-  }
-  EXPECT_FALSE(fs::exists(testing::FileSystemPath(dir + "apolice.ntx")));
-  EXPECT_EQ(testing::ReadFile(dir + "dados.dbt"), "memo");
 
   // Two outputs on one file, spelt apart: a usage error, nothing written.
   fs::create_directory(testing::FileSystemPath(dir + "saida"));
