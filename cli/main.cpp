@@ -121,9 +121,10 @@ int RunCli(const std::vector<std::string>& arguments) {
       }
     }
   }
-  // An output over a file the validation needs is refused, and every
-  // output is made, before the run: a folder that takes no file is found
-  // at once. Each output that cannot be made is named.
+  // An output over a file the validation needs, or one the save could not
+  // replace, is refused, and every output is made, before the run: a folder
+  // that takes no file is found at once. Each output that cannot be made is
+  // named; one that keeps nothing (the null device) is said to.
   bool refused = false;
   std::optional<std::string> indexFolder;
   if (std::any_of(std::begin(outputs), std::end(outputs), [](const Output& out) { return out.path.has_value(); })) {
@@ -131,7 +132,9 @@ int RunCli(const std::vector<std::string>& arguments) {
   }
   for (const Output& out : outputs) {
     try {
-      if (out.path) CheckExportPath(*out.path, {host.RiskPath(), host.ClaimPath()}, folder, indexFolder);
+      const std::string warning =
+          out.path ? CheckExportPath(*out.path, {host.RiskPath(), host.ClaimPath()}, folder, indexFolder) : "";
+      if (!warning.empty()) std::cerr << Cp1252ToUtf8(warning) << "\n";
     } catch (const TarveloError& error) {
       PrintError(error);
       refused = true;

@@ -128,8 +128,14 @@ void WindowLogic::Export() {
     // made the report, is refused.
     const std::string target = RunPathFromUtf8(chosen->path);
     CheckSaveName(target);
-    CheckExportPath(target, {TypedRunPath(PathBox::kRisks), TypedRunPath(PathBox::kClaims), riskPath_, claimPath_},
-                    programFolder_, IndexFolderIfAny(programFolder_, ProcessEnvironmentVariable));
+    const std::string warning =
+        CheckExportPath(target, {TypedRunPath(PathBox::kRisks), TypedRunPath(PathBox::kClaims), riskPath_, claimPath_},
+                        programFolder_, IndexFolderIfAny(programFolder_, ProcessEnvironmentVariable));
+    if (!warning.empty()) {
+      // The null device keeps nothing to save or to open.
+      face_.ShowInformation(warning);
+      return;
+    }
     if (chosen->fileType == 1) {
       SaveDetails(target);
     } else {

@@ -37,10 +37,12 @@ OVERLAPPED At(int64_t offset) {
   return where;
 }
 
-// The folder part of a path, separator included ("" for a bare name).
+// The folder part of a path, separator included ("" for a bare name; "C:"
+// for a name in the current folder of drive C, "C:name").
 size_t NameStart(const std::string& path) {
   const size_t separator = path.find_last_of("/\\");
-  return separator == std::string::npos ? 0 : separator + 1;
+  if (separator == std::string::npos) return path.size() >= 2 && path[1] == ':' ? 2 : 0;
+  return separator + 1;
 }
 
 bool SameIdentity(HANDLE handle, const FileIdentity& identity) {

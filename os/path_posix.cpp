@@ -15,4 +15,10 @@ std::string FolderOf(const std::string& path) { return path.substr(0, NameStart(
 
 std::string FileNameOf(const std::string& path) { return path.substr(NameStart(path)); }
 
+std::string SystemPath(const std::string& path) { return path; }
+
+bool SameSpelling(const std::string& first, const std::string& second) { return first == second; }
+
+std::string DeviceNameOf(const std::string&) { return std::string(); }
+
 }  // namespace tarvelo::os

@@ -3,22 +3,19 @@
 #include "dbf/dbf_header.h"
 #include "dbf/ntx_index.h"
 #include "os/file_system.h"
+#include "os/path.h"
+#include "os/replace_probe.h"
 #include "values/errors.h"
 #include "values/text.h"
 
 namespace tarvelo {
 namespace {
 
-// The part of path up to and with its last "/" ("./" for a name without
-// one), and the part after.
+// The folder part of a path, up to and with its last separator ("./" for
+// a name without one).
 std::string FolderOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? "./" : path.substr(0, slash + 1);
-}
-
-std::string LastPart(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
+  const std::string folder = os::FolderOf(path);
+  return folder.empty() ? std::string(".") + os::kFolderSeparator : folder;
 }
 
 // name with the letters of ASCII and of Latin-1 (as UTF-8) in lower case.
@@ -38,15 +35,17 @@ std::string FoldedCase(const std::string& name) {
   return folded;
 }
 
-// The names a path goes by: itself, and where its symbolic links lead.
+// The names a path goes by, as the system opens them (on Windows the full
+// path): the path's, and where its symbolic links lead.
 std::vector<std::string> Spellings(const std::string& path) {
-  const std::string destination = os::ResolveOutput(path).destination;
-  if (destination == path) return {path};
-  return {path, destination};
+  const std::string opened = os::SystemPath(path);
+  const std::string destination = os::SystemPath(os::ResolveOutput(path).destination);
+  if (destination == opened) return {opened};
+  return {opened, destination};
 }
 
 bool SameFolder(const std::string& first, const std::string& second) {
-  if (first == second) return true;
+  if (os::SameSpelling(first, second)) return true;
   os::FileIdentity one;
   os::FileIdentity other;
   return os::IdentityAt(first, one) && os::IdentityAt(second, other) && one == other;
@@ -55,8 +54,9 @@ bool SameFolder(const std::string& first, const std::string& second) {
 // Whether two paths name one folder and their last parts differ at most in
 // case.
 bool SameNameIgnoringCase(const std::string& first, const std::string& second) {
-  const std::string name = LastPart(first);
-  return !name.empty() && FoldedCase(name) == FoldedCase(LastPart(second)) &&
+  const std::string name = os::FileNameOf(first);
+  const std::string other = os::FileNameOf(second);
+  return !name.empty() && (FoldedCase(name) == FoldedCase(other) || os::SameSpelling(name, other)) &&
          SameFolder(FolderOf(first), FolderOf(second));
 }
 
@@ -72,8 +72,10 @@ bool OneFile(const std::string& first, const std::string& second) {
   return false;
 }
 
+// Whether the name the system opens for path ends in ".dbf", ".ntx" or
+// ".dbt" (on Windows: "dados.dbt." and "dados.dbt " are "dados.dbt").
 bool HasTableExtension(const std::string& path) {
-  const std::string name = FoldedCase(LastPart(path));
+  const std::string name = FoldedCase(os::FileNameOf(os::SystemPath(path)));
   for (const char* extension : {".dbf", ".ntx", ".dbt"}) {
     if (name.size() > 4 && name.compare(name.size() - 4, 4, extension) == 0) return true;
   }
@@ -82,12 +84,22 @@ bool HasTableExtension(const std::string& path) {
 
 }  // namespace
 
-void CheckExportPath(const std::string& exportPath, const std::vector<std::string>& dataFiles,
-                     const std::string& catalogueFolder, const std::optional<std::string>& indexFolder) {
-  if (exportPath.empty()) return;
+std::string CheckExportPath(const std::string& exportPath, const std::vector<std::string>& dataFiles,
+                            const std::string& catalogueFolder, const std::optional<std::string>& indexFolder) {
+  if (exportPath.empty()) return std::string();
   const auto refuse = [&](const std::string& why) {
     throw TarveloError("Cannot export the report to \"" + PathText(exportPath) + "\": " + why);
   };
+  const std::string device = os::DeviceNameOf(exportPath);
+  if (device == "NUL") {
+    // "NUL" alone is how one asks for the output to be thrown away.
+    const std::string typed = FoldedCase(exportPath);
+    if (typed == "nul" || typed == "nul:" || typed == "\\\\.\\nul") return std::string();
+    return "\"" + PathText(exportPath) +
+           "\" names the null device NUL: what is written there is discarded, no file is made.";
+  }
+  if (!device.empty()) refuse("that name is the device " + device + ", not a file");
+
   std::vector<std::string> readFiles;
   for (const std::string& path : dataFiles) {
     if (!Trim(path).empty()) readFiles.push_back(path);
@@ -101,7 +113,7 @@ void CheckExportPath(const std::string& exportPath, const std::vector<std::strin
   }
 
   const os::OutputTarget target = os::ResolveOutput(exportPath);
-  if (target.error != 0 || target.kind != os::OutputKind::kRegular) return;
+  if (target.error != 0 || target.kind != os::OutputKind::kRegular) return std::string();
   std::string start;
   int64_t size = 0;
   if (os::ReadStartOfRegularFile(target.destination, kDbfHeaderScanLimit, start, size)) {
@@ -109,6 +121,12 @@ void CheckExportPath(const std::string& exportPath, const std::vector<std::strin
     if (IsNtxHeader(start, size)) refuse("that file holds an NTX index");
   }
   if (HasTableExtension(target.destination)) refuse("that file has the extension of a table or an index");
+  const os::ReplaceObstacle obstacle = os::ObstacleToReplacing(target.destination);
+  if (obstacle == os::ReplaceObstacle::kReadOnly) refuse("that file is read-only");
+  // What the save itself would say, before the run rather than after it.
+  if (obstacle == os::ReplaceObstacle::kInUse)
+    throw TarveloError("Cannot create file \"" + PathText(exportPath) + "\". " + kFileInUse);
+  return std::string();
 }
 
 bool SameOutputFile(const std::string& first, const std::string& second) { return OneFile(first, second); }
