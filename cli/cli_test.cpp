@@ -120,18 +120,25 @@ TEST(CliProgram, MissingFileExitsOneWithLinesSoFarAndMessage) {
   EXPECT_EQ(outcome.err, "DbfTable.InternalOpen: Open error \"" + missing + "\"\n" + os::NoSuchFileReason() + "\n");
 }
 
-// A catalogue file that another run holds (here: this process, with the
-// lock the program takes): the second run stops at it with the reason.
-TEST(CliProgram, AFileAnotherRunHoldsIsInUse) {
+// A catalogue file that another run reads (here: this process, with the
+// lock the program takes to read) is read by this one too; one that a
+// writer holds exclusively stops the run at it, with the reason.
+TEST(CliProgram, RunsReadTogetherAndAWriterHoldingAFileStopsThem) {
   testing::TempDir dir;
   WriteCatalogue(dir);
-  const os::LockedFile held = os::OpenLockedFile(dir.File("anexos.dbf"), os::FileAccess::kRead);
-  ASSERT_NE(held.file, os::kNoFile) << held.reason;
-  const auto outcome = RunCli("--catalogo '" + dir.Path() + "'", dir);
-  os::CloseFile(held.file);
-  EXPECT_EQ(outcome.status, 1);
-  EXPECT_EQ(outcome.err,
-            "DbfTable.InternalOpen: Open error \"" + dir.File("anexos.dbf") + "\"\n" + std::string(kFileInUse) + "\n");
+  const os::LockedFile reading = os::OpenLockedFile(dir.File("anexos.dbf"), os::FileAccess::kRead);
+  ASSERT_NE(reading.file, os::kNoFile) << reading.reason;
+  const auto together = RunCli("--catalogo '" + dir.Path() + "'", dir);
+  os::CloseFile(reading.file);
+  EXPECT_EQ(together.status, 0) << together.err;
+  {
+    const os::HeldFile held(dir.File("anexos.dbf"));
+    ASSERT_TRUE(held.Holds());
+    const auto outcome = RunCli("--catalogo '" + dir.Path() + "'", dir);
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.err, "DbfTable.InternalOpen: Open error \"" + dir.File("anexos.dbf") + "\"\n" +
+                               std::string(kFileInUse) + "\n");
+  }
   EXPECT_EQ(RunCli("--catalogo '" + dir.Path() + "'", dir).status, 0);
 }
 
