@@ -26,6 +26,7 @@
 #include "cli/cli_options.h"
 #include "dbf/dbf_table.h"
 #include "dbf/ntx_index.h"
+#include "frontend/program_folders.h"
 #include "os/file_system.h"
 #include "os/held_file.h"
 #include "os/run_program.h"
@@ -141,6 +142,23 @@ TEST(CliProgram, RunsReadTogetherAndAWriterHoldingAFileStopsThem) {
   }
   EXPECT_EQ(RunCli("--catalogo '" + dir.Path() + "'", dir).status, 0);
 }
+
+#ifdef _WIN32
+// A catalogue folder where the user cannot make files (here: one that is
+// not there) has the index in "Tarvelo\\" of the user's local application
+// data, made when missing; one where the user can keeps it.
+TEST(CliProgram, IndexInTheUsersLocalApplicationDataWhenTheCatalogueFolderTakesNoFile) {
+  testing::TempDir dir;
+  const char* local = std::getenv("LOCALAPPDATA");
+  ASSERT_NE(local, nullptr);
+  const std::string own = std::string(local) + "\\Tarvelo\\";
+  std::filesystem::remove(own);  // an empty folder of an earlier run
+  const auto none = [](const char*) { return std::string(); };
+  EXPECT_EQ(IndexFolder(dir.File("absent\\"), none).Path(), own);
+  EXPECT_TRUE(std::filesystem::is_directory(own));
+  EXPECT_EQ(IndexFolder(dir.Path(), none).Path(), dir.Path());
+}
+#endif
 
 TEST(CliProgram, ExportWritesCodePage1252WithCrLf) {
   testing::TempDir dir;
