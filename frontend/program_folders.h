@@ -14,7 +14,7 @@ inline constexpr const char* kCatalogueVariable = "TARVELO_CATALOGO";
 
 /// No folder could be had for a run's temporary index: "Cannot make a
 /// private folder for the index "<folder>"", with the system's reason
-/// (MakePrivateFolder) as Reason().
+/// (os::OpenPrivateFolder, os::MakeRunFolder) as Reason().
 class IndexFolderError : public TarveloError {
  public:
   using TarveloError::TarveloError;

@@ -252,17 +252,6 @@ bool IdentityAt(const std::string& path, FileIdentity& identity);
 /// on a file system that is not read-only.
 bool CanCreateFilesIn(const std::string& folder);
 
-/// Makes folder (its path, with or without a final "/") a folder that only
-/// the user the process runs as may enter, mode 0700, unless an entry of
-/// that name is there already; then checks that entry without following a
-/// symbolic link. Returns empty when folder is a folder of this user that
-/// no one else may read, write or search; otherwise the reason, in code
-/// page 1252: the system's reason when it could not be made or looked at,
-/// "Not a folder" (a symbolic link or a file of that name), "Owned by
-/// another user", "Open to other users" (a mode that lets others in). An
-/// existing folder is never changed.
-std::string MakePrivateFolder(const std::string& folder);
-
 /// True when path leads to a folder (through symbolic links).
 bool IsFolder(const std::string& path);
 

@@ -410,20 +410,6 @@ bool CanCreateFilesIn(const std::string& folder) {
   return ::faccessat(AT_FDCWD, folder.empty() ? "." : folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
 }
 
-std::string MakePrivateFolder(const std::string& folder) {
-  std::string path = folder;
-  while (path.size() > 1 && path.back() == '/') path.pop_back();
-  // mkdir neither follows nor replaces an entry of that name; what is there
-  // is looked at as it is.
-  if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return SystemReason(errno);
-  struct stat info {};
-  if (::lstat(path.c_str(), &info) != 0) return SystemReason(errno);
-  if (!S_ISDIR(info.st_mode)) return "Not a folder";
-  if (info.st_uid != ::geteuid()) return "Owned by another user";
-  if ((info.st_mode & 077) != 0) return "Open to other users";
-  return {};
-}
-
 bool IsFolder(const std::string& path) {
   struct stat info {};
   return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);

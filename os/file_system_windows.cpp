@@ -425,22 +425,6 @@ bool CanCreateFilesIn(const std::string& folder) {
   return true;
 }
 
-// A folder made here gets the access list of its parent, which for the
-// user's own folders (the profile, its temporary folder) lets no other user
-// in; an existing entry is looked at without following a link.
-std::string MakePrivateFolder(const std::string& folder) {
-  std::string path = folder;
-  while (path.size() > 1 && IsFolderSeparator(path.back())) path.pop_back();
-  const std::wstring wide = WideFromUtf8(path);
-  if (!::CreateDirectoryW(wide.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS)
-    return SystemReason(static_cast<int>(::GetLastError()));
-  const DWORD attributes = ::GetFileAttributesW(wide.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return SystemReason(static_cast<int>(::GetLastError()));
-  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
-    return "Not a folder";
-  return {};
-}
-
 bool IsFolder(const std::string& path) {
   const DWORD attributes = ::GetFileAttributesW(WideFromUtf8(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
