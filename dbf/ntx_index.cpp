@@ -171,14 +171,14 @@ os::FileHandle NtxIndex::CreateFile() const {
   const std::string name = os::FileNameOf(fileName_);
   os::LockedFile file = folder_ ? folder_->CreateLockedFile(name, keep) : os::CreateLockedFile(fileName_, keep);
   if (file.file == os::kNoFile) {
+    const auto raise = [&](auto error) {
+      error.SetReason(std::move(file.reason));
+      error.SetWhere(FileLocation(PathText(fileName_)));
+      throw error;
+    };
     const std::string message = "NtxIndex.CreateIndex: Create error \"" + PathText(name_) + "\"";
-    DbfError plain(message);
-    IndexInTheWayError kept(message);
-    DbfError& error = file.error == os::kEntryKept ? kept : plain;
-    error.SetReason(std::move(file.reason));
-    error.SetWhere(FileLocation(PathText(fileName_)));
-    if (file.error == os::kEntryKept) throw kept;
-    throw plain;
+    if (file.error == os::kEntryKept) raise(IndexInTheWayError(message));
+    raise(DbfError(message));
   }
   return file.file;
 }
