@@ -669,16 +669,22 @@ TEST_F(NtxIndexTest, OnlyALeftoverIndexIsReplaced) {
   failsWith(kNotAnIndexInTheWay);
   EXPECT_EQ(ReadBytes(ntx), notAnIndex);
 
-  // An index file, then the start of one as a build leaves it when the
-  // machine stops before its end (a header, the first page).
+  // An index file, then what a build leaves when it stops before its end
+  // (as when the machine stops).
   std::filesystem::remove(ntx);
   BuildIndex(table_);
   table_.Indexes().Delete(0);
   const std::string whole = ReadBytes(ntx);
-  std::string started = whole.substr(0, 2048);
-  started.replace(4, 4, std::string("\x00\x04\x00\x00", 4));  // the root at the first page
-  for (const std::string& leftover : {whole, started}) {
-    WriteFile(ntx, leftover);
+  for (const bool stopped : {false, true}) {
+    if (stopped) {
+      NtxIndex& index = table_.Indexes().Add("apolice");
+      index.SetKeyExpresion("apolice+item");
+      index.SetNTXFileName(ntx);
+      index.SetStopCheck([] { return true; });
+      EXPECT_THROW(index.SetCreateNow(true), RunStoppedError);
+      table_.Indexes().Delete(0);
+      ASSERT_NE(ReadBytes(ntx), whole);
+    }
     BuildIndex(table_);
     table_.Indexes().Delete(0);
     const CheckResult check = CheckNtxFile(ntx, Expected(path));
