@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "os/file_system.h"
 #include "testing/dbf_writer.h"
 #include "testing/temp_dir.h"
 
@@ -128,7 +129,12 @@ TEST(ProgramFolders, IndexInAFolderOfTheUsersOwnWhenTheCatalogueFolderIsReadOnly
     EXPECT_TRUE(fs::is_empty(folder)) << "the index was left behind";
   };
 
+  // Another user's run reads the catalogue meanwhile (here: this process,
+  // with the lock a run takes to read): it keeps no one out.
+  const os::LockedFile reading = os::OpenLockedFile(catalogue + "tabelas.dbf", os::FileAccess::kRead);
+  ASSERT_NE(reading.file, os::kNoFile) << reading.reason;
   Outcome outcome = runWith("XDG_RUNTIME_DIR='" + dir.File("runtime") + "' TMPDIR='" + dir.File("tmp") + "'");
+  os::CloseFile(reading.file);
   EXPECT_EQ(outcome.status, 0) << outcome.err;
   EXPECT_NE(outcome.out.find("sinistros sem apólices"), std::string::npos);
   expectPrivate(dir.File("runtime/tarvelo"));
