@@ -26,6 +26,7 @@
 #include "cli/cli_options.h"
 #include "dbf/dbf_table.h"
 #include "dbf/ntx_index.h"
+#include "frontend/program_folders.h"
 #include "os/file_system.h"
 #include "os/held_file.h"
 #include "os/run_program.h"
@@ -120,20 +121,44 @@ TEST(CliProgram, MissingFileExitsOneWithLinesSoFarAndMessage) {
   EXPECT_EQ(outcome.err, "DbfTable.InternalOpen: Open error \"" + missing + "\"\n" + os::NoSuchFileReason() + "\n");
 }
 
-// A catalogue file that another run holds (here: this process, with the
-// lock the program takes): the second run stops at it with the reason.
-TEST(CliProgram, AFileAnotherRunHoldsIsInUse) {
+// A catalogue file that another run reads (here: this process, with the
+// lock the program takes to read) is read by this one too; one that a
+// writer holds exclusively stops the run at it, with the reason.
+TEST(CliProgram, RunsReadTogetherAndAWriterHoldingAFileStopsThem) {
   testing::TempDir dir;
   WriteCatalogue(dir);
-  const os::LockedFile held = os::OpenLockedFile(dir.File("anexos.dbf"), os::FileAccess::kRead);
-  ASSERT_NE(held.file, os::kNoFile) << held.reason;
-  const auto outcome = RunCli("--catalogo '" + dir.Path() + "'", dir);
-  os::CloseFile(held.file);
-  EXPECT_EQ(outcome.status, 1);
-  EXPECT_EQ(outcome.err,
-            "DbfTable.InternalOpen: Open error \"" + dir.File("anexos.dbf") + "\"\n" + std::string(kFileInUse) + "\n");
+  const os::LockedFile reading = os::OpenLockedFile(dir.File("anexos.dbf"), os::FileAccess::kRead);
+  ASSERT_NE(reading.file, os::kNoFile) << reading.reason;
+  const auto together = RunCli("--catalogo '" + dir.Path() + "'", dir);
+  os::CloseFile(reading.file);
+  EXPECT_EQ(together.status, 0) << together.err;
+  {
+    const os::HeldFile held(dir.File("anexos.dbf"));
+    ASSERT_TRUE(held.Holds());
+    const auto outcome = RunCli("--catalogo '" + dir.Path() + "'", dir);
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.err, "DbfTable.InternalOpen: Open error \"" + dir.File("anexos.dbf") + "\"\n" +
+                               std::string(kFileInUse) + "\n");
+  }
   EXPECT_EQ(RunCli("--catalogo '" + dir.Path() + "'", dir).status, 0);
 }
+
+#ifdef _WIN32
+// A catalogue folder where the user cannot make files (here: one that is
+// not there) has the index in "Tarvelo\\" of the user's local application
+// data, made when missing; one where the user can keeps it.
+TEST(CliProgram, IndexInTheUsersLocalApplicationDataWhenTheCatalogueFolderTakesNoFile) {
+  testing::TempDir dir;
+  const char* local = std::getenv("LOCALAPPDATA");
+  ASSERT_NE(local, nullptr);
+  const std::string own = std::string(local) + "\\Tarvelo\\";
+  std::filesystem::remove(own);  // an empty folder of an earlier run
+  const auto none = [](const char*) { return std::string(); };
+  EXPECT_EQ(IndexFolder(dir.File("absent\\"), none).Path(), own);
+  EXPECT_TRUE(std::filesystem::is_directory(own));
+  EXPECT_EQ(IndexFolder(dir.Path(), none).Path(), dir.Path());
+}
+#endif
 
 TEST(CliProgram, ExportWritesCodePage1252WithCrLf) {
   testing::TempDir dir;

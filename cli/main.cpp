@@ -41,7 +41,7 @@ class CliHost : public RunHost {
   std::string RiskPath() const override { return riskPath_; }
   std::string ClaimPath() const override { return claimPath_; }
   std::string ProgramFolder() const override { return folder_; }
-  std::string IndexFolder() const override { return tarvelo::IndexFolder(folder_, ProcessEnvironmentVariable); }
+  os::Folder IndexFolder() const override { return tarvelo::IndexFolder(folder_, ProcessEnvironmentVariable); }
   const RegionalSettings& Settings() const override { return settings_; }
   ResultLog& Log() override { return log_; }
   void SetProgress(int) override {}

@@ -11,7 +11,9 @@
 #include <filesystem>
 #include <sstream>
 #include <string>
+#include <vector>
 
+#include "os/file_system.h"
 #include "testing/dbf_writer.h"
 #include "testing/temp_dir.h"
 
@@ -127,7 +129,12 @@ TEST(ProgramFolders, IndexInAFolderOfTheUsersOwnWhenTheCatalogueFolderIsReadOnly
     EXPECT_TRUE(fs::is_empty(folder)) << "the index was left behind";
   };
 
+  // Another user's run reads the catalogue meanwhile (here: this process,
+  // with the lock a run takes to read): it keeps no one out.
+  const os::LockedFile reading = os::OpenLockedFile(catalogue + "tabelas.dbf", os::FileAccess::kRead);
+  ASSERT_NE(reading.file, os::kNoFile) << reading.reason;
   Outcome outcome = runWith("XDG_RUNTIME_DIR='" + dir.File("runtime") + "' TMPDIR='" + dir.File("tmp") + "'");
+  os::CloseFile(reading.file);
   EXPECT_EQ(outcome.status, 0) << outcome.err;
   EXPECT_NE(outcome.out.find("sinistros sem apólices"), std::string::npos);
   expectPrivate(dir.File("runtime/tarvelo"));
@@ -138,13 +145,29 @@ TEST(ProgramFolders, IndexInAFolderOfTheUsersOwnWhenTheCatalogueFolderIsReadOnly
   EXPECT_EQ(outcome.status, 0) << outcome.err;
   expectPrivate(inTemporary);
 
+  // A relative XDG_RUNTIME_DIR is not taken, even where it leads to a
+  // folder of the user's.
+  ASSERT_EQ(mkdir(dir.File("runtime/relative").c_str(), 0700), 0);
+  ASSERT_EQ(chown(dir.File("runtime/relative").c_str(), user, group), 0);
+  outcome = RunShell("cd '" + dir.File("runtime") + "' && env -u TMPDIR -u LSAN_OPTIONS LANG=pt_BR.UTF-8 LC_ALL= " +
+                         "XDG_RUNTIME_DIR=relative TMPDIR='" + dir.File("tmp") + "' " + as + "'" + program +
+                         "' --catalogo '" + catalogue + "' " + samples,
+                     io);
+  EXPECT_EQ(outcome.status, 0) << outcome.err;
+  EXPECT_TRUE(fs::is_empty(dir.File("runtime/relative")));
+  fs::remove(dir.File("runtime/relative"));
+
   // A symbolic link where the folder goes, even to a private folder of the
-  // user, is refused; so is a folder others may enter.
+  // user, is not used, nor a folder others may enter: the run makes a
+  // folder of its own beside it, and removes it at its end.
   fs::remove(inTemporary);
   fs::create_directory_symlink(dir.File("runtime/tarvelo"), inTemporary);
   outcome = runWith("TMPDIR='" + dir.File("tmp") + "'");
-  EXPECT_EQ(outcome.status, 1);
-  EXPECT_EQ(outcome.err, "Cannot make a private folder for the index \"" + inTemporary + "/\"\nNot a folder\n");
+  EXPECT_EQ(outcome.status, 0) << outcome.err;
+  EXPECT_NE(outcome.out.find("sinistros sem apólices"), std::string::npos);
+  EXPECT_TRUE(fs::is_empty(dir.File("runtime/tarvelo")));
+  const std::vector<fs::path> onlyTheLink{inTemporary};
+  EXPECT_EQ(std::vector<fs::path>(fs::directory_iterator(dir.File("tmp")), {}), onlyTheLink);
   fs::remove(inTemporary);
   ASSERT_EQ(chmod(dir.File("runtime/tarvelo").c_str(), 0750), 0);
   outcome = runWith("XDG_RUNTIME_DIR='" + dir.File("runtime") + "' TMPDIR='" + dir.File("tmp") + "'");
@@ -152,7 +175,33 @@ TEST(ProgramFolders, IndexInAFolderOfTheUsersOwnWhenTheCatalogueFolderIsReadOnly
   expectPrivate(inTemporary);
   ASSERT_EQ(chmod(catalogue.c_str(), 0755), 0);
   // A folder the user can write keeps the index, as before.
-  EXPECT_EQ(IndexFolder(io.Path(), [](const char*) { return std::string(); }), io.Path());
+  EXPECT_EQ(IndexFolder(io.Path(), [](const char*) { return std::string(); }).Path(), io.Path());
+}
+
+// The index goes beside the catalogue only in a folder of the user that no
+// one else may write: a catalogue in a folder open to all has it in the
+// user's private folder, made only with mode 0600 and removed at the end.
+TEST(ProgramFolders, NoIndexInACatalogueFolderOthersMayWrite) {
+  testing::TempDir dir, io;
+  const std::string catalogue = dir.File("catalogue/");
+  fs::create_directories(catalogue);
+  for (const char* name : kCatalogue) fs::copy_file(std::string(TARVELO_CATALOGUE_DIR "/") + name, catalogue + name);
+  ASSERT_EQ(mkdir(dir.File("tmp").c_str(), 0700), 0);
+  ASSERT_EQ(chmod(catalogue.c_str(), 0777), 0);
+  const Outcome outcome =
+      RunShell("env -u XDG_RUNTIME_DIR TMPDIR='" + dir.File("tmp") +
+                   "' LANG=pt_BR.UTF-8 LC_ALL= '" TARVELO_CLI_PATH "' --catalogo '" + catalogue + "' " + kSamples,
+               io);
+  EXPECT_EQ(outcome.status, 0) << outcome.err;
+  EXPECT_NE(outcome.out.find("sinistros sem apólices"), std::string::npos);
+  const std::string own = dir.File("tmp/tarvelo-" + std::to_string(geteuid()));
+  EXPECT_TRUE(fs::is_directory(own));
+  EXPECT_TRUE(fs::is_empty(own));
+  EXPECT_FALSE(fs::exists(catalogue + "apolice.ntx"));
+  const auto lookup = [&](const char* name) { return std::string(name) == "TMPDIR" ? dir.File("tmp") : ""; };
+  EXPECT_EQ(IndexFolder(catalogue, lookup).Path(), own + "/");
+  ASSERT_EQ(chmod(catalogue.c_str(), 0755), 0);
+  EXPECT_EQ(IndexFolder(catalogue, lookup).Path(), catalogue);
 }
 
 }  // namespace

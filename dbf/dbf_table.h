@@ -77,9 +77,10 @@ class DbfIndexDefList {
   std::vector<DbfIndexDef> items_;
 };
 
-/// Read-only, forward access to one dBase III table file, opened
-/// exclusively. Reads records in blocks of BufferSize bytes; never loads
-/// the whole file.
+/// Read-only, forward access to one dBase III table file, opened under a
+/// shared lock: other readers may hold it at once, a writer's exclusive
+/// lock keeps it out. Reads records in blocks of BufferSize bytes; never
+/// loads the whole file.
 class DbfTable {
  public:
   /// name is the component name used as the prefix of table errors
@@ -105,13 +106,14 @@ class DbfTable {
   void SetBufferSize(int bytes) { bufferSize_ = bytes; }
   int BufferSize() const { return bufferSize_; }
 
-  /// Opens the file read-only and exclusively, reads and checks header and
+  /// Opens the file (and its memo file) read-only under a shared lock
+  /// (os::OpenLockedFile), reads and checks header and
   /// descriptors, reopens the file of every recorded index (DBFIndexDefs)
   /// and stands on the first visible record. Raises DbfError or
   /// DatabaseError with the table left closed; a file that cannot be opened
   /// gives DbfError "DbfTable.InternalOpen: Open error \"<path>\"" with the
   /// system's reason (Reason(): "No such file or directory", kFileInUse
-  /// when another open file holds it). Does nothing when open.
+  /// when another open file holds it exclusively). Does nothing when open.
   void Open();
   /// Releases the file and the fields, and flushes and closes the files of
   /// the attached indexes (which stay in Indexes, as do their recorded

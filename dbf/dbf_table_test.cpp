@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "os/file_system.h"
+#include "os/held_file.h"
 #include "testing/dbf_records.h"
 #include "testing/dbf_writer.h"
 #include "testing/expect_error.h"
@@ -713,7 +714,10 @@ TEST_F(DbfTableTest, FilesThatCannotBeOpened) {
   EXPECT_FALSE(table_.IsOpen());
 }
 
-TEST_F(DbfTableTest, OpenFilesAreHeldExclusively) {
+// Tables read their files under a shared lock: many read one file at once
+// (two runs, two users), while a program that holds it exclusively (a
+// writer) keeps them out, and they keep it out.
+TEST_F(DbfTableTest, OpenFilesAreSharedWithReadersOnly) {
   DbfWriter writer({{"COD", 'C', 3, 0}});
   writer.AddRecord({"AAA"});
   const std::string path = Write("held.dbf", writer.Bytes());
@@ -722,22 +726,27 @@ TEST_F(DbfTableTest, OpenFilesAreHeldExclusively) {
   OpenTable(path);
   DbfTable second("tbRiscos", settings_);
   second.SetDBFFileName(path);
-  EXPECT_ERROR(DbfError, second.Open(), openError);
-  EXPECT_FALSE(second.IsOpen());
-  // The holder is unaffected.
-  EXPECT_EQ(table_.FieldValue("COD").TextPayload(), "AAA");
-  table_.Close();
   second.Open();
-  EXPECT_TRUE(second.IsOpen());
+  EXPECT_EQ(second.FieldValue("COD").TextPayload(), "AAA");
+  EXPECT_EQ(table_.FieldValue("COD").TextPayload(), "AAA");
+  EXPECT_FALSE(os::CanHold(path));
+  table_.Close();
+  EXPECT_FALSE(os::CanHold(path));
   second.Close();
+  EXPECT_TRUE(os::CanHold(path));
 
-  // A lock held through another open file description (as another program
-  // holds it).
-  const os::LockedFile held = os::OpenLockedFile(path, os::FileAccess::kRead);
-  ASSERT_NE(held.file, os::kNoFile) << held.reason;
-  table_.SetDBFFileName(path);
-  EXPECT_ERROR(DbfError, table_.Open(), openError);
-  os::CloseFile(held.file);
+  {
+    const os::HeldFile held(path);
+    ASSERT_TRUE(held.Holds());
+    table_.SetDBFFileName(path);
+    try {
+      table_.Open();
+      ADD_FAILURE() << "opened a file held exclusively";
+    } catch (const DbfError& error) {
+      EXPECT_EQ(std::string(error.what()), openError);
+      EXPECT_EQ(error.Reason(), kFileInUse);
+    }
+  }
   table_.Open();
   EXPECT_TRUE(table_.IsOpen());
   // Opening an open table does nothing.
@@ -759,22 +768,18 @@ TEST_F(DbfTableTest, MemoFileIsHeldWithTheTable) {
 
   const std::string memo = Write("memo.dbt", std::string(512, '\0'));
   OpenTable(path);
-  const os::LockedFile probe = os::OpenLockedFile(memo, os::FileAccess::kRead);
-  EXPECT_EQ(probe.file, os::kNoFile);
-  EXPECT_EQ(probe.reason, kFileInUse);  // opened, but the table holds the lock
-  os::CloseFile(probe.file);
+  EXPECT_FALSE(os::CanHold(memo));  // the table holds its lock
   table_.Close();
 
-  const os::LockedFile heldMemo = os::OpenLockedFile(memo, os::FileAccess::kRead);
-  ASSERT_NE(heldMemo.file, os::kNoFile) << heldMemo.reason;
-  table_.SetDBFFileName(path);
-  EXPECT_ERROR(DbfError, table_.Open(), "DbfTable.InternalOpen: Open error \"" + memo + "\"");
-  EXPECT_FALSE(table_.IsOpen());
-  // The table's own file was released too.
-  const os::LockedFile released = os::OpenLockedFile(path, os::FileAccess::kRead);
-  EXPECT_NE(released.file, os::kNoFile) << released.reason;
-  os::CloseFile(released.file);
-  os::CloseFile(heldMemo.file);
+  {
+    const os::HeldFile heldMemo(memo);
+    ASSERT_TRUE(heldMemo.Holds());
+    table_.SetDBFFileName(path);
+    EXPECT_ERROR(DbfError, table_.Open(), "DbfTable.InternalOpen: Open error \"" + memo + "\"");
+    EXPECT_FALSE(table_.IsOpen());
+    // The table's own file was released too.
+    EXPECT_TRUE(os::CanHold(path));
+  }
   table_.Open();
   EXPECT_TRUE(table_.IsOpen());
 }

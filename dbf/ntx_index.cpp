@@ -159,13 +159,26 @@ uint8_t* NtxIndex::Page(uint32_t offset, bool forWrite) {
 }
 
 os::FileHandle NtxIndex::CreateFile() const {
-  // Always a new file: a held one stays whole, a link is never followed.
-  os::LockedFile file = os::CreateLockedFile(fileName_);
+  // Always a new file: a held one stays whole, a link is never followed,
+  // and only a leftover index that is not marked read-only is replaced.
+  const os::EntryCheck keep = [](os::FileHandle file, bool readOnly) -> std::string {
+    if (readOnly) return kReadOnlyInTheWay;
+    uint8_t header[kPageSize];
+    const os::ReadResult got = os::ReadAt(file, 0, header, kPageSize);
+    const std::string_view start(reinterpret_cast<const char*>(header), got.error == 0 ? got.bytes : 0);
+    return IsNtxHeader(start, os::FileSize(file)) ? std::string() : kNotAnIndexInTheWay;
+  };
+  const std::string name = os::FileNameOf(fileName_);
+  os::LockedFile file = folder_ ? folder_->CreateLockedFile(name, keep) : os::CreateLockedFile(fileName_, keep);
   if (file.file == os::kNoFile) {
-    DbfError error("NtxIndex.CreateIndex: Create error \"" + PathText(name_) + "\"");
-    error.SetReason(std::move(file.reason));
-    error.SetWhere(FileLocation(PathText(fileName_)));
-    throw error;
+    const auto raise = [&](auto error) {
+      error.SetReason(std::move(file.reason));
+      error.SetWhere(FileLocation(PathText(fileName_)));
+      throw error;
+    };
+    const std::string message = "NtxIndex.CreateIndex: Create error \"" + PathText(name_) + "\"";
+    if (file.error == os::kEntryKept) raise(IndexInTheWayError(message));
+    raise(DbfError(message));
   }
   return file.file;
 }
@@ -197,7 +210,10 @@ void NtxIndex::CreateIndex() {
     // A signal must not fall between the file's making and its recording.
     const os::SignalsHeldOff heldOff;
     handle = CreateFile();
-    if (temporary_) ownFile_ = os::TemporaryFile(fileName_, handle);
+    if (temporary_) {
+      ownFile_ = folder_ ? os::TemporaryFile(*folder_, os::FileNameOf(fileName_), handle)
+                         : os::TemporaryFile(fileName_, handle);
+    }
   }
   table_.DBFIndexDefs().Record(fileName_);
 
@@ -217,6 +233,14 @@ void NtxIndex::CreateIndex() {
   file->cache = std::make_unique<NtxPageCache>(handle, file->fileName, 0);
   file_ = std::move(file);
   try {
+    // A header and an empty root first, so that a build that never ends
+    // (the machine stopped) leaves a file that the next one knows for a
+    // leftover index and replaces.
+    file_->root = kPageSize;
+    WriteHeader();
+    const uint8_t emptyRoot[kPageSize] = {};
+    const int error = os::WriteAt(handle, kPageSize, emptyRoot, kPageSize);
+    if (error != 0) ThrowPageWriteError(file_->fileName, error);
     BuildTree();
     file_->cache->Flush();
     WriteHeader();

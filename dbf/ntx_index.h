@@ -9,12 +9,27 @@
 
 #include "dbf/dbf_table.h"
 #include "os/temporary_file.h"
+#include "values/errors.h"
 #include "values/variant.h"
 
 namespace tarvelo {
 
 class NtxKeySorter;
 class NtxPageCache;
+
+/// A build that found a file in its index file's place that it must not
+/// remove: "NtxIndex.CreateIndex: Create error \"<name>\"", the file left
+/// as it is, with the reason (kNotAnIndexInTheWay, kReadOnlyInTheWay) and
+/// the file's path on its location line.
+class IndexInTheWayError : public DbfError {
+ public:
+  using DbfError::DbfError;
+};
+
+/// The reasons of IndexInTheWayError: a file that holds no index header
+/// (not a leftover of a build), and one marked read-only.
+inline constexpr const char* kNotAnIndexInTheWay = "A file that is not an index is in its place; it was left as it is";
+inline constexpr const char* kReadOnlyInTheWay = "A read-only file is in its place; it was left as it is";
 
 /// Index file format version: the header signature is 6 for v500 and v501,
 /// 7 for v520 and v530.
@@ -69,9 +84,12 @@ class NtxIndex {
   /// (on the first one in key order when the index lacks it); false does
   /// nothing. The keys are sorted (see SetSortBytes) and the pages written
   /// bottom-up, each level's pages as full as the count allows; equal keys
-  /// in record order. The file is always created new, never through a
-  /// symbolic link: an earlier entry of that name that no open file holds
-  /// locked is removed first, whoever owns it. Raises DbfError
+  /// in record order. The file is always created new, only the user's,
+  /// never through a symbolic link: an earlier entry of that name that no
+  /// open file holds locked is removed first when it is a leftover index
+  /// (it holds an index header; a build writes one as soon as it makes
+  /// the file) or a link; any other file, and a read-only one, is left as
+  /// it is and the build raises IndexInTheWayError. Raises DbfError
   /// "NtxIndex.CreateIndex: Create index only on active DataSet" on a
   /// closed table; the errors of SetKeyExpresion (an empty expression is
   /// invalid); DbfError
@@ -90,6 +108,11 @@ class NtxIndex {
   /// and by RemoveTemporaryFiles should a signal end the process (see
   /// TemporaryFile). False by default: the file stays on disk.
   void SetTemporary(bool temporary) { temporary_ = temporary; }
+  /// The open folder the next build makes its file in, under the last part
+  /// of NTXFileName() (which should name a file of that folder), and
+  /// removes it from; kept while the index lives. None by default: the
+  /// file goes by its path.
+  void SetFolder(std::shared_ptr<const os::Folder> folder) { folder_ = std::move(folder); }
   bool Temporary() const { return temporary_; }
   /// Always false.
   bool CreateNow() const { return false; }
@@ -253,7 +276,9 @@ class NtxIndex {
   std::function<bool()> stopRequested_;
   bool temporary_ = false;
   std::unique_ptr<OpenFile> file_;
-  // The file the last build of a temporary index created.
+  std::shared_ptr<const os::Folder> folder_;
+  // The file the last build of a temporary index created (removed before
+  // the folder goes).
   os::TemporaryFile ownFile_;
 };
 

@@ -728,16 +728,59 @@ TEST_F(NtxIndexTest, OneValueOnAOneFieldKeyIsAnExactSearch) {
   EXPECT_FALSE(table_.FindKey({Variant::Null()}));  // twenty blanks
 }
 
-TEST_F(NtxIndexTest, LeftoverFileIsReplaced) {
+// A leftover index, whole or of a build that never ended, is replaced; a
+// file that holds no index, or one marked read-only, is left as it is and
+// the build says why.
+TEST_F(NtxIndexTest, OnlyALeftoverIndexIsReplaced) {
   const std::string path = WriteRisks("riscos.dbf", OrderedRisks(50));
-  WriteFile(dir_.File("apolice.ntx"), std::string(50000, 'x'));
+  const std::string ntx = dir_.File("apolice.ntx");
   OpenTable(table_, path);
+  const auto failsWith = [&](const char* reason) {
+    try {
+      BuildIndex(table_);
+      ADD_FAILURE() << "the build replaced the file";
+    } catch (const IndexInTheWayError& error) {
+      EXPECT_EQ(std::string(error.what()), "NtxIndex.CreateIndex: Create error \"apolice\"");
+      EXPECT_EQ(error.Reason(), reason);
+      EXPECT_EQ(error.Where(), "Arquivo: " + ntx);
+    }
+    table_.Indexes().Delete(0);
+  };
+  const std::string notAnIndex = std::string(50000, 'x');
+  WriteFile(ntx, notAnIndex);
+  failsWith(kNotAnIndexInTheWay);
+  EXPECT_EQ(ReadBytes(ntx), notAnIndex);
+
+  // An index file, then what a build leaves when it stops before its end
+  // (as when the machine stops).
+  std::filesystem::remove(ntx);
   BuildIndex(table_);
   table_.Indexes().Delete(0);
-  const CheckResult check = CheckNtxFile(dir_.File("apolice.ntx"), Expected(path));
-  EXPECT_TRUE(check.problems.empty()) << check.Report();
-  EXPECT_EQ(ReadBytes(dir_.File("apolice.ntx")).size(), 1024 * (check.pages + 1));
-  EXPECT_EQ(check.pages, 3u);
+  const std::string whole = ReadBytes(ntx);
+  for (const bool stopped : {false, true}) {
+    if (stopped) {
+      NtxIndex& index = table_.Indexes().Add("apolice");
+      index.SetKeyExpresion("apolice+item");
+      index.SetNTXFileName(ntx);
+      index.SetStopCheck([] { return true; });
+      EXPECT_THROW(index.SetCreateNow(true), RunStoppedError);
+      table_.Indexes().Delete(0);
+      ASSERT_NE(ReadBytes(ntx), whole);
+    }
+    BuildIndex(table_);
+    table_.Indexes().Delete(0);
+    const CheckResult check = CheckNtxFile(ntx, Expected(path));
+    EXPECT_TRUE(check.problems.empty()) << check.Report();
+    EXPECT_EQ(ReadBytes(ntx).size(), 1024 * (check.pages + 1));
+    EXPECT_EQ(check.pages, 3u);
+  }
+
+  namespace fs = std::filesystem;
+  fs::permissions(ntx, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  failsWith(kReadOnlyInTheWay);
+  EXPECT_EQ(ReadBytes(ntx), whole);
+  fs::permissions(ntx, fs::perms::owner_write, fs::perm_options::add);
 }
 
 TEST_F(NtxIndexTest, FileHeldByAnotherIndexCannotBeCreated) {
@@ -811,7 +854,13 @@ TEST_F(NtxIndexTest, RunsThatCannotBeWrittenEndTheBuild) {
 TEST_F(NtxIndexTest, FileLockedByAnotherProcessCannotBeCreated) {
   const std::string path = WriteRisks("riscos.dbf", OrderedRisks(10));
   const std::string ntx = dir_.File("apolice.ntx");
-  WriteFile(ntx, "held");
+  // A leftover index, which a build would replace.
+  OpenTable(table_, path);
+  BuildIndex(table_);
+  table_.Indexes().Delete(0);
+  table_.DBFIndexDefs().Delete(0);
+  table_.Close();
+  const std::string held = ReadBytes(ntx);
   int ready[2];
   int release[2];
   ASSERT_EQ(pipe(ready), 0);
@@ -835,7 +884,7 @@ TEST_F(NtxIndexTest, FileLockedByAnotherProcessCannotBeCreated) {
   ASSERT_EQ(ok, 'y');
   OpenTable(table_, path);
   EXPECT_ERROR(DbfError, BuildIndex(table_), "NtxIndex.CreateIndex: Create error \"apolice\"");
-  EXPECT_EQ(ReadBytes(ntx), "held");
+  EXPECT_EQ(ReadBytes(ntx), held);
   (void)!::write(release[1], "x", 1);
   int status = 0;
   ::waitpid(child, &status, 0);

@@ -39,29 +39,44 @@ std::string CatalogueFolder(const std::optional<std::string>& optionFolder, cons
   return ProgramDataFolder(executableFolder, "tabelas.dbf");
 }
 
-std::string IndexFolder(const std::string& catalogueFolder, const EnvironmentLookup& lookup) {
-  if (os::CanCreateFilesIn(catalogueFolder)) return catalogueFolder;
+os::Folder IndexFolder(const std::string& catalogueFolder, const EnvironmentLookup& lookup) {
+  os::Folder own = os::OpenOwnFolder(catalogueFolder);
+  if (own.IsOpen()) return own;
   std::string folder;
   std::string reason;
+  const auto fail = [&]() -> os::Folder {
+    IndexFolderError error("Cannot make a private folder for the index \"" + PathText(folder) + "\"");
+    error.SetReason(reason);
+    throw error;
+  };
+  const std::string localData = os::UserLocalDataFolder();
+  if (!localData.empty()) {
+    os::Folder local = os::OpenPrivateFolder(localData, "Tarvelo", reason);
+    if (local.IsOpen()) return local;
+    folder = local.Path();
+    return fail();
+  }
+  // Only an absolute XDG_RUNTIME_DIR counts, as its standard says.
   const std::string runtime = lookup("XDG_RUNTIME_DIR");
-  if (!runtime.empty()) {
-    folder = WithSlash(runtime) + "tarvelo/";
-    reason = os::MakePrivateFolder(folder);
-    if (reason.empty()) return folder;
+  if (!runtime.empty() && runtime.front() == '/') {
+    os::Folder private_ = os::OpenPrivateFolder(runtime, "tarvelo", reason);
+    if (private_.IsOpen()) return private_;
   }
   std::string temporary = lookup("TMPDIR");
   if (temporary.empty()) temporary = "/tmp";
-  folder = WithSlash(temporary) + "tarvelo-" + os::UserNumber() + "/";
-  reason = os::MakePrivateFolder(folder);
-  if (reason.empty()) return folder;
-  IndexFolderError error("Cannot make a private folder for the index \"" + PathText(folder) + "\"");
-  error.SetReason(reason);
-  throw error;
+  const std::string name = "tarvelo-" + os::UserNumber();
+  os::Folder shared = os::OpenPrivateFolder(temporary, name, reason);
+  if (shared.IsOpen()) return shared;
+  // Taken (by another user, say): a folder for this run alone.
+  folder = shared.Path();
+  os::Folder fresh = os::MakeRunFolder(temporary, name, reason);
+  if (fresh.IsOpen()) return fresh;
+  return fail();
 }
 
 std::optional<std::string> IndexFolderIfAny(const std::string& catalogueFolder, const EnvironmentLookup& lookup) {
   try {
-    return IndexFolder(catalogueFolder, lookup);
+    return IndexFolder(catalogueFolder, lookup).Path();
   } catch (const IndexFolderError&) {
     return std::nullopt;
   }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "frontend/locale_environment.h"
+#include "os/folder.h"
 #include "values/errors.h"
 
 namespace tarvelo {
@@ -13,7 +14,7 @@ inline constexpr const char* kCatalogueVariable = "TARVELO_CATALOGO";
 
 /// No folder could be had for a run's temporary index: "Cannot make a
 /// private folder for the index "<folder>"", with the system's reason
-/// (MakePrivateFolder) as Reason().
+/// (os::OpenPrivateFolder, os::MakeRunFolder) as Reason().
 class IndexFolderError : public TarveloError {
  public:
   using TarveloError::TarveloError;
@@ -38,20 +39,27 @@ std::string CatalogueFolder(const std::optional<std::string>& optionFolder, cons
                             const std::string& executableFolder);
 
 /// The folder of a run's temporary index when the catalogue is in
-/// catalogueFolder: that folder when the user can create files in it;
-/// otherwise a folder of the user's own, made with mode 0700 when missing
-/// and used only when it is a folder of this user closed to everyone else
-/// (os::MakePrivateFolder): "tarvelo/" in XDG_RUNTIME_DIR, else (that
-/// variable unset or empty, or its folder not to be had) "tarvelo-<user
-/// number>/" in TMPDIR, or in /tmp when that is unset or empty. Each run of
-/// one user uses the same folder, so two at once meet at the index as two
-/// runs in one catalogue folder do; two users never share one. Ends in "/"
-/// unless empty. Raises IndexFolderError, naming the last folder tried,
-/// when no folder is to be had.
-std::string IndexFolder(const std::string& catalogueFolder, const EnvironmentLookup& lookup);
+/// catalogueFolder, held open (os::Folder): that folder when it is the
+/// user's own, no one else may write there and the user can create files
+/// in it (os::OpenOwnFolder). Otherwise, on Windows, "Tarvelo\\" in the
+/// user's local application data (%LOCALAPPDATA%), made when missing with
+/// the access list that folder gives (the user's alone). Otherwise, on
+/// POSIX, a folder of the user's own, made with mode 0700 when missing and
+/// used only when it is a folder of this user closed to everyone else
+/// (os::OpenPrivateFolder): "tarvelo/" in XDG_RUNTIME_DIR when that is an
+/// absolute path, else "tarvelo-<user number>/" in TMPDIR, or in /tmp when
+/// that is unset or empty; when that folder is not to be had (another
+/// user's, a link, open to others), a new folder of the run's own beside
+/// it (os::MakeRunFolder), removed with the run. Each run of one user uses
+/// the same folder where it can, so two at once meet at the index as two
+/// runs in one catalogue folder do; two users never share one. Raises
+/// IndexFolderError, naming the last folder tried, when no folder is to be
+/// had.
+os::Folder IndexFolder(const std::string& catalogueFolder, const EnvironmentLookup& lookup);
 
-/// IndexFolder, or nullopt when no folder is to be had (the run itself
-/// then reports why): the folder an output must not overwrite the index in.
+/// The path of IndexFolder, or nullopt when no folder is to be had (the
+/// run itself then reports why): the folder an output must not overwrite
+/// the index in.
 std::optional<std::string> IndexFolderIfAny(const std::string& catalogueFolder, const EnvironmentLookup& lookup);
 
 }  // namespace tarvelo

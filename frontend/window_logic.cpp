@@ -163,9 +163,7 @@ void WindowLogic::SetHelpFolder(std::string folder) {
   if (!helpFolder_.empty() && !os::IsFolderSeparator(helpFolder_.back())) helpFolder_ += os::kFolderSeparator;
 }
 
-std::string WindowLogic::IndexFolder() const {
-  return tarvelo::IndexFolder(programFolder_, ProcessEnvironmentVariable);
-}
+os::Folder WindowLogic::IndexFolder() const { return tarvelo::IndexFolder(programFolder_, ProcessEnvironmentVariable); }
 
 void WindowLogic::Help() {
   // The compiled help of the original platform when it is there, else the

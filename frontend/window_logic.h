@@ -75,7 +75,7 @@ class WindowLogic : public RunHost, private ResultLogListener {
   std::string ProgramFolder() const override { return programFolder_; }
   /// The catalogue's folder when the user can write in it, else a folder of
   /// the user's own (IndexFolder of program_folders.h).
-  std::string IndexFolder() const override;
+  os::Folder IndexFolder() const override;
   const RegionalSettings& Settings() const override { return settings_; }
   ResultLog& Log() override { return log_; }
   void SetProgress(int position) override { face_.PostProgress(position); }

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 // The operating system's file calls, every one the program makes, in one
@@ -61,8 +62,8 @@ struct OpenedFile {
   int error = 0;
 };
 
-/// An open file holding an exclusive lock on its file, or kNoFile and the
-/// reason why there is none.
+/// An open file holding a lock on its file (see OpenLockedFile), or kNoFile
+/// and the reason why there is none.
 struct LockedFile {
   FileHandle file = kNoFile;
   /// Empty on success; else in code page 1252, for the error's second line
@@ -73,25 +74,43 @@ struct LockedFile {
   int error = 0;
 };
 
-/// How OpenLockedFile opens a file.
+/// How OpenLockedFile opens a file: for reading under a shared lock, which
+/// many readers hold at once and which keeps out (and is kept out by) an
+/// exclusive one; or read-write under an exclusive lock, which no other
+/// holds meanwhile.
 enum class FileAccess { kRead, kReadWrite };
 
-/// Opens the existing regular file named path with access and takes an
-/// exclusive lock on it without waiting (on Windows a lock on a byte past
-/// the file's end, the file shared for reading only); the file is not inherited by
-/// programs started. On failure, nothing stays open and reason says why:
-/// kFileInUse when another open file holds the lock, "Not a regular file"
-/// for a FIFO, socket or device (a FIFO never blocks the open).
+/// Opens the existing regular file named path with access and takes its
+/// lock without waiting (on Windows a lock on a byte past the file's end,
+/// the file shared for reading only); the file is not inherited by programs
+/// started. On failure, nothing stays open and reason says why: kFileInUse
+/// when another open file holds a lock that keeps this one out, "Not a
+/// regular file" for a FIFO, socket or device (a FIFO never blocks the
+/// open).
 LockedFile OpenLockedFile(const std::string& path, FileAccess access);
 
-/// Creates path as a new regular file, read-write and locked exclusively,
-/// never through a symbolic link. An entry already named path is removed
-/// first (a leftover file whoever owns it, a symbolic link itself and not its
-/// target) unless it is a regular file another open file holds locked: then
-/// reason is kFileInUse and the file is left as it is. Other failures (a
-/// folder that cannot be written, a directory of that name) give the
-/// system's reason.
-LockedFile CreateLockedFile(const std::string& path);
+/// Whether CreateLockedFile may remove the regular file already at its
+/// name: called with that file open for reading and locked exclusively, and
+/// whether it is marked read-only (the Windows attribute; on POSIX a file
+/// no one, or not this user, may write). Returns empty to let it be
+/// removed, else the reason to leave it, in code page 1252.
+using EntryCheck = std::function<std::string(FileHandle file, bool readOnly)>;
+
+/// The error of a CreateLockedFile that left the file at its name because
+/// the EntryCheck said so.
+inline constexpr int kEntryKept = -2;
+
+/// Creates path as a new regular file, read-write, locked exclusively and
+/// only the user's (mode 0600 on POSIX), never through a symbolic link; on
+/// POSIX path is taken relative to the open folder folder when one is given
+/// (Folder::Handle()). An entry already named path is removed first (a
+/// symbolic link itself and not its target, a leftover file) unless it is
+/// a regular file another open file holds locked (reason kFileInUse), or
+/// keep returns a reason for it (reason that, error kEntryKept), or it
+/// cannot be opened to be asked (the system's reason): the file is then
+/// left as it is. Other failures (a folder that cannot be written, a
+/// directory of that name) give the system's reason.
+LockedFile CreateLockedFile(const std::string& path, const EntryCheck& keep = {}, FileHandle folder = kNoFile);
 
 /// Opens the existing file path for reading, without a lock.
 OpenedFile OpenForReading(const std::string& path);
@@ -233,17 +252,6 @@ bool IdentityAt(const std::string& path, FileIdentity& identity);
 /// on a file system that is not read-only.
 bool CanCreateFilesIn(const std::string& folder);
 
-/// Makes folder (its path, with or without a final "/") a folder that only
-/// the user the process runs as may enter, mode 0700, unless an entry of
-/// that name is there already; then checks that entry without following a
-/// symbolic link. Returns empty when folder is a folder of this user that
-/// no one else may read, write or search; otherwise the reason, in code
-/// page 1252: the system's reason when it could not be made or looked at,
-/// "Not a folder" (a symbolic link or a file of that name), "Owned by
-/// another user", "Open to other users" (a mode that lets others in). An
-/// existing folder is never changed.
-std::string MakePrivateFolder(const std::string& folder);
-
 /// True when path leads to a folder (through symbolic links).
 bool IsFolder(const std::string& path);
 
@@ -257,10 +265,20 @@ std::string MakeTemporaryFolder(const std::string& prefix);
 /// links; failures are not reported.
 void RemoveFolderTree(const std::string& path) noexcept;
 
+/// A handle of its own on the open folder folder (POSIX), to close with
+/// CloseFile; kNoFile when there is none (always on Windows).
+FileHandle DuplicateFolderHandle(FileHandle folder) noexcept;
+
+/// Removes the empty folder name of the open folder parent (POSIX); false
+/// when it is not there, not empty, or cannot be removed. Safe in a signal
+/// handler.
+bool RemoveEmptyFolder(FileHandle parent, const char* name) noexcept;
+
 /// Removes the entry path while it is still the file of that identity (not
 /// following a symbolic link), as another process may have put a file of
-/// its own there since; false when it is not or the removal fails. Safe in
-/// a signal handler: it neither allocates nor locks.
-bool RemoveIfSameFile(const char* path, const FileIdentity& identity) noexcept;
+/// its own there since; false when it is not or the removal fails. On
+/// POSIX path is taken relative to the open folder folder when one is
+/// given. Safe in a signal handler: it neither allocates nor locks.
+bool RemoveIfSameFile(const char* path, const FileIdentity& identity, FileHandle folder = kNoFile) noexcept;
 
 }  // namespace tarvelo::os

@@ -28,9 +28,10 @@ constexpr size_t kPiecesAtOnce = 64;
 
 LockedFile Failure(int error) { return {kNoFile, SystemReason(error), error}; }
 
-// Locks fd exclusively without waiting; on failure closes it.
-LockedFile Lock(int fd) {
-  if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return {fd, {}, 0};
+// Locks fd (exclusively, or shared with other readers) without waiting; on
+// failure closes it.
+LockedFile Lock(int fd, bool exclusive = true) {
+  if (::flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) == 0) return {fd, {}, 0};
   const int error = errno;
   ::close(fd);
   return Failure(error);
@@ -123,29 +124,41 @@ LockedFile OpenLockedFile(const std::string& path, FileAccess access) {
     ::close(fd);
     return directory ? Failure(EISDIR) : LockedFile{kNoFile, "Not a regular file", 0};
   }
-  return Lock(fd);
+  return Lock(fd, access == FileAccess::kReadWrite);
 }
 
-LockedFile CreateLockedFile(const std::string& path) {
+LockedFile CreateLockedFile(const std::string& path, const EntryCheck& keep, FileHandle folder) {
+  const int at = folder == kNoFile ? AT_FDCWD : static_cast<int>(folder);
   const int flags = O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
   for (int attempt = 0; attempt < 2; ++attempt) {
-    const int fd = ::open(path.c_str(), flags, 0644);
+    const int fd = ::openat(at, path.c_str(), flags, 0600);
     if (fd >= 0) return Lock(fd);
     if (errno != EEXIST) return Failure(errno);
     if (attempt > 0) break;
-    // An entry of that name: a regular file that another run still holds
-    // stays; anything else goes, the held lock keeping others off meanwhile.
+    // An entry of that name: a regular file that another run still holds,
+    // or that keep says to leave, stays; anything else goes, the held lock
+    // keeping others off meanwhile.
     struct stat info {};
     int held = -1;
-    if (::lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
-      held = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (::fstatat(at, path.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode)) {
+      held = ::openat(at, path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+      if (held < 0 && keep) return Failure(errno);
       if (held >= 0 && ::flock(held, LOCK_EX | LOCK_NB) != 0) {
         const int error = errno;
         ::close(held);
         return Failure(error);
       }
+      if (held >= 0 && keep) {
+        const bool readOnly = (::fstat(held, &info) == 0 && (info.st_mode & 0222) == 0) ||
+                              ::faccessat(at, path.c_str(), W_OK, AT_EACCESS | AT_SYMLINK_NOFOLLOW) != 0;
+        std::string reason = keep(held, readOnly);
+        if (!reason.empty()) {
+          ::close(held);
+          return {kNoFile, std::move(reason), kEntryKept};
+        }
+      }
     }
-    const bool removed = ::unlink(path.c_str()) == 0 || errno == ENOENT;
+    const bool removed = ::unlinkat(at, path.c_str(), 0) == 0 || errno == ENOENT;
     const int error = errno;
     if (held >= 0) ::close(held);
     if (!removed) return Failure(error);
@@ -397,20 +410,6 @@ bool CanCreateFilesIn(const std::string& folder) {
   return ::faccessat(AT_FDCWD, folder.empty() ? "." : folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
 }
 
-std::string MakePrivateFolder(const std::string& folder) {
-  std::string path = folder;
-  while (path.size() > 1 && path.back() == '/') path.pop_back();
-  // mkdir neither follows nor replaces an entry of that name; what is there
-  // is looked at as it is.
-  if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return SystemReason(errno);
-  struct stat info {};
-  if (::lstat(path.c_str(), &info) != 0) return SystemReason(errno);
-  if (!S_ISDIR(info.st_mode)) return "Not a folder";
-  if (info.st_uid != ::geteuid()) return "Owned by another user";
-  if ((info.st_mode & 077) != 0) return "Open to other users";
-  return {};
-}
-
 bool IsFolder(const std::string& path) {
   struct stat info {};
   return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
@@ -430,13 +429,22 @@ void RemoveFolderTree(const std::string& path) noexcept {
   std::filesystem::remove_all(path, ignored);
 }
 
-bool RemoveIfSameFile(const char* path, const FileIdentity& identity) noexcept {
-  // Only lstat and unlink: both may be called from a signal handler.
+FileHandle DuplicateFolderHandle(FileHandle folder) noexcept {
+  return folder == kNoFile ? kNoFile : ::fcntl(static_cast<int>(folder), F_DUPFD_CLOEXEC, 0);
+}
+
+bool RemoveEmptyFolder(FileHandle parent, const char* name) noexcept {
+  return ::unlinkat(static_cast<int>(parent), name, AT_REMOVEDIR) == 0;
+}
+
+bool RemoveIfSameFile(const char* path, const FileIdentity& identity, FileHandle folder) noexcept {
+  // Only fstatat and unlinkat: both may be called from a signal handler.
+  const int at = folder == kNoFile ? AT_FDCWD : static_cast<int>(folder);
   struct stat info {};
-  if (::lstat(path, &info) != 0 || static_cast<uint64_t>(info.st_dev) != identity.device ||
+  if (::fstatat(at, path, &info, AT_SYMLINK_NOFOLLOW) != 0 || static_cast<uint64_t>(info.st_dev) != identity.device ||
       static_cast<uint64_t>(info.st_ino) != identity.inode)
     return false;
-  return ::unlink(path) == 0;
+  return ::unlinkat(at, path, 0) == 0;
 }
 
 }  // namespace tarvelo::os

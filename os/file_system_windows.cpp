@@ -53,20 +53,23 @@ bool SameIdentity(HANDLE handle, const FileIdentity& identity) {
 }
 
 // The lock of a run on its files: one byte far past the end of any file,
-// locked exclusively, as flock locks a whole file on Linux. Other programs
-// may still read the file (it is shared for reading, not for writing);
-// another run that tries the same lock is refused at once.
+// as flock locks a whole file on Linux: exclusive for the files a run
+// writes, shared for those it reads, so that many runs read one file
+// together while a writer that locks it is kept out. Other programs may
+// still read the file (it is shared for reading, not for writing);
+// another run that tries a lock that conflicts is refused at once.
 constexpr DWORD kLockByteHigh = 0x7FFFFFFF;
 
-bool LockRun(HANDLE handle) {
+bool LockRun(HANDLE handle, bool exclusive = true) {
   OVERLAPPED where{};
   where.OffsetHigh = kLockByteHigh;
-  return ::LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &where) != 0;
+  const DWORD flags = (exclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0) | LOCKFILE_FAIL_IMMEDIATELY;
+  return ::LockFileEx(handle, flags, 0, 1, 0, &where) != 0;
 }
 
 // Locks the open file as above; on failure closes it.
-LockedFile Lock(HANDLE handle) {
-  if (LockRun(handle)) return {Wrap(handle), {}, 0};
+LockedFile Lock(HANDLE handle, bool exclusive = true) {
+  if (LockRun(handle, exclusive)) return {Wrap(handle), {}, 0};
   const DWORD error = ::GetLastError();
   ::CloseHandle(handle);
   return Failure(error == ERROR_IO_PENDING ? ERROR_LOCK_VIOLATION : error);
@@ -81,25 +84,38 @@ bool MarkForRemoval(HANDLE handle) {
 
 // Removes the entry at path that is in the way of a new file: a link (a
 // reparse point) itself, never its target; a file only while no run holds
-// its lock (ERROR_LOCK_VIOLATION otherwise). A read-only file goes too, as
-// an entry of a writable folder does on Linux. Returns 0 or the error.
-DWORD RemoveEntryInTheWay(const std::wstring& path) {
+// its lock (ERROR_LOCK_VIOLATION otherwise) and keep, when given, does not
+// say to leave it (reason then, error kEntryKept). A read-only file that
+// keep lets go loses its mark to be removed. Returns error 0 when removed.
+LockedFile RemoveEntryInTheWay(const std::wstring& path, const EntryCheck& keep) {
   const DWORD attributes = ::GetFileAttributesW(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     const DWORD error = ::GetLastError();
-    return error == ERROR_FILE_NOT_FOUND ? 0 : error;
+    return error == ERROR_FILE_NOT_FOUND ? LockedFile{} : Failure(error);
   }
-  if ((attributes & FILE_ATTRIBUTE_READONLY) != 0)
-    ::SetFileAttributesW(path.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
-  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
-    return ::RemoveDirectoryW(path.c_str()) ? 0 : ::GetLastError();
-  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return ERROR_ACCESS_DENIED;
+  const bool link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  const bool readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+  if (link && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+    return ::RemoveDirectoryW(path.c_str()) ? LockedFile{} : Failure(::GetLastError());
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return Failure(ERROR_ACCESS_DENIED);
   const HANDLE held = ::CreateFileW(path.c_str(), DELETE | GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-  if (held == INVALID_HANDLE_VALUE) return ::GetLastError();
-  const DWORD error = !LockRun(held) ? ERROR_LOCK_VIOLATION : MarkForRemoval(held) ? 0 : ::GetLastError();
+  if (held == INVALID_HANDLE_VALUE) return Failure(::GetLastError());
+  if (!LockRun(held)) {
+    ::CloseHandle(held);
+    return Failure(ERROR_LOCK_VIOLATION);
+  }
+  if (keep && !link) {
+    std::string reason = keep(Wrap(held), readOnly);
+    if (!reason.empty()) {
+      ::CloseHandle(held);
+      return {kNoFile, std::move(reason), kEntryKept};
+    }
+  }
+  if (readOnly) ::SetFileAttributesW(path.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+  const DWORD error = MarkForRemoval(held) ? 0 : ::GetLastError();
   ::CloseHandle(held);
-  return error;
+  return error == 0 ? LockedFile{} : Failure(error);
 }
 
 // The system's message for an error in one language; empty when it has
@@ -138,10 +154,10 @@ LockedFile OpenLockedFile(const std::string& path, FileAccess access) {
     ::CloseHandle(handle);
     return {kNoFile, "Not a regular file", 0};
   }
-  return Lock(handle);
+  return Lock(handle, access == FileAccess::kReadWrite);
 }
 
-LockedFile CreateLockedFile(const std::string& path) {
+LockedFile CreateLockedFile(const std::string& path, const EntryCheck& keep, FileHandle) {
   const std::wstring wide = WideFromUtf8(path);
   for (int attempt = 0; attempt < 2; ++attempt) {
     // A new file only, never through a link. Others may read it and
@@ -153,8 +169,8 @@ LockedFile CreateLockedFile(const std::string& path) {
     const DWORD error = ::GetLastError();
     if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return Failure(error);
     if (attempt > 0) break;
-    const DWORD removal = RemoveEntryInTheWay(wide);
-    if (removal != 0) return Failure(removal);
+    LockedFile removal = RemoveEntryInTheWay(wide, keep);
+    if (!removal.reason.empty()) return removal;
   }
   // Another run made the file between the removal and the creation.
   return Failure(ERROR_LOCK_VIOLATION);
@@ -411,22 +427,6 @@ bool CanCreateFilesIn(const std::string& folder) {
   return true;
 }
 
-// A folder made here gets the access list of its parent, which for the
-// user's own folders (the profile, its temporary folder) lets no other user
-// in; an existing entry is looked at without following a link.
-std::string MakePrivateFolder(const std::string& folder) {
-  std::string path = folder;
-  while (path.size() > 1 && IsFolderSeparator(path.back())) path.pop_back();
-  const std::wstring wide = WideFromUtf8(path);
-  if (!::CreateDirectoryW(wide.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS)
-    return SystemReason(static_cast<int>(::GetLastError()));
-  const DWORD attributes = ::GetFileAttributesW(wide.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return SystemReason(static_cast<int>(::GetLastError()));
-  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
-    return "Not a folder";
-  return {};
-}
-
 bool IsFolder(const std::string& path) {
   const DWORD attributes = ::GetFileAttributesW(WideFromUtf8(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
@@ -453,7 +453,13 @@ void RemoveFolderTree(const std::string& path) noexcept {
   std::filesystem::remove_all(std::filesystem::path(WideFromUtf8(path)), ignored);
 }
 
-bool RemoveIfSameFile(const char* path, const FileIdentity& identity) noexcept {
+// Files of a folder go by their paths on Windows.
+FileHandle DuplicateFolderHandle(FileHandle) noexcept { return kNoFile; }
+
+// No folder is made for a run on Windows (see folder_windows.cpp).
+bool RemoveEmptyFolder(FileHandle, const char*) noexcept { return false; }
+
+bool RemoveIfSameFile(const char* path, const FileIdentity& identity, FileHandle) noexcept {
   // The name converted on the stack: the handler of Ctrl+C calls this.
   wchar_t wide[32768];
   if (::MultiByteToWideChar(CP_UTF8, 0, path, -1, wide, 32768) == 0) return false;

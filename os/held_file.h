@@ -9,10 +9,10 @@
 // picks the implementation of the system it builds for.
 namespace tarvelo::os {
 
-/// A file held open with an exclusive lock, as another program holding it
-/// would: the program's own exclusive opens of it fail meanwhile. On Linux
-/// an open file with flock(LOCK_EX); on Windows a handle that shares
-/// nothing.
+/// A file held open with an exclusive lock, as another program writing it
+/// would: the program's own opens of it, shared or exclusive, fail
+/// meanwhile. On Linux an open file with flock(LOCK_EX); on Windows a
+/// handle that shares nothing.
 class HeldFile {
  public:
   /// Holds the existing file path (made empty first when create is true and

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "os/file_system.h"
+#include "os/folder.h"
 
 namespace tarvelo::os {
 
@@ -18,6 +19,10 @@ class TemporaryFile {
   /// Takes charge of the file named path (the file system's bytes) that
   /// file is open on; holds no file when file gives no identity.
   TemporaryFile(std::string path, os::FileHandle file);
+  /// Takes charge of the file name (a name without a folder) in the open
+  /// folder, which it keeps open on its own to remove the file there,
+  /// wherever the folder's path leads meanwhile.
+  TemporaryFile(const Folder& folder, const std::string& name, os::FileHandle file);
   ~TemporaryFile();
   TemporaryFile(TemporaryFile&& other) noexcept;
   TemporaryFile& operator=(TemporaryFile&& other) noexcept;
@@ -33,6 +38,7 @@ class TemporaryFile {
   void Release() noexcept;
 
   std::string path_;
+  os::FileHandle folder_ = os::kNoFile;  // the folder path_ is in, on POSIX
   os::FileIdentity identity_;
   int slot_ = -1;  // its place in the list RemoveTemporaryFiles reads; -1 none
 };
@@ -57,9 +63,18 @@ class TemporaryFolder {
 };
 
 /// Removes every file that a TemporaryFile of this process holds, while its
-/// name still leads to it. Safe to call from a signal handler (it only
-/// reads a fixed list, and calls os::RemoveIfSameFile); meant for the handlers
-/// of signals that end the process.
+/// name still leads to it, then the folders made for the run
+/// (MakeRunFolder) that are empty. Safe to call from a signal handler (it
+/// only reads a fixed list, and calls os::RemoveIfSameFile and
+/// os::RemoveEmptyFolder); meant for the handlers of signals that end the
+/// process.
 void RemoveTemporaryFiles() noexcept;
+
+/// Puts the empty folder name of the open folder parent on the list
+/// RemoveTemporaryFiles reads; returns its place there, -1 when it found
+/// none. For Folder.
+int KeepFolderForRemoval(FileHandle parent, const std::string& name) noexcept;
+/// Takes the folder at place off that list (-1: nothing).
+void ForgetFolderForRemoval(int place) noexcept;
 
 }  // namespace tarvelo::os

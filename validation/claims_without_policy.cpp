@@ -158,10 +158,12 @@ std::string ClaimsWithoutPolicySentence(int64_t misses, int32_t claimCount, cons
          "%).";
 }
 
-NtxIndex& BuildPolicyIndex(DbfTable& risks, const std::string& path, int threads, std::function<bool()> stopRequested) {
+NtxIndex& BuildPolicyIndex(DbfTable& risks, const std::string& path, int threads, std::function<bool()> stopRequested,
+                           std::shared_ptr<const os::Folder> folder) {
   NtxIndex& index = risks.Indexes().Add("apolice");
   index.SetKeyExpresion("apolice+item");
   index.SetNTXFileName(path);
+  index.SetFolder(std::move(folder));
   index.SetTemporary(true);
   index.SetThreads(threads);
   // Searched in key order, the tree is read once, in the order of its file,

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "dbf/dbf_table.h"
@@ -31,10 +32,11 @@ constexpr size_t kPolicyIndexReadAhead = 64;
 /// path (the file system's bytes), its own (removed with the index), built
 /// on at most threads threads for searches in key order, and builds it;
 /// it becomes the table's active index. stopRequested, when given, is asked
-/// during the build (NtxIndex::SetStopCheck). Raises the errors of
-/// NtxIndex::SetKeyExpresion and NtxIndex::SetCreateNow.
+/// during the build (NtxIndex::SetStopCheck); folder, when given, is the
+/// open folder the file is made in (NtxIndex::SetFolder). Raises the errors
+/// of NtxIndex::SetKeyExpresion and NtxIndex::SetCreateNow.
 NtxIndex& BuildPolicyIndex(DbfTable& risks, const std::string& path, int threads,
-                           std::function<bool()> stopRequested = {});
+                           std::function<bool()> stopRequested = {}, std::shared_ptr<const os::Folder> folder = {});
 
 /// The order in which the claims are searched for.
 enum class ClaimsSearchOrder {

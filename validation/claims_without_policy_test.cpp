@@ -334,7 +334,9 @@ TEST_F(ClaimsTest, RunsWhenOnlyAnEarlierFileHadAnotherCompany) {
   EXPECT_TRUE(Contains(log, Sentence(0, 1, "0,00")));
 }
 
-TEST_F(ClaimsTest, SameFileInBothBoxesCannotBeOpenedTwice) {
+// Files are read under a shared lock: one file in both boxes is read as
+// both.
+TEST_F(ClaimsTest, SameFileInBothBoxesIsReadAsBoth) {
   // One file that passes both layouts (they are the same here) and has the
   // fields of both totals tests.
   DbfWriter both({{"COD_SEG", 'C', 5},
@@ -357,34 +359,54 @@ TEST_F(ClaimsTest, SameFileInBothBoxesCannotBeOpenedTwice) {
     claimsRules.push_back({"SINISTROS", field.name, "", type, size, "0", "1", "0", "0", std::to_string(position)});
   }
   host.risk = host.claim = Write(both, "both.dbf");
-  const Failure failure = RunFailing<DbfError>();
-  EXPECT_EQ(failure.message, "DbfTable.InternalOpen: Open error \"" + host.claim + "\"");
-  EXPECT_EQ(state.riskCount, 1);
-  EXPECT_EQ(state.claimCount, 1);
+  EXPECT_TRUE(Contains(Run(), Sentence(0, 1, "0,00")));
+  EXPECT_FALSE(IndexFileExists());
 }
 
-TEST_F(ClaimsTest, LeftoverIndexIsReplacedAndAHeldOneIsNotOverwritten) {
+// A leftover index is replaced; any other file at its name, or one held by
+// another run, is left as it is and the run says why.
+TEST_F(ClaimsTest, OnlyALeftoverIndexIsReplacedAndAHeldOneIsNotOverwritten) {
   AddRisk("P1", "0001");
   AddClaim("P1", "0001");
-  testing::WriteFile(dir.File("apolice.ntx"), "left over by an earlier run");
-  EXPECT_TRUE(Contains(RunBoth(), Sentence(0, 1, "0,00")));
-  EXPECT_FALSE(IndexFileExists());
+  const std::string index = dir.File("apolice.ntx");
+  testing::WriteFile(index, "left over by an earlier run");
+  host.risk = Write(risks, "r.dbf");
+  host.claim = Write(claims, "s.dbf");
+  const Failure notAnIndex = RunFailing<IndexInTheWayError>();
+  EXPECT_EQ(notAnIndex.message, "NtxIndex.CreateIndex: Create error \"apolice\"");
+  EXPECT_EQ(notAnIndex.reason, kNotAnIndexInTheWay);
+  EXPECT_EQ(notAnIndex.where, "Arquivo: " + index);
+  EXPECT_EQ(testing::ReadFile(index), "left over by an earlier run");
+
+  // An index an earlier build left.
+  std::filesystem::remove(index);
+  {
+    DbfTable table("tbRiscos", host.settings);
+    table.SetDBFFileName(host.risk);
+    table.Open();
+    NtxIndex& leftover = table.Indexes().Add("apolice");
+    leftover.SetKeyExpresion("apolice+item");
+    leftover.SetNTXFileName(index);
+    leftover.SetCreateNow(true);
+  }
+  ASSERT_TRUE(IndexFileExists());
+  const std::string leftover = testing::ReadFile(index);
 
   // Another run (here: another holder of the file) has it open.
-  testing::WriteFile(dir.File("apolice.ntx"), "");
   ValidationRun run(host);
   {
-    const os::HeldFile held(dir.File("apolice.ntx"));
+    const os::HeldFile held(index);
     ASSERT_TRUE(held.Holds());
     const Failure failure = RunFailing<DbfError>(run);
     EXPECT_EQ(failure.message, "NtxIndex.CreateIndex: Create error \"apolice\"");
     EXPECT_EQ(failure.reason, kFileInUse);
-    EXPECT_EQ(failure.where, "Arquivo: " + dir.File("apolice.ntx"));
+    EXPECT_EQ(failure.where, "Arquivo: " + index);
   }
-  // The holder's file was left alone, and the same run object works again.
-  EXPECT_TRUE(IndexFileExists());
+  // The holder's file was left alone, and the same run object replaces it.
+  EXPECT_EQ(testing::ReadFile(index), leftover);
   run.Execute();
   EXPECT_TRUE(Contains(host.log.Lines(), Sentence(0, 1, "0,00")));
+  EXPECT_FALSE(IndexFileExists());
 }
 
 #ifndef _WIN32
@@ -449,14 +471,14 @@ TEST_F(ClaimsTest, IndexIsCreatedNewNeverThroughALinkWhoeverOwnsTheLeftover) {
   EXPECT_FALSE(IndexFileExists());
   EXPECT_FALSE(std::filesystem::is_symlink(dir.File("apolice.ntx")));
 
-  // A leftover of another user that this one may not write: removed.
+  // A file of another user that this one may not write: left as it is.
   testing::WriteFile(dir.File("apolice.ntx"), "left over");
   ASSERT_EQ(::chmod(dir.File("apolice.ntx").c_str(), 0444), 0);
   if (::geteuid() == 0) {
     ASSERT_EQ(::chown(dir.File("apolice.ntx").c_str(), 65534, 65534), 0);
   }
-  EXPECT_TRUE(Contains(RunBoth(), Sentence(0, 1, "0,00")));
-  EXPECT_FALSE(IndexFileExists());
+  EXPECT_EQ(RunFailing<IndexInTheWayError>().reason, kReadOnlyInTheWay);
+  EXPECT_EQ(testing::ReadFile(dir.File("apolice.ntx")), "left over");
 }
 #endif
 

@@ -4,6 +4,7 @@
 #include <string>
 #include <thread>
 
+#include "os/folder.h"
 #include "validation/detail_listing.h"
 #include "validation/result_log.h"
 #include "values/date_time.h"
@@ -28,11 +29,13 @@ class RunHost {
   /// RiskPath), ending in a path separator or empty for the current folder.
   virtual std::string ProgramFolder() const = 0;
   /// Folder of the temporary index "apolice.ntx" (and of the nameless file
-  /// its build may sort in), as ProgramFolder; asked only when the run
-  /// builds the index. By default the catalogue's folder. A front end may
-  /// choose another (one the user can write) and may raise a TarveloError
-  /// when it has none, which ends the run as a failed index creation would.
-  virtual std::string IndexFolder() const { return ProgramFolder(); }
+  /// its build may sort in), held open: the index is made and removed in
+  /// that very folder, whatever its path leads to meanwhile. Asked only when
+  /// the run builds the index, and kept until the index is gone. By default
+  /// the catalogue's folder as it is. A front end may choose another (one
+  /// the user can write) and may raise a TarveloError when it has none,
+  /// which ends the run as a failed index creation would.
+  virtual os::Folder IndexFolder() const { return os::OpenFolder(ProgramFolder()); }
   virtual const RegionalSettings& Settings() const = 0;
   /// The report area the run fills.
   virtual ResultLog& Log() = 0;

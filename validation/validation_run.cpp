@@ -1,5 +1,6 @@
 #include "validation/validation_run.h"
 
+#include <memory>
 #include <new>
 #include <utility>
 
@@ -219,7 +220,8 @@ void ValidationRun::CountClaimsWithoutPolicy() {
 
   // The index file is the run's own: it goes with the index, whether the
   // run completes or an error ends it (Execute).
-  BuildPolicyIndex(tbRiscos_, host_.IndexFolder() + "apolice.ntx", host_.Threads(), StopCheck());
+  auto folder = std::make_shared<const os::Folder>(host_.IndexFolder());
+  BuildPolicyIndex(tbRiscos_, folder->Path() + "apolice.ntx", host_.Threads(), StopCheck(), folder);
 
   // A claim is found when its policy and item, joined, begin a visible
   // risks record's key.
