@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <exception>
+#include <mutex>
+#include <vector>
 
 #include "dbf/dbf_header.h"
 #include "dbf/ntx_index.h"
@@ -18,6 +20,27 @@ namespace {
   DbfError error("DbfTable.InternalOpen: Open error \"" + PathText(path) + "\"");
   error.SetReason(std::move(reason));
   throw error;
+}
+
+// The files the tables of this process have open. Runs of several
+// processes read a file together, but a table cannot open a file that
+// another table of the same process holds (the same file named for both
+// data files of a run, say): each table of a run has its file to itself.
+std::mutex openFilesMutex;
+std::vector<os::FileIdentity> openFiles;
+
+// Adds identity to the open files; false when a table has it open already.
+bool TakeOpenFile(const os::FileIdentity& identity) {
+  const std::lock_guard<std::mutex> lock(openFilesMutex);
+  if (std::find(openFiles.begin(), openFiles.end(), identity) != openFiles.end()) return false;
+  openFiles.push_back(identity);
+  return true;
+}
+
+void ReleaseOpenFile(const os::FileIdentity& identity) {
+  const std::lock_guard<std::mutex> lock(openFilesMutex);
+  const auto at = std::find(openFiles.begin(), openFiles.end(), identity);
+  if (at != openFiles.end()) openFiles.erase(at);
 }
 
 // The size of an open file; 0 when it cannot be known.
@@ -136,6 +159,11 @@ void DbfTable::InternalOpen() {
   os::LockedFile file = os::OpenLockedFile(fileName_, os::FileAccess::kRead);
   if (file.file == os::kNoFile) ThrowOpenError(fileName_, std::move(file.reason));
   file_ = file.file;
+  os::FileIdentity identity;
+  if (os::IdentityOf(file_, identity)) {
+    if (!TakeOpenFile(identity)) ThrowOpenError(fileName_, kFileInUse);
+    openIdentity_ = identity;
+  }
   const std::string shownName = PathText(fileName_);
 
   const int64_t fileSize = FileSize(file_);
@@ -201,6 +229,8 @@ void DbfTable::Close() {
       if (!failure) failure = std::current_exception();
     }
   }
+  if (openIdentity_) ReleaseOpenFile(*openIdentity_);
+  openIdentity_.reset();
   os::CloseFile(file_);
   os::CloseFile(memoFile_);
   file_ = os::kNoFile;

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -260,6 +261,8 @@ class DbfTable {
 
   os::FileHandle file_ = os::kNoFile;
   os::FileHandle memoFile_ = os::kNoFile;
+  /// The identity of file_ among the files this process's tables have open.
+  std::optional<os::FileIdentity> openIdentity_;
   DbfVersion version_ = DbfVersion::xBaseIII;
   int headerLength_ = 0;
   int recordLength_ = 0;

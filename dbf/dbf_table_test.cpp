@@ -723,17 +723,29 @@ TEST_F(DbfTableTest, OpenFilesAreSharedWithReadersOnly) {
   const std::string path = Write("held.dbf", writer.Bytes());
   const std::string openError = "DbfTable.InternalOpen: Open error \"" + path + "\"";
 
+  // Another run reads the file too, with the same lock; another table of
+  // this process does not open it while one has it.
   OpenTable(path);
+  const os::LockedFile reader = os::OpenLockedFile(path, os::FileAccess::kRead);
+  EXPECT_NE(reader.file, os::kNoFile) << reader.reason;
+  EXPECT_EQ(table_.FieldValue("COD").TextPayload(), "AAA");
   DbfTable second("tbRiscos", settings_);
   second.SetDBFFileName(path);
-  second.Open();
-  EXPECT_EQ(second.FieldValue("COD").TextPayload(), "AAA");
-  EXPECT_EQ(table_.FieldValue("COD").TextPayload(), "AAA");
+  try {
+    second.Open();
+    ADD_FAILURE() << "a second table of this process opened the file";
+  } catch (const DbfError& error) {
+    EXPECT_EQ(std::string(error.what()), openError);
+    EXPECT_EQ(error.Reason(), kFileInUse);
+  }
   EXPECT_FALSE(os::CanHold(path));
   table_.Close();
   EXPECT_FALSE(os::CanHold(path));
-  second.Close();
+  os::CloseFile(reader.file);
   EXPECT_TRUE(os::CanHold(path));
+  second.Open();
+  EXPECT_EQ(second.FieldValue("COD").TextPayload(), "AAA");
+  second.Close();
 
   {
     const os::HeldFile held(path);

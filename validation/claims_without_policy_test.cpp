@@ -336,7 +336,7 @@ TEST_F(ClaimsTest, RunsWhenOnlyAnEarlierFileHadAnotherCompany) {
 
 // Files are read under a shared lock: one file in both boxes is read as
 // both.
-TEST_F(ClaimsTest, SameFileInBothBoxesIsReadAsBoth) {
+TEST_F(ClaimsTest, SameFileInBothBoxesCannotBeOpenedTwice) {
   // One file that passes both layouts (they are the same here) and has the
   // fields of both totals tests.
   DbfWriter both({{"COD_SEG", 'C', 5},
@@ -359,7 +359,11 @@ TEST_F(ClaimsTest, SameFileInBothBoxesIsReadAsBoth) {
     claimsRules.push_back({"SINISTROS", field.name, "", type, size, "0", "1", "0", "0", std::to_string(position)});
   }
   host.risk = host.claim = Write(both, "both.dbf");
-  EXPECT_TRUE(Contains(Run(), Sentence(0, 1, "0,00")));
+  const Failure failure = RunFailing<DbfError>();
+  EXPECT_EQ(failure.message, "DbfTable.InternalOpen: Open error \"" + host.claim + "\"");
+  EXPECT_EQ(failure.reason, kFileInUse);
+  EXPECT_EQ(state.riskCount, 1);
+  EXPECT_EQ(state.claimCount, 1);
   EXPECT_FALSE(IndexFileExists());
 }
 
