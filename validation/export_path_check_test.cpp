@@ -26,6 +26,12 @@ TEST(CheckExportPath, RefusesEveryFileTheRunReadsHoweverNamed) {
 #ifndef _WIN32                      // a symbolic link needs a privilege on Windows
   ASSERT_NO_THROW(std::filesystem::create_symlink(claim, dir.File("link")));
   refused(dir.File("link"));  // a link to the claims file
+  // A link to a file named as a table is refused for the name it leads to.
+  testing::WriteFile(dir.File("x.dbf"), "notes");
+  ASSERT_NO_THROW(std::filesystem::create_symlink("x.dbf", dir.File("report.txt")));
+  EXPECT_ERROR(TarveloError, CheckExportPath(dir.File("report.txt"), {risk, claim}, dir.Path()),
+               "Cannot export the report to \"" + dir.File("report.txt") +
+                   "\": that file has the extension of a table or an index");
 #endif
   ASSERT_NO_THROW(std::filesystem::create_hard_link(dir.File("tabelas.dbf"), dir.File("hard")));
   refused(dir.File("hard"));  // a second name of a catalogue file
