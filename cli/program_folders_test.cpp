@@ -139,6 +139,27 @@ TEST(ProgramFolders, IndexInAFolderOfTheUsersOwnWhenTheCatalogueFolderIsReadOnly
   EXPECT_NE(outcome.out.find("sinistros sem apólices"), std::string::npos);
   expectPrivate(dir.File("runtime/tarvelo"));
   EXPECT_TRUE(fs::is_empty(dir.File("tmp")));
+  // An output over the index in that folder is refused before the run.
+  const std::string index = dir.File("runtime/tarvelo/apolice.ntx");
+  outcome =
+      RunShell("env -u TMPDIR -u LSAN_OPTIONS LANG=pt_BR.UTF-8 LC_ALL= XDG_RUNTIME_DIR='" + dir.File("runtime") + "' " +
+                   as + "'" + program + "' --catalogo '" + catalogue + "' " + samples + " --exporta '" + index + "'",
+               io);
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_EQ(outcome.err,
+            "Cannot export the report to \"" + index + "\": the validation writes its index to that file.\n");
+  EXPECT_FALSE(fs::exists(index));
+  if (root) {
+    // The folder there belonging to another user, the run goes on in
+    // TMPDIR's.
+    ASSERT_EQ(chown(dir.File("runtime/tarvelo").c_str(), 0, 0), 0);
+    outcome = runWith("XDG_RUNTIME_DIR='" + dir.File("runtime") + "' TMPDIR='" + dir.File("tmp") + "'");
+    EXPECT_EQ(outcome.status, 0) << outcome.err;
+    EXPECT_NE(outcome.out.find("sinistros sem apólices"), std::string::npos);
+    EXPECT_TRUE(fs::is_directory(dir.File("tmp/tarvelo-" + std::to_string(user))));
+    fs::remove(dir.File("tmp/tarvelo-" + std::to_string(user)));
+    ASSERT_EQ(chown(dir.File("runtime/tarvelo").c_str(), user, group), 0);
+  }
 
   const std::string inTemporary = dir.File("tmp/tarvelo-" + std::to_string(user));
   outcome = runWith("TMPDIR='" + dir.File("tmp") + "'");
