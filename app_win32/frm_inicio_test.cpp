@@ -519,6 +519,11 @@ TEST(TarveloExe, StartsWithItsArgumentsInTheBoxesOfTheirLayout) {
   std::wstring commandLine = L"\"" + WindowsPath(TARVELO_EXE_PATH) + L"\" --catalogo \"" +
                              WindowsPath(TARVELO_CATALOGUE_DIR) + L"\" \"" + claims + L"\" \"" + risks + L"\" \"" +
                              third + L"\"";
+  // In place of the paths the window kept from its last session.
+  const wchar_t* key = L"Software\\Tarvelo\\Tarvelo";
+  for (const wchar_t* name : {L"riskFile", L"claimFile"}) {
+    RegSetKeyValueW(HKEY_CURRENT_USER, key, name, REG_SZ, L"kept.dbf", sizeof L"kept.dbf");
+  }
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
@@ -552,6 +557,7 @@ TEST(TarveloExe, StartsWithItsArgumentsInTheBoxesOfTheirLayout) {
   if (status == STILL_ACTIVE) TerminateProcess(process.hProcess, 1);
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
+  RegDeleteTreeW(HKEY_CURRENT_USER, key);
 }
 
 /// The bytes of a resource of an executable; empty when it has none.
