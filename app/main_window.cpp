@@ -333,6 +333,8 @@ void TfrmInicio::ShowInformation(const std::string& cp1252Text) {
   services_.ShowInformation(this, FromCp1252(cp1252Text));
 }
 
+bool TfrmInicio::AskYesNo(const std::string& cp1252Text) { return services_.AskYesNo(this, FromCp1252(cp1252Text)); }
+
 void TfrmInicio::LaunchDocument(const std::string& path, std::function<void(int)> done) {
   services_.LaunchDocument(QFileInfo(FromRunPath(path)).absoluteFilePath(), std::move(done));
 }

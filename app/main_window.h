@@ -55,12 +55,9 @@ class TfrmInicio : public QWidget, public WindowFace {
   /// it; shows the message of a failure when the desktop has answered.
   void openDocument(const QString& path) { logic_->OpenDocument(path.toStdString()); }
 
-  /// Puts the paths of the two data files (UTF-8) into the edit boxes, as a
-  /// user would type them.
-  void SetFileNames(const std::string& risks, const std::string& claims) {
-    SetBoxText(PathBox::kRisks, risks);
-    SetBoxText(PathBox::kClaims, claims);
-  }
+  /// Puts the data files the program was started with (UTF-8) into the
+  /// edit boxes by their layout (WindowLogic::OpenStartFiles).
+  void OpenStartFiles(const std::vector<std::string>& files) { logic_->OpenStartFiles(files); }
   /// The folder of the help page when it is not the catalogue's
   /// (WindowLogic::SetHelpFolder).
   void SetHelpFolder(const std::string& folder) { logic_->SetHelpFolder(folder); }
@@ -89,6 +86,7 @@ class TfrmInicio : public QWidget, public WindowFace {
   void ShowError(const std::string& cp1252Text) override;
   void ShowMessage(const std::string& cp1252Text) override;
   void ShowInformation(const std::string& cp1252Text) override;
+  bool AskYesNo(const std::string& cp1252Text) override;
   void LaunchDocument(const std::string& path, std::function<void(int)> done) override;
   std::string HomeFolder() const override;
   RememberedPaths RecallPaths() override;

@@ -10,6 +10,7 @@
 #include <QFontDatabase>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -89,6 +90,7 @@ class FakeServices : public WindowServices {
   std::vector<QString> errors;
   std::vector<QString> messages;
   std::vector<QString> informations;
+  std::vector<QString> questions;
   std::vector<QString> launched;
   bool canLaunch = true;
   /// When set, documents go to the desktop's opener, whose answers are
@@ -111,6 +113,10 @@ class FakeServices : public WindowServices {
   void ShowError(QWidget*, const QString& text) override { errors.push_back(text); }
   void ShowMessage(QWidget*, const QString& text) override { messages.push_back(text); }
   void ShowInformation(QWidget*, const QString& text) override { informations.push_back(text); }
+  bool AskYesNo(QWidget*, const QString& text) override {
+    questions.push_back(text);
+    return false;
+  }
   void LaunchDocument(const QString& path, std::function<void(int)> done) override {
     launched.push_back(path);
     if (!desktopOpener) return done(canLaunch ? kShellOpened : kShellNoAssociation);
@@ -269,6 +275,16 @@ TEST_F(WindowTest, ExportBeforeARunSavesAnEmptyFileAndAFailedSaveKeepsTheEarlier
   Control<QPushButton>("btnExporta")->click();  // replaces without a question
   const std::string earlier = testing::ReadFile(target);
   EXPECT_EQ(earlier.substr(earlier.size() - 82), std::string(80, '=') + "\r\n");
+  // Any other file is replaced only on Yes (here No): a box asks first.
+  std::ofstream(dir.File("contrato.txt")) << "contrato";
+  services.saveAnswer = QString::fromStdString(dir.File("contrato.txt"));
+  Control<QPushButton>("btnExporta")->click();
+  EXPECT_EQ(services.questions,
+            std::vector<QString>{QString::fromStdString("\"" + dir.File("contrato.txt") +
+                                                        "\" already exists.\nDo you want to replace it?")});
+  EXPECT_EQ(testing::ReadFile(dir.File("contrato.txt")), "contrato");
+  EXPECT_EQ(services.launched.size(), 2u);
+  services.saveAnswer = QString::fromStdString(target);
 
   // A save that fails midway (here the file size limit) reports the system's
   // reason and leaves the earlier file and no temporary file.
@@ -342,6 +358,20 @@ TEST_F(WindowTest, TheSaveDialogStartsWithoutANameAndRefusesAPattern) {
   EXPECT_EQ(shownFilter, "Resultado (*.txt)");
   EXPECT_EQ(chosen->path, QString::fromStdString(dir.File("relatorio.txt")));
   EXPECT_EQ(chosen->filter, 0);
+
+  // The question before replacing a file: No is the default, Enter answers.
+  QMessageBox::StandardButton shownDefault = QMessageBox::NoButton;
+  QObject::disconnect(&answer, nullptr, nullptr, nullptr);
+  QObject::connect(&answer, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box) return;
+    shownDefault = box->standardButton(box->defaultButton());
+    QTest::keyClick(box, Qt::Key_Return);
+  });
+  answer.start(10);
+  EXPECT_FALSE(desktop.AskYesNo(window.get(), "Replace?"));
+  answer.stop();
+  EXPECT_EQ(shownDefault, QMessageBox::No);
 
   // A name holding * or ? is a pattern: nothing is saved or opened.
   for (const char* name : {"*.txt", "relat?rio.txt"}) {
@@ -568,27 +598,23 @@ TEST_F(WindowTest, DroppingAFileOnAnEditBoxPutsItsPath) {
 // reads; the files go into the boxes.
 TEST_F(WindowTest, CommandLineAndEnvironmentNameTheCatalogueAndTheFiles) {
   std::string error;
-  auto parsed = ParseWindowArguments({"--catalogo=c", "--", "-r.dbf", "s.dbf"}, error);
-  ASSERT_TRUE(parsed);
-  EXPECT_EQ(parsed->catalogueFolder.value(), "c");
-  EXPECT_EQ(parsed->riskPath, "-r.dbf");
-  EXPECT_EQ(parsed->claimPath, "s.dbf");
-  EXPECT_FALSE(ParseWindowArguments({"a", "b", "c"}, error));
-  EXPECT_EQ(error, "too many files: a risks file and a claims file at most");
-  EXPECT_FALSE(ParseWindowArguments({"--catalogo"}, error));
-  EXPECT_EQ(error, "missing value for --catalogo");
-  EXPECT_FALSE(ParseWindowArguments({"-x"}, error));
-  EXPECT_EQ(error, "unknown option: -x");
-
   qputenv("TARVELO_CATALOGO", "/elsewhere");
   EXPECT_EQ(CreateFrmInicio(services)->CatalogueFolder(), "/elsewhere/");
-  parsed = ParseWindowArguments({"--catalogo", dir.Path(), dir.File("riscos.dbf"), dir.File("sinistros.dbf")}, error);
+  // "Open with" on three files, the claims first: each of the first two in
+  // the box of its layout, the third told in a message box.
+  auto parsed = ParseWindowArguments(
+      {"--catalogo", dir.Path(), dir.File("sinistros.dbf"), dir.File("riscos.dbf"), dir.File("anexos.dbf")}, error);
   ASSERT_TRUE(parsed);
   window = CreateFrmInicio(services, *parsed);
   qunsetenv("TARVELO_CATALOGO");
   EXPECT_EQ(window->CatalogueFolder(), dir.Path());
   EXPECT_EQ(Control<QLineEdit>("edArqRisco")->text().toStdString(), dir.File("riscos.dbf"));
   EXPECT_EQ(Control<QLineEdit>("edArqSinistro")->text().toStdString(), dir.File("sinistros.dbf"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !services.informations.empty(); }, 10000));
+  EXPECT_EQ(services.informations[0].toStdString(),
+            "Too many files: a risks file and a claims file at most. The first two are in the boxes; left out:\n" +
+                dir.File("anexos.dbf"));
+  services.informations.clear();
   Control<QPushButton>("btnOk")->click();
   WaitForRun();
   EXPECT_TRUE(services.errors.empty());

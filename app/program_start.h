@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/main_window.h"
+#include "frontend/start_arguments.h"
 
 namespace tarvelo {
 
@@ -23,37 +24,12 @@ void PrepareApplication();
 /// toolkit's English texts, when none are installed for the language.
 bool InstallToolkitTranslations(const std::string& language);
 
-/// The window's command line: tarvelo [--catalogo DIR] [RISCOS.dbf
-/// [SINISTROS.dbf]]. Paths are the arguments' bytes, as the file system
-/// names them.
-struct WindowArguments {
-  /// The folder given with --catalogo.
-  std::optional<std::string> catalogueFolder;
-  /// The data files given, for the edit boxes; empty when not given.
-  std::string riskPath;
-  std::string claimPath;
-  /// For --help the usage, for --version the name and version: the program
-  /// prints it and ends. Empty otherwise.
-  std::string textToPrint;
-};
-
-/// The usage text of the window's command line (ending in a line break).
-std::string WindowUsage();
-
-/// Parses the arguments after the program's name: "--catalogo DIR" or
-/// "--catalogo=DIR", "--help" ("-h"), "--version", then at most two files,
-/// "--" before one that begins with "-". Needs no application object, so
-/// that --help works without a display. Returns nullopt and sets error for
-/// an unknown option, a missing value, an option given twice or a third
-/// file.
-std::optional<WindowArguments> ParseWindowArguments(const std::vector<std::string>& arguments, std::string& error);
-
 /// The main window, not yet shown: on the catalogue folder of the command
 /// line, else of TARVELO_CATALOGO, else the program's own (CatalogueFolder),
 /// with the help page of the program's own files, the user's regional
 /// settings from the environment, and the data files of the command line,
 /// when it names any, in its edit boxes in place of those of the last
-/// session.
+/// session, each in the box of its layout (WindowLogic::OpenStartFiles).
 std::unique_ptr<TfrmInicio> CreateFrmInicio(WindowServices& services, const WindowArguments& arguments = {});
 
 }  // namespace tarvelo

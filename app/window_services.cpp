@@ -54,6 +54,11 @@ void DesktopServices::ShowInformation(QWidget* parent, const QString& text) {
   QMessageBox::information(parent, QApplication::applicationName(), text, QMessageBox::Ok);
 }
 
+bool DesktopServices::AskYesNo(QWidget* parent, const QString& text) {
+  return QMessageBox::warning(parent, QApplication::applicationName(), text, QMessageBox::Yes | QMessageBox::No,
+                              QMessageBox::No) == QMessageBox::Yes;
+}
+
 void DesktopServices::LaunchDocument(const QString& path, std::function<void(int)> done) {
   // Without a display there is no desktop to ask; an opener would start a
   // program that fails where nobody sees it, or one for a terminal.

@@ -49,6 +49,9 @@ class WindowServices {
   /// A message box with the information icon, an OK button and the
   /// application title, for what the user should know after a command.
   virtual void ShowInformation(QWidget* parent, const QString& text) = 0;
+  /// A question with the warning icon, the buttons Yes and No (No the
+  /// default) and the application title: true when the user answers Yes.
+  virtual bool AskYesNo(QWidget* parent, const QString& text) = 0;
   /// Asks the desktop to open an existing document (a full path) with its
   /// associated program, without waiting for the answer, and calls done
   /// with the shell result code once the desktop has answered:
@@ -65,6 +68,7 @@ class DesktopServices : public WindowServices {
   void ShowError(QWidget* parent, const QString& text) override;
   void ShowMessage(QWidget* parent, const QString& text) override;
   void ShowInformation(QWidget* parent, const QString& text) override;
+  bool AskYesNo(QWidget* parent, const QString& text) override;
   /// Runs the desktop's opener (xdg-open) as a process of its own and maps
   /// its exit status (OpenerExitResult); where there is none, the
   /// toolkit's launcher, whose start counts as success.

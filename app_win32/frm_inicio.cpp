@@ -1,5 +1,6 @@
 #include "app_win32/frm_inicio.h"
 
+#include <knownfolders.h>
 #include <shlobj.h>
 #include <windowsx.h>
 
@@ -547,6 +548,11 @@ void FrmInicio::ShowInformation(const std::string& cp1252Text) {
   calls_.messageBox(window_, WideFromCp1252(cp1252Text).c_str(), kApplicationTitle, MB_OK | MB_ICONINFORMATION);
 }
 
+bool FrmInicio::AskYesNo(const std::string& cp1252Text) {
+  return calls_.messageBox(window_, WideFromCp1252(cp1252Text).c_str(), kApplicationTitle,
+                           MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
+}
+
 void FrmInicio::LaunchDocument(const std::string& path, std::function<void(int)> done) {
   const HINSTANCE result =
       calls_.shellExecute(window_, nullptr, WideFromUtf8(path).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
@@ -557,6 +563,18 @@ std::string FrmInicio::HomeFolder() const {
   wchar_t folder[MAX_PATH] = {};
   if (FAILED(SHGetFolderPathW(nullptr, CSIDL_PROFILE, nullptr, SHGFP_TYPE_CURRENT, folder))) return std::string();
   return Utf8FromWide(folder);
+}
+
+std::string FrmInicio::DocumentsFolder() const {
+  // Documents wherever the user or the administrator moved it; the
+  // profile's folder when the system cannot tell.
+  PWSTR folder = nullptr;
+  std::string path;
+  if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_Documents, KF_FLAG_DEFAULT, nullptr, &folder))) {
+    path = Utf8FromWide(folder);
+  }
+  CoTaskMemFree(folder);
+  return path.empty() ? HomeFolder() : path;
 }
 
 RememberedPaths FrmInicio::RecallPaths() {

@@ -61,8 +61,10 @@ class FrmInicio : public WindowFace {
   void ShowError(const std::string& cp1252Text) override;
   void ShowMessage(const std::string& cp1252Text) override;
   void ShowInformation(const std::string& cp1252Text) override;
+  bool AskYesNo(const std::string& cp1252Text) override;
   void LaunchDocument(const std::string& path, std::function<void(int)> done) override;
   std::string HomeFolder() const override;
+  std::string DocumentsFolder() const override;
   RememberedPaths RecallPaths() override;
   void KeepPaths(const RememberedPaths& paths) override;
   void RunFinished() override;

@@ -138,6 +138,7 @@ struct Answers {
     UINT type;
   };
   std::vector<Box> boxes;
+  int boxAnswer = IDOK;
 
   struct Launch {
     HWND owner;
@@ -174,7 +175,7 @@ struct Answers {
     };
     calls.messageBox = [this](HWND, const wchar_t* text, const wchar_t* title, UINT type) {
       boxes.push_back({text, title, type});
-      return IDOK;
+      return boxAnswer;
     };
     calls.shellExecute = [this](HWND owner, const wchar_t* verb, const wchar_t* file, const wchar_t* parameters,
                                 const wchar_t* folder, INT show) {
@@ -400,7 +401,12 @@ TEST_F(WindowTest, EnterValidatesAsTheCommandLineDoesAndExportSavesItsBytes) {
   ASSERT_EQ(answers_.saveTitles.size(), 1u);
   EXPECT_EQ(answers_.saveTitles[0], L"Exporta resultado Tarvelo");
   EXPECT_EQ(answers_.saveNames[0], L"*.txt");
-  EXPECT_EQ(answers_.saveFolders[0], L"c:\\");
+  // The first export starts in the user's Documents folder.
+  PWSTR documents = nullptr;
+  ASSERT_TRUE(SUCCEEDED(SHGetKnownFolderPath(FOLDERID_Documents, 0, nullptr, &documents)));
+  EXPECT_EQ(answers_.saveFolders[0], documents);
+  EXPECT_NE(answers_.saveFolders[0], L"c:\\");
+  CoTaskMemFree(documents);
   EXPECT_EQ(answers_.saveExtensions[0], L"txt");
   EXPECT_EQ(answers_.saveFilters[0], std::wstring(L"Resultado (*.txt)\0*.txt\0Detalhes (*.csv)\0*.csv\0", 47));
   EXPECT_FALSE(answers_.saveFlags[0] & OFN_OVERWRITEPROMPT);
@@ -444,6 +450,23 @@ TEST_F(WindowTest, EnterValidatesAsTheCommandLineDoesAndExportSavesItsBytes) {
   EXPECT_EQ(answers_.launches[2].file.substr(answers_.launches[2].file.size() - 12), L"Tarvelo.html");
   ASSERT_EQ(answers_.boxes.size(), 3u);
   EXPECT_EQ(answers_.boxes[2].text, L"The specified file was not found.");
+
+  // Over another existing file a question comes first, No the default; No
+  // keeps the file. The file of the last export is replaced without one.
+  answers_.saveAnswer = cliReport;
+  answers_.boxAnswer = IDNO;
+  answers_.launchResult = 42;
+  Click(IDC_BTNEXPORTA);
+  ASSERT_EQ(answers_.boxes.size(), 4u);
+  EXPECT_EQ(answers_.boxes[3].text, L"\"" + cliReport + L"\" already exists.\nDo you want to replace it?");
+  EXPECT_EQ(answers_.boxes[3].type, static_cast<UINT>(MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2));
+  EXPECT_EQ(ReadBytes(cliReport), expected);
+  EXPECT_EQ(answers_.launches.size(), 3u);
+  answers_.saveAnswer = WindowsPath(dir.File("detalhes.csv"));
+  answers_.saveFileType = 2;
+  Click(IDC_BTNEXPORTA);
+  EXPECT_EQ(answers_.boxes.size(), 4u);
+  EXPECT_EQ(answers_.launches.size(), 4u);
 }
 
 TEST(TarveloExe, OpensItsWindowAndClosesOnAltF) {
@@ -473,6 +496,110 @@ TEST(TarveloExe, OpensItsWindowAndClosesOnAltF) {
   if (status == STILL_ACTIVE) TerminateProcess(process.hProcess, 1);
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
+}
+
+/// The visible top-level window of a class with a caption, waited for up to
+/// a minute; null when none shows.
+HWND WaitForWindow(const wchar_t* windowClass, const wchar_t* caption) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  for (;;) {
+    HWND window = FindWindowW(windowClass, caption);
+    if (window && IsWindowVisible(window)) return window;
+    if (std::chrono::steady_clock::now() > deadline) return nullptr;
+    Sleep(100);
+  }
+}
+
+// Files dropped on the icon or opened with the program: each of the first
+// two in the box of its layout, the rest named in a message box.
+TEST(TarveloExe, StartsWithItsArgumentsInTheBoxesOfTheirLayout) {
+  const std::wstring risks = WindowsPath(TARVELO_SAMPLES_DIR "/riscos.dbf");
+  const std::wstring claims = WindowsPath(TARVELO_SAMPLES_DIR "/sinistros.dbf");
+  const std::wstring third = WindowsPath(TARVELO_SAMPLES_DIR "/terceiro.dbf");
+  std::wstring commandLine = L"\"" + WindowsPath(TARVELO_EXE_PATH) + L"\" --catalogo \"" +
+                             WindowsPath(TARVELO_CATALOGUE_DIR) + L"\" \"" + claims + L"\" \"" + risks + L"\" \"" +
+                             third + L"\"";
+  // In place of the paths the window kept from its last session.
+  const wchar_t* key = L"Software\\Tarvelo\\Tarvelo";
+  for (const wchar_t* name : {L"riskFile", L"claimFile"}) {
+    RegSetKeyValueW(HKEY_CURRENT_USER, key, name, REG_SZ, L"kept.dbf", sizeof L"kept.dbf");
+  }
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  ASSERT_TRUE(
+      CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
+  HWND window = WaitForWindow(nullptr, L"ORVAL - Tarvelo - 2023");
+  HWND box = WaitForWindow(L"#32770", L"Tarvelo");
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(Text(GetDlgItem(window, IDC_EDARQRISCO)), risks);
+  EXPECT_EQ(Text(GetDlgItem(window, IDC_EDARQSINISTRO)), claims);
+  ASSERT_NE(box, nullptr);
+  std::wstring shown;
+  EnumChildWindows(
+      box,
+      [](HWND child, LPARAM text) {
+        *reinterpret_cast<std::wstring*>(text) += Text(child) + L"|";
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&shown));
+  EXPECT_NE(shown.find(L"Too many files: a risks file and a claims file at most. The first two are in the boxes; "
+                       L"left out:\n" +
+                       third),
+            std::wstring::npos)
+      << Utf8FromWide(shown);
+  PostMessageW(box, WM_COMMAND, IDOK, 0);
+  PostMessageW(GetDlgItem(window, IDC_EDARQRISCO), WM_SYSCHAR, L'f', 1 << 29);
+  EXPECT_EQ(WaitForSingleObject(process.hProcess, 60000), WAIT_OBJECT_0);
+  DWORD status = 99;
+  GetExitCodeProcess(process.hProcess, &status);
+  EXPECT_EQ(status, 0u);
+  if (status == STILL_ACTIVE) TerminateProcess(process.hProcess, 1);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  RegDeleteTreeW(HKEY_CURRENT_USER, key);
+}
+
+/// The bytes of a resource of an executable; empty when it has none.
+std::string ResourceBytes(const std::wstring& program, const wchar_t* type, const wchar_t* name) {
+  HMODULE module = LoadLibraryExW(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  if (!module) return std::string();
+  std::string bytes;
+  if (HRSRC found = FindResourceW(module, name, type)) {
+    const auto* data = static_cast<const char*>(LockResource(LoadResource(module, found)));
+    if (data) bytes.assign(data, SizeofResource(module, found));
+  }
+  FreeLibrary(module);
+  return bytes;
+}
+
+std::string Utf16Bytes(const std::wstring& text) {
+  return std::string(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
+}
+
+// Both executables: paths over 260 characters without "\\?\" on current
+// Windows, and the version facts the file's properties show.
+TEST(Executables, CarryAManifestForLongPathsAndTheirVersion) {
+  for (const char* program : {TARVELO_EXE_PATH, TARVELO_CLI_PATH}) {
+    SCOPED_TRACE(program);
+    const std::wstring path = WindowsPath(program);
+    const std::string manifest = ResourceBytes(path, RT_MANIFEST, MAKEINTRESOURCEW(1));
+    EXPECT_NE(manifest.find("<longPathAware xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">true"
+                            "</longPathAware>"),
+              std::string::npos)
+        << manifest;
+    EXPECT_NE(manifest.find("requestedExecutionLevel level=\"asInvoker\""), std::string::npos);
+    const std::string version = ResourceBytes(path, RT_VERSION, MAKEINTRESOURCEW(VS_VERSION_INFO));
+    const std::wstring name = path.substr(path.find_last_of(L"\\/") + 1);
+    EXPECT_NE(version.find(Utf16Bytes(L"OriginalFilename")), std::string::npos);
+    EXPECT_NE(version.find(Utf16Bytes(name)), std::string::npos);
+    EXPECT_NE(version.find(Utf16Bytes(L"ProductVersion")), std::string::npos);
+    EXPECT_NE(version.find(Utf16Bytes(WideFromUtf8(TARVELO_VERSION))), std::string::npos);
+  }
+  // The window's manifest keeps common controls 6 and its DPI awareness.
+  const std::string window = ResourceBytes(WindowsPath(TARVELO_EXE_PATH), RT_MANIFEST, MAKEINTRESOURCEW(1));
+  EXPECT_NE(window.find("Microsoft.Windows.Common-Controls"), std::string::npos);
+  EXPECT_NE(window.find("PerMonitorV2"), std::string::npos);
 }
 
 }  // namespace

@@ -41,14 +41,6 @@ std::string SaveDialogInitialName() {
 #endif
 }
 
-std::string SaveDialogInitialFolder([[maybe_unused]] const std::string& home) {
-#ifdef _WIN32
-  return "c:\\";
-#else
-  return home;
-#endif
-}
-
 void CheckSaveName(const std::string& path) {
   const size_t slash = path.find_last_of('/');
   const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);

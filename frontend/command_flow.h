@@ -40,11 +40,6 @@ std::string FolderOfPath(const std::string& path);
 /// would save to a file of that very name.
 std::string SaveDialogInitialName();
 
-/// The folder the save dialog starts in before any export: the root of
-/// drive C ("c:\\") on Windows, where the program always started there;
-/// home (the user's home folder) elsewhere.
-std::string SaveDialogInitialFolder(const std::string& home);
-
 /// Refuses a save path (the file system's name) whose file name holds "*"
 /// or "?": such a name is a pattern typed or left in the save dialog, not
 /// the name of a file to make. Raises TarveloError "Cannot export the

@@ -95,6 +95,10 @@ class WindowFace {
   /// A message box with the information icon, an OK button and the
   /// application title, for what the user should know after a command.
   virtual void ShowInformation(const std::string& cp1252Text) = 0;
+  /// A question in a message box with the warning icon, the buttons Yes and
+  /// No (No the default, as Enter and Escape answer) and the application
+  /// title: true when the user answers Yes.
+  virtual bool AskYesNo(const std::string& cp1252Text) = 0;
   /// Asks the desktop to open an existing document with its associated
   /// program, without waiting, and calls done on the UI thread with the
   /// shell result code once the desktop has answered (kShellOpened,
@@ -104,6 +108,10 @@ class WindowFace {
 
   /// The user's home folder, without a trailing separator.
   virtual std::string HomeFolder() const = 0;
+  /// The folder where the user keeps documents, where the first export
+  /// starts: the Documents folder on Windows; the home folder unless a face
+  /// says otherwise.
+  virtual std::string DocumentsFolder() const { return HomeFolder(); }
   /// The paths kept by KeepPaths, empty texts when none are.
   virtual RememberedPaths RecallPaths() = 0;
   /// Keeps paths for the next session.

@@ -4,12 +4,14 @@
 #include "frontend/open_document.h"
 #include "frontend/program_context.h"
 #include "frontend/program_folders.h"
+#include "frontend/start_arguments.h"
 #include "os/file_system.h"
 #include "validation/export_path_check.h"
 #include "validation/report_export.h"
 #include "validation/report_format.h"
 #include "validation/validation_run.h"
 #include "values/errors.h"
+#include "values/text.h"
 
 namespace tarvelo {
 namespace {
@@ -116,7 +118,7 @@ bool WindowLogic::CloseRequested() {
 void WindowLogic::Export() {
   SaveDialogRequest request;
   request.title = "Exporta resultado Tarvelo";
-  request.initialFolder = exportFolder_.empty() ? SaveDialogInitialFolder(face_.HomeFolder()) : exportFolder_;
+  request.initialFolder = exportFolder_.empty() ? face_.DocumentsFolder() : exportFolder_;
   request.initialName = SaveDialogInitialName();
   request.fileTypes = {"Resultado (*.txt)", "Detalhes (*.csv)"};
   request.suffixes = {"txt", "csv"};
@@ -136,6 +138,7 @@ void WindowLogic::Export() {
       face_.ShowInformation(warning);
       return;
     }
+    if (!MayReplace(target)) return;
     if (chosen->fileType == 1) {
       SaveDetails(target);
     } else {
@@ -145,9 +148,27 @@ void WindowLogic::Export() {
     face_.ShowError(ErrorText(error));
     return;
   }
+  os::FileIdentity saved;
+  lastExport_ = os::IdentityAt(RunPathFromUtf8(chosen->path), saved) ? std::optional(saved) : std::nullopt;
   exportFolder_ = FolderOfPath(chosen->path);
   KeepPaths();
   OpenDocument(chosen->path);
+}
+
+bool WindowLogic::MayReplace(const std::string& target) {
+  os::FileIdentity existing;
+  if (!os::IdentityAt(target, existing) || existing == lastExport_) return true;
+  return face_.AskYesNo("\"" + PathText(target) + "\" already exists.\nDo you want to replace it?");
+}
+
+void WindowLogic::OpenStartFiles(const std::vector<std::string>& files) {
+  if (files.empty()) return;
+  const StartBoxes boxes = StartFilesIntoBoxes(files, programFolder_, settings_);
+  face_.SetBoxText(PathBox::kRisks, boxes.riskFile);
+  face_.SetBoxText(PathBox::kClaims, boxes.claimFile);
+  if (!boxes.notice.empty()) {
+    face_.Post([this, notice = boxes.notice] { face_.ShowInformation(notice); });
+  }
 }
 
 void WindowLogic::SaveDetails(const std::string& target) {

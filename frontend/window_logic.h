@@ -4,9 +4,11 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "frontend/command_flow.h"
 #include "frontend/window_face.h"
+#include "os/file_system.h"
 #include "os/temporary_file.h"
 #include "validation/detail_listing.h"
 #include "validation/result_log.h"
@@ -45,8 +47,16 @@ class WindowLogic : public RunHost, private ResultLogListener {
   /// Saves the report, or the last run's detail listing when the user
   /// chooses that file type, to a file the user chooses, then opens it. A
   /// name holding "*" or "?", or one of a file the run read, is refused
-  /// with the error's message.
+  /// with the error's message. An existing file is replaced only when it is
+  /// the one this window exported to last, or when the user answers Yes to
+  /// the question; No saves and opens nothing. The dialog starts in the
+  /// folder of the last export, else in the user's documents folder.
   void Export();
+  /// Puts the data files the program was started with (box texts, UTF-8)
+  /// into the boxes by their layout (StartFilesIntoBoxes), in place of the
+  /// remembered ones, both boxes; shows what was left out in a message box
+  /// once the window runs. No file changes nothing.
+  void OpenStartFiles(const std::vector<std::string>& files);
   /// Opens the help file beside the program: "Tarvelo.chm", else
   /// "Tarvelo.html", else the message for the missing ".chm".
   void Help();
@@ -86,6 +96,9 @@ class WindowLogic : public RunHost, private ResultLogListener {
  private:
   void RunEnded(const std::optional<std::string>& failure);
   void KeepPaths();
+  /// Whether the export may write target: no file is there, it is the file
+  /// of the last export, or the user answers Yes to replacing it.
+  bool MayReplace(const std::string& target);
   /// The file system's name for a path typed in an edit box.
   std::string TypedRunPath(PathBox box) const;
   /// Saves the last run's detail listing to target (a listing without rows
@@ -112,8 +125,11 @@ class WindowLogic : public RunHost, private ResultLogListener {
   os::TemporaryFolder detailsFolder_;
   std::string detailsPath_;
   std::unique_ptr<DetailListing> details_;
-  /// The folder of the last export; empty for the home folder.
+  /// The folder of the last export; empty for the documents folder.
   std::string exportFolder_;
+  /// The file of this window's last export, which the next export to it
+  /// replaces without a question.
+  std::optional<os::FileIdentity> lastExport_;
   std::thread worker_;
   CloseDuringRun closing_;
   /// True while the busy cursor shows that a stopping run is awaited.

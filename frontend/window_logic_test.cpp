@@ -38,6 +38,8 @@ class FakeFace : public WindowFace {
   std::vector<std::string> errors;
   std::vector<std::string> messages;
   std::vector<std::string> informations;
+  std::vector<std::string> questions;
+  bool answerYes = false;
   std::vector<std::string> launched;
   bool canLaunch = true;
   std::string home;
@@ -91,11 +93,16 @@ class FakeFace : public WindowFace {
   void ShowError(const std::string& text) override { errors.push_back(text); }
   void ShowMessage(const std::string& text) override { messages.push_back(text); }
   void ShowInformation(const std::string& text) override { informations.push_back(text); }
+  bool AskYesNo(const std::string& text) override {
+    questions.push_back(text);
+    return answerYes;
+  }
   void LaunchDocument(const std::string& path, std::function<void(int)> done) override {
     launched.push_back(path);
     done(canLaunch ? kShellOpened : kShellNoAssociation);
   }
   std::string HomeFolder() const override { return home; }
+  std::string DocumentsFolder() const override { return home + "/Documents"; }
   RememberedPaths RecallPaths() override { return kept; }
   void KeepPaths(const RememberedPaths& paths) override {
     kept = paths;
@@ -220,11 +227,7 @@ TEST(WindowLogic, ExportHelpAndOpeningDocumentsShowTheShellMessages) {
   // Before any run: an empty report, saved and opened; its folder is kept.
   logic.Export();  // cancelled
   EXPECT_EQ(face.saveRequest.title, "Exporta resultado Tarvelo");
-#ifdef _WIN32
-  EXPECT_EQ(face.saveRequest.initialFolder, "c:\\");
-#else
-  EXPECT_EQ(face.saveRequest.initialFolder, "/home/user");
-#endif
+  EXPECT_EQ(face.saveRequest.initialFolder, "/home/user/Documents");
   EXPECT_EQ(face.saveRequest.fileTypes, (std::vector<std::string>{"Resultado (*.txt)", "Detalhes (*.csv)"}));
   EXPECT_TRUE(face.launched.empty());
   face.saveAnswer = dir.File("report.txt");
@@ -240,6 +243,26 @@ TEST(WindowLogic, ExportHelpAndOpeningDocumentsShowTheShellMessages) {
   EXPECT_EQ(face.launched.size(), 1u);
   logic.Export();
   EXPECT_EQ(face.saveRequest.initialFolder, folder);
+
+  // Another existing file is replaced only when the user says Yes; the file
+  // of the last export again without a question.
+  std::ofstream(dir.File("contrato.txt")) << "contrato";
+  face.saveAnswer = dir.File("contrato.txt");
+  logic.Export();
+  EXPECT_EQ(face.questions, std::vector<std::string>{"\"" + dir.File("contrato.txt") +
+                                                     "\" already exists.\nDo you want to replace it?"});
+  EXPECT_EQ(testing::ReadFile(dir.File("contrato.txt")), "contrato");
+  EXPECT_EQ(face.launched.size(), 1u);
+  face.answerYes = true;
+  logic.Export();
+  EXPECT_EQ(testing::ReadFile(dir.File("contrato.txt")), "");
+  EXPECT_EQ(face.launched.size(), 2u);
+  face.answerYes = false;
+  logic.Export();
+  face.saveAnswer = dir.File("report.txt");
+  logic.Export();
+  EXPECT_EQ(face.questions.size(), 3u);
+  EXPECT_EQ(face.launched.size(), 3u);
 
   face.launched.clear();
   logic.OpenDocument(dir.File("missing/x.txt"));
@@ -264,6 +287,53 @@ TEST(WindowLogic, ExportHelpAndOpeningDocumentsShowTheShellMessages) {
   std::ofstream(dir.File("Tarvelo.chm")) << "chm";
   logic.Help();
   EXPECT_EQ(face.launched, (std::vector<std::string>{dir.File("Tarvelo.html"), dir.File("Tarvelo.chm")}));
+}
+
+TEST(WindowLogic, StartFilesGoIntoTheBoxOfTheirLayoutAndTheLeftOutAreTold) {
+  testing::TempDir dir;
+  testing::WriteTabelas(dir.File("tabelas.dbf"), {{"RISCOS", "COD_SEG", "", "1", "5", "0", "1", "0", "0", "1"},
+                                                  {"SINISTROS", "COD_SEG", "", "1", "5", "0", "1", "0", "0", "1"},
+                                                  {"SINISTROS", "NUM_SIN", "", "1", "8", "0", "1", "0", "0", "2"}});
+  testing::WriteAnexos(dir.File("anexos.dbf"), {});
+  testing::WriteQdp(dir.File("DadosQdp.DBF"), {});
+  testing::DbfWriter risks({{"COD_SEG", 'C', 5}});
+  risks.WriteTo(dir.File("r.dbf"));
+  testing::DbfWriter claims({{"COD_SEG", 'C', 5}, {"NUM_SIN", 'C', 8}});
+  claims.WriteTo(dir.File("s.dbf"));
+  std::ofstream(dir.File("notes.txt")) << "not a table";
+  const std::string r = dir.File("r.dbf"), s = dir.File("s.dbf"), other = dir.File("notes.txt");
+
+  FakeFace face;
+  face.kept = {"kept-risks.dbf", "kept-claims.dbf", ""};
+  WindowLogic logic(dir.Path(), Settings(), face);
+  const auto boxesFor = [&](const std::vector<std::string>& files) {
+    logic.OpenStartFiles(files);
+    return std::vector<std::string>{face.boxes[0], face.boxes[1]};
+  };
+  EXPECT_EQ(boxesFor({}), (std::vector<std::string>{"kept-risks.dbf", "kept-claims.dbf"}));
+  EXPECT_EQ(boxesFor({s, r}), (std::vector<std::string>{r, s}));
+  EXPECT_EQ(boxesFor({s}), (std::vector<std::string>{"", s}));
+  EXPECT_EQ(boxesFor({other, r}), (std::vector<std::string>{r, other}));
+  EXPECT_EQ(boxesFor({s, other}), (std::vector<std::string>{other, s}));
+  EXPECT_EQ(boxesFor({dir.File("absent.dbf"), other}), (std::vector<std::string>{dir.File("absent.dbf"), other}));
+  EXPECT_EQ(boxesFor({r, dir.File("r.dbf")}), (std::vector<std::string>{r, r}));
+
+  // Three or more: the first two in their boxes, the others named after the
+  // window shows.
+  EXPECT_EQ(boxesFor({s, other, r, dir.File("x.dbf")}), (std::vector<std::string>{other, s}));
+  EXPECT_TRUE(face.informations.empty());
+  ASSERT_TRUE(face.PumpUntil([&] { return !face.informations.empty(); }));
+  EXPECT_EQ(face.informations, std::vector<std::string>{"Too many files: a risks file and a claims file at most. The "
+                                                        "first two are in the boxes; left out:\n" +
+                                                        r + "\n" + dir.File("x.dbf")});
+
+  // Without a catalogue to tell the layouts, in their order.
+  testing::TempDir empty;
+  FakeFace bare;
+  WindowLogic withoutCatalogue(empty.Path(), Settings(), bare);
+  withoutCatalogue.OpenStartFiles({s, r});
+  EXPECT_EQ(bare.boxes[0], s);
+  EXPECT_EQ(bare.boxes[1], r);
 }
 
 }  // namespace

@@ -33,7 +33,8 @@ class SignalsHeldOff {
 /// SIGTERM and SIGHUP on POSIX; Ctrl+C, Ctrl+Break, closing the console,
 /// logging off and shutting down on Windows) first call
 /// cleanup and then end the process by the same signal, as it would have
-/// ended without this. cleanup runs in a signal handler: it must neither
+/// ended without this (on Windows with the status STATUS_CONTROL_C_EXIT,
+/// 0xC000013A, the console's output code page given back first). cleanup runs in a signal handler: it must neither
 /// allocate nor lock. A signal ignored when the process started stays
 /// ignored.
 void CallOnEndingSignals(void (*cleanup)() noexcept);

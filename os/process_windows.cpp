@@ -30,14 +30,27 @@ CRITICAL_SECTION& HeldOff() {
 
 std::atomic<void (*)() noexcept> endingCleanup{nullptr};
 
+// The console's output code page before StandardStreamsAsUtf8 changed it;
+// 0 when it changed none.
+std::atomic<UINT> consoleCodePageToRestore{0};
+
+// The status of a program that Ctrl+C ended, as the system's own handler
+// gives it (STATUS_CONTROL_C_EXIT): %ERRORLEVEL% -1073741510 in a batch file.
+constexpr UINT kControlCExit = 0xC000013A;
+
 // Ctrl+C, Ctrl+Break, the console's window closed, the user logging off or
-// the system shutting down: cleans up once no file is being made, then lets
-// the system's own handler end the process.
+// the system shutting down: cleans up once no file is being made, gives the
+// console its code page back, then ends the process with the status of an
+// interrupted program. The system's own handler is not left to do it: under
+// Wine it ends the process with status 0, which a batch file takes for
+// success.
 BOOL WINAPI CleanUpAndEnd(DWORD) {
   ::EnterCriticalSection(&HeldOff());
   if (const auto cleanup = endingCleanup.load()) cleanup();
-  ::LeaveCriticalSection(&HeldOff());
-  return FALSE;
+  if (const UINT codePage = consoleCodePageToRestore.load()) ::SetConsoleOutputCP(codePage);
+  // The other threads may hold the C library's locks: no exit handler runs.
+  ::TerminateProcess(::GetCurrentProcess(), kControlCExit);
+  return TRUE;
 }
 
 }  // namespace
@@ -104,14 +117,20 @@ StandardStreamsAsUtf8::StandardStreamsAsUtf8() {
   _setmode(_fileno(stdout), _O_BINARY);
   _setmode(_fileno(stderr), _O_BINARY);
   consoleCodePage_ = ::GetConsoleOutputCP();
-  if (consoleCodePage_ != 0) ::SetConsoleOutputCP(CP_UTF8);
+  if (consoleCodePage_ != 0) {
+    consoleCodePageToRestore.store(consoleCodePage_);
+    ::SetConsoleOutputCP(CP_UTF8);
+  }
 }
 
 StandardStreamsAsUtf8::~StandardStreamsAsUtf8() {
   std::cout.flush();
   std::cerr.flush();
   std::fflush(stdout);
-  if (consoleCodePage_ != 0) ::SetConsoleOutputCP(consoleCodePage_);
+  if (consoleCodePage_ != 0) {
+    ::SetConsoleOutputCP(consoleCodePage_);
+    consoleCodePageToRestore.store(0);
+  }
 }
 
 }  // namespace tarvelo::os
