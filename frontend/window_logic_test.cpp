@@ -263,6 +263,13 @@ TEST(WindowLogic, ExportHelpAndOpeningDocumentsShowTheShellMessages) {
   logic.Export();
   EXPECT_EQ(face.questions.size(), 3u);
   EXPECT_EQ(face.launched.size(), 3u);
+#ifndef _WIN32
+  // A device is written in place, never replaced: no question.
+  face.saveAnswer = "/dev/null";
+  logic.Export();
+  EXPECT_EQ(face.questions.size(), 3u);
+  EXPECT_EQ(face.launched.size(), 4u);
+#endif
 
   face.launched.clear();
   logic.OpenDocument(dir.File("missing/x.txt"));
