@@ -174,6 +174,21 @@ TEST(WindowLogic, ValidatesOnAWorkerAndShowsTheLinesItPostsAndTheError) {
   EXPECT_FALSE(face.closed);
   EXPECT_TRUE(logic.CloseRequested());  // no run: closes now, paths kept
   EXPECT_EQ(face.keptTimes, 2);
+
+  // A file the last run read, and rejected, is not overwritten by an export
+  // once the boxes name other files.
+  const std::string notes = dir.File("notes.txt");
+  testing::WriteFile(notes, "notes");
+  face.boxes[0] = notes;
+  logic.Validate();
+  ASSERT_TRUE(face.PumpUntil([&] { return face.finished == 2; }));
+  face.boxes[0] = dir.File("other.dbf");
+  face.errors.clear();
+  face.saveAnswer = notes;
+  logic.Export();
+  EXPECT_EQ(face.errors,
+            std::vector<std::string>{"Cannot export the report to \"" + notes + "\": the validation reads that file."});
+  EXPECT_EQ(testing::ReadFile(notes), "notes");
 }
 
 TEST(WindowLogic, ClosingDuringARunStopsItRemovesTheIndexAndClosesAtItsEnd) {
@@ -182,24 +197,57 @@ TEST(WindowLogic, ClosingDuringARunStopsItRemovesTheIndexAndClosesAtItsEnd) {
   testing::DbfWriter risks({{"COD_SEG", 'C', 5}});
   risks.AddRecord({"05631"});
   risks.WriteTo(dir.File("r.dbf"));
-  FakeFace face;
-  face.holdAt = 25;
-  WindowLogic logic(dir.Path(), Settings(), face);
-  face.boxes[0] = dir.File("r.dbf");
-  face.stopRequested = [&] { return logic.StopRequested(); };
-  logic.Validate();
-  ASSERT_TRUE(face.PumpUntil([&] { return face.held.load(); }));
+  {
+    FakeFace face;
+    face.holdAt = 25;
+    WindowLogic logic(dir.Path(), Settings(), face);
+    face.boxes[0] = dir.File("r.dbf");
+    face.stopRequested = [&] { return logic.StopRequested(); };
+    logic.Validate();
+    ASSERT_TRUE(face.PumpUntil([&] { return face.held.load(); }));
 
-  EXPECT_FALSE(logic.CloseRequested());
-  EXPECT_TRUE(face.busy);
-  EXPECT_FALSE(face.closed);
-  ASSERT_TRUE(face.PumpUntil([&] { return face.finished == 1; }));
-  EXPECT_TRUE(face.closed);
-  EXPECT_FALSE(face.busy);
-  EXPECT_TRUE(face.errors.empty()) << face.errors.front();
-  EXPECT_EQ(face.progress, 25);
-  EXPECT_FALSE(std::filesystem::exists(dir.File("apolice.ntx")));
-  for (const std::string& line : face.report) EXPECT_EQ(line.find("Fim do processamento"), std::string::npos);
+    EXPECT_FALSE(logic.CloseRequested());
+    EXPECT_TRUE(face.busy);
+    EXPECT_FALSE(face.closed);
+    ASSERT_TRUE(face.PumpUntil([&] { return face.finished == 1; }));
+    EXPECT_TRUE(face.closed);
+    EXPECT_FALSE(face.busy);
+    EXPECT_TRUE(face.errors.empty()) << face.errors.front();
+    EXPECT_EQ(face.progress, 25);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("apolice.ntx")));
+    for (const std::string& line : face.report) EXPECT_EQ(line.find("Fim do processamento"), std::string::npos);
+  }
+
+  // Closed past the last block of records, a run of a company the
+  // reference table lacks ends whole, and that is not told while the window
+  // closes.
+  testing::TempDir whole;
+  testing::WriteTabelas(whole.File("tabelas.dbf"), {{"RISCOS", "COD_SEG", "", "1", "5", "0", "1", "0", "0", "1"},
+                                                    {"RISCOS", "COD_MOD", "", "3", "0", "0", "1", "0", "0", "2"},
+                                                    {"RISCOS", "INICIO_VIG", "", "1", "8", "0", "1", "0", "0", "3"},
+                                                    {"RISCOS", "PREMIO", "", "6", "0", "0", "1", "0", "0", "4"}});
+  testing::WriteAnexos(whole.File("anexos.dbf"), {});
+  testing::WriteQdp(whole.File("DadosQdp.DBF"), {});
+  testing::DbfWriter premiums(
+      {{"COD_SEG", 'C', 5}, {"COD_MOD", 'N', 2}, {"INICIO_VIG", 'C', 8}, {"PREMIO", 'N', 14, 2}});
+  premiums.AddRecord({"05631", "61", "20230101", "1.00"});
+  premiums.WriteTo(whole.File("r.dbf"));
+  FakeFace late;
+  late.holdAt = 90;
+  WindowLogic lateLogic(whole.Path(), Settings(), late);
+  late.boxes[0] = whole.File("r.dbf");
+  late.stopRequested = [&] { return lateLogic.StopRequested(); };
+  lateLogic.Validate();
+  ASSERT_TRUE(late.PumpUntil([&] { return late.held.load() || late.finished == 1; }));
+  ASSERT_TRUE(late.held.load()) << (late.errors.empty() ? "" : late.errors.front());
+  EXPECT_FALSE(lateLogic.CloseRequested());
+  ASSERT_TRUE(late.PumpUntil([&] { return late.finished == 1; }));
+  EXPECT_TRUE(late.closed);
+  EXPECT_TRUE(late.errors.empty()) << late.errors.front();
+  EXPECT_TRUE(std::any_of(late.report.begin(), late.report.end(), [](const std::string& line) {
+    return line.find("Fim do processamento") != std::string::npos;
+  }));
+  EXPECT_TRUE(late.informations.empty()) << late.informations.front();
 }
 
 TEST(WindowLogic, FileChoicesShareOneDialogAndCancelChangesNothing) {
