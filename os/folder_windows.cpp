@@ -47,28 +47,6 @@ std::string FolderFault(FileHandle held) {
 
 }  // namespace
 
-Folder::~Folder() { Close(); }
-
-Folder::Folder(Folder&& other) noexcept
-    : handle_(std::exchange(other.handle_, kNoFile)),
-      path_(std::move(other.path_)),
-      error_(other.error_),
-      parent_(std::exchange(other.parent_, kNoFile)),
-      name_(std::move(other.name_)),
-      slot_(std::exchange(other.slot_, -1)) {}
-
-Folder& Folder::operator=(Folder&& other) noexcept {
-  if (this == &other) return *this;
-  Close();
-  handle_ = std::exchange(other.handle_, kNoFile);
-  path_ = std::move(other.path_);
-  error_ = other.error_;
-  parent_ = std::exchange(other.parent_, kNoFile);
-  name_ = std::move(other.name_);
-  slot_ = std::exchange(other.slot_, -1);
-  return *this;
-}
-
 void Folder::Close() noexcept {
   if (handle_ != kNoFile) ::CloseHandle(reinterpret_cast<HANDLE>(handle_));
   handle_ = kNoFile;
