@@ -29,6 +29,7 @@
 #include "frontend/program_folders.h"
 #include "os/file_system.h"
 #include "os/held_file.h"
+#include "os/path_testing.h"
 #include "os/run_program.h"
 #include "testing/catalogue_fixture.h"
 #include "testing/csv_reader.h"
@@ -156,6 +157,21 @@ TEST(CliProgram, IndexInTheUsersLocalApplicationDataWhenTheCatalogueFolderTakesN
   const auto none = [](const char*) { return std::string(); };
   EXPECT_EQ(IndexFolder(dir.File("absent\\"), none).Path(), own);
   EXPECT_TRUE(std::filesystem::is_directory(own));
+  EXPECT_EQ(IndexFolder(dir.Path(), none).Path(), dir.Path());
+}
+
+// A catalogue folder whose access list lets Everyone make and change files
+// there, as a folder unpacked at the root of C: lets every user, has the
+// index in the user's own folder, though the user may write there too; one
+// only the user may write keeps it.
+TEST(CliProgram, IndexNotInACatalogueFolderOthersMayWrite) {
+  testing::TempDir dir;
+  const char* local = std::getenv("LOCALAPPDATA");
+  ASSERT_NE(local, nullptr);
+  const auto none = [](const char*) { return std::string(); };
+  ASSERT_TRUE(os::SetFolderAccessList(dir.Path(), true));
+  EXPECT_EQ(IndexFolder(dir.Path(), none).Path(), std::string(local) + "\\Tarvelo\\");
+  ASSERT_TRUE(os::SetFolderAccessList(dir.Path(), false));
   EXPECT_EQ(IndexFolder(dir.Path(), none).Path(), dir.Path());
 }
 #endif

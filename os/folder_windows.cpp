@@ -1,9 +1,13 @@
 #include <windows.h>
 
+#include <aclapi.h>
 #include <knownfolders.h>
+#include <sddl.h>
 #include <shlobj.h>
 
+#include <memory>
 #include <utility>
+#include <vector>
 
 #include "os/folder.h"
 #include "os/wide_text.h"
@@ -45,6 +49,76 @@ std::string FolderFault(FileHandle held) {
   return {};
 }
 
+// The SID of the user this process runs as, in a buffer; empty when the
+// system does not say.
+std::vector<BYTE> ProcessUser() {
+  HANDLE token = nullptr;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return {};
+  DWORD size = 0;
+  ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+  std::vector<BYTE> user(size);
+  const bool read = size != 0 && ::GetTokenInformation(token, TokenUser, user.data(), size, &size);
+  ::CloseHandle(token);
+  if (!read) return {};
+  const PSID sid = reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid;
+  const BYTE* bytes = static_cast<const BYTE*>(sid);
+  return std::vector<BYTE>(bytes, bytes + ::GetLengthSid(sid));
+}
+
+// Whether sid is the user's or one of the system's own accounts that
+// every folder trusts: LocalSystem, the Administrators group,
+// TrustedInstaller, and CREATOR OWNER (an entry for whoever creates a file
+// there, applying to that file alone).
+bool Trusted(PSID sid, PSID user) {
+  static constexpr const wchar_t* kTrusted[] = {L"S-1-5-18", L"S-1-5-32-544", L"S-1-3-0",
+                                                L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464"};
+  if (::EqualSid(sid, user)) return true;
+  for (const wchar_t* text : kTrusted) {
+    PSID known = nullptr;
+    if (!::ConvertStringSidToSidW(text, &known)) continue;
+    const bool same = ::EqualSid(sid, known) != FALSE;
+    ::LocalFree(known);
+    if (same) return true;
+  }
+  return false;
+}
+
+// Whether the held folder's access list lets anyone but those Trusted
+// add, remove or replace files in it, or change who may: allowing entries
+// that apply to the folder itself are read (denying ones only take rights
+// away, so leaving them out can only refuse more); no access list at all
+// lets everyone in. Its owner may always change the list, so an owner not
+// trusted counts too. True as well when the system does not say.
+bool OthersMayWrite(HANDLE held) {
+  std::vector<BYTE> user = ProcessUser();
+  if (user.empty()) return true;
+  PSID owner = nullptr;
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (::GetSecurityInfo(held, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION | OWNER_SECURITY_INFORMATION, &owner, nullptr,
+                        &dacl, nullptr, &descriptor) != ERROR_SUCCESS)
+    return true;
+  const std::unique_ptr<void, decltype(&::LocalFree)> freed(descriptor, &::LocalFree);
+  if (dacl == nullptr || owner == nullptr || !Trusted(owner, user.data())) return true;
+  GENERIC_MAPPING mapping{FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE, FILE_ALL_ACCESS};
+  constexpr DWORD kWrites =
+      FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY | FILE_DELETE_CHILD | WRITE_DAC | WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
+  for (DWORD index = 0; index < dacl->AceCount; ++index) {
+    void* entry = nullptr;
+    if (!::GetAce(dacl, index, &entry)) return true;
+    const auto* header = static_cast<const ACE_HEADER*>(entry);
+    if ((header->AceFlags & INHERIT_ONLY_ACE) != 0) continue;
+    // A conditional allowing entry has the same layout; counted as if
+    // its condition held.
+    if (header->AceType != ACCESS_ALLOWED_ACE_TYPE && header->AceType != ACCESS_ALLOWED_CALLBACK_ACE_TYPE) continue;
+    auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(entry);
+    DWORD mask = allowed->Mask;
+    ::MapGenericMask(&mask, &mapping);
+    if ((mask & kWrites) != 0 && !Trusted(reinterpret_cast<PSID>(&allowed->SidStart), user.data())) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 void Folder::Close() noexcept {
@@ -73,8 +147,19 @@ Folder OpenFolder(const std::string& path) {
 }
 
 Folder OpenOwnFolder(const std::string& path) {
-  Folder folder = OpenFolder(path);
-  if (folder.IsOpen() && !CanCreateFilesIn(path)) folder.Close();
+  Folder folder;
+  folder.path_ = WithSeparator(path);
+  // Links followed, as OpenFolder does; its access list read from the
+  // handle, so from the very folder that is kept.
+  const HANDLE handle =
+      ::CreateFileW(WideFromUtf8(path.empty() ? std::string(".") : path).c_str(), FILE_READ_ATTRIBUTES | READ_CONTROL,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    folder.error_ = static_cast<int>(::GetLastError());
+    return folder;
+  }
+  folder.handle_ = reinterpret_cast<FileHandle>(handle);
+  if (OthersMayWrite(handle) || !CanCreateFilesIn(path)) folder.Close();
   return folder;
 }
 
