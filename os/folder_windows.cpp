@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "os/folder.h"
+#include "os/folder_access_windows.h"
 #include "os/wide_text.h"
 
 // Folders on Windows: a handle that shares no removal keeps the folder
@@ -83,13 +84,10 @@ bool Trusted(PSID sid, PSID user) {
   return false;
 }
 
-// Whether the held folder's access list lets anyone but those Trusted
-// add, remove or replace files in it, or change who may: allowing entries
-// that apply to the folder itself are read (denying ones only take rights
-// away, so leaving them out can only refuse more); no access list at all
-// lets everyone in. Its owner may always change the list, so an owner not
-// trusted counts too. True as well when the system does not say.
-bool OthersMayWrite(HANDLE held) {
+// Whether the held folder's access list lets anyone but the user and the
+// system's accounts write there (OthersMayWrite); true as well when the
+// system does not say.
+bool OthersMayWriteIn(HANDLE held) {
   std::vector<BYTE> user = ProcessUser();
   if (user.empty()) return true;
   PSID owner = nullptr;
@@ -99,7 +97,20 @@ bool OthersMayWrite(HANDLE held) {
                         &dacl, nullptr, &descriptor) != ERROR_SUCCESS)
     return true;
   const std::unique_ptr<void, decltype(&::LocalFree)> freed(descriptor, &::LocalFree);
-  if (dacl == nullptr || owner == nullptr || !Trusted(owner, user.data())) return true;
+  return OthersMayWrite(descriptor, user.data());
+}
+
+}  // namespace
+
+bool OthersMayWrite(void* descriptor, void* user) {
+  BOOL present = FALSE;
+  BOOL defaulted = FALSE;
+  PACL dacl = nullptr;
+  PSID owner = nullptr;
+  if (!::GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted) ||
+      !::GetSecurityDescriptorOwner(descriptor, &owner, &defaulted))
+    return true;
+  if (!present || dacl == nullptr || owner == nullptr || !Trusted(owner, user)) return true;
   GENERIC_MAPPING mapping{FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE, FILE_ALL_ACCESS};
   constexpr DWORD kWrites =
       FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY | FILE_DELETE_CHILD | WRITE_DAC | WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
@@ -114,12 +125,10 @@ bool OthersMayWrite(HANDLE held) {
     auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(entry);
     DWORD mask = allowed->Mask;
     ::MapGenericMask(&mask, &mapping);
-    if ((mask & kWrites) != 0 && !Trusted(reinterpret_cast<PSID>(&allowed->SidStart), user.data())) return true;
+    if ((mask & kWrites) != 0 && !Trusted(reinterpret_cast<PSID>(&allowed->SidStart), user)) return true;
   }
   return false;
 }
-
-}  // namespace
 
 void Folder::Close() noexcept {
   if (handle_ != kNoFile) ::CloseHandle(reinterpret_cast<HANDLE>(handle_));
@@ -159,7 +168,7 @@ Folder OpenOwnFolder(const std::string& path) {
     return folder;
   }
   folder.handle_ = reinterpret_cast<FileHandle>(handle);
-  if (OthersMayWrite(handle) || !CanCreateFilesIn(path)) folder.Close();
+  if (OthersMayWriteIn(handle) || !CanCreateFilesIn(path)) folder.Close();
   return folder;
 }
 
