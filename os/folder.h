@@ -60,7 +60,11 @@ Folder OpenFolder(const std::string& path);
 /// The folder path when it is safe to keep a user's files in: on POSIX a
 /// folder this user owns, that no one else may write, and where this user
 /// may create files (checked on the open folder); on Windows one where the
-/// user may create files. Otherwise a Folder that is not open.
+/// user may create files and whose access list (read from the open folder)
+/// lets no one but the user, LocalSystem, the Administrators group,
+/// TrustedInstaller and CREATOR OWNER make, remove or replace files or
+/// change the list, and whose owner is one of those. Otherwise a Folder
+/// that is not open.
 Folder OpenOwnFolder(const std::string& path);
 
 /// The folder name in the folder parent, made for this user alone (mode
