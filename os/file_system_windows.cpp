@@ -6,6 +6,7 @@
 #include <string>
 
 #include "os/file_system.h"
+#include "os/path.h"
 #include "os/wide_text.h"
 #include "values/errors.h"
 #include "values/text.h"
@@ -35,14 +36,6 @@ OVERLAPPED At(int64_t offset) {
   where.Offset = static_cast<DWORD>(static_cast<uint64_t>(offset) & 0xFFFFFFFFu);
   where.OffsetHigh = static_cast<DWORD>(static_cast<uint64_t>(offset) >> 32);
   return where;
-}
-
-// The folder part of a path, separator included ("" for a bare name; "C:"
-// for a name in the current folder of drive C, "C:name").
-size_t NameStart(const std::string& path) {
-  const size_t separator = path.find_last_of("/\\");
-  if (separator == std::string::npos) return path.size() >= 2 && path[1] == ':' ? 2 : 0;
-  return separator + 1;
 }
 
 bool SameIdentity(HANDLE handle, const FileIdentity& identity) {
@@ -330,7 +323,8 @@ OutputTarget ResolveOutput(const std::string& path) {
 }
 
 OpenedFile CreateReplacement(const std::string& destination, std::string& name) {
-  const std::string folder = destination.substr(0, NameStart(destination));
+  // "C:" for a name in the current folder of drive C ("C:name").
+  const std::string folder = FolderOf(destination);
   static LONG counter = 0;
   for (int attempt = 0; attempt < 100; ++attempt) {
     name = folder + ".tarvelo-" + std::to_string(::GetCurrentProcessId()) + "-" +
