@@ -34,6 +34,7 @@
 #include "testing/catalogue_fixture.h"
 #include "testing/csv_reader.h"
 #include "testing/dbf_writer.h"
+#include "testing/program_outcome.h"
 #include "testing/shell_words.h"
 #include "testing/temp_dir.h"
 #include "values/cp1252_literal.h"
@@ -42,6 +43,9 @@
 
 namespace tarvelo {
 namespace {
+
+using testing::Outcome;
+using testing::Refusal;
 
 TEST(CliOptions, ParsesBothFormsAndRejectsMistakes) {
   std::string error;
@@ -64,11 +68,6 @@ TEST(CliOptions, ParsesBothFormsAndRejectsMistakes) {
   EXPECT_EQ(options->riskPath, "");
 }
 
-struct Outcome {
-  int status = -1;
-  std::string out, err;
-};
-
 // A catalogue of one table with one field, and no company.
 void WriteCatalogue(const testing::TempDir& dir) {
   testing::WriteTabelas(dir.File("tabelas.dbf"), {{"RISCOS", "COD_SEG", "", "1", "5", "0", "1", "0", "0", "1"}});
@@ -81,22 +80,11 @@ void WriteCatalogue(const testing::TempDir& dir) {
 // settings come from the test's own environment (LC_ALL, set by the build),
 // which Wine gives the programs that the test starts.
 Outcome RunCli(const std::string& args, const testing::TempDir& dir) {
-  Outcome outcome;
-  outcome.status = os::RunProgram(TARVELO_CLI_PATH, testing::ShellWords(args), dir.File("out"), dir.File("err"));
-  outcome.out = testing::ReadFile(dir.File("out"));
-  outcome.err = testing::ReadFile(dir.File("err"));
-  return outcome;
+  return testing::RunProgramIn(TARVELO_CLI_PATH, testing::ShellWords(args), dir);
 }
 #else
 Outcome RunCli(const std::string& args, const testing::TempDir& dir) {
-  const std::string command = "LANG=pt_BR.UTF-8 LC_ALL= '" TARVELO_CLI_PATH "' " + args + " >'" + dir.File("out") +
-                              "' 2>'" + dir.File("err") + "'";
-  Outcome outcome;
-  const int raw = std::system(command.c_str());
-  outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  outcome.out = testing::ReadFile(dir.File("out"));
-  outcome.err = testing::ReadFile(dir.File("err"));
-  return outcome;
+  return testing::RunShell("LANG=pt_BR.UTF-8 LC_ALL= '" TARVELO_CLI_PATH "' " + args, dir);
 }
 #endif
 
@@ -613,10 +601,6 @@ std::vector<std::string> RunOf(const testing::TempDir& dir) {
 std::vector<std::string> With(std::vector<std::string> args, const std::vector<std::string>& more) {
   args.insert(args.end(), more.begin(), more.end());
   return args;
-}
-
-std::string Refusal(const std::string& path, const std::string& why) {
-  return "Cannot export the report to \"" + path + "\": " + why + ".\n";
 }
 
 TEST(CliOutputs, FilesTheValidationNeedsAreRefusedHoweverNamed) {

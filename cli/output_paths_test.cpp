@@ -17,6 +17,7 @@
 
 #include "os/held_file.h"
 #include "testing/dbf_writer.h"
+#include "testing/program_outcome.h"
 #include "testing/temp_dir.h"
 #include "values/errors.h"
 #ifdef _WIN32
@@ -29,10 +30,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-  int status = -1;
-  std::string out, err;
-};
+using testing::Outcome;
+using testing::Refusal;
 
 // The catalogue and the sample data files, copied into dir.
 void CopySamples(const std::string& dir) {
@@ -50,10 +49,6 @@ std::vector<std::string> RunIn(const std::string& dir, const std::vector<std::st
   return args;
 }
 
-std::string Refusal(const std::string& path, const std::string& why) {
-  return "Cannot export the report to \"" + path + "\": " + why + ".\n";
-}
-
 #ifndef _WIN32
 // Runs tarvelo-cli with args (no quote in them) as user (through setpriv
 // when it is another), its output into files of io.
@@ -66,9 +61,7 @@ Outcome RunAs(const passwd* user, const std::string& program, const std::vector<
   }
   line += "'" + program + "'";
   for (const std::string& arg : args) line += " '" + arg + "'";
-  line += " >'" + io.File("out") + "' 2>'" + io.File("err") + "'";
-  const int raw = std::system(line.c_str());
-  return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, testing::ReadFile(io.File("out")), testing::ReadFile(io.File("err"))};
+  return testing::RunShell(line, io);
 }
 
 // A report the user may not write, in a folder the user may write (where a
@@ -106,11 +99,7 @@ TEST(OutputPaths, AFileTheUserMayNotWriteIsRefusedBeforeTheRun) {
 // Runs tarvelo-cli with args in the current folder, its output into files
 // of io.
 Outcome RunCli(const std::vector<std::string>& args, const testing::TempDir& io) {
-  Outcome outcome;
-  outcome.status = os::RunProgram(TARVELO_CLI_PATH, args, io.File("out"), io.File("err"));
-  outcome.out = testing::ReadFile(io.File("out"));
-  outcome.err = testing::ReadFile(io.File("err"));
-  return outcome;
+  return testing::RunProgramIn(TARVELO_CLI_PATH, args, io);
 }
 
 // The test's current folder for its lifetime.

@@ -15,6 +15,7 @@
 
 #include "os/file_system.h"
 #include "testing/dbf_writer.h"
+#include "testing/program_outcome.h"
 #include "testing/temp_dir.h"
 
 namespace tarvelo {
@@ -22,17 +23,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-  int status = -1;
-  std::string out, err;
-};
-
-// Runs a shell command line, its output into files of io.
-Outcome RunShell(const std::string& command, const testing::TempDir& io) {
-  const std::string line = command + " >'" + io.File("out") + "' 2>'" + io.File("err") + "'";
-  const int raw = std::system(line.c_str());
-  return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, testing::ReadFile(io.File("out")), testing::ReadFile(io.File("err"))};
-}
+using testing::Outcome;
+using testing::RunShell;
 
 // The report without its two lines that hold the time of the run.
 std::string WithoutTimes(const std::string& report) {
