@@ -469,35 +469,6 @@ TEST_F(WindowTest, EnterValidatesAsTheCommandLineDoesAndExportSavesItsBytes) {
   EXPECT_EQ(answers_.launches.size(), 4u);
 }
 
-TEST(TarveloExe, OpensItsWindowAndClosesOnAltF) {
-  const std::wstring program = WindowsPath(TARVELO_EXE_PATH);
-  std::wstring commandLine = L"\"" + program + L"\"";
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  ASSERT_TRUE(
-      CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
-  HWND window = nullptr;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  while (!window && std::chrono::steady_clock::now() < deadline) {
-    window = FindWindowW(nullptr, L"ORVAL - Tarvelo - 2023");
-    if (window && !IsWindowVisible(window)) window = nullptr;
-    if (!window) Sleep(100);
-  }
-  ASSERT_NE(window, nullptr);
-  EXPECT_NE(GetDlgItem(window, IDC_EDLOG), nullptr);
-  // Alt+F: the dialog manager of the program's message loop presses
-  // "&Fechar".
-  PostMessageW(GetDlgItem(window, IDC_EDARQRISCO), WM_SYSCHAR, L'f', 1 << 29);
-  EXPECT_EQ(WaitForSingleObject(process.hProcess, 60000), WAIT_OBJECT_0);
-  DWORD status = 99;
-  GetExitCodeProcess(process.hProcess, &status);
-  EXPECT_EQ(status, 0u);
-  if (status == STILL_ACTIVE) TerminateProcess(process.hProcess, 1);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-}
-
 /// The visible top-level window of a class with a caption, waited for up to
 /// a minute; null when none shows.
 HWND WaitForWindow(const wchar_t* windowClass, const wchar_t* caption) {
@@ -508,6 +479,38 @@ HWND WaitForWindow(const wchar_t* windowClass, const wchar_t* caption) {
     if (std::chrono::steady_clock::now() > deadline) return nullptr;
     Sleep(100);
   }
+}
+
+/// Starts tarvelo.exe with commandLine (the program's quoted path first).
+PROCESS_INFORMATION StartTarvelo(std::wstring commandLine) {
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  EXPECT_TRUE(
+      CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
+  return process;
+}
+
+/// Closes the program's window with Alt+F (the dialog manager of its message
+/// loop presses "&Fechar") and expects it to end with status 0.
+void CloseOnAltF(HWND window, const PROCESS_INFORMATION& process) {
+  PostMessageW(GetDlgItem(window, IDC_EDARQRISCO), WM_SYSCHAR, L'f', 1 << 29);
+  EXPECT_EQ(WaitForSingleObject(process.hProcess, 60000), WAIT_OBJECT_0);
+  DWORD status = 99;
+  GetExitCodeProcess(process.hProcess, &status);
+  EXPECT_EQ(status, 0u);
+  if (status == STILL_ACTIVE) TerminateProcess(process.hProcess, 1);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+}
+
+TEST(TarveloExe, OpensItsWindowAndClosesOnAltF) {
+  const PROCESS_INFORMATION process = StartTarvelo(L"\"" + WindowsPath(TARVELO_EXE_PATH) + L"\"");
+  ASSERT_NE(process.hProcess, nullptr);
+  HWND window = WaitForWindow(nullptr, L"ORVAL - Tarvelo - 2023");
+  ASSERT_NE(window, nullptr);
+  EXPECT_NE(GetDlgItem(window, IDC_EDLOG), nullptr);
+  CloseOnAltF(window, process);
 }
 
 // Files dropped on the icon or opened with the program: each of the first
@@ -524,11 +527,8 @@ TEST(TarveloExe, StartsWithItsArgumentsInTheBoxesOfTheirLayout) {
   for (const wchar_t* name : {L"riskFile", L"claimFile"}) {
     RegSetKeyValueW(HKEY_CURRENT_USER, key, name, REG_SZ, L"kept.dbf", sizeof L"kept.dbf");
   }
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  ASSERT_TRUE(
-      CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
+  const PROCESS_INFORMATION process = StartTarvelo(commandLine);
+  ASSERT_NE(process.hProcess, nullptr);
   HWND window = WaitForWindow(nullptr, L"ORVAL - Tarvelo - 2023");
   HWND box = WaitForWindow(L"#32770", L"Tarvelo");
   ASSERT_NE(window, nullptr);
@@ -549,14 +549,7 @@ TEST(TarveloExe, StartsWithItsArgumentsInTheBoxesOfTheirLayout) {
             std::wstring::npos)
       << Utf8FromWide(shown);
   PostMessageW(box, WM_COMMAND, IDOK, 0);
-  PostMessageW(GetDlgItem(window, IDC_EDARQRISCO), WM_SYSCHAR, L'f', 1 << 29);
-  EXPECT_EQ(WaitForSingleObject(process.hProcess, 60000), WAIT_OBJECT_0);
-  DWORD status = 99;
-  GetExitCodeProcess(process.hProcess, &status);
-  EXPECT_EQ(status, 0u);
-  if (status == STILL_ACTIVE) TerminateProcess(process.hProcess, 1);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  CloseOnAltF(window, process);
   RegDeleteTreeW(HKEY_CURRENT_USER, key);
 }
 
