@@ -44,11 +44,12 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "dbf/ntx_index.h"
+#include "ntx/ntx_index.h"
 #include "testing/catalogue_fixture.h"
 #include "testing/dbf_writer.h"
 #include "validation/claims_without_policy.h"
@@ -500,10 +501,11 @@ Measure IndexAndSearches(const testing::FakeHost& host, const std::string& risks
     claimsTable.SetDBFFileName(claims);
     risksTable.Open();
     claimsTable.Open();
-    KeepBest(build, Timed([&] { BuildPolicyIndex(risksTable, folder + "apolice.ntx", host.Threads()); }));
-    found = CountClaimsWithoutPolicyItem(risksTable, claimsTable, host.settings, nullptr);
-    risksTable.Indexes().Delete(0);
-    risksTable.DBFIndexDefs().Delete(0);
+    std::unique_ptr<NtxIndex> index;
+    KeepBest(build, Timed([&] { index = BuildPolicyIndex(risksTable, folder + "apolice.ntx", host.Threads()); }));
+    found = CountClaimsWithoutPolicyItem(*index, claimsTable, host.settings, nullptr);
+    index->CloseFile();
+    index.reset();
   });
 }
 

@@ -25,8 +25,8 @@
 
 #include "cli/cli_options.h"
 #include "dbf/dbf_table.h"
-#include "dbf/ntx_index.h"
 #include "frontend/program_folders.h"
+#include "ntx/ntx_index.h"
 #include "os/file_system.h"
 #include "os/held_file.h"
 #include "os/path_testing.h"
@@ -613,7 +613,7 @@ TEST(CliOutputs, FilesTheValidationNeedsAreRefusedHoweverNamed) {
     DbfTable table("tbRiscos", RegionalSettings::Brazilian());
     table.SetDBFFileName(dir.File("r.dbf"));
     table.Open();
-    NtxIndex& index = table.Indexes().Add("apolice");
+    NtxIndex index(table, "apolice");
     index.SetKeyExpresion("apolice+item");
     index.SetNTXFileName(dir.File("index.bin"));
     index.SetCreateNow(true);

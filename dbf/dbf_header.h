@@ -5,8 +5,6 @@
 #include <string_view>
 #include <vector>
 
-#include "dbf/dbf_table.h"
-
 // The DBF (dBase III) table file as this program reads it; numbers are
 // little-endian.
 //
@@ -54,6 +52,9 @@
 //             "F"), M 10 (a block of the memo file, never read); a field of
 //             any type but C is empty when all its bytes are blanks
 namespace tarvelo {
+
+/// File dialect, from the version byte.
+enum class DbfVersion { xUnknown, xClipper, xBaseIII, xBaseIV, xBaseV, xBaseVII, xFoxPro, xVisualFoxPro };
 
 /// The fixed part of a DBF header, as read from the file (not yet checked).
 struct DbfHeader {

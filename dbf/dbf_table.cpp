@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "dbf/dbf_header.h"
-#include "dbf/ntx_index.h"
 #include "os/file_system.h"
 #include "os/path.h"
+#include "values/date_time.h"
 #include "values/errors.h"
 #include "values/text.h"
 
@@ -129,7 +129,7 @@ DbfTable::~DbfTable() {
   try {
     Close();
   } catch (const TarveloError&) {
-    // A failed index write cannot be reported from here.
+    // A listener's failure (an index's write) cannot be reported from here.
   }
 }
 
@@ -148,7 +148,7 @@ void DbfTable::Open() {
   if (IsOpen()) return;
   try {
     InternalOpen();
-    OpenRecordedIndexes();
+    for (DbfTableListener* listener : listeners_) listener->TableOpened();
   } catch (...) {
     Close();
     throw;
@@ -222,9 +222,9 @@ void DbfTable::BuildFields(const std::vector<DbfDescriptor>& descriptors) {
 
 void DbfTable::Close() {
   std::exception_ptr failure;
-  for (int i = 0; i < indexes_.Count(); ++i) {
+  for (DbfTableListener* listener : listeners_) {
     try {
-      indexes_[i].CloseFile();
+      listener->TableClosing();
     } catch (const TarveloError&) {
       if (!failure) failure = std::current_exception();
     }
@@ -246,21 +246,11 @@ void DbfTable::Close() {
   if (failure) std::rethrow_exception(failure);
 }
 
-void DbfTable::OpenRecordedIndexes() {
-  for (int i = 0; i < indexDefs_.Count(); ++i) {
-    const DbfIndexDef& def = indexDefs_[i];
-    NtxIndex* index = nullptr;
-    for (int j = 0; j < indexes_.Count() && index == nullptr; ++j) {
-      if (indexes_[j].NTXFileName() == def.path) index = &indexes_[j];
-    }
-    if (index != nullptr && index->IsFileOpen()) continue;
-    if (index == nullptr) {
-      index = &indexes_.Add(def.name);
-      index->SetNTXFileName(def.path);
-    }
-    index->OpenExisting();
-  }
-  if (InKeyOrder()) First();
+void DbfTable::AddListener(DbfTableListener& listener) { listeners_.push_back(&listener); }
+
+void DbfTable::RemoveListener(DbfTableListener& listener) {
+  const auto at = std::find(listeners_.begin(), listeners_.end(), &listener);
+  if (at != listeners_.end()) listeners_.erase(at);
 }
 
 size_t DbfTable::ReadAt(int64_t offset, char* into, size_t count, const char* step) const {
@@ -317,8 +307,6 @@ void DbfTable::RestoreCurrentBlock() {
   if (currentRecno_ > 0 && !InBlock(currentRecno_) && !ReadBlockAt(currentRecno_)) SetCurrent(0);
 }
 
-bool DbfTable::InKeyOrder() const { return activeIndex_ != nullptr && activeIndex_->IsFileOpen(); }
-
 bool DbfTable::LoadVisible(int64_t recno) {
   if (recno < 1) return false;
   if (!InBlock(recno) && !ReadBlockFor(recno)) return false;
@@ -326,27 +314,9 @@ bool DbfTable::LoadVisible(int64_t recno) {
          block_[static_cast<size_t>(recno - blockFirstRecno_) * static_cast<size_t>(recordLength_)] != '*';
 }
 
-bool DbfTable::KeyRecordVisible(int64_t recno) {
-  const int known = activeIndex_->KnownVisibility(recno, hideDeleted_);
-  return known >= 0 ? known > 0 : LoadVisible(recno);
-}
-
-void DbfTable::RestorePosition(int64_t recno, bool atEnd) {
-  SetCurrent(recno);
-  atEnd_ = atEnd;
-}
-
 void DbfTable::First() {
   if (!IsOpen()) return;
   SetCurrent(0);
-  if (InKeyOrder()) {
-    int64_t recno = 0;
-    bool found = activeIndex_->CursorFirst(recno);
-    while (found && !KeyRecordVisible(recno)) found = activeIndex_->CursorNext(recno);
-    if (found) SetCurrent(recno);
-    atEnd_ = !found;
-    return;
-  }
   atEnd_ = !MoveToVisible(1);
 }
 
@@ -354,19 +324,6 @@ void DbfTable::Next() {
   if (!IsOpen()) return;
   if (currentRecno_ == 0) {
     atEnd_ = true;
-    return;
-  }
-  if (InKeyOrder()) {
-    int64_t recno = 0;
-    bool found = activeIndex_->CursorNext(recno);
-    while (found && !KeyRecordVisible(recno)) found = activeIndex_->CursorNext(recno);
-    if (found) {
-      SetCurrent(recno);
-      atEnd_ = false;
-      return;
-    }
-    atEnd_ = true;
-    PointAtCurrent();
     return;
   }
   if (MoveToVisible(currentRecno_ + 1)) {
@@ -405,90 +362,69 @@ DbfField& DbfTable::FieldByName(std::string_view name) {
 
 Variant DbfTable::FieldValue(std::string_view name) { return FieldByName(name).AsVariant(); }
 
-bool DbfTable::FindKey(const std::vector<Variant>& values) {
-  if (!IsOpen() || !InKeyOrder()) return false;
-  const int64_t savedRecno = currentRecno_;
-  const bool savedAtEnd = atEnd_;
-  activeIndex_->SaveCursor();
-  int64_t recno = 0;
-  bool found = activeIndex_->SeekFirst(values, recno);
-  while (found && !KeyRecordVisible(recno)) found = activeIndex_->SeekNext(recno);
-  if (found) {
-    SetCurrent(recno);
-    atEnd_ = false;
-    return true;
+// The reads of a field on the table's current record, which need the table.
+
+Variant DbfField::AsVariant() const {
+  const char* record = table_.RecordData();
+  return record == nullptr ? Variant::Null() : AsVariant(record);
+}
+
+std::string DbfField::AsText() const {
+  if (IsNull()) return std::string();
+  const std::string_view bytes = RawBytes();
+  switch (type_) {
+    case ftString:
+      return DecodeCharacter(bytes);
+    case ftInteger: {
+      const auto value = DecodeInteger(bytes);
+      return value ? std::to_string(*value) : std::string();
+    }
+    case ftLargeint: {
+      const auto value = DecodeLargeint(bytes);
+      return value ? std::to_string(*value) : std::string();
+    }
+    case ftFloat: {
+      const auto value = DecodeFloat(bytes);
+      return value ? FormatGeneral(*value, table_.Settings().decimalSeparator) : std::string();
+    }
+    case ftDate: {
+      const auto days = DecodeDate(bytes);
+      return days ? FormatShortDate(*days, table_.Settings()) : std::string();
+    }
+    case ftBoolean: {
+      const auto value = DecodeLogical(bytes);
+      return value ? (*value ? "True" : "False") : std::string();
+    }
+    default:
+      return std::string();
   }
-  activeIndex_->RestoreCursor();
-  RestorePosition(savedRecno, savedAtEnd);
-  return false;
 }
 
-void DbfTable::ActivateIndex(NtxIndex& index) {
-  activeIndex_ = &index;
-  const std::string_view record = CurrentRecord();
-  const bool visible = !record.empty() && !(hideDeleted_ && record[0] == '*');
-  if (visible && index.CursorToRecord(currentRecno_, record)) {
-    atEnd_ = false;
-  } else {
-    First();
+double DbfField::AsFloat() const {
+  if (table_.RecordData() == nullptr) return 0;
+  const std::string_view bytes = RawBytes();
+  if (type_ == ftString) {
+    const std::string text = DecodeCharacter(bytes);
+    const auto value = ParseDecimal(text, table_.Settings().decimalSeparator);
+    if (!value) throw ConvertError("'" + text + "' is not a valid floating point value");
+    return *value;
   }
-}
-
-void DbfTable::DeactivateIndex(const NtxIndex& index) {
-  if (activeIndex_ == &index) activeIndex_ = nullptr;
-}
-
-NtxIndexList::NtxIndexList(DbfTable& table) : table_(table) {}
-
-NtxIndexList::~NtxIndexList() = default;
-
-NtxIndex& NtxIndexList::Add(std::string name) {
-  items_.push_back(std::make_unique<NtxIndex>(table_, std::move(name)));
-  return *items_.back();
-}
-
-void NtxIndexList::Delete(int position) {
-  if (position < 0 || position >= Count()) throw ListIndexError(position);
-  const auto at = items_.begin() + position;
-  std::unique_ptr<NtxIndex> index = std::move(*at);
-  items_.erase(at);
-  table_.DeactivateIndex(*index);
-  index->CloseFile();
-}
-
-NtxIndex& NtxIndexList::operator[](int position) {
-  if (position < 0 || position >= Count()) throw ListIndexError(position);
-  return *items_[static_cast<size_t>(position)];
-}
-
-const DbfIndexDef& DbfIndexDefList::operator[](int position) const {
-  if (position < 0 || position >= Count()) throw ListIndexError(position);
-  return items_[static_cast<size_t>(position)];
-}
-
-void DbfIndexDefList::Delete(int position) {
-  if (position < 0 || position >= Count()) throw ListIndexError(position);
-  items_.erase(items_.begin() + position);
-}
-
-int DbfIndexDefList::IndexOf(std::string_view name) const {
-  for (size_t i = 0; i < items_.size(); ++i) {
-    if (SameName(items_[i].name, name)) return static_cast<int>(i);
+  if (IsNullField(type_, bytes)) return 0;
+  switch (type_) {
+    case ftInteger:
+      return DecodeInteger(bytes).value_or(0);
+    case ftLargeint:
+      return static_cast<double>(DecodeLargeint(bytes).value_or(0));
+    case ftFloat:
+      return DecodeFloat(bytes).value_or(0);
+    case ftDate:
+      return DecodeDate(bytes).value_or(0);
+    case ftBoolean:
+      // As a Boolean Variant converts: true is -1.
+      return DecodeLogical(bytes).value_or(false) ? -1 : 0;
+    default:
+      return 0;
   }
-  return -1;
-}
-
-int DbfIndexDefList::Record(const std::string& path) {
-  std::string name = os::FileNameOf(path);
-  const size_t dot = name.rfind('.');
-  if (dot != std::string::npos) name.resize(dot);
-  const int found = IndexOf(name);
-  if (found >= 0) {
-    items_[static_cast<size_t>(found)].path = path;
-    return found;
-  }
-  items_.push_back({std::move(name), path});
-  return Count() - 1;
 }
 
 }  // namespace tarvelo

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "dbf/dbf_field.h"
+#include "dbf/dbf_header.h"
 #include "os/file_system.h"
 #include "values/regional_settings.h"
 #include "values/variant.h"
@@ -17,65 +18,21 @@
 namespace tarvelo {
 
 class DbfTable;
-class NtxIndex;
-struct DbfDescriptor;
 
-/// File dialect, from the version byte.
-enum class DbfVersion { xUnknown, xClipper, xBaseIII, xBaseIV, xBaseV, xBaseVII, xFoxPro, xVisualFoxPro };
-
-/// The NTX indexes of a table, in the order they were added (include
-/// "dbf/ntx_index.h" to use them).
-class NtxIndexList {
+/// What keeps state over a table's open file outside the table (an
+/// index): told when the table has opened its file and when it is about to
+/// close it. Added with DbfTable::AddListener.
+class DbfTableListener {
  public:
-  explicit NtxIndexList(DbfTable& table);
-  ~NtxIndexList();
-  NtxIndexList(const NtxIndexList&) = delete;
-  NtxIndexList& operator=(const NtxIndexList&) = delete;
+  /// The table has opened its file and stands on its first visible record.
+  /// An error raised here makes the table's Open close it and raise it.
+  virtual void TableOpened() = 0;
+  /// The table is about to release its file. An error raised here is
+  /// raised by the table's Close once its file is closed.
+  virtual void TableClosing() = 0;
 
-  /// Appends a new index with that name, neither built nor active, and
-  /// returns it.
-  NtxIndex& Add(std::string name);
-  /// Removes the index at a 0-based position: its file is flushed and closed
-  /// (the file stays on disk) and, when it was active, the table is left
-  /// without an active index. ListIndexError "List index out of bounds (%d)"
-  /// outside 0..Count()-1.
-  void Delete(int position);
-  int Count() const { return static_cast<int>(items_.size()); }
-  /// The index at a 0-based position; ListIndexError outside 0..Count()-1.
-  NtxIndex& operator[](int position);
-
- private:
-  DbfTable& table_;
-  std::vector<std::unique_ptr<NtxIndex>> items_;
-};
-
-/// One recorded index file of a table.
-struct DbfIndexDef {
-  /// The index file name without folder and extension.
-  std::string name;
-  /// The index file path.
-  std::string path;
-};
-
-/// The recorded index files of a table: Open reopens each of them.
-class DbfIndexDefList {
- public:
-  int Count() const { return static_cast<int>(items_.size()); }
-  /// The entry at a 0-based position; ListIndexError outside 0..Count()-1.
-  const DbfIndexDef& operator[](int position) const;
-  /// Removes the entry at a 0-based position; ListIndexError "List index
-  /// out of bounds (%d)" outside 0..Count()-1.
-  void Delete(int position);
-  /// The position of the entry whose name equals name case-insensitively;
-  /// -1 when there is none.
-  int IndexOf(std::string_view name) const;
-  /// Records path under the name of its file (without folder and
-  /// extension), replacing the path of an entry of that name or appending a
-  /// new entry; returns its position.
-  int Record(const std::string& path);
-
- private:
-  std::vector<DbfIndexDef> items_;
+ protected:
+  ~DbfTableListener() = default;
 };
 
 /// Read-only, forward access to one dBase III table file, opened under a
@@ -109,26 +66,24 @@ class DbfTable {
 
   /// Opens the file (and its memo file) read-only under a shared lock
   /// (os::OpenLockedFile), reads and checks header and
-  /// descriptors, reopens the file of every recorded index (DBFIndexDefs)
-  /// and stands on the first visible record. Raises DbfError or
-  /// DatabaseError with the table left closed; a file that cannot be opened
+  /// descriptors, stands on the first visible record and tells its
+  /// listeners (TableOpened). Raises DbfError or DatabaseError, and what a
+  /// listener raises, with the table left closed; a file that cannot be opened
   /// gives DbfError "DbfTable.InternalOpen: Open error \"<path>\"" with the
   /// system's reason (Reason(): "No such file or directory", kFileInUse
   /// when another open file holds it exclusively). Does nothing when open.
   void Open();
-  /// Releases the file and the fields, and flushes and closes the files of
-  /// the attached indexes (which stay in Indexes, as do their recorded
-  /// entries). Does nothing when closed.
+  /// Tells the listeners (TableClosing), then releases the file and the
+  /// fields; raises the first error a listener raised once the file is
+  /// released. On a closed table it only tells the listeners.
   void Close();
   bool IsOpen() const;
 
-  /// Stands on the first visible record (AtEnd when there is none), in
-  /// file order, or in key order while an index is active. Reads a block
-  /// when needed; does nothing when closed.
+  /// Stands on the first visible record in file order (AtEnd when there is
+  /// none). Reads a block when needed; does nothing when closed.
   void First();
-  /// Moves to the next visible record (in key order while an index is
-  /// active); at the last one sets AtEnd and stays on it. Does nothing when
-  /// closed.
+  /// Moves to the next visible record in file order; at the last one sets
+  /// AtEnd and stays on it. Does nothing when closed.
   void Next();
   /// True when there is no visible record, or Next() found no further one.
   bool AtEnd() const { return atEnd_; }
@@ -171,48 +126,27 @@ class DbfTable {
   /// FieldByName(name).AsVariant().
   Variant FieldValue(std::string_view name);
 
-  /// The table's NTX indexes.
-  NtxIndexList& Indexes() { return indexes_; }
-  /// The table's recorded index files.
-  DbfIndexDefList& DBFIndexDefs() { return indexDefs_; }
-  /// The index FindKey uses; nullptr when none is active.
-  NtxIndex* ActiveIndex() const { return activeIndex_; }
-  /// Searches the active index. With fewer values than the key has fields
-  /// the search is partial: the values' texts are joined, and a key whose
-  /// first bytes (as many as the text has, at most the key length) equal
-  /// the text matches. With a value for every key field it is exact: each
-  /// text is cut or padded with blanks to its field's width. Deleted
-  /// records are passed over when the table hides them. True when a record
-  /// matches, the table then standing on the first in key order; false,
-  /// position unchanged, otherwise and when the table is closed or has no
-  /// active index with an open file.
-  bool FindKey(const std::vector<Variant>& values);
+  /// Adds listener, told from then on when the table opens and closes,
+  /// in the order listeners were added; it must be removed before it goes.
+  void AddListener(DbfTableListener& listener);
+  /// Removes listener; nothing when it is not one.
+  void RemoveListener(DbfTableListener& listener);
 
-  // What an index asks of its table, from its build and its removal.
+  // What an order of the records kept outside the table (an index) uses to
+  // stand the table on the records it finds.
 
-  /// Makes index (one of Indexes(), its file open) the active one, as a
-  /// build does at its end: the table stays on its record, from then on in
-  /// key order, when that record is visible and the index holds it (AtEnd
-  /// becomes false); else it goes to the first visible record in key order.
-  void ActivateIndex(NtxIndex& index);
-  /// Leaves the table without an active index when index is the active
-  /// one, standing where it stands, from then on in file order; does
-  /// nothing otherwise.
-  void DeactivateIndex(const NtxIndex& index);
+  /// Loads the block of record recno and tells whether the record exists
+  /// and is visible (false below 1); the current record may lose its block
+  /// (it is read again when needed).
+  bool LoadVisible(int64_t recno);
+  /// Stands on record recno (0 for none) with the given end flag; the
+  /// record is read when needed.
+  void StandOn(int64_t recno, bool atEnd) {
+    SetCurrent(recno);
+    atEnd_ = atEnd;
+  }
 
  private:
-  /// Tells whether record recno exists and is visible, from what the
-  /// active index learnt while it was built when it can (the table then
-  /// stands on recno without reading it, see RecordData), else by loading
-  /// the record's block.
-  bool KeyRecordVisible(int64_t recno);
-  /// Loads the block of record recno and tells whether the record exists
-  /// and is visible; the current record may lose its block (it is read
-  /// again when needed).
-  bool LoadVisible(int64_t recno);
-  /// Stands again on record recno (0 for none) with the given end flag; the
-  /// record is read again when needed.
-  void RestorePosition(int64_t recno, bool atEnd);
   /// Makes recno (0 for none) the current record, pointing current_ at its
   /// bytes when its block is loaded.
   void SetCurrent(int64_t recno) {
@@ -228,10 +162,6 @@ class DbfTable {
   /// Reads the block of the current record, which is not loaded; returns
   /// current_.
   const char* LoadCurrent() const;
-  /// True while First and Next follow the active index.
-  bool InKeyOrder() const;
-  /// Reopens the files of the recorded index entries.
-  void OpenRecordedIndexes();
   void InternalOpen();
   /// Opens and locks the memo file beside the table when it exists.
   void OpenMemo();
@@ -280,9 +210,7 @@ class DbfTable {
   mutable const char* current_ = nullptr;
   bool atEnd_ = true;
 
-  NtxIndexList indexes_{*this};
-  DbfIndexDefList indexDefs_;
-  NtxIndex* activeIndex_ = nullptr;
+  std::vector<DbfTableListener*> listeners_;
 };
 
 inline const char* DbfTable::RecordData() const {

@@ -17,9 +17,10 @@
 #include <vector>
 
 #include "dbf/dbf_table.h"
-#include "dbf/ntx_index.h"
-#include "dbf/ntx_page_cache.h"
 #include "fuzz/ntx_fuzz_case.h"
+#include "ntx/ntx_index.h"
+#include "ntx/ntx_index_list.h"
+#include "ntx/ntx_page_cache.h"
 #include "testing/dbf_writer.h"
 #include "testing/temp_dir.h"
 
@@ -93,7 +94,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   table.SetDeleted(c.hideDeleted);
   table.SetBufferSize(c.bufferSize);
   table.Open();
-  tarvelo::NtxIndex& index = table.Indexes().Add("apolice");
+  tarvelo::NtxIndexList indexes(table);
+  tarvelo::NtxIndex& index = indexes.Add("apolice");
   // The smallest cache evicts pages all the time; the other one holds the
   // whole tree, as the default one does, without taking its 40 MiB for
   // every input.
@@ -104,7 +106,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   index.SetNTXFileName(files.index);
   index.SetCreateNow(true);
   if (c.reopen) {
-    // The index file read back as the table's Open finds it.
+    // The index file read back as the table's Open finds it, through the
+    // list that keeps it.
     table.Close();
     table.Open();
   }
@@ -112,7 +115,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   // The walk in key order.
   std::vector<int64_t> walked;
-  for (table.First(); !table.AtEnd(); table.Next()) {
+  for (index.First(); !table.AtEnd(); index.Next()) {
     const int64_t recno = table.RecordNumber();
     if (recno < 1 || recno > static_cast<int64_t>(c.records.size()))
       Fail("walk reached record " + std::to_string(recno));
@@ -141,7 +144,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const int64_t recnoBefore = table.RecordNumber();
     const bool atEndBefore = table.AtEnd();
-    const bool found = table.FindKey(values);
+    const bool found = indexes.FindKey(values);
     const std::string which = "search " + std::to_string(s);
     if (found != first.has_value()) Fail(which + (found ? " found a record the scan does not" : " missed a record"));
     if (!found) {
@@ -157,8 +160,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (table.CurrentRecord() != c.records[at]) Fail(which + " reads other bytes than record " + std::to_string(recno));
   }
 
-  table.Indexes().Delete(0);
-  table.DBFIndexDefs().Delete(0);
+  indexes.Delete(0);
+  indexes.DBFIndexDefs().Delete(0);
   table.Close();
   return 0;
 }

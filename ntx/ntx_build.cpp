@@ -1,4 +1,4 @@
-#include "dbf/ntx_build.h"
+#include "ntx/ntx_build.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -11,9 +11,9 @@
 #include <thread>
 
 #include "dbf/dbf_table.h"
-#include "dbf/ntx_expression.h"
-#include "dbf/ntx_format.h"
-#include "dbf/ntx_page_cache.h"
+#include "ntx/ntx_expression.h"
+#include "ntx/ntx_format.h"
+#include "ntx/ntx_page_cache.h"
 #include "os/memory_pages.h"
 #include "values/errors.h"
 

@@ -1,4 +1,4 @@
-#include "dbf/ntx_expression.h"
+#include "ntx/ntx_expression.h"
 
 #include <cstring>
 

@@ -1,14 +1,14 @@
-#include "dbf/ntx_index.h"
+#include "ntx/ntx_index.h"
 
 #include <algorithm>
 #include <cstring>
 #include <iterator>
 
-#include "dbf/ntx_build.h"
-#include "dbf/ntx_expression.h"
-#include "dbf/ntx_format.h"
-#include "dbf/ntx_open_file.h"
-#include "dbf/ntx_page_cache.h"
+#include "ntx/ntx_build.h"
+#include "ntx/ntx_expression.h"
+#include "ntx/ntx_format.h"
+#include "ntx/ntx_open_file.h"
+#include "ntx/ntx_page_cache.h"
 #include "os/file_system.h"
 #include "os/path.h"
 #include "os/process.h"
@@ -57,7 +57,8 @@ void ntx::ThrowDamaged(uint32_t page, const std::string& path) {
   throw DbfError("NtxIndex.ReadPage: Page " + std::to_string(page) + " of \"" + path + "\" is damaged");
 }
 
-NtxIndex::NtxIndex(DbfTable& table, std::string name) : table_(table), name_(std::move(name)) {}
+NtxIndex::NtxIndex(DbfTable& table, std::string name, NtxIndexKeeper* keeper)
+    : table_(table), keeper_(keeper), name_(std::move(name)) {}
 
 NtxIndex::~NtxIndex() {
   try {
@@ -92,8 +93,6 @@ void NtxIndex::SetCreateNow(bool create) {
 }
 
 bool NtxIndex::IsFileOpen() const { return file_ != nullptr; }
-
-bool NtxIndex::IsActive() const { return table_.ActiveIndex() == this; }
 
 int NtxIndex::KeyLength() const { return file_ ? file_->keyLength : 0; }
 
@@ -202,7 +201,7 @@ void NtxIndex::CreateIndex() {
                    " characters");
 
   // A rebuild replaces this index's own file.
-  table_.DeactivateIndex(*this);
+  if (keeper_) keeper_->BuildStarting(*this);
   CloseFile();
   ownFile_.Remove();
   os::FileHandle handle = os::kNoFile;
@@ -215,7 +214,7 @@ void NtxIndex::CreateIndex() {
                          : os::TemporaryFile(fileName_, handle);
     }
   }
-  table_.DBFIndexDefs().Record(fileName_);
+  if (keeper_) keeper_->FileMade(*this);
 
   auto file = std::make_unique<OpenFile>();
   file->handle = handle;
@@ -251,7 +250,8 @@ void NtxIndex::CreateIndex() {
     throw;
   }
 
-  table_.ActivateIndex(*this);
+  if (keeper_) keeper_->BuildEnded(*this);
+  StandAfterBuild();
 }
 
 void NtxIndex::BuildTree() {

@@ -14,8 +14,27 @@
 
 namespace tarvelo {
 
+class NtxIndex;
 class NtxKeySorter;
 class NtxPageCache;
+namespace ntx {
+struct OpenFile;
+}
+
+/// What keeps an index among the other indexes of its table
+/// (NtxIndexList), told by the index of the steps of its builds.
+class NtxIndexKeeper {
+ public:
+  /// A build of index begins: it is no longer the one searches go through.
+  virtual void BuildStarting(const NtxIndex& index) = 0;
+  /// The build made the index's file, at index.NTXFileName().
+  virtual void FileMade(const NtxIndex& index) = 0;
+  /// The build ended well.
+  virtual void BuildEnded(NtxIndex& index) = 0;
+
+ protected:
+  ~NtxIndexKeeper() = default;
+};
 
 /// A build that found a file in its index file's place that it must not
 /// remove: "NtxIndex.CreateIndex: Create error \"<name>\"", the file left
@@ -35,11 +54,12 @@ inline constexpr const char* kReadOnlyInTheWay = "A read-only file is in its pla
 /// 7 for v520 and v530.
 enum class ClipperVersion { v500, v501, v520, v530 };
 
-/// A Clipper NTX key index over an open DbfTable, added through the table's
-/// Indexes(). Built from a key expression over all records into an index
-/// file (CreateNow), it becomes the table's active index: FindKey searches
-/// it and First/Next walk the visible records in key order. Keys compare as
-/// unsigned bytes.
+/// A Clipper NTX key index over an open DbfTable, on its own or kept with
+/// the table's other indexes by an NtxIndexList. Built from a key
+/// expression over all records into an index file (CreateNow), it stands
+/// the table on the records it finds: FindKey searches it and First/Next
+/// walk the table's visible records in key order. Keys compare as unsigned
+/// bytes.
 class NtxIndex {
  public:
   /// Pages an index keeps in memory at most (1024 bytes each): 40 MiB, the
@@ -54,7 +74,9 @@ class NtxIndex {
   /// search need not read the records its keys lead to.
   static constexpr size_t kDeletedRecordsKept = size_t{1} << 18;
 
-  NtxIndex(DbfTable& table, std::string name);
+  /// keeper, when given, is told of the index's builds and must outlive
+  /// the index.
+  NtxIndex(DbfTable& table, std::string name, NtxIndexKeeper* keeper = nullptr);
   ~NtxIndex();
   NtxIndex(const NtxIndex&) = delete;
   NtxIndex& operator=(const NtxIndex&) = delete;
@@ -79,9 +101,10 @@ class NtxIndex {
   void SetNTXFileName(std::string path);
   const std::string& NTXFileName() const { return fileName_; }
   /// Setting true builds the index file over every record of the table
-  /// (deleted ones included), records the file in the table's DBFIndexDefs,
-  /// makes the index active and leaves the table on the record it stood on
-  /// (on the first one in key order when the index lacks it); false does
+  /// (deleted ones included), telling the keeper (which records the file
+  /// and makes the index its active one), and leaves the table on the
+  /// record it stood on (on the first one in key order when the index
+  /// lacks it or the record is hidden); false does
   /// nothing. The keys are sorted (see SetSortBytes) and the pages written
   /// bottom-up, each level's pages as full as the count allows; equal keys
   /// in record order. The file is always created new, only the user's,
@@ -166,11 +189,10 @@ class NtxIndex {
   void SetDeletedRecordsKept(size_t count) { deletedRecordsKept_ = count; }
   size_t DeletedRecordsKept() const { return deletedRecordsKept_; }
 
-  /// True while the index file is open: from a build (or a reopen by the
-  /// table's Open) until the index is deleted or the table closes.
+  /// True while the index file is open: from a build (or OpenExisting)
+  /// until CloseFile, the index's removal or, kept by a list, the table's
+  /// Close.
   bool IsFileOpen() const;
-  /// True when the table's FindKey uses this index.
-  bool IsActive() const;
   /// Key length of the open file; 0 when no file is open.
   int KeyLength() const;
   /// Writes the changed pages to the file and closes it (the file stays on
@@ -178,10 +200,24 @@ class NtxIndex {
   /// after closing the file when a write fails.
   void CloseFile();
 
-  // What the table asks of the index: its Open reopens the file, and its
-  // FindKey, First and Next move the index's cursor through these while
-  // the index is active. Anyone else searches through the table, whose
-  // position the cursor must agree with.
+  /// Searches the index and stands the table on what it finds. With fewer
+  /// values than the key has fields the search is partial: the values'
+  /// texts are joined, and a key whose first bytes (as many as the text
+  /// has, at most the key length) equal the text matches. With a value for
+  /// every key field it is exact: each text is cut or padded with blanks
+  /// to its field's width. Deleted records are passed over when the table
+  /// hides them. True when a record matches, the table then standing on
+  /// the first in key order; false, the table's position unchanged,
+  /// otherwise and when the table is closed or no file is open.
+  bool FindKey(const std::vector<Variant>& values);
+  /// Stands the table on its first visible record in key order (AtEnd
+  /// when there is none). Does nothing when the table is closed or no file
+  /// is open.
+  void First();
+  /// Moves the table to the next visible record in key order; past the
+  /// last one sets AtEnd and leaves it on that one. Does nothing when the
+  /// table is closed or no file is open.
+  void Next();
 
   /// Opens the existing index file NTXFileName() read-write and locked, and
   /// reads its header, taking key and filter expression, uniqueness, order
@@ -191,8 +227,15 @@ class NtxIndex {
   /// NTX file" when the header does not fit the table, and the errors of
   /// the expressions; no file is open then.
   void OpenExisting();
+
+ private:
+  using OpenFile = ntx::OpenFile;
+
+  // The cursor's moves, through which FindKey, First and Next stand the
+  // table; the table's position and the cursor agree.
+
   /// Positions the cursor on the first entry matching values (see
-  /// DbfTable::FindKey) and gives its record in recno; false when no entry
+  /// FindKey) and gives its record in recno; false when no entry
   /// matches or no file is open.
   bool SeekFirst(const std::vector<Variant>& values, int64_t& recno);
   /// Moves to the next entry that still matches the last SeekFirst; false
@@ -220,13 +263,14 @@ class NtxIndex {
   /// all): the record must then be read.
   int KnownVisibility(int64_t recno, bool hideDeleted) const;
 
- private:
-  struct OpenFile;
-  /// One page of a search's descent: its offset and the position taken in it.
-  struct Step {
-    uint32_t page;
-    int pos;
-  };
+  /// Tells whether record recno exists and is visible, from what the
+  /// build learnt when it can (the table then stands on recno without
+  /// reading it, see DbfTable::RecordData), else by loading its block.
+  bool KeyRecordVisible(int64_t recno);
+  /// After a build: the table stays on its record when that record is
+  /// visible and the index holds it (AtEnd becomes false); else it goes to
+  /// the first visible record in key order.
+  void StandAfterBuild();
 
   /// Builds the index file (CreateNow).
   void CreateIndex();
@@ -260,6 +304,7 @@ class NtxIndex {
   int FirstSlotNotBefore(const uint8_t* bytes, int low, int high, const uint8_t* text, size_t length) const;
 
   DbfTable& table_;
+  NtxIndexKeeper* keeper_;
   std::string name_;
   std::string keyExpression_;
   std::string forExpression_;

@@ -1,4 +1,4 @@
-#include "dbf/ntx_index.h"
+#include "ntx/ntx_index.h"
 
 #include <gtest/gtest.h>
 
@@ -22,8 +22,9 @@
 #include <string>
 #include <vector>
 
-#include "dbf/ntx_build.h"
-#include "dbf/ntx_page_cache.h"
+#include "ntx/ntx_build.h"
+#include "ntx/ntx_index_list.h"
+#include "ntx/ntx_page_cache.h"
 #include "os/file_system.h"
 #include "testing/dbf_writer.h"
 #include "testing/expect_error.h"
@@ -259,9 +260,9 @@ class NtxIndexTest : public ::testing::Test {
   }
 
   // The system's calling order up to the build.
-  NtxIndex& BuildIndex(DbfTable& table, const std::string& expression = "apolice+item",
+  NtxIndex& BuildIndex(NtxIndexList& indexes, const std::string& expression = "apolice+item",
                        const std::string& file = "apolice.ntx") {
-    NtxIndex& index = table.Indexes().Add("apolice");
+    NtxIndex& index = indexes.Add("apolice");
     index.SetKeyExpresion(expression);
     index.SetNTXFileName(dir_.File(file));
     index.SetCreateNow(true);
@@ -275,7 +276,7 @@ class NtxIndexTest : public ::testing::Test {
     return expected;
   }
 
-  bool Find(DbfTable& table, const std::string& text) { return table.FindKey({Variant::String(text)}); }
+  bool Find(NtxIndexList& indexes, const std::string& text) { return indexes.FindKey({Variant::String(text)}); }
 
   std::string CurrentKey(DbfTable& table) {
     return table.FieldByName("APOLICE").AsText() + table.FieldByName("ITEM").AsText();
@@ -284,18 +285,19 @@ class NtxIndexTest : public ::testing::Test {
   tarvelo::testing::TempDir dir_;
   RegionalSettings settings_ = RegionalSettings::Brazilian();
   DbfTable table_{"tbRiscos", settings_};
+  NtxIndexList indexes_{table_};
 };
 
 TEST_F(NtxIndexTest, SmallBuildWritesTheHeaderAndOneLeafRoot) {
   const std::vector<Risk> risks = ShuffledRisks(10);
   const std::string path = WriteRisks("riscos.dbf", risks);
   OpenTable(table_, path);
-  NtxIndex& index = BuildIndex(table_);
-  EXPECT_TRUE(index.IsActive());
+  NtxIndex& index = BuildIndex(indexes_);
+  EXPECT_EQ(indexes_.ActiveIndex(), &index);
   EXPECT_TRUE(index.IsFileOpen());
   EXPECT_EQ(index.KeyLength(), 26);
   EXPECT_FALSE(index.CreateNow());
-  table_.Indexes().Delete(0);  // flushes and closes
+  indexes_.Delete(0);  // flushes and closes
 
   const std::string file = ReadBytes(dir_.File("apolice.ntx"));
   ASSERT_EQ(file.size(), 2048u);
@@ -343,8 +345,9 @@ TEST_F(NtxIndexTest, LargeBuildsAreSoundInFileOrderAndScrambled) {
     const std::vector<Risk>& risks = scrambled ? shuffled : ordered;
     const std::string& path = scrambled ? shuffledPath : orderedPath;
     DbfTable table("tbRiscos", settings_);
+    NtxIndexList indexes(table);
     OpenTable(table, path);
-    NtxIndex& index = table.Indexes().Add("apolice");
+    NtxIndex& index = indexes.Add("apolice");
     index.SetCachePages(cachePages);
     index.SetSortBytes(sortBytes);
     index.SetReadAheadPages(readAhead);
@@ -354,19 +357,19 @@ TEST_F(NtxIndexTest, LargeBuildsAreSoundInFileOrderAndScrambled) {
 
     // Searches find every key and stand on a record that holds it.
     for (size_t i = 0; i < risks.size(); i += 37) {
-      ASSERT_TRUE(Find(table, KeyOf(risks[i]))) << i;
+      ASSERT_TRUE(Find(indexes, KeyOf(risks[i]))) << i;
       EXPECT_EQ(CurrentKey(table), KeyOf(risks[i]));
     }
-    EXPECT_FALSE(Find(table, "104009999000001"));
+    EXPECT_FALSE(Find(indexes, "104009999000001"));
     // The key-order walk meets every record once, in order.
     size_t walked = 0;
     std::string last;
-    for (table.First(); !table.AtEnd(); table.Next(), ++walked) {
+    for (index.First(); !table.AtEnd(); index.Next(), ++walked) {
       ASSERT_LT(last, CurrentKey(table));
       last = CurrentKey(table);
     }
     EXPECT_EQ(walked, risks.size());
-    table.Indexes().Delete(0);
+    indexes.Delete(0);
     // The runs' file had no name: nothing is left beside the index.
     for (const auto& entry : std::filesystem::directory_iterator(dir_.Path())) {
       const std::string extension = entry.path().extension().string();
@@ -399,8 +402,9 @@ TEST_F(NtxIndexTest, ThreadsWriteTheSameFile) {
     for (const int threads : {1, 3}) {
       SCOPED_TRACE(std::to_string(threads) + " threads, " + std::to_string(kept) + " deleted records kept");
       DbfTable table("tbRiscos", settings_);
+      NtxIndexList indexes(table);
       OpenTable(table, path);
-      NtxIndex& index = table.Indexes().Add("apolice");
+      NtxIndex& index = indexes.Add("apolice");
       index.SetThreads(threads);
       index.SetSortBytes(NtxKeySorter::kMinBudget);
       index.SetDeletedRecordsKept(kept);
@@ -409,12 +413,12 @@ TEST_F(NtxIndexTest, ThreadsWriteTheSameFile) {
       index.SetCreateNow(true);
       for (size_t i = 0; i < risks.size(); i += 97) {
         const bool found = visible.count(KeyOf(risks[i])) > 0;
-        ASSERT_EQ(Find(table, KeyOf(risks[i])), found) << i;
+        ASSERT_EQ(Find(indexes, KeyOf(risks[i])), found) << i;
         if (found) {
           EXPECT_NE(table.CurrentRecord()[0], '*');
         }
       }
-      table.Indexes().Delete(0);
+      indexes.Delete(0);
       files[threads == 1 ? 0 : 1] = ReadBytes(dir_.File("apolice.ntx"));
     }
     EXPECT_EQ(files[1], files[0]);
@@ -438,8 +442,9 @@ TEST_F(NtxIndexTest, TwoThreadsWithAStretchOneRecordPastItsBlocks) {
   for (const size_t kept : {size_t{100}, NtxIndex::kDeletedRecordsKept}) {
     SCOPED_TRACE(std::to_string(kept) + " deleted records kept");
     DbfTable table("tbRiscos", settings_);
+    NtxIndexList indexes(table);
     OpenTable(table, path);
-    NtxIndex& index = table.Indexes().Add("apolice");
+    NtxIndex& index = indexes.Add("apolice");
     index.SetThreads(2);
     index.SetDeletedRecordsKept(kept);
     index.SetKeyExpresion("apolice+item");
@@ -447,10 +452,10 @@ TEST_F(NtxIndexTest, TwoThreadsWithAStretchOneRecordPastItsBlocks) {
     index.SetCreateNow(true);
     for (size_t i = 0; i < risks.size(); ++i) {
       const bool found = visible.count(KeyOf(risks[i])) > 0;
-      ASSERT_EQ(Find(table, KeyOf(risks[i])), found) << i;
+      ASSERT_EQ(Find(indexes, KeyOf(risks[i])), found) << i;
       if (found) ASSERT_NE(table.CurrentRecord()[0], '*') << i;
     }
-    table.Indexes().Delete(0);
+    indexes.Delete(0);
     const CheckResult check = CheckNtxFile(dir_.File("apolice.ntx"), Expected(path));
     EXPECT_TRUE(check.problems.empty()) << check.Report();
     EXPECT_EQ(check.entries.size(), risks.size());
@@ -461,8 +466,8 @@ TEST_F(NtxIndexTest, ThreeLevelTreeFromAFewThousandKeys) {
   const std::vector<Risk> risks = ShuffledRisks(3000);
   const std::string path = WriteRisks("riscos.dbf", risks);
   OpenTable(table_, path);
-  BuildIndex(table_);
-  table_.Indexes().Delete(0);
+  BuildIndex(indexes_);
+  indexes_.Delete(0);
   const CheckResult check = CheckNtxFile(dir_.File("apolice.ntx"), Expected(path));
   EXPECT_TRUE(check.problems.empty()) << check.Report();
   EXPECT_EQ(check.depth, 3);
@@ -494,25 +499,26 @@ TEST_F(NtxIndexTest, KeysDecidedAfterTwelveDifferingBytes) {
   for (const size_t sortBytes : {NtxIndex::kSortBytes, NtxKeySorter::kMinBudget}) {
     SCOPED_TRACE(sortBytes);
     DbfTable table("tbRiscos", settings_);
+    NtxIndexList indexes(table);
     OpenTable(table, path);
-    NtxIndex& index = table.Indexes().Add("apolice");
+    NtxIndex& index = indexes.Add("apolice");
     index.SetSortBytes(sortBytes);
     index.SetKeyExpresion("apolice+item");
     index.SetNTXFileName(dir_.File("apolice.ntx"));
     index.SetCreateNow(true);
     std::string last;
     size_t walked = 0;
-    for (table.First(); !table.AtEnd(); table.Next(), ++walked) {
+    for (index.First(); !table.AtEnd(); index.Next(), ++walked) {
       ASSERT_LT(last, CurrentKey(table)) << walked;
       last = CurrentKey(table);
     }
     EXPECT_EQ(walked, keys.size());
     for (size_t i = 0; i < keys.size(); i += 7) {
       const std::string key = Pad(keys[i].first, 10) + keys[i].second;
-      ASSERT_TRUE(Find(table, key)) << key;
+      ASSERT_TRUE(Find(indexes, key)) << key;
       EXPECT_EQ(CurrentKey(table), key);
     }
-    table.Indexes().Delete(0);
+    indexes.Delete(0);
   }
 }
 
@@ -522,13 +528,13 @@ TEST_F(NtxIndexTest, ManyEqualKeysKeepOneEntryPerRecord) {
   const std::string path = WriteRisks("riscos.dbf", risks);
   OpenTable(table_, path);
   // Sorted in runs of about a thousand keys: equal keys span many runs.
-  NtxIndex& index = table_.Indexes().Add("apolice");
+  NtxIndex& index = indexes_.Add("apolice");
   index.SetSortBytes(NtxKeySorter::kMinBudget);
   index.SetKeyExpresion("apolice+item");
   index.SetNTXFileName(dir_.File("apolice.ntx"));
   index.SetCreateNow(true);
   for (int k = 0; k < 4; ++k) {
-    ASSERT_TRUE(Find(table_, "1040000" + std::to_string(k)));
+    ASSERT_TRUE(Find(indexes_, "1040000" + std::to_string(k)));
     EXPECT_EQ(table_.FieldByName("APOLICE").AsText(), Pad("1040000" + std::to_string(k), 20));
     EXPECT_EQ(table_.RecordNumber(), k + 1);  // the first record of that key
   }
@@ -537,7 +543,7 @@ TEST_F(NtxIndexTest, ManyEqualKeysKeepOneEntryPerRecord) {
   std::set<int64_t> seen;
   std::string last;
   int64_t lastRecno = 0;
-  for (table_.First(); !table_.AtEnd(); table_.Next()) {
+  for (index.First(); !table_.AtEnd(); index.Next()) {
     const std::string key = CurrentKey(table_);
     EXPECT_LE(last, key);
     if (key == last) {
@@ -548,7 +554,7 @@ TEST_F(NtxIndexTest, ManyEqualKeysKeepOneEntryPerRecord) {
     EXPECT_TRUE(seen.insert(table_.RecordNumber()).second);
   }
   EXPECT_EQ(seen.size(), risks.size());
-  table_.Indexes().Delete(0);
+  indexes_.Delete(0);
   const CheckResult check = CheckNtxFile(dir_.File("apolice.ntx"), Expected(path));
   EXPECT_TRUE(check.problems.empty()) << check.Report();
   EXPECT_EQ(check.entries.size(), risks.size());
@@ -557,13 +563,13 @@ TEST_F(NtxIndexTest, ManyEqualKeysKeepOneEntryPerRecord) {
 TEST_F(NtxIndexTest, EmptyTableGivesHeaderAndOneEmptyRoot) {
   const std::string path = WriteRisks("riscos.dbf", {});
   OpenTable(table_, path);
-  BuildIndex(table_);
-  EXPECT_FALSE(Find(table_, "104000001000001"));
-  EXPECT_FALSE(Find(table_, ""));
-  EXPECT_FALSE(table_.FindKey({Variant::Null()}));
-  table_.First();
+  BuildIndex(indexes_);
+  EXPECT_FALSE(Find(indexes_, "104000001000001"));
+  EXPECT_FALSE(Find(indexes_, ""));
+  EXPECT_FALSE(indexes_.FindKey({Variant::Null()}));
+  indexes_[0].First();
   EXPECT_TRUE(table_.AtEnd());
-  table_.Indexes().Delete(0);
+  indexes_.Delete(0);
 
   const std::string file = ReadBytes(dir_.File("apolice.ntx"));
   ASSERT_EQ(file.size(), 2048u);
@@ -581,22 +587,22 @@ TEST_F(NtxIndexTest, DeletedRecordsAreIndexedButNotFoundWhenHidden) {
                                    {"1040000003", "000001", false}};
   const std::string path = WriteRisks("riscos.dbf", risks);
   OpenTable(table_, path);
-  BuildIndex(table_);
-  ASSERT_TRUE(Find(table_, "1040000003" + Pad("", 10) + "000001"));
+  BuildIndex(indexes_);
+  ASSERT_TRUE(Find(indexes_, "1040000003" + Pad("", 10) + "000001"));
   EXPECT_EQ(table_.RecordNumber(), 4);
-  EXPECT_TRUE(Find(table_, "1040000001" + Pad("", 10) + "000001"));
+  EXPECT_TRUE(Find(indexes_, "1040000001" + Pad("", 10) + "000001"));
   EXPECT_EQ(table_.RecordNumber(), 2);
   // Not found: the position stays where it was.
-  EXPECT_FALSE(Find(table_, "1040000002" + Pad("", 10) + "000001"));
+  EXPECT_FALSE(Find(indexes_, "1040000002" + Pad("", 10) + "000001"));
   EXPECT_EQ(table_.RecordNumber(), 2);
   EXPECT_FALSE(table_.AtEnd());
   EXPECT_EQ(CurrentKey(table_), KeyOf(risks[1]));
   // Key order skips the hidden records.
   std::vector<int64_t> order;
-  for (table_.First(); !table_.AtEnd(); table_.Next()) order.push_back(table_.RecordNumber());
+  for (indexes_[0].First(); !table_.AtEnd(); indexes_[0].Next()) order.push_back(table_.RecordNumber());
   EXPECT_EQ(order, (std::vector<int64_t>{2, 4}));
-  table_.Indexes().Delete(0);
-  table_.DBFIndexDefs().Delete(0);
+  indexes_.Delete(0);
+  indexes_.DBFIndexDefs().Delete(0);
   table_.Close();
 
   // Every record has an entry, deleted ones included.
@@ -606,11 +612,12 @@ TEST_F(NtxIndexTest, DeletedRecordsAreIndexedButNotFoundWhenHidden) {
 
   // With deleted records shown, the first duplicate is the one found.
   DbfTable shown("tbDados", settings_);
+  NtxIndexList shownIndexes(shown);
   OpenTable(shown, path, false);
-  BuildIndex(shown);
-  EXPECT_TRUE(Find(shown, "1040000001"));
+  BuildIndex(shownIndexes);
+  EXPECT_TRUE(Find(shownIndexes, "1040000001"));
   EXPECT_EQ(shown.RecordNumber(), 1);
-  EXPECT_TRUE(Find(shown, "1040000002"));
+  EXPECT_TRUE(Find(shownIndexes, "1040000002"));
   EXPECT_EQ(shown.RecordNumber(), 3);
 }
 
@@ -635,31 +642,32 @@ TEST_F(NtxIndexTest, RememberedOrReadDeletionFlagsGiveTheSameResults) {
   for (const size_t kept : {size_t{0}, size_t{1}, size_t{2}, NtxIndex::kDeletedRecordsKept}) {
     SCOPED_TRACE("deleted records kept: " + std::to_string(kept));
     DbfTable table("tbRiscos", settings_);
+    NtxIndexList indexes(table);
     OpenTable(table, path);
-    NtxIndex& index = table.Indexes().Add("apolice");
+    NtxIndex& index = indexes.Add("apolice");
     index.SetDeletedRecordsKept(kept);
     index.SetKeyExpresion("apolice+item");
     index.SetNTXFileName(dir_.File("apolice.ntx"));
     index.SetCreateNow(true);
 
-    ASSERT_TRUE(Find(table, "1055500001"));
+    ASSERT_TRUE(Find(indexes, "1055500001"));
     EXPECT_EQ(table.RecordNumber(), 251);
     EXPECT_EQ(table.CurrentRecord()[0], ' ');
     EXPECT_EQ(CurrentKey(table), Pad("1055500001", 20) + "000001");
-    EXPECT_FALSE(Find(table, "1055500002"));
-    ASSERT_TRUE(Find(table, "1055500003"));
+    EXPECT_FALSE(Find(indexes, "1055500002"));
+    ASSERT_TRUE(Find(indexes, "1055500003"));
     EXPECT_EQ(table.RecordNumber(), 201);
-    EXPECT_FALSE(Find(table, "1055500004"));
+    EXPECT_FALSE(Find(indexes, "1055500004"));
     // A failed search leaves the table where it stood.
     EXPECT_EQ(table.RecordNumber(), 201);
     EXPECT_FALSE(table.AtEnd());
     EXPECT_EQ(CurrentKey(table), Pad("1055500003", 20) + "000001");
-    ASSERT_TRUE(Find(table, KeyOf(risks[5])));
+    ASSERT_TRUE(Find(indexes, KeyOf(risks[5])));
     EXPECT_EQ(table.RecordNumber(), 6);
     EXPECT_EQ(table.FieldByName("PREMIO").AsFloat(), 10.5);
     // The key-order walk skips the deleted records.
     int walked = 0;
-    for (table.First(); !table.AtEnd(); table.Next()) {
+    for (index.First(); !table.AtEnd(); index.Next()) {
       EXPECT_NE(table.CurrentRecord()[0], '*') << table.RecordNumber();
       ++walked;
     }
@@ -667,13 +675,13 @@ TEST_F(NtxIndexTest, RememberedOrReadDeletionFlagsGiveTheSameResults) {
 
     // Shown, the deleted records are found first.
     table.SetDeleted(false);
-    ASSERT_TRUE(Find(table, "1055500003"));
+    ASSERT_TRUE(Find(indexes, "1055500003"));
     EXPECT_EQ(table.RecordNumber(), 101);
     EXPECT_EQ(table.CurrentRecord()[0], '*');
-    ASSERT_TRUE(Find(table, "1055500004"));
+    ASSERT_TRUE(Find(indexes, "1055500004"));
     EXPECT_EQ(table.RecordNumber(), 291);
-    table.Indexes().Delete(0);
-    table.DBFIndexDefs().Delete(0);
+    indexes.Delete(0);
+    indexes.DBFIndexDefs().Delete(0);
   }
 }
 
@@ -682,36 +690,36 @@ TEST_F(NtxIndexTest, SearchTextIsComparedOnItsLengthUpToTheKeyLength) {
       {"1040000001", "000001"}, {"1040000001", "000002"}, {"1040000020", "000001"}, {"abc", "000001"}};
   const std::string path = WriteRisks("riscos.dbf", risks);
   OpenTable(table_, path);
-  BuildIndex(table_);
+  BuildIndex(indexes_);
   // Narrower claim fields: the text is the beginning of a key.
-  EXPECT_TRUE(Find(table_, "104000002"));
+  EXPECT_TRUE(Find(indexes_, "104000002"));
   EXPECT_EQ(table_.RecordNumber(), 3);
-  EXPECT_TRUE(Find(table_, "1040000001"));
+  EXPECT_TRUE(Find(indexes_, "1040000001"));
   EXPECT_EQ(table_.RecordNumber(), 1);
-  EXPECT_TRUE(Find(table_, "1040000001          000002"));
+  EXPECT_TRUE(Find(indexes_, "1040000001          000002"));
   EXPECT_EQ(table_.RecordNumber(), 2);
   // Without the policy's blanks the item does not line up.
-  EXPECT_FALSE(Find(table_, "1040000001000002"));
+  EXPECT_FALSE(Find(indexes_, "1040000001000002"));
   // A longer text counts on its first 26 bytes.
-  EXPECT_TRUE(Find(table_, "1040000020          000001 and more"));
+  EXPECT_TRUE(Find(indexes_, "1040000020          000001 and more"));
   EXPECT_EQ(table_.RecordNumber(), 3);
-  EXPECT_FALSE(Find(table_, "1040000020          000009 and more"));
+  EXPECT_FALSE(Find(indexes_, "1040000020          000009 and more"));
   // Letter case counts.
-  EXPECT_TRUE(Find(table_, "abc"));
+  EXPECT_TRUE(Find(indexes_, "abc"));
   EXPECT_EQ(table_.RecordNumber(), 4);
-  EXPECT_FALSE(Find(table_, "ABC"));
-  EXPECT_FALSE(Find(table_, "1040000003"));
+  EXPECT_FALSE(Find(indexes_, "ABC"));
+  EXPECT_FALSE(Find(indexes_, "1040000003"));
   // The empty text matches the first key.
-  EXPECT_TRUE(Find(table_, ""));
+  EXPECT_TRUE(Find(indexes_, ""));
   EXPECT_EQ(table_.RecordNumber(), 1);
 
   // Two values on a two-field key: each padded to its field's width.
-  EXPECT_TRUE(table_.FindKey({Variant::String("1040000001"), Variant::String("000002")}));
+  EXPECT_TRUE(indexes_.FindKey({Variant::String("1040000001"), Variant::String("000002")}));
   EXPECT_EQ(table_.RecordNumber(), 2);
-  EXPECT_FALSE(table_.FindKey({Variant::String("1040000001"), Variant::String("00000")}));
+  EXPECT_FALSE(indexes_.FindKey({Variant::String("1040000001"), Variant::String("00000")}));
   // A number turns into its text.
-  EXPECT_FALSE(table_.FindKey({Variant::Integer(105)}));
-  EXPECT_TRUE(table_.FindKey({Variant::Int64(104000002)}));
+  EXPECT_FALSE(indexes_.FindKey({Variant::Integer(105)}));
+  EXPECT_TRUE(indexes_.FindKey({Variant::Int64(104000002)}));
   EXPECT_EQ(table_.RecordNumber(), 3);
 }
 
@@ -719,13 +727,13 @@ TEST_F(NtxIndexTest, OneValueOnAOneFieldKeyIsAnExactSearch) {
   const std::vector<Risk> risks = {{"1040000001", "000001"}, {"1040000002", "000001"}};
   const std::string path = WriteRisks("riscos.dbf", risks);
   OpenTable(table_, path);
-  BuildIndex(table_, "APOLICE");
-  EXPECT_TRUE(Find(table_, "1040000002"));  // padded with blanks to 20
+  BuildIndex(indexes_, "APOLICE");
+  EXPECT_TRUE(Find(indexes_, "1040000002"));  // padded with blanks to 20
   EXPECT_EQ(table_.RecordNumber(), 2);
-  EXPECT_FALSE(Find(table_, "104000000"));                    // no prefix match
-  EXPECT_TRUE(Find(table_, "1040000001          and more"));  // cut to the width
+  EXPECT_FALSE(Find(indexes_, "104000000"));                    // no prefix match
+  EXPECT_TRUE(Find(indexes_, "1040000001          and more"));  // cut to the width
   EXPECT_EQ(table_.RecordNumber(), 1);
-  EXPECT_FALSE(table_.FindKey({Variant::Null()}));  // twenty blanks
+  EXPECT_FALSE(indexes_.FindKey({Variant::Null()}));  // twenty blanks
 }
 
 // A leftover index, whole or of a build that never ended, is replaced; a
@@ -737,14 +745,14 @@ TEST_F(NtxIndexTest, OnlyALeftoverIndexIsReplaced) {
   OpenTable(table_, path);
   const auto failsWith = [&](const char* reason) {
     try {
-      BuildIndex(table_);
+      BuildIndex(indexes_);
       ADD_FAILURE() << "the build replaced the file";
     } catch (const IndexInTheWayError& error) {
       EXPECT_EQ(std::string(error.what()), "NtxIndex.CreateIndex: Create error \"apolice\"");
       EXPECT_EQ(error.Reason(), reason);
       EXPECT_EQ(error.Where(), "Arquivo: " + ntx);
     }
-    table_.Indexes().Delete(0);
+    indexes_.Delete(0);
   };
   const std::string notAnIndex = std::string(50000, 'x');
   WriteFile(ntx, notAnIndex);
@@ -754,21 +762,21 @@ TEST_F(NtxIndexTest, OnlyALeftoverIndexIsReplaced) {
   // An index file, then what a build leaves when it stops before its end
   // (as when the machine stops).
   std::filesystem::remove(ntx);
-  BuildIndex(table_);
-  table_.Indexes().Delete(0);
+  BuildIndex(indexes_);
+  indexes_.Delete(0);
   const std::string whole = ReadBytes(ntx);
   for (const bool stopped : {false, true}) {
     if (stopped) {
-      NtxIndex& index = table_.Indexes().Add("apolice");
+      NtxIndex& index = indexes_.Add("apolice");
       index.SetKeyExpresion("apolice+item");
       index.SetNTXFileName(ntx);
       index.SetStopCheck([] { return true; });
       EXPECT_THROW(index.SetCreateNow(true), RunStoppedError);
-      table_.Indexes().Delete(0);
+      indexes_.Delete(0);
       ASSERT_NE(ReadBytes(ntx), whole);
     }
-    BuildIndex(table_);
-    table_.Indexes().Delete(0);
+    BuildIndex(indexes_);
+    indexes_.Delete(0);
     const CheckResult check = CheckNtxFile(ntx, Expected(path));
     EXPECT_TRUE(check.problems.empty()) << check.Report();
     EXPECT_EQ(ReadBytes(ntx).size(), 1024 * (check.pages + 1));
@@ -788,28 +796,30 @@ TEST_F(NtxIndexTest, FileHeldByAnotherIndexCannotBeCreated) {
   const std::string path = WriteRisks("riscos.dbf", risks);
   const std::string copy = WriteRisks("copia.dbf", ShuffledRisks(100));
   OpenTable(table_, path);
-  BuildIndex(table_);
+  BuildIndex(indexes_);
 
   DbfTable other("tbOutra", settings_);
+
+  NtxIndexList otherIndexes(other);
   OpenTable(other, copy);
-  NtxIndex& second = other.Indexes().Add("segundo");
+  NtxIndex& second = otherIndexes.Add("segundo");
   second.SetKeyExpresion("apolice+item");
   second.SetNTXFileName(dir_.File("apolice.ntx"));
   EXPECT_ERROR(DbfError, second.SetCreateNow(true), "NtxIndex.CreateIndex: Create error \"apolice\"");
-  EXPECT_FALSE(second.IsActive());
+  EXPECT_NE(otherIndexes.ActiveIndex(), &second);
   EXPECT_FALSE(second.IsFileOpen());
-  EXPECT_FALSE(other.FindKey({Variant::String("10")}));
+  EXPECT_FALSE(otherIndexes.FindKey({Variant::String("10")}));
 
   // The holder's file was left whole.
-  EXPECT_TRUE(Find(table_, KeyOf(risks[42])));
-  table_.Indexes().Delete(0);
+  EXPECT_TRUE(Find(indexes_, KeyOf(risks[42])));
+  indexes_.Delete(0);
   const CheckResult check = CheckNtxFile(dir_.File("apolice.ntx"), Expected(path));
   EXPECT_TRUE(check.problems.empty()) << check.Report();
 
   // Once released, the other table may build over it.
   second.SetCreateNow(true);
-  EXPECT_TRUE(second.IsActive());
-  other.Indexes().Delete(0);
+  EXPECT_EQ(otherIndexes.ActiveIndex(), &second);
+  otherIndexes.Delete(0);
   const CheckResult replaced = CheckNtxFile(dir_.File("apolice.ntx"), Expected(copy));
   EXPECT_TRUE(replaced.problems.empty()) << replaced.Report();
 }
@@ -826,7 +836,7 @@ TEST_F(NtxIndexTest, FileHeldByAnotherIndexCannotBeCreated) {
 TEST_F(NtxIndexTest, RunsThatCannotBeWrittenEndTheBuild) {
   const std::string path = WriteRisks("riscos.dbf", ShuffledRisks(30000));
   OpenTable(table_, path);
-  NtxIndex& index = table_.Indexes().Add("apolice");
+  NtxIndex& index = indexes_.Add("apolice");
   index.SetSortBytes(NtxKeySorter::kMinBudget);
   index.SetTemporary(true);
   index.SetKeyExpresion("apolice+item");
@@ -845,7 +855,7 @@ TEST_F(NtxIndexTest, RunsThatCannotBeWrittenEndTheBuild) {
   }
   ::setrlimit(RLIMIT_FSIZE, &limit);
   ::signal(SIGXFSZ, previous);
-  EXPECT_FALSE(index.IsActive());
+  EXPECT_NE(indexes_.ActiveIndex(), &index);
   EXPECT_FALSE(index.IsFileOpen());
   const std::vector<std::filesystem::path> left(std::filesystem::directory_iterator(dir_.Path()), {});
   EXPECT_EQ(left, std::vector<std::filesystem::path>{path});
@@ -856,9 +866,9 @@ TEST_F(NtxIndexTest, FileLockedByAnotherProcessCannotBeCreated) {
   const std::string ntx = dir_.File("apolice.ntx");
   // A leftover index, which a build would replace.
   OpenTable(table_, path);
-  BuildIndex(table_);
-  table_.Indexes().Delete(0);
-  table_.DBFIndexDefs().Delete(0);
+  BuildIndex(indexes_);
+  indexes_.Delete(0);
+  indexes_.DBFIndexDefs().Delete(0);
   table_.Close();
   const std::string held = ReadBytes(ntx);
   int ready[2];
@@ -883,7 +893,7 @@ TEST_F(NtxIndexTest, FileLockedByAnotherProcessCannotBeCreated) {
   ASSERT_EQ(::read(ready[0], &ok, 1), 1);
   ASSERT_EQ(ok, 'y');
   OpenTable(table_, path);
-  EXPECT_ERROR(DbfError, BuildIndex(table_), "NtxIndex.CreateIndex: Create error \"apolice\"");
+  EXPECT_ERROR(DbfError, BuildIndex(indexes_), "NtxIndex.CreateIndex: Create error \"apolice\"");
   EXPECT_EQ(ReadBytes(ntx), held);
   (void)!::write(release[1], "x", 1);
   int status = 0;
@@ -891,15 +901,15 @@ TEST_F(NtxIndexTest, FileLockedByAnotherProcessCannotBeCreated) {
   ::close(ready[0]);
   ::close(release[1]);
 
-  table_.Indexes()[0].SetCreateNow(true);
-  EXPECT_TRUE(Find(table_, "104000001"));
+  indexes_[0].SetCreateNow(true);
+  EXPECT_TRUE(Find(indexes_, "104000001"));
 }
 #endif
 
 TEST_F(NtxIndexTest, ErrorsOfTheIndexAndItsLists) {
   const std::string path = WriteRisks("riscos.dbf", OrderedRisks(5));
   table_.SetDBFFileName(path);
-  NtxIndex& index = table_.Indexes().Add("apolice");
+  NtxIndex& index = indexes_.Add("apolice");
   // Closed table: the expression waits for the build, which fails first.
   index.SetKeyExpresion("apolice+itens");
   index.SetNTXFileName(dir_.File("apolice.ntx"));
@@ -916,26 +926,26 @@ TEST_F(NtxIndexTest, ErrorsOfTheIndexAndItsLists) {
   index.SetKeyExpresion("apolice\t+item");
   EXPECT_EQ(index.KeyExpresion(), "");
   EXPECT_ERROR(DbfError, index.SetCreateNow(true), "NtxIndex.ParseExpression: Invalid expression \"\"");
-  EXPECT_FALSE(index.IsActive());
+  EXPECT_NE(indexes_.ActiveIndex(), &index);
 
-  EXPECT_ERROR(ListIndexError, table_.Indexes().Delete(1), "List index out of bounds (1)");
-  EXPECT_ERROR(ListIndexError, table_.Indexes().Delete(-1), "List index out of bounds (-1)");
-  EXPECT_ERROR(ListIndexError, (void)table_.Indexes()[3], "List index out of bounds (3)");
-  EXPECT_ERROR(ListIndexError, table_.DBFIndexDefs().Delete(0), "List index out of bounds (0)");
+  EXPECT_ERROR(ListIndexError, indexes_.Delete(1), "List index out of bounds (1)");
+  EXPECT_ERROR(ListIndexError, indexes_.Delete(-1), "List index out of bounds (-1)");
+  EXPECT_ERROR(ListIndexError, (void)indexes_[3], "List index out of bounds (3)");
+  EXPECT_ERROR(ListIndexError, indexes_.DBFIndexDefs().Delete(0), "List index out of bounds (0)");
   index.SetKeyExpresion("apolice+item");
   index.SetCreateNow(true);
-  EXPECT_ERROR(ListIndexError, table_.DBFIndexDefs().Delete(1), "List index out of bounds (1)");
-  EXPECT_EQ(table_.DBFIndexDefs().Count(), 1);
-  EXPECT_EQ(table_.Indexes().Count(), 1);
+  EXPECT_ERROR(ListIndexError, indexes_.DBFIndexDefs().Delete(1), "List index out of bounds (1)");
+  EXPECT_EQ(indexes_.DBFIndexDefs().Count(), 1);
+  EXPECT_EQ(indexes_.Count(), 1);
 }
 
 TEST_F(NtxIndexTest, SettingsNamesAndRecordedEntries) {
   const std::string path = WriteRisks("riscos.dbf", OrderedRisks(5));
   OpenTable(table_, path);
-  NtxIndex& index = table_.Indexes().Add("primeiro");
+  NtxIndex& index = indexes_.Add("primeiro");
   EXPECT_EQ(index.Name(), "primeiro");
-  EXPECT_FALSE(index.IsActive());
-  EXPECT_FALSE(table_.FindKey({Variant::String("10")}));  // no active index
+  EXPECT_NE(indexes_.ActiveIndex(), &index);
+  EXPECT_FALSE(indexes_.FindKey({Variant::String("10")}));  // no active index
   EXPECT_TRUE(index.KeyTranslate());
   EXPECT_EQ(index.ClipperVer(), ClipperVersion::v500);
   EXPECT_FALSE(index.Unique());
@@ -947,27 +957,27 @@ TEST_F(NtxIndexTest, SettingsNamesAndRecordedEntries) {
   index.SetKeyExpresion("apolice+item");
   EXPECT_EQ(index.KeyExpresion(), "apolice+item");  // stored as given
   index.SetCreateNow(true);
-  ASSERT_EQ(table_.DBFIndexDefs().Count(), 1);
-  EXPECT_EQ(table_.DBFIndexDefs()[0].name, "Apolice.Chave");
-  EXPECT_EQ(table_.DBFIndexDefs()[0].path, dir_.File("Apolice.Chave.ntx"));
+  ASSERT_EQ(indexes_.DBFIndexDefs().Count(), 1);
+  EXPECT_EQ(indexes_.DBFIndexDefs()[0].name, "Apolice.Chave");
+  EXPECT_EQ(indexes_.DBFIndexDefs()[0].path, dir_.File("Apolice.Chave.ntx"));
 
   // A second index with a file of the same name (letter case aside) takes
   // over the entry and the active role.
-  NtxIndex& second = table_.Indexes().Add("segundo");
+  NtxIndex& second = indexes_.Add("segundo");
   second.SetKeyExpresion("item");
   second.SetNTXFileName(dir_.File("APOLICE.CHAVE.idx"));
   second.SetCreateNow(true);
-  EXPECT_EQ(table_.DBFIndexDefs().Count(), 1);
-  EXPECT_EQ(table_.DBFIndexDefs()[0].path, dir_.File("APOLICE.CHAVE.idx"));
-  EXPECT_TRUE(second.IsActive());
-  EXPECT_FALSE(index.IsActive());
-  EXPECT_TRUE(Find(table_, "000002"));
+  EXPECT_EQ(indexes_.DBFIndexDefs().Count(), 1);
+  EXPECT_EQ(indexes_.DBFIndexDefs()[0].path, dir_.File("APOLICE.CHAVE.idx"));
+  EXPECT_EQ(indexes_.ActiveIndex(), &second);
+  EXPECT_NE(indexes_.ActiveIndex(), &index);
+  EXPECT_TRUE(Find(indexes_, "000002"));
   // Deleting an inactive index leaves the active one.
-  table_.Indexes().Delete(0);
-  EXPECT_TRUE(second.IsActive());
-  table_.Indexes().Delete(0);
-  EXPECT_EQ(table_.ActiveIndex(), nullptr);
-  EXPECT_FALSE(Find(table_, "000002"));
+  indexes_.Delete(0);
+  EXPECT_EQ(indexes_.ActiveIndex(), &second);
+  indexes_.Delete(0);
+  EXPECT_EQ(indexes_.ActiveIndex(), nullptr);
+  EXPECT_FALSE(Find(indexes_, "000002"));
   // The files stay on disk.
   EXPECT_TRUE(std::filesystem::exists(dir_.File("Apolice.Chave.ntx")));
   EXPECT_TRUE(std::filesystem::exists(dir_.File("APOLICE.CHAVE.idx")));
@@ -977,7 +987,7 @@ TEST_F(NtxIndexTest, DamagedFileIsReportedWhenReopened) {
   const std::string path = WriteRisks("riscos.dbf", OrderedRisks(100));
   const std::string ntx = dir_.File("apolice.ntx");
   OpenTable(table_, path);
-  BuildIndex(table_);
+  BuildIndex(indexes_);
   table_.Close();
   const std::string good = ReadBytes(ntx);
 
@@ -1020,15 +1030,15 @@ TEST_F(NtxIndexTest, PathsAreTheFileSystemsNames) {
   // Names are the bytes given, whatever characters they hold.
   WriteRisks("s\xc3\xa9rie \xe4\xb8\xad.dbf", OrderedRisks(30));
   OpenTable(table_, dir_.File("s\xc3\xa9rie \xe4\xb8\xad.dbf"));
-  NtxIndex& index = BuildIndex(table_, "apolice+item", "ap\xc3\xb3lice.ntx");
+  NtxIndex& index = BuildIndex(indexes_, "apolice+item", "ap\xc3\xb3lice.ntx");
   EXPECT_EQ(index.Name(), "ap\xc3\xb3lice");
-  EXPECT_EQ(table_.DBFIndexDefs()[0].name, "ap\xc3\xb3lice");
-  EXPECT_TRUE(Find(table_, "104000009"));
+  EXPECT_EQ(indexes_.DBFIndexDefs()[0].name, "ap\xc3\xb3lice");
+  EXPECT_TRUE(Find(indexes_, "104000009"));
   table_.Close();
   EXPECT_TRUE(tarvelo::testing::FileExists(dir_.File("ap\xc3\xb3lice.ntx")));
   table_.Open();  // reopens the index by the same name
   EXPECT_TRUE(index.IsFileOpen());
-  EXPECT_TRUE(Find(table_, "104000009"));
+  EXPECT_TRUE(Find(indexes_, "104000009"));
 }
 
 TEST_F(NtxIndexTest, UniqueDescendingLaterVersionAndFilter) {
@@ -1037,15 +1047,15 @@ TEST_F(NtxIndexTest, UniqueDescendingLaterVersionAndFilter) {
   const std::string path = WriteRisks("riscos.dbf", risks);
   OpenTable(table_, path);
 
-  NtxIndex& unique = table_.Indexes().Add("unico");
+  NtxIndex& unique = indexes_.Add("unico");
   unique.SetKeyExpresion("apolice");
   unique.SetNTXFileName(dir_.File("unico.ntx"));
   unique.SetUnique(true);
   unique.SetSortBytes(NtxKeySorter::kMinBudget);  // equal keys in different runs
   unique.SetClipperVer(ClipperVersion::v520);
   unique.SetCreateNow(true);
-  EXPECT_TRUE(Find(table_, risks[7].apolice));
-  table_.Indexes().Delete(0);
+  EXPECT_TRUE(Find(indexes_, risks[7].apolice));
+  indexes_.Delete(0);
   ExpectedIndex uniqueExpected = Expected(path);
   uniqueExpected.expression = "apolice";
   uniqueExpected.parts = {{6, 20}};
@@ -1057,35 +1067,35 @@ TEST_F(NtxIndexTest, UniqueDescendingLaterVersionAndFilter) {
   for (const Risk& risk : risks) policies.insert(risk.apolice);
   EXPECT_EQ(uniqueCheck.entries.size(), policies.size());
 
-  NtxIndex& descending = table_.Indexes().Add("desc");
+  NtxIndex& descending = indexes_.Add("desc");
   descending.SetKeyExpresion("apolice+item");
   descending.SetNTXFileName(dir_.File("desc.ntx"));
   descending.SetDescending(true);
   descending.SetSortBytes(NtxKeySorter::kMinBudget);
   descending.SetCreateNow(true);
   for (size_t i = 0; i < risks.size(); i += 17) {
-    ASSERT_TRUE(Find(table_, KeyOf(risks[i])));
+    ASSERT_TRUE(Find(indexes_, KeyOf(risks[i])));
     EXPECT_EQ(CurrentKey(table_), KeyOf(risks[i]));
   }
   std::string previous = "\xff";
-  for (table_.First(); !table_.AtEnd(); table_.Next()) {
+  for (descending.First(); !table_.AtEnd(); descending.Next()) {
     EXPECT_GT(previous, CurrentKey(table_));
     previous = CurrentKey(table_);
   }
-  table_.Indexes().Delete(0);
+  indexes_.Delete(0);
   ExpectedIndex descendingExpected = Expected(path);
   descendingExpected.descending = true;
   const CheckResult descendingCheck = CheckNtxFile(dir_.File("desc.ntx"), descendingExpected);
   EXPECT_TRUE(descendingCheck.problems.empty()) << descendingCheck.Report();
 
-  NtxIndex& filtered = table_.Indexes().Add("filtro");
+  NtxIndex& filtered = indexes_.Add("filtro");
   filtered.SetKeyExpresion("apolice+item");
   filtered.SetForExpresion("cod_seg = '05631' .and. .not. deleted()");
   filtered.SetNTXFileName(dir_.File("filtro.ntx"));
   filtered.SetCreateNow(true);
-  EXPECT_FALSE(Find(table_, KeyOf(risks[0])));
-  EXPECT_TRUE(Find(table_, KeyOf(risks[1])));
-  table_.Indexes().Delete(0);
+  EXPECT_FALSE(Find(indexes_, KeyOf(risks[0])));
+  EXPECT_TRUE(Find(indexes_, KeyOf(risks[1])));
+  indexes_.Delete(0);
   ExpectedIndex filteredExpected = Expected(path);
   filteredExpected.filter = "cod_seg = '05631' .and. .not. deleted()";
   for (size_t i = 0; i < risks.size(); ++i)
@@ -1093,7 +1103,7 @@ TEST_F(NtxIndexTest, UniqueDescendingLaterVersionAndFilter) {
   const CheckResult filteredCheck = CheckNtxFile(dir_.File("filtro.ntx"), filteredExpected);
   EXPECT_TRUE(filteredCheck.problems.empty()) << filteredCheck.Report();
 
-  NtxIndex& bad = table_.Indexes().Add("ruim");
+  NtxIndex& bad = indexes_.Add("ruim");
   EXPECT_ERROR(DbfError, bad.SetForExpresion("apolice"), "NtxIndex.ParseExpression: Invalid expression \"apolice\"");
 }
 
@@ -1104,30 +1114,30 @@ TEST_F(NtxIndexTest, CloseKeepsTheIndexAndOpenReopensItsFile) {
   table_.Next();
   table_.Next();
   const int64_t standing = table_.RecordNumber();
-  NtxIndex& index = BuildIndex(table_);
+  NtxIndex& index = BuildIndex(indexes_);
   // The build leaves the table on the record it stood on.
   EXPECT_EQ(table_.RecordNumber(), standing);
   table_.Close();
   EXPECT_FALSE(index.IsFileOpen());
-  EXPECT_FALSE(table_.FindKey({Variant::String(risks[3].apolice)}));
+  EXPECT_FALSE(indexes_.FindKey({Variant::String(risks[3].apolice)}));
   // Closing flushed the file.
   const CheckResult check = CheckNtxFile(dir_.File("apolice.ntx"), Expected(path));
   EXPECT_TRUE(check.problems.empty()) << check.Report();
 
   table_.Open();
   EXPECT_TRUE(index.IsFileOpen());
-  ASSERT_EQ(table_.Indexes().Count(), 1);
-  EXPECT_TRUE(Find(table_, KeyOf(risks[3])));
+  ASSERT_EQ(indexes_.Count(), 1);
+  EXPECT_TRUE(Find(indexes_, KeyOf(risks[3])));
   EXPECT_EQ(CurrentKey(table_), KeyOf(risks[3]));
 
   // The system's order: both entries deleted before closing, so the next
   // Open opens no index.
-  table_.Indexes().Delete(0);
-  table_.DBFIndexDefs().Delete(0);
+  indexes_.Delete(0);
+  indexes_.DBFIndexDefs().Delete(0);
   table_.Close();
   table_.Open();
-  EXPECT_EQ(table_.Indexes().Count(), 0);
-  EXPECT_FALSE(Find(table_, risks[3].apolice));
+  EXPECT_EQ(indexes_.Count(), 0);
+  EXPECT_FALSE(Find(indexes_, risks[3].apolice));
   // File order again.
   EXPECT_EQ(table_.RecordNumber(), 1);
   table_.Close();
@@ -1135,15 +1145,16 @@ TEST_F(NtxIndexTest, CloseKeepsTheIndexAndOpenReopensItsFile) {
   // A recorded entry without an index object gets one at Open; a missing
   // file makes Open fail and leaves the table closed.
   DbfTable other("tbOutra", settings_);
+  NtxIndexList otherIndexes(other);
   OpenTable(other, path);
-  BuildIndex(other);
-  other.Indexes().Delete(0);
+  BuildIndex(otherIndexes);
+  otherIndexes.Delete(0);
   other.Close();
   other.Open();
-  ASSERT_EQ(other.Indexes().Count(), 1);
-  EXPECT_EQ(other.Indexes()[0].Name(), "apolice");
-  EXPECT_EQ(other.Indexes()[0].KeyExpresion(), "apolice+item");
-  EXPECT_TRUE(other.Indexes()[0].IsFileOpen());
+  ASSERT_EQ(otherIndexes.Count(), 1);
+  EXPECT_EQ(otherIndexes[0].Name(), "apolice");
+  EXPECT_EQ(otherIndexes[0].KeyExpresion(), "apolice+item");
+  EXPECT_TRUE(otherIndexes[0].IsFileOpen());
   other.Close();
   std::filesystem::remove(dir_.File("apolice.ntx"));
   EXPECT_ERROR(DbfError, other.Open(), "NtxIndex.OpenIndex: Open error \"" + dir_.File("apolice.ntx") + "\"");

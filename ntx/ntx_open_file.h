@@ -9,10 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "dbf/ntx_expression.h"
-#include "dbf/ntx_format.h"
-#include "dbf/ntx_index.h"
-#include "dbf/ntx_page_cache.h"
+#include "ntx/ntx_expression.h"
+#include "ntx/ntx_format.h"
+#include "ntx/ntx_page_cache.h"
 #include "os/file_system.h"
 
 namespace tarvelo {
@@ -22,11 +21,16 @@ namespace ntx {
 inline constexpr size_t kMaxDepth = 64;
 /// Throws DbfError "NtxIndex.ReadPage: Page <page> of "<path>" is damaged".
 [[noreturn]] void ThrowDamaged(uint32_t page, const std::string& path);
-}  // namespace ntx
+
+// One page of a search's descent: its offset and the position taken in it.
+struct Step {
+  uint32_t page;
+  int pos;
+};
 
 // The open index file: its layout, the page cache and the working buffers
 // of builds and searches.
-struct NtxIndex::OpenFile {
+struct OpenFile {
   os::FileHandle handle = os::kNoFile;
   std::string fileName;
   int keyLength = 0;
@@ -93,5 +97,7 @@ struct NtxIndex::OpenFile {
   uint32_t RecnoAt(const uint8_t* page, int i) const { return ntx::Get32(page + SlotOf(page, i) + ntx::kRecnoAt); }
   const uint8_t* KeyAt(const uint8_t* page, int i) const { return page + SlotOf(page, i) + ntx::kKeyAt; }
 };
+
+}  // namespace ntx
 
 }  // namespace tarvelo

@@ -1,4 +1,4 @@
-#include "dbf/ntx_page_cache.h"
+#include "ntx/ntx_page_cache.h"
 
 #include <algorithm>
 #include <cstring>

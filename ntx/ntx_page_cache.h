@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "dbf/ntx_format.h"
+#include "ntx/ntx_format.h"
 #include "os/file_system.h"
 #include "os/memory_pages.h"
 

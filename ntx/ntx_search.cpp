@@ -1,15 +1,15 @@
 // Searches of an open index: the descent to the first key not before a
 // text, and the cursor that walks the keys from there in key order.
 
-#include "dbf/ntx_index.h"
+#include "ntx/ntx_index.h"
 
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "dbf/dbf_table.h"
-#include "dbf/ntx_build.h"
-#include "dbf/ntx_open_file.h"
+#include "ntx/ntx_build.h"
+#include "ntx/ntx_open_file.h"
 #include "values/errors.h"
 
 namespace tarvelo {
@@ -233,6 +233,58 @@ void NtxIndex::SaveCursor() {
 
 void NtxIndex::RestoreCursor() {
   if (file_) file_->cursor = file_->savedCursor;
+}
+
+bool NtxIndex::KeyRecordVisible(int64_t recno) {
+  const int known = KnownVisibility(recno, table_.Deleted());
+  return known >= 0 ? known > 0 : table_.LoadVisible(recno);
+}
+
+bool NtxIndex::FindKey(const std::vector<Variant>& values) {
+  if (!table_.IsOpen() || !file_) return false;
+  SaveCursor();
+  int64_t recno = 0;
+  bool found = SeekFirst(values, recno);
+  while (found && !KeyRecordVisible(recno)) found = SeekNext(recno);
+  if (found) {
+    table_.StandOn(recno, false);
+    return true;
+  }
+  RestoreCursor();
+  // The table stands again where it stood: its record is read again when
+  // the searches took its block.
+  table_.StandOn(table_.RecordNumber(), table_.AtEnd());
+  return false;
+}
+
+void NtxIndex::First() {
+  if (!table_.IsOpen() || !file_) return;
+  int64_t recno = 0;
+  bool found = CursorFirst(recno);
+  while (found && !KeyRecordVisible(recno)) found = CursorNext(recno);
+  table_.StandOn(found ? recno : 0, !found);
+}
+
+void NtxIndex::Next() {
+  if (!table_.IsOpen() || !file_) return;
+  if (table_.RecordNumber() == 0) {
+    table_.StandOn(0, true);
+    return;
+  }
+  int64_t recno = 0;
+  bool found = CursorNext(recno);
+  while (found && !KeyRecordVisible(recno)) found = CursorNext(recno);
+  table_.StandOn(found ? recno : table_.RecordNumber(), !found);
+}
+
+void NtxIndex::StandAfterBuild() {
+  const std::string_view record = table_.CurrentRecord();
+  const bool visible = !record.empty() && !(table_.Deleted() && record[0] == '*');
+  if (visible && CursorToRecord(table_.RecordNumber(), record)) {
+    table_.StandOn(table_.RecordNumber(), false);
+  } else {
+    First();
+  }
 }
 
 }  // namespace tarvelo

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "dbf/ntx_build.h"
+#include "ntx/ntx_build.h"
 #include "validation/report_format.h"
 #include "values/cp1252_literal.h"
 #include "values/errors.h"
@@ -58,7 +58,7 @@ void PassMiss(DbfTable& claims, const DbfField& policy, const DbfField& item, De
 }
 
 // One search per claim, in the claims file's order.
-int64_t SearchInFileOrder(DbfTable& risks, DbfTable& claims, const DbfField& policy, const DbfField& item,
+int64_t SearchInFileOrder(NtxIndex& risks, DbfTable& claims, const DbfField& policy, const DbfField& item,
                           const RegionalSettings& settings, DetailSink* details, StopPoint& stop) {
   // Two character fields, the usual case, join as texts do (the sum of two
   // text values), without values made on the way.
@@ -85,9 +85,9 @@ int64_t SearchInFileOrder(DbfTable& risks, DbfTable& claims, const DbfField& pol
 
 // The claims' keys sorted, then searched in ascending order; the misses
 // are marked by record number and passed on in the claims file's order.
-ClaimsSearchResult SearchInKeyOrder(DbfTable& risks, DbfTable& claims, const DbfField& policy, const DbfField& item,
-                                    const NtxIndex& index, size_t sortBytes, DetailSink* details, StopPoint& stop) {
-  const std::string& indexPath = index.NTXFileName();
+ClaimsSearchResult SearchInKeyOrder(NtxIndex& risks, DbfTable& claims, const DbfField& policy, const DbfField& item,
+                                    size_t sortBytes, DetailSink* details, StopPoint& stop) {
+  const std::string& indexPath = risks.NTXFileName();
   const size_t slash = indexPath.rfind('/');
   const std::string folder = slash == std::string::npos ? std::string() : indexPath.substr(0, slash + 1);
   const size_t policyWidth = static_cast<size_t>(policy.Width());
@@ -158,9 +158,11 @@ std::string ClaimsWithoutPolicySentence(int64_t misses, int32_t claimCount, cons
          "%).";
 }
 
-NtxIndex& BuildPolicyIndex(DbfTable& risks, const std::string& path, int threads, std::function<bool()> stopRequested,
-                           std::shared_ptr<const os::Folder> folder) {
-  NtxIndex& index = risks.Indexes().Add("apolice");
+std::unique_ptr<NtxIndex> BuildPolicyIndex(DbfTable& risks, const std::string& path, int threads,
+                                           std::function<bool()> stopRequested,
+                                           std::shared_ptr<const os::Folder> folder) {
+  auto made = std::make_unique<NtxIndex>(risks, "apolice");
+  NtxIndex& index = *made;
   index.SetKeyExpresion("apolice+item");
   index.SetNTXFileName(path);
   index.SetFolder(std::move(folder));
@@ -172,19 +174,16 @@ NtxIndex& BuildPolicyIndex(DbfTable& risks, const std::string& path, int threads
   index.SetReadAheadPages(kPolicyIndexReadAhead);
   index.SetStopCheck(std::move(stopRequested));
   index.SetCreateNow(true);
-  return index;
+  return made;
 }
 
-ClaimsSearchResult CountClaimsWithoutPolicyItem(DbfTable& risks, DbfTable& claims, const RegionalSettings& settings,
+ClaimsSearchResult CountClaimsWithoutPolicyItem(NtxIndex& risks, DbfTable& claims, const RegionalSettings& settings,
                                                 DetailSink* details, const ClaimsSearch& search) {
   const DbfField& policy = claims.FieldByName("apolice");
   const DbfField& item = claims.FieldByName("item");
-  const NtxIndex* index = risks.ActiveIndex();
   StopPoint stop(search.stopRequested);
-  // Without an active index no search finds anything, in any order.
-  if (search.order == ClaimsSearchOrder::kKeyOrder && index != nullptr && policy.DataType() == ftString &&
-      item.DataType() == ftString)
-    return SearchInKeyOrder(risks, claims, policy, item, *index, search.sortBytes, details, stop);
+  if (search.order == ClaimsSearchOrder::kKeyOrder && policy.DataType() == ftString && item.DataType() == ftString)
+    return SearchInKeyOrder(risks, claims, policy, item, search.sortBytes, details, stop);
   return {SearchInFileOrder(risks, claims, policy, item, settings, details, stop), 0};
 }
 

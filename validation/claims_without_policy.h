@@ -7,7 +7,7 @@
 #include <string>
 
 #include "dbf/dbf_table.h"
-#include "dbf/ntx_index.h"
+#include "ntx/ntx_index.h"
 #include "validation/detail_listing.h"
 #include "values/regional_settings.h"
 
@@ -28,15 +28,17 @@ constexpr size_t kPolicyIndexCachePages = 1024;
 /// Pages one read of that index brings.
 constexpr size_t kPolicyIndexReadAhead = 64;
 
-/// Adds to risks (open) the index "apolice" on "apolice+item" in the file
-/// path (the file system's bytes), its own (removed with the index), built
-/// on at most threads threads for searches in key order, and builds it;
-/// it becomes the table's active index. stopRequested, when given, is asked
+/// Makes over risks (open) the index "apolice" on "apolice+item" in the
+/// file path (the file system's bytes), its own (removed with the index),
+/// built on at most threads threads for searches in key order, builds it
+/// and returns it. stopRequested, when given, is asked
 /// during the build (NtxIndex::SetStopCheck); folder, when given, is the
 /// open folder the file is made in (NtxIndex::SetFolder). Raises the errors
-/// of NtxIndex::SetKeyExpresion and NtxIndex::SetCreateNow.
-NtxIndex& BuildPolicyIndex(DbfTable& risks, const std::string& path, int threads,
-                           std::function<bool()> stopRequested = {}, std::shared_ptr<const os::Folder> folder = {});
+/// of NtxIndex::SetKeyExpresion and NtxIndex::SetCreateNow, the index then
+/// gone with its file.
+std::unique_ptr<NtxIndex> BuildPolicyIndex(DbfTable& risks, const std::string& path, int threads,
+                                           std::function<bool()> stopRequested = {},
+                                           std::shared_ptr<const os::Folder> folder = {});
 
 /// The order in which the claims are searched for.
 enum class ClaimsSearchOrder {
@@ -69,13 +71,14 @@ struct ClaimsSearchResult {
 
 /// The search of the claims test: counts the visible records of claims
 /// (from the first) whose policy and item, joined as the risks key joins
-/// them, begin no visible record's key in the active index of risks, and
+/// them, begin no visible record's key in risks, the index of the risks
+/// table (BuildPolicyIndex), and
 /// passes each of them to details unless it is null, in the order of the
 /// claims file whatever the search's. Raises DatabaseError when claims
 /// lacks "apolice" or "item", the errors of reading either table and the
 /// index, in key order the errors of the sort's file (NtxKeySorter), and
 /// RunStoppedError when asked to stop.
-ClaimsSearchResult CountClaimsWithoutPolicyItem(DbfTable& risks, DbfTable& claims, const RegionalSettings& settings,
+ClaimsSearchResult CountClaimsWithoutPolicyItem(NtxIndex& risks, DbfTable& claims, const RegionalSettings& settings,
                                                 DetailSink* details, const ClaimsSearch& search = {});
 
 }  // namespace tarvelo

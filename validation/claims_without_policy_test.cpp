@@ -17,7 +17,7 @@
 #include <tuple>
 #include <vector>
 
-#include "dbf/ntx_build.h"
+#include "ntx/ntx_build.h"
 #include "os/held_file.h"
 #include "os/temporary_file.h"
 #include "testing/dbf_writer.h"
@@ -104,7 +104,7 @@ TEST(ClaimsWithoutPolicyItem, KeyOrderFindsWhatFileOrderFinds) {
   risksTable.SetDeleted(true);
   risksTable.SetDBFFileName(dir.File("riscos.dbf"));
   risksTable.Open();
-  BuildPolicyIndex(risksTable, dir.File("apolice.ntx"), 1);
+  std::unique_ptr<NtxIndex> index = BuildPolicyIndex(risksTable, dir.File("apolice.ntx"), 1);
   for (const char* name : {"sinistros.dbf", "sinistros_curtos.dbf"}) {
     SCOPED_TRACE(name);
     DbfTable claimsTable("tbSinistros", settings);
@@ -115,11 +115,11 @@ TEST(ClaimsWithoutPolicyItem, KeyOrderFindsWhatFileOrderFinds) {
     ClaimsSearch search;
     search.order = ClaimsSearchOrder::kFileOrder;
     const ClaimsSearchResult fileOrder =
-        CountClaimsWithoutPolicyItem(risksTable, claimsTable, settings, &inFileOrder, search);
+        CountClaimsWithoutPolicyItem(*index, claimsTable, settings, &inFileOrder, search);
     search.order = ClaimsSearchOrder::kKeyOrder;
     search.sortBytes = NtxKeySorter::kMinBudget;
     const ClaimsSearchResult keyOrder =
-        CountClaimsWithoutPolicyItem(risksTable, claimsTable, settings, &inKeyOrder, search);
+        CountClaimsWithoutPolicyItem(*index, claimsTable, settings, &inKeyOrder, search);
     EXPECT_GE(keyOrder.runsOnFile, 3u);
     EXPECT_EQ(keyOrder.misses, fileOrder.misses);
     EXPECT_EQ(inKeyOrder.rows, inFileOrder.rows);
@@ -133,10 +133,10 @@ TEST(ClaimsWithoutPolicyItem, KeyOrderFindsWhatFileOrderFinds) {
     // read), the search ends.
     int asked = 0;
     search.stopRequested = [&] { return ++asked == 3; };
-    EXPECT_THROW(CountClaimsWithoutPolicyItem(risksTable, claimsTable, settings, nullptr, search), RunStoppedError);
+    EXPECT_THROW(CountClaimsWithoutPolicyItem(*index, claimsTable, settings, nullptr, search), RunStoppedError);
     EXPECT_EQ(asked, 3);
   }
-  risksTable.Indexes().Delete(0);
+  index.reset();
 }
 
 // A claims file whose ITEM is numeric (a catalogue may make it so) is
@@ -157,7 +157,7 @@ TEST(ClaimsWithoutPolicyItem, NumericItemGivesTheSameOutcomeInEitherOrder) {
   risksTable.SetDeleted(true);
   risksTable.SetDBFFileName(dir.File("riscos.dbf"));
   risksTable.Open();
-  BuildPolicyIndex(risksTable, dir.File("apolice.ntx"), 1);
+  std::unique_ptr<NtxIndex> index = BuildPolicyIndex(risksTable, dir.File("apolice.ntx"), 1);
   DbfTable claimsTable("tbSinistros", settings);
   claimsTable.SetDeleted(true);
   claimsTable.SetDBFFileName(dir.File("sinistros.dbf"));
@@ -166,13 +166,13 @@ TEST(ClaimsWithoutPolicyItem, NumericItemGivesTheSameOutcomeInEitherOrder) {
     ClaimsSearch search;
     search.order = order;
     try {
-      return std::to_string(CountClaimsWithoutPolicyItem(risksTable, claimsTable, settings, nullptr, search).misses);
+      return std::to_string(CountClaimsWithoutPolicyItem(*index, claimsTable, settings, nullptr, search).misses);
     } catch (const TarveloError& error) {
       return std::string(error.what());
     }
   };
   EXPECT_EQ(outcome(ClaimsSearchOrder::kKeyOrder), outcome(ClaimsSearchOrder::kFileOrder));
-  risksTable.Indexes().Delete(0);
+  index.reset();
 }
 
 // The claims without a policy item are marked by record number, 64 to a
@@ -188,7 +188,7 @@ TEST(ClaimsWithoutPolicyItem, RowsAtTheEndsOfTheMarkWords) {
   risksTable.SetDeleted(true);
   risksTable.SetDBFFileName(dir.File("riscos.dbf"));
   risksTable.Open();
-  BuildPolicyIndex(risksTable, dir.File("apolice.ntx"), 1);
+  std::unique_ptr<NtxIndex> index = BuildPolicyIndex(risksTable, dir.File("apolice.ntx"), 1);
   for (const int count : {63, 64, 65, 127, 128, 129}) {
     SCOPED_TRACE(count);
     // Every third claim has its policy item, the others (the last among
@@ -209,13 +209,13 @@ TEST(ClaimsWithoutPolicyItem, RowsAtTheEndsOfTheMarkWords) {
     RowsKept kept;
     ClaimsSearch search;
     search.order = ClaimsSearchOrder::kKeyOrder;
-    const ClaimsSearchResult result = CountClaimsWithoutPolicyItem(risksTable, claimsTable, settings, &kept, search);
+    const ClaimsSearchResult result = CountClaimsWithoutPolicyItem(*index, claimsTable, settings, &kept, search);
     EXPECT_EQ(result.misses, static_cast<int64_t>(expected.size()));
     std::vector<int64_t> records;
     for (const auto& row : kept.rows) records.push_back(std::get<0>(row));
     EXPECT_EQ(records, expected);
   }
-  risksTable.Indexes().Delete(0);
+  index.reset();
 }
 
 TEST(ClaimsWithoutPolicySentence, WordingAndShareWithoutOverflow) {
@@ -388,7 +388,7 @@ TEST_F(ClaimsTest, OnlyALeftoverIndexIsReplacedAndAHeldOneIsNotOverwritten) {
     DbfTable table("tbRiscos", host.settings);
     table.SetDBFFileName(host.risk);
     table.Open();
-    NtxIndex& leftover = table.Indexes().Add("apolice");
+    NtxIndex leftover(table, "apolice");
     leftover.SetKeyExpresion("apolice+item");
     leftover.SetNTXFileName(index);
     leftover.SetCreateNow(true);

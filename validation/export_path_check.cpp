@@ -1,7 +1,7 @@
 #include "validation/export_path_check.h"
 
 #include "dbf/dbf_header.h"
-#include "dbf/ntx_index.h"
+#include "ntx/ntx_index.h"
 #include "os/file_system.h"
 #include "os/path.h"
 #include "os/replace_probe.h"

@@ -4,7 +4,7 @@
 #include <new>
 #include <utility>
 
-#include "dbf/ntx_index.h"
+#include "ntx/ntx_index.h"
 #include "validation/record_checks.h"
 #include "validation/record_loop.h"
 #include "validation/report_format.h"
@@ -39,12 +39,10 @@ ValidationRun::ValidationRun(RunHost& host)
 ValidationRun::~ValidationRun() = default;
 
 void ValidationRun::DropIndexes() {
-  // The index goes with its file, and the table's record of it too, so
-  // that the next Open does not look for it.
-  for (DbfTable* table : {&tbRiscos_, &tbSinistros_}) {
-    while (table->Indexes().Count() > 0) table->Indexes().Delete(0);
-    while (table->DBFIndexDefs().Count() > 0) table->DBFIndexDefs().Delete(0);
-  }
+  // The index goes with its file, whether its last pages are written or
+  // not.
+  const std::unique_ptr<NtxIndex> index = std::move(policyIndex_);
+  if (index) index->CloseFile();
 }
 
 void ValidationRun::CloseTables() {
@@ -221,7 +219,7 @@ void ValidationRun::CountClaimsWithoutPolicy() {
   // The index file is the run's own: it goes with the index, whether the
   // run completes or an error ends it (Execute).
   auto folder = std::make_shared<const os::Folder>(host_.IndexFolder());
-  BuildPolicyIndex(tbRiscos_, folder->Path() + "apolice.ntx", host_.Threads(), StopCheck(), folder);
+  policyIndex_ = BuildPolicyIndex(tbRiscos_, folder->Path() + "apolice.ntx", host_.Threads(), StopCheck(), folder);
 
   // A claim is found when its policy and item, joined, begin a visible
   // risks record's key.
@@ -230,7 +228,7 @@ void ValidationRun::CountClaimsWithoutPolicy() {
   if (details) details->BeginFile(host_.ClaimPath(), ClaimsTableName());
   ClaimsSearch search;
   search.stopRequested = StopCheck();
-  const int64_t misses = CountClaimsWithoutPolicyItem(tbRiscos_, tbSinistros_, settings_, details, search).misses;
+  const int64_t misses = CountClaimsWithoutPolicyItem(*policyIndex_, tbSinistros_, settings_, details, search).misses;
 
   log_.Append(RuleLine());
   log_.Append("");
@@ -240,8 +238,7 @@ void ValidationRun::CountClaimsWithoutPolicy() {
 
   // Deleting the index removes its file, while the name still leads to
   // it: a file another run made since is left alone.
-  tbRiscos_.Indexes().Delete(0);
-  tbRiscos_.DBFIndexDefs().Delete(0);
+  DropIndexes();
   tbRiscos_.Close();
   tbSinistros_.Close();
 }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "dbf/dbf_table.h"
@@ -63,8 +64,8 @@ class ValidationRun {
   RuleCatalogue& Catalogue() { return catalogue_; }
 
  private:
-  /// Deletes the indexes of the risks and claims tables (removing the
-  /// index file) and their recorded entries.
+  /// Deletes the index of the claims test, when there is one, removing its
+  /// file; raises the error of writing its last pages.
   void DropIndexes();
   /// The steps of Execute.
   void ExecuteSteps();
@@ -94,6 +95,9 @@ class ValidationRun {
   DbfTable tbRiscos_;
   DbfTable tbSinistros_;
   RuleCatalogue catalogue_;
+  /// The index of the claims test over tbRiscos_, from its build to its
+  /// removal.
+  std::unique_ptr<NtxIndex> policyIndex_;
   RunState state_;
   RunResults results_;
   ReferenceTotals reference_;
