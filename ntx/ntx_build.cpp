@@ -245,15 +245,47 @@ void NtxKeySorter::Add(uint32_t recno) {
   sorted_ = false;
 }
 
+namespace {
+
+// The bytes of the keys of a buffer that its sort orders them by.
+struct SortedBytes {
+  static constexpr size_t kTaken = 12;
+  // The first kTaken bytes that differ among the keys, in key order (eight
+  // in a number for the radix sort, four more in a second one for the
+  // ties); used of them.
+  size_t positions[kTaken];
+  size_t used = 0;
+  // Where the bytes that order what those leave equal begin.
+  size_t rest = 0;
+};
+
+// The bytes to sort keys of length bytes by, from differ, the bits in
+// which keys differ from the first one, eight bytes of key a word (the
+// first byte the lowest).
+SortedBytes BytesThatDiffer(const std::vector<uint64_t>& differ, size_t length) {
+  const auto differs = [&](size_t b) { return ((differ[b / 8] >> (8 * (b % 8))) & 0xFF) != 0; };
+  SortedBytes taken;
+  taken.rest = length;
+  for (size_t b = 0; b < length; ++b) {
+    if (!differs(b)) continue;
+    if (taken.used == SortedBytes::kTaken) {
+      taken.rest = b;
+      break;
+    }
+    taken.positions[taken.used++] = b;
+  }
+  return taken;
+}
+
+}  // namespace
+
 void NtxKeySorter::SortBuffer() {
   const size_t n = buffered_;
   const size_t length = static_cast<size_t>(keyLength_);
   if (n == 0) return;
   // A byte that every key of the buffer has alike orders nothing: what is
-  // sorted on is made of the first twelve bytes that differ somewhere, in
-  // key order (eight in a number for the radix sort, four more in a
-  // second one for the ties); the bytes from rest on order what they
-  // leave equal.
+  // sorted on is made of the first twelve bytes that differ somewhere; the
+  // bytes from rest on order what they leave equal.
   std::vector<uint64_t> differ((length + 7) / 8, 0);
   const size_t whole = length / 8;  // words of eight bytes; the rest byte by byte
   for (size_t i = 1; i < n; ++i) {
@@ -267,19 +299,11 @@ void NtxKeySorter::SortBuffer() {
     for (size_t b = 8 * whole; b < length; ++b)
       differ[whole] |= static_cast<uint64_t>(entries_[b] ^ key[b]) << (8 * (b % 8));
   }
-  const auto differs = [&](size_t b) { return ((differ[b / 8] >> (8 * (b % 8))) & 0xFF) != 0; };
-  constexpr size_t kTaken = 12;
-  size_t positions[kTaken];
-  size_t used = 0;
-  size_t rest = length;
-  for (size_t b = 0; b < length; ++b) {
-    if (!differs(b)) continue;
-    if (used == kTaken) {
-      rest = b;
-      break;
-    }
-    positions[used++] = b;
-  }
+  const SortedBytes taken = BytesThatDiffer(differ, length);
+  constexpr size_t kTaken = SortedBytes::kTaken;
+  const size_t* const positions = taken.positions;
+  const size_t used = taken.used;
+  const size_t rest = taken.rest;
   const uint64_t flip = descending_ ? UINT64_MAX : 0;
   size_t counts[8][256] = {};
   for (size_t i = 0; i < n; ++i) {
