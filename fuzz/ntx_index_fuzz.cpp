@@ -67,6 +67,44 @@ struct Files {
   std::string index = dir.File("apolice.ntx");
 };
 
+// Each search of the case, checked against a scan of the visible records:
+// found or not as the scan says, standing on the first answer in key order
+// (or where the table stood when there is none).
+void CheckSearches(const NtxCase& c, tarvelo::DbfTable& table, tarvelo::NtxIndexList& indexes,
+                   const std::vector<std::string>& keys, const std::vector<bool>& visible) {
+  // True when key a comes before key b in the index's order.
+  const auto before = [&](const std::string& a, const std::string& b) { return c.descending ? b < a : a < b; };
+  for (size_t s = 0; s < c.searches.size(); ++s) {
+    const NtxSearch& search = c.searches[s];
+    const Wanted wanted(c, search);
+    // The first matching visible key in the index's order, by a scan.
+    std::optional<std::string> first;
+    for (size_t r = 0; r < c.records.size(); ++r) {
+      if (visible[r] && wanted.Matches(keys[r]) && (!first || before(keys[r], *first))) first = keys[r];
+    }
+    std::vector<tarvelo::Variant> values;
+    for (const auto& value : search.values)
+      values.push_back(value ? tarvelo::Variant::String(*value) : tarvelo::Variant::Null());
+
+    const int64_t recnoBefore = table.RecordNumber();
+    const bool atEndBefore = table.AtEnd();
+    const bool found = indexes.FindKey(values);
+    const std::string which = "search " + std::to_string(s);
+    if (found != first.has_value()) Fail(which + (found ? " found a record the scan does not" : " missed a record"));
+    if (!found) {
+      if (table.RecordNumber() != recnoBefore || table.AtEnd() != atEndBefore) Fail(which + " moved the table");
+      continue;
+    }
+    const int64_t recno = table.RecordNumber();
+    if (recno < 1 || recno > static_cast<int64_t>(c.records.size()) || table.AtEnd())
+      Fail(which + " stands on record " + std::to_string(recno));
+    const size_t at = static_cast<size_t>(recno - 1);
+    if (!visible[at] || !wanted.Matches(keys[at])) Fail(which + " stands on a record that does not answer it");
+    if (keys[at] != *first) Fail(which + " stands on a record that is not the first in key order");
+    if (table.CurrentRecord() != c.records[at]) Fail(which + " reads other bytes than record " + std::to_string(recno));
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -130,35 +168,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (walked.size() != visibleCount || std::adjacent_find(walked.begin(), walked.end()) != walked.end())
     Fail("walk visits " + std::to_string(walked.size()) + " records of " + std::to_string(visibleCount));
 
-  for (size_t s = 0; s < c.searches.size(); ++s) {
-    const NtxSearch& search = c.searches[s];
-    const Wanted wanted(c, search);
-    // The first matching visible key in the index's order, by a scan.
-    std::optional<std::string> first;
-    for (size_t r = 0; r < c.records.size(); ++r) {
-      if (visible[r] && wanted.Matches(keys[r]) && (!first || before(keys[r], *first))) first = keys[r];
-    }
-    std::vector<tarvelo::Variant> values;
-    for (const auto& value : search.values)
-      values.push_back(value ? tarvelo::Variant::String(*value) : tarvelo::Variant::Null());
-
-    const int64_t recnoBefore = table.RecordNumber();
-    const bool atEndBefore = table.AtEnd();
-    const bool found = indexes.FindKey(values);
-    const std::string which = "search " + std::to_string(s);
-    if (found != first.has_value()) Fail(which + (found ? " found a record the scan does not" : " missed a record"));
-    if (!found) {
-      if (table.RecordNumber() != recnoBefore || table.AtEnd() != atEndBefore) Fail(which + " moved the table");
-      continue;
-    }
-    const int64_t recno = table.RecordNumber();
-    if (recno < 1 || recno > static_cast<int64_t>(c.records.size()) || table.AtEnd())
-      Fail(which + " stands on record " + std::to_string(recno));
-    const size_t at = static_cast<size_t>(recno - 1);
-    if (!visible[at] || !wanted.Matches(keys[at])) Fail(which + " stands on a record that does not answer it");
-    if (keys[at] != *first) Fail(which + " stands on a record that is not the first in key order");
-    if (table.CurrentRecord() != c.records[at]) Fail(which + " reads other bytes than record " + std::to_string(recno));
-  }
+  CheckSearches(c, table, indexes, keys, visible);
 
   indexes.Delete(0);
   indexes.DBFIndexDefs().Delete(0);

@@ -1147,7 +1147,12 @@ TEST_F(NtxIndexTest, CloseKeepsTheIndexAndOpenReopensItsFile) {
   DbfTable other("tbOutra", settings_);
   NtxIndexList otherIndexes(other);
   OpenTable(other, path);
+  // Walked past its end, the table stands on its last record again once
+  // built, the record being visible and in the index.
+  while (!other.AtEnd()) other.Next();
   BuildIndex(otherIndexes);
+  EXPECT_FALSE(other.AtEnd());
+  EXPECT_EQ(other.RecordNumber(), 500);
   otherIndexes.Delete(0);
   other.Close();
   other.Open();
