@@ -197,7 +197,7 @@ OpenedFile CreateNamelessFile(const std::string& folder) {
 int File::Close() noexcept {
   const FileHandle file = std::exchange(handle_, kNoFile);
   if (file == kNoFile) return 0;
-  return ::CloseHandle(Handle(file)) ? 0 : static_cast<int>(::GetLastError());
+  return ::CloseHandle(os::Handle(file)) ? 0 : static_cast<int>(::GetLastError());
 }
 
 ReadResult ReadAt(FileHandle file, int64_t offset, void* into, size_t count) {
