@@ -116,10 +116,10 @@ TEST(CliProgram, MissingFileExitsOneWithLinesSoFarAndMessage) {
 TEST(CliProgram, RunsReadTogetherAndAWriterHoldingAFileStopsThem) {
   testing::TempDir dir;
   WriteCatalogue(dir);
-  const os::LockedFile reading = os::OpenLockedFile(dir.File("anexos.dbf"), os::FileAccess::kRead);
-  ASSERT_NE(reading.file, os::kNoFile) << reading.reason;
+  os::LockedFile reading = os::OpenLockedFile(dir.File("anexos.dbf"), os::FileAccess::kRead);
+  ASSERT_TRUE(reading.file.IsOpen()) << reading.reason;
   const auto together = RunCli("--catalogo '" + dir.Path() + "'", dir);
-  os::CloseFile(reading.file);
+  reading.file.Close();
   EXPECT_EQ(together.status, 0) << together.err;
   {
     const os::HeldFile held(dir.File("anexos.dbf"));

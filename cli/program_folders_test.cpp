@@ -123,10 +123,10 @@ TEST(ProgramFolders, IndexInAFolderOfTheUsersOwnWhenTheCatalogueFolderIsReadOnly
 
   // Another user's run reads the catalogue meanwhile (here: this process,
   // with the lock a run takes to read): it keeps no one out.
-  const os::LockedFile reading = os::OpenLockedFile(catalogue + "tabelas.dbf", os::FileAccess::kRead);
-  ASSERT_NE(reading.file, os::kNoFile) << reading.reason;
+  os::LockedFile reading = os::OpenLockedFile(catalogue + "tabelas.dbf", os::FileAccess::kRead);
+  ASSERT_TRUE(reading.file.IsOpen()) << reading.reason;
   Outcome outcome = runWith("XDG_RUNTIME_DIR='" + dir.File("runtime") + "' TMPDIR='" + dir.File("tmp") + "'");
-  os::CloseFile(reading.file);
+  reading.file.Close();
   EXPECT_EQ(outcome.status, 0) << outcome.err;
   EXPECT_NE(outcome.out.find("sinistros sem apólices"), std::string::npos);
   expectPrivate(dir.File("runtime/tarvelo"));

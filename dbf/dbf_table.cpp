@@ -142,7 +142,7 @@ void DbfTable::SetDBFFileName(std::string path) {
   fileName_ = std::move(path);
 }
 
-bool DbfTable::IsOpen() const { return file_ != os::kNoFile; }
+bool DbfTable::IsOpen() const { return file_.IsOpen(); }
 
 void DbfTable::Open() {
   if (IsOpen()) return;
@@ -157,16 +157,16 @@ void DbfTable::Open() {
 
 void DbfTable::InternalOpen() {
   os::LockedFile file = os::OpenLockedFile(fileName_, os::FileAccess::kRead);
-  if (file.file == os::kNoFile) ThrowOpenError(fileName_, std::move(file.reason));
-  file_ = file.file;
+  if (!file.file.IsOpen()) ThrowOpenError(fileName_, std::move(file.reason));
+  file_ = std::move(file.file);
   os::FileIdentity identity;
-  if (os::IdentityOf(file_, identity)) {
+  if (os::IdentityOf(file_.Handle(), identity)) {
     if (!TakeOpenFile(identity)) ThrowOpenError(fileName_, kFileInUse);
     openIdentity_ = identity;
   }
   const std::string shownName = PathText(fileName_);
 
-  const int64_t fileSize = FileSize(file_);
+  const int64_t fileSize = FileSize(file_.Handle());
   std::string start(static_cast<size_t>(std::min<int64_t>(fileSize, kDbfHeaderScanLimit)), '\0');
   start.resize(ReadAt(0, start.data(), start.size(), "InternalOpen"));
 
@@ -193,9 +193,9 @@ void DbfTable::OpenMemo() {
   for (const char* extension : {".dbt", ".DBT"}) {
     const std::string path = base + extension;
     os::LockedFile memo = os::OpenLockedFile(path, os::FileAccess::kRead);
-    if (memo.file == os::kNoFile && os::IsNoSuchFile(memo.error)) continue;
-    if (memo.file == os::kNoFile) ThrowOpenError(path, std::move(memo.reason));
-    memoFile_ = memo.file;
+    if (!memo.file.IsOpen() && os::IsNoSuchFile(memo.error)) continue;
+    if (!memo.file.IsOpen()) ThrowOpenError(path, std::move(memo.reason));
+    memoFile_ = std::move(memo.file);
     return;
   }
 }
@@ -231,10 +231,8 @@ void DbfTable::Close() {
   }
   if (openIdentity_) ReleaseOpenFile(*openIdentity_);
   openIdentity_.reset();
-  os::CloseFile(file_);
-  os::CloseFile(memoFile_);
-  file_ = os::kNoFile;
-  memoFile_ = os::kNoFile;
+  file_.Close();
+  memoFile_.Close();
   fields_.clear();
   block_.clear();
   block_.shrink_to_fit();
@@ -254,7 +252,7 @@ void DbfTable::RemoveListener(DbfTableListener& listener) {
 }
 
 size_t DbfTable::ReadAt(int64_t offset, char* into, size_t count, const char* step) const {
-  const os::ReadResult got = os::ReadAt(file_, offset, into, count);
+  const os::ReadResult got = os::ReadAt(file_.Handle(), offset, into, count);
   if (got.error != 0) {
     DbfError error(std::string("DbfTable.") + step + ": Read error \"" + PathText(fileName_) + "\"");
     error.SetReason(os::SystemReason(got.error));
@@ -336,7 +334,7 @@ void DbfTable::Next() {
 
 int64_t DbfTable::PhysicalRecordCount() const {
   if (!IsOpen()) return 0;
-  const int64_t size = FileSize(file_);
+  const int64_t size = FileSize(file_.Handle());
   return size > headerLength_ ? (size - headerLength_) / recordLength_ : 0;
 }
 

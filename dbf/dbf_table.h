@@ -189,8 +189,8 @@ class DbfTable {
   bool hideDeleted_ = false;
   int bufferSize_ = 4096;
 
-  os::FileHandle file_ = os::kNoFile;
-  os::FileHandle memoFile_ = os::kNoFile;
+  os::File file_;
+  os::File memoFile_;
   /// The identity of file_ among the files this process's tables have open.
   std::optional<os::FileIdentity> openIdentity_;
   DbfVersion version_ = DbfVersion::xBaseIII;

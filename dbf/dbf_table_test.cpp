@@ -695,8 +695,7 @@ TEST_F(DbfTableTest, MalformedFilesFailClearlyAndLeaveTheTableClosed) {
     EXPECT_TRUE(table_.AtEnd());
     // The file was released: a second table can lock it.
     const os::LockedFile released = os::OpenLockedFile(path, os::FileAccess::kRead);
-    EXPECT_NE(released.file, os::kNoFile) << released.reason;
-    os::CloseFile(released.file);
+    EXPECT_TRUE(released.file.IsOpen()) << released.reason;
   }
 
   // The same object then opens a good file.
@@ -726,8 +725,8 @@ TEST_F(DbfTableTest, OpenFilesAreSharedWithReadersOnly) {
   // Another run reads the file too, with the same lock; another table of
   // this process does not open it while one has it.
   OpenTable(path);
-  const os::LockedFile reader = os::OpenLockedFile(path, os::FileAccess::kRead);
-  EXPECT_NE(reader.file, os::kNoFile) << reader.reason;
+  os::LockedFile reader = os::OpenLockedFile(path, os::FileAccess::kRead);
+  EXPECT_TRUE(reader.file.IsOpen()) << reader.reason;
   EXPECT_EQ(table_.FieldValue("COD").TextPayload(), "AAA");
   DbfTable second("tbRiscos", settings_);
   second.SetDBFFileName(path);
@@ -741,7 +740,7 @@ TEST_F(DbfTableTest, OpenFilesAreSharedWithReadersOnly) {
   EXPECT_FALSE(os::CanHold(path));
   table_.Close();
   EXPECT_FALSE(os::CanHold(path));
-  os::CloseFile(reader.file);
+  reader.file.Close();
   EXPECT_TRUE(os::CanHold(path));
   second.Open();
   EXPECT_EQ(second.FieldValue("COD").TextPayload(), "AAA");

@@ -213,7 +213,7 @@ NtxKeySorter::NtxKeySorter(int keyLength, bool descending, size_t budgetBytes, s
   spare_ = items_ + capacity_;
 }
 
-NtxKeySorter::~NtxKeySorter() { os::CloseFile(file_); }
+NtxKeySorter::~NtxKeySorter() = default;
 
 size_t NtxKeySorter::RunsOnFile() const {
   size_t runs = runs_.size();
@@ -353,16 +353,16 @@ void NtxKeySorter::SortBuffer() {
 }
 
 void NtxKeySorter::WriteRunBytes(const uint8_t* bytes, size_t length) {
-  const int error = os::WriteAt(file_, static_cast<int64_t>(fileBytes_), bytes, length);
+  const int error = os::WriteAt(file_.Handle(), static_cast<int64_t>(fileBytes_), bytes, length);
   if (error != 0) ThrowSortError("Write", shownName_, error);
   fileBytes_ += length;
 }
 
 void NtxKeySorter::SpillBuffer() {
-  if (file_ == os::kNoFile) {
-    const os::OpenedFile opened = os::CreateNamelessFile(folder_);
-    if (opened.file == os::kNoFile) ThrowSortError("Create", shownName_, opened.error);
-    file_ = opened.file;
+  if (!file_.IsOpen()) {
+    os::OpenedFile opened = os::CreateNamelessFile(folder_);
+    if (!opened.file.IsOpen()) ThrowSortError("Create", shownName_, opened.error);
+    file_ = std::move(opened.file);
   }
   SortBuffer();
   const uint64_t offset = fileBytes_;
@@ -461,7 +461,8 @@ bool NtxKeySorter::Advance(Cursor& cursor) {
     }
     cursor.nextOffset += pairs;
   } else {
-    const os::ReadResult got = os::ReadAt(from.file_, static_cast<int64_t>(cursor.nextOffset), cursor.space, bytes);
+    const os::ReadResult got =
+        os::ReadAt(from.file_.Handle(), static_cast<int64_t>(cursor.nextOffset), cursor.space, bytes);
     if (got.bytes < bytes) ThrowSortError("Read", from.shownName_, got.error != 0 ? got.error : EIO);
     cursor.nextOffset += bytes;
   }

@@ -131,7 +131,7 @@ class NtxKeySorter {
   Item* spare_ = nullptr;
   size_t buffered_ = 0;
 
-  os::FileHandle file_ = os::kNoFile;
+  os::File file_;
   uint64_t fileBytes_ = 0;
   std::vector<Run> runs_;
   std::vector<uint8_t> readSpace_;

@@ -98,14 +98,8 @@ int NtxIndex::KeyLength() const { return file_ ? file_->keyLength : 0; }
 
 void NtxIndex::CloseFile() {
   if (!file_) return;
-  std::unique_ptr<OpenFile> file = std::move(file_);
-  try {
-    file->cache->Flush();
-  } catch (...) {
-    os::CloseFile(file->handle);
-    throw;
-  }
-  os::CloseFile(file->handle);
+  const std::unique_ptr<OpenFile> file = std::move(file_);
+  file->cache->Flush();
 }
 
 uint8_t* NtxIndex::Page(uint32_t offset, bool forWrite) {
@@ -157,7 +151,7 @@ uint8_t* NtxIndex::Page(uint32_t offset, bool forWrite) {
   return page;
 }
 
-os::FileHandle NtxIndex::CreateFile() const {
+os::File NtxIndex::CreateFile() const {
   // Always a new file: a held one stays whole, a link is never followed,
   // and only a leftover index that is not marked read-only is replaced.
   const os::EntryCheck keep = [](os::FileHandle file, bool readOnly) -> std::string {
@@ -169,7 +163,7 @@ os::FileHandle NtxIndex::CreateFile() const {
   };
   const std::string name = os::FileNameOf(fileName_);
   os::LockedFile file = folder_ ? folder_->CreateLockedFile(name, keep) : os::CreateLockedFile(fileName_, keep);
-  if (file.file == os::kNoFile) {
+  if (!file.file.IsOpen()) {
     const auto raise = [&](auto error) {
       error.SetReason(std::move(file.reason));
       error.SetWhere(FileLocation(PathText(fileName_)));
@@ -179,7 +173,7 @@ os::FileHandle NtxIndex::CreateFile() const {
     if (file.error == os::kEntryKept) raise(IndexInTheWayError(message));
     raise(DbfError(message));
   }
-  return file.file;
+  return std::move(file.file);
 }
 
 size_t NtxIndex::CachePagesFor(uint64_t pages) const {
@@ -204,20 +198,20 @@ void NtxIndex::CreateIndex() {
   if (keeper_) keeper_->BuildStarting(*this);
   CloseFile();
   ownFile_.Remove();
-  os::FileHandle handle = os::kNoFile;
+  os::File handle;
   {
     // A signal must not fall between the file's making and its recording.
     const os::SignalsHeldOff heldOff;
     handle = CreateFile();
     if (temporary_) {
-      ownFile_ = folder_ ? os::TemporaryFile(*folder_, os::FileNameOf(fileName_), handle)
-                         : os::TemporaryFile(fileName_, handle);
+      ownFile_ = folder_ ? os::TemporaryFile(*folder_, os::FileNameOf(fileName_), handle.Handle())
+                         : os::TemporaryFile(fileName_, handle.Handle());
     }
   }
   if (keeper_) keeper_->FileMade(*this);
 
   auto file = std::make_unique<OpenFile>();
-  file->handle = handle;
+  file->handle = std::move(handle);
   file->fileName = PathText(fileName_);
   const int entrySize = key.KeyLength() + 8;
   int maxKeys = (1020 - entrySize) / (entrySize + 2);
@@ -229,7 +223,7 @@ void NtxIndex::CreateIndex() {
   file->filter = std::move(filter);
   // The build writes its pages itself; the searches' cache comes after it,
   // sized to the tree.
-  file->cache = std::make_unique<NtxPageCache>(handle, file->fileName, 0);
+  file->cache = std::make_unique<NtxPageCache>(file->handle.Handle(), file->fileName, 0);
   file_ = std::move(file);
   try {
     // A header and an empty root first, so that a build that never ends
@@ -238,13 +232,12 @@ void NtxIndex::CreateIndex() {
     file_->root = kPageSize;
     WriteHeader();
     const uint8_t emptyRoot[kPageSize] = {};
-    const int error = os::WriteAt(handle, kPageSize, emptyRoot, kPageSize);
+    const int error = os::WriteAt(file_->handle.Handle(), kPageSize, emptyRoot, kPageSize);
     if (error != 0) ThrowPageWriteError(file_->fileName, error);
     BuildTree();
     file_->cache->Flush();
     WriteHeader();
   } catch (...) {
-    os::CloseFile(file_->handle);
     file_.reset();
     ownFile_.Remove();
     throw;
@@ -263,7 +256,7 @@ void NtxIndex::BuildTree() {
   // which brings them in file order). The sort's memory is gone by now.
   OpenFile& f = *file_;
   const size_t pages = (f.nextPage - kPageSize) / kPageSize;
-  f.cache = std::make_unique<NtxPageCache>(f.handle, f.fileName, CachePagesFor(pages));
+  f.cache = std::make_unique<NtxPageCache>(f.handle.Handle(), f.fileName, CachePagesFor(pages));
   if (pages <= f.cache->Capacity()) {
     f.cache->Load(kPageSize, pages);
     f.resident.resize(pages);
@@ -325,7 +318,7 @@ void NtxIndex::WritePages(NtxKeySorter& sorter, std::vector<uint32_t>& innerPage
       if (!repeated(key)) ++count;
     any = false;
   }
-  NtxPageWriter writer(f.handle, f.fileName, f.keyLength, f.maxKeys, count, kPageSize);
+  NtxPageWriter writer(f.handle.Handle(), f.fileName, f.keyLength, f.maxKeys, count, kPageSize);
   for (sorter.Rewind(); sorter.Next(key, keyRecno);) {
     if (f.unique && repeated(key)) continue;
     writer.Add(key, keyRecno);
@@ -352,7 +345,7 @@ void NtxIndex::WriteHeader() {
   header[kUniqueAt] = f.unique ? 1 : 0;
   header[kDescendingAt] = f.descending ? 1 : 0;
   std::memcpy(header + kForExpressionAt, forExpression_.data(), forExpression_.size());
-  const int error = os::WriteAt(f.handle, 0, header, kPageSize);
+  const int error = os::WriteAt(f.handle.Handle(), 0, header, kPageSize);
   if (error != 0) ThrowPageWriteError(f.fileName, error);
 }
 
@@ -361,52 +354,47 @@ void NtxIndex::OpenExisting() {
   const std::string shownName = PathText(fileName_);
   const std::string formatError = "NtxIndex.OpenIndex: File \"" + shownName + "\" is not NTX file";
   os::LockedFile opened = os::OpenLockedFile(fileName_, os::FileAccess::kReadWrite);
-  if (opened.file == os::kNoFile) {
+  if (!opened.file.IsOpen()) {
     DbfError error("NtxIndex.OpenIndex: Open error \"" + shownName + "\"");
     error.SetReason(std::move(opened.reason));
     throw error;
   }
-  const os::FileHandle handle = opened.file;
-  try {
-    uint8_t header[kPageSize];
-    const size_t got = os::ReadAt(handle, 0, header, kPageSize).bytes;
-    const int64_t fileSize = os::FileSize(handle);
-    if (got < kPageSize || fileSize < 0) throw DbfError(formatError);
-    if (!HeaderFits(header, fileSize)) throw DbfError(formatError);
-    const int signature = Get16(header + kSignatureAt);
-    const int keyLength = Get16(header + kKeySizeAt);
-    const int maxKeys = Get16(header + kMaxKeysAt);
-    const uint32_t root = Get32(header + kRootAt);
+  const os::FileHandle handle = opened.file.Handle();
+  uint8_t header[kPageSize];
+  const size_t got = os::ReadAt(handle, 0, header, kPageSize).bytes;
+  const int64_t fileSize = os::FileSize(handle);
+  if (got < kPageSize || fileSize < 0) throw DbfError(formatError);
+  if (!HeaderFits(header, fileSize)) throw DbfError(formatError);
+  const int signature = Get16(header + kSignatureAt);
+  const int keyLength = Get16(header + kKeySizeAt);
+  const int maxKeys = Get16(header + kMaxKeysAt);
+  const uint32_t root = Get32(header + kRootAt);
 
-    std::string keyText = HeaderText(header + kKeyExpressionAt, kExpressionBytes);
-    std::string forText = HeaderText(header + kForExpressionAt, kExpressionBytes);
-    NtxExpression key = NtxExpression::ParseKey(keyText, table_);
-    if (key.IsEmpty() || key.KeyLength() != keyLength) throw DbfError(formatError);
-    NtxExpression filter = NtxExpression::ParseFilter(forText, table_);
+  std::string keyText = HeaderText(header + kKeyExpressionAt, kExpressionBytes);
+  std::string forText = HeaderText(header + kForExpressionAt, kExpressionBytes);
+  NtxExpression key = NtxExpression::ParseKey(keyText, table_);
+  if (key.IsEmpty() || key.KeyLength() != keyLength) throw DbfError(formatError);
+  NtxExpression filter = NtxExpression::ParseFilter(forText, table_);
 
-    auto file = std::make_unique<OpenFile>();
-    file->handle = handle;
-    file->fileName = shownName;
-    file->SetLayout(keyLength, maxKeys);
-    file->root = root;
-    const uint64_t size = static_cast<uint64_t>(fileSize);
-    file->nextPage = static_cast<uint32_t>(
-        std::min<uint64_t>((size + kPageSize - 1) / kPageSize * kPageSize, UINT32_MAX - kPageSize + 1));
-    file->unique = header[kUniqueAt] != 0;
-    file->descending = header[kDescendingAt] != 0;
-    file->key = std::move(key);
-    file->filter = std::move(filter);
-    file->cache = std::make_unique<NtxPageCache>(handle, shownName, CachePagesFor(file->nextPage / kPageSize - 1));
-    keyExpression_ = std::move(keyText);
-    forExpression_ = std::move(forText);
-    unique_ = file->unique;
-    descending_ = file->descending;
-    clipperVersion_ = signature == 7 ? ClipperVersion::v520 : ClipperVersion::v500;
-    file_ = std::move(file);
-  } catch (...) {
-    os::CloseFile(handle);
-    throw;
-  }
+  auto file = std::make_unique<OpenFile>();
+  file->handle = std::move(opened.file);
+  file->fileName = shownName;
+  file->SetLayout(keyLength, maxKeys);
+  file->root = root;
+  const uint64_t size = static_cast<uint64_t>(fileSize);
+  file->nextPage = static_cast<uint32_t>(
+      std::min<uint64_t>((size + kPageSize - 1) / kPageSize * kPageSize, UINT32_MAX - kPageSize + 1));
+  file->unique = header[kUniqueAt] != 0;
+  file->descending = header[kDescendingAt] != 0;
+  file->key = std::move(key);
+  file->filter = std::move(filter);
+  file->cache = std::make_unique<NtxPageCache>(handle, shownName, CachePagesFor(file->nextPage / kPageSize - 1));
+  keyExpression_ = std::move(keyText);
+  forExpression_ = std::move(forText);
+  unique_ = file->unique;
+  descending_ = file->descending;
+  clipperVersion_ = signature == 7 ? ClipperVersion::v520 : ClipperVersion::v500;
+  file_ = std::move(file);
 }
 
 bool IsNtxHeader(std::string_view start, int64_t fileSize) {

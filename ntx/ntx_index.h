@@ -275,7 +275,7 @@ class NtxIndex {
   /// Builds the index file (CreateNow).
   void CreateIndex();
   /// Creates the file exclusively and returns it.
-  os::FileHandle CreateFile() const;
+  os::File CreateFile() const;
   /// Writes the tree (SortAndWrite), then reads what the searches will
   /// want of it into the page cache.
   void BuildTree();

@@ -1169,8 +1169,9 @@ TEST_F(NtxIndexTest, CloseKeepsTheIndexAndOpenReopensItsFile) {
 TEST(NtxPageCacheTest, PagesSurviveEvictionAndFlush) {
   tarvelo::testing::TempDir dir;
   const std::string path = dir.File("paginas.ntx");
-  const os::FileHandle fd = os::CreateLockedFile(path).file;
-  ASSERT_NE(fd, os::kNoFile);
+  const os::LockedFile made = os::CreateLockedFile(path);
+  ASSERT_TRUE(made.file.IsOpen()) << made.reason;
+  const os::FileHandle fd = made.file.Handle();
   constexpr int kPage = NtxPageCache::kPageSize;
   {
     NtxPageCache cache(fd, path, 20);
@@ -1225,7 +1226,6 @@ TEST(NtxPageCacheTest, PagesSurviveEvictionAndFlush) {
                 static_cast<uint8_t>(number * 7 + static_cast<uint32_t>(i)))
           << "page " << number << " byte " << i;
   }
-  os::CloseFile(fd);
 }
 
 }  // namespace

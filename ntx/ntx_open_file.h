@@ -31,7 +31,7 @@ struct Step {
 // The open index file: its layout, the page cache and the working buffers
 // of builds and searches.
 struct OpenFile {
-  os::FileHandle handle = os::kNoFile;
+  os::File handle;  // declared first: closed after the cache that writes to it
   std::string fileName;
   int keyLength = 0;
   int entrySize = 0;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 
 // The operating system's file calls, every one the program makes, in one
 // place: file_system_posix.cpp and file_system_windows.cpp implement them,
@@ -19,6 +20,39 @@ namespace tarvelo::os {
 /// (both fit); kNoFile (-1, as INVALID_HANDLE_VALUE) for none.
 using FileHandle = intptr_t;
 inline constexpr FileHandle kNoFile = -1;
+
+/// An open file that closes its handle when it goes. Move only: the file
+/// moved from holds none. The calls below take its Handle(), which stays
+/// the file's for as long as the File holds it.
+class File {
+ public:
+  /// No file.
+  File() = default;
+  /// Takes charge of handle (kNoFile: none).
+  explicit File(FileHandle handle) noexcept : handle_(handle) {}
+  ~File() { Close(); }
+  File(File&& other) noexcept : handle_(std::exchange(other.handle_, kNoFile)) {}
+  File& operator=(File&& other) noexcept {
+    if (this != &other) {
+      Close();
+      handle_ = std::exchange(other.handle_, kNoFile);
+    }
+    return *this;
+  }
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+
+  bool IsOpen() const { return handle_ != kNoFile; }
+  /// The open file; kNoFile when none is held.
+  FileHandle Handle() const { return handle_; }
+  /// Closes the file now; returns 0, or the error of the last write that
+  /// the close found, for a caller that must report it (a saved output).
+  /// Does nothing, and returns 0, when no file is held.
+  int Close() noexcept;
+
+ private:
+  FileHandle handle_ = kNoFile;
+};
 
 /// The reason for a failed file operation, from its error code, in code
 /// page 1252: the system's own text in English ("No such file or
@@ -55,17 +89,17 @@ struct FileIdentity {
   bool operator==(const FileIdentity&) const = default;
 };
 
-/// A file opened or created: file is kNoFile on failure, error then tells
+/// A file opened or created: file holds none on failure, error then tells
 /// why (0 on success).
 struct OpenedFile {
-  FileHandle file = kNoFile;
+  File file;
   int error = 0;
 };
 
-/// An open file holding a lock on its file (see OpenLockedFile), or kNoFile
-/// and the reason why there is none.
+/// An open file holding a lock on its file (see OpenLockedFile), the lock
+/// going with it, or no file and the reason why there is none.
 struct LockedFile {
-  FileHandle file = kNoFile;
+  File file;
   /// Empty on success; else in code page 1252, for the error's second line
   /// (SystemReason, kFileInUse, "Not a regular file").
   std::string reason;
@@ -201,10 +235,6 @@ void KeepStandardFilesOpen();
 /// regular file or it cannot be read. Never blocks on a pipe.
 bool ReadStartOfRegularFile(const std::string& path, size_t count, std::string& start, int64_t& size);
 
-/// Closes file; returns 0, or the error of the last write that the close
-/// found. Does nothing for kNoFile.
-int CloseFile(FileHandle file);
-
 /// What a read at an offset did: the bytes read, and 0 or the error that
 /// stopped it (bytes then counts those read before it).
 struct ReadResult {
@@ -265,9 +295,9 @@ std::string MakeTemporaryFolder(const std::string& prefix);
 /// links; failures are not reported.
 void RemoveFolderTree(const std::string& path) noexcept;
 
-/// A handle of its own on the open folder folder (POSIX), to close with
-/// CloseFile; kNoFile when there is none (always on Windows).
-FileHandle DuplicateFolderHandle(FileHandle folder) noexcept;
+/// A handle of its own on the open folder folder (POSIX); none (always on
+/// Windows) when there is none.
+File DuplicateFolderHandle(FileHandle folder) noexcept;
 
 /// Removes the empty folder name of the open folder parent (POSIX); false
 /// when it is not there, not empty, or cannot be removed. Safe in a signal

@@ -26,18 +26,18 @@ namespace {
 // Pieces of one scattered read or write.
 constexpr size_t kPiecesAtOnce = 64;
 
-LockedFile Failure(int error) { return {kNoFile, SystemReason(error), error}; }
+LockedFile Failure(int error) { return {File(), SystemReason(error), error}; }
 
 // Locks fd (exclusively, or shared with other readers) without waiting; on
 // failure closes it.
 LockedFile Lock(int fd, bool exclusive = true) {
-  if (::flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) == 0) return {fd, {}, 0};
+  if (::flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) == 0) return {File(fd), {}, 0};
   const int error = errno;
   ::close(fd);
   return Failure(error);
 }
 
-OpenedFile Opened(int fd) { return {fd, fd < 0 ? errno : 0}; }
+OpenedFile Opened(int fd) { return {File(fd < 0 ? kNoFile : fd), fd < 0 ? errno : 0}; }
 
 // After a read or write of bytes into or from parts[first..count): the
 // parts done whole are passed, a part done in part keeps what is left.
@@ -122,7 +122,7 @@ LockedFile OpenLockedFile(const std::string& path, FileAccess access) {
   if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
     const bool directory = S_ISDIR(info.st_mode);
     ::close(fd);
-    return directory ? Failure(EISDIR) : LockedFile{kNoFile, "Not a regular file", 0};
+    return directory ? Failure(EISDIR) : LockedFile{File(), "Not a regular file", 0};
   }
   return Lock(fd, access == FileAccess::kReadWrite);
 }
@@ -154,7 +154,7 @@ LockedFile CreateLockedFile(const std::string& path, const EntryCheck& keep, Fil
         std::string reason = keep(held, readOnly);
         if (!reason.empty()) {
           ::close(held);
-          return {kNoFile, std::move(reason), kEntryKept};
+          return {File(), std::move(reason), kEntryKept};
         }
       }
     }
@@ -180,8 +180,8 @@ OpenedFile CreateNamelessFile(const std::string& folder) {
 #endif
   std::string pattern = where + "/.tarvelo-sort-XXXXXX";
   const SignalsHeldOff heldOff;
-  const OpenedFile named = Opened(::mkostemp(pattern.data(), O_CLOEXEC));
-  if (named.file >= 0) ::unlink(pattern.c_str());
+  OpenedFile named = Opened(::mkostemp(pattern.data(), O_CLOEXEC));
+  if (named.file.IsOpen()) ::unlink(pattern.c_str());
   return named;
 }
 
@@ -254,13 +254,13 @@ OpenedFile CreateReplacement(const std::string& destination, std::string& name) 
     name = prefix + ShortName();
     const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd >= 0 || errno != EEXIST) {
-      const OpenedFile opened = Opened(fd);
+      OpenedFile opened = Opened(fd);
       if (fd < 0) name.clear();
       return opened;
     }
   }
   name.clear();
-  return {kNoFile, EEXIST};
+  return {File(), EEXIST};
 }
 
 int PutReplacement(FileHandle file, const std::string& name, const std::string& destination) {
@@ -339,9 +339,10 @@ bool ReadStartOfRegularFile(const std::string& path, size_t count, std::string& 
   return read;
 }
 
-int CloseFile(FileHandle file) {
+int File::Close() noexcept {
+  const FileHandle file = std::exchange(handle_, kNoFile);
   if (file < 0) return 0;
-  return ::close(file) == 0 ? 0 : errno;
+  return ::close(static_cast<int>(file)) == 0 ? 0 : errno;
 }
 
 ReadResult ReadAt(FileHandle file, int64_t offset, void* into, size_t count) {
@@ -429,8 +430,9 @@ void RemoveFolderTree(const std::string& path) noexcept {
   std::filesystem::remove_all(path, ignored);
 }
 
-FileHandle DuplicateFolderHandle(FileHandle folder) noexcept {
-  return folder == kNoFile ? kNoFile : ::fcntl(static_cast<int>(folder), F_DUPFD_CLOEXEC, 0);
+File DuplicateFolderHandle(FileHandle folder) noexcept {
+  const int fd = folder == kNoFile ? -1 : ::fcntl(static_cast<int>(folder), F_DUPFD_CLOEXEC, 0);
+  return File(fd < 0 ? kNoFile : fd);
 }
 
 bool RemoveEmptyFolder(FileHandle parent, const char* name) noexcept {

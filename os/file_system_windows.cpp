@@ -25,10 +25,11 @@ FileHandle Wrap(HANDLE handle) {
 // The most one ReadFile or WriteFile call moves.
 constexpr size_t kMostAtOnce = 1u << 30;
 
-LockedFile Failure(DWORD error) { return {kNoFile, SystemReason(static_cast<int>(error)), static_cast<int>(error)}; }
+LockedFile Failure(DWORD error) { return {File(), SystemReason(static_cast<int>(error)), static_cast<int>(error)}; }
 
 OpenedFile Opened(HANDLE handle) {
-  return {Wrap(handle), handle == INVALID_HANDLE_VALUE ? static_cast<int>(::GetLastError()) : 0};
+  const int error = handle == INVALID_HANDLE_VALUE ? static_cast<int>(::GetLastError()) : 0;
+  return {File(Wrap(handle)), error};
 }
 
 OVERLAPPED At(int64_t offset) {
@@ -62,7 +63,7 @@ bool LockRun(HANDLE handle, bool exclusive = true) {
 
 // Locks the open file as above; on failure closes it.
 LockedFile Lock(HANDLE handle, bool exclusive = true) {
-  if (LockRun(handle, exclusive)) return {Wrap(handle), {}, 0};
+  if (LockRun(handle, exclusive)) return {File(Wrap(handle)), {}, 0};
   const DWORD error = ::GetLastError();
   ::CloseHandle(handle);
   return Failure(error == ERROR_IO_PENDING ? ERROR_LOCK_VIOLATION : error);
@@ -102,7 +103,7 @@ LockedFile RemoveEntryInTheWay(const std::wstring& path, const EntryCheck& keep)
     std::string reason = keep(Wrap(held), readOnly);
     if (!reason.empty()) {
       ::CloseHandle(held);
-      return {kNoFile, std::move(reason), kEntryKept};
+      return {File(), std::move(reason), kEntryKept};
     }
   }
   if (readOnly) ::SetFileAttributesW(path.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
@@ -145,7 +146,7 @@ LockedFile OpenLockedFile(const std::string& path, FileAccess access) {
   if (handle == INVALID_HANDLE_VALUE) return Failure(::GetLastError());
   if (::GetFileType(handle) != FILE_TYPE_DISK) {
     ::CloseHandle(handle);
-    return {kNoFile, "Not a regular file", 0};
+    return {File(), "Not a regular file", 0};
   }
   return Lock(handle, access == FileAccess::kReadWrite);
 }
@@ -190,12 +191,13 @@ OpenedFile CreateNamelessFile(const std::string& folder) {
         nullptr);
     if (handle != INVALID_HANDLE_VALUE || ::GetLastError() != ERROR_FILE_EXISTS) return Opened(handle);
   }
-  return {kNoFile, ERROR_FILE_EXISTS};
+  return {File(), ERROR_FILE_EXISTS};
 }
 
-int CloseFile(FileHandle file) {
+int File::Close() noexcept {
+  const FileHandle file = std::exchange(handle_, kNoFile);
   if (file == kNoFile) return 0;
-  return ::CloseHandle(Handle(file)) ? 0 : static_cast<int>(::GetLastError());
+  return ::CloseHandle(os::Handle(file)) ? 0 : static_cast<int>(::GetLastError());
 }
 
 ReadResult ReadAt(FileHandle file, int64_t offset, void* into, size_t count) {
@@ -335,7 +337,7 @@ OpenedFile CreateReplacement(const std::string& destination, std::string& name) 
                       CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (handle != INVALID_HANDLE_VALUE || ::GetLastError() != ERROR_FILE_EXISTS) return Opened(handle);
   }
-  return {kNoFile, ERROR_FILE_EXISTS};
+  return {File(), ERROR_FILE_EXISTS};
 }
 
 int PutReplacement(FileHandle, const std::string& name, const std::string& destination) {
@@ -448,7 +450,7 @@ void RemoveFolderTree(const std::string& path) noexcept {
 }
 
 // Files of a folder go by their paths on Windows.
-FileHandle DuplicateFolderHandle(FileHandle) noexcept { return kNoFile; }
+File DuplicateFolderHandle(FileHandle) noexcept { return File(); }
 
 // No folder is made for a run on Windows (see folder_windows.cpp).
 bool RemoveEmptyFolder(FileHandle, const char*) noexcept { return false; }

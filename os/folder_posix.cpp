@@ -63,7 +63,7 @@ void Folder::Close() noexcept {
 }
 
 LockedFile Folder::CreateLockedFile(const std::string& name, const EntryCheck& keep) const {
-  if (!IsOpen()) return {kNoFile, SystemReason(error_), error_};
+  if (!IsOpen()) return {File(), SystemReason(error_), error_};
   return os::CreateLockedFile(name, keep, handle_);
 }
 

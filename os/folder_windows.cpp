@@ -136,7 +136,7 @@ void Folder::Close() noexcept {
 }
 
 LockedFile Folder::CreateLockedFile(const std::string& name, const EntryCheck& keep) const {
-  if (!IsOpen()) return {kNoFile, SystemReason(error_), error_};
+  if (!IsOpen()) return {File(), SystemReason(error_), error_};
   return os::CreateLockedFile(path_ + name, keep);
 }
 

@@ -54,29 +54,28 @@ TemporaryFile::TemporaryFile(const Folder& folder, const std::string& name, os::
   folder_ = os::DuplicateFolderHandle(folder.Handle());
   // Where the folder cannot be kept open on its own, the file goes by its
   // path.
-  path_ = folder_ == os::kNoFile ? folder.Path() + name : name;
-  slot_ = TakeSlot(folder_, path_, identity_, false);
+  path_ = folder_.IsOpen() ? name : folder.Path() + name;
+  slot_ = TakeSlot(folder_.Handle(), path_, identity_, false);
 }
 
 TemporaryFile::~TemporaryFile() { Remove(); }
 
 TemporaryFile::TemporaryFile(TemporaryFile&& other) noexcept
-    : path_(std::move(other.path_)), folder_(other.folder_), identity_(other.identity_), slot_(other.slot_) {
+    : path_(std::move(other.path_)),
+      folder_(std::move(other.folder_)),
+      identity_(other.identity_),
+      slot_(std::exchange(other.slot_, -1)) {
   other.path_.clear();
-  other.folder_ = os::kNoFile;
-  other.slot_ = -1;
 }
 
 TemporaryFile& TemporaryFile::operator=(TemporaryFile&& other) noexcept {
   if (this == &other) return *this;
   Remove();
   path_ = std::move(other.path_);
-  folder_ = other.folder_;
+  folder_ = std::move(other.folder_);
   identity_ = other.identity_;
-  slot_ = other.slot_;
+  slot_ = std::exchange(other.slot_, -1);
   other.path_.clear();
-  other.folder_ = os::kNoFile;
-  other.slot_ = -1;
   return *this;
 }
 
@@ -84,8 +83,7 @@ void TemporaryFile::Release() noexcept {
   if (slot_ >= 0) slots[slot_].state.store(0);
   slot_ = -1;
   path_.clear();
-  os::CloseFile(folder_);
-  folder_ = os::kNoFile;
+  folder_.Close();
 }
 
 void TemporaryFile::Remove() noexcept {
@@ -95,7 +93,7 @@ void TemporaryFile::Remove() noexcept {
     int expected = 2;
     slots[slot_].state.compare_exchange_strong(expected, 1);
   }
-  os::RemoveIfSameFile(path_.c_str(), identity_, folder_);
+  os::RemoveIfSameFile(path_.c_str(), identity_, folder_.Handle());
   Release();
 }
 

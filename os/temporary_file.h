@@ -38,7 +38,7 @@ class TemporaryFile {
   void Release() noexcept;
 
   std::string path_;
-  os::FileHandle folder_ = os::kNoFile;  // the folder path_ is in, on POSIX
+  os::File folder_;  // the folder path_ is in, on POSIX
   os::FileIdentity identity_;
   int slot_ = -1;  // its place in the list RemoveTemporaryFiles reads; -1 none
 };

@@ -7,7 +7,9 @@
 
 namespace tarvelo {
 
+namespace os {
 class ReplacingFile;
+}
 
 /// The rule behind one row of the detail listing.
 enum class DetailRule { Empty, Length, Date, Domain, SecondCompany, NoPolicy };
@@ -38,7 +40,7 @@ class DetailSink {
 /// byte-order mark, CR LF, a header line, columns arquivo, tabela, registro,
 /// apolice, item, campo, regra, valor, separated by ";" where the decimal
 /// separator is "," and by "," otherwise. Rows are streamed through a
-/// ReplacingFile, which Finish puts in the target's place. A value is
+/// os::ReplacingFile, which Finish puts in the target's place. A value is
 /// quoted when it holds the separator, a quotation mark or a line break;
 /// one that a spreadsheet could take for a formula (beginning with "=",
 /// "+", "-", "@", a tab or a carriage return, and not a number whole) gets
@@ -59,7 +61,7 @@ class DetailListing : public DetailSink {
  private:
   void Cell(std::string_view utf8, bool last = false);
 
-  std::unique_ptr<ReplacingFile> file_;
+  std::unique_ptr<os::ReplacingFile> file_;
   char separator_;
   std::string quoted_;  // characters that make a cell quoted
   std::string path_;    // of the current data file, UTF-8 as the file system names it
