@@ -31,29 +31,22 @@ std::string DecodeCharacter(std::string_view bytes);
 /// any stray character (a trailing blank included) or a value out of range.
 std::optional<int32_t> DecodeInteger(std::string_view bytes);
 
-/// The usual form of an integer field, read at once: blanks, an optional
-/// sign, then 1 to 9 decimal digits to the end; what DecodeInteger gives
-/// for it. nullopt for any other form (DecodeInteger reads those).
-[[gnu::always_inline]] inline std::optional<int32_t> DecodePlainInteger(std::string_view bytes) {
+/// DecodeInteger, reading at once the usual form: blanks, an optional sign,
+/// then up to 9 decimal digits to the end.
+inline std::optional<int32_t> DecodeIntegerField(std::string_view bytes) {
   size_t i = 0;
   const size_t n = bytes.size();
   while (i < n && bytes[i] == ' ') ++i;
   const bool negative = i < n && bytes[i] == '-';
   if (i < n && (bytes[i] == '-' || bytes[i] == '+')) ++i;
-  if (i == n || n - i > 9) return std::nullopt;
+  if (i == n || n - i > 9) return DecodeInteger(bytes);
   int32_t value = 0;
   for (; i < n; ++i) {
     const char c = bytes[i];
-    if (c < '0' || c > '9') return std::nullopt;
+    if (c < '0' || c > '9') return DecodeInteger(bytes);
     value = value * 10 + (c - '0');
   }
   return negative ? -value : value;
-}
-
-/// DecodeInteger, reading the usual form at once.
-inline std::optional<int32_t> DecodeIntegerField(std::string_view bytes) {
-  if (const auto value = DecodePlainInteger(bytes)) return value;
-  return DecodeInteger(bytes);
 }
 
 /// Integer field of 10 digits or more: the same rules with the 64-bit range;

@@ -38,8 +38,8 @@ using DomainKey = unsigned __int128;
 /// character field's text (so a field's bytes give what its text gives).
 [[gnu::always_inline]] inline bool IsEmptyText(std::string_view text) {
   for (const char c : text) {
-    if (c == '\0') return true;
     if (static_cast<unsigned char>(c) > 32) return false;
+    if (c == '\0') return true;
   }
   return true;
 }
