@@ -17,7 +17,9 @@
 //   std::string_view Qualifier()        the trimmed text of the depende field; empty without one
 // Each answer may raise the error of a value that does not convert; a
 // rule asks only for what it needs, in the order it needs it, so the same
-// errors come first either way. No text a reading gives holds a NUL byte.
+// errors come first either way. No text a reading gives holds a NUL byte,
+// but for the bytes a field whose only rule is the empty rule may give as
+// its text: IsEmptyText stops at a NUL.
 
 #include <bit>
 #include <charconv>
@@ -43,7 +45,6 @@ using DomainKey = unsigned __int128;
   }
   return true;
 }
-
 
 /// IsValidDate of a text whose first eight characters are digits, the
 /// usual form, read at once: true, with the answer in valid; false for any
