@@ -7,6 +7,7 @@
 #include "testing/catalogue_fixture.h"
 #include "testing/dbf_writer.h"
 #include "testing/temp_dir.h"
+#include "validation/record_checks.h"
 #include "validation/report_format.h"
 #include "validation/rule_catalogue.h"
 #include "values/variant.h"
@@ -72,6 +73,66 @@ void BM_ReadDbfRecords(benchmark::State& state) {
       benchmark::Counter(static_cast<double>(records) * state.iterations(), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_ReadDbfRecords)->Unit(benchmark::kMillisecond);
+
+// Checks the records of a 20,000-record file whose fields carry every rule
+// (empty, exact length, date, a code, a code qualified by a text field and
+// by an integer field, an integer code), a value in ten breaking one; on
+// the record's bytes (0) or through every value (1).
+void BM_CheckRecords(benchmark::State& state) {
+  testing::TempDir dir;
+  // tabela, campo, depende, tipo, tamanho, dominio, nulo, data, zeros, ordem, zerosesq
+  testing::WriteTabelas(dir.File("tabelas.dbf"), {{"RISCOS", "COD_SEG", "", "1", "5", "0", "0", "0", "0", "1"},
+                                                  {"RISCOS", "APOLICE", "", "1", "10", "0", "0", "0", "0", "2", "1"},
+                                                  {"RISCOS", "INICIO", "", "1", "8", "0", "0", "1", "1", "3", "1"},
+                                                  {"RISCOS", "UF", "", "1", "2", "1", "0", "0", "0", "4"},
+                                                  {"RISCOS", "MUNIC", "UF", "1", "7", "1", "0", "0", "0", "5"},
+                                                  {"RISCOS", "COD_MOD", "", "3", "0", "1", "0", "0", "0", "6"},
+                                                  {"RISCOS", "COD_CULT", "COD_MOD", "3", "0", "1", "0", "0", "0", "7"},
+                                                  {"RISCOS", "QTD", "", "3", "0", "0", "0", "0", "0", "8"}});
+  std::vector<testing::DomainRow> domain = {{"RISCOS", "UF", "SP", ""},           {"RISCOS", "UF", "RS", ""},
+                                            {"RISCOS", "MUNIC", "3550308", "SP"}, {"RISCOS", "MUNIC", "4314902", "RS"},
+                                            {"RISCOS", "COD_MOD", "61", ""},      {"RISCOS", "COD_MOD", "64", ""},
+                                            {"RISCOS", "COD_CULT", "101", "61"},  {"RISCOS", "COD_CULT", "7", "64"}};
+  testing::WriteAnexos(dir.File("anexos.dbf"), domain);
+  testing::DbfWriter writer({{"COD_SEG", 'C', 5},
+                             {"APOLICE", 'C', 10},
+                             {"INICIO", 'C', 8},
+                             {"UF", 'C', 2},
+                             {"MUNIC", 'C', 7},
+                             {"COD_MOD", 'N', 2},
+                             {"COD_CULT", 'N', 3},
+                             {"QTD", 'N', 5}});
+  const int records = 20000;
+  for (int i = 0; i < records; ++i) {
+    const bool bad = i % 10 == 9;
+    const bool animal = i % 3 == 0;
+    writer.AddRecord({"05631", bad && i % 4 == 1 ? "123" : std::to_string(1000000000 + i),
+                      bad && i % 4 == 3 ? "20231301" : "20230115", animal ? "rs" : "SP",
+                      animal ? "4314902" : (bad ? "3550309" : "3550308"), animal ? "64" : "61",
+                      animal ? "7" : (bad ? "102" : "101"), bad ? "" : std::to_string(i % 1000)});
+  }
+  writer.WriteTo(dir.File("r.dbf"));
+  DbfTable tabelas("tbTabelas", kSettings), anexos("tbAnexos", kSettings), data("tbDados", kSettings);
+  RuleCatalogue catalogue(kSettings);
+  catalogue.Load("RURAL", dir.Path(), tabelas, anexos);
+  catalogue.Structure().IndexName(kStructureByPosition);
+  data.SetDBFFileName(dir.File("r.dbf"));
+  data.Open();
+  std::vector<char> bytes(static_cast<size_t>(records) * static_cast<size_t>(data.RecordLength()));
+  data.ReadRecords(1, static_cast<size_t>(records), bytes.data());
+  const RecordChecker checker(data, catalogue.Structure(), catalogue.Domain(), kRisksTable, "05631", 2026, kSettings,
+                              state.range(0) == 0 ? CheckReading::kDirect : CheckReading::kValues);
+  std::vector<FieldCounts> counts(static_cast<size_t>(checker.FieldCount()));
+  const std::string* field = nullptr;
+  for (auto _ : state) {
+    for (int i = 0; i < records; ++i)
+      benchmark::DoNotOptimize(checker.Check(
+          bytes.data() + static_cast<size_t>(i) * static_cast<size_t>(data.RecordLength()), counts.data(), field));
+  }
+  state.counters["records/s"] =
+      benchmark::Counter(static_cast<double>(records) * state.iterations(), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_CheckRecords)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 // Loads a catalogue whose "anexos.dbf" has state.range(0) rows: long lists
 // of municipality codes per state, in no particular order.

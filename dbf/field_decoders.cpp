@@ -38,22 +38,27 @@ std::optional<bool> DecodeLogical(std::string_view bytes) {
   return std::nullopt;
 }
 
-std::optional<double> ParseDecimal(std::string_view text, char decimalSeparator) {
-  const size_t n = text.size();
-  size_t i = 0;
-  while (i < n && text[i] == ' ') ++i;
-  bool negative = false;
-  if (i < n && (text[i] == '+' || text[i] == '-')) {
-    negative = text[i] == '-';
-    ++i;
-  }
-  // The mantissa: digits with at most one separator among them.
-  const size_t mantissa = i;
+namespace {
+
+// The mantissa of a decimal number: digits with at most one separator
+// among them.
+struct Mantissa {
+  size_t begin = 0;                             // its first character
+  size_t end = 0;                               // the character after it
+  size_t separatorAt = std::string_view::npos;  // npos without one
+  size_t digitCount = 0;
+  bool nonZero = false;
+  uint64_t digits = 0;  // the first 19 digits as a number
+};
+
+// Reads the mantissa that starts at i (after the sign).
+[[gnu::always_inline]] inline Mantissa ScanMantissa(std::string_view text, size_t i, char decimalSeparator) {
+  const size_t begin = i;
   size_t digitCount = 0;
   size_t separatorAt = std::string_view::npos;
   bool nonZero = false;
-  uint64_t digits = 0;  // the first 19 digits as a number
-  for (; i < n; ++i) {
+  uint64_t digits = 0;
+  for (; i < text.size(); ++i) {
     const char c = text[i];
     if (c >= '0' && c <= '9') {
       ++digitCount;
@@ -65,52 +70,49 @@ std::optional<double> ParseDecimal(std::string_view text, char decimalSeparator)
       break;
     }
   }
-  if (digitCount == 0) return std::nullopt;
-  const size_t mantissaEnd = i;
+  return Mantissa{begin, i, separatorAt, digitCount, nonZero, digits};
+}
 
-  const ExponentScan exponent = ScanExponent(text, i);
-  if (!exponent.valid) return std::nullopt;
-  i = exponent.end;
-  while (i < n && text[i] == ' ') ++i;
-  if (i != n) return std::nullopt;
-  if (!nonZero) return 0.0;
-
-  // Digits that make an integer below 2^53 over a power of ten up to
-  // 10^22: both are doubles exactly, and a division rounds correctly, so
-  // the quotient is the nearest double to the text, as the conversion
-  // below gives it.
+// The value of a mantissa's digits times ten to the exponent when the
+// digits make an integer below 2^53 and it is divided by a power of ten
+// up to 10^22: both are doubles exactly, and a division rounds correctly,
+// so the quotient is the nearest double to the text, as the conversion
+// gives it. nullopt otherwise.
+[[gnu::always_inline]] inline std::optional<double> ExactQuotient(const Mantissa& m, long exponent) {
   const long fractionDigits =
-      separatorAt == std::string_view::npos ? 0 : static_cast<long>(mantissaEnd - separatorAt - 1);
-  const long power = fractionDigits - exponent.value;
-  if (digitCount <= 15 && power >= 0 && power <= 22) {
-    static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                                         1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-    const double value = static_cast<double>(digits) / kPowers[power];
-    return negative ? -value : value;
-  }
+      m.separatorAt == std::string_view::npos ? 0 : static_cast<long>(m.end - m.separatorAt - 1);
+  const long power = fractionDigits - exponent;
+  if (m.digitCount > 15 || power < 0 || power > 22) return std::nullopt;
+  static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                       1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  return static_cast<double>(m.digits) / kPowers[power];
+}
 
-  // The mantissa rebuilt as plain digits with "." for std::from_chars, in
-  // a buffer on the stack unless the text is long.
-  const size_t integerEnd = separatorAt == std::string_view::npos ? mantissaEnd : separatorAt;
+// The mantissa rebuilt as plain digits with "." and the exponent, for the
+// general conversion, in a buffer on the stack unless the text is long:
+// the value, negated when negative; nullopt for a value beyond the double
+// range; 0 for one too small.
+std::optional<double> ConvertRebuilt(std::string_view text, const Mantissa& m, long exponent, bool negative) {
+  const size_t integerEnd = m.separatorAt == std::string_view::npos ? m.end : m.separatorAt;
   char local[96];
   std::string longText;
-  const size_t room = digitCount + 3 + 24;
+  const size_t room = m.digitCount + 3 + 24;
   char* plain = local;
   if (room > sizeof local) {
     longText.resize(room);
     plain = longText.data();
   }
   size_t length = 0;
-  if (integerEnd == mantissa) plain[length++] = '0';
-  text.copy(plain + length, integerEnd - mantissa, mantissa);
-  length += integerEnd - mantissa;
+  if (integerEnd == m.begin) plain[length++] = '0';
+  text.copy(plain + length, integerEnd - m.begin, m.begin);
+  length += integerEnd - m.begin;
   plain[length++] = '.';
-  if (separatorAt != std::string_view::npos) {
-    text.copy(plain + length, mantissaEnd - separatorAt - 1, separatorAt + 1);
-    length += mantissaEnd - separatorAt - 1;
+  if (m.separatorAt != std::string_view::npos) {
+    text.copy(plain + length, m.end - m.separatorAt - 1, m.separatorAt + 1);
+    length += m.end - m.separatorAt - 1;
   }
   plain[length++] = 'e';
-  length = static_cast<size_t>(std::to_chars(plain + length, plain + room, exponent.value).ptr - plain);
+  length = static_cast<size_t>(std::to_chars(plain + length, plain + room, exponent).ptr - plain);
 
   double value = 0;
   switch (ConvertDecimal(std::string_view(plain, length), value)) {
@@ -121,6 +123,30 @@ std::optional<double> ParseDecimal(std::string_view text, char decimalSeparator)
     default:
       return std::nullopt;  // an overflow has no value
   }
+}
+
+}  // namespace
+
+std::optional<double> ParseDecimal(std::string_view text, char decimalSeparator) {
+  const size_t n = text.size();
+  size_t i = 0;
+  while (i < n && text[i] == ' ') ++i;
+  bool negative = false;
+  if (i < n && (text[i] == '+' || text[i] == '-')) {
+    negative = text[i] == '-';
+    ++i;
+  }
+  const Mantissa mantissa = ScanMantissa(text, i, decimalSeparator);
+  if (mantissa.digitCount == 0) return std::nullopt;
+  const ExponentScan exponent = ScanExponent(text, mantissa.end);
+  if (!exponent.valid) return std::nullopt;
+  i = exponent.end;
+  while (i < n && text[i] == ' ') ++i;
+  if (i != n) return std::nullopt;
+  if (!mantissa.nonZero) return 0.0;
+
+  if (const std::optional<double> exact = ExactQuotient(mantissa, exponent.value)) return negative ? -*exact : *exact;
+  return ConvertRebuilt(text, mantissa, exponent.value, negative);
 }
 
 }  // namespace tarvelo

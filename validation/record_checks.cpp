@@ -1,11 +1,7 @@
 #include "validation/record_checks.h"
 
-#include <algorithm>
-#include <bit>
-#include <cstring>
 #include <optional>
 
-#include "values/date_time.h"
 #include "values/errors.h"
 #include "values/text.h"
 #include "values/variant_operators.h"
@@ -15,172 +11,14 @@ namespace {
 
 const std::string kCompanyField = "cod_seg";
 
-// A domain key, valor1 (at most 8 bytes) and valor2 (at most 2), packed
-// with the count of each: two keys pack alike exactly when both texts are
-// identical.
-DomainKey PackDomainKey(std::string_view value1, std::string_view value2) {
-  DomainKey key = 0;
-  for (const char c : value1) key = key << 8 | static_cast<unsigned char>(c);
-  key <<= 8 * (8 - value1.size());
-  for (const char c : value2) key = key << 8 | static_cast<unsigned char>(c);
-  key <<= 8 * (2 - value2.size());
-  return key << 8 | value1.size() << 4 | value2.size();
-}
-
-// A key part as a text key field of the given width stores the value:
-// padded with blanks to the width, upper case, cut to the width and ending
-// at a character of code 0.
-std::string_view KeyPart(std::string_view value, size_t width, char (&buffer)[8]) {
-  size_t n = 0;
-  for (; n < value.size() && n < width; ++n) {
-    const char c = value[n];
-    if (c == '\0') return std::string_view(buffer, n);
-    buffer[n] = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-  }
-  for (; n < width; ++n) buffer[n] = ' ';
-  return std::string_view(buffer, width);
-}
-
-// The key PackDomainKey(KeyPart(value1, 8), KeyPart(value2, 2)) gives
-// for texts without a NUL byte (every text read from a character field,
-// which ends at its first NUL, and every number's text): both parts at
-// their full widths.
-[[gnu::always_inline]] inline DomainKey FullDomainKey(std::string_view value1, std::string_view value2) {
-  constexpr uint64_t kOnes = 0x0101010101010101u;
-  // valor1's bytes in a word, first byte lowest, blanks after them.
-  uint64_t word = 0x20 * kOnes;
-  const char* from = value1.data();
-  switch (std::min<size_t>(value1.size(), 8)) {
-    case 8:
-      std::memcpy(&word, from, 8);
-      break;
-    case 7:
-      std::memcpy(&word, from, 7);
-      break;
-    case 6:
-      std::memcpy(&word, from, 6);
-      break;
-    case 5:
-      std::memcpy(&word, from, 5);
-      break;
-    case 4:
-      std::memcpy(&word, from, 4);
-      break;
-    case 3:
-      std::memcpy(&word, from, 3);
-      break;
-    case 2:
-      std::memcpy(&word, from, 2);
-      break;
-    case 1:
-      std::memcpy(&word, from, 1);
-      break;
-    default:
-      break;
-  }
-  if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
-  // Upper case, eight bytes at once: a byte from "a" to "z" (the high bit
-  // clear, the low seven bits in range) loses 32.
-  const uint64_t low7 = word & (0x7F * kOnes);
-  const uint64_t lower = (low7 + (0x80 - 'a') * kOnes) & ~(low7 + (0x80 - 'z' - 1) * kOnes) & ~word & (0x80 * kOnes);
-  word = __builtin_bswap64(word - (lower >> 2));  // first byte highest
-  const auto upper = [](char c) {
-    return static_cast<uint32_t>(static_cast<unsigned char>((c >= 'a' && c <= 'z') ? c - 'a' + 'A' : c));
-  };
-  const uint32_t first = value2.empty() ? ' ' : upper(value2[0]);
-  const uint32_t second = value2.size() < 2 ? ' ' : upper(value2[1]);
-  return static_cast<DomainKey>(word) << 24 | first << 16 | second << 8 | 8 << 4 | 2;
-}
-
-// True when the text of a character field (its bytes up to the first NUL)
-// is empty once trimmed: no byte above code 32 comes before a NUL.
-bool BlankText(const char* bytes, size_t width) {
-  for (size_t i = 0; i < width; ++i) {
-    const unsigned char c = static_cast<unsigned char>(bytes[i]);
-    if (c == 0) return true;
-    if (c > 32) return false;
-  }
-  return true;
-}
-
-// The text without the characters of code 32 or below at both ends, as
-// TrimView gives it.
-std::string_view Trimmed(std::string_view text) {
-  const char* begin = text.data();
-  const char* end = begin + text.size();
-  while (begin < end && static_cast<unsigned char>(*begin) <= 32) ++begin;
-  while (end > begin && static_cast<unsigned char>(end[-1]) <= 32) --end;
-  return std::string_view(begin, static_cast<size_t>(end - begin));
-}
-
-// The text an integer field's value converts to, made from the field's
-// bytes when they are what DecodeInteger reads as a decimal number:
-// blanks, an optional sign, then digits to the end (at most 9 of them, as
-// an integer field holds). False for anything else (all blanks, a
-// hexadecimal form, a stray character): the value must be read then.
-[[gnu::always_inline]] inline bool PlainIntegerText(std::string_view bytes, char (&buffer)[16],
-                                                    std::string_view& text) {
-  size_t i = 0;
-  const size_t n = bytes.size();
-  while (i < n && bytes[i] == ' ') ++i;
-  bool negative = false;
-  if (i < n && (bytes[i] == '+' || bytes[i] == '-')) negative = bytes[i++] == '-';
-  if (i == n || n - i > 9) return false;
-  for (size_t k = i; k < n; ++k)
-    if (bytes[k] < '0' || bytes[k] > '9') return false;
-  while (i + 1 < n && bytes[i] == '0') ++i;
-  size_t length = 0;
-  if (negative && !(i + 1 == n && bytes[i] == '0')) buffer[length++] = '-';
-  for (; i < n; ++i) buffer[length++] = bytes[i];
-  text = std::string_view(buffer, length);
-  return true;
-}
-
-// IsValidDate of a text whose first eight characters are digits, the
-// usual form, read at once: true, with the answer in valid; false for any
-// other text.
-[[gnu::always_inline]] inline bool EightDigitDate(std::string_view text, int currentYear, bool& valid) {
-  if (text.size() < 8) return false;
-  constexpr uint64_t kOnes = 0x0101010101010101u;
-  uint64_t word;
-  std::memcpy(&word, text.data(), sizeof word);
-  if ((word & (0xF0 * kOnes)) != 0x30 * kOnes || ((word + 0x06 * kOnes) & (0xF0 * kOnes)) != 0x30 * kOnes) return false;
-  const auto digit = [&](size_t i) { return text[i] - '0'; };
-  const int year = digit(0) * 1000 + digit(1) * 100 + digit(2) * 10 + digit(3);
-  valid = year >= 1900 && year <= currentYear + 5 &&
-          IsGregorianDate(year, digit(4) * 10 + digit(5), digit(6) * 10 + digit(7));
-  return true;
-}
-
-// A part of a YYYYMMDD text as a number: the standard conversion, with a
-// shortcut for the common case of plain digits.
-std::optional<int32_t> DatePart(std::string_view part) {
-  if (part.empty()) return std::nullopt;
-  int32_t value = 0;
-  for (const char c : part) {
-    if (c < '0' || c > '9') return StrToInt(part);
-    value = value * 10 + (c - '0');
-  }
-  return value;
+// Counts a failure of a rule of field, noting it when notes are kept.
+[[gnu::always_inline]] inline void CountFailure(int64_t& count, FailureNotes* notes, const DbfField& field,
+                                                DetailRule rule) {
+  ++count;
+  if (notes) notes->Add(field, rule);
 }
 
 }  // namespace
-
-bool HasExactLength(std::string_view text, int32_t n) { return static_cast<int64_t>(TrimView(text).size()) == n; }
-
-bool IsValidDate(std::string_view text, int currentYear) {
-  bool valid = false;
-  if (EightDigitDate(text, currentYear, valid)) return valid;
-  const auto part = [&](size_t from, size_t count) {
-    return from < text.size() ? text.substr(from, count) : std::string_view();
-  };
-  const auto year = DatePart(part(0, 4));
-  const auto month = DatePart(part(4, 2));
-  const auto day = DatePart(part(6, 2));
-  if (!year || !month || !day) return false;
-  if (*year < 1900 || *year > currentYear + 5) return false;
-  return IsGregorianDate(*year, *month, *day);
-}
 
 void DomainKeySet::Assign(const std::vector<DomainKey>& keys) {
   int bits = 1;
@@ -214,14 +52,152 @@ RecordChecker::RecordChecker(DbfTable& data, MemTable& structure, MemTable& doma
   }
 }
 
+// A field read from the record's bytes, for a field whose plan is direct:
+// a character field's text is its bytes up to the first NUL, and an integer
+// field's value (as a code, or as a qualifier) is read from plain digits.
+class RecordChecker::ByteReading {
+ public:
+  /// Room for the texts of the integers read: kept by the caller, so that
+  /// the reading itself stays in registers.
+  struct Digits {
+    char value[24];
+    char qualifier[24];
+  };
+
+  ByteReading(const char* record, const FieldRules& rules, Digits& digits)
+      : record_(record), rules_(rules), digits_(digits) {}
+
+  /// Reads what the rules will ask for; false, reading nothing more, when
+  /// an integer is not written in plain digits (its value must be read).
+  [[gnu::always_inline]] bool Read() {
+    if (rules_.character) {
+      text_ = rules_.field->CharacterText(record_);
+      trimmed_ = TrimView(text_);
+    } else if (rules_.integerValue && !ReadInteger(*rules_.field, digits_.value, integer_)) {
+      return false;
+    }
+    if (rules_.qualifier == Qualifier::kText) {
+      qualifier_ = TrimView(rules_.dependField->CharacterText(record_));
+    } else if (rules_.qualifier == Qualifier::kInteger) {
+      return ReadInteger(*rules_.dependField, digits_.qualifier, qualifier_);
+    }
+    return true;
+  }
+
+  bool IsNull() const { return !rules_.character && rules_.field->IsNull(record_); }
+  std::string_view Text() const { return text_; }
+  std::string_view Trimmed() const { return trimmed_; }
+  bool DiffersFromText(std::string_view text) const { return text_ != text; }
+  int32_t Length() const { return rules_.lengthValue; }
+  std::string_view IntegerText() const { return integer_; }
+  std::string_view Qualifier() const { return qualifier_; }
+
+ private:
+  // The text an integer field's value converts to (DecimalText of it),
+  // made from the field's bytes when they are what DecodeInteger reads as
+  // a decimal number: blanks, an optional sign, then digits to the end (at
+  // most 9 of them, as an integer field holds); the digits are copied, a
+  // quarter of the cost of reading the number and writing it again. False
+  // for anything else (all blanks, a hexadecimal form, a stray character).
+  [[gnu::always_inline]] bool ReadInteger(const DbfField& field, char (&buffer)[24], std::string_view& text) const {
+    const std::string_view bytes = field.RawBytes(record_);
+    size_t i = 0;
+    const size_t n = bytes.size();
+    while (i < n && bytes[i] == ' ') ++i;
+    bool negative = false;
+    if (i < n && (bytes[i] == '+' || bytes[i] == '-')) negative = bytes[i++] == '-';
+    if (i == n || n - i > 9) return false;
+    for (size_t k = i; k < n; ++k)
+      if (bytes[k] < '0' || bytes[k] > '9') return false;
+    while (i + 1 < n && bytes[i] == '0') ++i;
+    size_t length = 0;
+    if (negative && !(i + 1 == n && bytes[i] == '0')) buffer[length++] = '-';
+    for (; i < n; ++i) buffer[length++] = bytes[i];
+    text = std::string_view(buffer, length);
+    return true;
+  }
+
+  const char* record_;
+  const FieldRules& rules_;
+  Digits& digits_;
+  std::string_view text_, trimmed_, integer_, qualifier_;
+};
+
+// The reading of a field whose only rule is the empty rule, which stops at
+// a NUL itself (IsEmptyText): its text is taken as its bytes.
+class RecordChecker::EmptyRuleBytes {
+ public:
+  EmptyRuleBytes(const char* record, const FieldRules& rules) : record_(record), rules_(rules) {}
+  bool IsNull() const { return !rules_.character && rules_.field->IsNull(record_); }
+  std::string_view Text() const { return rules_.field->RawBytes(record_); }
+
+ private:
+  const char* record_;
+  const FieldRules& rules_;
+};
+
+// A field read through its value, as the rules are stated. The value and
+// its text are made only when a rule asks for them: converting a null
+// value is an error, and only the rules that convert may raise it.
+class RecordChecker::ValueReading {
+ public:
+  ValueReading(const RecordChecker& checker, const char* record, const FieldRules& rules)
+      : checker_(checker), record_(record), rules_(rules), field_(*rules.field) {}
+
+  bool IsNull() const { return field_.IsNull(record_); }
+  std::string_view Text() {
+    if (field_.DataType() == ftString) return field_.CharacterText(record_);
+    if (!converted_) converted_ = ToText(Value(), checker_.settings_);
+    return *converted_;
+  }
+  std::string_view Trimmed() { return TrimView(Text()); }
+  bool DiffersFromText(std::string_view text) {
+    if (field_.DataType() == ftString) return Text() != text;
+    return Compare(Value(), CompareOp::NotEqual, Variant::String(std::string(text)), checker_.settings_);
+  }
+  int32_t Length() const {
+    return rules_.lengthKnown ? rules_.lengthValue : ToInteger(rules_.length, checker_.settings_);
+  }
+  std::string_view IntegerText() { return DecimalText(ToInteger(Value(), checker_.settings_), digits_); }
+  std::string_view Qualifier() {
+    if (rules_.dependsOn.empty()) return std::string_view();
+    // A missing field raises its error here, as a look-up would.
+    const DbfField& depend =
+        rules_.dependField != nullptr ? *rules_.dependField : checker_.data_.FieldByName(rules_.dependsOn);
+    if (depend.DataType() == ftString) return TrimView(depend.CharacterText(record_));
+    qualifier_ = ToText(depend.AsVariant(record_), checker_.settings_);
+    return TrimView(qualifier_);
+  }
+
+ private:
+  const Variant& Value() {
+    if (!value_) value_ = field_.AsVariant(record_);
+    return *value_;
+  }
+
+  const RecordChecker& checker_;
+  const char* record_;
+  const FieldRules& rules_;
+  const DbfField& field_;
+  std::optional<Variant> value_;
+  std::optional<std::string> converted_;
+  std::string qualifier_;
+  char digits_[24];
+};
+
 void RecordChecker::PrepareField(int position, FieldRules& rules) {
-  const Variant key[] = {Variant::Integer(tableNumber_), Variant::Integer(position + 1)};
-  rules.hasRow = structure_.FindKey({key[0], key[1]});
+  rules.hasRow = structure_.FindKey({Variant::Integer(tableNumber_), Variant::Integer(position + 1)});
   if (!rules.hasRow) return;  // a position without a row of its own is not checked
+  const DbfField& field = data_.FieldAt(position);
+  ReadRowRules(field, rules);
+  if (rules.domainRule) LoadDomainKeys(position, rules);
+  PlanReading(field, rules);
+}
+
+void RecordChecker::ReadRowRules(const DbfField& field, FieldRules& rules) const {
   const auto flagIs = [&](const char* name, uint8_t value) {
     return Compare(structure_.FieldValue(name), CompareOp::Equal, Variant::Byte(value), settings_);
   };
-  const DbfField& field = data_.FieldAt(position);
   rules.nullRule = flagIs("nulo", 0);
   rules.textType = flagIs("tipo", 1);
   rules.lengthRule = flagIs("zerosesq", 1);
@@ -231,25 +207,8 @@ void RecordChecker::PrepareField(int position, FieldRules& rules) {
   rules.domainRule = flagIs("dominio", 1);
   rules.dependsOn = Trim(ToText(structure_.FieldValue("depende"), settings_));
   rules.anyRule = rules.nullRule || rules.lengthRule || rules.dateRule || rules.domainRule;
-  if (rules.domainRule) {
-    if (!rules.dependsOn.empty()) rules.dependField = data_.FindField(rules.dependsOn);
-    // The admissible values of this field, as the DomainTable's key holds them.
-    std::vector<DomainKey> admissible;
-    for (domain_.First(); !domain_.AtEnd(); domain_.Next()) {
-      if (!Compare(domain_.FieldValue("tabela"), CompareOp::Equal, key[0], settings_) ||
-          !Compare(domain_.FieldValue("campo"), CompareOp::Equal, key[1], settings_))
-        continue;
-      const Variant value1 = domain_.FieldValue("valor1");
-      const Variant value2 = domain_.FieldValue("valor2");
-      if (value1.IsNull() || value2.IsNull()) continue;  // a null key field never equals a text
-      // The stored texts are already as the key fields hold them.
-      admissible.push_back(PackDomainKey(value1.TextPayload(), value2.TextPayload()));
-    }
-    rules.domainSet.Assign(admissible);
-  }
-
-  // The plan. A tamanho that does not convert raises its error when the
-  // rule first runs, through the value.
+  // A tamanho that does not convert raises its error when the rule first
+  // runs, through the value.
   if (rules.lengthRule) {
     try {
       rules.lengthValue = ToInteger(rules.length, settings_);
@@ -257,6 +216,28 @@ void RecordChecker::PrepareField(int position, FieldRules& rules) {
     } catch (const TarveloError&) {
     }
   }
+}
+
+void RecordChecker::LoadDomainKeys(int position, FieldRules& rules) const {
+  if (!rules.dependsOn.empty()) rules.dependField = data_.FindField(rules.dependsOn);
+  const Variant table = Variant::Integer(tableNumber_);
+  const Variant column = Variant::Integer(position + 1);
+  // The admissible values of this field, as the DomainTable's key holds them.
+  std::vector<DomainKey> admissible;
+  for (domain_.First(); !domain_.AtEnd(); domain_.Next()) {
+    if (!Compare(domain_.FieldValue("tabela"), CompareOp::Equal, table, settings_) ||
+        !Compare(domain_.FieldValue("campo"), CompareOp::Equal, column, settings_))
+      continue;
+    const Variant value1 = domain_.FieldValue("valor1");
+    const Variant value2 = domain_.FieldValue("valor2");
+    if (value1.IsNull() || value2.IsNull()) continue;  // a null key field never equals a text
+    // The stored texts are already as the key fields hold them.
+    admissible.push_back(PackDomainKey(value1.TextPayload(), value2.TextPayload()));
+  }
+  rules.domainSet.Assign(admissible);
+}
+
+void RecordChecker::PlanReading(const DbfField& field, FieldRules& rules) const {
   if (rules.domainRule && !rules.dependsOn.empty()) {
     const DbfField* depend = rules.dependField;
     rules.qualifier = depend == nullptr                 ? Qualifier::kValue
@@ -284,51 +265,17 @@ void RecordChecker::PrepareField(int position, FieldRules& rules) {
   rules.field = &field;
 }
 
-inline bool RecordChecker::CheckBytes(const char* record, const DbfField& field, const FieldRules& rules,
-                                      FieldCounts& counts, FailureNotes* notes) const {
-  // Whatever might send the field to its value is read first, before
-  // anything is counted.
-  std::string_view text, trimmed, value1, value2;
-  char digits[16], qualifierDigits[16];
-  if (rules.character) {
-    if (rules.needsText) {
-      text = field.CharacterText(record);
-      trimmed = Trimmed(text);
-      value1 = trimmed;
-    }
-  } else if (rules.integerValue && !PlainIntegerText(field.RawBytes(record), digits, value1)) {
-    return false;
-  }
-  if (rules.qualifier == Qualifier::kText) {
-    value2 = Trimmed(rules.dependField->CharacterText(record));
-  } else if (rules.qualifier == Qualifier::kInteger &&
-             !PlainIntegerText(rules.dependField->RawBytes(record), qualifierDigits, value2)) {
-    return false;
-  }
-
-  const auto fail = [&](int64_t& count, DetailRule rule) {
-    ++count;
-    if (notes) notes->Add(field, rule);
-  };
-  // Without a direct plan a non-character field has no length or date
-  // rule, and its null rule reads its bytes alone.
-  if (rules.nullRule) {
-    const bool empty = !rules.character  ? field.IsNull(record)
-                       : !rules.textType ? false
-                       : rules.needsText ? trimmed.empty()
-                                         : BlankText(record + field.Offset(), static_cast<size_t>(field.Width()));
-    if (empty) fail(counts.nulls, DetailRule::Empty);
-  }
-  if (rules.lengthRule && static_cast<int64_t>(trimmed.size()) != rules.lengthValue)
-    fail(counts.invalid, DetailRule::Length);
-  if (rules.dateRule && text != rules.zeros) {
-    bool valid = false;
-    if (!EightDigitDate(text, currentYear_, valid)) valid = IsValidDate(text, currentYear_);
-    if (!valid) fail(counts.invalid, DetailRule::Date);
-  }
-  if (rules.domainRule && !rules.domainSet.Contains(FullDomainKey(value1, value2)))
-    fail(counts.invalid, DetailRule::Domain);
-  return true;
+template <class Reading>
+[[gnu::always_inline]] inline void RecordChecker::ApplyRules(const FieldRules& rules, Reading& field,
+                                                             FieldCounts& counts, FailureNotes* notes) const {
+  const DbfField& checked = *rules.field;
+  if (rules.nullRule && FailsEmpty(field, rules.textType))
+    CountFailure(counts.nulls, notes, checked, DetailRule::Empty);
+  if (rules.lengthRule && FailsLength(field)) CountFailure(counts.invalid, notes, checked, DetailRule::Length);
+  if (rules.dateRule && FailsDate(field, rules.zeros, currentYear_))
+    CountFailure(counts.invalid, notes, checked, DetailRule::Date);
+  if (rules.domainRule && !rules.domainSet.Contains(CodeKey(field, rules.textType)))
+    CountFailure(counts.invalid, notes, checked, DetailRule::Domain);
 }
 
 bool RecordChecker::Check(const char* record, FieldCounts* counts, const std::string*& field,
@@ -346,81 +293,26 @@ bool RecordChecker::Check(const char* record, FieldCounts* counts, const std::st
   // Fields without a rule would count nothing: they are passed over.
   for (const int position : checked_) {
     const FieldRules& rules = rules_[static_cast<size_t>(position)];
-    const DbfField& checked = *rules.field;
-    field = &checked.FieldName();
+    field = &rules.field->FieldName();
     FieldCounts& count = counts[position];
     if (rules.onlyEmpty) {
-      // The null rule alone, the most common plan, on the bytes.
-      const bool empty = rules.character ? BlankText(record + checked.Offset(), static_cast<size_t>(checked.Width()))
-                                         : checked.IsNull(record);
-      if (empty) {
-        ++count.nulls;
-        if (notes) notes->Add(checked, DetailRule::Empty);
-      }
+      // The most common plan.
+      EmptyRuleBytes bytes(record, rules);
+      if (FailsEmpty(bytes, rules.textType)) CountFailure(count.nulls, notes, *rules.field, DetailRule::Empty);
       continue;
     }
-    if (rules.direct && CheckBytes(record, checked, rules, count, notes)) continue;
-    CheckField(record, checked, rules, count, notes);
+    if (rules.direct) {
+      ByteReading::Digits digits;
+      ByteReading bytes(record, rules, digits);
+      if (bytes.Read()) {
+        ApplyRules(rules, bytes, count, notes);
+        continue;
+      }
+    }
+    ValueReading values(*this, record, rules);
+    ApplyRules(rules, values, count, notes);
   }
   return true;
-}
-
-void RecordChecker::CheckField(const char* record, const DbfField& field, const FieldRules& rules, FieldCounts& counts,
-                               FailureNotes* notes) const {
-  const auto fail = [&](int64_t& count, DetailRule rule) {
-    ++count;
-    if (notes) notes->Add(field, rule);
-  };
-  const bool character = field.DataType() == ftString;
-
-  // The value and its text are made only when a rule needs them: converting
-  // a null value to text is an error, and only the rules that convert may
-  // raise it.
-  std::optional<Variant> value;
-  std::optional<std::string> converted;
-  const auto Value = [&]() -> const Variant& {
-    if (!value) value = field.AsVariant(record);
-    return *value;
-  };
-  const auto Text = [&]() -> std::string_view {
-    if (character) return field.CharacterText(record);
-    if (!converted) converted = ToText(Value(), settings_);
-    return *converted;
-  };
-
-  if (rules.nullRule) {
-    // A character field is never null by its bytes; only its trimmed text
-    // can be empty.
-    if ((!character && field.IsNull(record)) || (rules.textType && TrimView(Text()).empty()))
-      fail(counts.nulls, DetailRule::Empty);
-  }
-  if (rules.lengthRule) {
-    const std::string_view text = Text();
-    if (!HasExactLength(text, ToInteger(rules.length, settings_))) fail(counts.invalid, DetailRule::Length);
-  }
-  if (rules.dateRule) {
-    const bool notZeros = character ? Text() != rules.zeros
-                                    : Compare(Value(), CompareOp::NotEqual, Variant::String(rules.zeros), settings_);
-    if (notZeros && !IsValidDate(Text(), currentYear_)) fail(counts.invalid, DetailRule::Date);
-  }
-  if (rules.domainRule) {
-    std::string number;
-    const std::string_view value1 =
-        rules.textType ? TrimView(Text()) : (number = std::to_string(ToInteger(Value(), settings_)));
-    std::string converted2;
-    std::string_view value2;
-    if (!rules.dependsOn.empty()) {
-      const DbfField& depend = rules.dependField != nullptr ? *rules.dependField : data_.FieldByName(rules.dependsOn);
-      value2 = depend.DataType() == ftString ? depend.CharacterText(record)
-                                             : (converted2 = ToText(depend.AsVariant(record), settings_));
-      value2 = TrimView(value2);
-    }
-    // valor1: the value padded to 8; valor2: the qualifier padded to 2
-    // (two blanks without one); both upper case and cut to their widths.
-    char buffer1[8], buffer2[8];
-    const DomainKey key = PackDomainKey(KeyPart(value1, 8, buffer1), KeyPart(value2, 2, buffer2));
-    if (!rules.domainSet.Contains(key)) fail(counts.invalid, DetailRule::Domain);
-  }
 }
 
 void RecordChecker::AddCounts(const std::vector<FieldCounts>& counts) {

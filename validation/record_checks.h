@@ -8,21 +8,10 @@
 #include "dbf/dbf_table.h"
 #include "memtable/mem_table.h"
 #include "validation/detail_listing.h"
+#include "validation/field_rules.h"
 #include "values/regional_settings.h"
 
 namespace tarvelo {
-
-/// A (valor1, valor2) key of the domain table packed into one number.
-using DomainKey = unsigned __int128;
-
-/// True exactly when the trimmed text has n characters.
-bool HasExactLength(std::string_view text, int32_t n);
-
-/// True when text holds a valid YYYYMMDD date (characters after the 8th
-/// ignored) whose year lies between 1900 and currentYear + 5. Each part is
-/// read by the standard text-to-integer conversion, so blanks, hyphens or an
-/// empty part make it false.
-bool IsValidDate(std::string_view text, int currentYear);
 
 /// Failures of one field found by the record checks.
 struct FieldCounts {
@@ -149,16 +138,23 @@ class RecordChecker {
     Qualifier qualifier = Qualifier::kNone;
   };
 
+  /// The two readings of a field (field_rules.h): from the record's bytes,
+  /// and through its value.
+  class ByteReading;
+  class EmptyRuleBytes;
+  class ValueReading;
+
   void PrepareField(int position, FieldRules& rules);
-  /// The rules of one field through its value (and the text converted from
-  /// it), as they are stated.
-  void CheckField(const char* record, const DbfField& field, const FieldRules& rules, FieldCounts& counts,
-                  FailureNotes* notes) const;
-  /// The same from the record's bytes, for a field whose plan is direct;
-  /// false, counting nothing, when a value read on the way turns out not to
-  /// be plain digits (CheckField must then run).
-  [[gnu::always_inline]] inline bool CheckBytes(const char* record, const DbfField& field, const FieldRules& rules,
-                                                FieldCounts& counts, FailureNotes* notes) const;
+  /// The rule flags, tamanho and depende of the current StructureTable row.
+  void ReadRowRules(const DbfField& field, FieldRules& rules) const;
+  /// The admissible keys of the field at position, from the DomainTable.
+  void LoadDomainKeys(int position, FieldRules& rules) const;
+  /// Decides what the rules read of a record: its bytes, or its values.
+  void PlanReading(const DbfField& field, FieldRules& rules) const;
+  /// Applies the rules of a field to a reading of it, in their order,
+  /// counting each failure and noting it in notes unless that is null.
+  template <class Reading>
+  void ApplyRules(const FieldRules& rules, Reading& field, FieldCounts& counts, FailureNotes* notes) const;
 
   DbfTable& data_;
   MemTable& structure_;

@@ -34,12 +34,21 @@ TEST(IsValidDate, YearWindowLeapYearsAndForm) {
   EXPECT_FALSE(IsValidDate("", 2026));
 }
 
-TEST(HasExactLength, ComparesTheTrimmedLength) {
+// The empty and exact length rules read a text trimmed of the characters
+// of code 32 or below only: an accented letter (above 127) counts, and a
+// NUL ends a field's text.
+TEST(TextRules, EmptyAndExactLengthTrimOnlyCodesUpTo32) {
   EXPECT_TRUE(HasExactLength("00123", 5));
   EXPECT_FALSE(HasExactLength("123  ", 5));
   EXPECT_TRUE(HasExactLength("  123  ", 3));
   EXPECT_TRUE(HasExactLength("     ", 0));
   EXPECT_FALSE(HasExactLength("abc", -3));
+  EXPECT_TRUE(HasExactLength("\t\xC7\xE7\x1F", 2));
+  EXPECT_TRUE(IsEmptyText(""));
+  EXPECT_TRUE(IsEmptyText(" \t\x1F "));
+  EXPECT_TRUE(IsEmptyText(std::string_view(" \0AB", 4)));
+  EXPECT_FALSE(IsEmptyText("  \xE7 "));
+  EXPECT_FALSE(IsEmptyText("  a "));
 }
 
 // The checks that read a field's bytes count, note and raise what the

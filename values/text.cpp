@@ -7,8 +7,6 @@ namespace tarvelo {
 
 namespace {
 
-bool IsBlankOrControl(char c) { return static_cast<unsigned char>(c) <= 32; }
-
 // Case folding of code page 1252 letters for names: a-z, the accented
 // Latin-1 letters and the letter pairs of 0x80-0x9F.
 constexpr std::array<unsigned char, 256> MakeFoldTable() {
@@ -166,14 +164,6 @@ void AppendCp1252(std::string& out, char32_t c) {
 }
 
 }  // namespace
-
-std::string_view TrimView(std::string_view text) {
-  size_t begin = 0;
-  size_t end = text.size();
-  while (begin < end && IsBlankOrControl(text[begin])) ++begin;
-  while (end > begin && IsBlankOrControl(text[end - 1])) --end;
-  return text.substr(begin, end - begin);
-}
 
 std::string Trim(std::string_view text) { return std::string(TrimView(text)); }
 

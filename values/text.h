@@ -11,7 +11,13 @@ namespace tarvelo {
 std::string Trim(std::string_view text);
 
 /// Trim without a copy: the part of text between its blanks.
-std::string_view TrimView(std::string_view text);
+inline std::string_view TrimView(std::string_view text) {
+  const char* begin = text.data();
+  const char* end = begin + text.size();
+  while (begin < end && static_cast<unsigned char>(*begin) <= 32) ++begin;
+  while (end > begin && static_cast<unsigned char>(end[-1]) <= 32) --end;
+  return std::string_view(begin, static_cast<size_t>(end - begin));
+}
 
 /// Upper case of the letters a to z only; every other byte unchanged.
 std::string UpperAscii(std::string_view text);
