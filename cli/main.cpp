@@ -5,6 +5,7 @@
 #include <new>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/cli_options.h"
@@ -29,34 +30,6 @@
 namespace {
 
 using namespace tarvelo;
-
-class CliHost : public RunHost {
- public:
-  CliHost(const CliOptions& options, RegionalSettings settings, std::string folder)
-      : riskPath_(RunPathFromUtf8(options.riskPath)),
-        claimPath_(RunPathFromUtf8(options.claimPath)),
-        folder_(std::move(folder)),
-        settings_(std::move(settings)) {}
-
-  std::string RiskPath() const override { return riskPath_; }
-  std::string ClaimPath() const override { return claimPath_; }
-  std::string ProgramFolder() const override { return folder_; }
-  os::Folder IndexFolder() const override { return tarvelo::IndexFolder(folder_, ProcessEnvironmentVariable); }
-  const RegionalSettings& Settings() const override { return settings_; }
-  ResultLog& Log() override { return log_; }
-  void SetProgress(int) override {}
-  CivilDateTime Now() const override { return LocalNow(); }
-  DetailSink* Details() override { return details_; }
-  void SetDetails(DetailSink* details) { details_ = details; }
-
- private:
-  std::string riskPath_;
-  std::string claimPath_;
-  std::string folder_;
-  RegionalSettings settings_;
-  ResultLog log_;
-  DetailSink* details_ = nullptr;
-};
 
 // Prints text on standard output; returns 0 or the error of the write.
 int PrintOut(const std::string& text) { return os::WriteStandardOutput(text.data(), text.size()); }
@@ -104,7 +77,13 @@ int RunCli(const std::vector<std::string>& arguments) {
       options->catalogueFolder ? std::optional(RunPathFromUtf8(*options->catalogueFolder)) : std::nullopt;
   const std::string folder = CatalogueFolder(catalogueOption, ProcessEnvironmentVariable, ExecutableFolder());
 
-  CliHost host(*options, SettingsFromProcessEnvironment(), folder);
+  RunInputs inputs;
+  inputs.riskPath = RunPathFromUtf8(options->riskPath);
+  inputs.claimPath = RunPathFromUtf8(options->claimPath);
+  inputs.catalogueFolder = folder;
+  inputs.settings = SettingsFromProcessEnvironment();
+  inputs.indexFolder = [folder] { return IndexFolder(folder, ProcessEnvironmentVariable); };
+  inputs.now = LocalNow;
   // The files this program writes, as the file system names them.
   const auto output = [](const std::optional<std::string>& path) {
     return path ? std::optional<std::string>(RunPathFromUtf8(*path)) : std::nullopt;
@@ -133,7 +112,7 @@ int RunCli(const std::vector<std::string>& arguments) {
   for (const Output& out : outputs) {
     try {
       const std::string warning =
-          out.path ? CheckExportPath(*out.path, {host.RiskPath(), host.ClaimPath()}, folder, indexFolder) : "";
+          out.path ? CheckExportPath(*out.path, {inputs.riskPath, inputs.claimPath}, folder, indexFolder) : "";
       if (!warning.empty()) std::cerr << Cp1252ToUtf8(warning) << "\n";
     } catch (const TarveloError& error) {
       PrintError(error);
@@ -154,12 +133,11 @@ int RunCli(const std::vector<std::string>& arguments) {
   };
   make(outputs[0].path, [&](const std::string& path) { exportFile = std::make_unique<ReplacingFile>(path); });
   make(outputs[1].path, [&](const std::string& path) {
-    details = std::make_unique<DetailListing>(path, host.Settings().decimalSeparator);
+    details = std::make_unique<DetailListing>(path, inputs.settings.decimalSeparator);
   });
   make(outputs[2].path, [&](const std::string& path) { jsonFile = std::make_unique<ReplacingFile>(path); });
   if (refused) return 1;
-  host.SetDetails(details.get());
-  ValidationRun run(host);
+  ValidationRun run(std::move(inputs), nullptr, details.get());
   // The lines written so far are printed in any case; an error that ended
   // the run follows on standard error.
   std::optional<std::string> failure;
@@ -170,7 +148,7 @@ int RunCli(const std::vector<std::string>& arguments) {
   } catch (const std::exception& error) {
     failure = MessageBoxText(error.what());
   }
-  const bool outputFailed = ReportOutputError(PrintLog(host.Log()));
+  const bool outputFailed = ReportOutputError(PrintLog(run.Report()));
   if (failure) std::cerr << Cp1252ToUtf8(*failure) << "\n";
   int status = failure || outputFailed ? 1 : 0;
   // Each file is saved on its own, whatever became of the others; the
@@ -187,7 +165,7 @@ int RunCli(const std::vector<std::string>& arguments) {
       status = 1;
     }
   };
-  if (exportFile) save([&] { WriteReport(host.Log(), *exportFile); });
+  if (exportFile) save([&] { WriteReport(run.Report(), *exportFile); });
   if (details) save([&] { details->Finish(); });
   if (jsonFile)
     save([&] {

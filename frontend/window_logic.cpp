@@ -34,15 +34,12 @@ WindowLogic::WindowLogic(std::string programFolder, RegionalSettings settings, W
   face_.SetBoxText(PathBox::kRisks, remembered.riskFile);
   face_.SetBoxText(PathBox::kClaims, remembered.claimFile);
   exportFolder_ = remembered.exportFolder;
-  log_.SetListener(this);
-  run_ = std::make_unique<ValidationRun>(*this);
 }
 
 WindowLogic::~WindowLogic() {
   closing_.CloseRequested(IsRunning());
   if (worker_.joinable()) worker_.join();
   if (busyCursor_) face_.SetBusyCursor(false);
-  log_.SetListener(nullptr);
 }
 
 void WindowLogic::ChooseFile(PathBox box) {
@@ -62,6 +59,7 @@ void WindowLogic::Validate() {
   claimPath_ = TypedRunPath(PathBox::kClaims);
   KeepPaths();
   closing_.RunStarted();
+  run_.reset();
   details_.reset();
   if (!detailsPath_.empty()) {
     try {
@@ -70,6 +68,14 @@ void WindowLogic::Validate() {
       // Without a place for the listing the run goes on; its export says so.
     }
   }
+  RunInputs inputs;
+  inputs.riskPath = riskPath_;
+  inputs.claimPath = claimPath_;
+  inputs.catalogueFolder = programFolder_;
+  inputs.settings = settings_;
+  inputs.indexFolder = [folder = programFolder_] { return IndexFolder(folder, ProcessEnvironmentVariable); };
+  inputs.now = LocalNow;
+  run_ = std::make_unique<ValidationRun>(std::move(inputs), static_cast<RunObserver*>(this), details_.get());
   face_.SetCommandsEnabled(false);
   worker_ = std::thread([this] {
     std::exception_ptr ended;
@@ -142,7 +148,7 @@ void WindowLogic::Export() {
     if (chosen->fileType == 1) {
       SaveDetails(target);
     } else {
-      SaveReport(log_, target);
+      SaveReport(Report(), target);
     }
   } catch (const TarveloError& error) {
     face_.ShowError(ErrorText(error));
@@ -188,8 +194,6 @@ void WindowLogic::SetHelpFolder(std::string folder) {
   if (!helpFolder_.empty() && !os::IsFolderSeparator(helpFolder_.back())) helpFolder_ += os::kFolderSeparator;
 }
 
-os::Folder WindowLogic::IndexFolder() const { return tarvelo::IndexFolder(programFolder_, ProcessEnvironmentVariable); }
-
 void WindowLogic::Help() {
   // The compiled help of the original platform when it is there, else the
   // help page that ships with the program.
@@ -209,7 +213,10 @@ void WindowLogic::KeepPaths() {
   face_.KeepPaths({face_.BoxText(PathBox::kRisks), face_.BoxText(PathBox::kClaims), exportFolder_});
 }
 
-CivilDateTime WindowLogic::Now() const { return LocalNow(); }
+const ResultLog& WindowLogic::Report() const {
+  static const ResultLog none;
+  return run_ ? run_->Report() : none;
+}
 
 void WindowLogic::LogCleared() {
   face_.Post([this] { face_.ClearReport(); });

@@ -12,22 +12,22 @@
 #include "os/temporary_file.h"
 #include "validation/detail_listing.h"
 #include "validation/result_log.h"
-#include "validation/run_host.h"
+#include "validation/run_observer.h"
 #include "values/regional_settings.h"
 
 namespace tarvelo {
 
 class ValidationRun;
 
-/// The window's commands, whatever toolkit shows it (WindowFace). It is the
-/// validation run's host; the run works on a thread of its own so that the
+/// The window's commands, whatever toolkit shows it (WindowFace). It
+/// observes the validation run, which works on a thread of its own so that the
 /// window keeps painting, and its report lines and progress positions reach
 /// the face through Post in the order the run wrote them. While a run
 /// works the commands are disabled, and closing the window stops the run at
 /// its next block of records (the index removed), with a busy cursor
 /// meanwhile, then closes. The edit boxes' texts and the folder of the last
 /// export are remembered through the face.
-class WindowLogic : public RunHost, private ResultLogListener {
+class WindowLogic : private RunObserver {
  public:
   /// programFolder: the folder of the catalogue tables and the help file,
   /// and of the temporary index when the user can write in it, as the file
@@ -37,6 +37,8 @@ class WindowLogic : public RunHost, private ResultLogListener {
   WindowLogic(std::string programFolder, RegionalSettings settings, WindowFace& face);
   /// Asks a working run to stop and waits for its end.
   ~WindowLogic() override;
+  WindowLogic(const WindowLogic&) = delete;
+  WindowLogic& operator=(const WindowLogic&) = delete;
 
   /// Chooses a file into box (the dialog starts from the file chosen last
   /// in either box); cancel changes nothing.
@@ -77,20 +79,12 @@ class WindowLogic : public RunHost, private ResultLogListener {
   bool IsRunning() const { return worker_.joinable(); }
   /// The report of the last run (what the export saves). Not to be read
   /// while a run works.
-  const ResultLog& Report() const { return log_; }
-
-  // RunHost, called by the run's thread.
-  std::string RiskPath() const override { return riskPath_; }
-  std::string ClaimPath() const override { return claimPath_; }
-  std::string ProgramFolder() const override { return programFolder_; }
-  /// The catalogue's folder when the user can write in it, else a folder of
-  /// the user's own (IndexFolder of program_folders.h).
-  os::Folder IndexFolder() const override;
-  const RegionalSettings& Settings() const override { return settings_; }
-  ResultLog& Log() override { return log_; }
-  void SetProgress(int position) override { face_.PostProgress(position); }
-  CivilDateTime Now() const override;
-  DetailSink* Details() override { return details_.get(); }
+  const ResultLog& Report() const;
+  /// The folder of the catalogue tables the runs read, as the file system
+  /// names it, ending in a separator unless empty.
+  const std::string& ProgramFolder() const { return programFolder_; }
+  /// Whether the run is asked to stop (the window is being closed); safe
+  /// from any thread.
   bool StopRequested() const override { return closing_.StopRequested(); }
 
  private:
@@ -105,16 +99,17 @@ class WindowLogic : public RunHost, private ResultLogListener {
   /// before any run).
   void SaveDetails(const std::string& target);
 
-  // ResultLogListener, called by the run's thread.
+  // RunObserver, called by the run's thread.
   void LogCleared() override;
   void LineAppended(size_t index, const std::string& line) override;
   void LineReplaced(size_t index, const std::string& line) override;
+  void Progress(int position) override { face_.PostProgress(position); }
 
   WindowFace& face_;
   std::string programFolder_;
   std::string helpFolder_;
   RegionalSettings settings_;
-  ResultLog log_;
+  /// The last run; none before the first.
   std::unique_ptr<ValidationRun> run_;
   std::string riskPath_;
   std::string claimPath_;
