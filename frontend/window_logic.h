@@ -7,20 +7,19 @@
 #include <vector>
 
 #include "frontend/command_flow.h"
+#include "frontend/run_session.h"
 #include "frontend/window_face.h"
 #include "os/file_system.h"
 #include "os/temporary_file.h"
-#include "validation/detail_listing.h"
 #include "validation/result_log.h"
 #include "validation/run_observer.h"
 #include "values/regional_settings.h"
 
 namespace tarvelo {
 
-class ValidationRun;
-
-/// The window's commands, whatever toolkit shows it (WindowFace). It
-/// observes the validation run, which works on a thread of its own so that the
+/// The window's commands, whatever toolkit shows it (WindowFace). Each
+/// validation is a RunSession that it observes; the run works on a thread
+/// of its own so that the
 /// window keeps painting, and its report lines and progress positions reach
 /// the face through Post in the order the run wrote them. While a run
 /// works the commands are disabled, and closing the window stops the run at
@@ -79,7 +78,7 @@ class WindowLogic : private RunObserver {
   bool IsRunning() const { return worker_.joinable(); }
   /// The report of the last run (what the export saves). Not to be read
   /// while a run works.
-  const ResultLog& Report() const;
+  const ResultLog& Report() const { return session_->Report(); }
   /// The folder of the catalogue tables the runs read, as the file system
   /// names it, ending in a separator unless empty.
   const std::string& ProgramFolder() const { return programFolder_; }
@@ -95,9 +94,6 @@ class WindowLogic : private RunObserver {
   bool MayReplace(const std::string& target);
   /// The file system's name for a path typed in an edit box.
   std::string TypedRunPath(PathBox box) const;
-  /// Saves the last run's detail listing to target (a listing without rows
-  /// before any run).
-  void SaveDetails(const std::string& target);
 
   // RunObserver, called by the run's thread.
   void LogCleared() override;
@@ -109,17 +105,15 @@ class WindowLogic : private RunObserver {
   std::string programFolder_;
   std::string helpFolder_;
   RegionalSettings settings_;
-  /// The last run; none before the first.
-  std::unique_ptr<ValidationRun> run_;
-  std::string riskPath_;
-  std::string claimPath_;
+  /// The last run, its report and its listing; before the first, a
+  /// session that has not run.
+  std::unique_ptr<RunSession> session_;
   /// The file chosen last in either file choice; the next choice starts there.
   std::string lastOpenFile_;
-  /// The detail listing of the last run, written during the run into a
-  /// folder of the window's own and copied by the export.
+  /// The folder of the window's own where each run writes its detail
+  /// listing, which the export copies.
   os::TemporaryFolder detailsFolder_;
   std::string detailsPath_;
-  std::unique_ptr<DetailListing> details_;
   /// The folder of the last export; empty for the documents folder.
   std::string exportFolder_;
   /// The file of this window's last export, which the next export to it
