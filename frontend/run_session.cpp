@@ -53,9 +53,9 @@ bool RunSession::CheckOutputs(const SessionMessages& say) const {
     try {
       const std::string warning =
           CheckExportPath(output.path, {inputs_.riskPath, inputs_.claimPath}, inputs_.catalogueFolder, indexFolder);
-      if (!warning.empty()) say(warning);
+      if (!warning.empty() && say) say(warning);
     } catch (const TarveloError& error) {
-      say(ErrorText(error));
+      if (say) say(ErrorText(error));
       refused = true;
     }
   }
