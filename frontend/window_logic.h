@@ -19,9 +19,9 @@ namespace tarvelo {
 
 /// The window's commands, whatever toolkit shows it (WindowFace). Each
 /// validation is a RunSession that it observes; the run works on a thread
-/// of its own so that the
-/// window keeps painting, and its report lines and progress positions reach
-/// the face through Post in the order the run wrote them. While a run
+/// of its own so that the window keeps painting, and its report lines and
+/// progress positions reach the face through Post in the order the run
+/// wrote them. While a run
 /// works the commands are disabled, and closing the window stops the run at
 /// its next block of records (the index removed), with a busy cursor
 /// meanwhile, then closes. The edit boxes' texts and the folder of the last
@@ -105,15 +105,15 @@ class WindowLogic : private RunObserver {
   std::string programFolder_;
   std::string helpFolder_;
   RegionalSettings settings_;
-  /// The last run, its report and its listing; before the first, a
-  /// session that has not run.
-  std::unique_ptr<RunSession> session_;
   /// The file chosen last in either file choice; the next choice starts there.
   std::string lastOpenFile_;
   /// The folder of the window's own where each run writes its detail
   /// listing, which the export copies.
   os::TemporaryFolder detailsFolder_;
   std::string detailsPath_;
+  /// The last run, its report and its listing (gone before the listing's
+  /// folder); before the first, a session that has not run.
+  std::unique_ptr<RunSession> session_;
   /// The folder of the last export; empty for the documents folder.
   std::string exportFolder_;
   /// The file of this window's last export, which the next export to it

@@ -54,7 +54,8 @@ class ValidationRun {
   /// far kept in the log and without the closing lines. Memory that runs
   /// out ends it with OutOfMemoryError naming the step ("Out of memory
   /// while checking the records") and, on its location line, the file the
-  /// step was reading.
+  /// step was reading. The tables an error left open stay open until the
+  /// next execution (the same run again) or until the object goes.
   void Execute();
 
   /// The report of the last execution: its lines in code page 1252 (empty
