@@ -479,11 +479,11 @@ std::string FileText(const std::string& path) {
 }
 
 // The record checks of the risks file alone: a run without a claims file.
-Measure RecordChecks(testing::FakeHost& host, const std::string& risks, int threads, int32_t& counted) {
-  host.risk = risks;
-  host.claim.clear();
-  host.threads = threads;
-  ValidationRun run(host);
+Measure RecordChecks(testing::RunSetup& setup, const std::string& risks, int threads, int32_t& counted) {
+  setup.risk = risks;
+  setup.claim.clear();
+  setup.threads = threads;
+  ValidationRun run = setup.NewRun();
   const Measure best = Best(3, [&] { run.Execute(); });
   counted = run.State().riskCount;
   return best;
@@ -491,10 +491,10 @@ Measure RecordChecks(testing::FakeHost& host, const std::string& risks, int thre
 
 // The claims-without-policy test's work: the index build over the risks
 // file and the search of every claim, as the run makes them.
-Measure IndexAndSearches(const testing::FakeHost& host, const std::string& risks, const std::string& claims,
+Measure IndexAndSearches(const testing::RunSetup& setup, const std::string& risks, const std::string& claims,
                          const std::string& folder, Measure& build, ClaimsSearchResult& found) {
   return Best(3, [&] {
-    DbfTable risksTable("tbRiscos", host.settings), claimsTable("tbSinistros", host.settings);
+    DbfTable risksTable("tbRiscos", setup.settings), claimsTable("tbSinistros", setup.settings);
     risksTable.SetDeleted(true);
     claimsTable.SetDeleted(true);
     risksTable.SetDBFFileName(risks);
@@ -502,8 +502,8 @@ Measure IndexAndSearches(const testing::FakeHost& host, const std::string& risks
     risksTable.Open();
     claimsTable.Open();
     std::unique_ptr<NtxIndex> index;
-    KeepBest(build, Timed([&] { index = BuildPolicyIndex(risksTable, folder + "apolice.ntx", host.Threads()); }));
-    found = CountClaimsWithoutPolicyItem(*index, claimsTable, host.settings, nullptr);
+    KeepBest(build, Timed([&] { index = BuildPolicyIndex(risksTable, folder + "apolice.ntx", setup.Inputs().threads); }));
+    found = CountClaimsWithoutPolicyItem(*index, claimsTable, setup.settings, nullptr);
     index->CloseFile();
     index.reset();
   });
@@ -574,22 +574,22 @@ SizeResult MeasureSize(const Options& options, int records, int threads) {
   Row("cat risks file (best of 5)", result.catRisks, records, cat);
   Row("cat both files (best of 5)", result.catBoth, both, cat);
 
-  testing::FakeHost host;
-  host.folder = folder;
+  testing::RunSetup setup;
+  setup.folder = folder;
   int32_t counted = 0;
-  result.checksOne = RecordChecks(host, risks, 1, counted);
+  result.checksOne = RecordChecks(setup, risks, 1, counted);
   Row("record checks, risks, 1 thread", result.checksOne, counted, cat);
-  result.checksMany = RecordChecks(host, risks, threads, counted);
+  result.checksMany = RecordChecks(setup, risks, threads, counted);
   Row("record checks, risks, " + std::to_string(threads) + " threads", result.checksMany, counted, cat);
   std::fflush(stdout);
 
-  host.threads = threads;
+  setup.threads = threads;
   Measure buildScrambled, buildOrdered;
   ClaimsSearchResult found;
-  result.indexScrambled = IndexAndSearches(host, risks, claims, folder, buildScrambled, found);
+  result.indexScrambled = IndexAndSearches(setup, risks, claims, folder, buildScrambled, found);
   const std::string searches = Thousands(result.claims) + " claims searched";
   Row("index + " + searches + ", scrambled", result.indexScrambled, both, cat);
-  result.indexOrdered = IndexAndSearches(host, ordered, claims, folder, buildOrdered, found);
+  result.indexOrdered = IndexAndSearches(setup, ordered, claims, folder, buildOrdered, found);
   Row("index + " + searches + ", key order", result.indexOrdered, both, cat);
   std::printf(
       "  (builds %.3f s / %.3f s CPU scrambled, %.3f s / %.3f s in key order; %lld claims without a policy "

@@ -14,8 +14,8 @@ std::string ExecutableFolder();
 /// The current local date and time of the process's time zone.
 CivilDateTime LocalNow();
 
-/// The path a front end gives the run (RunHost::RiskPath, ClaimPath,
-/// ProgramFolder) for a path the user typed, chose or passed, held as UTF-8
+/// The path a front end gives the run (RunInputs::riskPath, claimPath,
+/// catalogueFolder) for a path the user typed, chose or passed, held as UTF-8
 /// text (the window's edit boxes) or as the bytes of an argument (the
 /// command line).
 ///

@@ -1,15 +1,10 @@
 #include "frontend/window_logic.h"
 
-#include "frontend/locale_environment.h"
 #include "frontend/open_document.h"
 #include "frontend/program_context.h"
-#include "frontend/program_folders.h"
 #include "frontend/start_arguments.h"
 #include "os/file_system.h"
-#include "validation/export_path_check.h"
-#include "validation/report_export.h"
 #include "validation/report_format.h"
-#include "validation/validation_run.h"
 #include "values/errors.h"
 #include "values/text.h"
 
@@ -34,15 +29,13 @@ WindowLogic::WindowLogic(std::string programFolder, RegionalSettings settings, W
   face_.SetBoxText(PathBox::kRisks, remembered.riskFile);
   face_.SetBoxText(PathBox::kClaims, remembered.claimFile);
   exportFolder_ = remembered.exportFolder;
-  log_.SetListener(this);
-  run_ = std::make_unique<ValidationRun>(*this);
+  session_ = std::make_unique<RunSession>(FrontEndRunInputs("", "", programFolder_, settings_));
 }
 
 WindowLogic::~WindowLogic() {
   closing_.CloseRequested(IsRunning());
   if (worker_.joinable()) worker_.join();
   if (busyCursor_) face_.SetBusyCursor(false);
-  log_.SetListener(nullptr);
 }
 
 void WindowLogic::ChooseFile(PathBox box) {
@@ -58,34 +51,25 @@ std::string WindowLogic::TypedRunPath(PathBox box) const {
 
 void WindowLogic::Validate() {
   if (IsRunning()) return;
-  riskPath_ = TypedRunPath(PathBox::kRisks);
-  claimPath_ = TypedRunPath(PathBox::kClaims);
+  RunInputs inputs =
+      FrontEndRunInputs(TypedRunPath(PathBox::kRisks), TypedRunPath(PathBox::kClaims), programFolder_, settings_);
   KeepPaths();
   closing_.RunStarted();
-  details_.reset();
+  // The last run goes first, with the tables an error left open and its
+  // listing, whose file the new one replaces.
+  session_.reset();
+  session_ = std::make_unique<RunSession>(std::move(inputs));
   if (!detailsPath_.empty()) {
-    try {
-      details_ = std::make_unique<DetailListing>(detailsPath_, settings_.decimalSeparator);
-    } catch (const TarveloError&) {
-      // Without a place for the listing the run goes on; its export says so.
-    }
+    // Without a place for the listing the run goes on; its export says so.
+    session_->AskOutput(OutputKind::kListing, detailsPath_);
+    session_->MakeOutputs({});
   }
   face_.SetCommandsEnabled(false);
-  worker_ = std::thread([this] {
-    std::exception_ptr ended;
-    try {
-      run_->Execute();
-    } catch (const std::exception&) {
-      ended = std::current_exception();
-    }
-    std::optional<std::string> failure = RunEndText(ended);
+  worker_ = std::thread([this, session = session_.get()] {
+    session->Run(this);
     // The listing keeps the rows of a run that an error ended.
-    try {
-      if (details_) details_->Finish();
-    } catch (const TarveloError& error) {
-      if (!ended) failure = ErrorText(error);
-    }
-    face_.Post([this, failure] { RunEnded(failure); });
+    session->SaveOutputs();
+    face_.Post([this, failure = session->EndMessage()] { RunEnded(failure); });
   });
 }
 
@@ -97,7 +81,7 @@ void WindowLogic::RunEnded(const std::optional<std::string>& failure) {
   busyCursor_ = false;
   if (failure) face_.ShowError(*failure);
   // A company the reference table lacks: the report compares with 0.
-  const std::string warning = CompanyNotFoundWarning(run_->Results());
+  const std::string warning = session_->Warning();
   if (!warning.empty() && !closing) face_.ShowInformation(warning);
   face_.RunFinished();
   if (closing) face_.Close();
@@ -131,19 +115,14 @@ void WindowLogic::Export() {
     const std::string target = RunPathFromUtf8(chosen->path);
     CheckSaveName(target);
     const std::string warning =
-        CheckExportPath(target, {TypedRunPath(PathBox::kRisks), TypedRunPath(PathBox::kClaims), riskPath_, claimPath_},
-                        programFolder_, IndexFolderIfAny(programFolder_, ProcessEnvironmentVariable));
+        session_->CheckOutput(target, {TypedRunPath(PathBox::kRisks), TypedRunPath(PathBox::kClaims)});
     if (!warning.empty()) {
       // The null device keeps nothing to save or to open.
       face_.ShowInformation(warning);
       return;
     }
     if (!MayReplace(target)) return;
-    if (chosen->fileType == 1) {
-      SaveDetails(target);
-    } else {
-      SaveReport(log_, target);
-    }
+    session_->Export(chosen->fileType == 1 ? OutputKind::kListing : OutputKind::kReport, target);
   } catch (const TarveloError& error) {
     face_.ShowError(ErrorText(error));
     return;
@@ -175,20 +154,10 @@ void WindowLogic::OpenStartFiles(const std::vector<std::string>& files) {
   }
 }
 
-void WindowLogic::SaveDetails(const std::string& target) {
-  if (details_) {
-    CopyFile(detailsPath_, target);
-  } else {
-    DetailListing(target, settings_.decimalSeparator).Finish();
-  }
-}
-
 void WindowLogic::SetHelpFolder(std::string folder) {
   helpFolder_ = std::move(folder);
   if (!helpFolder_.empty() && !os::IsFolderSeparator(helpFolder_.back())) helpFolder_ += os::kFolderSeparator;
 }
-
-os::Folder WindowLogic::IndexFolder() const { return tarvelo::IndexFolder(programFolder_, ProcessEnvironmentVariable); }
 
 void WindowLogic::Help() {
   // The compiled help of the original platform when it is there, else the
@@ -208,8 +177,6 @@ void WindowLogic::OpenDocument(const std::string& path) {
 void WindowLogic::KeepPaths() {
   face_.KeepPaths({face_.BoxText(PathBox::kRisks), face_.BoxText(PathBox::kClaims), exportFolder_});
 }
-
-CivilDateTime WindowLogic::Now() const { return LocalNow(); }
 
 void WindowLogic::LogCleared() {
   face_.Post([this] { face_.ClearReport(); });

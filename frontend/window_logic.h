@@ -7,27 +7,26 @@
 #include <vector>
 
 #include "frontend/command_flow.h"
+#include "frontend/run_session.h"
 #include "frontend/window_face.h"
 #include "os/file_system.h"
 #include "os/temporary_file.h"
-#include "validation/detail_listing.h"
 #include "validation/result_log.h"
-#include "validation/run_host.h"
+#include "validation/run_observer.h"
 #include "values/regional_settings.h"
 
 namespace tarvelo {
 
-class ValidationRun;
-
-/// The window's commands, whatever toolkit shows it (WindowFace). It is the
-/// validation run's host; the run works on a thread of its own so that the
-/// window keeps painting, and its report lines and progress positions reach
-/// the face through Post in the order the run wrote them. While a run
+/// The window's commands, whatever toolkit shows it (WindowFace). Each
+/// validation is a RunSession that it observes; the run works on a thread
+/// of its own so that the window keeps painting, and its report lines and
+/// progress positions reach the face through Post in the order the run
+/// wrote them. While a run
 /// works the commands are disabled, and closing the window stops the run at
 /// its next block of records (the index removed), with a busy cursor
 /// meanwhile, then closes. The edit boxes' texts and the folder of the last
 /// export are remembered through the face.
-class WindowLogic : public RunHost, private ResultLogListener {
+class WindowLogic : private RunObserver {
  public:
   /// programFolder: the folder of the catalogue tables and the help file,
   /// and of the temporary index when the user can write in it, as the file
@@ -37,6 +36,8 @@ class WindowLogic : public RunHost, private ResultLogListener {
   WindowLogic(std::string programFolder, RegionalSettings settings, WindowFace& face);
   /// Asks a working run to stop and waits for its end.
   ~WindowLogic() override;
+  WindowLogic(const WindowLogic&) = delete;
+  WindowLogic& operator=(const WindowLogic&) = delete;
 
   /// Chooses a file into box (the dialog starts from the file chosen last
   /// in either box); cancel changes nothing.
@@ -77,20 +78,12 @@ class WindowLogic : public RunHost, private ResultLogListener {
   bool IsRunning() const { return worker_.joinable(); }
   /// The report of the last run (what the export saves). Not to be read
   /// while a run works.
-  const ResultLog& Report() const { return log_; }
-
-  // RunHost, called by the run's thread.
-  std::string RiskPath() const override { return riskPath_; }
-  std::string ClaimPath() const override { return claimPath_; }
-  std::string ProgramFolder() const override { return programFolder_; }
-  /// The catalogue's folder when the user can write in it, else a folder of
-  /// the user's own (IndexFolder of program_folders.h).
-  os::Folder IndexFolder() const override;
-  const RegionalSettings& Settings() const override { return settings_; }
-  ResultLog& Log() override { return log_; }
-  void SetProgress(int position) override { face_.PostProgress(position); }
-  CivilDateTime Now() const override;
-  DetailSink* Details() override { return details_.get(); }
+  const ResultLog& Report() const { return session_->Report(); }
+  /// The folder of the catalogue tables the runs read, as the file system
+  /// names it, ending in a separator unless empty.
+  const std::string& ProgramFolder() const { return programFolder_; }
+  /// Whether the run is asked to stop (the window is being closed); safe
+  /// from any thread.
   bool StopRequested() const override { return closing_.StopRequested(); }
 
  private:
@@ -101,30 +94,26 @@ class WindowLogic : public RunHost, private ResultLogListener {
   bool MayReplace(const std::string& target);
   /// The file system's name for a path typed in an edit box.
   std::string TypedRunPath(PathBox box) const;
-  /// Saves the last run's detail listing to target (a listing without rows
-  /// before any run).
-  void SaveDetails(const std::string& target);
 
-  // ResultLogListener, called by the run's thread.
+  // RunObserver, called by the run's thread.
   void LogCleared() override;
   void LineAppended(size_t index, const std::string& line) override;
   void LineReplaced(size_t index, const std::string& line) override;
+  void Progress(int position) override { face_.PostProgress(position); }
 
   WindowFace& face_;
   std::string programFolder_;
   std::string helpFolder_;
   RegionalSettings settings_;
-  ResultLog log_;
-  std::unique_ptr<ValidationRun> run_;
-  std::string riskPath_;
-  std::string claimPath_;
   /// The file chosen last in either file choice; the next choice starts there.
   std::string lastOpenFile_;
-  /// The detail listing of the last run, written during the run into a
-  /// folder of the window's own and copied by the export.
+  /// The folder of the window's own where each run writes its detail
+  /// listing, which the export copies.
   os::TemporaryFolder detailsFolder_;
   std::string detailsPath_;
-  std::unique_ptr<DetailListing> details_;
+  /// The last run, its report and its listing (gone before the listing's
+  /// folder); before the first, a session that has not run.
+  std::unique_ptr<RunSession> session_;
   /// The folder of the last export; empty for the documents folder.
   std::string exportFolder_;
   /// The file of this window's last export, which the next export to it

@@ -4,9 +4,9 @@
 // Input: a selector byte, then the file's bytes. The selector modulo 5
 // picks the file (risks data, claims data, "tabelas.dbf", "anexos.dbf",
 // "DadosQdp.DBF"); the selector divided by 5 holds three switches: bit 0
-// starts a new run object (otherwise the one of the previous input is used
-// again, whatever state an error left it in), bit 1 leaves the risks box
-// blank and bit 2 leaves the claims box blank.
+// starts a new run object (otherwise the one of the last input with the
+// same boxes is used again, whatever state an error left it in), bit 1
+// leaves the risks box blank and bit 2 leaves the claims box blank.
 
 #include <array>
 #include <cstddef>
@@ -27,13 +27,11 @@ namespace {
 struct Fixture {
   tarvelo::testing::TempDir dir;
   std::array<std::string, 5> valid = tarvelo::fuzzing::WriteValidFiles(dir.Path());
-  tarvelo::testing::FakeHost host;
-  std::unique_ptr<tarvelo::ValidationRun> run;
+  tarvelo::testing::RunSetup setup;
+  // A run object per pair of box switches: a run's inputs are its own.
+  std::array<std::unique_ptr<tarvelo::ValidationRun>, 4> runs;
 
-  Fixture() {
-    host.folder = dir.Path();
-    run = std::make_unique<tarvelo::ValidationRun>(host);
-  }
+  Fixture() { setup.folder = dir.Path(); }
 };
 
 Fixture& TheFixture() {
@@ -53,13 +51,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   // A new run object replaces the old one, which may still hold tables
   // that an error left open.
-  if (switches & 1) f.run = std::make_unique<tarvelo::ValidationRun>(f.host);
-  f.host.risk = (switches & 2) ? " " : f.dir.File(tarvelo::fuzzing::kFileNames[0]);
-  f.host.claim = (switches & 4) ? "" : f.dir.File(tarvelo::fuzzing::kFileNames[1]);
+  f.setup.risk = (switches & 2) ? " " : f.dir.File(tarvelo::fuzzing::kFileNames[0]);
+  f.setup.claim = (switches & 4) ? "" : f.dir.File(tarvelo::fuzzing::kFileNames[1]);
+  std::unique_ptr<tarvelo::ValidationRun>& run = f.runs[(switches >> 1) & 3];
+  if ((switches & 1) || !run) {
+    run.reset();
+    run = std::make_unique<tarvelo::ValidationRun>(f.setup.Inputs(), &f.setup);
+  }
 
   bool completed = false;
   try {
-    f.run->Execute();
+    run->Execute();
     completed = true;
   } catch (const tarvelo::TarveloError& error) {
     // The text the front ends show for it.
@@ -67,10 +69,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   // Whatever happened, the header was written; a completed run ends with
   // its closing lines.
-  const auto& lines = f.host.log.Lines();
+  const auto& lines = run->Report().Lines();
   if (lines.size() < 3) std::abort();
   if (completed && (lines.size() < 9 || lines.back() != std::string(80, '='))) std::abort();
-  const tarvelo::RunState& state = f.run->State();
+  if (f.setup.lines != lines) std::abort();  // the observer was told the report
+  const tarvelo::RunState& state = run->State();
   if (state.riskCount < 0 || state.claimCount < 0) std::abort();
 
   tarvelo::testing::WriteFile(path, f.valid[which]);

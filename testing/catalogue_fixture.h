@@ -1,13 +1,15 @@
 #pragma once
 // Test fixtures: a catalogue and data files written into a temporary
-// folder, and a host that records what a run gives it.
+// folder, and the inputs of a run with an observer that records what the
+// run tells it.
 
 #include <string>
 #include <vector>
 
 #include "testing/dbf_writer.h"
 #include "testing/temp_dir.h"
-#include "validation/run_host.h"
+#include "validation/detail_listing.h"
+#include "validation/validation_run.h"
 
 namespace tarvelo::testing {
 
@@ -73,27 +75,38 @@ inline void WriteQdp(const std::string& path, const std::vector<QdpRow>& rows) {
   writer.WriteTo(path);
 }
 
-/// A host with Brazilian settings, a fixed clock (07/12/2026 08:05:09) and
-/// the catalogue folder of a TempDir.
-class FakeHost : public RunHost {
- public:
+/// A run's inputs with Brazilian settings, a fixed clock (07/12/2026
+/// 08:05:09) and the catalogue folder of a TempDir, and the observer of the
+/// runs made from it: it keeps the report lines and the progress positions
+/// they tell.
+struct RunSetup : RunObserver {
   std::string risk, claim, folder;
   RegionalSettings settings = RegionalSettings::Brazilian();
-  ResultLog log;
-  std::vector<int> progress;
   CivilDateTime now{2026, 12, 7, 8, 5, 9};
   int threads = 0;  // 0: the machine's cores
-
-  std::string RiskPath() const override { return risk; }
-  std::string ClaimPath() const override { return claim; }
-  std::string ProgramFolder() const override { return folder; }
-  const RegionalSettings& Settings() const override { return settings; }
-  ResultLog& Log() override { return log; }
-  void SetProgress(int position) override { progress.push_back(position); }
-  CivilDateTime Now() const override { return now; }
   DetailSink* details = nullptr;
-  DetailSink* Details() override { return details; }
-  int Threads() const override { return threads > 0 ? threads : RunHost::Threads(); }
+  /// The report as the observer was told it.
+  std::vector<std::string> lines;
+  std::vector<int> progress;
+
+  RunInputs Inputs() const {
+    RunInputs inputs;
+    inputs.riskPath = risk;
+    inputs.claimPath = claim;
+    inputs.catalogueFolder = folder;
+    inputs.settings = settings;
+    if (threads > 0) inputs.threads = threads;
+    inputs.now = [now = now] { return now; };
+    return inputs;
+  }
+  /// A run of the inputs as they are now, observed by this and streaming
+  /// its listing into details.
+  ValidationRun NewRun() { return ValidationRun(Inputs(), this, details); }
+
+  void LogCleared() override { lines.clear(); }
+  void LineAppended(size_t, const std::string& line) override { lines.push_back(line); }
+  void LineReplaced(size_t index, const std::string& line) override { lines.at(index) = line; }
+  void Progress(int position) override { progress.push_back(position); }
 };
 
 }  // namespace tarvelo::testing

@@ -59,7 +59,7 @@ inline Lines SectionRows(const Lines& log, const std::string& table) {
 class RunTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    host.folder = dir.Path();
+    setup.folder = dir.Path();
     risksRules = {
         {"RISCOS", "COD_SEG", "", "1", "5", "0", "1", "0", "0", "1"},
         {"RISCOS", "APOLICE", "", "1", "10", "0", "1", "0", "0", "2"},
@@ -113,11 +113,11 @@ class RunTest : public ::testing::Test {
   // Runs and returns the log; fails the test on an error.
   Lines Run() {
     WriteCatalogue();
-    ValidationRun run(host);
+    ValidationRun run = setup.NewRun();
     run.Execute();
     state = run.State();
     totals = run.Totals();
-    return host.log.Lines();
+    return setup.lines;
   }
 
   const RunTotals& totalsOf() const { return totals; }
@@ -142,14 +142,14 @@ class RunTest : public ::testing::Test {
   template <typename Error>
   Failure RunFailing() {
     WriteCatalogue();
-    ValidationRun run(host);
+    ValidationRun run = setup.NewRun();
     const Failure failure = RunFailing<Error>(run);
     state = run.State();
     return failure;
   }
 
   TempDir dir;
-  FakeHost host;
+  RunSetup setup;
   RunTotals totals;
   std::vector<FieldRuleRow> risksRules, claimsRules;
   std::vector<DomainRow> domain;

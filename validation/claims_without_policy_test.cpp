@@ -237,8 +237,8 @@ class ClaimsTest : public RunTest {
     claims.AddRecord({"05631", policy, item, "61", "20230101", "1.00"}, deleted);
   }
   Lines RunBoth() {
-    host.risk = Write(risks, "r.dbf");
-    host.claim = Write(claims, "s.dbf");
+    setup.risk = Write(risks, "r.dbf");
+    setup.claim = Write(claims, "s.dbf");
     return Run();
   }
   std::string Sentence(int misses, int claimCount, const std::string& share) {
@@ -358,9 +358,9 @@ TEST_F(ClaimsTest, SameFileInBothBoxesCannotBeOpenedTwice) {
     risksRules.push_back({"RISCOS", field.name, "", type, size, "0", "1", "0", "0", std::to_string(position)});
     claimsRules.push_back({"SINISTROS", field.name, "", type, size, "0", "1", "0", "0", std::to_string(position)});
   }
-  host.risk = host.claim = Write(both, "both.dbf");
+  setup.risk = setup.claim = Write(both, "both.dbf");
   const Failure failure = RunFailing<DbfError>();
-  EXPECT_EQ(failure.message, "DbfTable.InternalOpen: Open error \"" + host.claim + "\"");
+  EXPECT_EQ(failure.message, "DbfTable.InternalOpen: Open error \"" + setup.claim + "\"");
   EXPECT_EQ(failure.reason, kFileInUse);
   EXPECT_EQ(state.riskCount, 1);
   EXPECT_EQ(state.claimCount, 1);
@@ -374,8 +374,8 @@ TEST_F(ClaimsTest, OnlyALeftoverIndexIsReplacedAndAHeldOneIsNotOverwritten) {
   AddClaim("P1", "0001");
   const std::string index = dir.File("apolice.ntx");
   testing::WriteFile(index, "left over by an earlier run");
-  host.risk = Write(risks, "r.dbf");
-  host.claim = Write(claims, "s.dbf");
+  setup.risk = Write(risks, "r.dbf");
+  setup.claim = Write(claims, "s.dbf");
   const Failure notAnIndex = RunFailing<IndexInTheWayError>();
   EXPECT_EQ(notAnIndex.message, "NtxIndex.CreateIndex: Create error \"apolice\"");
   EXPECT_EQ(notAnIndex.reason, kNotAnIndexInTheWay);
@@ -385,8 +385,8 @@ TEST_F(ClaimsTest, OnlyALeftoverIndexIsReplacedAndAHeldOneIsNotOverwritten) {
   // An index an earlier build left.
   std::filesystem::remove(index);
   {
-    DbfTable table("tbRiscos", host.settings);
-    table.SetDBFFileName(host.risk);
+    DbfTable table("tbRiscos", setup.settings);
+    table.SetDBFFileName(setup.risk);
     table.Open();
     NtxIndex leftover(table, "apolice");
     leftover.SetKeyExpresion("apolice+item");
@@ -397,7 +397,7 @@ TEST_F(ClaimsTest, OnlyALeftoverIndexIsReplacedAndAHeldOneIsNotOverwritten) {
   const std::string leftover = testing::ReadFile(index);
 
   // Another run (here: another holder of the file) has it open.
-  ValidationRun run(host);
+  ValidationRun run = setup.NewRun();
   {
     const os::HeldFile held(index);
     ASSERT_TRUE(held.Holds());
@@ -409,7 +409,7 @@ TEST_F(ClaimsTest, OnlyALeftoverIndexIsReplacedAndAHeldOneIsNotOverwritten) {
   // The holder's file was left alone, and the same run object replaces it.
   EXPECT_EQ(testing::ReadFile(index), leftover);
   run.Execute();
-  EXPECT_TRUE(Contains(host.log.Lines(), Sentence(0, 1, "0,00")));
+  EXPECT_TRUE(Contains(setup.lines, Sentence(0, 1, "0,00")));
   EXPECT_FALSE(IndexFileExists());
 }
 
@@ -437,7 +437,7 @@ TEST_F(ClaimsTest, RemovalLeavesAFileMadeAtTheIndexNameSinceTheBuild) {
     }
   } sink;
   sink.index = dir.File("apolice.ntx");
-  host.details = &sink;
+  setup.details = &sink;
   EXPECT_TRUE(Contains(RunBoth(), Sentence(1, 1, "100,00")));
   EXPECT_TRUE(sink.replaced);
   EXPECT_EQ(sink.afterSignalCleanup, "another's");
@@ -500,8 +500,8 @@ TEST_F(ClaimsTest, IndexFileIsRemovedWhenAnErrorEndsTheRun) {
                       {"INDENIZ", 'N', 14, 2}});
   AddClaim("P1", "0001");
   for (int i = 0; i < 1000; ++i) AddRisk("P" + std::to_string(i), "0001");
-  host.risk = Write(risks, "r.dbf");
-  host.claim = Write(claims, "s.dbf");
+  setup.risk = Write(risks, "r.dbf");
+  setup.claim = Write(claims, "s.dbf");
   EXPECT_EQ(RunFailing<DatabaseError>().message, "tbSinistros: Field 'item' not found");
   EXPECT_FALSE(IndexFileExists());
 
@@ -511,9 +511,9 @@ TEST_F(ClaimsTest, IndexFileIsRemovedWhenAnErrorEndsTheRun) {
   claimsRules = claimsLayout;
   claims = ClaimsWriter();
   AddClaim("P1", "0001");
-  host.claim = Write(claims, "s.dbf");
+  setup.claim = Write(claims, "s.dbf");
   WriteCatalogue();
-  ValidationRun run(host);
+  ValidationRun run = setup.NewRun();
   std::string message, reason;
   WithSmallFileSizeLimit([&] {
     try {
@@ -537,7 +537,7 @@ TEST_F(ClaimsTest, NamesOutsideTheCodePageOpenAndShowQuestionMarks) {
   // page 1252 lacks, and a byte that is no UTF-8.
   const std::string folder = dir.File("cat-\xe4\xb8\xad/");
   ASSERT_TRUE(std::filesystem::create_directory(folder));
-  host.folder = folder;
+  setup.folder = folder;
   std::vector<FieldRuleRow> rows = risksRules;
   rows.insert(rows.end(), claimsRules.begin(), claimsRules.end());
   testing::WriteTabelas(folder + "tabelas.dbf", rows);
@@ -545,14 +545,14 @@ TEST_F(ClaimsTest, NamesOutsideTheCodePageOpenAndShowQuestionMarks) {
   testing::WriteQdp(folder + "DadosQdp.DBF", qdp);
   AddRisk("P1", "0001");
   AddClaim("P1", "0001");
-  host.risk = folder + "riscos-\xd1\x88-\xe9.dbf";
-  risks.WriteTo(host.risk);
-  host.claim = Write(claims, "s.dbf");
-  ValidationRun run(host);
+  setup.risk = folder + "riscos-\xd1\x88-\xe9.dbf";
+  risks.WriteTo(setup.risk);
+  setup.claim = Write(claims, "s.dbf");
+  ValidationRun run = setup.NewRun();
   run.Execute();
-  const Lines& log = host.log.Lines();
+  const Lines& log = setup.lines;
   EXPECT_TRUE(Contains(log, "Arquivo: " + dir.Path() + "cat-?/riscos-?-?.dbf"));
-  EXPECT_TRUE(Contains(log, "Arquivo: " + host.claim));
+  EXPECT_TRUE(Contains(log, "Arquivo: " + setup.claim));
   EXPECT_TRUE(Contains(log, Sentence(0, 1, "0,00")));
   EXPECT_FALSE(std::filesystem::exists(folder + "apolice.ntx"));
 }
@@ -572,11 +572,11 @@ TEST_F(ClaimsTest, NoRunChangesAFileOrLeavesTheIndex) {
     files[name] = testing::ReadFile(dir.File(name));
   const std::string index = dir.File("apolice.ntx");
 
-  ValidationRun run(host);
   std::string ended;  // how the last run ended: its error, or "completed"
   const auto runOnce = [&](const std::string& risk, const std::string& claim) {
-    host.risk = risk;
-    host.claim = claim;
+    setup.risk = risk;
+    setup.claim = claim;
+    ValidationRun run = setup.NewRun();
     try {
       run.Execute();
       ended = "completed";

@@ -9,7 +9,7 @@ namespace tarvelo {
 /// Refuses, before anything is written, an output path (the report's
 /// export, the detail listing, the JSON results) that would overwrite a
 /// file the validation needs, or that the save could not replace. All
-/// paths are the file system's names, as the run gets them (RunHost).
+/// paths are the file system's names, as the run gets them (RunInputs).
 /// Refused, with TarveloError "Cannot export the report to \"<exportPath>\":
 /// <why>" (the path in code page 1252):
 ///

@@ -228,7 +228,7 @@ TEST_F(RulesTest, EachRuleCountsItsFailures) {
       risks.EncodeRecord({"05631", "20231301", "x", "00123", "ef", "", "", "20230101", "61", "1.00"});
   leftAligned.replace(kQtdOffset, 5, "12   ");
   risks.AddRawRecord(leftAligned);
-  host.risk = Write(risks, "r.dbf");
+  setup.risk = Write(risks, "r.dbf");
   const Lines rows = SectionRows(Run(), "RISCOS");
   ASSERT_EQ(rows.size(), 10u);
   // DT: blank = 1 empty + wrong length + not a date; month 13 = not a date.
@@ -248,7 +248,7 @@ TEST_F(RulesTest, BlankTextWithNullAllowedIsNotCounted) {
   risksRules[1].nulo = "1";
   DbfWriter risks = Writer();
   risks.AddRecord({"05631", "", "", "00123", "CD", "", "1", "20230101", "61", "1.00"});
-  host.risk = Write(risks, "r.dbf");
+  setup.risk = Write(risks, "r.dbf");
   const Lines rows = SectionRows(Run(), "RISCOS");
   EXPECT_EQ(rows[1], FieldRow("RISCOS", "DT", "0", "0,00", "2", "200,00"));
 }
@@ -261,22 +261,22 @@ TEST_F(RulesTest, LeftAlignedDigitsWithTheDomainRuleEndTheRun) {
       risks.EncodeRecord({"05631", "20230101", "", "00123", "CD", "", "", "20230101", "61", "1.00"});
   leftAligned.replace(kQtdOffset, 5, "12   ");
   risks.AddRawRecord(leftAligned);
-  host.risk = Write(risks, "r.dbf");
+  setup.risk = Write(risks, "r.dbf");
   const Failure failure = RunFailing<VariantError>();
   EXPECT_EQ(failure.message, "Could not convert variant of type (Null) into type (Integer)");
-  EXPECT_EQ(failure.where, "Arquivo: " + host.risk + ", registro 2, campo QTD");
+  EXPECT_EQ(failure.where, "Arquivo: " + setup.risk + ", registro 2, campo QTD");
   // The lines written before the error stay; there are no closing lines.
-  EXPECT_EQ(host.log.Lines(), Header());
+  EXPECT_EQ(setup.lines, Header());
 }
 
 TEST_F(RulesTest, DependOnAMissingFieldEndsTheRun) {
   risksRules[4].depende = "NOPE";
   DbfWriter risks = Writer();
   risks.AddRecord({"05631", "20230101", "", "00123", "CD", "", "1", "20230101", "61", "1.00"});
-  host.risk = Write(risks, "r.dbf");
+  setup.risk = Write(risks, "r.dbf");
   const Failure failure = RunFailing<DatabaseError>();
   EXPECT_EQ(failure.message, "tbDados: Field 'NOPE' not found");
-  EXPECT_EQ(failure.where, "Arquivo: " + host.risk + ", registro 1, campo UF");
+  EXPECT_EQ(failure.where, "Arquivo: " + setup.risk + ", registro 1, campo UF");
 }
 
 TEST_F(RulesTest, DateRuleOnADateFieldEndsTheRun) {
@@ -296,10 +296,10 @@ TEST_F(RulesTest, DateRuleOnADateFieldEndsTheRun) {
                    {"COD_MOD", 'N', 2},
                    {"PREMIO", 'N', 10, 2}});
   risks.AddRecord({"05631", "20230101", "", "00123", "CD", "", "1", "20230101", "61", "1.00"});
-  host.risk = Write(risks, "r.dbf");
+  setup.risk = Write(risks, "r.dbf");
   const Failure failure = RunFailing<VariantError>();
   EXPECT_EQ(failure.message, "Could not convert variant of type (String) into type (Date)");
-  EXPECT_EQ(failure.where, "Arquivo: " + host.risk + ", registro 1, campo DT");
+  EXPECT_EQ(failure.where, "Arquivo: " + setup.risk + ", registro 1, campo DT");
 }
 
 }  // namespace

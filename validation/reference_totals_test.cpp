@@ -51,7 +51,7 @@ TEST_F(RunTest, ReferenceTableErrorsEndTheRunWhileDataFileErrorsAreCaught) {
   risksRules[0].tipo = "3";
   risksRules[0].tamanho = "0";
   risks.AddRecord({"", "P1", "0001", "61", "20230101", "10.00"});
-  host.risk = Write(risks, "r.dbf");
+  setup.risk = Write(risks, "r.dbf");
   const Lines log = Run();
   EXPECT_EQ(Lines(log.end() - 6, log.end()), Closing());
   EXPECT_EQ(state.companyCode, "");
@@ -59,7 +59,7 @@ TEST_F(RunTest, ReferenceTableErrorsEndTheRunWhileDataFileErrorsAreCaught) {
   // Errors of "DadosQdp.DBF" itself end the run with their message.
   risks = RisksWriter();
   risks.AddRecord({"05631", "P1", "0001", "61", "20230101", "10.00"});
-  host.risk = Write(risks, "r.dbf");
+  setup.risk = Write(risks, "r.dbf");
   risksRules[0].tipo = "1";
   risksRules[0].tamanho = "5";
   WriteCatalogue();
@@ -69,13 +69,13 @@ TEST_F(RunTest, ReferenceTableErrorsEndTheRunWhileDataFileErrorsAreCaught) {
   {
     // The run goes before the file is written again: on Windows the table
     // that the failed run left open shares its file for reading only.
-    ValidationRun run(host);
+    ValidationRun run = setup.NewRun();
     EXPECT_EQ(RunFailing<DatabaseError>(run).message, "tbDadosQdp: Field 'empresa' not found");
   }
   DbfWriter textAmount({{"COD_SEG", 'C', 5}, {"EMPRESA", 'C', 40}, {"PR_RURAL", 'C', 16}});
   textAmount.AddRecord({"05631", "SEGURADORA", "abc"});
   Write(textAmount, "DadosQdp.DBF");
-  ValidationRun run(host);
+  ValidationRun run = setup.NewRun();
   EXPECT_EQ(RunFailing<ConvertError>(run).message, "'abc             ' is not a valid floating point value");
 }
 
@@ -85,7 +85,7 @@ class TotalsTest : public RunTest {
   Lines RunWith(const std::vector<std::vector<std::string>>& records) {
     DbfWriter risks = RisksWriter();
     for (const auto& r : records) risks.AddRecord(r);
-    host.risk = Write(risks, "r.dbf");
+    setup.risk = Write(risks, "r.dbf");
     return Run();
   }
 };
@@ -127,10 +127,10 @@ TEST_F(TotalsTest, NullAmountInsideTheWindowEndsTheRun) {
   risks.AddRecord({"05631", "P", "1", "61", "20230101", "10.00"});
   risks.AddRecord({"05631", "P", "1", "61", "20240101", ""});  // outside: never added
   risks.AddRecord({"05631", "P", "1", "61", "20230101", ""});
-  host.risk = Write(risks, "r.dbf");
+  setup.risk = Write(risks, "r.dbf");
   const Failure failure = RunFailing<VariantError>();
   EXPECT_EQ(failure.message, "Could not convert variant of type (Null) into type (Double)");
-  EXPECT_EQ(failure.where, "Arquivo: " + host.risk + ", registro 3, campo PREMIO");
+  EXPECT_EQ(failure.where, "Arquivo: " + setup.risk + ", registro 3, campo PREMIO");
 }
 
 TEST_F(TotalsTest, ClaimsSectionWorkedExampleValues) {
@@ -139,7 +139,7 @@ TEST_F(TotalsTest, ClaimsSectionWorkedExampleValues) {
   DbfWriter claims = ClaimsWriter();
   claims.AddRecord({"05631", "P", "1", "61", "20230101", "1050000.50"});
   claims.AddRecord({"05631", "P", "1", "64", "20230101", "2345.67"});
-  host.claim = Write(claims, "s.dbf");
+  setup.claim = Write(claims, "s.dbf");
   const Lines log = Run();
   const auto at = std::find(log.begin(), log.end(), "Teste de Sinistros Pagos:");
   ASSERT_NE(at, log.end());
@@ -164,7 +164,7 @@ TEST_F(RunTest, TextModalityCodesNeverEndTheRun) {
   risks.AddRecord({"05631", "P", "1", "", "20230101", "20.00"});
   risks.AddRecord({"05631", "P", "1", "ABC", "20230101", "3.00"});
   risks.AddRecord({"05631", "P", "1", "640", "20230101", "4.00"});
-  host.risk = Write(risks, "r.dbf");
+  setup.risk = Write(risks, "r.dbf");
   const Lines log = Run();
   EXPECT_DOUBLE_EQ(totals.animalPremiums, 100.0);
   EXPECT_DOUBLE_EQ(totals.ruralPremiums, 27.0);

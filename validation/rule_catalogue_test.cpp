@@ -21,14 +21,14 @@ TEST_F(RunTest, CatalogueWithoutATableOfTheLineEndsTheRun) {
   for (auto& row : claimsRules) row.ramo = "ANIMAL";
   DbfWriter risks = RisksWriter();
   risks.AddRecord({"05631", "P1", "0001", "61", "20230101", "10.00"});
-  host.risk = Write(risks, "r.dbf");
+  setup.risk = Write(risks, "r.dbf");
   const std::string message =
       "Catalogue file \"" + dir.File("tabelas.dbf") + "\" defines no table for the line of business \"RURAL\"";
   EXPECT_EQ(RunFailing<TarveloError>().message, message);
   risksRules.clear();
   claimsRules.clear();
   EXPECT_EQ(RunFailing<TarveloError>().message, message);
-  EXPECT_EQ(host.log.Lines(), Header());
+  EXPECT_EQ(setup.lines, Header());
 }
 
 TEST_F(RunTest, CatalogueSelectsItsLineAndNumbersTablesInFileOrder) {
@@ -42,11 +42,11 @@ TEST_F(RunTest, CatalogueSelectsItsLineAndNumbersTablesInFileOrder) {
   domain = {{"NENHUMA", "COD_SEG", "05631", ""}};  // a table the line does not define: skipped
   DbfWriter onlyCode({{"COD_SEG", 'C', 5}});
   onlyCode.AddRecord({"05631"});
-  host.risk = Write(onlyCode, "r.dbf");
+  setup.risk = Write(onlyCode, "r.dbf");
   // The file passes the SINISTROS layout (number 1), and as the file of
   // number 1 its premiums are summed: INICIO_VIG is missing.
   WriteCatalogue();
-  ValidationRun run(host);
+  ValidationRun run = setup.NewRun();
   EXPECT_EQ(RunFailing<DatabaseError>(run).message, "tbDados: Field 'INICIO_VIG' not found");
   // "OUTRO", of the line "Rural", was not numbered; the deleted row was
   // loaded; the value of an unknown table was left out.

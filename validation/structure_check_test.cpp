@@ -23,7 +23,7 @@ using testing::SectionRows;
 class StructureTest : public RunTest {
  protected:
   Lines RunRisks(const DbfWriter& risks) {
-    host.risk = Write(risks, "r.dbf");
+    setup.risk = Write(risks, "r.dbf");
     return Run();
   }
   void ExpectStructureError(const Lines& log) {
@@ -139,7 +139,7 @@ TEST_F(StructureTest, TableNumberWithoutRowsGetsTheErrorLine) {
   claimsRules.clear();
   DbfWriter risks({{"COD_SEG", 'C', 5}});
   risks.AddRecord({"05631"});
-  host.risk = Write(risks, "r.dbf");
+  setup.risk = Write(risks, "r.dbf");
   const Lines log = Run();
   EXPECT_TRUE(Contains(log, "Erro: estrutura incorreta na tabela " + Pad("RISCOS", 20)));
   EXPECT_EQ(state.riskCount, 0);

@@ -20,12 +20,19 @@ namespace {
 
 const std::string kPeriodLine = "Período de análise: "_cp1252 + std::string(kAnalysisPeriod);
 
+// The observer of a run that has none: it shows nothing and never stops it.
+RunObserver& NoObserver() {
+  static RunObserver none;
+  return none;
+}
+
 }  // namespace
 
-ValidationRun::ValidationRun(RunHost& host)
-    : host_(host),
-      settings_(host.Settings()),
-      log_(host.Log()),
+ValidationRun::ValidationRun(RunInputs inputs, RunObserver* observer, DetailSink* details)
+    : inputs_(std::move(inputs)),
+      observer_(observer ? *observer : NoObserver()),
+      details_(details),
+      settings_(inputs_.settings),
       tbDados_("tbDados", settings_),
       tbTabelas_("tbTabelas", settings_),
       tbAnexos_("tbAnexos", settings_),
@@ -34,6 +41,7 @@ ValidationRun::ValidationRun(RunHost& host)
       tbSinistros_("tbSinistros", settings_),
       catalogue_(settings_) {
   for (DbfTable* table : {&tbDados_, &tbRiscos_, &tbSinistros_}) table->SetDeleted(true);
+  if (observer) log_.SetListener(observer);
 }
 
 ValidationRun::~ValidationRun() = default;
@@ -51,10 +59,14 @@ void ValidationRun::CloseTables() {
 }
 
 std::function<bool()> ValidationRun::StopCheck() const {
-  return [&host = host_] { return host.StopRequested(); };
+  return [&observer = observer_] { return observer.StopRequested(); };
 }
 
-std::string ValidationRun::NowText() const { return FormatDateTime(host_.Now(), settings_); }
+os::Folder ValidationRun::OpenIndexFolder() const {
+  return inputs_.indexFolder ? inputs_.indexFolder() : os::OpenFolder(inputs_.catalogueFolder);
+}
+
+std::string ValidationRun::NowText() const { return FormatDateTime(inputs_.now(), settings_); }
 
 void ValidationRun::EnterStep(const char* step, std::string path) {
   step_ = step;
@@ -80,8 +92,8 @@ void ValidationRun::ExecuteSteps() {
   results_ = RunResults{};
   reference_ = ReferenceTotals{};
   totals_ = RunTotals{};
-  currentYear_ = host_.Now().year;
-  const std::string folder = host_.ProgramFolder();
+  currentYear_ = inputs_.now().year;
+  const std::string& folder = inputs_.catalogueFolder;
 
   log_.Clear();
   log_.Append("Início do processamento: "_cp1252 + NowText());
@@ -105,7 +117,7 @@ void ValidationRun::ExecuteSteps() {
     TreatDataFile();
   }
 
-  host_.SetProgress(75);
+  observer_.Progress(75);
   // The flags are those of the last data file opened.
   if (state_.structureOk && state_.recordsOk && state_.riskCount != 0 && state_.claimCount != 0) {
     try {
@@ -122,14 +134,14 @@ void ValidationRun::ExecuteSteps() {
   }
   EnterStep("writing the report");
   WriteEmptyFileBlocks();
-  host_.SetProgress(90);
+  observer_.Progress(90);
   tbDadosQdp_.Close();
   WriteClosingLines();
   results_.completed = true;
 }
 
 void ValidationRun::TreatDataFile() {
-  const std::string path = state_.tableNumber == kRisksTable ? host_.RiskPath() : host_.ClaimPath();
+  const std::string& path = state_.tableNumber == kRisksTable ? inputs_.riskPath : inputs_.claimPath;
   if (Trim(path).empty()) return;
 
   EnterStep("opening the data file", path);
@@ -141,7 +153,7 @@ void ValidationRun::TreatDataFile() {
   result.table = Trim(state_.tableName);
   result.tableNumber = state_.tableNumber;
   tbDados_.Open();
-  if (DetailSink* details = host_.Details()) details->BeginFile(path, state_.tableName);
+  if (details_) details_->BeginFile(path, state_.tableName);
   if (state_.companyCode.empty()) LookUpCompany();
   results_.companyCode = state_.companyCode;
   results_.companyName = state_.companyName;
@@ -153,7 +165,7 @@ void ValidationRun::TreatDataFile() {
 
   if (state_.structureOk) {
     state_.recordsOk = true;
-    host_.SetProgress(state_.tableNumber == kRisksTable ? 25 : 50);
+    observer_.Progress(state_.tableNumber == kRisksTable ? 25 : 50);
     EnterStep("checking the records", path);
     CheckRecords(path);
     EnterStep("writing the report", path);
@@ -200,7 +212,7 @@ void ValidationRun::CheckRecords(const std::string& path) {
                         currentYear_, settings_);
   const TotalsAccumulator totals(tbDados_, state_.tableNumber, reference_, settings_);
   std::vector<FieldCounts> counts(static_cast<size_t>(checker.FieldCount()));
-  RecordLoop loop(tbDados_, checker, totals, PathText(path), host_.Threads(), host_.Details());
+  RecordLoop loop(tbDados_, checker, totals, PathText(path), inputs_.threads, details_);
   loop.SetStopCheck(StopCheck());
   if (!loop.Run(state_.recordCount, totals_, counts)) {
     log_.Append("Erro: mais de uma empresa encontrada no arquivo da tabela " + state_.tableName);
@@ -210,22 +222,22 @@ void ValidationRun::CheckRecords(const std::string& path) {
 }
 
 void ValidationRun::CountClaimsWithoutPolicy() {
-  EnterStep("building the index \"apolice\"", host_.RiskPath());
-  tbRiscos_.SetDBFFileName(host_.RiskPath());
-  tbSinistros_.SetDBFFileName(host_.ClaimPath());
+  EnterStep("building the index \"apolice\"", inputs_.riskPath);
+  tbRiscos_.SetDBFFileName(inputs_.riskPath);
+  tbSinistros_.SetDBFFileName(inputs_.claimPath);
   tbRiscos_.Open();
   tbSinistros_.Open();
 
   // The index file is the run's own: it goes with the index, whether the
   // run completes or an error ends it (Execute).
-  auto folder = std::make_shared<const os::Folder>(host_.IndexFolder());
-  policyIndex_ = BuildPolicyIndex(tbRiscos_, folder->Path() + "apolice.ntx", host_.Threads(), StopCheck(), folder);
+  auto folder = std::make_shared<const os::Folder>(OpenIndexFolder());
+  policyIndex_ = BuildPolicyIndex(tbRiscos_, folder->Path() + "apolice.ntx", inputs_.threads, StopCheck(), folder);
 
   // A claim is found when its policy and item, joined, begin a visible
   // risks record's key.
-  EnterStep("searching the index \"apolice\"", host_.ClaimPath());
-  DetailSink* details = host_.Details();
-  if (details) details->BeginFile(host_.ClaimPath(), ClaimsTableName());
+  EnterStep("searching the index \"apolice\"", inputs_.claimPath);
+  DetailSink* details = details_;
+  if (details) details->BeginFile(inputs_.claimPath, ClaimsTableName());
   ClaimsSearch search;
   search.stopRequested = StopCheck();
   const int64_t misses = CountClaimsWithoutPolicyItem(*policyIndex_, tbSinistros_, settings_, details, search).misses;

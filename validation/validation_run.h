@@ -7,10 +7,12 @@
 
 #include "dbf/dbf_table.h"
 #include "validation/claims_without_policy.h"
+#include "validation/detail_listing.h"
 #include "validation/reference_totals.h"
 #include "validation/result_log.h"
 #include "validation/rule_catalogue.h"
-#include "validation/run_host.h"
+#include "validation/run_inputs.h"
+#include "validation/run_observer.h"
 #include "validation/run_results.h"
 
 namespace tarvelo {
@@ -30,13 +32,18 @@ struct RunState {
   bool recordsOk = false;
 };
 
-/// The command "Criticar": validates the risks and claims files named by the
-/// host against the catalogue beside the program and writes the report into
-/// the host's log. Owns the table objects; each run opens and closes them.
+/// The command "Criticar": validates the risks and claims files named by its
+/// inputs against the catalogue in their catalogue folder and writes the
+/// report into its own log. Owns the table objects; each execution opens
+/// and closes them.
 class ValidationRun {
  public:
-  /// The host must outlive the run object.
-  explicit ValidationRun(RunHost& host);
+  /// inputs: what the run reads from outside. observer: told of the
+  /// report's lines and the progress, and asked whether to stop; nullptr
+  /// for none. details: where the run streams its detail listing (one row
+  /// per counted failure and per claim without a policy item), or nullptr
+  /// for none. The observer and the listing must outlive the run object.
+  explicit ValidationRun(RunInputs inputs, RunObserver* observer = nullptr, DetailSink* details = nullptr);
   ~ValidationRun();
   ValidationRun(const ValidationRun&) = delete;
   ValidationRun& operator=(const ValidationRun&) = delete;
@@ -48,9 +55,15 @@ class ValidationRun {
   /// far kept in the log and without the closing lines. Memory that runs
   /// out ends it with OutOfMemoryError naming the step ("Out of memory
   /// while checking the records") and, on its location line, the file the
-  /// step was reading.
+  /// step was reading. The tables an error left open stay open until the
+  /// next execution (the same run again) or until the object goes.
   void Execute();
 
+  /// The report of the last execution: its lines in code page 1252 (empty
+  /// before any).
+  const ResultLog& Report() const { return log_; }
+  /// The inputs the run was made with.
+  const RunInputs& Inputs() const { return inputs_; }
   /// State of the last run (for the front ends and tests).
   const RunState& State() const { return state_; }
   /// Totals summed by the last run.
@@ -82,12 +95,16 @@ class ValidationRun {
   std::string ClaimsTableName() const;
   void WriteClosingLines();
   std::string NowText() const;
-  /// Asks the host whether the run is to stop.
+  /// Asks the observer whether the run is to stop.
   std::function<bool()> StopCheck() const;
+  /// The folder of the temporary index (RunInputs::indexFolder).
+  os::Folder OpenIndexFolder() const;
 
-  RunHost& host_;
+  const RunInputs inputs_;
+  RunObserver& observer_;
+  DetailSink* const details_;
   const RegionalSettings& settings_;
-  ResultLog& log_;
+  ResultLog log_;
   DbfTable tbDados_;
   DbfTable tbTabelas_;
   DbfTable tbAnexos_;

@@ -70,9 +70,9 @@ Lines Concat(std::initializer_list<Lines> parts) {
 }
 
 TEST_F(RunTest, BothBoxesEmptyWritesHeaderBlocksAndClosing) {
-  host.claim = "   ";
+  setup.claim = "   ";
   EXPECT_EQ(Run(), Concat({Header(), RisksBlock(), ClaimsBlock(), Closing()}));
-  EXPECT_EQ(host.progress, (std::vector<int>{75, 90}));
+  EXPECT_EQ(setup.progress, (std::vector<int>{75, 90}));
 }
 
 // The worked example of the result section: 1500 records; PREMIO is a
@@ -90,12 +90,12 @@ TEST_F(RunTest, ResultSectionWorkedExample) {
     const std::string premium = i < 3 ? "" : i < 12 ? "12,50" : "0000012,50";
     risks.AddRecord({"05631", premium, i < 1250 ? "20231301" : "20230115", "61"});
   }
-  host.risk = Write(risks, "RISCOS.DBF");
+  setup.risk = Write(risks, "RISCOS.DBF");
   EXPECT_EQ(Run(),
             Concat({{"Início do processamento: 07/12/2026 08:05:09"_cp1252,
                      "Período de análise: 01/07/2022 a 30/06/2023"_cp1252,
                      "Empresa: 05631 - " + Pad("SEGURADORA EXEMPLO S.A.", 40)},
-                    {kRule, "Arquivo: " + host.risk, "Total de Registros: 1500", "", kFieldHeader,
+                    {kRule, "Arquivo: " + setup.risk, "Total de Registros: 1500", "", kFieldHeader,
                      "RISCOS              COD_SEG             0         0,00%     0         0,00%     ",
                      "RISCOS              PREMIO              3         0,20%     12        0,80%     ",
                      "RISCOS              INICIO_VIG          0         0,00%     1250      83,33%    ",
@@ -105,7 +105,7 @@ TEST_F(RunTest, ResultSectionWorkedExample) {
                     ClaimsBlock(),
                     Closing()}));
   EXPECT_EQ(state.riskCount, 1500);
-  EXPECT_EQ(host.progress, (std::vector<int>{25, 75, 90}));
+  EXPECT_EQ(setup.progress, (std::vector<int>{25, 75, 90}));
 }
 
 TEST_F(RunTest, SecondCompanyStopsTheFileAtItsFirstRecord) {
@@ -114,8 +114,8 @@ TEST_F(RunTest, SecondCompanyStopsTheFileAtItsFirstRecord) {
   DbfWriter claims = ClaimsWriter();
   claims.AddRecord({"05632", "P1", "0001", "61", "20230101", "10.00"});
   claims.AddRecord({"05631", "P1", "0001", "61", "20230101", "10.00"});
-  host.risk = Write(risks, "r.dbf");
-  host.claim = Write(claims, "s.dbf");
+  setup.risk = Write(risks, "r.dbf");
+  setup.claim = Write(claims, "s.dbf");
   const Lines log = Run();
   EXPECT_TRUE(Contains(log, "Erro: mais de uma empresa encontrada no arquivo da tabela " + Pad("SINISTROS", 20)));
   EXPECT_TRUE(SectionRows(log, "SINISTROS").empty());
@@ -128,7 +128,7 @@ TEST_F(RunTest, CompanyCodesAreComparedExactly) {
   DbfWriter risks = RisksWriter();
   risks.AddRecord({"0563A", "P1", "0001", "61", "20230101", "10.00"});
   risks.AddRecord({"0563a", "P1", "0001", "61", "20230101", "10.00"});
-  host.risk = Write(risks, "r.dbf");
+  setup.risk = Write(risks, "r.dbf");
   const Lines log = Run();
   EXPECT_TRUE(Contains(log, "Erro: mais de uma empresa encontrada no arquivo da tabela " + Pad("RISCOS", 20)));
   EXPECT_EQ(state.riskCount, 2);
@@ -140,12 +140,12 @@ TEST_F(RunTest, FirstFileWithoutRecordsLeavesTheCompanyToTheNext) {
   risks.AddRecord({"05631", "P1", "0001", "61", "20230101", "10.00"}, true);  // deleted: no visible record
   DbfWriter claims = ClaimsWriter();
   claims.AddRecord({"05631", "P1", "0001", "64", "20230101", "40.00"});
-  host.risk = Write(risks, "r.dbf");
-  host.claim = Write(claims, "s.dbf");
+  setup.risk = Write(risks, "r.dbf");
+  setup.claim = Write(claims, "s.dbf");
   const Lines log = Run();
   const Lines expectedStart = {
-      kRule, "Arquivo: " + host.risk,  "Total de Registros: 0", "", kFieldHeader, "", "Arquivo sem registros.....", "",
-      kRule, "Arquivo: " + host.claim, "Total de Registros: 1"};
+      kRule, "Arquivo: " + setup.risk,  "Total de Registros: 0", "", kFieldHeader, "", "Arquivo sem registros.....", "",
+      kRule, "Arquivo: " + setup.claim, "Total de Registros: 1"};
   EXPECT_EQ(Lines(log.begin() + 3, log.begin() + 14), expectedStart);
   EXPECT_EQ(log[2], "Empresa: 05631 - " + Pad("SEGURADORA EXEMPLO S.A.", 40));
   EXPECT_EQ(state.companyCode, "05631");
@@ -157,7 +157,7 @@ TEST_F(RunTest, FirstFileWithoutRecordsLeavesTheCompanyToTheNext) {
 TEST_F(RunTest, UnknownCompanyGivesAnEmptyNameAndNoWindow) {
   DbfWriter risks = RisksWriter();
   risks.AddRecord({"99999", "P1", "0001", "61", "20230101", "10.00"});
-  host.risk = Write(risks, "r.dbf");
+  setup.risk = Write(risks, "r.dbf");
   const Lines log = Run();
   EXPECT_EQ(log[2], "Empresa: 99999 - ");
   EXPECT_TRUE(Contains(log, "Rural          0                        0                        div por zero"));
@@ -167,7 +167,7 @@ TEST_F(RunTest, UnknownCompanyGivesAnEmptyNameAndNoWindow) {
 TEST_F(RunTest, ControlCharactersOfAFileNameAreEscapedOnItsReportLine) {
   DbfWriter risks = RisksWriter();
   risks.AddRecord({"05631", "P1", "0001", "61", "20230101", "10.00"});
-  host.risk = Write(risks, "r\n\x1b[2J\x7f.dbf");
+  setup.risk = Write(risks, "r\n\x1b[2J\x7f.dbf");
   const Lines log = Run();
   EXPECT_TRUE(Contains(log, "Arquivo: " + dir.Path() + "r\\x0A\\x1B[2J\\x7F.dbf"));
   for (const std::string& line : log) EXPECT_EQ(line.find_first_of("\n\x1b\x7f"), std::string::npos) << line;
@@ -185,16 +185,16 @@ TEST_F(RunTest, MemoryRunningOutNamesTheStepAndTheFile) {
   risksRules[1].nulo = "0";  // an empty APOLICE is counted, and listed
   DbfWriter risks = RisksWriter();
   risks.AddRecord({"05631", "", "0001", "61", "20230101", "10.00"});
-  host.risk = Write(risks, "r.dbf");
+  setup.risk = Write(risks, "r.dbf");
   NoMemorySink sink;
-  host.details = &sink;
+  setup.details = &sink;
   WriteCatalogue();
-  ValidationRun run(host);
+  ValidationRun run = setup.NewRun();
   try {
     run.Execute();
     ADD_FAILURE() << "the run did not fail";
   } catch (const OutOfMemoryError& error) {
-    EXPECT_EQ(ErrorText(error), "Out of memory while checking the records.\nArquivo: " + host.risk);
+    EXPECT_EQ(ErrorText(error), "Out of memory while checking the records.\nArquivo: " + setup.risk);
   }
 }
 
@@ -202,7 +202,7 @@ TEST_F(RunTest, CountsAreOfVisibleRecordsOnly) {
   DbfWriter risks = RisksWriter();
   for (int i = 0; i < 300; ++i)
     risks.AddRecord({"05631", "P", "1", "61", i % 3 ? "20230101" : "", "1.00"}, i % 10 == 0);
-  host.risk = Write(risks, "r.dbf");
+  setup.risk = Write(risks, "r.dbf");
   const Lines log = Run();
   EXPECT_EQ(state.riskCount, 270);
   // Deleted records are neither counted nor summed: 270 visible, 180 dated.
@@ -211,18 +211,18 @@ TEST_F(RunTest, CountsAreOfVisibleRecordsOnly) {
 }
 
 TEST_F(RunTest, OpenErrorsGiveTheSystemsReasonWithControlCharactersEscaped) {
-  host.risk = dir.File("absent.dbf");
+  setup.risk = dir.File("absent.dbf");
   Failure failure = RunFailing<DbfError>();
-  EXPECT_EQ(failure.message, "DbfTable.InternalOpen: Open error \"" + host.risk + "\"");
+  EXPECT_EQ(failure.message, "DbfTable.InternalOpen: Open error \"" + setup.risk + "\"");
   EXPECT_EQ(failure.reason, os::NoSuchFileReason());
 
   // A catalogue file that another run holds: the same exclusive opening,
   // and the message says why.
   DbfWriter risks = RisksWriter();
   risks.AddRecord({"05631", "P1", "0001", "61", "20230101", "10.00"});
-  host.risk = Write(risks, "r.dbf");
+  setup.risk = Write(risks, "r.dbf");
   WriteCatalogue();
-  ValidationRun run(host);
+  ValidationRun run = setup.NewRun();
   {
     const os::HeldFile held(dir.File("DadosQdp.DBF"));
     ASSERT_TRUE(held.Holds());
@@ -235,15 +235,20 @@ TEST_F(RunTest, OpenErrorsGiveTheSystemsReasonWithControlCharactersEscaped) {
   // file on the location line.
   DbfWriter wide({{"COD_SEG", 'C', 5}, {"FILL", 'C', 4095}});
   wide.AddRecord({"05631", "x"});
-  host.risk = Write(wide, "wide.dbf");
-  failure = RunFailing<DbfError>(run);
+  setup.risk = Write(wide, "wide.dbf");
+  {
+    // A run that an error ended holds its tables until it goes.
+    ValidationRun wideRun = setup.NewRun();
+    failure = RunFailing<DbfError>(wideRun);
+  }
   EXPECT_EQ(failure.message, "DbfTable.InternalOpen: BufferSize too small!");
-  EXPECT_EQ(failure.where, "Arquivo: " + host.risk);
+  EXPECT_EQ(failure.where, "Arquivo: " + setup.risk);
 
   // Control characters of a name, DEL among them, reach no terminal raw.
-  host.risk = dir.File("a\x1b[2J\tb\x7f.dbf");
+  setup.risk = dir.File("a\x1b[2J\tb\x7f.dbf");
+  ValidationRun oddRun = setup.NewRun();
   try {
-    run.Execute();
+    oddRun.Execute();
     ADD_FAILURE() << "the run did not fail";
   } catch (const DbfError& error) {
 #ifdef _WIN32
@@ -306,10 +311,10 @@ TEST_F(RunTest, OneThreadAndSeveralGiveTheSameReport) {
     RunTotals totals;
   };
   const auto runWith = [&](int threads) {
-    host.threads = threads;
+    setup.threads = threads;
     DetailListing listing(dir.File("details.csv"), ',');
-    host.details = &listing;
-    ValidationRun run(host);
+    setup.details = &listing;
+    ValidationRun run = setup.NewRun();
     Outcome outcome;
     try {
       run.Execute();
@@ -317,11 +322,11 @@ TEST_F(RunTest, OneThreadAndSeveralGiveTheSameReport) {
       outcome.error = error.what();
       outcome.where = error.Where();
     }
-    host.details = nullptr;
+    setup.details = nullptr;
     listing.Finish();
     outcome.details = testing::ReadFile(dir.File("details.csv"));
-    outcome.log = host.log.Lines();
-    SaveReport(host.log, dir.File("export.txt"));
+    outcome.log = setup.lines;
+    SaveReport(run.Report(), dir.File("export.txt"));
     outcome.exported = testing::ReadFile(dir.File("export.txt"));
     outcome.state = run.State();
     outcome.totals = run.Totals();
@@ -352,14 +357,14 @@ TEST_F(RunTest, OneThreadAndSeveralGiveTheSameReport) {
   };
   for (const Case& test : cases) {
     SCOPED_TRACE(test.name);
-    host.risk = write(RisksWriter(), 30000, test.risks, "r.dbf");
-    host.claim = write(ClaimsWriter(), 10000, test.claims, "s.dbf");
+    setup.risk = write(RisksWriter(), 30000, test.risks, "r.dbf");
+    setup.claim = write(ClaimsWriter(), 10000, test.claims, "s.dbf");
     const Outcome one = runWith(1);
     const Outcome several = runWith(4);
     const bool inLog = std::any_of(one.log.begin(), one.log.end(), [&](const std::string& line) {
       return line.find(test.expected) != std::string::npos;
     });
-    EXPECT_TRUE(inLog || one.where == "Arquivo: " + host.risk + test.expected) << one.error << " " << one.where;
+    EXPECT_TRUE(inLog || one.where == "Arquivo: " + setup.risk + test.expected) << one.error << " " << one.where;
     EXPECT_EQ(several.log, one.log);
     EXPECT_EQ(several.exported, one.exported);
     EXPECT_GT(std::count(one.details.begin(), one.details.end(), '\n'), 500);
@@ -423,17 +428,17 @@ TEST_F(RunTest, DetailListingHoldsEveryFailureWithItsValueOnOneThreadOrSeveral) 
     if (value.empty()) expected.insert(at + "VALOR;vazio;");
     expected.insert(at + "VALOR;dominio;" + (value.empty() ? "" : shown->second));
   }
-  host.risk = Write(risks, "r.dbf");
+  setup.risk = Write(risks, "r.dbf");
   WriteCatalogue();
 
   for (const int threads : {1, 4}) {
     SCOPED_TRACE(threads);
-    host.threads = threads;
+    setup.threads = threads;
     DetailListing listing(dir.File("details.csv"), ',');
-    host.details = &listing;
-    ValidationRun run(host);
+    setup.details = &listing;
+    ValidationRun run = setup.NewRun();
     run.Execute();
-    host.details = nullptr;
+    setup.details = nullptr;
     listing.Finish();
     const std::string text = testing::ReadFile(dir.File("details.csv"));
     ASSERT_EQ(text.rfind("\xEF\xBB\xBF", 0), 0u);
@@ -446,7 +451,7 @@ TEST_F(RunTest, DetailListingHoldsEveryFailureWithItsValueOnOneThreadOrSeveral) 
     for (size_t i = 1; i < rows.size(); ++i) {
       const Lines& row = rows[i];
       ASSERT_EQ(row.size(), 8u) << i;
-      EXPECT_EQ(row[0], host.risk);
+      EXPECT_EQ(row[0], setup.risk);
       EXPECT_EQ(row[1], "RISCOS");
       EXPECT_EQ(row[3], "P" + row[2]);
       EXPECT_EQ(row[4], items[std::stoll(row[2])]);

@@ -1,0 +1,166 @@
+#include "frontend/run_session.h"
+
+#include <new>
+
+#include "frontend/command_flow.h"
+#include "frontend/locale_environment.h"
+#include "frontend/program_context.h"
+#include "frontend/program_folders.h"
+#include "validation/export_path_check.h"
+#include "validation/report_format.h"
+#include "validation/results_json.h"
+#include "values/errors.h"
+
+namespace tarvelo {
+
+RunInputs FrontEndRunInputs(std::string riskPath, std::string claimPath, std::string catalogueFolder,
+                            RegionalSettings settings) {
+  RunInputs inputs;
+  inputs.riskPath = std::move(riskPath);
+  inputs.claimPath = std::move(claimPath);
+  inputs.catalogueFolder = std::move(catalogueFolder);
+  inputs.settings = std::move(settings);
+  inputs.indexFolder = [folder = inputs.catalogueFolder] { return IndexFolder(folder, ProcessEnvironmentVariable); };
+  inputs.now = LocalNow;
+  return inputs;
+}
+
+RunSession::RunSession(RunInputs inputs) : inputs_(std::move(inputs)) {}
+
+RunSession::~RunSession() = default;
+
+void RunSession::AskOutput(OutputKind kind, std::string path) { outputs_.push_back({kind, std::move(path), {}, {}}); }
+
+std::optional<std::pair<OutputKind, OutputKind>> RunSession::OutputsNamingOneFile() const {
+  for (size_t i = 0; i < outputs_.size(); ++i)
+    for (size_t j = i + 1; j < outputs_.size(); ++j)
+      if (SameOutputFile(outputs_[i].path, outputs_[j].path)) return std::pair(outputs_[i].kind, outputs_[j].kind);
+  return std::nullopt;
+}
+
+std::string RunSession::CheckOutput(const std::string& path, const std::vector<std::string>& moreDataFiles) const {
+  std::vector<std::string> dataFiles = moreDataFiles;
+  dataFiles.insert(dataFiles.end(), {inputs_.riskPath, inputs_.claimPath});
+  return CheckExportPath(path, dataFiles, inputs_.catalogueFolder,
+                         IndexFolderIfAny(inputs_.catalogueFolder, ProcessEnvironmentVariable));
+}
+
+bool RunSession::CheckOutputs(const SessionMessages& say) const {
+  if (outputs_.empty()) return true;
+  const std::optional<std::string> indexFolder = IndexFolderIfAny(inputs_.catalogueFolder, ProcessEnvironmentVariable);
+  bool refused = false;
+  for (const Output& output : outputs_) {
+    try {
+      const std::string warning =
+          CheckExportPath(output.path, {inputs_.riskPath, inputs_.claimPath}, inputs_.catalogueFolder, indexFolder);
+      if (!warning.empty() && say) say(warning);
+    } catch (const TarveloError& error) {
+      if (say) say(ErrorText(error));
+      refused = true;
+    }
+  }
+  return !refused;
+}
+
+bool RunSession::MakeOutputs(const SessionMessages& say) {
+  bool made = true;
+  for (Output& output : outputs_) {
+    try {
+      if (output.kind == OutputKind::kListing) {
+        output.listing = std::make_unique<DetailListing>(output.path, inputs_.settings.decimalSeparator);
+      } else {
+        output.file = std::make_unique<ReplacingFile>(output.path);
+      }
+    } catch (const TarveloError& error) {
+      if (say) say(ErrorText(error));
+      made = false;
+    }
+  }
+  return made;
+}
+
+const RunSession::Output* RunSession::Listing() const {
+  for (const Output& output : outputs_)
+    if (output.listing) return &output;
+  return nullptr;
+}
+
+void RunSession::Run(RunObserver* observer) {
+  const Output* listing = Listing();
+  run_ = std::make_unique<ValidationRun>(inputs_, observer, listing ? listing->listing.get() : nullptr);
+  ended_ = nullptr;
+  try {
+    run_->Execute();
+  } catch (const std::exception&) {
+    ended_ = std::current_exception();
+  }
+}
+
+void RunSession::WriteOutput(OutputKind kind, ReplacingFile& file) const {
+  switch (kind) {
+    case OutputKind::kReport:
+      WriteReport(Report(), file);
+      return;
+    case OutputKind::kJson:
+      file.Write(ResultsJson(Results(), EndText()));
+      file.Commit();
+      return;
+    case OutputKind::kListing:
+      break;
+  }
+}
+
+bool RunSession::SaveOutputs(const SessionMessages& say) {
+  bool saved = true;
+  const auto failed = [&](const TarveloError& error) {
+    const std::string text = ErrorText(error);
+    if (!firstSaveError_) firstSaveError_ = text;
+    if (say) say(text);
+    saved = false;
+  };
+  for (Output& output : outputs_) {
+    try {
+      if (output.listing) output.listing->Finish();
+      if (output.file) WriteOutput(output.kind, *output.file);
+    } catch (const TarveloError& error) {
+      failed(error);
+    } catch (const std::bad_alloc&) {
+      failed(OutOfMemoryError("saving the outputs"));
+    }
+  }
+  return saved;
+}
+
+void RunSession::Export(OutputKind kind, const std::string& target) const {
+  if (kind != OutputKind::kListing) {
+    ReplacingFile file(target);
+    WriteOutput(kind, file);
+  } else if (const Output* listing = Listing()) {
+    CopyFile(listing->path, target);
+  } else {
+    DetailListing(target, inputs_.settings.decimalSeparator).Finish();
+  }
+}
+
+const ResultLog& RunSession::Report() const {
+  static const ResultLog none;
+  return run_ ? run_->Report() : none;
+}
+
+const RunResults& RunSession::Results() const {
+  static const RunResults none;
+  return run_ ? run_->Results() : none;
+}
+
+std::optional<std::string> RunSession::EndText() const { return RunEndText(ended_); }
+
+std::optional<std::string> RunSession::EndMessage() const { return ended_ ? EndText() : firstSaveError_; }
+
+int RunSession::ExitStatus(bool strict, bool outputFailed) const {
+  if (ended_ || outputFailed) return 1;
+  return strict && HasDataProblems(Results()) ? 3 : 0;
+}
+
+std::string RunSession::Warning() const { return CompanyNotFoundWarning(Results()); }
+
+}  // namespace tarvelo
