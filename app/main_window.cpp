@@ -29,6 +29,7 @@
 namespace tarvelo {
 namespace {
 
+/// A rectangle of the design as Qt holds it.
 QRect ToQRect(const DesignRect& rect) { return QRect(rect.left, rect.top, rect.width, rect.height); }
 
 QString FromCp1252(const std::string& text) { return QString::fromStdString(Cp1252ToUtf8(text)); }
