@@ -29,18 +29,8 @@
 namespace tarvelo {
 namespace {
 
-// The client area the controls' positions are designed for (96 dpi). The
-// right-hand buttons end at 647 and the report area at 646 x 479, so the
-// area leaves a margin of 4 pixels around them.
-constexpr int kClientWidth = 651;
-constexpr int kClientHeight = 483;
-
-/// Design rectangles of the controls that follow the right edge or grow.
-const QRect kBtnOk(526, 4, 90, 25);
-const QRect kBtnAjuda(622, 4, 25, 25);
-const QRect kBtnExporta(526, 35, 121, 25);
-const QRect kBtnFechar(526, 67, 121, 25);
-const QRect kEdLog(4, 99, 642, 380);
+/// A rectangle of the design as Qt holds it.
+QRect ToQRect(const DesignRect& rect) { return QRect(rect.left, rect.top, rect.width, rect.height); }
 
 QString FromCp1252(const std::string& text) { return QString::fromStdString(Cp1252ToUtf8(text)); }
 
@@ -58,10 +48,10 @@ QStringList FromTexts(const std::vector<std::string>& texts) {
 }
 
 /// The report area's font, so that the report's columns line up: a family
-/// the font database marks fixed-pitch and able to write Latin text,
-/// "Courier New" when installed, else the system's fixed font, else the
-/// first such family; the system's fixed font when there is none.
-QFont ReportFont() {
+/// the font database marks fixed-pitch and able to write Latin text, the
+/// design's ("Courier New") when installed, else the system's fixed font,
+/// else the first such family; the system's fixed font when there is none.
+QFont ReportFont(const FontDesign& design) {
   const QStringList families = QFontDatabase::families();
   const auto fixed = [&](const QString& family) {
     return families.contains(family) && QFontDatabase::isFixedPitch(family) &&
@@ -69,7 +59,7 @@ QFont ReportFont() {
   };
   const QFont systemFixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
   QString family;
-  for (const QString& candidate : {QStringLiteral("Courier New"), QFontInfo(systemFixed).family()}) {
+  for (const QString& candidate : {QString(design.family), QFontInfo(systemFixed).family()}) {
     if (fixed(candidate)) {
       family = candidate;
       break;
@@ -82,7 +72,7 @@ QFont ReportFont() {
   QFont font = family.isEmpty() ? systemFixed : QFont(family);
   font.setStyleHint(QFont::Monospace);
   font.setFixedPitch(true);
-  font.setPointSize(8);
+  font.setPointSize(design.points);
   return font;
 }
 
@@ -103,6 +93,105 @@ QIcon WindowIcon() {
   painter.setPen(QPen(QColor(0, 130, 60), 4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
   painter.drawPolyline(QPolygonF({QPointF(12, 22), QPointF(17, 27), QPointF(28, 14)}));
   return QIcon(pixmap);
+}
+
+/// The toolkit's picture for a button's image.
+QIcon ImageOf(const QWidget* window, ControlImage image) {
+  switch (image) {
+    case ControlImage::kOpenImage:
+      return window->style()->standardIcon(QStyle::SP_DirOpenIcon);
+    case ControlImage::kCheckImage:
+      return window->style()->standardIcon(QStyle::SP_DialogApplyButton);
+    case ControlImage::kHelpImage:
+      return window->style()->standardIcon(QStyle::SP_MessageBoxQuestion);
+    case ControlImage::kSaveImage:
+      return window->style()->standardIcon(QStyle::SP_DialogSaveButton);
+    case ControlImage::kCloseImage:
+      return window->style()->standardIcon(QStyle::SP_DialogCloseButton);
+    case ControlImage::kNoImage:
+      break;
+  }
+  return QIcon();
+}
+
+// One function per kind of control: the control of design made in window.
+// The caller names it and gives it its hint.
+
+/// A label as large as its text, at the design's place.
+QWidget* MakeLabel(const ControlDesign& design, QWidget* window) {
+  auto* label = new QLabel(design.caption, window);
+  label->move(design.rect.left, design.rect.top);
+  label->adjustSize();
+  return label;
+}
+
+/// An edit box of a file's path; window filters its events (a dropped
+/// file).
+QWidget* MakePathBox(const ControlDesign& design, QWidget* window) {
+  auto* box = new QLineEdit(window);
+  box->setGeometry(ToQRect(design.rect));
+  box->installEventFilter(window);
+  return box;
+}
+
+/// A flat button with an image, which takes no focus.
+QWidget* MakeChoiceButton(const ControlDesign& design, QWidget* window) {
+  auto* button = new QToolButton(window);
+  button->setIcon(ImageOf(window, design.image));
+  button->setAutoRaise(true);
+  button->setFocusPolicy(Qt::NoFocus);
+  button->setGeometry(ToQRect(design.rect));
+  return button;
+}
+
+/// A vertical progress bar at 0, without text.
+QWidget* MakeProgressBar(const ControlDesign& design, QWidget* window) {
+  auto* progress = new QProgressBar(window);
+  progress->setOrientation(Qt::Vertical);
+  progress->setRange(0, MainWindowDesign().progressMaximum);
+  progress->setValue(0);
+  progress->setTextVisible(false);
+  progress->setGeometry(ToQRect(design.rect));
+  return progress;
+}
+
+/// A push button with an image, which Enter presses while it has the
+/// focus; the window's default button when the design says so.
+QWidget* MakeCommandButton(const ControlDesign& design, QWidget* window) {
+  auto* button = new QPushButton(ImageOf(window, design.image), design.caption, window);
+  button->setAutoDefault(true);
+  button->setDefault(design.role == MainWindowDesign().defaultButton);
+  button->setGeometry(ToQRect(design.rect));
+  return button;
+}
+
+/// The read-only report, with both scroll bars, not wrapping lines.
+QWidget* MakeReportArea(const ControlDesign& design, QWidget* window) {
+  auto* report = new QPlainTextEdit(window);
+  report->setReadOnly(true);
+  report->setLineWrapMode(QPlainTextEdit::NoWrap);
+  report->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  report->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  report->setGeometry(ToQRect(design.rect));
+  return report;
+}
+
+QWidget* MakeControl(const ControlDesign& design, QWidget* window) {
+  switch (design.kind) {
+    case ControlKind::kLabel:
+      return MakeLabel(design, window);
+    case ControlKind::kPathBox:
+      return MakePathBox(design, window);
+    case ControlKind::kChoiceButton:
+      return MakeChoiceButton(design, window);
+    case ControlKind::kProgressBar:
+      return MakeProgressBar(design, window);
+    case ControlKind::kCommandButton:
+      return MakeCommandButton(design, window);
+    case ControlKind::kReportArea:
+      return MakeReportArea(design, window);
+  }
+  return nullptr;
 }
 
 /// The local file a drag from a file manager carries, or an empty text.
@@ -129,113 +218,71 @@ TfrmInicio::~TfrmInicio() {
 }
 
 void TfrmInicio::CreateControls() {
-  setObjectName("frmInicio");
-  setWindowTitle("ORVAL - Tarvelo - 2023");
+  const WindowDesign& design = MainWindowDesign();
+  setObjectName(design.specName);
+  setWindowTitle(design.caption);
   setWindowIcon(WindowIcon());
   QFont windowFont = font();
-  windowFont.setPointSize(8);
+  windowFont.setPointSize(design.windowFont.points);
   setFont(windowFont);
-  resize(kClientWidth, kClientHeight);
+  resize(design.clientWidth, design.clientHeight);
   // Smaller, the right-hand buttons would cover the edit boxes.
-  setMinimumSize(kClientWidth, kClientHeight);
-  move(256, 114);
+  setMinimumSize(design.clientWidth, design.clientHeight);
+  move(design.left, design.top);
 
-  const auto label = [this](const char* name, const QString& caption, int left, int top) {
-    auto* widget = new QLabel(caption, this);
-    widget->setObjectName(name);
-    widget->move(left, top);
-    widget->adjustSize();
-    return widget;
-  };
-  const auto edit = [this](const char* name, const QString& hint, int top) {
-    auto* widget = new QLineEdit(this);
-    widget->setObjectName(name);
-    widget->setToolTip(hint);
-    widget->setGeometry(4, top, 445, 21);
-    widget->installEventFilter(this);
-    return widget;
-  };
-  const auto chooser = [this](const char* name, const QString& hint, int top) {
-    auto* widget = new QToolButton(this);
-    widget->setObjectName(name);
-    widget->setToolTip(hint);
-    widget->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
-    widget->setAutoRaise(true);
-    widget->setFocusPolicy(Qt::NoFocus);
-    widget->setGeometry(455, top, 22, 22);
-    return widget;
-  };
-  const auto button = [this](const char* name, const QString& caption, const QString& hint,
-                             QStyle::StandardPixmap image, const QRect& rect) {
-    auto* widget = new QPushButton(style()->standardIcon(image), caption, this);
-    widget->setObjectName(name);
-    widget->setToolTip(hint);
-    widget->setAutoDefault(true);
-    widget->setGeometry(rect);
-    return widget;
-  };
-
-  Label3 = label("Label3", "Arquivo de Riscos", 4, 4);
-  edArqRisco = edit("edArqRisco", "Local e nome do arquivo de riscos", 19);
-  SpeedButton4 = chooser("SpeedButton4", "Defina o arquivo de riscos", 19);
-  Label4 = label("Label4", "Arquivo de Sinistros", 4, 47);
-  edArqSinistro = edit("edArqSinistro", "Local e nome do arquivo de sinistros", 62);
-  SpeedButton3 = chooser("SpeedButton3", "Defina o arquivo de sinistros", 62);
-
-  ProgressBar = new QProgressBar(this);
-  ProgressBar->setObjectName("ProgressBar");
-  ProgressBar->setOrientation(Qt::Vertical);
-  ProgressBar->setRange(0, 100);
-  ProgressBar->setValue(0);
-  ProgressBar->setTextVisible(false);
-  ProgressBar->setGeometry(494, 4, 13, 88);
-
-  btnOk = button("btnOk", "&Criticar", QString(), QStyle::SP_DialogApplyButton, kBtnOk);
-  btnOk->setDefault(true);
-  btnAjuda = button("btnAjuda", QString(), "Ajuda", QStyle::SP_MessageBoxQuestion, kBtnAjuda);
-  btnExporta = button("btnExporta", "Exporta Resultado", "Exporta para TXT", QStyle::SP_DialogSaveButton, kBtnExporta);
-  btnFechar = button("btnFechar", "&Fechar", "Sai do programa", QStyle::SP_DialogCloseButton, kBtnFechar);
-
-  edLog = new QPlainTextEdit(this);
-  edLog->setObjectName("edLog");
-  edLog->setToolTip("Resultado do teste");
-  edLog->setReadOnly(true);
-  edLog->setLineWrapMode(QPlainTextEdit::NoWrap);
-  edLog->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  edLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  edLog->setFont(ReportFont());
-  edLog->setGeometry(kEdLog);
-
-  setTabOrder(edArqRisco, edArqSinistro);
-  setTabOrder(edArqSinistro, btnOk);
-  setTabOrder(btnOk, btnFechar);
-  setTabOrder(btnFechar, edLog);
-  setTabOrder(edLog, btnExporta);
-  setTabOrder(btnExporta, btnAjuda);
-
-  connect(SpeedButton4, &QToolButton::clicked, this, &TfrmInicio::SpeedButton4Click);
-  connect(SpeedButton3, &QToolButton::clicked, this, &TfrmInicio::SpeedButton3Click);
-  connect(btnOk, &QPushButton::clicked, this, &TfrmInicio::btnOkClick);
-  connect(btnExporta, &QPushButton::clicked, this, &TfrmInicio::btnExportaClick);
-  connect(btnAjuda, &QPushButton::clicked, this, &TfrmInicio::btnAjudaClick);
-  connect(btnFechar, &QPushButton::clicked, this, &QWidget::close);
+  for (const ControlDesign& control : design.controls) {
+    QWidget* widget = MakeControl(control, this);
+    widget->setObjectName(control.specName);
+    if (*control.hint) widget->setToolTip(control.hint);
+    if (control.font == ControlFont::kReport) widget->setFont(ReportFont(design.reportFont));
+    controls_[IndexOf(control.role)] = widget;
+  }
+  QWidget* previous = nullptr;
+  for (ControlRole role : RolesInTabOrder()) {
+    if (!TakesFocus(DesignOf(role).kind)) continue;
+    if (previous) setTabOrder(previous, Control(role));
+    previous = Control(role);
+  }
+  ConnectCommands();
 }
+
+void TfrmInicio::ConnectCommands() {
+  const auto connectClick = [this](ControlRole role, auto handler) {
+    connect(static_cast<QAbstractButton*>(Control(role)), &QAbstractButton::clicked, this, handler);
+  };
+  connectClick(ControlRole::kRisksChoice, &TfrmInicio::ChooseRisksFile);
+  connectClick(ControlRole::kClaimsChoice, &TfrmInicio::ChooseClaimsFile);
+  connectClick(ControlRole::kValidate, &TfrmInicio::Validate);
+  connectClick(ControlRole::kExport, &TfrmInicio::Export);
+  connectClick(ControlRole::kHelp, &TfrmInicio::Help);
+  connectClick(ControlRole::kClose, &QWidget::close);
+}
+
+QLineEdit* TfrmInicio::Box(PathBox box) const { return static_cast<QLineEdit*>(Control(PathBoxRole(box))); }
+
+QPlainTextEdit* TfrmInicio::ReportArea() const { return static_cast<QPlainTextEdit*>(Control(ControlRole::kReport)); }
+
+QProgressBar* TfrmInicio::Progress() const { return static_cast<QProgressBar*>(Control(ControlRole::kProgress)); }
+
+QPushButton* TfrmInicio::ValidateButton() const { return static_cast<QPushButton*>(Control(ControlRole::kValidate)); }
 
 void TfrmInicio::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
-  const int dx = width() - kClientWidth;
-  const int dy = height() - kClientHeight;
-  btnOk->move(kBtnOk.left() + dx, kBtnOk.top());
-  btnAjuda->move(kBtnAjuda.left() + dx, kBtnAjuda.top());
-  btnExporta->move(kBtnExporta.left() + dx, kBtnExporta.top());
-  btnFechar->move(kBtnFechar.left() + dx, kBtnFechar.top());
-  edLog->resize(std::max(0, kEdLog.width() + dx), std::max(0, kEdLog.height() + dy));
+  const WindowDesign& design = MainWindowDesign();
+  const int extraWidth = width() - design.clientWidth;
+  const int extraHeight = height() - design.clientHeight;
+  for (const ControlDesign& control : design.controls) {
+    // The others keep their place and size (a label the size of its text).
+    if (control.anchor == Anchor::kTopLeft) continue;
+    Control(control.role)->setGeometry(ToQRect(Anchored(control.rect, control.anchor, extraWidth, extraHeight)));
+  }
 }
 
 void TfrmInicio::keyPressEvent(QKeyEvent* event) {
   // Enter that no control used (an edit box, the report area) validates.
-  if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && btnOk->isEnabled()) {
-    btnOk->click();
+  QPushButton* validate = ValidateButton();
+  if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && validate->isEnabled()) {
+    validate->click();
     return;
   }
   QWidget::keyPressEvent(event);
@@ -243,7 +290,7 @@ void TfrmInicio::keyPressEvent(QKeyEvent* event) {
 
 bool TfrmInicio::eventFilter(QObject* watched, QEvent* event) {
   auto* edit = qobject_cast<QLineEdit*>(watched);
-  if (edit && (edit == edArqRisco || edit == edArqSinistro)) {
+  if (edit && (edit == Box(PathBox::kRisks) || edit == Box(PathBox::kClaims))) {
     switch (event->type()) {
       case QEvent::DragEnter:
       case QEvent::DragMove: {
@@ -286,11 +333,12 @@ std::string TfrmInicio::BoxText(PathBox box) const { return Box(box)->text().toS
 void TfrmInicio::SetBoxText(PathBox box, const std::string& text) { Box(box)->setText(QString::fromStdString(text)); }
 
 void TfrmInicio::SetCommandsEnabled(bool enabled) {
-  for (QWidget* command : std::initializer_list<QWidget*>{SpeedButton4, SpeedButton3, btnOk, btnAjuda, btnExporta}) {
-    command->setEnabled(enabled);
+  for (ControlRole command : {ControlRole::kRisksChoice, ControlRole::kClaimsChoice, ControlRole::kValidate,
+                              ControlRole::kHelp, ControlRole::kExport}) {
+    Control(command)->setEnabled(enabled);
   }
-  edArqRisco->setReadOnly(!enabled);
-  edArqSinistro->setReadOnly(!enabled);
+  Box(PathBox::kRisks)->setReadOnly(!enabled);
+  Box(PathBox::kClaims)->setReadOnly(!enabled);
 }
 
 void TfrmInicio::SetBusyCursor(bool busy) {
@@ -355,14 +403,15 @@ void TfrmInicio::KeepPaths(const RememberedPaths& paths) {
   settings.setValue("geometry", saveGeometry());
 }
 
-void TfrmInicio::SetProgress(int position) { ProgressBar->setValue(position); }
+void TfrmInicio::SetProgress(int position) { Progress()->setValue(position); }
 
-void TfrmInicio::ClearReport() { edLog->clear(); }
+void TfrmInicio::ClearReport() { ReportArea()->clear(); }
 
 void TfrmInicio::ShowReportLine(size_t index, const std::string& cp1252Line, bool replace) {
   const QString text = FromCp1252(cp1252Line);
-  QTextDocument* document = edLog->document();
-  const bool atEnd = edLog->verticalScrollBar()->value() == edLog->verticalScrollBar()->maximum();
+  QPlainTextEdit* report = ReportArea();
+  QTextDocument* document = report->document();
+  const bool atEnd = report->verticalScrollBar()->value() == report->verticalScrollBar()->maximum();
   QTextCursor cursor(document);
   if (replace) {
     cursor = QTextCursor(document->findBlockByNumber(static_cast<int>(index)));
@@ -373,7 +422,7 @@ void TfrmInicio::ShowReportLine(size_t index, const std::string& cp1252Line, boo
     if (index > 0) cursor.insertBlock();
   }
   cursor.insertText(text);
-  if (atEnd && !replace) edLog->verticalScrollBar()->setValue(edLog->verticalScrollBar()->maximum());
+  if (atEnd && !replace) report->verticalScrollBar()->setValue(report->verticalScrollBar()->maximum());
 }
 
 }  // namespace tarvelo

@@ -2,29 +2,31 @@
 
 #include <QString>
 #include <QWidget>
+#include <array>
 #include <memory>
 #include <optional>
 #include <string>
 
 #include "app/window_services.h"
+#include "frontend/window_design.h"
 #include "frontend/window_face.h"
 #include "frontend/window_logic.h"
 #include "validation/result_log.h"
 #include "values/regional_settings.h"
 
-class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
-class QToolButton;
 
 namespace tarvelo {
 
 /// The program's one window, the Qt face of WindowLogic: the file names,
-/// the commands, the progress bar and the report area, laid out and
-/// anchored; its commands go to the logic, which validates on a thread of
-/// its own and tells the window what to show.
+/// the commands, the progress bar and the report area, made from the
+/// window's design (MainWindowDesign) and anchored as it says; each control
+/// is named as in that design (QObject::objectName). Its commands go to the
+/// logic, which validates on a thread of its own and tells the window what
+/// to show.
 ///
 /// The edit boxes' texts, the folder of the last export and the window's
 /// place and size are kept in the user's settings (QSettings, "Tarvelo")
@@ -41,19 +43,19 @@ class TfrmInicio : public QWidget, public WindowFace {
   TfrmInicio(QString programFolder, RegionalSettings settings, WindowServices& services, QWidget* parent = nullptr);
   ~TfrmInicio() override;
 
-  /// Chooses the risks file into edArqRisco; cancel changes nothing.
-  void SpeedButton4Click() { logic_->ChooseFile(PathBox::kRisks); }
-  /// Chooses the claims file into edArqSinistro; cancel changes nothing.
-  void SpeedButton3Click() { logic_->ChooseFile(PathBox::kClaims); }
+  /// Chooses the risks file into its edit box; cancel changes nothing.
+  void ChooseRisksFile() { logic_->ChooseFile(PathBox::kRisks); }
+  /// Chooses the claims file into its edit box; cancel changes nothing.
+  void ChooseClaimsFile() { logic_->ChooseFile(PathBox::kClaims); }
   /// Starts the validation run (WindowLogic::Validate).
-  void btnOkClick() { logic_->Validate(); }
+  void Validate() { logic_->Validate(); }
   /// Saves the report or the detail listing (WindowLogic::Export).
-  void btnExportaClick() { logic_->Export(); }
+  void Export() { logic_->Export(); }
   /// Opens the help file beside the program.
-  void btnAjudaClick() { logic_->Help(); }
+  void Help() { logic_->Help(); }
   /// Opens a document with its associated program, without waiting for
   /// it; shows the message of a failure when the desktop has answered.
-  void openDocument(const QString& path) { logic_->OpenDocument(path.toStdString()); }
+  void OpenDocument(const QString& path) { logic_->OpenDocument(path.toStdString()); }
 
   /// Puts the data files the program was started with (UTF-8) into the
   /// edit boxes by their layout (WindowLogic::OpenStartFiles).
@@ -64,7 +66,7 @@ class TfrmInicio : public QWidget, public WindowFace {
   /// The folder of the catalogue tables the runs read.
   std::string CatalogueFolder() const { return logic_->ProgramFolder(); }
 
-  /// True from btnOkClick until the run's end has been handled.
+  /// True from Validate until the run's end has been handled.
   bool IsRunning() const { return logic_->IsRunning(); }
   /// The report of the last run (what "Exporta Resultado" saves). Not to be
   /// read while a run works.
@@ -107,20 +109,16 @@ class TfrmInicio : public QWidget, public WindowFace {
 
  private:
   void CreateControls();
-  QLineEdit* Box(PathBox box) const { return box == PathBox::kRisks ? edArqRisco : edArqSinistro; }
+  /// Calls the window's handler of each button's click.
+  void ConnectCommands();
+  QWidget* Control(ControlRole role) const { return controls_[IndexOf(role)]; }
+  QLineEdit* Box(PathBox box) const;
+  QPlainTextEdit* ReportArea() const;
+  QProgressBar* Progress() const;
+  QPushButton* ValidateButton() const;
 
-  QLabel* Label3 = nullptr;
-  QLineEdit* edArqRisco = nullptr;
-  QToolButton* SpeedButton4 = nullptr;
-  QLabel* Label4 = nullptr;
-  QLineEdit* edArqSinistro = nullptr;
-  QToolButton* SpeedButton3 = nullptr;
-  QProgressBar* ProgressBar = nullptr;
-  QPushButton* btnOk = nullptr;
-  QPushButton* btnAjuda = nullptr;
-  QPushButton* btnExporta = nullptr;
-  QPushButton* btnFechar = nullptr;
-  QPlainTextEdit* edLog = nullptr;
+  /// The controls, in the order of their roles.
+  std::array<QWidget*, kControlCount> controls_{};
 
   WindowServices& services_;
   std::unique_ptr<WindowLogic> logic_;

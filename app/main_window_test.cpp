@@ -401,7 +401,7 @@ TEST_F(WindowTest, OpenDocumentRunsTheDesktopOpenerAndShowsWhatItAnswers) {
   for (const char* status : {"0", "2", "3", "4"}) {
     std::ofstream(bin + "status") << status;
     const size_t before = services.openerResults.size();
-    window->openDocument(report);
+    window->OpenDocument(report);
     EXPECT_EQ(services.openerResults.size(), before);  // the window did not wait
     ASSERT_TRUE(QTest::qWaitFor([&] { return services.openerResults.size() > before; }, 60000)) << status;
   }

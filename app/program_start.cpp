@@ -12,6 +12,7 @@
 #include "frontend/program_context.h"
 #include "frontend/program_folders.h"
 #include "frontend/signal_cleanup.h"
+#include "frontend/window_design.h"
 
 namespace tarvelo {
 namespace {
@@ -23,7 +24,8 @@ QString WindowPath(const std::string& path) { return QFile::decodeName(QByteArra
 
 void PrepareApplication() {
   std::setlocale(LC_NUMERIC, "C");
-  QApplication::setApplicationName("Tarvelo");
+  // Also the title of the window's message boxes.
+  QApplication::setApplicationName(MainWindowDesign().applicationTitle);
   // The desktop entry's name, by which Wayland desktops give the window
   // the menu's icon.
   QApplication::setDesktopFileName("org.tarvelo.Tarvelo");

@@ -13,14 +13,18 @@
 #include <string>
 
 #include "app_win32/system_calls.h"
+#include "app_win32/window_layout.h"
+#include "frontend/window_design.h"
 #include "frontend/window_face.h"
 #include "frontend/window_logic.h"
 #include "values/regional_settings.h"
 
 namespace tarvelo::win32 {
 
-/// The program's window on Windows: the system's own controls laid out as
-/// designed (scaled to the window's DPI), shown over the window's logic
+/// The program's window on Windows: the system's own controls made from the
+/// window's design (MainWindowDesign) and laid out as it says, scaled to
+/// the window's DPI; each control's identifier is ControlId of its role.
+/// They are shown over the window's logic
 /// (WindowLogic), which decides what every command does. The window is a
 /// modeless dialog, so that the dialog manager gives it the default button
 /// (Enter), Tab and the access keys (Alt+C, Alt+F); its messages must go
@@ -71,17 +75,29 @@ class FrmInicio : public WindowFace {
   void Close() override;
 
  private:
+  static constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+  static constexpr DWORD kExStyle = WS_EX_APPWINDOW;
+
   static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   INT_PTR Handle(UINT message, WPARAM wParam, LPARAM lParam);
+  /// Makes the controls of the design, in the tab order, and places the
+  /// window (frm_inicio_controls.cpp, as the four below).
   void CreateControls();
+  /// The hints of the controls that have one.
+  void AddHints();
   /// Fonts and images for the window's DPI, given to the controls.
   void ApplyDpi();
+  /// The image of a button for the window's DPI.
+  void ApplyImage(const ControlDesign& control);
   /// Moves the controls to their places for the client area's size.
   void LayOut();
-  void Command(int id);
+  /// The window's outer size for the design's client area at its DPI, also
+  /// its smallest size.
+  SIZE DesignOuterSize() const;
+  void Command(ControlRole role);
   void RunPosted();
   void RestorePlacement();
-  HWND Control(int id) const { return GetDlgItem(window_, id); }
+  HWND Control(ControlRole role) const { return GetDlgItem(window_, ControlId(role)); }
 
   HINSTANCE instance_;
   SystemCalls calls_;
@@ -91,9 +107,9 @@ class FrmInicio : public WindowFace {
   HWND tooltip_ = nullptr;
   int dpi_ = 96;
   HFONT windowFont_ = nullptr;
-  HFONT logFont_ = nullptr;
-  /// The buttons' images, one list per button with an image.
-  std::array<HIMAGELIST, 6> images_{};
+  HFONT reportFont_ = nullptr;
+  /// The buttons' images, one list per button with an image, by role.
+  std::array<HIMAGELIST, kControlCount> images_{};
   HICON bigIcon_ = nullptr;
   HICON smallIcon_ = nullptr;
   bool busy_ = false;
@@ -106,6 +122,9 @@ class FrmInicio : public WindowFace {
   std::deque<std::function<void()>> posted_;
   std::unique_ptr<WindowLogic> logic_;
 };
+
+/// The text of a window or control.
+std::wstring WindowText(HWND window);
 
 /// Hands a message of the thread's queue to the window (the dialog
 /// manager's keys first: Tab, Enter, the access keys), or to whichever

@@ -13,7 +13,6 @@
 #include <sstream>
 #include <vector>
 
-#include "app_win32/resource_ids.h"
 #include "app_win32/window_layout.h"
 #include "frontend/locale_environment.h"
 #include "os/wide_text.h"
@@ -24,6 +23,7 @@ namespace {
 
 using os::Utf8FromWide;
 using os::WideFromUtf8;
+using enum ControlRole;
 
 constexpr wchar_t kTestSettingsKey[] = L"Software\\Tarvelo\\WindowTest";
 
@@ -202,9 +202,9 @@ class WindowTest : public ::testing::Test {
   }
 
   HWND Handle() const { return window_->Handle(); }
-  HWND Control(int id) const { return GetDlgItem(Handle(), id); }
-  void Click(int id) {
-    SendMessageW(Control(id), BM_CLICK, 0, 0);
+  HWND Control(ControlRole role) const { return GetDlgItem(Handle(), ControlId(role)); }
+  void Click(ControlRole role) {
+    SendMessageW(Control(role), BM_CLICK, 0, 0);
     PumpPending(Handle());
   }
 
@@ -231,23 +231,23 @@ TEST_F(WindowTest, ControlsAsDesignedAtTheScreensDpiAndFollowTheRightEdge) {
   EXPECT_EQ(outer.top, 114);
 
   const struct {
-    int id;
+    ControlRole role;
     ControlRect rect;
     const wchar_t* caption;
     const wchar_t* hint;
   } expected[] = {
-      {IDC_LABEL3, {4, 4, 86, 13}, L"Arquivo de Riscos", nullptr},
-      {IDC_EDARQRISCO, {4, 19, 445, 21}, L"", L"Local e nome do arquivo de riscos"},
-      {IDC_SPEEDBUTTON4, {455, 19, 22, 22}, L"", L"Defina o arquivo de riscos"},
-      {IDC_LABEL4, {4, 47, 93, 13}, L"Arquivo de Sinistros", nullptr},
-      {IDC_EDARQSINISTRO, {4, 62, 445, 21}, L"", L"Local e nome do arquivo de sinistros"},
-      {IDC_SPEEDBUTTON3, {455, 62, 22, 22}, L"", L"Defina o arquivo de sinistros"},
-      {IDC_PROGRESSBAR, {494, 4, 13, 88}, L"", nullptr},
-      {IDC_BTNOK, {526, 4, 90, 25}, L"&Criticar", nullptr},
-      {IDC_BTNAJUDA, {622, 4, 25, 25}, L"", L"Ajuda"},
-      {IDC_BTNEXPORTA, {526, 35, 121, 25}, L"Exporta Resultado", L"Exporta para TXT"},
-      {IDC_BTNFECHAR, {526, 67, 121, 25}, L"&Fechar", L"Sai do programa"},
-      {IDC_EDLOG, {4, 99, 642, 380}, L"", L"Resultado do teste"},
+      {kRisksLabel, {4, 4, 86, 13}, L"Arquivo de Riscos", nullptr},
+      {kRisksPath, {4, 19, 445, 21}, L"", L"Local e nome do arquivo de riscos"},
+      {kRisksChoice, {455, 19, 22, 22}, L"", L"Defina o arquivo de riscos"},
+      {kClaimsLabel, {4, 47, 93, 13}, L"Arquivo de Sinistros", nullptr},
+      {kClaimsPath, {4, 62, 445, 21}, L"", L"Local e nome do arquivo de sinistros"},
+      {kClaimsChoice, {455, 62, 22, 22}, L"", L"Defina o arquivo de sinistros"},
+      {kProgress, {494, 4, 13, 88}, L"", nullptr},
+      {kValidate, {526, 4, 90, 25}, L"&Criticar", nullptr},
+      {kHelp, {622, 4, 25, 25}, L"", L"Ajuda"},
+      {kExport, {526, 35, 121, 25}, L"Exporta Resultado", L"Exporta para TXT"},
+      {kClose, {526, 67, 121, 25}, L"&Fechar", L"Sai do programa"},
+      {kReport, {4, 99, 642, 380}, L"", L"Resultado do teste"},
   };
   HWND tooltip = nullptr;
   EnumThreadWindows(
@@ -263,9 +263,9 @@ TEST_F(WindowTest, ControlsAsDesignedAtTheScreensDpiAndFollowTheRightEdge) {
   ASSERT_NE(tooltip, nullptr);
   EXPECT_EQ(SendMessageW(tooltip, TTM_GETTOOLCOUNT, 0, 0), 8);
   for (const auto& control : expected) {
-    SCOPED_TRACE(control.id);
-    const ControlRect rect = ClientRect(Control(control.id));
-    if (control.id == IDC_LABEL3 || control.id == IDC_LABEL4) {
+    SCOPED_TRACE(DesignOf(control.role).specName);
+    const ControlRect rect = ClientRect(Control(control.role));
+    if (control.role == kRisksLabel || control.role == kClaimsLabel) {
       // A label is at least as large as designed, larger where the font's
       // text is.
       EXPECT_EQ(rect.left, control.rect.left);
@@ -275,42 +275,41 @@ TEST_F(WindowTest, ControlsAsDesignedAtTheScreensDpiAndFollowTheRightEdge) {
     } else {
       EXPECT_EQ(rect, control.rect);
     }
-    EXPECT_EQ(Text(Control(control.id)), control.caption);
+    EXPECT_EQ(Text(Control(control.role)), control.caption);
     wchar_t hint[128] = {};
     TTTOOLINFOW tool{};
     tool.cbSize = sizeof tool;
     tool.hwnd = Handle();
-    tool.uId = reinterpret_cast<UINT_PTR>(Control(control.id));
+    tool.uId = reinterpret_cast<UINT_PTR>(Control(control.role));
     tool.lpszText = hint;
     SendMessageW(tooltip, TTM_GETTEXTW, 128, reinterpret_cast<LPARAM>(&tool));
     EXPECT_STREQ(hint, control.hint ? control.hint : L"");
   }
 
   // 8 points at 96 dpi are 11 pixels; the report in Courier New.
-  EXPECT_EQ(FontOf(Control(IDC_LABEL3)).lfHeight, -11);
-  EXPECT_EQ(FontOf(Control(IDC_EDLOG)).lfHeight, -11);
-  EXPECT_STREQ(FontOf(Control(IDC_EDLOG)).lfFaceName, L"Courier New");
-  const LONG logStyle = GetWindowLongW(Control(IDC_EDLOG), GWL_STYLE);
+  EXPECT_EQ(FontOf(Control(kRisksLabel)).lfHeight, -11);
+  EXPECT_EQ(FontOf(Control(kReport)).lfHeight, -11);
+  EXPECT_STREQ(FontOf(Control(kReport)).lfFaceName, L"Courier New");
+  const LONG logStyle = GetWindowLongW(Control(kReport), GWL_STYLE);
   for (LONG style : {ES_MULTILINE, ES_READONLY, ES_AUTOHSCROLL, WS_HSCROLL, WS_VSCROLL}) {
     EXPECT_EQ(logStyle & style, style) << style;
   }
-  EXPECT_GT(SendMessageW(Control(IDC_EDLOG), EM_GETLIMITTEXT, 0, 0), 0x10000000);
-  EXPECT_TRUE(GetWindowLongW(Control(IDC_PROGRESSBAR), GWL_STYLE) & PBS_VERTICAL);
+  EXPECT_GT(SendMessageW(Control(kReport), EM_GETLIMITTEXT, 0, 0), 0x10000000);
+  EXPECT_TRUE(GetWindowLongW(Control(kProgress), GWL_STYLE) & PBS_VERTICAL);
   PBRANGE range{};
-  SendMessageW(Control(IDC_PROGRESSBAR), PBM_GETRANGE, FALSE, reinterpret_cast<LPARAM>(&range));
+  SendMessageW(Control(kProgress), PBM_GETRANGE, FALSE, reinterpret_cast<LPARAM>(&range));
   EXPECT_EQ(range.iLow, 0);
   EXPECT_EQ(range.iHigh, 100);
-  EXPECT_EQ(SendMessageW(Control(IDC_PROGRESSBAR), PBM_GETPOS, 0, 0), 0);
+  EXPECT_EQ(SendMessageW(Control(kProgress), PBM_GETPOS, 0, 0), 0);
 
   // Tab order; the progress bar and the file choice buttons take no focus.
-  EXPECT_EQ(GetFocus(), Control(IDC_EDARQRISCO));
-  HWND control = Control(IDC_EDARQRISCO);
-  for (int id :
-       {IDC_EDARQSINISTRO, IDC_BTNOK, IDC_BTNFECHAR, IDC_EDLOG, IDC_BTNEXPORTA, IDC_BTNAJUDA, IDC_EDARQRISCO}) {
+  EXPECT_EQ(GetFocus(), Control(kRisksPath));
+  HWND control = Control(kRisksPath);
+  for (ControlRole role : {kClaimsPath, kValidate, kClose, kReport, kExport, kHelp, kRisksPath}) {
     control = GetNextDlgTabItem(Handle(), control, FALSE);
-    EXPECT_EQ(GetDlgCtrlID(control), id);
+    EXPECT_EQ(GetDlgCtrlID(control), ControlId(role));
   }
-  EXPECT_EQ(SendMessageW(Handle(), DM_GETDEFID, 0, 0), MAKELRESULT(IDC_BTNOK, DC_HASDEFID));
+  EXPECT_EQ(SendMessageW(Handle(), DM_GETDEFID, 0, 0), MAKELRESULT(ControlId(kValidate), DC_HASDEFID));
 
   // The smallest size keeps the design's client area.
   MINMAXINFO limits{};
@@ -323,29 +322,28 @@ TEST_F(WindowTest, ControlsAsDesignedAtTheScreensDpiAndFollowTheRightEdge) {
   SetWindowPos(Handle(), nullptr, 0, 0, outer.right - outer.left + 100, outer.bottom - outer.top + 50,
                SWP_NOMOVE | SWP_NOZORDER);
   PumpPending(Handle());
-  EXPECT_EQ(ClientRect(Control(IDC_BTNOK)), (ControlRect{626, 4, 90, 25}));
-  EXPECT_EQ(ClientRect(Control(IDC_BTNAJUDA)), (ControlRect{722, 4, 25, 25}));
-  EXPECT_EQ(ClientRect(Control(IDC_BTNEXPORTA)), (ControlRect{626, 35, 121, 25}));
-  EXPECT_EQ(ClientRect(Control(IDC_BTNFECHAR)), (ControlRect{626, 67, 121, 25}));
-  EXPECT_EQ(ClientRect(Control(IDC_EDLOG)), (ControlRect{4, 99, 742, 430}));
-  EXPECT_EQ(ClientRect(Control(IDC_EDARQRISCO)), (ControlRect{4, 19, 445, 21}));
-  EXPECT_EQ(ClientRect(Control(IDC_PROGRESSBAR)), (ControlRect{494, 4, 13, 88}));
+  EXPECT_EQ(ClientRect(Control(kValidate)), (ControlRect{626, 4, 90, 25}));
+  EXPECT_EQ(ClientRect(Control(kHelp)), (ControlRect{722, 4, 25, 25}));
+  EXPECT_EQ(ClientRect(Control(kExport)), (ControlRect{626, 35, 121, 25}));
+  EXPECT_EQ(ClientRect(Control(kClose)), (ControlRect{626, 67, 121, 25}));
+  EXPECT_EQ(ClientRect(Control(kReport)), (ControlRect{4, 99, 742, 430}));
+  EXPECT_EQ(ClientRect(Control(kRisksPath)), (ControlRect{4, 19, 445, 21}));
+  EXPECT_EQ(ClientRect(Control(kProgress)), (ControlRect{494, 4, 13, 88}));
 
   // At 144 dpi (150 %) every design pixel is one and a half.
-  const ControlDesign& log = kFrmInicioDesign.back();
-  EXPECT_EQ(PlaceControl(log, 144, 977, 725), (ControlRect{6, 149, 963, 570}));
-  EXPECT_EQ(PlaceControl(kFrmInicioDesign[7], 144, 1077, 725), (ControlRect{889, 6, 135, 38}));
+  EXPECT_EQ(PlaceControl(DesignOf(kReport), 144, 977, 725), (ControlRect{6, 149, 963, 570}));
+  EXPECT_EQ(PlaceControl(DesignOf(kValidate), 144, 1077, 725), (ControlRect{889, 6, 135, 38}));
 }
 
 TEST_F(WindowTest, FileChoicesShareOneDialogAndDroppedFilesFillTheBoxes) {
   answers_.openAnswers = {L"C:\\dados\\riscos.dbf", L""};
-  SetFocus(Control(IDC_EDARQSINISTRO));
-  Click(IDC_SPEEDBUTTON4);
-  EXPECT_EQ(Text(Control(IDC_EDARQRISCO)), L"C:\\dados\\riscos.dbf");
-  EXPECT_EQ(GetFocus(), Control(IDC_EDARQSINISTRO));  // the button took no focus
-  SetWindowTextW(Control(IDC_EDARQSINISTRO), L"antes.dbf");
-  Click(IDC_SPEEDBUTTON3);  // cancelled
-  EXPECT_EQ(Text(Control(IDC_EDARQSINISTRO)), L"antes.dbf");
+  SetFocus(Control(kClaimsPath));
+  Click(kRisksChoice);
+  EXPECT_EQ(Text(Control(kRisksPath)), L"C:\\dados\\riscos.dbf");
+  EXPECT_EQ(GetFocus(), Control(kClaimsPath));  // the button took no focus
+  SetWindowTextW(Control(kClaimsPath), L"antes.dbf");
+  Click(kClaimsChoice);  // cancelled
+  EXPECT_EQ(Text(Control(kClaimsPath)), L"antes.dbf");
   ASSERT_EQ(answers_.openStructures.size(), 2u);
   EXPECT_EQ(answers_.openStructures[0], answers_.openStructures[1]);
   EXPECT_EQ(answers_.openStartNames[0], L"");
@@ -366,22 +364,22 @@ TEST_F(WindowTest, FileChoicesShareOneDialogAndDroppedFilesFillTheBoxes) {
   drop->fWide = TRUE;
   std::memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), dropped.c_str(), dropped.size() * sizeof(wchar_t));
   GlobalUnlock(memory);
-  SendMessageW(Control(IDC_EDARQSINISTRO), WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
-  EXPECT_EQ(Text(Control(IDC_EDARQSINISTRO)), dropped);
+  SendMessageW(Control(kClaimsPath), WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
+  EXPECT_EQ(Text(Control(kClaimsPath)), dropped);
 }
 
 TEST_F(WindowTest, EnterValidatesAsTheCommandLineDoesAndExportSavesItsBytes) {
   const testing::TempDir dir;
   const std::wstring risks = WindowsPath(TARVELO_SAMPLES_DIR "/riscos.dbf");
   const std::wstring claims = WindowsPath(TARVELO_SAMPLES_DIR "/sinistros.dbf");
-  SendMessageW(Control(IDC_EDARQRISCO), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(risks.c_str()));
-  SendMessageW(Control(IDC_EDARQSINISTRO), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(claims.c_str()));
-  SetFocus(Control(IDC_EDARQSINISTRO));
-  PostMessageW(Control(IDC_EDARQSINISTRO), WM_KEYDOWN, VK_RETURN, 1);
+  SendMessageW(Control(kRisksPath), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(risks.c_str()));
+  SendMessageW(Control(kClaimsPath), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(claims.c_str()));
+  SetFocus(Control(kClaimsPath));
+  PostMessageW(Control(kClaimsPath), WM_KEYDOWN, VK_RETURN, 1);
   ASSERT_TRUE(PumpUntil(Handle(), [&] { return window_->RunsFinished() == 1; }));
   EXPECT_TRUE(answers_.boxes.empty());
-  EXPECT_EQ(SendMessageW(Control(IDC_PROGRESSBAR), PBM_GETPOS, 0, 0), 90);
-  EXPECT_TRUE(IsWindowEnabled(Control(IDC_BTNOK)));
+  EXPECT_EQ(SendMessageW(Control(kProgress), PBM_GETPOS, 0, 0), 90);
+  EXPECT_TRUE(IsWindowEnabled(Control(kValidate)));
 
   const std::wstring cliReport = WindowsPath(dir.File("cli-report.txt"));
   const std::wstring cliDetails = WindowsPath(dir.File("cli-details.csv"));
@@ -390,14 +388,14 @@ TEST_F(WindowTest, EnterValidatesAsTheCommandLineDoesAndExportSavesItsBytes) {
                          WindowsPath(TARVELO_CATALOGUE_DIR) + L"\" --exporta \"" + cliReport + L"\" --detalhes \"" +
                          cliDetails + L"\"",
                      dir);
-  const std::string shown = Utf8FromWide(Text(Control(IDC_EDLOG)));
+  const std::string shown = Utf8FromWide(Text(Control(kReport)));
   EXPECT_GT(LinesWithoutClock(shown).size(), 20u);
   EXPECT_EQ(LinesWithoutClock(shown), LinesWithoutClock(cliOutput));
 
   // "Exporta Resultado": a name without extension gets ".txt"; the saved
   // report is opened.
   answers_.saveAnswer = WindowsPath(dir.File("relatorio"));
-  Click(IDC_BTNEXPORTA);
+  Click(kExport);
   ASSERT_EQ(answers_.saveTitles.size(), 1u);
   EXPECT_EQ(answers_.saveTitles[0], L"Exporta resultado Tarvelo");
   EXPECT_EQ(answers_.saveNames[0], L"*.txt");
@@ -426,7 +424,7 @@ TEST_F(WindowTest, EnterValidatesAsTheCommandLineDoesAndExportSavesItsBytes) {
   answers_.saveAnswer = WindowsPath(dir.File("detalhes"));
   answers_.saveFileType = 2;
   answers_.launchResult = 31;
-  Click(IDC_BTNEXPORTA);
+  Click(kExport);
   EXPECT_EQ(ReadBytes(answers_.saveAnswer + L".csv"), ReadBytes(cliDetails));
   ASSERT_EQ(answers_.boxes.size(), 1u);
   EXPECT_EQ(answers_.boxes[0].text, L"There is no application associated with the given filename extension.");
@@ -436,7 +434,7 @@ TEST_F(WindowTest, EnterValidatesAsTheCommandLineDoesAndExportSavesItsBytes) {
   // A save over the risks file is refused with the error's stop box.
   answers_.saveAnswer = risks;
   answers_.saveFileType = 1;
-  Click(IDC_BTNEXPORTA);
+  Click(kExport);
   ASSERT_EQ(answers_.boxes.size(), 2u);
   EXPECT_EQ(answers_.boxes[1].text, L"Cannot export the report to \"" + risks + L"\": the validation reads that file.");
   EXPECT_EQ(answers_.boxes[1].title, L"Tarvelo");
@@ -445,7 +443,7 @@ TEST_F(WindowTest, EnterValidatesAsTheCommandLineDoesAndExportSavesItsBytes) {
 
   // Help: the page beside the program, with the shell's "not found".
   answers_.launchResult = 2;
-  Click(IDC_BTNAJUDA);
+  Click(kHelp);
   ASSERT_EQ(answers_.launches.size(), 3u);
   EXPECT_EQ(answers_.launches[2].file.substr(answers_.launches[2].file.size() - 12), L"Tarvelo.html");
   ASSERT_EQ(answers_.boxes.size(), 3u);
@@ -456,7 +454,7 @@ TEST_F(WindowTest, EnterValidatesAsTheCommandLineDoesAndExportSavesItsBytes) {
   answers_.saveAnswer = cliReport;
   answers_.boxAnswer = IDNO;
   answers_.launchResult = 42;
-  Click(IDC_BTNEXPORTA);
+  Click(kExport);
   ASSERT_EQ(answers_.boxes.size(), 4u);
   EXPECT_EQ(answers_.boxes[3].text, L"\"" + cliReport + L"\" already exists.\nDo you want to replace it?");
   EXPECT_EQ(answers_.boxes[3].type, static_cast<UINT>(MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2));
@@ -464,7 +462,7 @@ TEST_F(WindowTest, EnterValidatesAsTheCommandLineDoesAndExportSavesItsBytes) {
   EXPECT_EQ(answers_.launches.size(), 3u);
   answers_.saveAnswer = WindowsPath(dir.File("detalhes.csv"));
   answers_.saveFileType = 2;
-  Click(IDC_BTNEXPORTA);
+  Click(kExport);
   EXPECT_EQ(answers_.boxes.size(), 4u);
   EXPECT_EQ(answers_.launches.size(), 4u);
 }
@@ -494,7 +492,7 @@ PROCESS_INFORMATION StartTarvelo(std::wstring commandLine) {
 /// Closes the program's window with Alt+F (the dialog manager of its message
 /// loop presses "&Fechar") and expects it to end with status 0.
 void CloseOnAltF(HWND window, const PROCESS_INFORMATION& process) {
-  PostMessageW(GetDlgItem(window, IDC_EDARQRISCO), WM_SYSCHAR, L'f', 1 << 29);
+  PostMessageW(GetDlgItem(window, ControlId(kRisksPath)), WM_SYSCHAR, L'f', 1 << 29);
   EXPECT_EQ(WaitForSingleObject(process.hProcess, 60000), WAIT_OBJECT_0);
   DWORD status = 99;
   GetExitCodeProcess(process.hProcess, &status);
@@ -509,7 +507,7 @@ TEST(TarveloExe, OpensItsWindowAndClosesOnAltF) {
   ASSERT_NE(process.hProcess, nullptr);
   HWND window = WaitForWindow(nullptr, L"ORVAL - Tarvelo - 2023");
   ASSERT_NE(window, nullptr);
-  EXPECT_NE(GetDlgItem(window, IDC_EDLOG), nullptr);
+  EXPECT_NE(GetDlgItem(window, ControlId(kReport)), nullptr);
   CloseOnAltF(window, process);
 }
 
@@ -532,8 +530,8 @@ TEST(TarveloExe, StartsWithItsArgumentsInTheBoxesOfTheirLayout) {
   HWND window = WaitForWindow(nullptr, L"ORVAL - Tarvelo - 2023");
   HWND box = WaitForWindow(L"#32770", L"Tarvelo");
   ASSERT_NE(window, nullptr);
-  EXPECT_EQ(Text(GetDlgItem(window, IDC_EDARQRISCO)), risks);
-  EXPECT_EQ(Text(GetDlgItem(window, IDC_EDARQSINISTRO)), claims);
+  EXPECT_EQ(Text(GetDlgItem(window, ControlId(kRisksPath))), risks);
+  EXPECT_EQ(Text(GetDlgItem(window, ControlId(kClaimsPath))), claims);
   ASSERT_NE(box, nullptr);
   std::wstring shown;
   EnumChildWindows(

@@ -14,6 +14,7 @@
 #include "frontend/program_context.h"
 #include "frontend/program_folders.h"
 #include "frontend/start_arguments.h"
+#include "frontend/window_design.h"
 #include "os/wide_text.h"
 
 namespace {
@@ -30,8 +31,11 @@ std::vector<std::string> ProgramArguments() {
   return arguments;
 }
 
+/// The application's title, the caption of its message boxes.
+std::wstring ApplicationTitle() { return tarvelo::os::WideFromUtf8(tarvelo::MainWindowDesign().applicationTitle); }
+
 void ShowBox(const std::string& text, UINT icon) {
-  MessageBoxW(nullptr, tarvelo::os::WideFromUtf8(text).c_str(), L"Tarvelo", MB_OK | icon);
+  MessageBoxW(nullptr, tarvelo::os::WideFromUtf8(text).c_str(), ApplicationTitle().c_str(), MB_OK | icon);
 }
 
 }  // namespace
@@ -58,19 +62,20 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
     const std::optional<std::string> catalogue =
         arguments->catalogueFolder ? std::optional(tarvelo::RunPathFromUtf8(*arguments->catalogueFolder))
                                    : std::nullopt;
-    tarvelo::win32::FrmInicio frmInicio(instance,
-                                        tarvelo::CatalogueFolder(catalogue, tarvelo::ProcessEnvironmentVariable, own),
-                                        tarvelo::SettingsFromProcessEnvironment(), tarvelo::win32::SystemCalls(), true);
-    frmInicio.Logic().SetHelpFolder(tarvelo::ProgramDataFolder(own, "Tarvelo.html"));
-    frmInicio.Logic().OpenStartFiles(arguments->files);
-    ShowWindow(frmInicio.Handle(), show);
+    tarvelo::win32::FrmInicio window(instance,
+                                     tarvelo::CatalogueFolder(catalogue, tarvelo::ProcessEnvironmentVariable, own),
+                                     tarvelo::SettingsFromProcessEnvironment(), tarvelo::win32::SystemCalls(), true);
+    window.Logic().SetHelpFolder(tarvelo::ProgramDataFolder(own, "Tarvelo.html"));
+    window.Logic().OpenStartFiles(arguments->files);
+    ShowWindow(window.Handle(), show);
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-      tarvelo::win32::DispatchWindowMessage(frmInicio.Handle(), message);
+      tarvelo::win32::DispatchWindowMessage(window.Handle(), message);
     }
     return 0;
   } catch (const std::exception& error) {
-    MessageBoxW(nullptr, tarvelo::os::WideFromUtf8(error.what()).c_str(), L"Tarvelo", MB_OK | MB_ICONSTOP);
+    MessageBoxW(nullptr, tarvelo::os::WideFromUtf8(error.what()).c_str(), ApplicationTitle().c_str(),
+                MB_OK | MB_ICONSTOP);
     return 1;
   }
 }

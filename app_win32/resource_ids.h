@@ -1,7 +1,7 @@
 #pragma once
 
-// Identifiers of the program's resources and of the window's controls,
-// shared by the resource script and the code.
+// Identifiers of the program's resources, shared by the resource script
+// and the code.
 
 // Icons: the window's and the buttons' images.
 #define IDI_TARVELO 1
@@ -11,16 +11,5 @@
 #define IDI_SAVE 5
 #define IDI_CLOSE 6
 
-// Controls of frmInicio, in the order of the window's design.
-#define IDC_LABEL3 1001
-#define IDC_EDARQRISCO 1002
-#define IDC_SPEEDBUTTON4 1003
-#define IDC_LABEL4 1004
-#define IDC_EDARQSINISTRO 1005
-#define IDC_SPEEDBUTTON3 1006
-#define IDC_PROGRESSBAR 1007
-#define IDC_BTNOK 1008
-#define IDC_BTNAJUDA 1009
-#define IDC_BTNEXPORTA 1010
-#define IDC_BTNFECHAR 1011
-#define IDC_EDLOG 1012
+// The window's controls are numbered by role (ControlId of
+// app_win32/window_layout.h).

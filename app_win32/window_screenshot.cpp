@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "app_win32/frm_inicio.h"
-#include "app_win32/resource_ids.h"
+#include "app_win32/window_layout.h"
 #include "frontend/locale_environment.h"
 #include "frontend/program_context.h"
 #include "os/wide_text.h"
@@ -85,16 +85,18 @@ int wmain(int argc, wchar_t** argv) {
                                    tarvelo::SettingsFromProcessEnvironment(), calls, false);
   HWND handle = window.Handle();
   ShowWindow(handle, SW_SHOWNORMAL);
-  SetDlgItemTextW(handle, IDC_EDARQRISCO, argv[2]);
-  SetDlgItemTextW(handle, IDC_EDARQSINISTRO, argv[3]);
+  using tarvelo::ControlRole;
+  using tarvelo::win32::ControlId;
+  SetDlgItemTextW(handle, ControlId(ControlRole::kRisksPath), argv[2]);
+  SetDlgItemTextW(handle, ControlId(ControlRole::kClaimsPath), argv[3]);
   Pump(handle, 300);
-  SendDlgItemMessageW(handle, IDC_BTNOK, BM_CLICK, 0, 0);
+  SendDlgItemMessageW(handle, ControlId(ControlRole::kValidate), BM_CLICK, 0, 0);
   for (int waited = 0; window.RunsFinished() == 0 && waited < 600; ++waited) Pump(handle, 100);
   // The last lines and the progress bar painted, the caret left at the
   // report's start as a reader would scroll it.
-  SendDlgItemMessageW(handle, IDC_EDLOG, EM_SETSEL, 0, 0);
-  SendDlgItemMessageW(handle, IDC_EDLOG, EM_SCROLLCARET, 0, 0);
-  SetFocus(GetDlgItem(handle, IDC_BTNOK));
+  SendDlgItemMessageW(handle, ControlId(ControlRole::kReport), EM_SETSEL, 0, 0);
+  SendDlgItemMessageW(handle, ControlId(ControlRole::kReport), EM_SCROLLCARET, 0, 0);
+  SetFocus(GetDlgItem(handle, ControlId(ControlRole::kValidate)));
   // The mouse away from the window: no hint over the picture.
   SetCursorPos(0, 767);
   Pump(handle, 700);

@@ -3,6 +3,7 @@
 #include "frontend/open_document.h"
 #include "frontend/program_context.h"
 #include "frontend/start_arguments.h"
+#include "frontend/window_design.h"
 #include "os/file_system.h"
 #include "validation/report_format.h"
 #include "values/errors.h"
@@ -100,12 +101,15 @@ bool WindowLogic::CloseRequested() {
 }
 
 void WindowLogic::Export() {
+  const SaveDialogDesign& dialog = MainWindowDesign().exportDialog;
   SaveDialogRequest request;
-  request.title = "Exporta resultado Tarvelo";
+  request.title = dialog.title;
   request.initialFolder = exportFolder_.empty() ? face_.DocumentsFolder() : exportFolder_;
   request.initialName = SaveDialogInitialName();
-  request.fileTypes = {"Resultado (*.txt)", "Detalhes (*.csv)"};
-  request.suffixes = {"txt", "csv"};
+  for (const FileTypeDesign& type : dialog.fileTypes) {
+    request.fileTypes.push_back(type.name);
+    request.suffixes.push_back(type.suffix);
+  }
   request.confirmOverwrite = false;
   const auto chosen = face_.ChooseSaveFile(request);
   if (!chosen) return;
