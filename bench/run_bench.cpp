@@ -502,7 +502,8 @@ Measure IndexAndSearches(const testing::RunSetup& setup, const std::string& risk
     risksTable.Open();
     claimsTable.Open();
     std::unique_ptr<NtxIndex> index;
-    KeepBest(build, Timed([&] { index = BuildPolicyIndex(risksTable, folder + "apolice.ntx", setup.Inputs().threads); }));
+    KeepBest(build,
+             Timed([&] { index = BuildPolicyIndex(risksTable, folder + "apolice.ntx", setup.Inputs().threads); }));
     found = CountClaimsWithoutPolicyItem(*index, claimsTable, setup.settings, nullptr);
     index->CloseFile();
     index.reset();
