@@ -73,14 +73,13 @@ struct CheckResult {
   }
 };
 
-/// The problems found in the index file at path against expected (none:
-/// the file is sound), its leaf depth, its pages and its entries in key
-/// order. A file too short or not a whole number of pages gives that one
-/// problem and nothing else.
-// Walks an index file through its own bytes, never through NtxIndex: the
-// header fields, every page's count and offset table, uniform leaf depth,
-// every page reached exactly once, keys in order, and one entry per
-// record whose key equals the record's key bytes in the table file.
+/// Walks an index file through its own bytes, never through NtxIndex: the
+/// header fields, every page's count and offset table, uniform leaf depth,
+/// every page reached exactly once, keys in order, and one entry per
+/// record whose key equals the record's key bytes in the table file.
+/// Returns the problems found (none: the file is sound), the leaf depth,
+/// the pages reached and the entries in key order; a file too short or not
+/// a whole number of pages gives that one problem and nothing else.
 CheckResult CheckNtxFile(const std::string& path, const ExpectedIndex& expected);
 
 // Offsets in the risks layout below.
