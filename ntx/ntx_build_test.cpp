@@ -20,6 +20,7 @@ namespace tarvelo {
 namespace {
 
 using namespace ntx_testing;
+using tarvelo::testing::DbfWriter;
 
 TEST_F(NtxIndexTest, SmallBuildWritesTheHeaderAndOneLeafRoot) {
   const std::vector<Risk> risks = ShuffledRisks(10);

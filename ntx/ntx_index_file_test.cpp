@@ -27,6 +27,7 @@ namespace tarvelo {
 namespace {
 
 using namespace ntx_testing;
+using tarvelo::testing::WriteFile;
 
 // A leftover index, whole or of a build that never ended, is replaced; a
 // file that holds no index, or one marked read-only, is left as it is and

@@ -25,10 +25,6 @@
 namespace tarvelo {
 namespace ntx_testing {
 
-using tarvelo::testing::DbfFieldSpec;
-using tarvelo::testing::DbfWriter;
-using tarvelo::testing::WriteFile;
-
 inline std::string ReadBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -83,7 +79,7 @@ struct CheckResult {
 CheckResult CheckNtxFile(const std::string& path, const ExpectedIndex& expected);
 
 // Offsets in the risks layout below.
-inline const std::vector<DbfFieldSpec> kRiskFields = {
+inline const std::vector<testing::DbfFieldSpec> kRiskFields = {
     {"COD_SEG", 'C', 5, 0}, {"APOLICE", 'C', 20, 0}, {"ITEM", 'C', 6, 0}, {"PREMIO", 'N', 14, 2}};
 inline const std::vector<KeyPart> kPolicyAndItem = {{6, 20}, {26, 6}};
 
@@ -120,7 +116,7 @@ inline std::vector<Risk> ShuffledRisks(int count) {
 class NtxIndexTest : public ::testing::Test {
  protected:
   std::string WriteRisks(const std::string& name, const std::vector<Risk>& risks) {
-    DbfWriter writer(kRiskFields);
+    testing::DbfWriter writer(kRiskFields);
     for (const Risk& risk : risks) writer.AddRecord({risk.codSeg, risk.apolice, risk.item, "10.50"}, risk.deleted);
     const std::string path = dir_.File(name);
     writer.WriteTo(path);
