@@ -316,6 +316,70 @@ TEST_F(NtxIndexTest, EmptyTableGivesHeaderAndOneEmptyRoot) {
   EXPECT_TRUE(check.entries.empty());
 }
 
+TEST_F(NtxIndexTest, RememberedOrReadDeletionFlagsGiveTheSameResults) {
+  // Records in blocks of 4096 / 47 = 87: the found records lie in other
+  // blocks than the table's, and after the deleted ones a build remembers
+  // (none, some, all) a search reads the records its keys lead to.
+  std::vector<Risk> risks = OrderedRisks(300);
+  const auto mark = [&](size_t at, const std::string& apolice, bool deleted) {
+    risks[at].apolice = apolice;
+    risks[at].item = "000001";
+    risks[at].deleted = deleted;
+  };
+  mark(10, "1055500001", true);  // deleted, then visible far away
+  mark(250, "1055500001", false);
+  mark(20, "1055500002", true);   // only deleted
+  mark(100, "1055500003", true);  // two deleted, then visible
+  mark(150, "1055500003", true);
+  mark(200, "1055500003", false);
+  mark(290, "1055500004", true);  // only deleted, last block
+  const std::string path = WriteRisks("riscos.dbf", risks);
+  for (const size_t kept : {size_t{0}, size_t{1}, size_t{2}, NtxIndex::kDeletedRecordsKept}) {
+    SCOPED_TRACE("deleted records kept: " + std::to_string(kept));
+    DbfTable table("tbRiscos", settings_);
+    NtxIndexList indexes(table);
+    OpenTable(table, path);
+    NtxIndex& index = indexes.Add("apolice");
+    index.SetDeletedRecordsKept(kept);
+    index.SetKeyExpresion("apolice+item");
+    index.SetNTXFileName(dir_.File("apolice.ntx"));
+    index.SetCreateNow(true);
+
+    ASSERT_TRUE(Find(indexes, "1055500001"));
+    EXPECT_EQ(table.RecordNumber(), 251);
+    EXPECT_EQ(table.CurrentRecord()[0], ' ');
+    EXPECT_EQ(CurrentKey(table), Pad("1055500001", 20) + "000001");
+    EXPECT_FALSE(Find(indexes, "1055500002"));
+    ASSERT_TRUE(Find(indexes, "1055500003"));
+    EXPECT_EQ(table.RecordNumber(), 201);
+    EXPECT_FALSE(Find(indexes, "1055500004"));
+    // A failed search leaves the table where it stood.
+    EXPECT_EQ(table.RecordNumber(), 201);
+    EXPECT_FALSE(table.AtEnd());
+    EXPECT_EQ(CurrentKey(table), Pad("1055500003", 20) + "000001");
+    ASSERT_TRUE(Find(indexes, KeyOf(risks[5])));
+    EXPECT_EQ(table.RecordNumber(), 6);
+    EXPECT_EQ(table.FieldByName("PREMIO").AsFloat(), 10.5);
+    // The key-order walk skips the deleted records.
+    int walked = 0;
+    for (index.First(); !table.AtEnd(); index.Next()) {
+      EXPECT_NE(table.CurrentRecord()[0], '*') << table.RecordNumber();
+      ++walked;
+    }
+    EXPECT_EQ(walked, 300 - 5);
+
+    // Shown, the deleted records are found first.
+    table.SetDeleted(false);
+    ASSERT_TRUE(Find(indexes, "1055500003"));
+    EXPECT_EQ(table.RecordNumber(), 101);
+    EXPECT_EQ(table.CurrentRecord()[0], '*');
+    ASSERT_TRUE(Find(indexes, "1055500004"));
+    EXPECT_EQ(table.RecordNumber(), 291);
+    indexes.Delete(0);
+    indexes.DBFIndexDefs().Delete(0);
+  }
+}
+
 TEST_F(NtxIndexTest, UniqueDescendingLaterVersionAndFilter) {
   std::vector<Risk> risks = ShuffledRisks(2000);
   for (size_t i = 0; i < risks.size(); i += 3) risks[i].codSeg = "99999";
