@@ -28,11 +28,13 @@ Markup SortHeader(const char* label, bool number) {
 }
 
 Markup Rect(const char* cls, double x, double y, double width, double height) {
-  return html::ElementMaker::MakeVoid("rect", {{"class", cls},
-                                               {"x", SvgNumber(x)},
-                                               {"y", SvgNumber(y)},
-                                               {"width", SvgNumber(std::max(0.0, width))},
-                                               {"height", SvgNumber(height)}});
+  return Element("rect",
+                 {{"class", cls},
+                  {"x", SvgNumber(x)},
+                  {"y", SvgNumber(y)},
+                  {"width", SvgNumber(std::max(0.0, width))},
+                  {"height", SvgNumber(height)}},
+                 Markup());
 }
 
 // Two thin bars of a field's shares of empty and invalid values (0 to
@@ -149,6 +151,13 @@ Markup TotalsTable(const FileResult& file, const RegionalSettings& settings) {
          Element("div", {{"class", "tabela"}}, Element("table", Element("thead", head) + Element("tbody", rows)));
 }
 
+// A key of the totals' chart: its colour, then what it stands for.
+Markup Swatch(const char* cls, const char* label) {
+  return Element("span", Element("svg", {{"class", "cor"}, {"viewBox", "0 0 10 10"}, {"aria-hidden", "true"}},
+                                 Rect(cls, 0, 0, 10, 10)) +
+                             T(label));
+}
+
 // What is wrong with a listed value, with the rule behind it when known.
 std::string WhatIsWrong(const ListedFailure& failure, const FieldRules* rules, const RegionalSettings& settings) {
   if (rules && failure.rule == DetailRule::Length)
@@ -219,12 +228,9 @@ Markup TotalsSection(const RunResults& results, const RegionalSettings& settings
     any = true;
   }
   if (any)
-    out +=
-        Element("p", {{"class", "legenda"}},
-                Element("span", Element("span", {{"class", "cor cor-declarado"}}, Markup()) + T("declarado no QDP")) +
-                    Element("span", Element("span", {{"class", "cor cor-arquivo"}}, Markup()) + T("no arquivo")) +
-                    Element("span", Element("span", {{"class", "cor cor-faixa"}}, Markup()) +
-                                        T("faixa de 10% em torno do declarado")));
+    out += Element("p", {{"class", "legenda"}},
+                   Swatch("declarado", "declarado no QDP") + Swatch("arquivo", "no arquivo") +
+                       Swatch("faixa", "faixa de 10% em torno do declarado"));
   else
     out += Element("p", T("Os totais não foram comparados."_cp1252));
   return Element("section", {{"id", "totais"}}, out);
@@ -240,7 +246,7 @@ Markup FailuresSection(const HtmlPageRows& rows, const PageFacts& facts, const R
     for (size_t i = 0; i < file.fields.size(); ++i) {
       const FieldFailures& field = file.fields[i];
       const int64_t total = static_cast<int64_t>(field.rows.size()) + field.more;
-      out += Element("h3", Text(file.table) + T(" · "_cp1252) + Text(field.field) + T(": ") +
+      out += Element("h3", Text(Trim(file.table)) + T(" · "_cp1252) + Text(field.field) + T(": ") +
                                Text(Count(total, settings)) + T(total == 1 ? " falha" : " falhas"));
       out += FieldFailuresTable(field, FileId("falhas", f + 1) + "-" + std::to_string(i + 1),
                                 FieldRulesOf(rules, field.field), settings);
