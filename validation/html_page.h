@@ -54,8 +54,9 @@ struct PageFacts {
   std::optional<std::string> error;
 };
 
-/// The most codes the rules section lists for one field.
+/// The most codes the rules section lists for one field, and for all.
 inline constexpr size_t kCodesShown = 200;
+inline constexpr size_t kCodesShownInAll = 2000;
 
 /// The run as one HTML page (UTF-8, self-contained: style, charts and
 /// script inside, a Content-Security-Policy that lets nothing be fetched):

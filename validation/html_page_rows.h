@@ -55,7 +55,7 @@ struct FileFailures {
 class HtmlPageRows : public DetailSink {
  public:
   static constexpr size_t kRowsPerList = 1000;
-  static constexpr size_t kRowsInAll = 5000;
+  static constexpr size_t kRowsInAll = 4000;
   static constexpr size_t kValueBytes = 64;
 
   void BeginFile(const std::string& path, const std::string& table) override;

@@ -1,5 +1,7 @@
 // The page's section on the catalogue's rules of each field.
 
+#include <algorithm>
+
 #include "validation/html_page_parts.h"
 #include "values/cp1252_literal.h"
 #include "values/field_type.h"
@@ -54,9 +56,12 @@ Markup RuleWords(const FieldRules& field, const RegionalSettings& settings) {
   return Element("ul", words);
 }
 
-Markup Codes(const FieldRules& field, const RegionalSettings& settings) {
+// The codes allowed, at most kCodesShown and codesLeft; codesLeft goes down
+// by those listed.
+Markup Codes(const FieldRules& field, size_t& codesLeft, const RegionalSettings& settings) {
   Markup codes;
-  const size_t shown = std::min(field.codes.size(), kCodesShown);
+  const size_t shown = std::min({field.codes.size(), kCodesShown, codesLeft});
+  codesLeft -= shown;
   for (size_t i = 0; i < shown; ++i) {
     const auto& [code, qualifier] = field.codes[i];
     Markup one = Element("code", Text(code));
@@ -72,13 +77,13 @@ Markup Codes(const FieldRules& field, const RegionalSettings& settings) {
   return out;
 }
 
-Markup RulesTable(const TableRules& table, const RegionalSettings& settings) {
+Markup RulesTable(const TableRules& table, size_t& codesLeft, const RegionalSettings& settings) {
   Markup rows;
   for (const FieldRules& field : table.fields) {
     rows +=
         Element("tr", Element("th", {{"scope", "row"}}, Text(field.field)) + Element("td", T(TypeName(field.type))) +
                           Element("td", {{"class", "n"}}, Text(field.size > 0 ? Count(field.size, settings) : "")) +
-                          Element("td", RuleWords(field, settings)) + Element("td", Codes(field, settings)));
+                          Element("td", RuleWords(field, settings)) + Element("td", Codes(field, codesLeft, settings)));
   }
   const auto col = [](const char* label) { return Element("th", {{"scope", "col"}}, T(label)); };
   return Element("h3", Text(table.table)) +
@@ -93,7 +98,8 @@ Markup RulesTable(const TableRules& table, const RegionalSettings& settings) {
 
 Markup RulesSection(const PageFacts& facts, const RegionalSettings& settings) {
   Markup out = Element("h2", T("Regras de cada campo, do catálogo"_cp1252));
-  for (const TableRules& table : facts.rules) out += RulesTable(table, settings);
+  size_t codesLeft = kCodesShownInAll;
+  for (const TableRules& table : facts.rules) out += RulesTable(table, codesLeft, settings);
   if (facts.rules.empty()) out += Element("p", T("As regras do catálogo não foram incluídas nesta página."_cp1252));
   return Element("section", {{"id", "regras"}}, out);
 }

@@ -186,12 +186,15 @@ Markup FieldFailuresTable(const FieldFailures& field, const std::string& id, con
   }
   const Markup head = Element(
       "tr", SortHeader("Registro", true) + SortHeader("Valor no arquivo", false) + SortHeader("Problema", false));
-  Markup out = Element("p", {{"class", "filtro"}},
-                       Element("label", T("Filtrar: ") + html::ElementMaker::MakeVoid(
-                                                             "input", {{"type", "search"}, {"aria-controls", id}})));
-  out += Element(
-      "div", {{"class", "tabela"}},
-      Element("table", {{"class", "ordenavel longa"}, {"id", id}}, Element("thead", head) + Element("tbody", rows)));
+  Markup out;
+  if (!field.rows.empty()) {
+    out += Element("p", {{"class", "filtro"}},
+                   Element("label", T("Filtrar: ") + html::ElementMaker::MakeVoid(
+                                                         "input", {{"type", "search"}, {"aria-controls", id}})));
+    out += Element(
+        "div", {{"class", "tabela"}},
+        Element("table", {{"class", "ordenavel longa"}, {"id", id}}, Element("thead", head) + Element("tbody", rows)));
+  }
   if (field.more > 0)
     out += Element("p", {{"class", "mais"}},
                    T("e mais ") + Text(Count(field.more, settings)) +
