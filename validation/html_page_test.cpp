@@ -172,19 +172,19 @@ TEST_F(RunTest, HtmlPageNumbersAreThoseOfTheJson) {
   for (int i = 0; i < 40; ++i)
     risks.AddRecord({"05631", i % 7 == 0 ? "" : "P" + std::to_string(i), i % 5 == 0 ? "1" : "0001",
                      i % 3 == 0 ? "63" : "61", i % 4 == 0 ? "2023<13>" : "20230115", "12345.67"});
-  host.risk = Write(risks, "riscos.dbf");
+  setup.risk = Write(risks, "riscos.dbf");
   DbfWriter claims = ClaimsWriter();
   for (int i = 0; i < 30; ++i)
     claims.AddRecord(
         {"05631", i % 6 == 0 ? "X" + std::to_string(i) : "P" + std::to_string(i), "0001", "61", "20230115", "10.00"});
-  host.claim = Write(claims, "sinistros.dbf");
+  setup.claim = Write(claims, "sinistros.dbf");
   WriteCatalogue();
   HtmlPageRows rows;
-  host.details = &rows;
-  ValidationRun run(host);
+  setup.details = &rows;
+  ValidationRun run = setup.NewRun();
   run.Execute();
   const nlohmann::json json = nlohmann::json::parse(ResultsJson(run.Results(), std::nullopt));
-  const std::string page = HtmlPage(run.Results(), rows, PageFacts{}, host.settings);
+  const std::string page = HtmlPage(run.Results(), rows, PageFacts{}, setup.settings);
 
   ASSERT_EQ(json["files"].size(), 2u);
   size_t totals = page.find("id=\"totais\"");
