@@ -174,6 +174,10 @@ def main():
         if not title or "tomado" in title:
             failures.append("the samples' page has no title of its own: %r" % title)
         check_self_contained(page, failures)
+        # A code refused for the value of the field it depends on names that value.
+        with open(page, encoding="utf-8") as f:
+            if not re.search(r"permitido para o valor do campo COD_MOD: 6[1-5]<", f.read()):
+                failures.append("a failing COD_CULT does not name its COD_MOD")
         check_printed(page, folder, failures)
 
         hostile = hostile_page(cli, make_samples, catalogue, source, folder)

@@ -41,7 +41,7 @@ void HtmlPageRows::Row(const DetailRow& row) {
       ++field.more;
       return;
     }
-    field.rows.push_back({row.record, row.rule, Cut(row.value), row.value.size()});
+    field.rows.push_back({row.record, row.rule, Cut(row.value), row.value.size(), Cut(row.dependsValue)});
   }
   ++kept_;
 }

@@ -18,6 +18,9 @@ struct ListedFailure {
   std::string value;
   /// The value's length in the file; longer than value when it was cut.
   size_t valueLength = 0;
+  /// For a code refused for the value of the field it depends on, that
+  /// value (cut as value is); empty else.
+  std::string dependsValue;
 };
 
 /// The failures of one field kept for the page, and how many more there

@@ -165,7 +165,7 @@ std::string WhatIsWrong(const ListedFailure& failure, const FieldRules* rules, c
   if (rules && failure.rule == DetailRule::Domain && !rules->dependsOn.empty())
     return "n\xE3o \xE9 um c\xF3"
            "digo permitido para o valor do campo " +
-           rules->dependsOn;
+           rules->dependsOn + ": " + (failure.dependsValue.empty() ? "vazio" : failure.dependsValue);
   if (failure.rule == DetailRule::Domain)
     return "n\xE3o \xE9 um c\xF3"
            "digo do cat\xE1logo";

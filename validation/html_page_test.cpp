@@ -51,8 +51,8 @@ TEST(HtmlWriterTest, HostileValuesComeOutAsText) {
   results.claims = ClaimsResult{1, 2, 50};
   HtmlPageRows rows;
   rows.BeginFile(kImage, kScript);
-  rows.Row({1, kScript, DetailRule::Domain, kScript + "\x1b[2J" + kImage, {}, {}});
-  rows.Row({2, "APOLICE+ITEM", DetailRule::NoPolicy, {}, kScript, kImage});
+  rows.Row({1, kScript, DetailRule::Domain, kScript + "\x1b[2J" + kImage, {}, {}, {}});
+  rows.Row({2, "APOLICE+ITEM", DetailRule::NoPolicy, {}, kScript, kImage, {}});
   PageFacts facts;
   facts.rules = {{kScript, {{kScript, 1, 5, true, false, false, false, true, kImage, {{kScript, kImage}}}}}};
   facts.error = kScript + "\n" + kImage;
@@ -69,13 +69,13 @@ TEST(HtmlPageRowsTest, KeepsAThousandRowsAListCountsTheRestAndStaysSmall) {
   HtmlPageRows rows;
   rows.BeginFile("r.dbf", "RISCOS");
   const std::string longValue(254, '\x81');  // each byte shown as eight, "⟨81⟩"
-  for (int i = 1; i <= 1500; ++i) rows.Row({i, "A", DetailRule::Empty, longValue, {}, {}});
+  for (int i = 1; i <= 1500; ++i) rows.Row({i, "A", DetailRule::Empty, longValue, {}, {}, {}});
   rows.BeginFile("s.dbf", "SINISTROS");
-  for (int i = 1; i <= 1200; ++i) rows.Row({i, "APOLICE+ITEM", DetailRule::NoPolicy, {}, longValue, longValue});
+  for (int i = 1; i <= 1200; ++i) rows.Row({i, "APOLICE+ITEM", DetailRule::NoPolicy, {}, longValue, longValue, {}});
   for (const char* field : {"B", "C", "D", "E"})
-    for (int i = 1; i <= 1100; ++i) rows.Row({i, field, DetailRule::Domain, longValue, {}, {}});
+    for (int i = 1; i <= 1100; ++i) rows.Row({i, field, DetailRule::Domain, longValue, {}, {}, {}});
   rows.BeginFile("r.dbf", "RISCOS");  // joins the first file's lists
-  rows.Row({1501, "A", DetailRule::Date, "x", {}, {}});
+  rows.Row({1501, "A", DetailRule::Date, "x", {}, {}, {}});
 
   ASSERT_EQ(rows.Files().size(), 2u);
   const FileFailures& risks = rows.Files()[0];
