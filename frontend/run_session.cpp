@@ -137,8 +137,10 @@ void RunSession::GatherFacts() {
   }
   try {
     facts_.rules = CatalogueRules(run_->Catalogue(), inputs_.settings);
-  } catch (const TarveloError&) {
-    facts_.rules.clear();  // the page then says the rules are not included
+  } catch (const std::exception&) {
+    // Memory that runs out too: the page then says the rules are not
+    // included.
+    facts_.rules.clear();
   }
   facts_.error = EndText();
 }
