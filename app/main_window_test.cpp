@@ -200,8 +200,9 @@ TEST_F(WindowTest, EnterValidatesTypedPathsAndTheExportIsTheCommandLineReport) {
   Control<QPushButton>("btnExporta")->click();
   EXPECT_EQ(services.saveSettings.title, "Exporta resultado Tarvelo");
   EXPECT_EQ(services.saveSettings.initialName, "");
-  EXPECT_EQ(services.saveSettings.filters, QStringList({"Resultado (*.txt)", "Detalhes (*.csv)"}));
-  EXPECT_EQ(services.saveSettings.suffixes, QStringList({"txt", "csv"}));
+  EXPECT_EQ(services.saveSettings.filters,
+            QStringList({"Resultado (*.txt)", "Detalhes (*.csv)", "Página HTML (*.html)"}));
+  EXPECT_EQ(services.saveSettings.suffixes, QStringList({"txt", "csv", "html"}));
   EXPECT_EQ(services.saveSettings.initialFolder, QDir::homePath());
   EXPECT_FALSE(services.saveSettings.confirmOverwrite);
   ASSERT_EQ(services.launched.size(), 1u);
@@ -210,6 +211,12 @@ TEST_F(WindowTest, EnterValidatesTypedPathsAndTheExportIsTheCommandLineReport) {
   services.saveAnswer = QString::fromStdString(dir.File("window.csv"));
   services.saveFilter = 1;
   Control<QPushButton>("btnExporta")->click();
+  // The third, the run as a page.
+  services.saveAnswer = QString::fromStdString(dir.File("window.html"));
+  services.saveFilter = 2;
+  Control<QPushButton>("btnExporta")->click();
+  EXPECT_EQ(testing::ReadFile(dir.File("window.html")).rfind("<!DOCTYPE html>", 0), 0u);
+  EXPECT_EQ(services.launched.back(), QString::fromStdString(dir.File("window.html")));
 
   const std::string command = "cd '" + dir.Path() +
                               "' && LANG=pt_BR.UTF-8 LC_ALL= '" TARVELO_CLI_PATH "' --catalogo . --riscos '" +

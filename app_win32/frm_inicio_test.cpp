@@ -406,7 +406,9 @@ TEST_F(WindowTest, EnterValidatesAsTheCommandLineDoesAndExportSavesItsBytes) {
   EXPECT_NE(answers_.saveFolders[0], L"c:\\");
   CoTaskMemFree(documents);
   EXPECT_EQ(answers_.saveExtensions[0], L"txt");
-  EXPECT_EQ(answers_.saveFilters[0], std::wstring(L"Resultado (*.txt)\0*.txt\0Detalhes (*.csv)\0*.csv\0", 47));
+  EXPECT_EQ(
+      answers_.saveFilters[0],
+      std::wstring(L"Resultado (*.txt)\0*.txt\0Detalhes (*.csv)\0*.csv\0P\u00E1gina HTML (*.html)\0*.html\0", 75));
   EXPECT_FALSE(answers_.saveFlags[0] & OFN_OVERWRITEPROMPT);
   ASSERT_EQ(answers_.launches.size(), 1u);
   EXPECT_EQ(answers_.launches[0].file, answers_.saveAnswer + L".txt");
@@ -465,6 +467,15 @@ TEST_F(WindowTest, EnterValidatesAsTheCommandLineDoesAndExportSavesItsBytes) {
   Click(kExport);
   EXPECT_EQ(answers_.boxes.size(), 4u);
   EXPECT_EQ(answers_.launches.size(), 4u);
+
+  // The third type saves the run as a page, ".html" added to a name
+  // without an extension, and opens it.
+  answers_.saveAnswer = WindowsPath(dir.File("pagina"));
+  answers_.saveFileType = 3;
+  Click(kExport);
+  EXPECT_EQ(ReadBytes(answers_.saveAnswer + L".html").rfind("<!DOCTYPE html>", 0), 0u);
+  ASSERT_EQ(answers_.launches.size(), 5u);
+  EXPECT_EQ(answers_.launches[4].file, answers_.saveAnswer + L".html");
 }
 
 /// The visible top-level window of a class with a caption, waited for up to

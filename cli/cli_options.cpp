@@ -6,7 +6,7 @@ namespace tarvelo {
 
 std::string CliUsage() {
   return "Usage: tarvelo-cli [--riscos FILE] [--sinistros FILE] [--catalogo DIR] [--exporta FILE]\n"
-         "                   [--detalhes FILE] [--json FILE] [--estrito] [--version]\n"
+         "                   [--detalhes FILE] [--json FILE] [--html FILE] [--estrito] [--version]\n"
          "  --riscos FILE     risks file (DBF) to validate\n"
          "  --sinistros FILE  claims file (DBF) to validate\n"
          "  --catalogo DIR    folder of tabelas.dbf, anexos.dbf and DadosQdp.DBF\n"
@@ -16,6 +16,8 @@ std::string CliUsage() {
          "  --detalhes FILE   save one CSV row per counted failure and per claim\n"
          "                    without a policy item\n"
          "  --json FILE       save the run's results as JSON\n"
+         "  --html FILE       save the run as one HTML page (charts, the failing\n"
+         "                    records, the catalogue's rules)\n"
          "  --estrito         exit with 3 when the report shows a problem in the data\n"
          "  --version         print the program's version\n"
          "Exit status: 0 the run completed, 1 an error ended it, 2 usage error,\n"
@@ -44,6 +46,7 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args, 
                                            : name == "--exporta"  ? &options.exportPath
                                            : name == "--detalhes" ? &options.detailPath
                                            : name == "--json"     ? &options.jsonPath
+                                           : name == "--html"     ? &options.htmlPath
                                                                   : nullptr;
     if (!flag && !text && !optional) {
       error = "unknown option: " + args[i];

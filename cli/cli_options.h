@@ -14,6 +14,7 @@ struct CliOptions {
   std::optional<std::string> exportPath;
   std::optional<std::string> detailPath;
   std::optional<std::string> jsonPath;
+  std::optional<std::string> htmlPath;
   bool strict = false;
   bool help = false;
   bool version = false;

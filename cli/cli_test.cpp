@@ -790,6 +790,14 @@ TEST(CliOutputs, OutputsAreMadeBeforeTheRunAndTwoOnOneFileAreAUsageError) {
         << outcome.err;
     EXPECT_FALSE(std::filesystem::exists(other));
   }
+
+  // The page is one output more: checked with the others, then saved whole.
+  outcome = RunCliWith(With(RunOf(dir), {"--exporta", dir.File("p.html"), "--html", dir.Path() + "./p.html"}), dir);
+  EXPECT_EQ(outcome.status, 2);
+  EXPECT_EQ(outcome.err.rfind("tarvelo-cli: --exporta and --html name one file\nUsage: ", 0), 0u) << outcome.err;
+  outcome = RunCliWith(With(RunOf(dir), {"--html", dir.File("p.html")}), dir);
+  EXPECT_EQ(outcome.status, 0) << outcome.err;
+  EXPECT_EQ(testing::ReadFile(dir.File("p.html")).rfind("<!DOCTYPE html>", 0), 0u);
 }
 
 TEST(CliOutputs, ReplacingKeepsModeAndOwnerAndTakesNamesOfUpTo255Bytes) {

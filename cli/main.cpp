@@ -55,6 +55,8 @@ const char* OptionOf(OutputKind kind) {
       return "--detalhes";
     case OutputKind::kJson:
       return "--json";
+    case OutputKind::kHtml:
+      return "--html";
   }
   return "";
 }
@@ -71,7 +73,8 @@ int Validate(const CliOptions& options) {
   const std::pair<OutputKind, const std::optional<std::string>&> outputs[] = {
       {OutputKind::kReport, options.exportPath},
       {OutputKind::kListing, options.detailPath},
-      {OutputKind::kJson, options.jsonPath}};
+      {OutputKind::kJson, options.jsonPath},
+      {OutputKind::kHtml, options.htmlPath}};
   for (const auto& [kind, path] : outputs)
     if (path) session.AskOutput(kind, RunPathFromUtf8(*path));
   if (const auto same = session.OutputsNamingOneFile()) {

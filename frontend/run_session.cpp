@@ -6,6 +6,9 @@
 #include "frontend/locale_environment.h"
 #include "frontend/program_context.h"
 #include "frontend/program_folders.h"
+#include "os/file_system.h"
+#include "os/process.h"
+#include "validation/catalogue_rules.h"
 #include "validation/export_path_check.h"
 #include "validation/report_format.h"
 #include "validation/results_json.h"
@@ -29,7 +32,10 @@ RunSession::RunSession(RunInputs inputs) : inputs_(std::move(inputs)) {}
 
 RunSession::~RunSession() = default;
 
-void RunSession::AskOutput(OutputKind kind, std::string path) { outputs_.push_back({kind, std::move(path), {}, {}}); }
+void RunSession::AskOutput(OutputKind kind, std::string path) {
+  if (kind == OutputKind::kHtml) keepPageRows_ = true;
+  outputs_.push_back({kind, std::move(path), {}, {}});
+}
 
 std::optional<std::pair<OutputKind, OutputKind>> RunSession::OutputsNamingOneFile() const {
   for (size_t i = 0; i < outputs_.size(); ++i)
@@ -87,13 +93,56 @@ const RunSession::Output* RunSession::Listing() const {
 
 void RunSession::Run(RunObserver* observer) {
   const Output* listing = Listing();
-  run_ = std::make_unique<ValidationRun>(inputs_, observer, listing ? listing->listing.get() : nullptr);
+  DetailSink* details = listing ? listing->listing.get() : nullptr;
+  facts_ = PageFacts();
+  if (keepPageRows_) {
+    pageRows_ = HtmlPageRows();
+    if (details) {
+      tee_ = std::make_unique<DetailTee>(*details, pageRows_);
+      details = tee_.get();
+    } else {
+      details = &pageRows_;
+    }
+  }
+  // The page says when the run started: the first reading of its clock.
+  RunInputs inputs = inputs_;
+  if (keepPageRows_ && inputs.now)
+    inputs.now = [this, now = inputs_.now] {
+      const CivilDateTime time = now();
+      if (!facts_.started) facts_.started = time;
+      return time;
+    };
+  run_ = std::make_unique<ValidationRun>(std::move(inputs), observer, details);
   ended_ = nullptr;
   try {
     run_->Execute();
   } catch (const std::exception&) {
     ended_ = std::current_exception();
   }
+  if (keepPageRows_) GatherFacts();
+}
+
+void RunSession::GatherFacts() {
+  for (const FileResult& file : Results().files) {
+    FileFacts one{file.path, std::nullopt, std::nullopt};
+    int64_t size = 0;
+    int64_t modified = 0;
+    if (os::SizeAndModifiedAt(file.path, size, modified)) {
+      one.size = static_cast<uint64_t>(size);
+      const std::tm local = os::LocalTime(static_cast<std::time_t>(modified));
+      one.modified = CivilDateTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+                                   local.tm_hour,        local.tm_min,     local.tm_sec};
+    }
+    facts_.files.push_back(std::move(one));
+  }
+  try {
+    facts_.rules = CatalogueRules(run_->Catalogue(), inputs_.settings);
+  } catch (const std::exception&) {
+    // Memory that runs out too: the page then says the rules are not
+    // included.
+    facts_.rules.clear();
+  }
+  facts_.error = EndText();
 }
 
 void RunSession::WriteOutput(OutputKind kind, ReplacingFile& file) const {
@@ -103,6 +152,10 @@ void RunSession::WriteOutput(OutputKind kind, ReplacingFile& file) const {
       return;
     case OutputKind::kJson:
       file.Write(ResultsJson(Results(), EndText()));
+      file.Commit();
+      return;
+    case OutputKind::kHtml:
+      file.Write(HtmlPage(Results(), pageRows_, facts_, inputs_.settings));
       file.Commit();
       return;
     case OutputKind::kListing:

@@ -8,7 +8,10 @@
 #include <utility>
 #include <vector>
 
+#include "frontend/output_kind.h"
 #include "validation/detail_listing.h"
+#include "validation/html_page.h"
+#include "validation/html_page_rows.h"
 #include "validation/report_export.h"
 #include "validation/result_log.h"
 #include "validation/run_inputs.h"
@@ -18,18 +21,6 @@
 #include "values/regional_settings.h"
 
 namespace tarvelo {
-
-/// The files a run can save besides the report it shows. Another kind (an
-/// HTML page, say) is one more value here and one more case in
-/// RunSession's saving.
-enum class OutputKind {
-  /// The report as text: its lines in code page 1252, CR LF (SaveReport).
-  kReport,
-  /// The detail listing (DetailListing), streamed during the run.
-  kListing,
-  /// What the report says, for machines (ResultsJson).
-  kJson,
-};
 
 /// Told each message of a session for the user, in code page 1252: the
 /// text of an error (ErrorText) or a warning.
@@ -62,6 +53,9 @@ class RunSession {
   /// after the run. Outputs are checked, made and saved in the order asked;
   /// the run streams into the first listing.
   void AskOutput(OutputKind kind, std::string path);
+  /// Keeps, from the next run on, the rows the HTML page lists (an HTML
+  /// output asked keeps them too), so that Export can save the page.
+  void KeepPageRows() { keepPageRows_ = true; }
   /// The first two outputs asked that name one file (SameOutputFile), in
   /// the order asked; nullopt when each names its own.
   std::optional<std::pair<OutputKind, OutputKind>> OutputsNamingOneFile() const;
@@ -89,8 +83,8 @@ class RunSession {
   /// saving the outputs"); false when one failed.
   bool SaveOutputs(const SessionMessages& say = {});
   /// Saves a copy of the output of kind to target (the file system's
-  /// name) through a ReplacingFile: the report and the JSON written from
-  /// the last run, the listing copied from the file the run streamed into,
+  /// name) through a ReplacingFile: the report, the JSON and the page
+  /// written from the last run, the listing copied from the file the run streamed into,
   /// or one without rows when the run had none. Raises the save's error.
   void Export(OutputKind kind, const std::string& target) const;
 
@@ -98,6 +92,10 @@ class RunSession {
   const ResultLog& Report() const;
   /// What the run's report says; empty before it.
   const RunResults& Results() const;
+  /// The facts of the last run that the page shows beside its results:
+  /// its start, each data file's size and date, the catalogue's rules and
+  /// the error that ended it.
+  const PageFacts& Facts() const { return facts_; }
   /// The inputs the session runs with.
   const RunInputs& Inputs() const { return inputs_; }
   /// Whether an exception ended the run.
@@ -131,12 +129,37 @@ class RunSession {
   void WriteOutput(OutputKind kind, ReplacingFile& file) const;
   /// The listing made for the run, or nullptr.
   const Output* Listing() const;
+  /// Fills facts_ after a run.
+  void GatherFacts();
+
+  /// Passes the rows of a run to two sinks.
+  class DetailTee : public DetailSink {
+   public:
+    DetailTee(DetailSink& first, DetailSink& second) : first_(first), second_(second) {}
+    void BeginFile(const std::string& path, const std::string& table) override {
+      first_.BeginFile(path, table);
+      second_.BeginFile(path, table);
+    }
+    void Row(const DetailRow& row) override {
+      first_.Row(row);
+      second_.Row(row);
+    }
+
+   private:
+    DetailSink& first_;
+    DetailSink& second_;
+  };
 
   const RunInputs inputs_;
   std::vector<Output> outputs_;
   std::unique_ptr<ValidationRun> run_;
   std::exception_ptr ended_;
   std::optional<std::string> firstSaveError_;
+  bool keepPageRows_ = false;
+  /// The rows of the last run that kept them (KeepPageRows); empty else.
+  HtmlPageRows pageRows_;
+  std::unique_ptr<DetailTee> tee_;
+  PageFacts facts_;
 };
 
 }  // namespace tarvelo

@@ -54,7 +54,10 @@ constexpr WindowDesign kDesign{
     }},
     // clang-format on
     .defaultButton = kValidate,
-    .exportDialog = {"Exporta resultado Tarvelo", {{{"Resultado (*.txt)", "txt"}, {"Detalhes (*.csv)", "csv"}}}},
+    .exportDialog = {"Exporta resultado Tarvelo",
+                     {{{"Resultado (*.txt)", "txt", OutputKind::kReport},
+                       {"Detalhes (*.csv)", "csv", OutputKind::kListing},
+                       {"Página HTML (*.html)", "html", OutputKind::kHtml}}}},
     .shellMessages = {{
         {2, "The specified file was not found."},
         {3, "The specified path was not found."},

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <vector>
 
+#include "frontend/output_kind.h"
 #include "frontend/window_face.h"
 
 namespace tarvelo {
@@ -100,14 +101,16 @@ inline constexpr int kNoTabOrder = -1;
 struct FileTypeDesign {
   const char* name;
   const char* suffix;
+  /// What the export saves when this type is chosen.
+  OutputKind output;
 };
 
 /// The export command's save dialog. The open dialog of the file choices
 /// has no title and no filter.
 struct SaveDialogDesign {
   const char* title;
-  /// The first is chosen at the start; the second is the detail listing.
-  std::array<FileTypeDesign, 2> fileTypes;
+  /// The first is chosen at the start.
+  std::array<FileTypeDesign, 3> fileTypes;
 };
 
 /// The message shown for a result code of the shell's open call.

@@ -60,6 +60,8 @@ void WindowLogic::Validate() {
   // listing, whose file the new one replaces.
   session_.reset();
   session_ = std::make_unique<RunSession>(std::move(inputs));
+  // The export can save the run as a page: its rows are kept.
+  session_->KeepPageRows();
   if (!detailsPath_.empty()) {
     // Without a place for the listing the run goes on; its export says so.
     session_->AskOutput(OutputKind::kListing, detailsPath_);
@@ -126,7 +128,9 @@ void WindowLogic::Export() {
       return;
     }
     if (!MayReplace(target)) return;
-    session_->Export(chosen->fileType == 1 ? OutputKind::kListing : OutputKind::kReport, target);
+    const size_t type =
+        chosen->fileType > 0 && static_cast<size_t>(chosen->fileType) < dialog.fileTypes.size() ? chosen->fileType : 0;
+    session_->Export(dialog.fileTypes[type].output, target);
   } catch (const TarveloError& error) {
     face_.ShowError(ErrorText(error));
     return;

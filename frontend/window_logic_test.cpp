@@ -248,6 +248,17 @@ TEST(WindowLogic, ClosingDuringARunStopsItRemovesTheIndexAndClosesAtItsEnd) {
     return line.find("Fim do processamento") != std::string::npos;
   }));
   EXPECT_TRUE(late.informations.empty()) << late.informations.front();
+
+  // The export's third type saves the run as a page, the catalogue's rules
+  // in it, and opens it.
+  late.saveAnswer = whole.File("pagina.html");
+  late.saveType = 2;
+  lateLogic.Export();
+  EXPECT_EQ(late.saveRequest.suffixes, (std::vector<std::string>{"txt", "csv", "html"}));
+  const std::string page = testing::ReadFile(whole.File("pagina.html"));
+  EXPECT_EQ(page.rfind("<!DOCTYPE html>", 0), 0u) << page.substr(0, 80);
+  EXPECT_NE(page.find("<th scope=\"row\">INICIO_VIG</th>", page.find("id=\"regras\"")), std::string::npos);
+  EXPECT_EQ(late.launched, std::vector<std::string>{whole.File("pagina.html")});
 }
 
 TEST(WindowLogic, FileChoicesShareOneDialogAndCancelChangesNothing) {
@@ -276,7 +287,8 @@ TEST(WindowLogic, ExportHelpAndOpeningDocumentsShowTheShellMessages) {
   logic.Export();  // cancelled
   EXPECT_EQ(face.saveRequest.title, "Exporta resultado Tarvelo");
   EXPECT_EQ(face.saveRequest.initialFolder, "/home/user/Documents");
-  EXPECT_EQ(face.saveRequest.fileTypes, (std::vector<std::string>{"Resultado (*.txt)", "Detalhes (*.csv)"}));
+  EXPECT_EQ(face.saveRequest.fileTypes,
+            (std::vector<std::string>{"Resultado (*.txt)", "Detalhes (*.csv)", "Página HTML (*.html)"}));
   EXPECT_TRUE(face.launched.empty());
   face.saveAnswer = dir.File("report.txt");
   logic.Export();

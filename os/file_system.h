@@ -271,6 +271,11 @@ int SyncFile(FileHandle file);
 /// The size of file in bytes; -1 when it cannot be known.
 int64_t FileSize(FileHandle file);
 
+/// The size in bytes and the last modification time (seconds since
+/// 1970-01-01 UTC) of the file path leads to (through symbolic links);
+/// false when path names no file or they cannot be known.
+bool SizeAndModifiedAt(const std::string& path, int64_t& size, int64_t& modified);
+
 /// The identity of the open file; false when it cannot be known.
 bool IdentityOf(FileHandle file, FileIdentity& identity);
 /// The identity of the file path leads to (through symbolic links); false

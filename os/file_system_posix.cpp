@@ -407,6 +407,14 @@ bool IdentityAt(const std::string& path, FileIdentity& identity) {
   return true;
 }
 
+bool SizeAndModifiedAt(const std::string& path, int64_t& size, int64_t& modified) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return false;
+  size = static_cast<int64_t>(info.st_size);
+  modified = static_cast<int64_t>(info.st_mtime);
+  return true;
+}
+
 bool CanCreateFilesIn(const std::string& folder) {
   return ::faccessat(AT_FDCWD, folder.empty() ? "." : folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
 }

@@ -278,6 +278,17 @@ bool IdentityAt(const std::string& path, FileIdentity& identity) {
   return known;
 }
 
+bool SizeAndModifiedAt(const std::string& path, int64_t& size, int64_t& modified) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!::GetFileAttributesExW(WideFromUtf8(path).c_str(), GetFileExInfoStandard, &data)) return false;
+  size = static_cast<int64_t>((static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+  // 100-nanosecond intervals since 1601-01-01 to seconds since 1970-01-01.
+  const uint64_t ticks =
+      (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
+  modified = static_cast<int64_t>(ticks / 10000000u) - 11644473600;
+  return true;
+}
+
 // Where the links (reparse points) that an open file was reached through
 // lead: its final path, as the system spells it; empty when unknown.
 std::string FinalPath(HANDLE handle) {

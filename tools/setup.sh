@@ -6,6 +6,9 @@
 TARVELO_PACKAGES=(cmake ninja-build g++ pkg-config libicu-dev libgtest-dev libgmock-dev libbenchmark-dev
                   nlohmann-json3-dev clang-format
                   qt6-base-dev qt6-qpa-plugins qt6-translations-l10n libgl-dev fonts-dejavu-core)
+# What ./test needs beside them to check the HTML page: a browser to load
+# and print it (headless), a reader of the printed PDF, an HTML validator.
+TARVELO_TEST_PACKAGES=(chromium poppler-utils tidy python3)
 # What fuzzing needs beside them: clang with its sanitizer and libFuzzer
 # runtimes.
 TARVELO_FUZZ_PACKAGES=(clang libclang-rt-dev)

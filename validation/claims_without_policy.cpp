@@ -53,8 +53,13 @@ Variant ClaimKeyPart(const DbfField& field) {
 
 // The row of a claim without a policy item, the claims table standing on it.
 void PassMiss(DbfTable& claims, const DbfField& policy, const DbfField& item, DetailSink& details) {
-  details.Row(
-      {claims.RecordNumber(), "APOLICE+ITEM", DetailRule::NoPolicy, {}, policy.CharacterText(), item.CharacterText()});
+  details.Row({claims.RecordNumber(),
+               "APOLICE+ITEM",
+               DetailRule::NoPolicy,
+               {},
+               policy.CharacterText(),
+               item.CharacterText(),
+               {}});
 }
 
 // One search per claim, in the claims file's order.

@@ -23,6 +23,9 @@ struct DetailRow {
   std::string_view value;
   std::string_view policy;  // the record's APOLICE and ITEM, when it has them
   std::string_view item;
+  /// For a code refused for the value of the field it depends on: that
+  /// field's text in the record, trimmed (not in the listing's columns).
+  std::string_view dependsValue;
 };
 
 /// Receives, during a run, one row per failure the report counts and per

@@ -265,6 +265,14 @@ void RecordChecker::PlanReading(const DbfField& field, FieldRules& rules) const 
   rules.field = &field;
 }
 
+const DbfField* RecordChecker::DependFieldOf(const DbfField& field) const {
+  for (const int position : checked_) {
+    const FieldRules& rules = rules_[static_cast<size_t>(position)];
+    if (rules.field == &field) return rules.domainRule ? rules.dependField : nullptr;
+  }
+  return nullptr;
+}
+
 template <class Reading>
 [[gnu::always_inline]] inline void RecordChecker::ApplyRules(const FieldRules& rules, Reading& field,
                                                              FieldCounts& counts, FailureNotes* notes) const {

@@ -104,6 +104,10 @@ class RecordChecker {
   /// company, is also noted in notes unless it is null.
   bool Check(const char* record, FieldCounts* counts, const std::string*& field, FailureNotes* notes = nullptr) const;
 
+  /// The field whose value qualifies the codes of field (a conditional
+  /// code rule), when the data file has it; nullptr else.
+  const DbfField* DependFieldOf(const DbfField& field) const;
+
   /// Adds counts (FieldCount() entries) to the StructureTable rows. Call
   /// once, after the last record.
   void AddCounts(const std::vector<FieldCounts>& counts);

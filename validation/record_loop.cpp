@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "values/errors.h"
+#include "values/text.h"
 
 namespace tarvelo {
 namespace {
@@ -171,9 +172,13 @@ void RecordLoop::PassNotes(const Chunk& chunk, int32_t upTo) const {
   for (const FailureNotes::Note& note : chunk.notes.notes) {
     if (note.ordinal > upTo) break;
     const char* record = chunk.bytes.data() + note.offset;
+    // Only a refused code looks for the field its codes depend on: rows
+    // are few beside records.
+    const DbfField* depend = note.rule == DetailRule::Domain ? checker_.DependFieldOf(*note.field) : nullptr;
     details_->Row({note.recno, note.field->FieldName(), note.rule, note.field->CharacterText(record),
                    policyField_ ? policyField_->CharacterText(record) : std::string_view(),
-                   itemField_ ? itemField_->CharacterText(record) : std::string_view()});
+                   itemField_ ? itemField_->CharacterText(record) : std::string_view(),
+                   depend ? TrimView(depend->CharacterText(record)) : std::string_view()});
   }
 }
 

@@ -1,0 +1,237 @@
+#include "validation/html_page.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "testing/run_fixture.h"
+#include "validation/html_writer.h"
+#include "validation/results_json.h"
+#include "values/cp1252_literal.h"
+
+namespace tarvelo {
+namespace {
+
+using testing::DbfWriter;
+using testing::RunTest;
+
+size_t CountOf(const std::string& text, const std::string& part) {
+  size_t count = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+  return count;
+}
+
+// Values a file, the catalogue or a path could hold, meant to become markup.
+const std::string kScript = "</td><script>document.title='x'</script>";
+const std::string kImage = "\"><img src=x onerror=alert(1)>";
+
+TEST(HtmlWriterTest, HostileValuesComeOutAsText) {
+  // Control bytes show as their pictures, the code page's bytes as UTF-8,
+  // a byte string that is no UTF-8 as the code page reads it.
+  EXPECT_EQ(html::Text("a\x01\x1b\x7f"
+                       "b")
+                .Bytes(),
+            "a\u2401\u241b\u2421b");
+  EXPECT_EQ(html::Text("\xE9\xC3\x28\x81\xA0").Bytes(), "é\u00C3(\u27E881\u27E9\u27E8A0\u27E9");
+  EXPECT_EQ(html::Element("td", {{"title", kImage}}, html::Text(kScript)).Bytes(),
+            "<td title=\"&quot;&gt;&lt;img src=x onerror=alert(1)&gt;\">&lt;/td&gt;&lt;script&gt;document.title=&#39;"
+            "x&#39;&lt;/script&gt;</td>");
+
+  // The same values everywhere the page shows one.
+  RunResults results;
+  results.completed = true;
+  results.companyCode = kScript;
+  results.companyName = kImage;
+  results.files.push_back({kImage, kScript, 1, 2, true, false, {{kScript, 1, 50, 0, 0}}, {{kImage, 1, 2, 100}}});
+  results.claims = ClaimsResult{1, 2, 50};
+  HtmlPageRows rows;
+  rows.BeginFile(kImage, kScript);
+  rows.Row({1, kScript, DetailRule::Domain, kScript + "\x1b[2J" + kImage, {}, {}, {}});
+  rows.Row({2, "APOLICE+ITEM", DetailRule::NoPolicy, {}, kScript, kImage, {}});
+  PageFacts facts;
+  facts.rules = {{kScript, {{kScript, 1, 5, true, false, false, false, true, kImage, {{kScript, kImage}}}}}};
+  facts.error = kScript + "\n" + kImage;
+  const std::string page = HtmlPage(results, rows, facts, RegionalSettings::Brazilian());
+  EXPECT_LT(page.find("<section id=\"erro\">"), page.find("<section id=\"resultado\">"));  // the error first
+  EXPECT_EQ(CountOf(page, "<script"), 1u);                                                 // the page's own
+  EXPECT_EQ(CountOf(page, "<img"), 0u);
+  EXPECT_EQ(CountOf(page, "\x1b"), 0u);
+  EXPECT_GE(CountOf(page, "&lt;/td&gt;&lt;script&gt;"), 9u);
+  EXPECT_GE(CountOf(page, "&quot;&gt;&lt;img src=x onerror=alert(1)&gt;"), 7u);
+}
+
+TEST(HtmlPageRowsTest, KeepsAThousandRowsAListCountsTheRestAndStaysSmall) {
+  HtmlPageRows rows;
+  rows.BeginFile("r.dbf", "RISCOS");
+  const std::string longValue(254, '\x81');  // each byte shown as eight, "⟨81⟩"
+  for (int i = 1; i <= 1500; ++i) rows.Row({i, "A", DetailRule::Empty, longValue, {}, {}, {}});
+  rows.BeginFile("s.dbf", "SINISTROS");
+  for (int i = 1; i <= 1200; ++i) rows.Row({i, "APOLICE+ITEM", DetailRule::NoPolicy, {}, longValue, longValue, {}});
+  for (const char* field : {"B", "C", "D", "E"})
+    for (int i = 1; i <= 1100; ++i) rows.Row({i, field, DetailRule::Domain, longValue, {}, {}, {}});
+  rows.BeginFile("r.dbf", "RISCOS");  // joins the first file's lists
+  rows.Row({1501, "A", DetailRule::Date, "x", {}, {}, {}});
+
+  ASSERT_EQ(rows.Files().size(), 2u);
+  const FileFailures& risks = rows.Files()[0];
+  ASSERT_EQ(risks.fields.size(), 1u);
+  EXPECT_EQ(risks.fields[0].rows.size(), 1000u);
+  EXPECT_EQ(risks.fields[0].more, 501);
+  EXPECT_EQ(risks.fields[0].rows[0].value, longValue.substr(0, HtmlPageRows::kValueBytes));
+  EXPECT_EQ(risks.fields[0].rows[0].valueLength, 254u);
+  const FileFailures& claims = rows.Files()[1];
+  EXPECT_EQ(claims.claims.size(), 1000u);
+  EXPECT_EQ(claims.moreClaims, 200);
+  // 2,000 rows kept above; the last 2,000 of the cap in all go to B and C.
+  ASSERT_EQ(claims.fields.size(), 4u);
+  EXPECT_EQ(claims.fields[1].rows.size(), 1000u);
+  EXPECT_EQ(claims.fields[1].more, 100);
+  EXPECT_EQ(claims.fields[2].rows.size(), 0u);
+  EXPECT_EQ(claims.fields[2].more, 1100);
+  EXPECT_EQ(rows.RowsKept(), HtmlPageRows::kRowsInAll);
+
+  RunResults results;
+  results.completed = true;
+  results.claims = ClaimsResult{1200, 5000, 24};
+  const std::string page = HtmlPage(results, rows, PageFacts{}, RegionalSettings::Brazilian());
+  EXPECT_NE(page.find("e mais 501 registros com falha neste campo"), std::string::npos);
+  EXPECT_NE(page.find("e mais 1.100 registros"), std::string::npos);
+  EXPECT_NE(page.find("e mais 200 sinistros sem apólice"), std::string::npos);
+  EXPECT_LT(page.size(), 5'000'000u);
+  // The same page grown by the most fields a file can have, in the tables
+  // of the results and of the rules, each with the most codes the page lists.
+  PageFacts manyRules;
+  FieldRules wide{std::string(10, '\x81'), 1, 254, true, true, false, false, true, std::string(10, '\x81'), {}};
+  wide.codes.assign(kCodesShown + 1, {std::string(8, '\x81'), std::string(2, '\x81')});
+  manyRules.rules.push_back({"RISCOS", std::vector<FieldRules>(255, wide)});
+  manyRules.rules.push_back({"SINISTROS", std::vector<FieldRules>(255, wide)});
+  FileResult file{std::string(254, '\x81'), std::string(20, '\x81'), 1, 1, true, false, {}, {}};
+  file.fields.assign(255, {std::string(10, '\x81'), 1, 1, 1, 1});
+  results.files.assign(2, file);
+  EXPECT_LT(HtmlPage(results, rows, manyRules, RegionalSettings::Brazilian()).size(), 5'000'000u);
+}
+
+struct Cell {
+  std::string exact;  // data-v; empty where the cell has none
+  std::string shown;
+};
+
+// The n number cells of the row headed name, from `from` on; from moves past
+// them.
+std::vector<Cell> CellsOfRow(const std::string& page, size_t& from, const std::string& name, int n) {
+  std::vector<Cell> cells;
+  from = page.find("<th scope=\"row\">" + name + "</th>", from);
+  if (from == std::string::npos) {
+    ADD_FAILURE() << "no row " << name;
+    from = 0;
+    return cells;
+  }
+  for (int i = 0; i < n; ++i) {
+    from = page.find("<td class=\"n\"", from);
+    const size_t open = page.find('>', from), close = page.find("</td>", from);
+    const std::string tag = page.substr(from, open - from);
+    const size_t v = tag.find("data-v=\"");
+    cells.push_back({v == std::string::npos ? "" : tag.substr(v + 8, tag.find('"', v + 8) - v - 8),
+                     page.substr(open + 1, close - open - 1)});
+    from = close;
+  }
+  return cells;
+}
+
+// A number as the Brazilian settings show it, read back.
+double Shown(std::string text) {
+  std::string plain;
+  for (const char c : text)
+    if (c == ',')
+      plain += '.';
+    else if (c != '.' && c != '%')
+      plain += c;
+  return std::stod(plain);
+}
+
+// Both the exact and the shown number of a cell against the JSON's.
+void ExpectCell(const Cell& cell, const nlohmann::json& value) {
+  EXPECT_EQ(std::stod(cell.exact), value.get<double>()) << cell.shown;
+  EXPECT_NEAR(Shown(cell.shown), value.get<double>(), 0.005) << cell.shown;
+}
+
+// A run with every kind of failure, one that needs escaping among them:
+// the page's tables say what the JSON says, and the page is valid HTML.
+TEST_F(RunTest, HtmlPageNumbersAreThoseOfTheJson) {
+  risksRules[1].nulo = "0";                        // APOLICE: empty counted
+  risksRules[2].zerosesq = "1";                    // ITEM: exactly 4 characters
+  risksRules[3].dominio = "1";                     // COD_MOD: 61 or 62
+  risksRules[4].data = risksRules[4].zeros = "1";  // INICIO_VIG: a date
+  domain = {{"RISCOS", "COD_MOD", "61", ""}, {"RISCOS", "COD_MOD", "62", ""}};
+  DbfWriter risks = RisksWriter();
+  for (int i = 0; i < 40; ++i)
+    risks.AddRecord({"05631", i % 7 == 0 ? "" : "P" + std::to_string(i), i % 5 == 0 ? "1" : "0001",
+                     i % 3 == 0 ? "63" : "61", i % 4 == 0 ? "2023<13>" : "20230115", "12345.67"});
+  setup.risk = Write(risks, "riscos.dbf");
+  DbfWriter claims = ClaimsWriter();
+  for (int i = 0; i < 30; ++i)
+    claims.AddRecord(
+        {"05631", i % 6 == 0 ? "X" + std::to_string(i) : "P" + std::to_string(i), "0001", "61", "20230115", "10.00"});
+  setup.claim = Write(claims, "sinistros.dbf");
+  WriteCatalogue();
+  HtmlPageRows rows;
+  setup.details = &rows;
+  ValidationRun run = setup.NewRun();
+  run.Execute();
+  const nlohmann::json json = nlohmann::json::parse(ResultsJson(run.Results(), std::nullopt));
+  const std::string page = HtmlPage(run.Results(), rows, PageFacts{}, setup.settings);
+
+  ASSERT_EQ(json["files"].size(), 2u);
+  size_t totals = page.find("id=\"totais\"");
+  for (size_t f = 0; f < 2; ++f) {
+    const auto& file = json["files"][f];
+    size_t at = page.find("id=\"campos-" + std::to_string(f + 1) + "\"");
+    for (const auto& field : file["fields"]) {
+      const std::vector<Cell> cells = CellsOfRow(page, at, field["field"], 4);
+      ASSERT_EQ(cells.size(), 4u);
+      ExpectCell(cells[0], field["empty"]);
+      ExpectCell(cells[1], field["empty_percent"]);
+      ExpectCell(cells[2], field["invalid"]);
+      ExpectCell(cells[3], field["invalid_percent"]);
+      const int failures = field["empty"].get<int>() + field["invalid"].get<int>();
+      const std::string heading = file["table"].get<std::string>() + " · " + field["field"].get<std::string>() + ": " +
+                                  std::to_string(failures) + (failures == 1 ? " falha<" : " falhas<");
+      EXPECT_EQ(page.find(heading) != std::string::npos, failures > 0) << heading;
+    }
+    for (const auto& row : file["totals"]) {
+      const std::vector<Cell> cells = CellsOfRow(page, totals, row["line"], 3);
+      ASSERT_EQ(cells.size(), 3u);
+      ExpectCell(cells[0], row["reference"]);
+      ExpectCell(cells[1], row["file_total"]);
+      if (row["difference_percent"].is_null())
+        EXPECT_EQ(cells[2].shown, "div por zero");
+      else
+        ExpectCell(cells[2], row["difference_percent"]);
+    }
+  }
+  const auto& misses = json["claims_without_policy"];
+  char share[32];
+  std::snprintf(share, sizeof share, "%.2f", misses["percent"].get<double>());
+  std::replace(share, share + sizeof share, '.', ',');
+  EXPECT_NE(page.find(std::to_string(misses["without_policy"].get<int>()) +
+                      " sinistros sem apólice no período, num total de " + std::to_string(misses["claims"].get<int>()) +
+                      " sinistros (" + share + "%)."),
+            std::string::npos);
+  EXPECT_EQ(CountOf(page, "2023&lt;13&gt;"), 10u);  // the bad dates, listed
+
+#ifndef _WIN32  // Debian's validator, where it is installed
+  std::ofstream(dir.File("pagina.html"), std::ios::binary) << page;
+  if (std::system("command -v tidy >/dev/null") != 0) GTEST_SKIP() << "tidy is not installed (apt-get install tidy)";
+  EXPECT_EQ(std::system(("tidy -e -q '" + dir.File("pagina.html") + "' > '" + dir.File("tidy.txt") + "' 2>&1").c_str()),
+            0)
+      << testing::ReadFile(dir.File("tidy.txt"));
+#endif
+}
+
+}  // namespace
+}  // namespace tarvelo
