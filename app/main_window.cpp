@@ -219,7 +219,7 @@ TfrmInicio::~TfrmInicio() {
 
 void TfrmInicio::CreateControls() {
   const WindowDesign& design = MainWindowDesign();
-  setObjectName(design.specName);
+  setObjectName(design.designName);
   setWindowTitle(design.caption);
   setWindowIcon(WindowIcon());
   QFont windowFont = font();
@@ -232,7 +232,7 @@ void TfrmInicio::CreateControls() {
 
   for (const ControlDesign& control : design.controls) {
     QWidget* widget = MakeControl(control, this);
-    widget->setObjectName(control.specName);
+    widget->setObjectName(control.designName);
     if (*control.hint) widget->setToolTip(control.hint);
     if (control.font == ControlFont::kReport) widget->setFont(ReportFont(design.reportFont));
     controls_[IndexOf(control.role)] = widget;

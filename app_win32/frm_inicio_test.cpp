@@ -263,7 +263,7 @@ TEST_F(WindowTest, ControlsAsDesignedAtTheScreensDpiAndFollowTheRightEdge) {
   ASSERT_NE(tooltip, nullptr);
   EXPECT_EQ(SendMessageW(tooltip, TTM_GETTOOLCOUNT, 0, 0), 8);
   for (const auto& control : expected) {
-    SCOPED_TRACE(DesignOf(control.role).specName);
+    SCOPED_TRACE(DesignOf(control.role).designName);
     const ControlRect rect = ClientRect(Control(control.role));
     if (control.role == kRisksLabel || control.role == kClaimsLabel) {
       // A label is at least as large as designed, larger where the font's

@@ -13,7 +13,7 @@ constexpr ControlFont kWindowFont = ControlFont::kWindow;
 constexpr ControlFont kReportFont = ControlFont::kReport;
 
 constexpr WindowDesign kDesign{
-    .specName = "frmInicio",
+    .designName = "frmInicio",
     .caption = "ORVAL - Tarvelo - 2023",
     .applicationTitle = "Tarvelo",
     .clientWidth = 651,

@@ -79,7 +79,7 @@ struct ControlDesign {
   ControlRole role;
   /// The control's name in the window's original design ("SpeedButton4"),
   /// which a face gives it as its name where the toolkit names controls.
-  const char* specName;
+  const char* designName;
   ControlKind kind;
   DesignRect rect;
   Anchor anchor;
@@ -122,7 +122,7 @@ struct ShellMessage {
 /// The window as designed.
 struct WindowDesign {
   /// The window's name in its original design.
-  const char* specName;
+  const char* designName;
   const char* caption;
   /// The application's title, also the caption of its message boxes.
   const char* applicationTitle;
