@@ -20,19 +20,36 @@ namespace tarvelo::html {
 class Name {
  public:
   consteval Name(const char* text) : text_(text) {
-    std::string lower;
-    for (const char* c = text; *c; ++c) {
+    // Checked letter by letter, without a std::string, which not every
+    // compiler's library can make at compile time.
+    size_t length = 0;
+    for (const char* c = text; *c; ++c, ++length) {
       if (!((*c >= 'a' && *c <= 'z') || (*c >= 'A' && *c <= 'Z') || (*c >= '0' && *c <= '9') || *c == '-'))
         throw "bad character in a name";
-      lower += static_cast<char>(*c >= 'A' && *c <= 'Z' ? *c + 32 : *c);
     }
-    if (lower.empty()) throw "empty name";
-    if (lower.starts_with("on")) throw "event handlers are not allowed";
-    if (lower == "style" || lower == "script" || lower.starts_with("src")) throw "not allowed";
+    if (length == 0) throw "empty name";
+    if (StartsWith(text, "on")) throw "event handlers are not allowed";
+    if (Equals(text, "style") || Equals(text, "script") || StartsWith(text, "src")) throw "not allowed";
   }
   std::string_view View() const { return text_; }
 
  private:
+  static constexpr char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
+  /// Whether text begins with prefix (lower case), letters in any case.
+  static constexpr bool StartsWith(const char* text, const char* prefix) {
+    for (; *prefix; ++text, ++prefix)
+      if (Lower(*text) != *prefix) return false;
+    return true;
+  }
+  /// Whether text is word (lower case), letters in any case.
+  static constexpr bool Equals(const char* text, const char* word) {
+    return StartsWith(text, word) && !text[Length(word)];
+  }
+  static constexpr size_t Length(const char* text) {
+    size_t n = 0;
+    while (text[n]) ++n;
+    return n;
+  }
   const char* text_;
 };
 
