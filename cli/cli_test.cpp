@@ -366,6 +366,40 @@ TEST(CliProgram, StrictExitStatusFollowsTheDataProblems) {
   EXPECT_EQ(version.out.rfind("tarvelo-cli ", 0), 0u);
 }
 
+// Next year's reference table gives next year's period: in the header, in
+// the premiums' observation (each company its own window) and in the JSON;
+// a window that cannot be read gives the fixed period and a warning.
+TEST(CliProgram, ThePeriodIsTheReferenceTables) {
+  testing::TempDir dir;
+  WriteRisksAndClaims(dir, 3);
+  const std::string args = "--catalogo '" + dir.Path() + "' --riscos '" + dir.File("r.dbf") + "' --sinistros '" +
+                           dir.File("s.dbf") + "' --json '" + dir.File("r.json") + "'";
+  testing::WriteQdp(dir.File("DadosQdp.DBF"), {{"01295", "OUTRA", "0", "0", "0", "0", "20230101", "20231231"},
+                                               {"05631", "EXEMPLO", "0", "0", "0", "0", "20230701", "20240630"}});
+  auto outcome = RunCli(args, dir);
+  EXPECT_EQ(outcome.status, 0);
+  EXPECT_EQ(outcome.err, "");
+  EXPECT_NE(outcome.out.find("\nPeríodo de análise: 01/01/2023 a 30/06/2024\n"), std::string::npos) << outcome.out;
+  EXPECT_NE(outcome.out.find("no período considerado: 01/07/2023 a 30/06/2024\n"), std::string::npos);
+  auto json = nlohmann::json::parse(testing::ReadFile(dir.File("r.json")));
+  EXPECT_EQ(json["period"]["text"], "01/01/2023 a 30/06/2024");
+  EXPECT_EQ(json["period"]["end_year"], 2024);
+  EXPECT_TRUE(json["period"]["warning"].is_null());
+
+  testing::WriteQdp(dir.File("DadosQdp.DBF"), {{"05631", "EXEMPLO", "0", "0", "0", "0", "20230701", "20240631"}});
+  outcome = RunCli(args, dir);
+  EXPECT_EQ(outcome.status, 0);
+  const std::string warning =
+      "The analysis period could not be read from \"DadosQdp.DBF\" (row 1 has the window \"20230701\" to "
+      "\"20240631\"): the report names the period 01/07/2022 a 30/06/2023.";
+  EXPECT_EQ(outcome.err, warning + "\n");
+  EXPECT_NE(outcome.out.find("\nPeríodo de análise: 01/07/2022 a 30/06/2023\n"), std::string::npos) << outcome.out;
+  EXPECT_NE(outcome.out.find("no período considerado: 01/07/2022 a 30/06/2023\n"), std::string::npos);
+  json = nlohmann::json::parse(testing::ReadFile(dir.File("r.json")));
+  EXPECT_EQ(json["period"]["warning"], warning);
+  EXPECT_EQ(json["period"]["end_year"], 2023);
+}
+
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 #define TARVELO_SANITIZED_MEMORY 1
 #elif defined(__has_feature)

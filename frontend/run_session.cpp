@@ -214,6 +214,11 @@ int RunSession::ExitStatus(bool strict, bool outputFailed) const {
   return strict && HasDataProblems(Results()) ? 3 : 0;
 }
 
-std::string RunSession::Warning() const { return CompanyNotFoundWarning(Results()); }
+std::string RunSession::Warning() const {
+  std::string warning = Results().periodWarning;
+  const std::string company = CompanyNotFoundWarning(Results());
+  if (!warning.empty() && !company.empty()) warning += "\n";
+  return warning + company;
+}
 
 }  // namespace tarvelo

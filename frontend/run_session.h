@@ -112,7 +112,8 @@ class RunSession {
   /// saved); else, with strict, 3 when the report shows a problem in the
   /// data (HasDataProblems); else 0.
   int ExitStatus(bool strict, bool outputFailed) const;
-  /// The warning after the run: CompanyNotFoundWarning, or empty.
+  /// The warnings after the run, one a line: the period's
+  /// (RunResults::periodWarning), then CompanyNotFoundWarning; empty for none.
   std::string Warning() const;
 
  private:

@@ -150,7 +150,7 @@ Markup Header(const RunResults& results, const PageFacts& facts, const RegionalS
   if (!Trim(results.companyName).empty()) company += T(" — "_cp1252) + Text(Trim(results.companyName));
   if (results.companyNotFound) company += T(" (não encontrada no QDP)"_cp1252);
   Markup facts_ = Element("dt", T("Empresa")) + Element("dd", company) + Element("dt", T("Período de análise"_cp1252)) +
-                  Element("dd", Text(kAnalysisPeriod));
+                  Element("dd", Text(results.period.empty() ? kAnalysisPeriod : results.period));
   if (facts.started)
     facts_ += Element("dt", T("Processamento")) + Element("dd", Text(FormatDateTime(*facts.started, settings)));
   return Element("dl", {{"class", "fatos"}}, facts_) + FilesTable(results, facts, settings);

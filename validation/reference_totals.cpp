@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "dbf/field_decoders.h"
+#include "validation/analysis_period.h"
 #include "validation/report_format.h"
 #include "validation/rule_catalogue.h"
 #include "values/cp1252_literal.h"
@@ -106,10 +107,9 @@ std::string TotalsRow(const std::string& label, double reference, double fileTot
 
 namespace {
 
-const std::string kPremiumsPeriodLine =
+const char* const kPremiumsPeriodLine =
     "O item Total informado de Prêmios considera somente as apólices com início de "
-    "vigência no período considerado: "_cp1252 +
-    std::string(kAnalysisPeriod);
+    "vigência no período considerado: "_cp1252;
 
 const char* const kTotalsHeader =
     "Modalidade     Valor QDP                Valor Arquivo            Diferença (%)"_cp1252;
@@ -121,7 +121,7 @@ void AppendAll(ResultLog& log, std::initializer_list<const char*> lines) {
 }  // namespace
 
 void WriteTotalsSection(ResultLog& log, int32_t tableNumber, const ReferenceTotals& reference, const RunTotals& totals,
-                        const RegionalSettings& settings, std::vector<TotalsResult>* rows) {
+                        const RegionalSettings& settings, std::vector<TotalsResult>* rows, const std::string& period) {
   const bool premiums = tableNumber == kRisksTable;
   const auto row = [&](const char* label, double referenceTotal, double fileTotal) {
     log.Append(TotalsRow(label, referenceTotal, fileTotal, settings));
@@ -137,8 +137,11 @@ void WriteTotalsSection(ResultLog& log, int32_t tableNumber, const ReferenceTota
     row("Animal", reference.pr_animal, totals.animalPremiums);
     log.Append("");
     log.Append(RuleLine());
+    const std::string window =
+        WindowText(reference.inivig, reference.fimvig).value_or(period.empty() ? std::string(kAnalysisPeriod) : period);
+    const std::string periodLine = kPremiumsPeriodLine + window;
     AppendAll(log,
-              {"", "Observações:"_cp1252, kPremiumsPeriodLine.c_str(),
+              {"", "Observações:"_cp1252, periodLine.c_str(),
                "A companhia deverá apresentar justificativas para as difereças em relação ao "_cp1252,
                "QDP, em anexo a este relatório, quando:"_cp1252, "1 - A diferença, em módulo, for maior que 10%"_cp1252,
                "2 - Existir valor no arquivo, mas não no QDP"_cp1252,

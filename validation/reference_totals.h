@@ -77,9 +77,11 @@ bool IsAnimalModality(const Variant& value, const RegionalSettings& settings);
 /// Appends the premiums section (table number kRisksTable) or the
 /// paid-claims section (any other number) with the reference and file
 /// totals per line. Each totals row is also added to rows, unless it is
-/// null.
+/// null. The premiums' observation names the company's own window, or
+/// period when that cannot be read (kAnalysisPeriod when period is empty).
 void WriteTotalsSection(ResultLog& log, int32_t tableNumber, const ReferenceTotals& reference, const RunTotals& totals,
-                        const RegionalSettings& settings, std::vector<TotalsResult>* rows = nullptr);
+                        const RegionalSettings& settings, std::vector<TotalsResult>* rows = nullptr,
+                        const std::string& period = std::string());
 
 /// The relative difference of the file total to the reference in percent;
 /// nullopt when the reference is 0.

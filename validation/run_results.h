@@ -63,6 +63,12 @@ struct RunResults {
   /// The report's "vazio ou não selecionado" blocks.
   bool riskFileMissing = false;
   bool claimFileMissing = false;
+  /// The period the report names ("dd/mm/yyyy a dd/mm/yyyy"), the year of
+  /// its end, and why it is the program's fixed period rather than the
+  /// reference table's (code page 1252; empty when it is the table's).
+  std::string period;
+  int periodEndYear = 0;
+  std::string periodWarning;
   /// The run reached its closing lines.
   bool completed = false;
 };

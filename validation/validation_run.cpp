@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "ntx/ntx_index.h"
+#include "validation/analysis_period.h"
 #include "validation/record_checks.h"
 #include "validation/record_loop.h"
 #include "validation/report_format.h"
@@ -17,8 +18,6 @@
 
 namespace tarvelo {
 namespace {
-
-const std::string kPeriodLine = "Período de análise: "_cp1252 + std::string(kAnalysisPeriod);
 
 // The observer of a run that has none: it shows nothing and never stops it.
 RunObserver& NoObserver() {
@@ -97,7 +96,13 @@ void ValidationRun::ExecuteSteps() {
 
   log_.Clear();
   log_.Append("Início do processamento: "_cp1252 + NowText());
-  log_.Append(kPeriodLine);
+  // The period is the reference table's; one that cannot be read leaves the
+  // fixed period and a warning, never a failure.
+  const AnalysisPeriod period = PeriodFromCatalogueFolder(folder, settings_);
+  results_.period = period.text;
+  results_.periodEndYear = period.endYear;
+  results_.periodWarning = period.warning;
+  log_.Append("Período de análise: "_cp1252 + period.text);
   log_.Append("");
 
   EnterStep("loading the catalogue");
@@ -176,7 +181,7 @@ void ValidationRun::TreatDataFile() {
       const ResultSectionInput section{state_.tableNumber, state_.tableName, state_.companyCode,
                                        state_.companyName, PathText(path),   state_.recordCount};
       if (WriteResultSection(log_, catalogue_.Structure(), section, settings_, &result.fields))
-        WriteTotalsSection(log_, state_.tableNumber, reference_, totals_, settings_, &result.totals);
+        WriteTotalsSection(log_, state_.tableNumber, reference_, totals_, settings_, &result.totals, results_.period);
     }
   }
   tbDados_.Close();
