@@ -7,6 +7,7 @@ namespace tarvelo {
 std::string CliUsage() {
   return "Usage: tarvelo-cli [--riscos FILE] [--sinistros FILE] [--catalogo DIR] [--exporta FILE]\n"
          "                   [--detalhes FILE] [--json FILE] [--html FILE] [--estrito] [--version]\n"
+         "       tarvelo-cli --regras [--catalogo DIR] [--exporta FILE] [--json FILE]\n"
          "  --riscos FILE     risks file (DBF) to validate\n"
          "  --sinistros FILE  claims file (DBF) to validate\n"
          "  --catalogo DIR    folder of tabelas.dbf, anexos.dbf and DadosQdp.DBF\n"
@@ -20,6 +21,8 @@ std::string CliUsage() {
          "                    records, the catalogue's rules)\n"
          "  --estrito         exit with 3 when the report shows a problem in the data\n"
          "  --version         print the program's version\n"
+         "  --regras          print what the catalogue requires of each field (with\n"
+         "                    --exporta saved in code page 1252, with --json as JSON)\n"
          "Exit status: 0 the run completed, 1 an error ended it, 2 usage error,\n"
          "3 (with --estrito) the run completed and the data has problems.\n";
 }
@@ -40,6 +43,7 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args, 
     bool* flag = name == "--help"      ? &options.help
                  : name == "--version" ? &options.version
                  : name == "--estrito" ? &options.strict
+                 : name == "--regras"  ? &options.rules
                                        : nullptr;
     std::string* text = name == "--riscos" ? &options.riskPath : name == "--sinistros" ? &options.claimPath : nullptr;
     std::optional<std::string>* optional = name == "--catalogo"   ? &options.catalogueFolder
@@ -76,6 +80,11 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args, 
     } else {
       *optional = *value;
     }
+  }
+  if (options.rules && (seen.count("--riscos") || seen.count("--sinistros") || options.detailPath || options.htmlPath ||
+                        options.strict)) {
+    error = "--regras takes only --catalogo, --exporta and --json";
+    return std::nullopt;
   }
   return options;
 }

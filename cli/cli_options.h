@@ -16,6 +16,8 @@ struct CliOptions {
   std::optional<std::string> jsonPath;
   std::optional<std::string> htmlPath;
   bool strict = false;
+  /// Print the catalogue's rules instead of validating.
+  bool rules = false;
   bool help = false;
   bool version = false;
 };
@@ -29,7 +31,8 @@ std::string CliVersion();
 /// Parses the arguments after the program name. Accepts "--name VALUE" and
 /// "--name=VALUE" for the options with a value. Returns nullopt and sets
 /// error for an unknown option, a missing value, a value given to a flag or
-/// a repeated option.
+/// a repeated option, or --regras with an option of a run (--riscos,
+/// --sinistros, --detalhes, --html, --estrito).
 std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args, std::string& error);
 
 }  // namespace tarvelo

@@ -400,6 +400,46 @@ TEST(CliProgram, ThePeriodIsTheReferenceTables) {
   EXPECT_EQ(json["period"]["end_year"], 2023);
 }
 
+// --regras lists each field's rules in order, its codes with the value
+// each depends on; saved in code page 1252, and as JSON.
+TEST(CliProgram, RulesListsWhatTheCatalogueRequires) {
+  testing::TempDir dir;
+  testing::WriteTabelas(dir.File("tabelas.dbf"),
+                        {{"RISCOS", "COD_MOD", "", "3", "0", "1", "1", "0", "0", "1"},
+                         {"RISCOS", "CULTURA", "COD_MOD", "1", "4", "1", "0", "0", "0", "2", "1"},
+                         {"RISCOS", "INICIO", "", "1", "8", "0", "0", "1", "1", "3"}});
+  testing::WriteAnexos(
+      dir.File("anexos.dbf"),
+      {{"RISCOS", "COD_MOD", "64", ""}, {"RISCOS", "CULTURA", "0401", "64"}, {"RISCOS", "CULTURA", "0402", "64"}});
+  testing::WriteQdp(dir.File("DadosQdp.DBF"), {});
+  auto outcome = RunCli("--regras --catalogo '" + dir.Path() + "' --exporta '" + dir.File("regras.txt") + "' --json '" +
+                            dir.File("regras.json") + "'",
+                        dir);
+  EXPECT_EQ(outcome.status, 0) << outcome.err;
+  const std::string expected =
+      "Tabela: RISCOS\n\n"
+      "COD_MOD     inteiro       pode ficar vazio; um dos códigos\n"
+      "      Códigos: 64\n"
+      "CULTURA     texto(4)      obrigatório; exatamente 4 caracteres; códigos conforme COD_MOD\n"
+      "      Códigos: 0401 (COD_MOD = 64), 0402 (COD_MOD = 64)\n"
+      "INICIO      texto(8)      obrigatório; data AAAAMMDD ou zeros\n";
+  EXPECT_NE(outcome.out.find(expected), std::string::npos) << outcome.out;
+  EXPECT_NE(testing::ReadFile(dir.File("regras.txt"))
+                .find("obrigat\xf3rio; exatamente 4 caracteres; c\xf3"
+                      "digos conforme COD_MOD\r\n"),
+            std::string::npos);
+  const auto json = nlohmann::json::parse(testing::ReadFile(dir.File("regras.json")));
+  const auto& culture = json["tables"][0]["fields"][1];
+  EXPECT_EQ(culture["field"], "CULTURA");
+  EXPECT_EQ(culture["depends_on"], "COD_MOD");
+  EXPECT_EQ(culture["codes"][1]["code"], "0402");
+  EXPECT_EQ(culture["codes"][1]["when"], "64");
+  EXPECT_TRUE(json["tables"][0]["fields"][2]["date"].get<bool>());
+  // A folder without a catalogue is an error; a run's options are refused.
+  EXPECT_EQ(RunCli("--regras --catalogo '" + dir.File("none") + "'", dir).status, 1);
+  EXPECT_EQ(RunCli("--regras --riscos r.dbf", dir).status, 2);
+}
+
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 #define TARVELO_SANITIZED_MEMORY 1
 #elif defined(__has_feature)

@@ -15,7 +15,10 @@
 #ifdef _WIN32
 #include "os/wide_text.h"
 #endif
+#include "os/replacing_file.h"
+#include "validation/report_export.h"
 #include "validation/report_format.h"
+#include "validation/rules_listing.h"
 #include "values/errors.h"
 #include "values/text.h"
 
@@ -61,11 +64,45 @@ const char* OptionOf(OutputKind kind) {
   return "";
 }
 
-// Validates as the options say; returns the exit status.
-int Validate(const CliOptions& options) {
+// The catalogue folder the options name, else the default one.
+std::string CatalogueFolderOf(const CliOptions& options) {
   const std::optional<std::string> catalogueOption =
       options.catalogueFolder ? std::optional(RunPathFromUtf8(*options.catalogueFolder)) : std::nullopt;
-  const std::string folder = CatalogueFolder(catalogueOption, ProcessEnvironmentVariable, ExecutableFolder());
+  return CatalogueFolder(catalogueOption, ProcessEnvironmentVariable, ExecutableFolder());
+}
+
+// Prints the catalogue's rules, saving them as the options say; returns the
+// exit status: 1 when the catalogue cannot be read or a file not saved.
+int ShowRules(const CliOptions& options) {
+  const std::string folder = CatalogueFolderOf(options);
+  ResultLog log;
+  std::string json;
+  try {
+    const auto tables = LoadCatalogueRules(folder, SettingsFromProcessEnvironment());
+    WriteRulesListing(log, folder, tables);
+    json = RulesJson(Cp1252ToUtf8(PathText(folder)), tables);
+  } catch (const TarveloError& error) {
+    PrintMessage(ErrorText(error));
+    return 1;
+  }
+  bool failed = ReportOutputError(PrintLog(log));
+  try {
+    if (options.exportPath) SaveReport(log, RunPathFromUtf8(*options.exportPath));
+    if (options.jsonPath) {
+      os::ReplacingFile file(RunPathFromUtf8(*options.jsonPath));
+      file.Write(json);
+      file.Commit();
+    }
+  } catch (const TarveloError& error) {
+    PrintMessage(ErrorText(error));
+    failed = true;
+  }
+  return failed ? 1 : 0;
+}
+
+// Validates as the options say; returns the exit status.
+int Validate(const CliOptions& options) {
+  const std::string folder = CatalogueFolderOf(options);
   RunSession session(FrontEndRunInputs(RunPathFromUtf8(options.riskPath), RunPathFromUtf8(options.claimPath), folder,
                                        SettingsFromProcessEnvironment()));
   // The files this program writes, as the file system names them, in the
@@ -109,6 +146,7 @@ int RunCli(const std::vector<std::string>& arguments) {
   }
   if (options->help) return ReportOutputError(PrintOut(CliUsage())) ? 1 : 0;
   if (options->version) return ReportOutputError(PrintOut(CliVersion())) ? 1 : 0;
+  if (options->rules) return ShowRules(*options);
   return Validate(*options);
 }
 

@@ -3,41 +3,12 @@
 #include <algorithm>
 
 #include "validation/html_page_parts.h"
+#include "validation/rules_listing.h"
 #include "values/cp1252_literal.h"
 #include "values/field_type.h"
 
 namespace tarvelo::html_page {
 namespace {
-
-const char* TypeName(int type) {
-  switch (type) {
-    case ftString:
-      return "texto";
-    case ftSmallint:
-    case ftInteger:
-    case ftWord:
-    case ftAutoInc:
-      return "inteiro";
-    case ftBoolean:
-      return "lógico"_cp1252;
-    case ftFloat:
-    case ftBCD:
-      return "número"_cp1252;
-    case ftCurrency:
-      return "moeda";
-    case ftDate:
-      return "data";
-    case ftTime:
-      return "hora";
-    case ftDateTime:
-      return "data e hora";
-    case ftMemo:
-    case ftFmtMemo:
-      return "memorando";
-    default:
-      return "outro";
-  }
-}
 
 // The checks of a field in words, one sentence each.
 Markup RuleWords(const FieldRules& field, const RegionalSettings& settings) {
@@ -80,10 +51,10 @@ Markup Codes(const FieldRules& field, size_t& codesLeft, const RegionalSettings&
 Markup RulesTable(const TableRules& table, size_t& codesLeft, const RegionalSettings& settings) {
   Markup rows;
   for (const FieldRules& field : table.fields) {
-    rows +=
-        Element("tr", Element("th", {{"scope", "row"}}, Text(field.field)) + Element("td", T(TypeName(field.type))) +
-                          Element("td", {{"class", "n"}}, Text(field.size > 0 ? Count(field.size, settings) : "")) +
-                          Element("td", RuleWords(field, settings)) + Element("td", Codes(field, codesLeft, settings)));
+    rows += Element("tr",
+                    Element("th", {{"scope", "row"}}, Text(field.field)) + Element("td", T(FieldTypeName(field.type))) +
+                        Element("td", {{"class", "n"}}, Text(field.size > 0 ? Count(field.size, settings) : "")) +
+                        Element("td", RuleWords(field, settings)) + Element("td", Codes(field, codesLeft, settings)));
   }
   const auto col = [](const char* label) { return Element("th", {{"scope", "col"}}, T(label)); };
   return Element("h3", Text(table.table)) +
