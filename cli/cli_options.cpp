@@ -8,6 +8,7 @@ std::string CliUsage() {
   return "Usage: tarvelo-cli [--riscos FILE] [--sinistros FILE] [--catalogo DIR] [--exporta FILE]\n"
          "                   [--detalhes FILE] [--json FILE] [--html FILE] [--estrito] [--version]\n"
          "       tarvelo-cli --regras [--catalogo DIR] [--exporta FILE] [--json FILE]\n"
+         "       tarvelo-cli --verifica-catalogo [--catalogo DIR]\n"
          "  --riscos FILE     risks file (DBF) to validate\n"
          "  --sinistros FILE  claims file (DBF) to validate\n"
          "  --catalogo DIR    folder of tabelas.dbf, anexos.dbf and DadosQdp.DBF\n"
@@ -23,6 +24,7 @@ std::string CliUsage() {
          "  --version         print the program's version\n"
          "  --regras          print what the catalogue requires of each field (with\n"
          "                    --exporta saved in code page 1252, with --json as JSON)\n"
+         "  --verifica-catalogo  list the catalogue's faults (exit 3 when found)\n"
          "Exit status: 0 the run completed, 1 an error ended it, 2 usage error,\n"
          "3 (with --estrito) the run completed and the data has problems.\n";
 }
@@ -40,11 +42,12 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args, 
       value = name.substr(eq + 1);
       name = name.substr(0, eq);
     }
-    bool* flag = name == "--help"      ? &options.help
-                 : name == "--version" ? &options.version
-                 : name == "--estrito" ? &options.strict
-                 : name == "--regras"  ? &options.rules
-                                       : nullptr;
+    bool* flag = name == "--help"                ? &options.help
+                 : name == "--version"           ? &options.version
+                 : name == "--estrito"           ? &options.strict
+                 : name == "--regras"            ? &options.rules
+                 : name == "--verifica-catalogo" ? &options.checkCatalogue
+                                                 : nullptr;
     std::string* text = name == "--riscos" ? &options.riskPath : name == "--sinistros" ? &options.claimPath : nullptr;
     std::optional<std::string>* optional = name == "--catalogo"   ? &options.catalogueFolder
                                            : name == "--exporta"  ? &options.exportPath
@@ -84,6 +87,10 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args, 
   if (options.rules && (seen.count("--riscos") || seen.count("--sinistros") || options.detailPath || options.htmlPath ||
                         options.strict)) {
     error = "--regras takes only --catalogo, --exporta and --json";
+    return std::nullopt;
+  }
+  if (options.checkCatalogue && seen.size() != 1 + seen.count("--catalogo")) {
+    error = "--verifica-catalogo takes only --catalogo";
     return std::nullopt;
   }
   return options;

@@ -18,6 +18,8 @@ struct CliOptions {
   bool strict = false;
   /// Print the catalogue's rules instead of validating.
   bool rules = false;
+  /// Check the catalogue itself instead of validating.
+  bool checkCatalogue = false;
   bool help = false;
   bool version = false;
 };
@@ -31,8 +33,9 @@ std::string CliVersion();
 /// Parses the arguments after the program name. Accepts "--name VALUE" and
 /// "--name=VALUE" for the options with a value. Returns nullopt and sets
 /// error for an unknown option, a missing value, a value given to a flag or
-/// a repeated option, or --regras with an option of a run (--riscos,
-/// --sinistros, --detalhes, --html, --estrito).
+/// a repeated option, --regras with an option of a run (--riscos,
+/// --sinistros, --detalhes, --html, --estrito), or --verifica-catalogo with
+/// any option but --catalogo.
 std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args, std::string& error);
 
 }  // namespace tarvelo

@@ -440,6 +440,41 @@ TEST(CliProgram, RulesListsWhatTheCatalogueRequires) {
   EXPECT_EQ(RunCli("--regras --riscos r.dbf", dir).status, 2);
 }
 
+// --verifica-catalogo lists each fault with its file, row and field: exit 3;
+// a clean catalogue exits 0, one that cannot be read 1.
+TEST(CliProgram, CatalogueCheckListsItsFaults) {
+  testing::TempDir dir;
+  WriteRisksAndClaims(dir, 1);
+  const std::string check = "--verifica-catalogo --catalogo '" + dir.Path() + "'";
+  auto outcome = RunCli(check, dir);
+  EXPECT_EQ(outcome.status, 0) << outcome.out;
+  testing::WriteTabelas(dir.File("tabelas.dbf"), {{"RISCOS", "COD_MOD", "", "3", "0", "1", "1", "0", "0", "1"},
+                                                  {"RISCOS", "CULTURA", "MODAL", "1", "4", "0", "1", "0", "0", "2"},
+                                                  {"RISCOS", "CULTURA", "", "1", "4", "0", "1", "0", "0", "3"},
+                                                  {"RISCOS", "UF", "", "1", "0", "0", "1", "0", "0", "6"},
+                                                  {"RISCOS", "OBS", "", "12", "0", "0", "1", "0", "0", "4"}});
+  testing::WriteQdp(dir.File("DadosQdp.DBF"), {{"05631", "EXEMPLO", "1", "1", "1", "1", "20220701", "20230630"},
+                                               {"05631", "OUTRA", "", "1", "1", "1", "20220701", "2023"}});
+  outcome = RunCli(check, dir);
+  EXPECT_EQ(outcome.status, 3);
+  EXPECT_EQ(outcome.out,
+            "tabelas.dbf, linha 1, campo COD_MOD: campo codificado sem nenhum código admissível em anexos.dbf\n"
+            "tabelas.dbf, linha 2, campo CULTURA: depende do campo MODAL, que a tabela RISCOS não tem\n"
+            "tabelas.dbf, linha 3, campo CULTURA: campo repetido na tabela RISCOS (também na linha 2)\n"
+            "tabelas.dbf, linha 4, campo UF: tamanho 0 que nenhum campo texto pode ter\n"
+            "tabelas.dbf, linha 4, campo UF: posição 6 onde a tabela RISCOS espera 5\n"
+            "tabelas.dbf, linha 5, campo OBS: tipo 12 que nenhum campo DBF tem\n"
+            "DadosQdp.DBF, linha 2: código de empresa 05631 repetido (também na linha 1)\n"
+            "DadosQdp.DBF, linha 2: vigência \"20220701\" a \"2023\" ilegível\n"
+            "DadosQdp.DBF, linha 2: total PR_RURAL ilegível\n"
+            "9 problema(s) encontrado(s) no catálogo " +
+                dir.Path() + "\n");
+  std::remove(dir.File("anexos.dbf").c_str());
+  outcome = RunCli(check, dir);
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_NE(outcome.err.find("anexos.dbf"), std::string::npos) << outcome.err;
+}
+
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 #define TARVELO_SANITIZED_MEMORY 1
 #elif defined(__has_feature)

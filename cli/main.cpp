@@ -16,9 +16,11 @@
 #include "os/wide_text.h"
 #endif
 #include "os/replacing_file.h"
+#include "validation/catalogue_check.h"
 #include "validation/report_export.h"
 #include "validation/report_format.h"
 #include "validation/rules_listing.h"
+#include "values/cp1252_literal.h"
 #include "values/errors.h"
 #include "values/text.h"
 
@@ -100,6 +102,26 @@ int ShowRules(const CliOptions& options) {
   return failed ? 1 : 0;
 }
 
+// Lists the catalogue's faults; returns the exit status: 0 for none, 3 when
+// some were found, 1 when a table cannot be read.
+int CheckCatalogueFolder(const CliOptions& options) {
+  const std::string folder = CatalogueFolderOf(options);
+  std::vector<CatalogueFault> faults;
+  try {
+    faults = CheckCatalogue(folder, SettingsFromProcessEnvironment());
+  } catch (const TarveloError& error) {
+    PrintMessage(ErrorText(error));
+    return 1;
+  }
+  ResultLog log;
+  for (const CatalogueFault& fault : faults) log.Append(FaultLine(fault));
+  log.Append(faults.empty()
+                 ? "Nenhum problema encontrado no catálogo "_cp1252 + PathText(folder)
+                 : std::to_string(faults.size()) + " problema(s) encontrado(s) no catálogo "_cp1252 + PathText(folder));
+  if (ReportOutputError(PrintLog(log))) return 1;
+  return faults.empty() ? 0 : 3;
+}
+
 // Validates as the options say; returns the exit status.
 int Validate(const CliOptions& options) {
   const std::string folder = CatalogueFolderOf(options);
@@ -147,6 +169,7 @@ int RunCli(const std::vector<std::string>& arguments) {
   if (options->help) return ReportOutputError(PrintOut(CliUsage())) ? 1 : 0;
   if (options->version) return ReportOutputError(PrintOut(CliVersion())) ? 1 : 0;
   if (options->rules) return ShowRules(*options);
+  if (options->checkCatalogue) return CheckCatalogueFolder(*options);
   return Validate(*options);
 }
 

@@ -41,7 +41,7 @@ void AppendCodes(ResultLog& log, const FieldRules& field) {
     }
     first = false;
   }
-  if (first) line += "nenhum (todo valor preenchido é contado)";
+  if (first) line += "nenhum (todo valor preenchido é contado)"_cp1252;
   log.Append(line);
 }
 

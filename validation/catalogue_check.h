@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "values/regional_settings.h"
+
+namespace tarvelo {
+
+/// One fault of a catalogue that would make runs misleading: the catalogue
+/// file, its row (record number), the field the row is about (empty for
+/// none) and what is wrong. Texts in code page 1252.
+struct CatalogueFault {
+  std::string file;
+  int64_t row = 0;
+  std::string field;
+  std::string problem;
+};
+
+/// The faults of the catalogue in folder (a path ending in a separator, or
+/// empty), rows of the line of business "RURAL", in file and row order:
+/// in "tabelas.dbf" a field listed twice in one table, positions ("ordem")
+/// that do not follow on from 1, a type no DBF field has or a size its type
+/// cannot have, a dependency on a field the table lacks, a coded field
+/// without any code in "anexos.dbf"; in "DadosQdp.DBF" a window or a total
+/// that cannot be read and a company code listed twice. Raises the errors of
+/// opening and reading the three tables (a missing file or column).
+std::vector<CatalogueFault> CheckCatalogue(const std::string& folder, const RegionalSettings& settings);
+
+/// "<file>, linha <row>, campo <field>: <problem>" (", campo" left out when
+/// field is empty).
+std::string FaultLine(const CatalogueFault& fault);
+
+}  // namespace tarvelo
