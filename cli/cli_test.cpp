@@ -392,7 +392,10 @@ TEST(CliProgram, ThePeriodIsTheReferenceTables) {
   const std::string warning =
       "The analysis period could not be read from \"DadosQdp.DBF\" (row 1 has the window \"20230701\" to "
       "\"20240631\"): the report names the period 01/07/2022 a 30/06/2023.";
-  EXPECT_EQ(outcome.err, warning + "\n");
+  // The catalogue check says of the row what the period's warning says.
+  EXPECT_EQ(outcome.err, warning +
+                             "\nThe catalogue has a fault that may make the report misleading: DadosQdp.DBF, linha 1: "
+                             "vigência \"20230701\" a \"20240631\" ilegível\n");
   EXPECT_NE(outcome.out.find("\nPeríodo de análise: 01/07/2022 a 30/06/2023\n"), std::string::npos) << outcome.out;
   EXPECT_NE(outcome.out.find("no período considerado: 01/07/2022 a 30/06/2023\n"), std::string::npos);
   json = nlohmann::json::parse(testing::ReadFile(dir.File("r.json")));
@@ -469,6 +472,23 @@ TEST(CliProgram, CatalogueCheckListsItsFaults) {
             "DadosQdp.DBF, linha 2: total PR_RURAL ilegível\n"
             "9 problema(s) encontrado(s) no catálogo " +
                 dir.Path() + "\n");
+  // A run over such a catalogue warns of each fault, and its JSON names the
+  // catalogue it used.
+  outcome = RunCli("--catalogo '" + dir.Path() + "' --json '" + dir.File("r.json") + "'", dir);
+  EXPECT_EQ(outcome.status, 0);
+  EXPECT_NE(outcome.err.find("The catalogue has a fault that may make the report misleading: tabelas.dbf, linha 5, "
+                             "campo OBS: tipo 12 que nenhum campo DBF tem\n"),
+            std::string::npos)
+      << outcome.err;
+  const auto json = nlohmann::json::parse(testing::ReadFile(dir.File("r.json")));
+  const auto& catalogue = json["catalogue"];
+  EXPECT_EQ(catalogue["folder"], dir.Path());
+  EXPECT_EQ(catalogue["files"][0]["file"], "tabelas.dbf");
+  EXPECT_EQ(catalogue["files"][0]["records"], 5);
+  EXPECT_EQ(catalogue["files"][2]["records"], 2);
+  EXPECT_TRUE(catalogue["files"][1]["modified"].is_string());
+  EXPECT_EQ(catalogue["faults"].size(), 9u);
+  EXPECT_EQ(json["period"]["text"], "01/07/2022 a 30/06/2023");
   std::remove(dir.File("anexos.dbf").c_str());
   outcome = RunCli(check, dir);
   EXPECT_EQ(outcome.status, 1);

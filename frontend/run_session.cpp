@@ -215,10 +215,14 @@ int RunSession::ExitStatus(bool strict, bool outputFailed) const {
 }
 
 std::string RunSession::Warning() const {
-  std::string warning = Results().periodWarning;
-  const std::string company = CompanyNotFoundWarning(Results());
-  if (!warning.empty() && !company.empty()) warning += "\n";
-  return warning + company;
+  std::vector<std::string> lines;
+  if (!Results().periodWarning.empty()) lines.push_back(Results().periodWarning);
+  for (const std::string& fault : Results().catalogueFaults)
+    lines.push_back("The catalogue has a fault that may make the report misleading: " + fault);
+  if (const std::string company = CompanyNotFoundWarning(Results()); !company.empty()) lines.push_back(company);
+  std::string warning;
+  for (const std::string& line : lines) warning += (warning.empty() ? "" : "\n") + line;
+  return warning;
 }
 
 }  // namespace tarvelo

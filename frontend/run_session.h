@@ -113,7 +113,8 @@ class RunSession {
   /// data (HasDataProblems); else 0.
   int ExitStatus(bool strict, bool outputFailed) const;
   /// The warnings after the run, one a line: the period's
-  /// (RunResults::periodWarning), then CompanyNotFoundWarning; empty for none.
+  /// (RunResults::periodWarning), one per catalogue fault, then
+  /// CompanyNotFoundWarning; empty for none.
   std::string Warning() const;
 
  private:

@@ -5,6 +5,8 @@
 #include <set>
 
 #include "dbf/dbf_table.h"
+#include "os/file_system.h"
+#include "os/process.h"
 #include "validation/analysis_period.h"
 #include "validation/rules_listing.h"
 #include "values/cp1252_literal.h"
@@ -159,6 +161,29 @@ std::vector<CatalogueFault> CheckCatalogue(const std::string& folder, const Regi
   qdp.Open();
   CheckReferenceTable(qdp, settings, faults);
   return faults;
+}
+
+std::vector<CatalogueFileFacts> CatalogueFiles(const std::string& folder, const RegionalSettings& settings) {
+  std::vector<CatalogueFileFacts> files;
+  for (const char* name : {"tabelas.dbf", "anexos.dbf", "DadosQdp.DBF"}) {
+    CatalogueFileFacts& one = files.emplace_back();
+    one.file = name;
+    int64_t size = 0;
+    int64_t modified = 0;
+    if (os::SizeAndModifiedAt(folder + name, size, modified)) {
+      const std::tm local = os::LocalTime(static_cast<std::time_t>(modified));
+      one.modified = CivilDateTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+                                   local.tm_hour,        local.tm_min,     local.tm_sec};
+    }
+    try {
+      DbfTable table("", settings);
+      table.SetDBFFileName(folder + name);
+      table.Open();
+      one.records = table.PhysicalRecordCount();
+    } catch (const TarveloError&) {
+    }
+  }
+  return files;
 }
 
 std::string FaultLine(const CatalogueFault& fault) {

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "validation/run_results.h"
 #include "values/regional_settings.h"
 
 namespace tarvelo {
@@ -27,6 +28,11 @@ struct CatalogueFault {
 /// that cannot be read and a company code listed twice. Raises the errors of
 /// opening and reading the three tables (a missing file or column).
 std::vector<CatalogueFault> CheckCatalogue(const std::string& folder, const RegionalSettings& settings);
+
+/// The three tables of the catalogue in folder ("tabelas.dbf", "anexos.dbf",
+/// "DadosQdp.DBF") with their dates and record counts; what cannot be read
+/// is left nullopt, never raised.
+std::vector<CatalogueFileFacts> CatalogueFiles(const std::string& folder, const RegionalSettings& settings);
 
 /// "<file>, linha <row>, campo <field>: <problem>" (", campo" left out when
 /// field is empty).

@@ -2,6 +2,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cstdio>
+
 #include "validation/rule_catalogue.h"
 #include "values/text.h"
 
@@ -40,6 +42,25 @@ json FileJson(const FileResult& file) {
           {"totals", totals}};
 }
 
+json CatalogueJson(const RunResults& results) {
+  json files = json::array();
+  for (const CatalogueFileFacts& file : results.catalogueFiles) {
+    json modified = nullptr;
+    if (file.modified) {
+      char text[32];
+      const CivilDateTime& t = *file.modified;
+      std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute,
+                    t.second);
+      modified = text;
+    }
+    files.push_back(
+        {{"file", file.file}, {"modified", modified}, {"records", file.records ? json(*file.records) : json(nullptr)}});
+  }
+  json faults = json::array();
+  for (const std::string& fault : results.catalogueFaults) faults.push_back(Text(fault));
+  return {{"folder", results.catalogueFolder}, {"files", files}, {"faults", faults}};
+}
+
 }  // namespace
 
 std::string ResultsJson(const RunResults& results, const std::optional<std::string>& error) {
@@ -64,6 +85,7 @@ std::string ResultsJson(const RunResults& results, const std::optional<std::stri
        {{"text", results.period.empty() ? json(nullptr) : Text(results.period)},
         {"end_year", results.period.empty() ? json(nullptr) : json(results.periodEndYear)},
         {"warning", results.periodWarning.empty() ? json(nullptr) : Text(results.periodWarning)}}},
+      {"catalogue", CatalogueJson(results)},
       {"files", files},
       {"missing", {{"risks", results.riskFileMissing}, {"claims", results.claimFileMissing}}},
       {"claims_without_policy", claims},

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "values/date_time.h"
+
 namespace tarvelo {
 
 /// One row of a file's per-field table: the counts and their shares in
@@ -50,6 +52,15 @@ struct ClaimsResult {
   double share = 0;  // percent
 };
 
+/// One table of the catalogue a run used: its file name, when the file was
+/// last written (local time) and its records, each nullopt when it could not
+/// be learnt.
+struct CatalogueFileFacts {
+  std::string file;
+  std::optional<CivilDateTime> modified;
+  std::optional<int64_t> records;
+};
+
 /// The results of one validation run in a form for machines, gathered while
 /// the report is written; they say what the report says.
 struct RunResults {
@@ -69,6 +80,11 @@ struct RunResults {
   std::string period;
   int periodEndYear = 0;
   std::string periodWarning;
+  /// The catalogue folder as the run was given it, its tables, and the
+  /// faults CheckCatalogue found in it (FaultLine, code page 1252).
+  std::string catalogueFolder;
+  std::vector<CatalogueFileFacts> catalogueFiles;
+  std::vector<std::string> catalogueFaults;
   /// The run reached its closing lines.
   bool completed = false;
 };

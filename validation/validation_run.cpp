@@ -6,6 +6,7 @@
 
 #include "ntx/ntx_index.h"
 #include "validation/analysis_period.h"
+#include "validation/catalogue_check.h"
 #include "validation/record_checks.h"
 #include "validation/record_loop.h"
 #include "validation/report_format.h"
@@ -103,6 +104,15 @@ void ValidationRun::ExecuteSteps() {
   results_.periodEndYear = period.endYear;
   results_.periodWarning = period.warning;
   log_.Append("Período de análise: "_cp1252 + period.text);
+  // What the run used, and the catalogue's faults that may make its counts
+  // misleading; a catalogue that cannot be read ends the run below.
+  results_.catalogueFolder = folder;
+  results_.catalogueFiles = CatalogueFiles(folder, settings_);
+  try {
+    for (const CatalogueFault& fault : CheckCatalogue(folder, settings_))
+      results_.catalogueFaults.push_back(FaultLine(fault));
+  } catch (const TarveloError&) {
+  }
   log_.Append("");
 
   EnterStep("loading the catalogue");
