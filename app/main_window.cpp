@@ -206,6 +206,8 @@ QString DroppedFile(const QMimeData* data) {
 TfrmInicio::TfrmInicio(QString programFolder, RegionalSettings settings, WindowServices& services, QWidget* parent)
     : QWidget(parent), services_(services) {
   CreateControls();
+  // The caption names the year of the catalogue's reference window.
+  setWindowTitle(QString::fromStdString(WindowCaption(RunPath(programFolder), settings)));
   logic_ = std::make_unique<WindowLogic>(RunPath(programFolder), std::move(settings), *this);
   const QSettings kept(QSettings::UserScope, kSettingsName, kSettingsName);
   const QByteArray geometry = kept.value("geometry").toByteArray();

@@ -5,6 +5,7 @@
 #include "frontend/start_arguments.h"
 #include "frontend/window_design.h"
 #include "os/file_system.h"
+#include "validation/analysis_period.h"
 #include "validation/report_format.h"
 #include "values/errors.h"
 #include "values/text.h"
@@ -196,6 +197,12 @@ void WindowLogic::LineAppended(size_t index, const std::string& line) {
 
 void WindowLogic::LineReplaced(size_t index, const std::string& line) {
   face_.Post([this, index, line] { face_.ShowReportLine(index, line, true); });
+}
+
+std::string WindowCaption(const std::string& catalogueFolder, const RegionalSettings& settings) {
+  const std::string caption = MainWindowDesign().caption;
+  const AnalysisPeriod period = PeriodFromCatalogueFolder(catalogueFolder, settings);
+  return caption.substr(0, caption.rfind(' ') + 1) + std::to_string(period.endYear);
 }
 
 }  // namespace tarvelo

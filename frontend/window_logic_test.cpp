@@ -403,5 +403,16 @@ TEST(WindowLogic, StartFilesGoIntoTheBoxOfTheirLayoutAndTheLeftOutAreTold) {
   EXPECT_EQ(bare.boxes[1], r);
 }
 
+// The caption names the year the reference table's window ends; a table
+// that is missing or whose windows cannot be read leaves the design's year.
+TEST(WindowLogic, TheCaptionsYearIsTheReferenceWindowsEnd) {
+  testing::TempDir dir;
+  EXPECT_EQ(WindowCaption(dir.Path(), Settings()), "ORVAL - Tarvelo - 2023");
+  testing::WriteQdp(dir.File("DadosQdp.DBF"), {{"05631", "EXEMPLO", "0", "0", "0", "0", "20230701", "20240630"}});
+  EXPECT_EQ(WindowCaption(dir.Path(), Settings()), "ORVAL - Tarvelo - 2024");
+  testing::WriteQdp(dir.File("DadosQdp.DBF"), {{"05631", "EXEMPLO", "0", "0", "0", "0", "20230701", ""}});
+  EXPECT_EQ(WindowCaption(dir.Path(), Settings()), "ORVAL - Tarvelo - 2023");
+}
+
 }  // namespace
 }  // namespace tarvelo
