@@ -151,6 +151,19 @@ Markup Header(const RunResults& results, const PageFacts& facts, const RegionalS
   if (results.companyNotFound) company += T(" (não encontrada no QDP)"_cp1252);
   Markup facts_ = Element("dt", T("Empresa")) + Element("dd", company) + Element("dt", T("Período de análise"_cp1252)) +
                   Element("dd", Text(results.period.empty() ? kAnalysisPeriod : results.period));
+  if (!results.catalogueFiles.empty()) {
+    // The catalogue the run used: its folder, each table's records and date.
+    Markup tables;
+    for (const CatalogueFileFacts& file : results.catalogueFiles) {
+      std::string line =
+          file.file + ": " +
+          (file.records ? Count(*file.records, settings) + " registros" : std::string("ilegível"_cp1252));
+      if (file.modified) line += ", " + FormatDateTime(*file.modified, settings);
+      tables += Element("li", Text(line));
+    }
+    facts_ += Element("dt", T("Catálogo"_cp1252)) +
+              Element("dd", Text(PathText(results.catalogueFolder)) + Element("ul", tables));
+  }
   if (facts.started)
     facts_ += Element("dt", T("Processamento")) + Element("dd", Text(FormatDateTime(*facts.started, settings)));
   return Element("dl", {{"class", "fatos"}}, facts_) + FilesTable(results, facts, settings);

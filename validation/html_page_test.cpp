@@ -223,6 +223,10 @@ TEST_F(RunTest, HtmlPageNumbersAreThoseOfTheJson) {
                       " sinistros (" + share + "%)."),
             std::string::npos);
   EXPECT_EQ(CountOf(page, "2023&lt;13&gt;"), 10u);  // the bad dates, listed
+  // The catalogue the run used, as the JSON names it.
+  EXPECT_NE(page.find("<dd>" + json["catalogue"]["folder"].get<std::string>() + "<ul><li>tabelas.dbf: " +
+                      std::to_string(json["catalogue"]["files"][0]["records"].get<int>()) + " registros, "),
+            std::string::npos);
 
 #ifndef _WIN32  // Debian's validator, where it is installed
   std::ofstream(dir.File("pagina.html"), std::ios::binary) << page;
