@@ -466,7 +466,10 @@ TEST_F(WindowTest, PathsExportFolderAndGeometryAreKeptAndTildeMeansHome) {
   Control<QLineEdit>("edArqSinistro")->setText("/media/ausente/sinistros.dbf");
   window->close();
 
+  // Next year's reference table: the caption names the year its window ends.
+  testing::WriteQdp(dir.File("DadosQdp.DBF"), {{"05631", "OUTRA", "1", "1", "1", "1", "20230701", "20240630"}});
   window = std::make_unique<TfrmInicio>(QString::fromStdString(dir.Path()), BrazilianSettings(), services);
+  EXPECT_EQ(window->windowTitle(), "ORVAL - Tarvelo - 2024");
   EXPECT_EQ(Control<QLineEdit>("edArqRisco")->text(), "~/riscos.dbf");
   EXPECT_EQ(Control<QLineEdit>("edArqSinistro")->text(), "/media/ausente/sinistros.dbf");
   EXPECT_EQ(window->size(), QSize(700, 520));
