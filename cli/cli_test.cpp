@@ -482,7 +482,7 @@ TEST(CliProgram, CatalogueCheckListsItsFaults) {
       << outcome.err;
   const auto json = nlohmann::json::parse(testing::ReadFile(dir.File("r.json")));
   const auto& catalogue = json["catalogue"];
-  EXPECT_EQ(catalogue["folder"], dir.Path());
+  EXPECT_EQ(catalogue["folder"].get<std::string>() + "/", dir.Path());
   EXPECT_EQ(catalogue["files"][0]["file"], "tabelas.dbf");
   EXPECT_EQ(catalogue["files"][0]["records"], 5);
   EXPECT_EQ(catalogue["files"][2]["records"], 2);

@@ -224,7 +224,7 @@ TEST_F(RunTest, HtmlPageNumbersAreThoseOfTheJson) {
             std::string::npos);
   EXPECT_EQ(CountOf(page, "2023&lt;13&gt;"), 10u);  // the bad dates, listed
   // The catalogue the run used, as the JSON names it.
-  EXPECT_NE(page.find("<dd>" + json["catalogue"]["folder"].get<std::string>() + "<ul><li>tabelas.dbf: " +
+  EXPECT_NE(page.find("<dd>" + json["catalogue"]["folder"].get<std::string>() + "/<ul><li>tabelas.dbf: " +
                       std::to_string(json["catalogue"]["files"][0]["records"].get<int>()) + " registros, "),
             std::string::npos);
 

@@ -58,7 +58,11 @@ json CatalogueJson(const RunResults& results) {
   }
   json faults = json::array();
   for (const std::string& fault : results.catalogueFaults) faults.push_back(Text(fault));
-  return {{"folder", results.catalogueFolder}, {"files", files}, {"faults", faults}};
+  // The folder without the separator the run appended, which differs by
+  // system: the same name on both for the same folder given.
+  std::string folder = results.catalogueFolder;
+  if (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\')) folder.pop_back();
+  return {{"folder", folder}, {"files", files}, {"faults", faults}};
 }
 
 }  // namespace
