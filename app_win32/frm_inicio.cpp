@@ -25,7 +25,7 @@ std::wstring ApplicationTitle() { return WideFromUtf8(MainWindowDesign().applica
 
 /// An in-memory dialog template with no controls: the window's caption and
 /// style; its place and size are set in pixels once it exists.
-std::vector<WORD> DialogTemplate(DWORD style, DWORD exStyle) {
+std::vector<WORD> DialogTemplate(DWORD style, DWORD exStyle, const std::string& caption) {
   std::vector<WORD> words(sizeof(DLGTEMPLATE) / sizeof(WORD), 0);
   auto* header = reinterpret_cast<DLGTEMPLATE*>(words.data());
   header->style = style;
@@ -33,7 +33,7 @@ std::vector<WORD> DialogTemplate(DWORD style, DWORD exStyle) {
   header->cdit = 0;
   words.push_back(0);  // no menu
   words.push_back(0);  // the dialog class
-  for (wchar_t c : WideFromUtf8(MainWindowDesign().caption)) words.push_back(static_cast<WORD>(c));
+  for (wchar_t c : WideFromUtf8(caption)) words.push_back(static_cast<WORD>(c));
   words.push_back(0);
   return words;
 }
@@ -43,7 +43,8 @@ std::vector<WORD> DialogTemplate(DWORD style, DWORD exStyle) {
 FrmInicio::FrmInicio(HINSTANCE instance, std::string programFolder, RegionalSettings settings, SystemCalls calls,
                      bool quitOnClose)
     : instance_(instance), calls_(std::move(calls)), quitOnClose_(quitOnClose) {
-  const std::vector<WORD> dialog = DialogTemplate(kStyle, kExStyle);
+  // The caption names the year of the catalogue's reference window.
+  const std::vector<WORD> dialog = DialogTemplate(kStyle, kExStyle, WindowCaption(programFolder, settings));
   if (!CreateDialogIndirectParamW(instance_, reinterpret_cast<const DLGTEMPLATE*>(dialog.data()), nullptr, DialogProc,
                                   reinterpret_cast<LPARAM>(this))) {
     throw std::runtime_error("The window could not be created.");

@@ -16,6 +16,7 @@
 #include "app_win32/window_layout.h"
 #include "frontend/locale_environment.h"
 #include "os/wide_text.h"
+#include "testing/catalogue_fixture.h"
 #include "testing/temp_dir.h"
 
 namespace tarvelo::win32 {
@@ -333,6 +334,15 @@ TEST_F(WindowTest, ControlsAsDesignedAtTheScreensDpiAndFollowTheRightEdge) {
   // At 144 dpi (150 %) every design pixel is one and a half.
   EXPECT_EQ(PlaceControl(DesignOf(kReport), 144, 977, 725), (ControlRect{6, 149, 963, 570}));
   EXPECT_EQ(PlaceControl(DesignOf(kValidate), 144, 1077, 725), (ControlRect{889, 6, 135, 38}));
+}
+
+// Next year's reference table: the caption names the year its window ends.
+TEST(FrmInicioCaption, NamesTheYearTheCataloguesWindowEnds) {
+  testing::TempDir dir;
+  testing::WriteQdp(dir.File("DadosQdp.DBF"), {{"05631", "OUTRA", "1", "1", "1", "1", "20230701", "20240630"}});
+  Answers answers;
+  FrmInicio window(GetModuleHandleW(nullptr), dir.Path(), SettingsFromProcessEnvironment(), answers.Calls(), false);
+  EXPECT_EQ(Text(window.Handle()), L"ORVAL - Tarvelo - 2024");
 }
 
 TEST_F(WindowTest, FileChoicesShareOneDialogAndDroppedFilesFillTheBoxes) {
