@@ -8,6 +8,7 @@
 #include "frontend/program_folders.h"
 #include "os/file_system.h"
 #include "os/process.h"
+#include "validation/catalogue_check.h"
 #include "validation/catalogue_rules.h"
 #include "validation/export_path_check.h"
 #include "validation/report_format.h"
@@ -217,8 +218,11 @@ int RunSession::ExitStatus(bool strict, bool outputFailed) const {
 std::string RunSession::Warning() const {
   std::vector<std::string> lines;
   if (!Results().periodWarning.empty()) lines.push_back(Results().periodWarning);
-  for (const std::string& fault : Results().catalogueFaults)
-    lines.push_back("The catalogue has a fault that may make the report misleading: " + fault);
+  for (const CatalogueFault& fault : Results().catalogueFaults) {
+    // The period's warning has named this row already.
+    if (fault.unreadableWindow && fault.row == Results().periodUnreadableRow) continue;
+    lines.push_back("The catalogue has a fault that may make the report misleading: " + FaultLine(fault));
+  }
   if (const std::string company = CompanyNotFoundWarning(Results()); !company.empty()) lines.push_back(company);
   std::string warning;
   for (const std::string& line : lines) warning += (warning.empty() ? "" : "\n") + line;

@@ -113,7 +113,8 @@ class RunSession {
   /// data (HasDataProblems); else 0.
   int ExitStatus(bool strict, bool outputFailed) const;
   /// The warnings after the run, one a line: the period's
-  /// (RunResults::periodWarning), one per catalogue fault, then
+  /// (RunResults::periodWarning), one per catalogue fault but the one the
+  /// period's warning names, then
   /// CompanyNotFoundWarning; empty for none.
   std::string Warning() const;
 

@@ -55,10 +55,13 @@ AnalysisPeriod PeriodFromReferenceTable(DbfTable& table, const RegionalSettings&
     const std::string start = ToText(table.FieldValue("inivig"), settings);
     const std::string end = ToText(table.FieldValue("fimvig"), settings);
     if (!WindowText(start, end)) {
+      const int64_t row = table.RecordNumber();
       table.First();
-      return FixedAnalysisPeriod(Warning("row " + std::to_string(table.RecordNumber()) + " has the window \"" +
-                                         EscapeControlCharacters(Trim(start)) + "\" to \"" +
-                                         EscapeControlCharacters(Trim(end)) + "\""));
+      AnalysisPeriod fixed = FixedAnalysisPeriod(Warning("row " + std::to_string(row) + " has the window \"" +
+                                                         EscapeControlCharacters(Trim(start)) + "\" to \"" +
+                                                         EscapeControlCharacters(Trim(end)) + "\""));
+      fixed.unreadableRow = row;
+      return fixed;
     }
     const Day first = *ParseDay(start), last = *ParseDay(end);
     if (!earliest || first.key < earliest->key) earliest = first;

@@ -18,6 +18,9 @@ struct AnalysisPeriod {
   /// Why the fixed period of the program is used instead of the table's
   /// (code page 1252); empty when the period is the table's.
   std::string warning;
+  /// The reference table's row whose window could not be read (the one the
+  /// warning names); 0 when none.
+  int64_t unreadableRow = 0;
 };
 
 /// The period of the program's fixed text (kAnalysisPeriod), with warning.

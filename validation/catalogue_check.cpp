@@ -114,7 +114,10 @@ void CheckReferenceTable(DbfTable& qdp, const RegionalSettings& settings, std::v
       fault("código de empresa "_cp1252 + code + " repetido (também na linha "_cp1252 + std::to_string(first->second) +
             ")");
     const std::string start = TextOf(qdp, "inivig", settings), end = TextOf(qdp, "fimvig", settings);
-    if (!WindowText(start, end)) fault("vigência \""_cp1252 + start + "\" a \"" + end + "\" ilegível"_cp1252);
+    if (!WindowText(start, end)) {
+      fault("vigência \""_cp1252 + start + "\" a \"" + end + "\" ilegível"_cp1252);
+      faults.back().unreadableWindow = true;
+    }
     for (const char* total : {"PR_RURAL", "SIN_RURAL", "PR_ANIMAL", "SIN_ANIMAL"}) {
       const Variant value = qdp.FieldValue(total);
       bool number = !value.IsNull();

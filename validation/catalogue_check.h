@@ -9,16 +9,6 @@
 
 namespace tarvelo {
 
-/// One fault of a catalogue that would make runs misleading: the catalogue
-/// file, its row (record number), the field the row is about (empty for
-/// none) and what is wrong. Texts in code page 1252.
-struct CatalogueFault {
-  std::string file;
-  int64_t row = 0;
-  std::string field;
-  std::string problem;
-};
-
 /// The faults of the catalogue in folder (a path ending in a separator, or
 /// empty), rows of the line of business "RURAL", in file and row order:
 /// in "tabelas.dbf" a field listed twice in one table, positions ("ordem")

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "validation/catalogue_check.h"
 #include "validation/rule_catalogue.h"
 #include "values/text.h"
 
@@ -57,7 +58,7 @@ json CatalogueJson(const RunResults& results) {
         {{"file", file.file}, {"modified", modified}, {"records", file.records ? json(*file.records) : json(nullptr)}});
   }
   json faults = json::array();
-  for (const std::string& fault : results.catalogueFaults) faults.push_back(Text(fault));
+  for (const CatalogueFault& fault : results.catalogueFaults) faults.push_back(Text(FaultLine(fault)));
   // The folder without the separator the run appended, which differs by
   // system: the same name on both for the same folder given.
   std::string folder = results.catalogueFolder;

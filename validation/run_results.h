@@ -61,6 +61,18 @@ struct CatalogueFileFacts {
   std::optional<int64_t> records;
 };
 
+/// One fault of a catalogue that would make runs misleading: the catalogue
+/// file, its row (record number), the field the row is about (empty for
+/// none) and what is wrong. Texts in code page 1252.
+struct CatalogueFault {
+  std::string file;
+  int64_t row = 0;
+  std::string field;
+  std::string problem;
+  /// A reference table row whose validity window cannot be read.
+  bool unreadableWindow = false;
+};
+
 /// The results of one validation run in a form for machines, gathered while
 /// the report is written; they say what the report says.
 struct RunResults {
@@ -80,11 +92,13 @@ struct RunResults {
   std::string period;
   int periodEndYear = 0;
   std::string periodWarning;
+  /// The reference table's row the period's warning names; 0 for none.
+  int64_t periodUnreadableRow = 0;
   /// The catalogue folder as the run was given it, its tables, and the
-  /// faults CheckCatalogue found in it (FaultLine, code page 1252).
+  /// faults CheckCatalogue found in it.
   std::string catalogueFolder;
   std::vector<CatalogueFileFacts> catalogueFiles;
-  std::vector<std::string> catalogueFaults;
+  std::vector<CatalogueFault> catalogueFaults;
   /// The run reached its closing lines.
   bool completed = false;
 };

@@ -103,14 +103,14 @@ void ValidationRun::ExecuteSteps() {
   results_.period = period.text;
   results_.periodEndYear = period.endYear;
   results_.periodWarning = period.warning;
+  results_.periodUnreadableRow = period.unreadableRow;
   log_.Append("Período de análise: "_cp1252 + period.text);
   // What the run used, and the catalogue's faults that may make its counts
   // misleading; a catalogue that cannot be read ends the run below.
   results_.catalogueFolder = folder;
   results_.catalogueFiles = CatalogueFiles(folder, settings_);
   try {
-    for (const CatalogueFault& fault : CheckCatalogue(folder, settings_))
-      results_.catalogueFaults.push_back(FaultLine(fault));
+    results_.catalogueFaults = CheckCatalogue(folder, settings_);
   } catch (const TarveloError&) {
   }
   log_.Append("");

@@ -1,0 +1,156 @@
+// The catalogue as the command line's input: the analysis period from the
+// reference table, the rules listed (--regras) and the catalogue checked
+// (--verifica-catalogo).
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include <string>
+
+#include "cli/cli_test_support.h"
+#include "testing/catalogue_fixture.h"
+#include "testing/temp_dir.h"
+
+namespace tarvelo {
+namespace {
+
+using clitest::RunCli;
+using clitest::WriteRisksAndClaims;
+
+// Next year's reference table gives next year's period: in the header, in
+// the premiums' observation (each company its own window) and in the JSON;
+// a window that cannot be read gives the fixed period and a warning.
+TEST(CliProgram, ThePeriodIsTheReferenceTables) {
+  testing::TempDir dir;
+  WriteRisksAndClaims(dir, 3);
+  const std::string args = "--catalogo '" + dir.Path() + "' --riscos '" + dir.File("r.dbf") + "' --sinistros '" +
+                           dir.File("s.dbf") + "' --json '" + dir.File("r.json") + "'";
+  testing::WriteQdp(dir.File("DadosQdp.DBF"), {{"01295", "OUTRA", "0", "0", "0", "0", "20230101", "20231231"},
+                                               {"05631", "EXEMPLO", "0", "0", "0", "0", "20230701", "20240630"}});
+  auto outcome = RunCli(args, dir);
+  EXPECT_EQ(outcome.status, 0);
+  EXPECT_EQ(outcome.err, "");
+  EXPECT_NE(outcome.out.find("\nPeríodo de análise: 01/01/2023 a 30/06/2024\n"), std::string::npos) << outcome.out;
+  EXPECT_NE(outcome.out.find("no período considerado: 01/07/2023 a 30/06/2024\n"), std::string::npos);
+  auto json = nlohmann::json::parse(testing::ReadFile(dir.File("r.json")));
+  EXPECT_EQ(json["period"]["text"], "01/01/2023 a 30/06/2024");
+  EXPECT_EQ(json["period"]["end_year"], 2024);
+  EXPECT_TRUE(json["period"]["warning"].is_null());
+
+  testing::WriteQdp(dir.File("DadosQdp.DBF"), {{"05631", "EXEMPLO", "0", "0", "0", "0", "20230701", "20240631"}});
+  outcome = RunCli(args, dir);
+  EXPECT_EQ(outcome.status, 0);
+  const std::string warning =
+      "The analysis period could not be read from \"DadosQdp.DBF\" (row 1 has the window \"20230701\" to "
+      "\"20240631\"): the report names the period 01/07/2022 a 30/06/2023.";
+  // Said once: the catalogue's check does not repeat the row.
+  EXPECT_EQ(outcome.err, warning + "\n");
+  EXPECT_NE(outcome.out.find("\nPeríodo de análise: 01/07/2022 a 30/06/2023\n"), std::string::npos) << outcome.out;
+  EXPECT_NE(outcome.out.find("no período considerado: 01/07/2022 a 30/06/2023\n"), std::string::npos);
+  json = nlohmann::json::parse(testing::ReadFile(dir.File("r.json")));
+  EXPECT_EQ(json["period"]["warning"], warning);
+  EXPECT_EQ(json["period"]["end_year"], 2023);
+}
+
+// --regras lists each field's rules in order, its codes with the value
+// each depends on; saved in code page 1252, and as JSON.
+TEST(CliProgram, RulesListsWhatTheCatalogueRequires) {
+  testing::TempDir dir;
+  testing::WriteTabelas(dir.File("tabelas.dbf"),
+                        {{"RISCOS", "COD_MOD", "", "3", "0", "1", "1", "0", "0", "1"},
+                         {"RISCOS", "CULTURA", "COD_MOD", "1", "4", "1", "0", "0", "0", "2", "1"},
+                         {"RISCOS", "INICIO", "", "1", "8", "0", "0", "1", "1", "3"}});
+  testing::WriteAnexos(
+      dir.File("anexos.dbf"),
+      {{"RISCOS", "COD_MOD", "64", ""}, {"RISCOS", "CULTURA", "0401", "64"}, {"RISCOS", "CULTURA", "0402", "64"}});
+  testing::WriteQdp(dir.File("DadosQdp.DBF"), {});
+  auto outcome = RunCli("--regras --catalogo '" + dir.Path() + "' --exporta '" + dir.File("regras.txt") + "' --json '" +
+                            dir.File("regras.json") + "'",
+                        dir);
+  EXPECT_EQ(outcome.status, 0) << outcome.err;
+  const std::string expected =
+      "Tabela: RISCOS\n\n"
+      "COD_MOD     inteiro       pode ficar vazio; um dos códigos\n"
+      "      Códigos: 64\n"
+      "CULTURA     texto(4)      obrigatório; exatamente 4 caracteres; códigos conforme COD_MOD\n"
+      "      Códigos: 0401 (COD_MOD = 64), 0402 (COD_MOD = 64)\n"
+      "INICIO      texto(8)      obrigatório; data AAAAMMDD ou zeros\n";
+  EXPECT_NE(outcome.out.find(expected), std::string::npos) << outcome.out;
+  EXPECT_NE(testing::ReadFile(dir.File("regras.txt"))
+                .find("obrigat\xf3rio; exatamente 4 caracteres; c\xf3"
+                      "digos conforme COD_MOD\r\n"),
+            std::string::npos);
+  const auto json = nlohmann::json::parse(testing::ReadFile(dir.File("regras.json")));
+  const auto& culture = json["tables"][0]["fields"][1];
+  EXPECT_EQ(culture["field"], "CULTURA");
+  EXPECT_EQ(culture["depends_on"], "COD_MOD");
+  EXPECT_EQ(culture["codes"][1]["code"], "0402");
+  EXPECT_EQ(culture["codes"][1]["when"], "64");
+  EXPECT_TRUE(json["tables"][0]["fields"][2]["date"].get<bool>());
+  // A folder without a catalogue is an error; a run's options are refused.
+  EXPECT_EQ(RunCli("--regras --catalogo '" + dir.File("none") + "'", dir).status, 1);
+  EXPECT_EQ(RunCli("--regras --riscos r.dbf", dir).status, 2);
+}
+
+// --verifica-catalogo lists each fault with its file, row and field: exit 3;
+// a clean catalogue exits 0, one that cannot be read 1.
+TEST(CliProgram, CatalogueCheckListsItsFaults) {
+  testing::TempDir dir;
+  WriteRisksAndClaims(dir, 1);
+  const std::string check = "--verifica-catalogo --catalogo '" + dir.Path() + "'";
+  auto outcome = RunCli(check, dir);
+  EXPECT_EQ(outcome.status, 0) << outcome.out;
+  testing::WriteTabelas(dir.File("tabelas.dbf"), {{"RISCOS", "COD_MOD", "", "3", "0", "1", "1", "0", "0", "1"},
+                                                  {"RISCOS", "CULTURA", "MODAL", "1", "4", "0", "1", "0", "0", "2"},
+                                                  {"RISCOS", "CULTURA", "", "1", "4", "0", "1", "0", "0", "3"},
+                                                  {"RISCOS", "UF", "", "1", "0", "0", "1", "0", "0", "6"},
+                                                  {"RISCOS", "OBS", "", "12", "0", "0", "1", "0", "0", "4"}});
+  testing::WriteQdp(dir.File("DadosQdp.DBF"), {{"05631", "EXEMPLO", "1", "1", "1", "1", "20220701", "20230630"},
+                                               {"05631", "OUTRA", "", "1", "1", "1", "20220701", "2023"}});
+  outcome = RunCli(check, dir);
+  EXPECT_EQ(outcome.status, 3);
+  EXPECT_EQ(outcome.out,
+            "tabelas.dbf, linha 1, campo COD_MOD: campo codificado sem nenhum código admissível em anexos.dbf\n"
+            "tabelas.dbf, linha 2, campo CULTURA: depende do campo MODAL, que a tabela RISCOS não tem\n"
+            "tabelas.dbf, linha 3, campo CULTURA: campo repetido na tabela RISCOS (também na linha 2)\n"
+            "tabelas.dbf, linha 4, campo UF: tamanho 0 que nenhum campo texto pode ter\n"
+            "tabelas.dbf, linha 4, campo UF: posição 6 onde a tabela RISCOS espera 5\n"
+            "tabelas.dbf, linha 5, campo OBS: tipo 12 que nenhum campo DBF tem\n"
+            "DadosQdp.DBF, linha 2: código de empresa 05631 repetido (também na linha 1)\n"
+            "DadosQdp.DBF, linha 2: vigência \"20220701\" a \"2023\" ilegível\n"
+            "DadosQdp.DBF, linha 2: total PR_RURAL ilegível\n"
+            "9 problema(s) encontrado(s) no catálogo " +
+                dir.Path() + "\n");
+  // A run over such a catalogue warns of each fault, and its JSON names the
+  // catalogue it used.
+  outcome = RunCli("--catalogo '" + dir.Path() + "' --json '" + dir.File("r.json") + "'", dir);
+  EXPECT_EQ(outcome.status, 0);
+  EXPECT_NE(outcome.err.find("The catalogue has a fault that may make the report misleading: tabelas.dbf, linha 5, "
+                             "campo OBS: tipo 12 que nenhum campo DBF tem\n"),
+            std::string::npos)
+      << outcome.err;
+  const auto json = nlohmann::json::parse(testing::ReadFile(dir.File("r.json")));
+  const auto& catalogue = json["catalogue"];
+  EXPECT_EQ(catalogue["folder"].get<std::string>() + "/", dir.Path());
+  EXPECT_EQ(catalogue["files"][0]["file"], "tabelas.dbf");
+  EXPECT_EQ(catalogue["files"][0]["records"], 5);
+  EXPECT_EQ(catalogue["files"][2]["records"], 2);
+  EXPECT_TRUE(catalogue["files"][1]["modified"].is_string());
+  EXPECT_EQ(catalogue["faults"].size(), 9u);
+  EXPECT_EQ(json["period"]["text"], "01/07/2022 a 30/06/2023");
+  std::remove(dir.File("anexos.dbf").c_str());
+  outcome = RunCli(check, dir);
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_NE(outcome.err.find("anexos.dbf"), std::string::npos) << outcome.err;
+}
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define TARVELO_SANITIZED_MEMORY 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) || __has_feature(memory_sanitizer)
+#define TARVELO_SANITIZED_MEMORY 1
+#endif
+#endif
+
+}  // namespace
+}  // namespace tarvelo
