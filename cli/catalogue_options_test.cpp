@@ -8,6 +8,7 @@
 #include <string>
 
 #include "cli/cli_test_support.h"
+#include "os/file_system.h"
 #include "testing/catalogue_fixture.h"
 #include "testing/temp_dir.h"
 
@@ -131,7 +132,7 @@ TEST(CliProgram, CatalogueCheckListsItsFaults) {
       << outcome.err;
   const auto json = nlohmann::json::parse(testing::ReadFile(dir.File("r.json")));
   const auto& catalogue = json["catalogue"];
-  EXPECT_EQ(catalogue["folder"].get<std::string>() + "/", dir.Path());
+  EXPECT_EQ(catalogue["folder"].get<std::string>() + os::kFolderSeparator, dir.Path());
   EXPECT_EQ(catalogue["files"][0]["file"], "tabelas.dbf");
   EXPECT_EQ(catalogue["files"][0]["records"], 5);
   EXPECT_EQ(catalogue["files"][2]["records"], 2);

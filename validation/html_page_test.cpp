@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "os/file_system.h"
 #include "testing/run_fixture.h"
 #include "validation/html_writer.h"
 #include "validation/results_json.h"
@@ -224,8 +225,9 @@ TEST_F(RunTest, HtmlPageNumbersAreThoseOfTheJson) {
             std::string::npos);
   EXPECT_EQ(CountOf(page, "2023&lt;13&gt;"), 10u);  // the bad dates, listed
   // The catalogue the run used, as the JSON names it.
-  EXPECT_NE(page.find("<dd>" + json["catalogue"]["folder"].get<std::string>() + "/<ul><li>tabelas.dbf: " +
-                      std::to_string(json["catalogue"]["files"][0]["records"].get<int>()) + " registros, "),
+  EXPECT_NE(page.find("<dd>" + json["catalogue"]["folder"].get<std::string>() + os::kFolderSeparator +
+                      "<ul><li>tabelas.dbf: " + std::to_string(json["catalogue"]["files"][0]["records"].get<int>()) +
+                      " registros, "),
             std::string::npos);
 
 #ifndef _WIN32  // Debian's validator, where it is installed
