@@ -84,7 +84,8 @@ void WindowLogic::RunEnded(const std::optional<std::string>& failure) {
   if (busyCursor_) face_.SetBusyCursor(false);
   busyCursor_ = false;
   if (failure) face_.ShowError(*failure);
-  // A company the reference table lacks: the report compares with 0.
+  // The run's warnings: a period the reference table could not give, the
+  // catalogue's faults, a company the table lacks (the report compares with 0).
   const std::string warning = session_->Warning();
   if (!warning.empty() && !closing) face_.ShowInformation(warning);
   face_.RunFinished();
