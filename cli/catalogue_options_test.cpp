@@ -145,13 +145,5 @@ TEST(CliProgram, CatalogueCheckListsItsFaults) {
   EXPECT_NE(outcome.err.find("anexos.dbf"), std::string::npos) << outcome.err;
 }
 
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define TARVELO_SANITIZED_MEMORY 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) || __has_feature(memory_sanitizer)
-#define TARVELO_SANITIZED_MEMORY 1
-#endif
-#endif
-
 }  // namespace
 }  // namespace tarvelo

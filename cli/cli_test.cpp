@@ -324,6 +324,14 @@ TEST(CliProgram, StrictExitStatusFollowsTheDataProblems) {
   EXPECT_EQ(version.out.rfind("tarvelo-cli ", 0), 0u);
 }
 
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define TARVELO_SANITIZED_MEMORY 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) || __has_feature(memory_sanitizer)
+#define TARVELO_SANITIZED_MEMORY 1
+#endif
+#endif
+
 // The sample files run in 64 MiB of address space (ulimit -v 65536).
 TEST(CliProgram, TheSampleRunsUnderATightMemoryLimit) {
 #if defined(_WIN32)
