@@ -18,6 +18,7 @@ TARVELO_FUZZ_PACKAGES=(clang libclang-rt-dev)
 # xauth for xvfb-run) and Wine's own fonts (among them "MS Sans Serif") for
 # the window's tests and screenshot.
 TARVELO_WINDOWS_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64 wine wine64 googletest nlohmann-json3-dev zip
+                          wixl osslsigncode openssl
                           xvfb xauth fonts-wine)
 
 # Installs those of the given packages that are not fully installed (as
