@@ -146,7 +146,8 @@ Markup FilesTable(const RunResults& results, const PageFacts& facts, const Regio
 }
 
 Markup Header(const RunResults& results, const PageFacts& facts, const RegionalSettings& settings) {
-  Markup company = Text(results.companyCode);
+  // A run an error ended before the first record has learnt no company.
+  Markup company = results.companyCode.empty() ? T("não identificada"_cp1252) : Text(results.companyCode);
   if (!Trim(results.companyName).empty()) company += T(" — "_cp1252) + Text(Trim(results.companyName));
   if (results.companyNotFound) company += T(" (não encontrada no QDP)"_cp1252);
   Markup facts_ = Element("dt", T("Empresa")) + Element("dd", company) + Element("dt", T("Período de análise"_cp1252)) +
@@ -213,9 +214,9 @@ std::string HtmlPage(const RunResults& results, const HtmlPageRows& rows, const 
   sections += Verdict(results, facts) + FieldsSection(results, settings) + TotalsSection(results, settings) +
               ClaimsSection(results, rows, settings) + FailuresSection(rows, facts, settings) +
               RulesSection(facts, settings);
-  const Markup title =
-      T("Validação dos arquivos: "_cp1252) + Text(results.companyCode) +
-      (Trim(results.companyName).empty() ? Markup() : T(" — "_cp1252) + Text(Trim(results.companyName)));
+  Markup title = T("Validação dos arquivos"_cp1252);
+  if (!results.companyCode.empty()) title += T(": ") + Text(results.companyCode);
+  if (!Trim(results.companyName).empty()) title += T(" — "_cp1252) + Text(Trim(results.companyName));
   const Markup page = html::kPageTemplate.Fill(
       {{"hash_estilo", Text(html::kPageStyleHash)},
        {"hash_script", Text(html::kPageScriptHash)},

@@ -66,6 +66,15 @@ TEST(HtmlWriterTest, HostileValuesComeOutAsText) {
   EXPECT_GE(CountOf(page, "&quot;&gt;&lt;img src=x onerror=alert(1)&gt;"), 7u);
 }
 
+// An error before the company is known: the page names no empty company.
+TEST(HtmlPageTest, AnErrorBeforeTheCompanyNamesNone) {
+  PageFacts facts;
+  facts.error = "O arquivo de riscos não pôde ser aberto."_cp1252;
+  const std::string page = HtmlPage(RunResults{}, HtmlPageRows{}, facts, RegionalSettings::Brazilian());
+  EXPECT_NE(page.find("<title>Validação dos arquivos</title>"), std::string::npos);
+  EXPECT_NE(page.find("<dt>Empresa</dt><dd>não identificada</dd>"), std::string::npos);
+}
+
 TEST(HtmlPageRowsTest, KeepsAThousandRowsAListCountsTheRestAndStaysSmall) {
   HtmlPageRows rows;
   rows.BeginFile("r.dbf", "RISCOS");
