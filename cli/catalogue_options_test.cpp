@@ -91,6 +91,18 @@ TEST(CliProgram, RulesListsWhatTheCatalogueRequires) {
   // A folder without a catalogue is an error; a run's options are refused.
   EXPECT_EQ(RunCli("--regras --catalogo '" + dir.File("none") + "'", dir).status, 1);
   EXPECT_EQ(RunCli("--regras --riscos r.dbf", dir).status, 2);
+  // Its outputs are checked as a run's: a catalogue table is never written,
+  // two options naming one file are a usage error.
+  const std::string table = testing::ReadFile(dir.File("tabelas.dbf"));
+  outcome = RunCli("--regras --catalogo '" + dir.Path() + "' --exporta '" + dir.File("tabelas.dbf") + "'", dir);
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_NE(outcome.err.find("the validation reads that file"), std::string::npos) << outcome.err;
+  EXPECT_EQ(testing::ReadFile(dir.File("tabelas.dbf")), table);
+  outcome = RunCli("--regras --catalogo '" + dir.Path() + "' --exporta '" + dir.File("r.txt") + "' --json '" +
+                       dir.File("r.txt") + "'",
+                   dir);
+  EXPECT_EQ(outcome.status, 2);
+  EXPECT_EQ(outcome.err.rfind("tarvelo-cli: --exporta and --json name one file\n", 0), 0u) << outcome.err;
 }
 
 // --verifica-catalogo lists each fault with its file, row and field: exit 3;

@@ -66,6 +66,16 @@ const char* OptionOf(OutputKind kind) {
   return "";
 }
 
+// Whether two options name one output file of session; says which, with the
+// usage, when they do.
+bool NameOneFile(const RunSession& session) {
+  const auto same = session.OutputsNamingOneFile();
+  if (same)
+    std::cerr << "tarvelo-cli: " << OptionOf(same->first) << " and " << OptionOf(same->second) << " name one file\n"
+              << CliUsage();
+  return same.has_value();
+}
+
 // The catalogue folder the options name, else the default one.
 std::string CatalogueFolderOf(const CliOptions& options) {
   const std::optional<std::string> catalogueOption =
@@ -77,6 +87,13 @@ std::string CatalogueFolderOf(const CliOptions& options) {
 // exit status: 1 when the catalogue cannot be read or a file not saved.
 int ShowRules(const CliOptions& options) {
   const std::string folder = CatalogueFolderOf(options);
+  // Its files are checked as a run's outputs are: never a catalogue table,
+  // never one file named twice.
+  RunSession outputs(FrontEndRunInputs("", "", folder, SettingsFromProcessEnvironment()));
+  if (options.exportPath) outputs.AskOutput(OutputKind::kReport, RunPathFromUtf8(*options.exportPath));
+  if (options.jsonPath) outputs.AskOutput(OutputKind::kJson, RunPathFromUtf8(*options.jsonPath));
+  if (NameOneFile(outputs)) return 2;
+  if (!outputs.CheckOutputs(PrintMessage)) return 1;
   ResultLog log;
   std::string json;
   try {
@@ -136,11 +153,7 @@ int Validate(const CliOptions& options) {
       {OutputKind::kHtml, options.htmlPath}};
   for (const auto& [kind, path] : outputs)
     if (path) session.AskOutput(kind, RunPathFromUtf8(*path));
-  if (const auto same = session.OutputsNamingOneFile()) {
-    std::cerr << "tarvelo-cli: " << OptionOf(same->first) << " and " << OptionOf(same->second) << " name one file\n"
-              << CliUsage();
-    return 2;
-  }
+  if (NameOneFile(session)) return 2;
   // Each output that is refused or cannot be made is named; one that keeps
   // nothing (the null device) is said to.
   if (!session.CheckOutputs(PrintMessage) || !session.MakeOutputs(PrintMessage)) return 1;
