@@ -644,6 +644,59 @@ TEST(CliOutputs, ALinkToAnOutputIsFollowedOnlyWhereTheKernelWould) {
   EXPECT_EQ(testing::ReadFile(victim).rfind("{", 0), 0u);
 }
 
+// In a shared folder a pipe or a file of another user is neither written
+// to nor replaced, each refused before the run, as is each of two such
+// links to one file; a pipe of one's own that no program reads is refused
+// at once instead of holding the run in its open.
+TEST(CliOutputs, AnotherUsersPipeOrFileInASharedFolderIsLeftAlone) {
+  testing::TempDir dir;
+  WriteRisksAndClaims(dir, 3);
+  const std::string shared = dir.File("shared");
+  ASSERT_EQ(::mkdir(shared.c_str(), 0777), 0);
+  ASSERT_EQ(::chmod(shared.c_str(), 01777), 0);
+  const uid_t other = ::geteuid() + 4242;
+  const std::string fifo = shared + "/r.html";
+  const std::string file = shared + "/r.json";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0666), 0);
+  testing::WriteFile(file, "precious");
+  ASSERT_EQ(::chmod(file.c_str(), 0666), 0);
+  if (::chown(fifo.c_str(), other, other) != 0 || ::chown(file.c_str(), other, other) != 0)
+    GTEST_SKIP() << "only root can give a file to another user";
+  const std::string victim = dir.File("victim");
+  testing::WriteFile(victim, "precious");
+  const std::string first = shared + "/a.txt";
+  const std::string second = shared + "/b.csv";
+  for (const std::string& link : {first, second}) {
+    ASSERT_EQ(::symlink(victim.c_str(), link.c_str()), 0);
+    ASSERT_EQ(::lchown(link.c_str(), other, other), 0);
+  }
+  const auto left = [](const std::string& path, const std::string& why) {
+    return "Cannot create file \"" + path + "\". " + why + ".\n";
+  };
+  const std::string others =
+      "It is a file of another user in a folder that everyone may write; it is neither "
+      "replaced nor written to";
+  const std::string link =
+      "It is a symbolic link of another user in a folder that everyone may write; it is not "
+      "followed";
+
+  auto outcome =
+      RunCliWith(With(RunOf(dir), {"--html", fifo, "--json", file, "--exporta", first, "--detalhes", second}), dir);
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_EQ(outcome.out, "");
+  // Checked and made in the order report, listing, JSON, page.
+  EXPECT_EQ(outcome.err, left(first, link) + left(second, link) + left(file, others) + left(fifo, others));
+  EXPECT_EQ(testing::ReadFile(file), "precious");
+  EXPECT_EQ(testing::ReadFile(victim), "precious");
+
+  const std::string own = dir.File("own.fifo");
+  ASSERT_EQ(::mkfifo(own.c_str(), 0600), 0);
+  outcome = RunCliWith(With(RunOf(dir), {"--exporta", own}), dir);
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_EQ(outcome.out, "");
+  EXPECT_EQ(outcome.err, left(own, "It is a pipe that no program reads"));
+}
+
 // A device node in dir (as /dev has them) when the caller may make one
 // there, else the one in /dev.
 std::string DeviceNode(const testing::TempDir& dir, const char* name, unsigned minor) {
@@ -758,7 +811,9 @@ TEST(CliOutputs, OutputsAreMadeBeforeTheRunAndTwoOnOneFileAreAUsageError) {
   EXPECT_EQ(testing::ReadFile(dir.File("p.html")).rfind("<!DOCTYPE html>", 0), 0u);
 }
 
-TEST(CliOutputs, ReplacingKeepsModeAndOwnerAndTakesNamesOfUpTo255Bytes) {
+// The replacement keeps the file's mode and group; its owner is the user
+// who writes it, never the user who owned the file before.
+TEST(CliOutputs, ReplacingKeepsModeAndGroupAndTakesNamesOfUpTo255Bytes) {
   testing::TempDir dir;
   // A new output has the mode of any new file: 0666 less the umask.
   const mode_t umaskBefore = ::umask(022);
@@ -782,7 +837,7 @@ TEST(CliOutputs, ReplacingKeepsModeAndOwnerAndTakesNamesOfUpTo255Bytes) {
   ASSERT_EQ(::stat(report.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 07777, 0600u);
   if (root) {
-    EXPECT_EQ(info.st_uid, 4242u);
+    EXPECT_EQ(info.st_uid, 0u);
     EXPECT_EQ(info.st_gid, 4243u);
   }
   ASSERT_EQ(::stat(json.c_str(), &info), 0);

@@ -75,6 +75,55 @@ TEST(ProgramFolders, CatalogueFromTheOptionTheVariableTheProgramsFolderOrTheInst
   EXPECT_EQ(RunShell(run() + program + "' " + kSamples, io).err, openError(root.File("usr/bin/anexos.dbf")));
 }
 
+// No output replaces the program: installed, its own files beside it and
+// every file of its data and documentation folders, there or not; run from
+// any folder, its own files by name; and any program or library anywhere,
+// known by its first bytes.
+TEST(ProgramFolders, NoOutputReplacesTheProgramOrItsInstalledFiles) {
+  testing::TempDir root, io;
+  fs::create_directories(root.File("usr/bin"));
+  const std::string installed = (fs::path(root.File("usr/bin")) / TARVELO_INSTALLED_DATA).lexically_normal().string();
+  fs::create_directories(installed);
+  for (const char* name : kCatalogue)
+    fs::copy_file(std::string(TARVELO_CATALOGUE_DIR "/") + name, installed + "/" + name);
+  testing::WriteFile(installed + "/Tarvelo.html", "help");
+  const std::string doc = root.File("usr/share/doc/tarvelo-cli");
+  fs::create_directories(doc);
+  testing::WriteFile(doc + "/copyright", "licence");
+  const std::string program = root.File("usr/bin/tarvelo-cli");
+  fs::copy_file(TARVELO_CLI_PATH, program);
+  const std::string run = "env -u TARVELO_CATALOGO LANG=pt_BR.UTF-8 LC_ALL= '" + program + "' " + kSamples;
+  const auto refused = [&](const std::string& path) {
+    return testing::Refusal(path, "that file is one of the program's own");
+  };
+
+  Outcome outcome =
+      RunShell(run + " --html '" + installed + "/Tarvelo.html' --exporta '" + doc + "/copyright' --json '" +
+                   root.File("usr/bin/tarvelo") + "' --detalhes '" + doc + "/novo.csv'",
+               io);
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_EQ(outcome.out, "");
+  // Checked in the order report, listing, JSON, page.
+  EXPECT_EQ(outcome.err, refused(doc + "/copyright") + refused(doc + "/novo.csv") +
+                             refused(root.File("usr/bin/tarvelo")) + refused(installed + "/Tarvelo.html"));
+  EXPECT_EQ(testing::ReadFile(installed + "/Tarvelo.html"), "help");
+  EXPECT_FALSE(fs::exists(root.File("usr/bin/tarvelo")));
+
+  // Unpacked anywhere: its own files beside it by name; a copy of a
+  // program elsewhere by its bytes, a file that merely begins with "MZ" too.
+  fs::copy_file(TARVELO_CLI_PATH, io.File("ferramenta"));
+  testing::WriteFile(io.File("antigo.txt"), std::string("MZ\x90\0", 4));
+  outcome = RunShell(run + " --catalogo '" + installed + "' --html '" + root.File("usr/bin/LEIAME.txt") +
+                         "' --exporta '" + io.File("ferramenta") + "' --json '" + io.File("antigo.txt") +
+                         "' --detalhes '" + root.File("usr/bin/relatorio.csv") + "'",
+                     io);
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_EQ(outcome.err, testing::Refusal(io.File("ferramenta"), "that file is a program or a library") +
+                             testing::Refusal(io.File("antigo.txt"), "that file is a program or a library") +
+                             refused(root.File("usr/bin/LEIAME.txt")));
+  EXPECT_FALSE(fs::exists(root.File("usr/bin/LEIAME.txt")));
+}
+
 // With a catalogue folder the user cannot write, the index goes into
 // "tarvelo/" of XDG_RUNTIME_DIR, else "tarvelo-<user>/" of TMPDIR, each
 // made private to the user; an entry there that is not such a folder is

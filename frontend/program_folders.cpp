@@ -31,6 +31,29 @@ std::string ProgramDataFolder(const std::string& executableFolder, const std::st
   return Holds(installed, name) ? installed : own;
 }
 
+ProgramOwnFiles ProgramOwnFilesOf(const std::string& executableFolder) {
+  ProgramOwnFiles program;
+  const std::string own = WithSlash(executableFolder);
+  if (own.empty()) return program;
+  const std::string data = ProgramDataFolder(own, "Tarvelo.html");
+  for (const std::string& folder : {own, data}) {
+    for (const char* name :
+         {"tarvelo", "tarvelo-cli", "tarvelo.exe", "tarvelo-cli.exe", "Tarvelo.html", "Tarvelo.chm", "LEIAME.txt",
+          "LICENCAS.txt", "LICENSE.txt", "LICENSE", "tabelas.dbf", "anexos.dbf", "DadosQdp.DBF"})
+      program.files.push_back(folder + name);
+  }
+  if (data != own) {
+    const std::filesystem::path share = std::filesystem::path(data) / "..";
+    program.folders.push_back(data);
+    for (const char* package : {"doc/tarvelo-cli", "doc/tarvelo"}) {
+      const std::string doc = WithSlash((share / package).lexically_normal().string());
+      program.folders.push_back(doc);
+      program.folders.push_back(doc + "examples" + os::kFolderSeparator);
+    }
+  }
+  return program;
+}
+
 std::string CatalogueFolder(const std::optional<std::string>& optionFolder, const EnvironmentLookup& lookup,
                             const std::string& executableFolder) {
   if (optionFolder) return WithSlash(*optionFolder);

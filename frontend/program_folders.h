@@ -5,6 +5,7 @@
 
 #include "frontend/locale_environment.h"
 #include "os/folder.h"
+#include "validation/export_path_check.h"
 #include "values/errors.h"
 
 namespace tarvelo {
@@ -29,6 +30,17 @@ class IndexFolderError : public TarveloError {
 /// an empty executableFolder (the system could not tell it) gives empty,
 /// the current folder.
 std::string ProgramDataFolder(const std::string& executableFolder, const std::string& name);
+
+/// The program's own files for a program in executableFolder, which no
+/// output may replace: in that folder and in its data folder
+/// (ProgramDataFolder), the files a build, an unpacked archive or an
+/// installation puts there (the executables of both front ends, the help
+/// page, the notes, the licences, the catalogue tables) by name, whether or
+/// not they exist; and, when the program runs installed (its data folder is
+/// not its own folder), the whole data folder and the documentation folders
+/// of its packages (share/doc/tarvelo-cli/, share/doc/tarvelo/ and their
+/// examples). Empty for an empty executableFolder.
+ProgramOwnFiles ProgramOwnFilesOf(const std::string& executableFolder);
 
 /// The folder of the catalogue tables: optionFolder when the command line
 /// gave one, else the value of TARVELO_CATALOGO when it is set and not

@@ -49,17 +49,19 @@ std::string RunSession::CheckOutput(const std::string& path, const std::vector<s
   std::vector<std::string> dataFiles = moreDataFiles;
   dataFiles.insert(dataFiles.end(), {inputs_.riskPath, inputs_.claimPath});
   return CheckExportPath(path, dataFiles, inputs_.catalogueFolder,
-                         IndexFolderIfAny(inputs_.catalogueFolder, ProcessEnvironmentVariable));
+                         IndexFolderIfAny(inputs_.catalogueFolder, ProcessEnvironmentVariable),
+                         ProgramOwnFilesOf(ExecutableFolder()));
 }
 
 bool RunSession::CheckOutputs(const SessionMessages& say) const {
   if (outputs_.empty()) return true;
   const std::optional<std::string> indexFolder = IndexFolderIfAny(inputs_.catalogueFolder, ProcessEnvironmentVariable);
+  const ProgramOwnFiles program = ProgramOwnFilesOf(ExecutableFolder());
   bool refused = false;
   for (const Output& output : outputs_) {
     try {
-      const std::string warning =
-          CheckExportPath(output.path, {inputs_.riskPath, inputs_.claimPath}, inputs_.catalogueFolder, indexFolder);
+      const std::string warning = CheckExportPath(output.path, {inputs_.riskPath, inputs_.claimPath},
+                                                  inputs_.catalogueFolder, indexFolder, program);
       if (!warning.empty() && say) say(warning);
     } catch (const TarveloError& error) {
       if (say) say(ErrorText(error));

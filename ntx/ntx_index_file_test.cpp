@@ -174,7 +174,10 @@ TEST_F(NtxIndexTest, FileLockedByAnotherProcessCannotBeCreated) {
     ::close(ready[0]);
     ::close(release[1]);  // so that the parent's end alone keeps it open
     const int fd = ::open(ntx.c_str(), O_RDWR);
-    const char ok = fd >= 0 && ::flock(fd, LOCK_EX) == 0 ? 'y' : 'n';
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    const char ok = fd >= 0 && ::fcntl(fd, F_SETLK, &lock) == 0 ? 'y' : 'n';
     (void)!::write(ready[1], &ok, 1);
     char done;
     (void)!::read(release[0], &done, 1);

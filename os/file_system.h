@@ -115,8 +115,10 @@ struct LockedFile {
 enum class FileAccess { kRead, kReadWrite };
 
 /// Opens the existing regular file named path with access and takes its
-/// lock without waiting (on Windows a lock on a byte past the file's end,
-/// the file shared for reading only); the file is not inherited by programs
+/// lock without waiting (on POSIX a record lock of the open file on the
+/// whole file, which only a program that may write the file can keep out:
+/// flock's locks do not meet it; on Windows a lock on a byte past the
+/// file's end, the file shared for reading only); the file is not inherited by programs
 /// started. On failure, nothing stays open and reason says why: kFileInUse
 /// when another open file holds a lock that keeps this one out, "Not a
 /// regular file" for a FIFO, socket or device (a FIFO never blocks the
@@ -124,7 +126,8 @@ enum class FileAccess { kRead, kReadWrite };
 LockedFile OpenLockedFile(const std::string& path, FileAccess access);
 
 /// Whether CreateLockedFile may remove the regular file already at its
-/// name: called with that file open for reading and locked exclusively, and
+/// name: called with that file open for reading and locked against a run
+/// that would hold it (on POSIX a read lock), and
 /// whether it is marked read-only (the Windows attribute; on POSIX a file
 /// no one, or not this user, may write). Returns empty to let it be
 /// removed, else the reason to leave it, in code page 1252.
@@ -183,13 +186,23 @@ struct OutputTarget {
 /// The error of a symbolic link that ResolveOutput does not follow.
 inline constexpr int kLinkRefused = -1;
 
+/// The error of a file, pipe or device of another user that ResolveOutput
+/// finds in a shared folder: neither replaced nor written to.
+inline constexpr int kOthersFileRefused = -3;
+
+/// The error of OpenInPlace for a pipe (FIFO) that no program reads.
+inline constexpr int kNoReader = -4;
+
 /// Follows the symbolic links that path ends in, as opening it would, to
 /// the name an output written to path takes. A link is followed only where
 /// the kernel's protection of shared folders would follow it: when the link
 /// belongs to the caller or to the owner of its folder, or when that folder
 /// is not both sticky and writable by everyone; otherwise the error is
-/// kLinkRefused, whatever the system's own setting. Links in the folders of
-/// the path are left to the system.
+/// kLinkRefused, whatever the system's own setting. The file found is
+/// refused likewise, error kOthersFileRefused, when it is a regular file, a
+/// pipe or a device of neither the caller nor the folder's owner in such a
+/// folder (as the kernel's protection of regular files and FIFOs there
+/// would). Links in the folders of the path are left to the system.
 OutputTarget ResolveOutput(const std::string& path);
 
 /// Creates the file that is to take the place of the regular or absent
@@ -207,12 +220,14 @@ OpenedFile CreateReplacement(const std::string& destination, std::string& name);
 int PutReplacement(FileHandle file, const std::string& name, const std::string& destination);
 
 /// Gives file the permissions of the regular file path and, where the
-/// caller may, its owner and group; nothing when path names no regular
-/// file. Failures are not reported: the file then keeps its own.
+/// caller may, its group; never its owner, so that a file another user
+/// owned is replaced by one of the caller's. Nothing when path names no
+/// regular file. Failures are not reported: the file then keeps its own.
 void KeepOwnerAndMode(FileHandle file, const std::string& path);
 
 /// Opens the existing path for writing in place (OutputKind::kInPlace),
-/// writing at its end when append.
+/// writing at its end when append. Never waits in the open: a pipe that no
+/// program reads fails with kNoReader.
 OpenedFile OpenInPlace(const std::string& path, bool append);
 
 /// Writes count bytes at the file's position, as many writes as it takes;

@@ -1,7 +1,6 @@
 #include "os/file_system.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <sys/vfs.h>
@@ -28,11 +27,28 @@ constexpr size_t kPiecesAtOnce = 64;
 
 LockedFile Failure(int error) { return {File(), SystemReason(error), error}; }
 
+// Locks the whole of fd's file without waiting: a write lock (fd open for
+// writing) or a read lock shared with other readers. The lock belongs to
+// the open file, not to the process (an open file description lock), so
+// that closing another descriptor of the file does not let it go, and it
+// meets the record locks that other programs take with fcntl. flock's
+// locks are another kind that it never meets: a user who may only read a
+// file cannot keep others from reading it by holding one. Returns 0, or
+// the error (EWOULDBLOCK when another holds a lock that keeps this one
+// out).
+int LockWhole(int fd, bool exclusive) {
+  struct flock lock {};
+  lock.l_type = exclusive ? F_WRLCK : F_RDLCK;
+  lock.l_whence = SEEK_SET;
+  if (::fcntl(fd, F_OFD_SETLK, &lock) == 0) return 0;
+  return errno == EACCES ? EWOULDBLOCK : errno;
+}
+
 // Locks fd (exclusively, or shared with other readers) without waiting; on
 // failure closes it.
 LockedFile Lock(int fd, bool exclusive = true) {
-  if (::flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) == 0) return {File(fd), {}, 0};
-  const int error = errno;
+  const int error = LockWhole(fd, exclusive);
+  if (error == 0) return {File(fd), {}, 0};
   ::close(fd);
   return Failure(error);
 }
@@ -143,8 +159,10 @@ LockedFile CreateLockedFile(const std::string& path, const EntryCheck& keep, Fil
     if (::fstatat(at, path.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode)) {
       held = ::openat(at, path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
       if (held < 0 && keep) return Failure(errno);
-      if (held >= 0 && ::flock(held, LOCK_EX | LOCK_NB) != 0) {
-        const int error = errno;
+      // A read lock: it is kept out by the write lock of a run that holds
+      // the file, and keeps a new one out until the entry is gone.
+      const int error = held >= 0 ? LockWhole(held, false) : 0;
+      if (error != 0) {
         ::close(held);
         return Failure(error);
       }
@@ -185,6 +203,26 @@ OpenedFile CreateNamelessFile(const std::string& folder) {
   return named;
 }
 
+namespace {
+
+// Whether the entry path, of owner, is one that the kernel's protection of
+// shared folders keeps from the caller: in a folder that is both sticky and
+// writable by everyone (/tmp), an entry of neither the caller nor the
+// folder's owner, which anyone could have put there for the caller to
+// follow, write to or replace. Fails (error set) when the folder cannot be
+// looked at.
+bool PlantedInASharedFolder(const std::string& path, uid_t owner, int& error) {
+  struct stat folderInfo {};
+  if (::stat(FolderToOpen(path).c_str(), &folderInfo) != 0) {
+    error = errno;
+    return false;
+  }
+  const bool shared = (folderInfo.st_mode & (S_ISVTX | S_IWOTH)) == (S_ISVTX | S_IWOTH);
+  return shared && owner != ::geteuid() && owner != folderInfo.st_uid;
+}
+
+}  // namespace
+
 OutputTarget ResolveOutput(const std::string& path) {
   OutputTarget target;
   target.destination = path;
@@ -198,6 +236,10 @@ OutputTarget ResolveOutput(const std::string& path) {
     }
     if (!S_ISLNK(info.st_mode)) {
       target.kind = S_ISREG(info.st_mode) ? OutputKind::kRegular : OutputKind::kInPlace;
+      // A folder's open fails on its own; a file, pipe or device planted by
+      // another user is neither replaced nor written to.
+      if (!S_ISDIR(info.st_mode) && PlantedInASharedFolder(target.destination, info.st_uid, target.error))
+        target.error = kOthersFileRefused;
       return target;
     }
     if (links == 40) {
@@ -205,16 +247,8 @@ OutputTarget ResolveOutput(const std::string& path) {
       return target;
     }
     const std::string folder = FolderToOpen(target.destination);
-    struct stat folderInfo {};
-    if (::stat(folder.c_str(), &folderInfo) != 0) {
-      target.error = errno;
-      return target;
-    }
-    const bool shared = (folderInfo.st_mode & (S_ISVTX | S_IWOTH)) == (S_ISVTX | S_IWOTH);
-    if (shared && info.st_uid != ::geteuid() && info.st_uid != folderInfo.st_uid) {
-      target.error = kLinkRefused;
-      return target;
-    }
+    if (PlantedInASharedFolder(target.destination, info.st_uid, target.error)) target.error = kLinkRefused;
+    if (target.error != 0) return target;
     // A link of the proc file system stands for a file the process holds
     // open (a pipe, a terminal, the file standard output goes to), not for
     // the path its text shows.
@@ -288,13 +322,26 @@ int PutReplacement(FileHandle file, const std::string& name, const std::string& 
 void KeepOwnerAndMode(FileHandle file, const std::string& path) {
   struct stat info {};
   if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return;
-  // The owner first: a change of owner may clear permission bits.
-  if (::fchown(file, info.st_uid, info.st_gid) != 0) (void)::fchown(file, static_cast<uid_t>(-1), info.st_gid);
+  // The group first: a change of group may clear permission bits. Never the
+  // owner: a file another user owned becomes the caller's, so that what an
+  // administrator writes is not handed to that user to rewrite.
+  (void)::fchown(file, static_cast<uid_t>(-1), info.st_gid);
   (void)::fchmod(file, info.st_mode & 0777);
 }
 
 OpenedFile OpenInPlace(const std::string& path, bool append) {
-  return Opened(::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC | (append ? O_APPEND : 0)));
+  // Without waiting: a FIFO that no program reads fails at once (ENXIO)
+  // instead of holding the run in its open; the writes wait as usual.
+  const int fd = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK | (append ? O_APPEND : 0));
+  if (fd < 0) {
+    const int error = errno;
+    struct stat info {};
+    if (error == ENXIO && ::stat(path.c_str(), &info) == 0 && S_ISFIFO(info.st_mode)) return {File(), kNoReader};
+    return {File(), error};
+  }
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags != -1) (void)::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  return Opened(fd);
 }
 
 int WriteAll(FileHandle file, const void* bytes, size_t count) {

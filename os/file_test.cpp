@@ -1,5 +1,12 @@
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
 #include <string>
 #include <utility>
 
@@ -169,6 +176,55 @@ TEST(FileLocks, ANewFileReplacesALeftoverTheCheckLetsGo) {
   ASSERT_TRUE(replaced.file.IsOpen()) << replaced.reason;
   EXPECT_EQ(FileSize(replaced.file.Handle()), 0);
 }
+
+#ifndef _WIN32
+// POSIX only: flock's locks and another process's record locks.
+// Anyone who may read a file may hold flock's exclusive lock on it; that
+// keeps no run out. Another program's fcntl write lock, which only one who
+// may write the file can take, keeps a reader out while it is held.
+TEST(FileLocks, OnlyAWritersRecordLockKeepsAReaderOut) {
+  testing::TempDir dir;
+  const std::string path = dir.File("tabelas.dbf");
+  Make(path, "abc");
+  const int reader = ::open(path.c_str(), O_RDONLY);
+  ASSERT_GE(reader, 0);
+  ASSERT_EQ(::flock(reader, LOCK_EX | LOCK_NB), 0);
+  EXPECT_TRUE(OpenLockedFile(path, FileAccess::kRead).file.IsOpen());
+  ::close(reader);
+
+  int ready[2];
+  int release[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  ASSERT_EQ(::pipe(release), 0);
+  const pid_t writer = ::fork();
+  ASSERT_GE(writer, 0);
+  if (writer == 0) {
+    ::close(release[1]);
+    const int fd = ::open(path.c_str(), O_RDWR);
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    const char ok = fd >= 0 && ::fcntl(fd, F_SETLK, &lock) == 0 ? 'y' : 'n';
+    (void)!::write(ready[1], &ok, 1);
+    char done;
+    (void)!::read(release[0], &done, 1);
+    _exit(0);
+  }
+  ::close(ready[1]);
+  ::close(release[0]);
+  char ok = 'n';
+  ASSERT_EQ(::read(ready[0], &ok, 1), 1);
+  ASSERT_EQ(ok, 'y');
+  const LockedFile kept = OpenLockedFile(path, FileAccess::kRead);
+  EXPECT_FALSE(kept.file.IsOpen());
+  EXPECT_EQ(kept.reason, kFileInUse);
+  ::close(release[1]);
+  ::close(ready[0]);
+  int status = 0;
+  ::waitpid(writer, &status, 0);
+  EXPECT_TRUE(OpenLockedFile(path, FileAccess::kRead).file.IsOpen());
+}
+#endif
 
 }  // namespace
 }  // namespace tarvelo::os

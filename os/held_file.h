@@ -11,8 +11,8 @@ namespace tarvelo::os {
 
 /// A file held open with an exclusive lock, as another program writing it
 /// would: the program's own opens of it, shared or exclusive, fail
-/// meanwhile. On Linux an open file with flock(LOCK_EX); on Windows a
-/// handle that shares nothing.
+/// meanwhile. On Linux a file open for writing with a write lock (fcntl);
+/// on Windows a handle that shares nothing.
 class HeldFile {
  public:
   /// Holds the existing file path (made empty first when create is true and

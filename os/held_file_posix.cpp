@@ -1,5 +1,4 @@
 #include <fcntl.h>
-#include <sys/file.h>
 #include <unistd.h>
 
 #include "os/held_file.h"
@@ -7,10 +6,16 @@
 namespace tarvelo::os {
 
 HeldFile::HeldFile(const std::string& path, bool create) {
-  const int fd = create ? ::open(path.c_str(), O_RDONLY | O_CREAT, 0644) : ::open(path.c_str(), O_RDONLY);
+  const int fd = create ? ::open(path.c_str(), O_RDWR | O_CREAT, 0644) : ::open(path.c_str(), O_RDWR);
   if (fd < 0) return;
   file_ = fd;
-  held_ = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+  // A writer's record lock on the whole file, of this open file alone, so
+  // that the program's own opens and closes of the file in this process
+  // neither share nor drop it.
+  struct flock lock {};
+  lock.l_type = F_WRLCK;
+  lock.l_whence = SEEK_SET;
+  held_ = ::fcntl(fd, F_OFD_SETLK, &lock) == 0;
 }
 
 HeldFile::~HeldFile() {

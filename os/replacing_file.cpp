@@ -9,12 +9,16 @@
 namespace tarvelo::os {
 
 ReplacingFile::ReplacingFile(std::string path) : path_(std::move(path)), target_(ResolveOutput(path_)) {
-  if (target_.error == kLinkRefused)
-    throw TarveloError("Cannot create file \"" + PathText(path_) + "\". " + kLinkNotFollowed);
+  const auto refuse = [this](const char* reason) {
+    throw TarveloError("Cannot create file \"" + PathText(path_) + "\". " + reason);
+  };
+  if (target_.error == kLinkRefused) refuse(kLinkNotFollowed);
+  if (target_.error == kOthersFileRefused) refuse(kOthersFileLeft);
   if (target_.error != 0) Fail("create", target_.error);
   OpenedFile opened;
   if (target_.kind == OutputKind::kInPlace) {
     opened = OpenInPlace(target_.destination, target_.append);
+    if (opened.error == kNoReader) refuse(kPipeWithoutReader);
   } else {
     // A named replacement is known to the signal handlers from the start.
     const SignalsHeldOff heldOff;

@@ -23,9 +23,10 @@ namespace tarvelo::os {
 /// Errors raise TarveloError with the path shown in code page 1252: "Cannot
 /// create file "<path>". <reason>" when the file cannot be made or put in
 /// place, or when the target is a link that is not followed (reason
-/// kLinkNotFollowed); "Cannot write file "<path>". <reason>" when a write
-/// fails. A write error is raised by Commit: the writes before it keep it
-/// and write nothing more, so that a run that streams into the file goes on.
+/// kLinkNotFollowed), another user's file in a shared folder (reason
+/// kOthersFileLeft) or a pipe that no program reads (kPipeWithoutReader); "Cannot write file "<path>". <reason>" when a
+/// write fails. A write error is raised by Commit: the writes before it keep it and write nothing more, so that a run
+/// that streams into the file goes on.
 class ReplacingFile {
  public:
   /// path is the file system's name of the target. Raises the create error.
@@ -59,5 +60,15 @@ class ReplacingFile {
 /// is not followed (ResolveOutput).
 inline constexpr const char* kLinkNotFollowed =
     "It is a symbolic link of another user in a folder that everyone may write; it is not followed";
+
+/// The reason of the create error for a target that is a file, pipe or
+/// device of another user in a folder that everyone may write
+/// (ResolveOutput).
+inline constexpr const char* kOthersFileLeft =
+    "It is a file of another user in a folder that everyone may write; it is neither replaced nor written to";
+
+/// The reason of the create error for a target that is a pipe (FIFO) that
+/// no program reads.
+inline constexpr const char* kPipeWithoutReader = "It is a pipe that no program reads";
 
 }  // namespace tarvelo::os

@@ -82,10 +82,35 @@ bool HasTableExtension(const std::string& path) {
   return false;
 }
 
+// Whether path (or where its links lead) is a file in folder.
+bool InFolder(const std::string& path, const std::string& folder) {
+  for (const std::string& spelling : Spellings(path)) {
+    if (SameFolder(FolderOf(spelling), folder)) return true;
+  }
+  return false;
+}
+
+// Whether the first bytes of a file are those of an executable or a shared
+// library: ELF, or the "MZ" of a Windows program.
+bool IsProgramHeader(const std::string& start) {
+  return start.rfind(
+             "\x7F"
+             "ELF",
+             0) == 0 ||
+         start.rfind("MZ", 0) == 0;
+}
+
+// Whether ResolveOutput would refuse path (a planted link or file).
+bool Refused(const std::string& path) {
+  const int error = os::ResolveOutput(path).error;
+  return error == os::kLinkRefused || error == os::kOthersFileRefused;
+}
+
 }  // namespace
 
 std::string CheckExportPath(const std::string& exportPath, const std::vector<std::string>& dataFiles,
-                            const std::string& catalogueFolder, const std::optional<std::string>& indexFolder) {
+                            const std::string& catalogueFolder, const std::optional<std::string>& indexFolder,
+                            const ProgramOwnFiles& program) {
   if (exportPath.empty()) return std::string();
   const auto refuse = [&](const std::string& why) {
     throw TarveloError("Cannot export the report to \"" + PathText(exportPath) + "\": " + why);
@@ -112,6 +137,13 @@ std::string CheckExportPath(const std::string& exportPath, const std::vector<std
     if (OneFile(exportPath, folder + "apolice.ntx")) refuse("the validation writes its index to that file");
   }
 
+  for (const std::string& file : program.files) {
+    if (OneFile(exportPath, file)) refuse("that file is one of the program's own");
+  }
+  for (const std::string& folder : program.folders) {
+    if (InFolder(exportPath, folder)) refuse("that file is one of the program's own");
+  }
+
   const os::OutputTarget target = os::ResolveOutput(exportPath);
   if (target.error != 0 || target.kind != os::OutputKind::kRegular) return std::string();
   std::string start;
@@ -119,6 +151,7 @@ std::string CheckExportPath(const std::string& exportPath, const std::vector<std
   if (os::ReadStartOfRegularFile(target.destination, kDbfHeaderScanLimit, start, size)) {
     if (IsDbfHeader(start, size)) refuse("that file holds a DBF table");
     if (IsNtxHeader(start, size)) refuse("that file holds an NTX index");
+    if (IsProgramHeader(start)) refuse("that file is a program or a library");
   }
   if (HasTableExtension(target.destination)) refuse("that file has the extension of a table or an index");
   const os::ReplaceObstacle obstacle = os::ObstacleToReplacing(target.destination);
@@ -129,6 +162,9 @@ std::string CheckExportPath(const std::string& exportPath, const std::vector<std
   return std::string();
 }
 
-bool SameOutputFile(const std::string& first, const std::string& second) { return OneFile(first, second); }
+bool SameOutputFile(const std::string& first, const std::string& second) {
+  if (Refused(first) || Refused(second)) return os::SameSpelling(os::SystemPath(first), os::SystemPath(second));
+  return OneFile(first, second);
+}
 
 }  // namespace tarvelo

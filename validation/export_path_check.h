@@ -6,6 +6,16 @@
 
 namespace tarvelo {
 
+/// The files that make up the program, which no output may replace, as a
+/// front end finds them (paths as the file system names them): files, each
+/// a file of the program's own (its executables, help page, notes,
+/// licences, catalogue) wherever it is; folders, each a folder that holds
+/// nothing but the program's installed files, ending in a separator.
+struct ProgramOwnFiles {
+  std::vector<std::string> files;
+  std::vector<std::string> folders;
+};
+
 /// Refuses, before anything is written, an output path (the report's
 /// export, the detail listing, the JSON results) that would overwrite a
 /// file the validation needs, or that the save could not replace. All
@@ -25,9 +35,15 @@ namespace tarvelo {
 ///   when the run writes its index elsewhere (a folder of the user's own),
 ///   whether or not it exists: "the validation writes its index to that
 ///   file";
+/// - a file of the program itself: one of program.files, or any file in
+///   one of program.folders, whether or not it exists: "that file is one
+///   of the program's own";
 /// - an existing file whose first bytes are a DBF header that the reader
 ///   takes, or an index header: "that file holds a DBF table", "that file
 ///   holds an NTX index";
+/// - an existing file whose first bytes are those of an executable or a
+///   shared library (ELF, or the "MZ" of Windows): "that file is a program
+///   or a library";
 /// - an existing file named *.dbf, *.ntx or *.dbt in any case, as the
 ///   system opens the name (on Windows "dados.dbt." too): "that file has the
 ///   extension of a table or an index";
@@ -53,11 +69,14 @@ namespace tarvelo {
 /// discarded, no file is made."; empty otherwise.
 std::string CheckExportPath(const std::string& exportPath, const std::vector<std::string>& dataFiles,
                             const std::string& catalogueFolder,
-                            const std::optional<std::string>& indexFolder = std::nullopt);
+                            const std::optional<std::string>& indexFolder = std::nullopt,
+                            const ProgramOwnFiles& program = {});
 
 /// Whether two output paths name one file, as CheckExportPath compares
 /// them (symbolic links followed, one folder and names differing only in
-/// case included).
+/// case included). A path whose link or file would not be used
+/// (os::ResolveOutput: another user's in a shared folder) is compared by
+/// its own name only, so that each such output meets its own refusal.
 bool SameOutputFile(const std::string& first, const std::string& second);
 
 }  // namespace tarvelo
