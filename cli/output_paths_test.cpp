@@ -223,6 +223,34 @@ TEST(OutputPaths, ADriveRelativeNameIsSavedInThatDrivesCurrentFolder) {
   EXPECT_TRUE(fs::is_empty(current));
   fs::remove_all(current);
 }
+
+// In a folder the program was unpacked into, its own files are never an
+// output, however Windows spells them, there or not; nor is a program or
+// library anywhere, known by its first bytes.
+TEST(OutputPaths, TheProgramsOwnFilesAreNeverAnOutput) {
+  testing::TempDir top, io, other;
+  const std::string dir = top.File("Tarvelo\\");
+  fs::create_directory(testing::FileSystemPath(dir));
+  CopySamples(dir);
+  fs::copy_file(testing::FileSystemPath(TARVELO_CLI_PATH), testing::FileSystemPath(dir + "tarvelo-cli.exe"));
+  fs::copy_file(testing::FileSystemPath(TARVELO_CLI_PATH), testing::FileSystemPath(other.File("copia.bin")));
+  testing::WriteFile(dir + "LEIAME.txt", "leia");
+  const InFolder here(dir);
+  const auto own = [](const std::string& path) { return Refusal(path, "that file is one of the program's own"); };
+  const Outcome outcome =
+      testing::RunProgramIn(dir + "tarvelo-cli.exe",
+                            RunIn(dir, {"--exporta", "TARVELO.EXE", "--detalhes", "leiame.txt", "--json",
+                                        other.File("copia.bin"), "--html", "Tarvelo.html."}),
+                            io);
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_EQ(outcome.out, "");
+  EXPECT_EQ(outcome.err, own("TARVELO.EXE") + own("leiame.txt") +
+                             Refusal(other.File("copia.bin"), "that file is a program or a library") +
+                             own("Tarvelo.html."));
+  EXPECT_EQ(testing::ReadFile(dir + "LEIAME.txt"), "leia");
+  EXPECT_FALSE(fs::exists(testing::FileSystemPath(dir + "tarvelo.exe")));
+  EXPECT_FALSE(fs::exists(testing::FileSystemPath(dir + "Tarvelo.html")));
+}
 #endif
 
 }  // namespace
