@@ -212,7 +212,8 @@ int PutReplacement(FileHandle file, const std::string& name, const std::string& 
 void KeepOwnerAndMode(FileHandle file, const std::string& path);
 
 /// Opens the existing path for writing in place (OutputKind::kInPlace),
-/// writing at its end when append.
+/// writing at its end when append. A folder fails with the error that
+/// SystemReason names "Is a directory" on every system.
 OpenedFile OpenInPlace(const std::string& path, bool append);
 
 /// Writes count bytes at the file's position, as many writes as it takes;
