@@ -9,8 +9,8 @@
 - 8.3 short names beside the long ones ("TARVEL~1.EXE|tarvelo-cli.exe") in
   the File, Directory and Shortcut tables, which wixl does not write;
 - the summary information's texts in its code page, 1252: wixl writes them
-  in UTF-8 while saying 1252 ("CrÃ­tica" in Explorer). Last: msibuild
-  writes the summary again.
+  in UTF-8 while saying 1252 ("CrÃ­tica" in Explorer). Done last, as an
+  msibuild run after it could write the summary anew.
 
 Needs msiinfo and msibuild (msitools) and olefile (python3-olefile).
 """
@@ -21,7 +21,7 @@ import sys
 
 import olefile
 
-LANGUAGE = "1046"  # of the texts that have no other
+LANGUAGE = "1046"  # of an executable whose version resource names none
 
 
 def table(package, name):
