@@ -152,6 +152,26 @@ TEST(CliProgram, IndexNotInACatalogueFolderOthersMayWrite) {
   ASSERT_TRUE(os::SetFolderAccessList(dir.Path(), false));
   EXPECT_EQ(IndexFolder(dir.Path(), none).Path(), dir.Path());
 }
+
+// TARVELO_CATALOGO naming a folder in any language, whatever the code
+// page: accents, Cyrillic, Chinese. The run uses the catalogue there.
+TEST(CliProgram, CatalogueFolderOfTheEnvironmentInAnyLanguage) {
+  testing::TempDir dir;
+  WriteRisksAndClaims(dir, 3);
+  const std::vector<std::string> files{"--riscos", dir.File("r.dbf"), "--sinistros", dir.File("s.dbf")};
+  for (const std::string name : {"Catálogo 2023", "Каталог", "目录 2023"}) {
+    const std::string folder = dir.File(name);
+    std::filesystem::create_directory(testing::FileSystemPath(folder));
+    for (const char* table : {"tabelas.dbf", "anexos.dbf", "DadosQdp.DBF"})
+      std::filesystem::copy_file(testing::FileSystemPath(dir.File(table)),
+                                 testing::FileSystemPath(folder + "\\" + table));
+    const testing::Outcome outcome =
+        testing::RunProgramIn(TARVELO_CLI_PATH, files, dir, {"TARVELO_CATALOGO=" + folder});
+    EXPECT_EQ(outcome.status, 0) << name;
+    EXPECT_EQ(outcome.err, "") << name;
+    EXPECT_NE(outcome.out.find("sinistros sem apólices"), std::string::npos) << name << "\n" << outcome.out;
+  }
+}
 #endif
 
 TEST(CliProgram, ExportWritesCodePage1252WithCrLf) {

@@ -188,6 +188,11 @@ TEST(OutputPaths, WhatWindowsCannotReplaceIsRefusedBeforeTheRun) {
   EXPECT_EQ(outcome.status, 1);
   EXPECT_EQ(outcome.err, Refusal("prn", "that name is the device PRN, not a file") +
                              Refusal("saida\\Com1 .json", "that name is the device COM1, not a file"));
+  // The superscript digits name the ports too, said as typed.
+  outcome = RunCli(RunIn(dir.Path(), {"--detalhes", "lpt³", "--json", "COM¹.json"}), io);
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_EQ(outcome.err, Refusal("lpt³", "that name is the device LPT³, not a file") +
+                             Refusal("COM¹.json", "that name is the device COM¹, not a file"));
 
   // The null device takes the output and keeps nothing: the run goes on,
   // and says so.

@@ -1,7 +1,5 @@
 #include "frontend/locale_environment.h"
 
-#include <cstdlib>
-
 #include "os/locale_settings.h"
 #include "os/process.h"
 
@@ -31,10 +29,7 @@ std::string MessagesLanguage(const EnvironmentLookup& lookup) {
   return IcuLocaleName("");
 }
 
-std::string ProcessEnvironmentVariable(const char* name) {
-  const char* value = std::getenv(name);
-  return std::string(value ? value : "");
-}
+std::string ProcessEnvironmentVariable(const char* name) { return os::EnvironmentVariable(name); }
 
 RegionalSettings SettingsFromProcessEnvironment() {
   // Windows keeps the user's choice in its own settings.

@@ -23,7 +23,8 @@ RegionalSettings SettingsFromEnvironment(const EnvironmentLookup& lookup);
 /// then LC_MESSAGES, then LANG ("pt_BR"; "en_US" when unset or C/POSIX).
 std::string MessagesLanguage(const EnvironmentLookup& lookup);
 
-/// An environment variable of the process; empty when unset.
+/// An environment variable of the process as os::EnvironmentVariable reads
+/// it (UTF-8 on Windows, the bytes on POSIX); empty when unset.
 std::string ProcessEnvironmentVariable(const char* name);
 
 /// The user's regional settings: on Windows those of the locale the user

@@ -227,7 +227,8 @@ void KeepOwnerAndMode(FileHandle file, const std::string& path);
 
 /// Opens the existing path for writing in place (OutputKind::kInPlace),
 /// writing at its end when append. Never waits in the open: a pipe that no
-/// program reads fails with kNoReader.
+/// program reads fails with kNoReader. A folder fails with the error that
+/// SystemReason names "Is a directory" on every system.
 OpenedFile OpenInPlace(const std::string& path, bool append);
 
 /// Writes count bytes at the file's position, as many writes as it takes;

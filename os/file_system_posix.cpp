@@ -472,8 +472,8 @@ bool IsFolder(const std::string& path) {
 }
 
 std::string MakeTemporaryFolder(const std::string& prefix) {
-  const char* system = std::getenv("TMPDIR");
-  std::string pattern = system && *system ? system : "/tmp";
+  std::string pattern = EnvironmentVariable("TMPDIR");
+  if (pattern.empty()) pattern = "/tmp";
   if (pattern.back() != '/') pattern += '/';
   pattern += prefix + "-XXXXXX";
   if (::mkdtemp(pattern.data()) == nullptr) return std::string();

@@ -22,6 +22,10 @@ FileHandle Wrap(HANDLE handle) {
   return handle == INVALID_HANDLE_VALUE ? kNoFile : reinterpret_cast<FileHandle>(handle);
 }
 
+// ERROR_DIRECTORY_NOT_SUPPORTED, which MinGW-w64's headers lack: what
+// OpenInPlace gives for a folder.
+constexpr int kDirectoryNotSupported = 336;
+
 // The most one ReadFile or WriteFile call moves.
 constexpr size_t kMostAtOnce = 1u << 30;
 
@@ -127,6 +131,7 @@ bool IsNoSuchFile(int error) { return error == ERROR_FILE_NOT_FOUND || error == 
 
 std::string SystemReason(int error) {
   if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) return kFileInUse;
+  if (error == kDirectoryNotSupported) return "Is a directory";  // the text of POSIX
   // English when the system has it, as on Linux; else the user's language.
   std::wstring text = Message(static_cast<DWORD>(error), MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
   if (text.empty()) text = Message(static_cast<DWORD>(error), 0);
@@ -362,9 +367,18 @@ int PutReplacement(FileHandle, const std::string& name, const std::string& desti
 void KeepOwnerAndMode(FileHandle, const std::string&) {}
 
 OpenedFile OpenInPlace(const std::string& path, bool append) {
-  return Opened(::CreateFileW(WideFromUtf8(path).c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                              nullptr));
+  const std::wstring wide = WideFromUtf8(path);
+  OpenedFile opened =
+      Opened(::CreateFileW(wide.c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  // A folder is refused as access denied, which it is not: said as POSIX
+  // says it.
+  if (opened.error == ERROR_ACCESS_DENIED) {
+    const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+      opened.error = kDirectoryNotSupported;
+  }
+  return opened;
 }
 
 int WriteAll(FileHandle file, const void* bytes, size_t count) {

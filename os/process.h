@@ -5,8 +5,8 @@
 #include <string>
 
 // The running process and what it asks of the system beside files: the
-// signals that end it, its own executable, the local clock, the user's
-// locale. process_posix.cpp and process_windows.cpp implement it; the build
+// signals that end it, its own executable, its environment, the local
+// clock, the user's locale. process_posix.cpp and process_windows.cpp implement it; the build
 // picks the implementation of the system it builds for.
 namespace tarvelo::os {
 
@@ -49,6 +49,13 @@ void ReportWritesThatSignalsWouldEnd();
 /// The path of the running executable's file, the file system's bytes;
 /// empty when the system cannot tell it.
 std::string ExecutablePath();
+
+/// The value of the process's environment variable name, as the program
+/// holds file names and text: on Windows read through the system's wide
+/// characters and given in UTF-8, so that a folder named in any language
+/// (accents, Cyrillic, Chinese) opens as named whatever the code page; on
+/// POSIX the bytes as they are. Empty when the variable is unset.
+std::string EnvironmentVariable(const char* name);
 
 /// The number of the user the process runs as, as decimal text, for the
 /// names of folders that are each user's own.

@@ -9,6 +9,7 @@
 #endif
 
 #include <atomic>
+#include <cstdlib>
 #include <vector>
 
 namespace tarvelo::os {
@@ -66,6 +67,11 @@ std::tm LocalTime(std::time_t moment) {
   std::tm local{};
   localtime_r(&moment, &local);
   return local;
+}
+
+std::string EnvironmentVariable(const char* name) {
+  const char* value = std::getenv(name);
+  return std::string(value ? value : "");
 }
 
 std::string UserNumber() { return std::to_string(::geteuid()); }

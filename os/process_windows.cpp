@@ -101,6 +101,22 @@ std::string ExecutablePath() {
   }
 }
 
+std::string EnvironmentVariable(const char* name) {
+  // The C library's getenv gives the ANSI code page's bytes, in which a
+  // name of another language is lost ("?").
+  const std::wstring wide = WideFromUtf8(name);
+  std::wstring value(256, L'\0');
+  for (;;) {
+    const DWORD length = ::GetEnvironmentVariableW(wide.c_str(), value.data(), static_cast<DWORD>(value.size()));
+    if (length == 0) return std::string();  // unset, or set and empty
+    if (length < value.size()) {
+      value.resize(length);
+      return Utf8FromWide(value);
+    }
+    value.assign(length, L'\0');  // too small: length counts the end too
+  }
+}
+
 std::tm LocalTime(std::time_t moment) {
   std::tm local{};
   localtime_s(&local, &moment);

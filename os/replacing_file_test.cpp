@@ -8,6 +8,7 @@
 #include <string>
 
 #include "testing/temp_dir.h"
+#include "values/errors.h"
 
 namespace tarvelo::os {
 namespace {
@@ -58,6 +59,25 @@ TEST(ReplacingFile, CommitReplacesTheFileAndAnAbandonedOneLeavesItAsItWas) {
   EXPECT_TRUE(std::filesystem::exists(std::filesystem::u8path(dir.File("novo.txt"))));
   EXPECT_EQ(Read(dir.File("novo.txt")), "");
   EXPECT_EQ(Entries(dir.Path()), 2u);
+}
+
+// A folder named as the target: refused with the reason POSIX gives, on
+// every system, and left as it was.
+TEST(ReplacingFile, AFolderIsRefusedAsADirectory) {
+  testing::TempDir dir;
+  const std::string folder = dir.File("saida");
+  std::filesystem::create_directory(std::filesystem::u8path(folder));
+  for (const std::string& path : {folder, folder + kFolderSeparator}) {
+    try {
+      ReplacingFile file(path);
+      ADD_FAILURE() << path << " was taken";
+    } catch (const TarveloError& error) {
+      EXPECT_EQ(std::string(error.what()), "Cannot create file \"" + path + "\". Is a directory");
+    }
+  }
+  EXPECT_TRUE(std::filesystem::is_directory(std::filesystem::u8path(folder)));
+  EXPECT_EQ(Entries(folder), 0u);
+  EXPECT_EQ(Entries(dir.Path()), 1u);
 }
 
 #ifndef _WIN32

@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <cwchar>
+
 #include "os/run_program.h"
 #include "os/wide_text.h"
 
@@ -30,10 +32,38 @@ HANDLE Inheritable(const std::string& path) {
                        CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
+// The name of a "NAME=value" entry, as the system compares names (a name
+// may start with "=": "=C:=C:\\folder").
+std::wstring NameOf(const std::wstring& entry) { return entry.substr(0, entry.find(L'=', 1)); }
+
+bool SameName(const std::wstring& first, const std::wstring& second) {
+  return ::CompareStringOrdinal(first.c_str(), static_cast<int>(first.size()), second.c_str(),
+                                static_cast<int>(second.size()), TRUE) == CSTR_EQUAL;
+}
+
+// The caller's environment block with the entries of more in place of
+// those of the same names: entries each ended by a zero, then a zero.
+std::wstring EnvironmentBlock(const std::vector<std::string>& more) {
+  std::vector<std::wstring> added;
+  for (const std::string& entry : more) added.push_back(WideFromUtf8(entry));
+  std::wstring block;
+  wchar_t* const own = ::GetEnvironmentStringsW();
+  for (const wchar_t* entry = own; entry && *entry; entry += std::wcslen(entry) + 1) {
+    const std::wstring name = NameOf(entry);
+    bool replaced = false;
+    for (const std::wstring& other : added) replaced = replaced || SameName(name, NameOf(other));
+    if (!replaced) block.append(entry).push_back(L'\0');
+  }
+  if (own) ::FreeEnvironmentStringsW(own);
+  for (const std::wstring& entry : added) block.append(entry).push_back(L'\0');
+  block.push_back(L'\0');
+  return block;
+}
+
 }  // namespace
 
 int RunProgram(const std::string& program, const std::vector<std::string>& arguments, const std::string& outPath,
-               const std::string& errPath) {
+               const std::string& errPath, const std::vector<std::string>& environment) {
   std::wstring commandLine = Quoted(WideFromUtf8(program));
   for (const std::string& argument : arguments) commandLine += L" " + Quoted(WideFromUtf8(argument));
   const HANDLE out = Inheritable(outPath);
@@ -45,8 +75,9 @@ int RunProgram(const std::string& program, const std::vector<std::string>& argum
   startup.hStdOutput = out;
   startup.hStdError = err;
   PROCESS_INFORMATION process{};
-  const BOOL started =
-      ::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process);
+  std::wstring block = EnvironmentBlock(environment);
+  const BOOL started = ::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT,
+                                        block.data(), nullptr, &startup, &process);
   ::CloseHandle(out);
   ::CloseHandle(err);
   if (!started) return -1;

@@ -39,9 +39,11 @@ inline Outcome RunShell(const std::string& command, const TempDir& io) {
 }
 #else
 /// Runs program with arguments, its standard output and error into the
-/// files "out" and "err" of io.
-inline Outcome RunProgramIn(const std::string& program, const std::vector<std::string>& arguments, const TempDir& io) {
-  const int status = os::RunProgram(program, arguments, io.File("out"), io.File("err"));
+/// files "out" and "err" of io; environment's "NAME=value" entries are set
+/// for it.
+inline Outcome RunProgramIn(const std::string& program, const std::vector<std::string>& arguments, const TempDir& io,
+                            const std::vector<std::string>& environment = {}) {
+  const int status = os::RunProgram(program, arguments, io.File("out"), io.File("err"), environment);
   return {status, ReadFile(io.File("out")), ReadFile(io.File("err"))};
 }
 #endif

@@ -15,11 +15,12 @@ TARVELO_FUZZ_PACKAGES=(clang libclang-rt-dev)
 # What the Windows build needs (./test --windows, tools/package_windows):
 # the MinGW-w64 cross compiler, Wine to run its programs here, GoogleTest's
 # sources, zip for the folder users download, wixl and msitools for the
-# Windows Installer package, osslsigncode to sign it (openssl and unzip for
-# its test), and a virtual X server (with xauth for xvfb-run) and Wine's own
-# fonts (among them "MS Sans Serif") for the window's tests and screenshot.
+# Windows Installer package (python3-olefile for what make_msi writes in it
+# after them), osslsigncode to sign it (openssl and unzip for its test), and
+# a virtual X server (with xauth for xvfb-run) and Wine's own fonts (among
+# them "MS Sans Serif") for the window's tests and screenshot.
 TARVELO_WINDOWS_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64 wine wine64 googletest nlohmann-json3-dev zip
-                          wixl msitools osslsigncode openssl unzip xvfb xauth fonts-wine)
+                          wixl msitools python3-olefile osslsigncode openssl unzip xvfb xauth fonts-wine)
 
 # Installs those of the given packages that are not fully installed (as
 # root), or prints the apt-get line to run and exits (as anyone else).

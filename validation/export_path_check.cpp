@@ -123,7 +123,7 @@ std::string CheckExportPath(const std::string& exportPath, const std::vector<std
     return "\"" + PathText(exportPath) +
            "\" names the null device NUL: what is written there is discarded, no file is made.";
   }
-  if (!device.empty()) refuse("that name is the device " + device + ", not a file");
+  if (!device.empty()) refuse("that name is the device " + PathText(device) + ", not a file");
 
   std::vector<std::string> readFiles;
   for (const std::string& path : dataFiles) {
