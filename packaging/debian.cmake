@@ -66,9 +66,18 @@ ${tarvelo_description_text}\
 This package holds the command line (tarvelo-cli), the rule catalogue and\n\
 sample data files; it needs no graphical desktop. The window is in the\n\
 package tarvelo.")
-# Earlier versions had one package, tarvelo, that held the command line too.
-set(CPACK_DEBIAN_CLI_PACKAGE_BREAKS "tarvelo (<< ${PROJECT_VERSION})")
-set(CPACK_DEBIAN_CLI_PACKAGE_REPLACES "tarvelo (<< ${PROJECT_VERSION})")
+# Up to 0.1 one package, tarvelo, held the command line, its manual page and
+# the catalogue too. tarvelo-cli takes those files over from it (Replaces)
+# and has it removed (Conflicts) unless the tarvelo of 0.2 or later, the
+# window alone, comes in its place. Conflicts rather than Breaks: given
+# both packages, the command line's first, dpkg -i then removes the single
+# package and installs the window after tarvelo-cli; with Breaks it refuses
+# tarvelo-cli and goes on to unpack the window, which leaves no command
+# line. apt-get does the same with either. The bound is the version that
+# split them, not this one: no later tarvelo-cli takes a file over from, or
+# conflicts with, a window package of 0.2 or later.
+set(CPACK_DEBIAN_CLI_PACKAGE_CONFLICTS "tarvelo (<< 0.2)")
+set(CPACK_DEBIAN_CLI_PACKAGE_REPLACES "tarvelo (<< 0.2)")
 set(CPACK_DEBIAN_WINDOW_PACKAGE_NAME tarvelo)
 set(CPACK_DEBIAN_WINDOW_DESCRIPTION
     "validator of the ORVAL rural and animal insurance DBF files (window)\n\
