@@ -157,5 +157,47 @@ TEST(CliProgram, CatalogueCheckListsItsFaults) {
   EXPECT_NE(outcome.err.find("anexos.dbf"), std::string::npos) << outcome.err;
 }
 
+// A catalogue table cut short (its header declares more rows than it
+// holds) is a fault, named with its file and the rows missing:
+// --verifica-catalogo lists it and exits 3, --regras says its listing
+// lacks rules, a run warns of it and its JSON lists it.
+TEST(CliProgram, ACatalogueTableCutShortIsAFault) {
+  testing::TempDir dir;
+  WriteRisksAndClaims(dir, 1);
+  testing::WriteQdp(dir.File("DadosQdp.DBF"), {{"05631", "EXEMPLO", "1", "1", "0", "0", "20220701", "20230630"},
+                                               {"01295", "OUTRA", "0", "0", "0", "0", "20220701", "20230630"}});
+  // Cut inside a record: tabelas.dbf keeps 7 of its 12 rows, DadosQdp.DBF 1
+  // of its 2.
+  const auto cut = [&](const char* name, int kept) {
+    const std::string bytes = testing::ReadFile(dir.File(name));
+    const int headerLength = static_cast<unsigned char>(bytes[8]) | static_cast<unsigned char>(bytes[9]) << 8;
+    const int recordLength = static_cast<unsigned char>(bytes[10]) | static_cast<unsigned char>(bytes[11]) << 8;
+    testing::WriteFile(dir.File(name), bytes.substr(0, static_cast<size_t>(headerLength + kept * recordLength + 3)));
+  };
+  cut("tabelas.dbf", 7);
+  cut("DadosQdp.DBF", 1);
+  const std::string tabelas = "tabelas.dbf: arquivo cortado: faltam 5 dos 12 registros que o cabeçalho declara";
+  const std::string qdp = "DadosQdp.DBF: arquivo cortado: faltam 1 dos 2 registros que o cabeçalho declara";
+  auto outcome = RunCli("--verifica-catalogo --catalogo '" + dir.Path() + "'", dir);
+  EXPECT_EQ(outcome.status, 3);
+  EXPECT_EQ(outcome.out, tabelas + "\n" + qdp + "\n2 problema(s) encontrado(s) no catálogo " + dir.Path() + "\n");
+  EXPECT_EQ(outcome.err, "");
+
+  outcome = RunCli("--regras --catalogo '" + dir.Path() + "'", dir);
+  EXPECT_EQ(outcome.status, 0) << outcome.err;
+  EXPECT_EQ(outcome.err, "The catalogue has a fault that leaves rules out of this listing: " + tabelas +
+                             "\nThe catalogue has a fault that leaves rules out of this listing: " + qdp + "\n");
+
+  outcome = RunCli("--catalogo '" + dir.Path() + "' --riscos '" + dir.File("r.dbf") + "' --sinistros '" +
+                       dir.File("s.dbf") + "' --json '" + dir.File("r.json") + "'",
+                   dir);
+  EXPECT_EQ(outcome.status, 0);
+  EXPECT_EQ(outcome.err, "The catalogue has a fault that may make the report misleading: " + tabelas +
+                             "\nThe catalogue has a fault that may make the report misleading: " + qdp + "\n");
+  const auto json = nlohmann::json::parse(testing::ReadFile(dir.File("r.json")));
+  EXPECT_EQ(json["catalogue"]["faults"], nlohmann::json::array({tabelas, qdp}));
+  EXPECT_EQ(json["catalogue"]["files"][0]["records"], 7);
+}
+
 }  // namespace
 }  // namespace tarvelo
