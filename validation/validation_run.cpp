@@ -112,8 +112,6 @@ void ValidationRun::ExecuteSteps() {
   try {
     results_.catalogueFaults = CheckCatalogue(folder, settings_);
   } catch (const TarveloError&) {
-    // A table cut short is told of all the same.
-    results_.catalogueFaults = ShortCatalogueTables(folder, settings_);
   }
   log_.Append("");
 
