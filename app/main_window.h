@@ -63,6 +63,9 @@ class TfrmInicio : public QWidget, public WindowFace {
   /// The folder of the help page when it is not the catalogue's
   /// (WindowLogic::SetHelpFolder).
   void SetHelpFolder(const std::string& folder) { logic_->SetHelpFolder(folder); }
+  /// Where the catalogue folder came from, for the errors of reading it
+  /// (WindowLogic::SetCatalogueOrigin).
+  void SetCatalogueOrigin(const std::string& text) { logic_->SetCatalogueOrigin(text); }
   /// The folder of the catalogue tables the runs read.
   std::string CatalogueFolder() const { return logic_->ProgramFolder(); }
 

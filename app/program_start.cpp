@@ -53,10 +53,10 @@ bool InstallToolkitTranslations(const std::string& language) {
 
 std::unique_ptr<TfrmInicio> CreateFrmInicio(WindowServices& services, const WindowArguments& arguments) {
   const std::string own = ExecutableFolder();
-  auto window = std::make_unique<TfrmInicio>(
-      WindowPath(CatalogueFolder(arguments.catalogueFolder, ProcessEnvironmentVariable, own)),
-      SettingsFromProcessEnvironment(), services);
+  const CatalogueChoice catalogue = ChooseCatalogueFolder(arguments.catalogueFolder, ProcessEnvironmentVariable, own);
+  auto window = std::make_unique<TfrmInicio>(WindowPath(catalogue.folder), SettingsFromProcessEnvironment(), services);
   window->SetHelpFolder(ProgramDataFolder(own, "Tarvelo.html"));
+  window->SetCatalogueOrigin(CatalogueOriginText(catalogue));
   // Files named on the command line take the place of those kept from the
   // last session, both boxes.
   std::vector<std::string> files;

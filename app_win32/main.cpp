@@ -62,10 +62,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
     const std::optional<std::string> catalogue =
         arguments->catalogueFolder ? std::optional(tarvelo::RunPathFromUtf8(*arguments->catalogueFolder))
                                    : std::nullopt;
-    tarvelo::win32::FrmInicio window(instance,
-                                     tarvelo::CatalogueFolder(catalogue, tarvelo::ProcessEnvironmentVariable, own),
-                                     tarvelo::SettingsFromProcessEnvironment(), tarvelo::win32::SystemCalls(), true);
+    const tarvelo::CatalogueChoice choice =
+        tarvelo::ChooseCatalogueFolder(catalogue, tarvelo::ProcessEnvironmentVariable, own);
+    tarvelo::win32::FrmInicio window(instance, choice.folder, tarvelo::SettingsFromProcessEnvironment(),
+                                     tarvelo::win32::SystemCalls(), true);
     window.Logic().SetHelpFolder(tarvelo::ProgramDataFolder(own, "Tarvelo.html"));
+    window.Logic().SetCatalogueOrigin(tarvelo::CatalogueOriginText(choice));
     window.Logic().OpenStartFiles(arguments->files);
     ShowWindow(window.Handle(), show);
     MSG message;

@@ -9,6 +9,7 @@
 
 #include "cli/cli_test_support.h"
 #include "os/file_system.h"
+#include "os/held_file.h"
 #include "testing/catalogue_fixture.h"
 #include "testing/temp_dir.h"
 
@@ -155,6 +156,76 @@ TEST(CliProgram, CatalogueCheckListsItsFaults) {
   outcome = RunCli(check, dir);
   EXPECT_EQ(outcome.status, 1);
   EXPECT_NE(outcome.err.find("anexos.dbf"), std::string::npos) << outcome.err;
+}
+
+// The errors of the reference table, as of any catalogue table, are
+// followed by where the catalogue folder came from: one that a writer
+// holds, one that lacks a column the run reads.
+TEST(CliProgram, ReferenceTableErrorsSayWhereTheCatalogueCameFrom) {
+  testing::TempDir dir;
+  WriteRisksAndClaims(dir, 1);
+  const std::string args = "--catalogo '" + dir.Path() + "' --riscos '" + dir.File("r.dbf") + "'";
+  const std::string origin = "The catalogue folder \"" + dir.Path() + "\" is the one --catalogo names.\n";
+  {
+    const os::HeldFile held(dir.File("DadosQdp.DBF"));
+    ASSERT_TRUE(held.Holds());
+    const auto outcome = RunCli(args, dir);
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.err, "DbfTable.InternalOpen: Open error \"" + dir.File("DadosQdp.DBF") + "\"\n" +
+                               std::string(kFileInUse) + "\n" + origin);
+  }
+  testing::DbfWriter qdp({{"COD_SEG", 'C', 5}, {"INIVIG", 'C', 8}, {"FIMVIG", 'C', 8}});
+  qdp.AddRecord({"05631", "20220701", "20230630"});
+  qdp.WriteTo(dir.File("DadosQdp.DBF"));
+  const auto outcome = RunCli(args, dir);
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_EQ(outcome.err, "tbDadosQdp: Field 'empresa' not found.\n" + origin);
+}
+
+// A catalogue table cut short (its header declares more rows than it
+// holds) is a fault, named with its file and the rows missing:
+// --verifica-catalogo lists it and exits 3, --regras says its listing
+// lacks rules, a run warns of it and its JSON lists it.
+TEST(CliProgram, ACatalogueTableCutShortIsAFault) {
+  testing::TempDir dir;
+  WriteRisksAndClaims(dir, 1);
+  testing::WriteQdp(dir.File("DadosQdp.DBF"), {{"05631", "EXEMPLO", "1", "1", "0", "0", "20220701", "20230630"},
+                                               {"01295", "OUTRA", "0", "0", "0", "0", "20220701", "20230630"}});
+  testing::WriteAnexos(dir.File("anexos.dbf"), {{"RISCOS", "COD_MOD", "61", ""}, {"RISCOS", "COD_MOD", "62", ""}});
+  // Cut inside a record: tabelas.dbf keeps 7 of its 12 rows, anexos.dbf and
+  // DadosQdp.DBF 1 of their 2.
+  const auto cut = [&](const char* name, int kept) {
+    const std::string bytes = testing::ReadFile(dir.File(name));
+    const int headerLength = static_cast<unsigned char>(bytes[8]) | static_cast<unsigned char>(bytes[9]) << 8;
+    const int recordLength = static_cast<unsigned char>(bytes[10]) | static_cast<unsigned char>(bytes[11]) << 8;
+    testing::WriteFile(dir.File(name), bytes.substr(0, static_cast<size_t>(headerLength + kept * recordLength + 3)));
+  };
+  cut("tabelas.dbf", 7);
+  cut("anexos.dbf", 1);
+  cut("DadosQdp.DBF", 1);
+  const std::string tabelas = "tabelas.dbf: arquivo cortado: faltam 5 dos 12 registros que o cabeçalho declara";
+  const std::string anexos = "anexos.dbf: arquivo cortado: faltam 1 dos 2 registros que o cabeçalho declara";
+  const std::string qdp = "DadosQdp.DBF: arquivo cortado: faltam 1 dos 2 registros que o cabeçalho declara";
+  auto outcome = RunCli("--verifica-catalogo --catalogo '" + dir.Path() + "'", dir);
+  EXPECT_EQ(outcome.status, 3);
+  EXPECT_EQ(outcome.out,
+            tabelas + "\n" + anexos + "\n" + qdp + "\n3 problema(s) encontrado(s) no catálogo " + dir.Path() + "\n");
+  EXPECT_EQ(outcome.err, "");
+
+  outcome = RunCli("--regras --catalogo '" + dir.Path() + "'", dir);
+  EXPECT_EQ(outcome.status, 0) << outcome.err;
+  const std::string leftOut = "The catalogue has a fault that leaves rules out of this listing: ";
+  EXPECT_EQ(outcome.err, leftOut + tabelas + "\n" + leftOut + anexos + "\n" + leftOut + qdp + "\n");
+
+  outcome = RunCli("--catalogo '" + dir.Path() + "' --riscos '" + dir.File("r.dbf") + "' --sinistros '" +
+                       dir.File("s.dbf") + "' --json '" + dir.File("r.json") + "'",
+                   dir);
+  EXPECT_EQ(outcome.status, 0);
+  const std::string misleading = "The catalogue has a fault that may make the report misleading: ";
+  EXPECT_EQ(outcome.err, misleading + tabelas + "\n" + misleading + anexos + "\n" + misleading + qdp + "\n");
+  const auto json = nlohmann::json::parse(testing::ReadFile(dir.File("r.json")));
+  EXPECT_EQ(json["catalogue"]["faults"], nlohmann::json::array({tabelas, anexos, qdp}));
+  EXPECT_EQ(json["catalogue"]["files"][0]["records"], 7);
 }
 
 }  // namespace

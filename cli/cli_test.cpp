@@ -50,6 +50,16 @@ using clitest::WriteRisksAndClaims;
 using testing::Outcome;
 using testing::Refusal;
 
+// The report without its two lines that hold the time of the run.
+std::string WithoutTimes(const std::string& report) {
+  std::istringstream in(report);
+  std::string kept;
+  for (std::string line; std::getline(in, line);)
+    if (line.rfind("Início do processamento: ", 0) != 0 && line.rfind("Fim do processamento: ", 0) != 0)
+      kept += line + "\n";
+  return kept;
+}
+
 TEST(CliOptions, ParsesBothFormsAndRejectsMistakes) {
   std::string error;
   auto options = ParseCliOptions({"--riscos", "a b.dbf", "--sinistros=s.dbf", "--catalogo", "/cat"}, error);
@@ -117,7 +127,8 @@ TEST(CliProgram, RunsReadTogetherAndAWriterHoldingAFileStopsThem) {
     const auto outcome = RunCli("--catalogo '" + dir.Path() + "'", dir);
     EXPECT_EQ(outcome.status, 1);
     EXPECT_EQ(outcome.err, "DbfTable.InternalOpen: Open error \"" + dir.File("anexos.dbf") + "\"\n" +
-                               std::string(kFileInUse) + "\n");
+                               std::string(kFileInUse) + "\nThe catalogue folder \"" + dir.Path() +
+                               "\" is the one --catalogo names.\n");
   }
   EXPECT_EQ(RunCli("--catalogo '" + dir.Path() + "'", dir).status, 0);
 }
@@ -290,6 +301,45 @@ TEST(CliProgram, SignalsRemoveTheIndexFile) {
   EXPECT_EQ(testing::ReadFile(dir.File("r.dbf")), risks);
   EXPECT_EQ(testing::ReadFile(dir.File("s.dbf")), claims);
 }
+
+// Not on Windows, whose tests start one program at a time (the same
+// choice of the index's name is tested there in claims_without_policy_test).
+//
+// Runs of one user at once in one index folder, as a batch server starts
+// them, all complete with the same report and leave no index behind, the
+// name "apolice.ntx" held meanwhile as a run building there would hold it.
+TEST(CliProgram, RunsAtOnceInOneIndexFolderAllComplete) {
+  testing::TempDir dir, io;
+  WriteRisksAndClaims(dir, 20000);
+  const std::string args =
+      "--catalogo '" + dir.Path() + "' --riscos '" + dir.File("r.dbf") + "' --sinistros '" + dir.File("s.dbf") + "'";
+  const Outcome alone = RunCli(args, io);
+  ASSERT_EQ(alone.status, 0) << alone.err;
+  ASSERT_NE(alone.out.find("0 sinistros sem apólices"), std::string::npos) << alone.out;
+  const std::string index = dir.File("apolice.ntx");
+  testing::WriteFile(index, "another run's");
+  const os::HeldFile held(index);
+  ASSERT_TRUE(held.Holds());
+  constexpr int kRuns = 6;
+  std::string line;
+  for (int i = 0; i < kRuns; ++i) {
+    const std::string n = std::to_string(i);
+    line += "(LANG=pt_BR.UTF-8 LC_ALL= '" TARVELO_CLI_PATH "' " + args + " >'" + io.File("out" + n) + "' 2>'" +
+            io.File("err" + n) + "'; echo $? >'" + io.File("status" + n) + "') & ";
+  }
+  ASSERT_EQ(std::system((line + "wait").c_str()), 0);
+  for (int i = 0; i < kRuns; ++i) {
+    const std::string n = std::to_string(i);
+    EXPECT_EQ(testing::ReadFile(io.File("status" + n)), "0\n") << testing::ReadFile(io.File("err" + n));
+    EXPECT_EQ(testing::ReadFile(io.File("err" + n)), "");
+    EXPECT_EQ(WithoutTimes(testing::ReadFile(io.File("out" + n))), WithoutTimes(alone.out));
+  }
+  std::vector<std::string> left;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+    if (entry.path().extension() == ".ntx") left.push_back(entry.path().filename().string());
+  EXPECT_EQ(left, std::vector<std::string>{"apolice.ntx"});
+  EXPECT_EQ(testing::ReadFile(index), "another run's");
+}
 #endif
 
 }  // namespace
@@ -342,6 +392,56 @@ TEST(CliProgram, StrictExitStatusFollowsTheDataProblems) {
   const auto version = RunCli("--version", dir);
   EXPECT_EQ(version.status, 0);
   EXPECT_EQ(version.out.rfind("tarvelo-cli ", 0), 0u);
+}
+
+// A data file cut short (its header declares more records than it holds)
+// is read as far as it goes, as before: the same report as a whole file of
+// those records, and a warning on standard error, in the JSON and on the
+// page; --estrito takes it for a problem in the data.
+TEST(CliProgram, ADataFileCutShortIsCountedAsBeforeAndToldOf) {
+  testing::TempDir dir;
+  WriteRisksAndClaims(dir, 10);
+  // The totals of ten risks and six claims, as declared.
+  testing::WriteQdp(dir.File("DadosQdp.DBF"), {{"05631", "EXEMPLO", "10", "6", "0", "0", "20220701", "20230630"}});
+  const std::string claims = testing::ReadFile(dir.File("s.dbf"));
+  const int headerLength = static_cast<unsigned char>(claims[8]) | static_cast<unsigned char>(claims[9]) << 8;
+  const int recordLength = static_cast<unsigned char>(claims[10]) | static_cast<unsigned char>(claims[11]) << 8;
+  // Six records of ten, whole: the header says 6.
+  std::string six = claims.substr(0, static_cast<size_t>(headerLength + 6 * recordLength)) + "\x1A";
+  six[4] = 6;
+  // The same cut inside the seventh record: the header still says 10.
+  const std::string cut = claims.substr(0, static_cast<size_t>(headerLength + 6 * recordLength + recordLength / 2));
+  const std::string args = "--catalogo '" + dir.Path() + "' --riscos '" + dir.File("r.dbf") + "' --sinistros '" +
+                           dir.File("s.dbf") + "' --estrito --json '" + dir.File("r.json") + "' --html '" +
+                           dir.File("r.html") + "'";
+  testing::WriteFile(dir.File("s.dbf"), six);
+  const Outcome whole = RunCli(args, dir);
+  EXPECT_EQ(whole.status, 0) << whole.err;
+  EXPECT_EQ(whole.err, "");
+  const auto wholeJson = nlohmann::json::parse(testing::ReadFile(dir.File("r.json")));
+  EXPECT_FALSE(wholeJson["files"][1].contains("declared_records")) << wholeJson.dump();
+  EXPECT_EQ(testing::ReadFile(dir.File("r.html")).find("cortado"), std::string::npos);
+
+  testing::WriteFile(dir.File("s.dbf"), cut);
+  const Outcome shortened = RunCli(args, dir);
+  EXPECT_EQ(shortened.status, 3);
+  EXPECT_EQ(WithoutTimes(shortened.out), WithoutTimes(whole.out));
+  EXPECT_NE(shortened.out.find("num total de 6 sinistros"), std::string::npos) << shortened.out;
+  EXPECT_EQ(shortened.err, "The file \"" + dir.File("s.dbf") +
+                               "\" is cut short: its header declares 10 records, it holds 6 (4 missing); the report "
+                               "counts those it holds.\n");
+  const auto json = nlohmann::json::parse(testing::ReadFile(dir.File("r.json")));
+  const auto& file = json["files"][1];
+  EXPECT_EQ(file["records"], 6);
+  EXPECT_EQ(file["declared_records"], 10);
+  EXPECT_EQ(file["missing_records"], 4);
+  EXPECT_FALSE(json["files"][0].contains("declared_records"));
+  EXPECT_TRUE(json["data_problems"].get<bool>());
+  EXPECT_NE(testing::ReadFile(dir.File("r.html"))
+                .find("<p class=\"obs\">O arquivo " + dir.File("s.dbf") +
+                      " está cortado: o cabeçalho declara 10 registros e ele traz 6 (faltam 4); só os registros "
+                      "que ele traz foram verificados.</p>"),
+            std::string::npos);
 }
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
@@ -795,7 +895,8 @@ TEST(CliProgram, DevicesAndPipesAreNoTables) {
   ASSERT_EQ(::mkfifo(dir.File("anexos.dbf").c_str(), 0600), 0);
   outcome = RunCliWith({"--catalogo", dir.Path(), "--riscos", dir.File("r.dbf")}, dir);
   EXPECT_EQ(outcome.status, 1);
-  EXPECT_EQ(outcome.err, refused(dir.File("anexos.dbf")));
+  EXPECT_EQ(outcome.err, refused(dir.File("anexos.dbf")) + "The catalogue folder \"" + dir.Path() +
+                             "\" is the one --catalogo names.\n");
 }
 
 TEST(CliOutputs, OutputsAreMadeBeforeTheRunAndTwoOnOneFileAreAUsageError) {

@@ -76,17 +76,31 @@ bool NameOneFile(const RunSession& session) {
   return same.has_value();
 }
 
-// The catalogue folder the options name, else the default one.
-std::string CatalogueFolderOf(const CliOptions& options) {
+// The catalogue folder the options name, else the default one, and where it
+// comes from.
+CatalogueChoice CatalogueFolderOf(const CliOptions& options) {
   const std::optional<std::string> catalogueOption =
       options.catalogueFolder ? std::optional(RunPathFromUtf8(*options.catalogueFolder)) : std::nullopt;
-  return CatalogueFolder(catalogueOption, ProcessEnvironmentVariable, ExecutableFolder());
+  return ChooseCatalogueFolder(catalogueOption, ProcessEnvironmentVariable, ExecutableFolder());
+}
+
+// Prints the error of reading the catalogue of choice, then where its folder
+// came from.
+void PrintCatalogueError(const TarveloError& error, const CatalogueChoice& choice) {
+  PrintMessage(ErrorText(error));
+  PrintMessage(CatalogueOriginText(choice));
+}
+
+// Warns when others may change the catalogue in folder.
+void WarnOfChangeableCatalogue(const std::string& folder) {
+  if (const std::string warning = CatalogueChangeWarning(folder); !warning.empty()) PrintMessage(warning);
 }
 
 // Prints the catalogue's rules, saving them as the options say; returns the
 // exit status: 1 when the catalogue cannot be read or a file not saved.
 int ShowRules(const CliOptions& options) {
-  const std::string folder = CatalogueFolderOf(options);
+  const CatalogueChoice choice = CatalogueFolderOf(options);
+  const std::string& folder = choice.folder;
   // Its files are checked as a run's outputs are: never a catalogue table,
   // never one file named twice.
   RunSession outputs(FrontEndRunInputs("", "", folder, SettingsFromProcessEnvironment()));
@@ -101,9 +115,13 @@ int ShowRules(const CliOptions& options) {
     WriteRulesListing(log, folder, tables);
     json = RulesJson(Cp1252ToUtf8(PathText(folder)), tables);
   } catch (const TarveloError& error) {
-    PrintMessage(ErrorText(error));
+    PrintCatalogueError(error, choice);
     return 1;
   }
+  // A table cut short lists the rows it holds, and says so.
+  for (const CatalogueFault& fault : ShortCatalogueTables(folder, SettingsFromProcessEnvironment()))
+    PrintMessage("The catalogue has a fault that leaves rules out of this listing: " + FaultLine(fault));
+  WarnOfChangeableCatalogue(folder);
   bool failed = ReportOutputError(PrintLog(log));
   try {
     if (options.exportPath) SaveReport(log, RunPathFromUtf8(*options.exportPath));
@@ -122,14 +140,16 @@ int ShowRules(const CliOptions& options) {
 // Lists the catalogue's faults; returns the exit status: 0 for none, 3 when
 // some were found, 1 when a table cannot be read.
 int CheckCatalogueFolder(const CliOptions& options) {
-  const std::string folder = CatalogueFolderOf(options);
+  const CatalogueChoice choice = CatalogueFolderOf(options);
+  const std::string& folder = choice.folder;
   std::vector<CatalogueFault> faults;
   try {
     faults = CheckCatalogue(folder, SettingsFromProcessEnvironment());
   } catch (const TarveloError& error) {
-    PrintMessage(ErrorText(error));
+    PrintCatalogueError(error, choice);
     return 1;
   }
+  WarnOfChangeableCatalogue(folder);
   ResultLog log;
   for (const CatalogueFault& fault : faults) log.Append(FaultLine(fault));
   log.Append(faults.empty()
@@ -141,9 +161,10 @@ int CheckCatalogueFolder(const CliOptions& options) {
 
 // Validates as the options say; returns the exit status.
 int Validate(const CliOptions& options) {
-  const std::string folder = CatalogueFolderOf(options);
-  RunSession session(FrontEndRunInputs(RunPathFromUtf8(options.riskPath), RunPathFromUtf8(options.claimPath), folder,
-                                       SettingsFromProcessEnvironment()));
+  const CatalogueChoice choice = CatalogueFolderOf(options);
+  RunSession session(FrontEndRunInputs(RunPathFromUtf8(options.riskPath), RunPathFromUtf8(options.claimPath),
+                                       choice.folder, SettingsFromProcessEnvironment()));
+  session.SetCatalogueOrigin(CatalogueOriginText(choice));
   // The files this program writes, as the file system names them, in the
   // order they are checked, made and saved.
   const std::pair<OutputKind, const std::optional<std::string>&> outputs[] = {
@@ -162,6 +183,7 @@ int Validate(const CliOptions& options) {
   // the run follows on standard error, then what the saves met.
   const bool printFailed = ReportOutputError(PrintLog(session.Report()));
   if (const auto failure = session.EndText()) PrintMessage(*failure);
+  if (const std::string note = session.CatalogueErrorNote(); !note.empty()) PrintMessage(note);
   const bool saved = session.SaveOutputs(PrintMessage);
   const std::string warning = session.Warning();
   if (!warning.empty()) PrintMessage(warning);

@@ -42,7 +42,8 @@ const char* const kCatalogue[] = {"tabelas.dbf", "anexos.dbf", "DadosQdp.DBF"};
 
 // The program in bin/ finds the catalogue beside it, else in the installed
 // place beside bin/; TARVELO_CATALOGO names another folder, and the option
-// wins over the variable. A run's open error names the folder it used.
+// wins over the variable. A run's open error names the folder it used, and
+// where that folder came from.
 TEST(ProgramFolders, CatalogueFromTheOptionTheVariableTheProgramsFolderOrTheInstalledOne) {
   testing::TempDir root, io;
   fs::create_directories(root.File("usr/bin"));
@@ -63,16 +64,34 @@ TEST(ProgramFolders, CatalogueFromTheOptionTheVariableTheProgramsFolderOrTheInst
   EXPECT_EQ(WithoutTimes(fromShare.out), WithoutTimes(built.out));
   EXPECT_NE(fromShare.out.find("sinistros sem apólices"), std::string::npos);
 
-  const auto openError = [](const std::string& file) {
-    return "DbfTable.InternalOpen: Open error \"" + file + "\"\nNo such file or directory\n";
+  const auto openError = [](const std::string& file, const std::string& origin) {
+    return "DbfTable.InternalOpen: Open error \"" + file + "\"\nNo such file or directory\nThe catalogue folder \"" +
+           file.substr(0, file.rfind('/') + 1) + "\" " + origin + "\n";
   };
+  const std::string neither = ", as neither --catalogo nor TARVELO_CATALOGO names one.";
   const std::string named = run("TARVELO_CATALOGO='" + root.File("named") + "'");
-  EXPECT_EQ(RunShell(named + program + "' " + kSamples, io).err, openError(root.File("named/tabelas.dbf")));
-  EXPECT_EQ(RunShell(named + program + "' --catalogo '" + root.File("given") + "' " + kSamples, io).err,
-            openError(root.File("given/tabelas.dbf")));
+  EXPECT_EQ(RunShell(named + program + "' " + kSamples, io).err,
+            openError(root.File("named/tabelas.dbf"), "is the one TARVELO_CATALOGO names."));
+  const std::string given = "' --catalogo '" + root.File("given") + "'";
+  EXPECT_EQ(RunShell(named + program + given + " " + kSamples, io).err,
+            openError(root.File("given/tabelas.dbf"), "is the one --catalogo names."));
+  // The same after the errors of --regras and --verifica-catalogo.
+  for (const char* mode : {" --regras", " --verifica-catalogo"}) {
+    const Outcome outcome = RunShell(named + program + given + mode, io);
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.err,
+              openError(root.File(std::string(mode) == " --regras" ? "given/tabelas.dbf" : "given/anexos.dbf"),
+                        "is the one --catalogo names."));
+  }
+  // The installed catalogue, a table of it missing.
+  fs::rename(installed + "/anexos.dbf", root.File("anexos.dbf"));
+  EXPECT_EQ(RunShell(run() + program + "' " + kSamples, io).err,
+            openError((fs::path(installed) / "anexos.dbf").string(), "is the installed one" + neither));
+  fs::rename(root.File("anexos.dbf"), installed + "/anexos.dbf");
   // A catalogue beside the program comes before the installed one.
   fs::copy_file(std::string(TARVELO_CATALOGUE_DIR "/tabelas.dbf"), root.File("usr/bin/tabelas.dbf"));
-  EXPECT_EQ(RunShell(run() + program + "' " + kSamples, io).err, openError(root.File("usr/bin/anexos.dbf")));
+  EXPECT_EQ(RunShell(run() + program + "' " + kSamples, io).err,
+            openError(root.File("usr/bin/anexos.dbf"), "is the program's own folder" + neither));
 }
 
 // No output replaces the program: installed, its own files beside it and
@@ -264,6 +283,52 @@ TEST(ProgramFolders, NoIndexInACatalogueFolderOthersMayWrite) {
   EXPECT_EQ(IndexFolder(catalogue, lookup).Path(), own + "/");
   ASSERT_EQ(chmod(catalogue.c_str(), 0755), 0);
   EXPECT_EQ(IndexFolder(catalogue, lookup).Path(), catalogue);
+}
+
+// A catalogue that others than the user and the administrators may change
+// (its folder open to all without the sticky bit, a table others may
+// write) is warned of, by a run and by --verifica-catalogo, naming what
+// they may change.
+TEST(ProgramFolders, ACatalogueOthersMayChangeIsWarnedOf) {
+  testing::TempDir dir, io;
+  const std::string catalogue = dir.File("catalogue/");
+  fs::create_directories(catalogue);
+  for (const char* name : kCatalogue) fs::copy_file(std::string(TARVELO_CATALOGUE_DIR "/") + name, catalogue + name);
+  ASSERT_EQ(mkdir(dir.File("tmp").c_str(), 0700), 0);
+  const auto run = [&](const std::string& args) {
+    return RunShell("env -u XDG_RUNTIME_DIR TMPDIR='" + dir.File("tmp") +
+                        "' LANG=pt_BR.UTF-8 LC_ALL= '" TARVELO_CLI_PATH "' --catalogo '" + catalogue + "' " + args,
+                    io);
+  };
+  const auto warning = [](const std::string& named) {
+    return "Other users may change the catalogue the validation follows: " + named +
+           " may be written by others than you and the system's administrators.\n";
+  };
+  ASSERT_EQ(chmod(catalogue.c_str(), 0755), 0);
+  Outcome outcome = run(kSamples);
+  EXPECT_EQ(outcome.status, 0);
+  EXPECT_EQ(outcome.err, "");
+
+  ASSERT_EQ(chmod(catalogue.c_str(), 0777), 0);
+  outcome = run(kSamples);
+  EXPECT_EQ(outcome.status, 0);
+  EXPECT_EQ(outcome.err, warning("\"" + catalogue + "\""));
+  EXPECT_NE(outcome.out.find("sinistros sem apólices"), std::string::npos);
+  outcome = run("--verifica-catalogo");
+  EXPECT_EQ(outcome.status, 0);
+  EXPECT_EQ(outcome.err, warning("\"" + catalogue + "\""));
+
+  // The sticky bit keeps others from replacing the tables; one they may
+  // write is named.
+  ASSERT_EQ(chmod(catalogue.c_str(), 01777), 0);
+  ASSERT_EQ(chmod((catalogue + "anexos.dbf").c_str(), 0666), 0);
+  outcome = run(kSamples);
+  EXPECT_EQ(outcome.status, 0);
+  EXPECT_EQ(outcome.err, warning("\"" + catalogue + "anexos.dbf\""));
+  ASSERT_EQ(chmod(catalogue.c_str(), 0755), 0);
+  EXPECT_EQ(run(kSamples).err, warning("\"" + catalogue + "anexos.dbf\""));
+  ASSERT_EQ(chmod((catalogue + "anexos.dbf").c_str(), 0644), 0);
+  EXPECT_EQ(run(kSamples).err, "");
 }
 
 }  // namespace

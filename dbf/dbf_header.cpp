@@ -9,6 +9,7 @@ namespace tarvelo {
 namespace {
 
 // The header's fields and the descriptor's (see dbf_header.h).
+constexpr size_t kRecordCountAt = 4;
 constexpr size_t kHeaderLengthAt = 8;
 constexpr size_t kRecordLengthAt = 10;
 constexpr size_t kTableFlagsAt = 28;
@@ -25,6 +26,10 @@ constexpr size_t kSeventhDecimalsAt = 34;
 int Byte(std::string_view bytes, size_t at) { return static_cast<unsigned char>(bytes[at]); }
 
 int Le16(std::string_view bytes, size_t at) { return Byte(bytes, at) | (Byte(bytes, at + 1) << 8); }
+
+int64_t Le32(std::string_view bytes, size_t at) {
+  return static_cast<int64_t>(Le16(bytes, at)) | (static_cast<int64_t>(Le16(bytes, at + 2)) << 16);
+}
 
 std::string Quoted(const std::string& fileName) { return "\"" + fileName + "\""; }
 
@@ -74,6 +79,7 @@ DbfHeader ReadDbfHeader(std::string_view start, int64_t fileSize, const std::str
     header.descriptorSize = 48;
   }
   if (start.size() < static_cast<size_t>(header.descriptorStart)) Fail(fileName, "has a truncated header");
+  header.recordCount = Le32(start, kRecordCountAt);
   header.headerLength = Le16(start, kHeaderLengthAt);
   header.recordLength = Le16(start, kRecordLengthAt);
   header.tableFlags = static_cast<uint8_t>(Byte(start, kTableFlagsAt));

@@ -14,8 +14,9 @@
 //        0    1  version byte: the dialect (DbfVersionOfByte) and whether
 //                a memo file goes with the table (HasDbtMemo)
 //        1    3  date of the last change, YY MM DD: not read
-//        4    4  record count: not read (the count follows from the
-//                file's size)
+//        4    4  record count: what the header declares; the records read
+//                follow from the file's size, and a file that holds fewer
+//                than declared is told of (DbfTable::DeclaredRecordCount)
 //        8    2  header length: the offset of the first record
 //       10    2  record length, the deletion flag included
 //       12   16  reserved
@@ -65,6 +66,9 @@ struct DbfHeader {
   /// Bytes per record, deletion flag included.
   int recordLength = 0;
   uint8_t tableFlags = 0;
+  /// The record count the header declares (it may differ from what the
+  /// file holds).
+  int64_t recordCount = 0;
   /// Offset of the first field descriptor (32, or 68 for xBaseVII).
   int descriptorStart = 32;
   /// Bytes per field descriptor (32, or 48 for xBaseVII).

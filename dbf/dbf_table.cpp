@@ -175,6 +175,7 @@ void DbfTable::InternalOpen() {
   version_ = header.version;
   headerLength_ = header.headerLength;
   recordLength_ = header.recordLength;
+  declaredRecords_ = header.recordCount;
 
   if (HasDbtMemo(header.versionByte)) OpenMemo();
 
@@ -240,6 +241,7 @@ void DbfTable::Close() {
   blockRecords_ = 0;
   SetCurrent(0);
   recordsPerBlock_ = 0;
+  declaredRecords_ = 0;
   atEnd_ = true;
   if (failure) std::rethrow_exception(failure);
 }

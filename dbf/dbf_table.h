@@ -106,6 +106,10 @@ class DbfTable {
   /// Number of complete records the file holds after the header (deleted
   /// ones included); 0 when closed.
   int64_t PhysicalRecordCount() const;
+  /// The record count the header declares, as read when the file was
+  /// opened; 0 when closed. A file cut short holds fewer
+  /// (PhysicalRecordCount), and only those are read.
+  int64_t DeclaredRecordCount() const { return declaredRecords_; }
   /// Reads up to count records from record first (counting from 1) into
   /// into (count times RecordLength() bytes) without moving the table; safe
   /// from several threads at once. Returns the number of complete records
@@ -197,6 +201,7 @@ class DbfTable {
   int headerLength_ = 0;
   int recordLength_ = 0;
   int recordsPerBlock_ = 0;
+  int64_t declaredRecords_ = 0;
   std::vector<std::unique_ptr<DbfField>> fields_;
 
   // The block is a window on the file that reads of the current record may

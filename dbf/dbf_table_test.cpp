@@ -29,12 +29,27 @@ TEST_F(DbfTableTest, RecordCountIsWhatTheFileHolds) {
   OpenTable(Write("more.dbf", more));
   EXPECT_EQ(Column("COD"), (std::vector<std::string>{"AAA", "BBB", "CCC"}));
   EXPECT_EQ(table_.PhysicalRecordCount(), 3);
+  // What the header declares is kept beside what is read, for the caller to
+  // tell of a file cut short.
+  EXPECT_EQ(table_.DeclaredRecordCount(), 10);
   table_.Close();
+  EXPECT_EQ(table_.DeclaredRecordCount(), 0);
 
   std::string fewer = bytes;  // header says 1
   fewer[4] = 1;
   OpenTable(Write("fewer.dbf", fewer));
   EXPECT_EQ(Column("COD"), (std::vector<std::string>{"AAA", "BBB", "CCC"}));
+  EXPECT_EQ(table_.DeclaredRecordCount(), 1);
+  table_.Close();
+
+  // All four bytes of the count, unsigned.
+  std::string large = bytes;
+  large[5] = 1;
+  large[6] = 2;
+  large[7] = '\x80';
+  OpenTable(Write("large.dbf", large));
+  EXPECT_EQ(table_.DeclaredRecordCount(), 0x80020103);
+  EXPECT_EQ(table_.PhysicalRecordCount(), 3);
   table_.Close();
 
   // Without the end-of-file byte, and with a partial record after it.

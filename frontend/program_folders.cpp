@@ -4,6 +4,7 @@
 
 #include "os/file_system.h"
 #include "os/process.h"
+#include "validation/report_format.h"
 #include "values/text.h"
 
 namespace tarvelo {
@@ -12,6 +13,12 @@ namespace {
 std::string WithSlash(std::string folder) {
   if (!folder.empty() && !os::IsFolderSeparator(folder.back())) folder += os::kFolderSeparator;
   return folder;
+}
+
+// A path quoted for a message: code page 1252, control characters
+// escaped, "." for the current folder.
+std::string Shown(const std::string& path) {
+  return "\"" + EscapeControlCharacters(PathText(path.empty() ? std::string(".") : path)) + "\"";
 }
 
 bool Holds(const std::string& folder, const std::string& name) {
@@ -54,12 +61,48 @@ ProgramOwnFiles ProgramOwnFilesOf(const std::string& executableFolder) {
   return program;
 }
 
+CatalogueChoice ChooseCatalogueFolder(const std::optional<std::string>& optionFolder, const EnvironmentLookup& lookup,
+                                      const std::string& executableFolder) {
+  if (optionFolder) return {WithSlash(*optionFolder), CatalogueOrigin::kOption};
+  const std::string named = lookup(kCatalogueVariable);
+  if (!named.empty()) return {WithSlash(named), CatalogueOrigin::kVariable};
+  const std::string folder = ProgramDataFolder(executableFolder, "tabelas.dbf");
+  return {folder,
+          folder == WithSlash(executableFolder) ? CatalogueOrigin::kProgramFolder : CatalogueOrigin::kInstalled};
+}
+
 std::string CatalogueFolder(const std::optional<std::string>& optionFolder, const EnvironmentLookup& lookup,
                             const std::string& executableFolder) {
-  if (optionFolder) return WithSlash(*optionFolder);
-  const std::string named = lookup(kCatalogueVariable);
-  if (!named.empty()) return WithSlash(named);
-  return ProgramDataFolder(executableFolder, "tabelas.dbf");
+  return ChooseCatalogueFolder(optionFolder, lookup, executableFolder).folder;
+}
+
+std::string CatalogueOriginText(const CatalogueChoice& choice) {
+  const std::string folder = "The catalogue folder " + Shown(choice.folder);
+  const std::string neither = ", as neither --catalogo nor " + std::string(kCatalogueVariable) + " names one.";
+  switch (choice.origin) {
+    case CatalogueOrigin::kOption:
+      return folder + " is the one --catalogo names.";
+    case CatalogueOrigin::kVariable:
+      return folder + " is the one " + kCatalogueVariable + " names.";
+    case CatalogueOrigin::kInstalled:
+      return folder + " is the installed one" + neither;
+    case CatalogueOrigin::kProgramFolder:
+      break;
+  }
+  return folder + " is the program's own folder" + neither;
+}
+
+std::string CatalogueChangeWarning(const std::string& folder) {
+  std::string changeable;
+  const auto check = [&](const std::string& path) {
+    if (!os::OthersMayChange(path)) return;
+    changeable += (changeable.empty() ? "" : ", ") + Shown(path);
+  };
+  check(folder);
+  for (const char* table : {"tabelas.dbf", "anexos.dbf", "DadosQdp.DBF"}) check(folder + table);
+  if (changeable.empty()) return changeable;
+  return "Other users may change the catalogue the validation follows: " + changeable +
+         " may be written by others than you and the system's administrators.";
 }
 
 os::Folder IndexFolder(const std::string& catalogueFolder, const EnvironmentLookup& lookup) {

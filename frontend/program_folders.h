@@ -42,13 +42,54 @@ std::string ProgramDataFolder(const std::string& executableFolder, const std::st
 /// examples). Empty for an empty executableFolder.
 ProgramOwnFiles ProgramOwnFilesOf(const std::string& executableFolder);
 
+/// Where the folder of the catalogue tables comes from.
+enum class CatalogueOrigin {
+  /// The command line's --catalogo.
+  kOption,
+  /// The environment's TARVELO_CATALOGO.
+  kVariable,
+  /// The program's own folder: it holds "tabelas.dbf", or no folder does.
+  kProgramFolder,
+  /// The folder an installation puts the program's files in.
+  kInstalled,
+};
+
+/// A catalogue folder and where it comes from.
+struct CatalogueChoice {
+  std::string folder;
+  CatalogueOrigin origin = CatalogueOrigin::kProgramFolder;
+};
+
 /// The folder of the catalogue tables: optionFolder when the command line
 /// gave one, else the value of TARVELO_CATALOGO when it is set and not
-/// empty, else ProgramDataFolder(executableFolder, "tabelas.dbf"). Ends in
-/// "/" unless empty (the current folder). A folder named that does not
-/// exist is used as named: the run's opening of "tabelas.dbf" reports it.
+/// empty, else ProgramDataFolder(executableFolder, "tabelas.dbf"); and
+/// which of them it is. Ends in "/" unless empty (the current folder). A
+/// folder named that does not exist is used as named: the run's opening of
+/// "tabelas.dbf" reports it.
+CatalogueChoice ChooseCatalogueFolder(const std::optional<std::string>& optionFolder, const EnvironmentLookup& lookup,
+                                      const std::string& executableFolder);
+
+/// ChooseCatalogueFolder's folder.
 std::string CatalogueFolder(const std::optional<std::string>& optionFolder, const EnvironmentLookup& lookup,
                             const std::string& executableFolder);
+
+/// The sentence a front end puts after an error of reading the catalogue,
+/// saying where its folder came from (code page 1252, the path's control
+/// characters escaped, "." for the current folder): The catalogue folder
+/// "<folder>" is the one --catalogo names. / ... the one TARVELO_CATALOGO
+/// names. / ... is the program's own folder, as neither --catalogo nor
+/// TARVELO_CATALOGO names one. / ... is the installed one, as neither
+/// --catalogo nor TARVELO_CATALOGO names one.
+std::string CatalogueOriginText(const CatalogueChoice& choice);
+
+/// The warning a front end gives when others than the user and the
+/// system's administrators may change the catalogue in folder: the folder
+/// or one of its three tables that they may change (os::OthersMayChange),
+/// named in code page 1252 with control characters escaped: Other users may
+/// change the catalogue the validation follows: "<path>"[, "<path>"...]
+/// may be written by others than you and the system's administrators.
+/// Empty when none may.
+std::string CatalogueChangeWarning(const std::string& folder);
 
 /// The folder of a run's temporary index when the catalogue is in
 /// catalogueFolder, held open (os::Folder): that folder when it is the
@@ -64,7 +105,8 @@ std::string CatalogueFolder(const std::optional<std::string>& optionFolder, cons
 /// user's, a link, open to others), a new folder of the run's own beside
 /// it (os::MakeRunFolder), removed with the run. Each run of one user uses
 /// the same folder where it can, so two at once meet at the index as two
-/// runs in one catalogue folder do; two users never share one. Raises
+/// runs in one catalogue folder do, and the later one builds its index
+/// under another name (BuildPolicyIndex); two users never share one. Raises
 /// IndexFolderError, naming the last folder tried, when no folder is to be
 /// had.
 os::Folder IndexFolder(const std::string& catalogueFolder, const EnvironmentLookup& lookup);

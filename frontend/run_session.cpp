@@ -117,6 +117,7 @@ void RunSession::Run(RunObserver* observer) {
     };
   run_ = std::make_unique<ValidationRun>(std::move(inputs), observer, details);
   ended_ = nullptr;
+  catalogueChange_ = CatalogueChangeWarning(inputs_.catalogueFolder);
   try {
     run_->Execute();
   } catch (const std::exception&) {
@@ -210,7 +211,16 @@ const RunResults& RunSession::Results() const {
 
 std::optional<std::string> RunSession::EndText() const { return RunEndText(ended_); }
 
-std::optional<std::string> RunSession::EndMessage() const { return ended_ ? EndText() : firstSaveError_; }
+std::string RunSession::CatalogueErrorNote() const {
+  return ended_ && Results().catalogueFailed ? catalogueOrigin_ : std::string();
+}
+
+std::optional<std::string> RunSession::EndMessage() const {
+  if (!ended_) return firstSaveError_;
+  std::optional<std::string> text = EndText();
+  if (const std::string note = CatalogueErrorNote(); text && !note.empty()) *text += "\n" + note;
+  return text;
+}
 
 int RunSession::ExitStatus(bool strict, bool outputFailed) const {
   if (ended_ || outputFailed) return 1;
@@ -219,12 +229,14 @@ int RunSession::ExitStatus(bool strict, bool outputFailed) const {
 
 std::string RunSession::Warning() const {
   std::vector<std::string> lines;
+  if (!catalogueChange_.empty()) lines.push_back(catalogueChange_);
   if (!Results().periodWarning.empty()) lines.push_back(Results().periodWarning);
   for (const CatalogueFault& fault : Results().catalogueFaults) {
     // The period's warning has named this row already.
     if (fault.unreadableWindow && fault.row == Results().periodUnreadableRow) continue;
     lines.push_back("The catalogue has a fault that may make the report misleading: " + FaultLine(fault));
   }
+  if (const std::string cut = ShortFilesWarning(Results()); !cut.empty()) lines.push_back(cut);
   if (const std::string company = CompanyNotFoundWarning(Results()); !company.empty()) lines.push_back(company);
   std::string warning;
   for (const std::string& line : lines) warning += (warning.empty() ? "" : "\n") + line;

@@ -49,6 +49,10 @@ class RunSession {
   RunSession(const RunSession&) = delete;
   RunSession& operator=(const RunSession&) = delete;
 
+  /// The sentence that says where the catalogue folder came from
+  /// (CatalogueOriginText), put after the error of a run that reading the
+  /// catalogue ended (CatalogueErrorNote); none by default.
+  void SetCatalogueOrigin(std::string text) { catalogueOrigin_ = std::move(text); }
   /// Asks for an output of kind at path (the file system's name), saved
   /// after the run. Outputs are checked, made and saved in the order asked;
   /// the run streams into the first listing.
@@ -103,8 +107,13 @@ class RunSession {
   /// The text for what ended the run (RunEndText): nullopt when it
   /// completed or was stopped on request.
   std::optional<std::string> EndText() const;
+  /// The catalogue's origin (SetCatalogueOrigin) when an error of reading
+  /// the catalogue ended the run (RunResults::catalogueFailed), for the
+  /// line after EndText; empty otherwise.
+  std::string CatalogueErrorNote() const;
   /// What a window shows at the run's end, after SaveOutputs: EndText when
-  /// an exception ended the run, else the first error of the saves, else
+  /// an exception ended the run, followed by CatalogueErrorNote on a line
+  /// of its own when there is one, else the first error of the saves, else
   /// nullopt.
   std::optional<std::string> EndMessage() const;
   /// The exit status of a command line: 1 when an exception ended the run
@@ -112,9 +121,10 @@ class RunSession {
   /// saved); else, with strict, 3 when the report shows a problem in the
   /// data (HasDataProblems); else 0.
   int ExitStatus(bool strict, bool outputFailed) const;
-  /// The warnings after the run, one a line: the period's
+  /// The warnings after the run, one a line: CatalogueChangeWarning of
+  /// the catalogue folder as the run found it, the period's
   /// (RunResults::periodWarning), one per catalogue fault but the one the
-  /// period's warning names, then
+  /// period's warning names, ShortFilesWarning, then
   /// CompanyNotFoundWarning; empty for none.
   std::string Warning() const;
 
@@ -163,6 +173,9 @@ class RunSession {
   HtmlPageRows pageRows_;
   std::unique_ptr<DetailTee> tee_;
   PageFacts facts_;
+  std::string catalogueOrigin_;
+  /// CatalogueChangeWarning as the last run found it.
+  std::string catalogueChange_;
 };
 
 }  // namespace tarvelo

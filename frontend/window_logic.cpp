@@ -61,6 +61,7 @@ void WindowLogic::Validate() {
   // listing, whose file the new one replaces.
   session_.reset();
   session_ = std::make_unique<RunSession>(std::move(inputs));
+  session_->SetCatalogueOrigin(catalogueOrigin_);
   // The export can save the run as a page: its rows are kept.
   session_->KeepPageRows();
   if (!detailsPath_.empty()) {

@@ -73,6 +73,9 @@ class WindowLogic : private RunObserver {
   /// catalogue named on the command line or by the environment), as the
   /// file system names it.
   void SetHelpFolder(std::string folder);
+  /// Where the catalogue folder came from (CatalogueOriginText), shown on
+  /// a line after the error of a run that reading the catalogue ended.
+  void SetCatalogueOrigin(std::string text) { catalogueOrigin_ = std::move(text); }
 
   /// True from Validate until the run's end has been handled.
   bool IsRunning() const { return worker_.joinable(); }
@@ -104,6 +107,7 @@ class WindowLogic : private RunObserver {
   WindowFace& face_;
   std::string programFolder_;
   std::string helpFolder_;
+  std::string catalogueOrigin_;
   RegionalSettings settings_;
   /// The file chosen last in either file choice; the next choice starts there.
   std::string lastOpenFile_;

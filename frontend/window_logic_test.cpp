@@ -147,6 +147,8 @@ TEST(WindowLogic, ValidatesOnAWorkerAndShowsTheLinesItPostsAndTheError) {
   face.kept = {"~/absent.dbf", "", "/kept"};
   face.home = dir.Path().substr(0, dir.Path().size() - 1);  // without its "/"
   WindowLogic logic(dir.Path(), Settings(), face);
+  const std::string origin = "The catalogue folder \"" + dir.Path() + "\" is the one --catalogo names.";
+  logic.SetCatalogueOrigin(origin);
   EXPECT_EQ(face.boxes[0], "~/absent.dbf");  // the remembered paths
 
   logic.Validate();
@@ -189,6 +191,15 @@ TEST(WindowLogic, ValidatesOnAWorkerAndShowsTheLinesItPostsAndTheError) {
   EXPECT_EQ(face.errors,
             std::vector<std::string>{"Cannot export the report to \"" + notes + "\": the validation reads that file."});
   EXPECT_EQ(testing::ReadFile(notes), "notes");
+
+  // An error of reading the catalogue says where its folder came from; the
+  // data file's above did not.
+  std::filesystem::remove(std::filesystem::u8path(dir.File("anexos.dbf")));
+  face.errors.clear();
+  logic.Validate();
+  ASSERT_TRUE(face.PumpUntil([&] { return face.finished == 3; }));
+  EXPECT_EQ(face.errors, std::vector<std::string>{"DbfTable.InternalOpen: Open error \"" + dir.File("anexos.dbf") +
+                                                  "\"\n" + reason + "\n" + origin});
 }
 
 TEST(WindowLogic, ClosingDuringARunStopsItRemovesTheIndexAndClosesAtItsEnd) {

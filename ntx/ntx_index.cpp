@@ -159,7 +159,11 @@ os::File NtxIndex::CreateFile() const {
     uint8_t header[kPageSize];
     const os::ReadResult got = os::ReadAt(file, 0, header, kPageSize);
     const std::string_view start(reinterpret_cast<const char*>(header), got.error == 0 ? got.bytes : 0);
-    return IsNtxHeader(start, os::FileSize(file)) ? std::string() : kNotAnIndexInTheWay;
+    // An empty file is a build's that ended before its header, or another
+    // run's made an instant ago and not yet locked: that run then finds its
+    // lock taken and builds under another name.
+    const int64_t size = os::FileSize(file);
+    return size == 0 || IsNtxHeader(start, size) ? std::string() : kNotAnIndexInTheWay;
   };
   const std::string name = os::FileNameOf(fileName_);
   os::LockedFile file = folder_ ? folder_->CreateLockedFile(name, keep) : os::CreateLockedFile(fileName_, keep);
@@ -171,6 +175,7 @@ os::File NtxIndex::CreateFile() const {
     };
     const std::string message = "NtxIndex.CreateIndex: Create error \"" + PathText(name_) + "\"";
     if (file.error == os::kEntryKept) raise(IndexInTheWayError(message));
+    if (file.reason == kFileInUse) raise(IndexFileInUseError(message));
     raise(DbfError(message));
   }
   return std::move(file.file);

@@ -45,6 +45,15 @@ class IndexInTheWayError : public DbfError {
   using DbfError::DbfError;
 };
 
+/// A build whose file name another open file holds locked (another run
+/// building its index there): "NtxIndex.CreateIndex: Create error
+/// \"<name>\"", the file left as it is, with the reason kFileInUse and the
+/// file's path on its location line. A caller may build under another name.
+class IndexFileInUseError : public DbfError {
+ public:
+  using DbfError::DbfError;
+};
+
 /// The reasons of IndexInTheWayError: a file that holds no index header
 /// (not a leftover of a build), and one marked read-only.
 inline constexpr const char* kNotAnIndexInTheWay = "A file that is not an index is in its place; it was left as it is";
@@ -111,14 +120,15 @@ class NtxIndex {
   /// never through a symbolic link: an earlier entry of that name that no
   /// open file holds locked is removed first when it is a leftover index
   /// (it holds an index header; a build writes one as soon as it makes
-  /// the file) or a link; any other file, and a read-only one, is left as
-  /// it is and the build raises IndexInTheWayError. Raises DbfError
+  /// the file, so an empty file is one too), or a link; any other file,
+  /// and a read-only one, is left as it is and the build raises
+  /// IndexInTheWayError; one that another open file holds locked is left
+  /// too, and the build raises IndexFileInUseError. Raises DbfError
   /// "NtxIndex.CreateIndex: Create index only on active DataSet" on a
   /// closed table; the errors of SetKeyExpresion (an empty expression is
   /// invalid); DbfError
   /// "NtxIndex.CreateIndex: Create error \"<name>\"", with the system's
-  /// reason (Reason(); kFileInUse when another open file of this or another
-  /// process holds it) and the file's path on its location line (Where()),
+  /// reason (Reason()) and the file's path on its location line (Where()),
   /// when the file cannot be created; the page write
   /// error when a write fails; DbfError "NtxIndex.SortKeys: Create error
   /// \"<file>\"" (or Write, Read) with the system's reason when the sort's

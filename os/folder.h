@@ -83,6 +83,17 @@ Folder OpenPrivateFolder(const std::string& parent, const std::string& name, std
 /// should a signal end the process. reason says why there is none.
 Folder MakeRunFolder(const std::string& parent, const std::string& prefix, std::string& reason);
 
+/// Whether others than this user and the system's administrators may
+/// change the file or folder at path (links followed) or, for a folder,
+/// put files of their own in the place of those it holds: on POSIX when it
+/// belongs to another user than this one and root, or when everyone, or a
+/// group other than this user's own, may write it (but for a folder whose
+/// sticky bit keeps them from removing or renaming files not theirs); on
+/// Windows when its owner or its access list lets others than the user and
+/// the system's accounts write it (OthersMayWrite, as OpenOwnFolder reads a
+/// folder's). False when nothing is at path or it cannot be looked at.
+bool OthersMayChange(const std::string& path);
+
 /// The folder of the user's own data on this machine, not carried to
 /// others (Windows' local application data, %LOCALAPPDATA%); empty where
 /// there is none (POSIX) or it cannot be known.

@@ -142,4 +142,14 @@ Folder MakeRunFolder(const std::string& parent, const std::string& prefix, std::
 
 std::string UserLocalDataFolder() { return {}; }
 
+bool OthersMayChange(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.empty() ? "." : path.c_str(), &info) != 0) return false;
+  if (info.st_uid != ::geteuid() && info.st_uid != 0) return true;
+  const bool groupWrites = (info.st_mode & S_IWGRP) != 0 && info.st_gid != ::getegid();
+  const bool everyoneWrites = (info.st_mode & S_IWOTH) != 0;
+  if (S_ISDIR(info.st_mode) && (info.st_mode & S_ISVTX) != 0) return false;
+  return groupWrites || everyoneWrites;
+}
+
 }  // namespace tarvelo::os

@@ -12,6 +12,9 @@
 #include <string>
 
 #include "os/file_system.h"
+#ifdef _WIN32
+#include "os/path_testing.h"
+#endif
 #include "os/temporary_file.h"
 #include "testing/temp_dir.h"
 
@@ -65,6 +68,46 @@ TEST(Folder, TheUsersOwnFolderIsOpenAndAMissingOneIsNot) {
   EXPECT_EQ(none.reason, SystemReason(missing.Error()));
   EXPECT_TRUE(OpenFolder(dir.Path()).IsOpen());
   EXPECT_TRUE(IsNoSuchFile(OpenFolder(dir.File("missing")).Error()));
+}
+
+// Whether others than the user and the administrators may change a
+// catalogue's folder or tables: what they may write or own; nothing at a
+// name is nothing to change.
+TEST(Folder, OthersMayChangeWhatTheyMayWriteOrOwn) {
+  testing::TempDir dir;
+  const std::string file = dir.File("tabelas.dbf");
+  std::ofstream(std::filesystem::u8path(file)) << "a table";
+  EXPECT_FALSE(OthersMayChange(dir.Path()));
+  EXPECT_FALSE(OthersMayChange(file));
+  EXPECT_FALSE(OthersMayChange(dir.File("missing")));
+#ifdef _WIN32
+  ASSERT_TRUE(SetFolderAccessList(dir.Path(), true));
+  EXPECT_TRUE(OthersMayChange(dir.Path()));
+  ASSERT_TRUE(SetFolderAccessList(dir.Path(), false));
+  EXPECT_FALSE(OthersMayChange(dir.Path()));
+#else
+  ASSERT_EQ(::chmod(dir.Path().c_str(), 0777), 0);
+  EXPECT_TRUE(OthersMayChange(dir.Path()));
+  // The sticky bit keeps them from removing or renaming the user's files.
+  ASSERT_EQ(::chmod(dir.Path().c_str(), 01777), 0);
+  EXPECT_FALSE(OthersMayChange(dir.Path()));
+  ASSERT_EQ(::chmod(dir.Path().c_str(), 0700), 0);
+  ASSERT_EQ(::chmod(file.c_str(), 0646), 0);
+  EXPECT_TRUE(OthersMayChange(file));
+  // The user's own group may write it.
+  ASSERT_EQ(::chmod(file.c_str(), 0664), 0);
+  ASSERT_EQ(::chown(file.c_str(), static_cast<uid_t>(-1), ::getegid()), 0);
+  EXPECT_FALSE(OthersMayChange(file));
+  if (::geteuid() == 0) {
+    // Another group, then another user than the user and root.
+    ASSERT_EQ(::chown(file.c_str(), 0, 65534), 0);
+    EXPECT_TRUE(OthersMayChange(file));
+    ASSERT_EQ(::chmod(file.c_str(), 0644), 0);
+    EXPECT_FALSE(OthersMayChange(file));
+    ASSERT_EQ(::chown(file.c_str(), 65534, 65534), 0);
+    EXPECT_TRUE(OthersMayChange(file));
+  }
+#endif
 }
 
 #ifndef _WIN32

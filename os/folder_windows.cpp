@@ -214,4 +214,14 @@ std::string UserLocalDataFolder() {
   return folder;
 }
 
+bool OthersMayChange(const std::string& path) {
+  const HANDLE handle = ::CreateFileW(WideFromUtf8(path.empty() ? std::string(".") : path).c_str(), READ_CONTROL,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  const bool others = OthersMayWriteIn(handle);
+  ::CloseHandle(handle);
+  return others;
+}
+
 }  // namespace tarvelo::os

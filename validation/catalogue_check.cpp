@@ -133,7 +133,37 @@ void CheckReferenceTable(DbfTable& qdp, const RegionalSettings& settings, std::v
   }
 }
 
+// The names of the catalogue's tables, in the order their faults are listed.
+constexpr const char* kCatalogueTables[] = {"tabelas.dbf", "anexos.dbf", "DadosQdp.DBF"};
+
+void AddShortTableFault(const DbfTable& table, const std::string& file, std::vector<CatalogueFault>& faults) {
+  if (auto fault = ShortTableFault(table, file)) faults.push_back(std::move(*fault));
+}
+
 }  // namespace
+
+std::optional<CatalogueFault> ShortTableFault(const DbfTable& table, const std::string& file) {
+  const int64_t declared = table.DeclaredRecordCount();
+  const int64_t missing = declared - table.PhysicalRecordCount();
+  if (missing <= 0) return std::nullopt;
+  return CatalogueFault{file, 0, "",
+                        "arquivo cortado: faltam " + std::to_string(missing) + " dos " + std::to_string(declared) +
+                            " registros que o cabeçalho declara"_cp1252};
+}
+
+std::vector<CatalogueFault> ShortCatalogueTables(const std::string& folder, const RegionalSettings& settings) {
+  std::vector<CatalogueFault> faults;
+  for (const char* name : kCatalogueTables) {
+    try {
+      DbfTable table("", settings);
+      table.SetDBFFileName(folder + name);
+      table.Open();
+      AddShortTableFault(table, name, faults);
+    } catch (const TarveloError&) {
+    }
+  }
+  return faults;
+}
 
 std::vector<CatalogueFault> CheckCatalogue(const std::string& folder, const RegionalSettings& settings) {
   std::vector<CatalogueFault> faults;
@@ -148,6 +178,7 @@ std::vector<CatalogueFault> CheckCatalogue(const std::string& folder, const Regi
   DbfTable tabelas("tbTabelas", settings);
   tabelas.SetDBFFileName(folder + "tabelas.dbf");
   tabelas.Open();
+  AddShortTableFault(tabelas, "tabelas.dbf", faults);
   std::vector<FieldRow> rows;
   for (; !tabelas.AtEnd(); tabelas.Next()) {
     if (TextOf(tabelas, "ramo", settings) != "RURAL") continue;
@@ -159,16 +190,18 @@ std::vector<CatalogueFault> CheckCatalogue(const std::string& folder, const Regi
   CheckFields(rows, coded, faults);
   std::stable_sort(faults.begin(), faults.end(),
                    [](const CatalogueFault& a, const CatalogueFault& b) { return a.row < b.row; });
+  AddShortTableFault(anexos, "anexos.dbf", faults);
   DbfTable qdp("tbDadosQdp", settings);
   qdp.SetDBFFileName(folder + "DadosQdp.DBF");
   qdp.Open();
+  AddShortTableFault(qdp, "DadosQdp.DBF", faults);
   CheckReferenceTable(qdp, settings, faults);
   return faults;
 }
 
 std::vector<CatalogueFileFacts> CatalogueFiles(const std::string& folder, const RegionalSettings& settings) {
   std::vector<CatalogueFileFacts> files;
-  for (const char* name : {"tabelas.dbf", "anexos.dbf", "DadosQdp.DBF"}) {
+  for (const char* name : kCatalogueTables) {
     CatalogueFileFacts& one = files.emplace_back();
     one.file = name;
     int64_t size = 0;
@@ -190,8 +223,8 @@ std::vector<CatalogueFileFacts> CatalogueFiles(const std::string& folder, const 
 }
 
 std::string FaultLine(const CatalogueFault& fault) {
-  return fault.file + ", linha " + std::to_string(fault.row) + (fault.field.empty() ? "" : ", campo " + fault.field) +
-         ": " + fault.problem;
+  return fault.file + (fault.row == 0 ? "" : ", linha " + std::to_string(fault.row)) +
+         (fault.field.empty() ? "" : ", campo " + fault.field) + ": " + fault.problem;
 }
 
 }  // namespace tarvelo

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -150,22 +151,10 @@ ClaimsSearchResult SearchInKeyOrder(NtxIndex& risks, DbfTable& claims, const Dbf
   return result;
 }
 
-}  // namespace
-
-double ClaimsShare(int64_t misses, int32_t claimCount) {
-  // 64-bit product and extended-precision division: no count overflows.
-  return static_cast<double>(static_cast<long double>(misses) * 100.0L / claimCount);
-}
-
-std::string ClaimsWithoutPolicySentence(int64_t misses, int32_t claimCount, const RegionalSettings& settings) {
-  return std::to_string(misses) + " sinistros sem apólices no período, num total de "_cp1252 +
-         std::to_string(claimCount) + " sinistros (" + FormatNumber(ClaimsShare(misses, claimCount), 2, settings) +
-         "%).";
-}
-
-std::unique_ptr<NtxIndex> BuildPolicyIndex(DbfTable& risks, const std::string& path, int threads,
-                                           std::function<bool()> stopRequested,
-                                           std::shared_ptr<const os::Folder> folder) {
+// Builds the index "apolice" at path (BuildPolicyIndex).
+std::unique_ptr<NtxIndex> BuildPolicyIndexAt(DbfTable& risks, const std::string& path, int threads,
+                                             std::function<bool()> stopRequested,
+                                             std::shared_ptr<const os::Folder> folder) {
   auto made = std::make_unique<NtxIndex>(risks, "apolice");
   NtxIndex& index = *made;
   index.SetKeyExpresion("apolice+item");
@@ -180,6 +169,42 @@ std::unique_ptr<NtxIndex> BuildPolicyIndex(DbfTable& risks, const std::string& p
   index.SetStopCheck(std::move(stopRequested));
   index.SetCreateNow(true);
   return made;
+}
+
+}  // namespace
+
+double ClaimsShare(int64_t misses, int32_t claimCount) {
+  // 64-bit product and extended-precision division: no count overflows.
+  return static_cast<double>(static_cast<long double>(misses) * 100.0L / claimCount);
+}
+
+std::string ClaimsWithoutPolicySentence(int64_t misses, int32_t claimCount, const RegionalSettings& settings) {
+  return std::to_string(misses) + " sinistros sem apólices no período, num total de "_cp1252 +
+         std::to_string(claimCount) + " sinistros (" + FormatNumber(ClaimsShare(misses, claimCount), 2, settings) +
+         "%).";
+}
+
+std::string PolicyIndexName(const std::string& path, int number) {
+  if (number == 0) return path;
+  const size_t name = path.find_last_of(os::kFolderSeparators);
+  const size_t dot = path.rfind('.');
+  const size_t at = dot == std::string::npos || (name != std::string::npos && dot < name) ? path.size() : dot;
+  return path.substr(0, at) + "-" + std::to_string(number) + path.substr(at);
+}
+
+std::unique_ptr<NtxIndex> BuildPolicyIndex(DbfTable& risks, const std::string& path, int threads,
+                                           std::function<bool()> stopRequested,
+                                           std::shared_ptr<const os::Folder> folder) {
+  // Runs at once in one folder each build under a name no other holds.
+  std::exception_ptr firstInUse;
+  for (int number = 0; number < kPolicyIndexNames; ++number) {
+    try {
+      return BuildPolicyIndexAt(risks, PolicyIndexName(path, number), threads, stopRequested, folder);
+    } catch (const IndexFileInUseError&) {
+      if (!firstInUse) firstInUse = std::current_exception();
+    }
+  }
+  std::rethrow_exception(firstInUse);
 }
 
 ClaimsSearchResult CountClaimsWithoutPolicyItem(NtxIndex& risks, DbfTable& claims, const RegionalSettings& settings,

@@ -28,14 +28,26 @@ constexpr size_t kPolicyIndexCachePages = 1024;
 /// Pages one read of that index brings.
 constexpr size_t kPolicyIndexReadAhead = 64;
 
+/// The names the index of the claims test tries, PolicyIndexName 0 to
+/// kPolicyIndexNames - 1.
+constexpr int kPolicyIndexNames = 1000;
+
+/// The name number of the index of the claims test whose first name is
+/// path: path itself for 0, else "-<number>" put before the extension of
+/// its file name ("apolice.ntx", "apolice-1.ntx", "apolice-2.ntx"...).
+std::string PolicyIndexName(const std::string& path, int number);
+
 /// Makes over risks (open) the index "apolice" on "apolice+item" in the
 /// file path (the file system's bytes), its own (removed with the index),
 /// built on at most threads threads for searches in key order, builds it
-/// and returns it. stopRequested, when given, is asked
+/// and returns it. When another open file holds that name (another run
+/// building its index there), the next PolicyIndexName that none holds is
+/// taken; NTXFileName() says which. stopRequested, when given, is asked
 /// during the build (NtxIndex::SetStopCheck); folder, when given, is the
 /// open folder the file is made in (NtxIndex::SetFolder). Raises the errors
 /// of NtxIndex::SetKeyExpresion and NtxIndex::SetCreateNow, the index then
-/// gone with its file.
+/// gone with its file; IndexFileInUseError of path only when every name is
+/// held.
 std::unique_ptr<NtxIndex> BuildPolicyIndex(DbfTable& risks, const std::string& path, int threads,
                                            std::function<bool()> stopRequested = {},
                                            std::shared_ptr<const os::Folder> folder = {});

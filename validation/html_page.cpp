@@ -60,7 +60,7 @@ std::vector<Check> Checks(const RunResults& results) {
   bool files = !results.files.empty(), structure = results.riskFileMissing || results.claimFileMissing;
   bool values = false, valuesChecked = false, company = false, totals = false, totalsChecked = false;
   for (const FileResult& file : results.files) {
-    structure = structure || !file.structureOk;
+    structure = structure || !file.structureOk || MissingRecords(file) > 0;
     company = company || file.secondCompany;
     valuesChecked = valuesChecked || !file.fields.empty();
     for (const FieldResult& field : file.fields) values = values || field.nullCount != 0 || field.domainCount != 0;
@@ -136,13 +136,25 @@ Markup FilesTable(const RunResults& results, const PageFacts& facts, const Regio
   const auto col = [](const char* label, bool number) {
     return Element("th", {{"scope", "col"}, {"class", number ? "n" : ""}}, T(label));
   };
-  return Element(
-      "div", {{"class", "tabela"}},
-      Element("table", Element("caption", T("Arquivos validados")) +
-                           Element("thead", Element("tr", col("Arquivo", false) + col("Nome", false) +
-                                                              col("Tabela", false) + col("Tamanho", true) +
-                                                              col("Registros", true) + col("Data do arquivo", true))) +
-                           Element("tbody", rows)));
+  // A file cut short: what its header declares and what was read of it.
+  Markup notes;
+  for (const FileResult& file : results.files) {
+    const int64_t missing = MissingRecords(file);
+    if (missing == 0) continue;
+    notes += Element("p", {{"class", "obs"}},
+                     T("O arquivo ") + Text(PathText(file.path)) + T(" está cortado: o cabeçalho declara "_cp1252) +
+                         Text(Count(file.declaredRecords, settings)) + T(" registros e ele traz ") +
+                         Text(Count(file.recordsInFile, settings)) + T(" (faltam ") + Text(Count(missing, settings)) +
+                         T("); só os registros que ele traz foram verificados."_cp1252));
+  }
+  return Element("div", {{"class", "tabela"}},
+                 Element("table", Element("caption", T("Arquivos validados")) +
+                                      Element("thead", Element("tr", col("Arquivo", false) + col("Nome", false) +
+                                                                         col("Tabela", false) + col("Tamanho", true) +
+                                                                         col("Registros", true) +
+                                                                         col("Data do arquivo", true))) +
+                                      Element("tbody", rows))) +
+         notes;
 }
 
 Markup Header(const RunResults& results, const PageFacts& facts, const RegionalSettings& settings) {

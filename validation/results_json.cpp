@@ -32,15 +32,21 @@ json FileJson(const FileResult& file) {
                       {"file_total", row.fileTotal},
                       {"difference_percent", row.difference ? json(*row.difference) : json(nullptr)}});
   }
-  return {{"kind", risks ? "risks" : "claims"},
-          {"path", file.path},
-          {"table", Text(file.table)},
-          {"records", file.recordCount},
-          {"structure_ok", file.structureOk},
-          {"second_company", file.secondCompany},
-          {"fields", fields},
-          {"totals_kind", risks ? "premiums" : "paid_claims"},
-          {"totals", totals}};
+  json result = {{"kind", risks ? "risks" : "claims"},
+                 {"path", file.path},
+                 {"table", Text(file.table)},
+                 {"records", file.recordCount}};
+  // Only a file cut short says so.
+  if (const int64_t missing = MissingRecords(file); missing > 0) {
+    result["declared_records"] = file.declaredRecords;
+    result["missing_records"] = missing;
+  }
+  result["structure_ok"] = file.structureOk;
+  result["second_company"] = file.secondCompany;
+  result["fields"] = fields;
+  result["totals_kind"] = risks ? "premiums" : "paid_claims";
+  result["totals"] = totals;
+  return result;
 }
 
 json CatalogueJson(const RunResults& results) {

@@ -3,15 +3,20 @@
 #include <cmath>
 
 #include "validation/report_format.h"
+#include "values/text.h"
 
 namespace tarvelo {
+
+int64_t MissingRecords(const FileResult& file) {
+  return file.declaredRecords > file.recordsInFile ? file.declaredRecords - file.recordsInFile : 0;
+}
 
 bool HasDataProblems(const RunResults& results) {
   if (!results.completed) return false;
   if (results.riskFileMissing || results.claimFileMissing || results.companyNotFound) return true;
   if (results.claims && results.claims->misses > 0) return true;
   for (const FileResult& file : results.files) {
-    if (!file.structureOk || file.secondCompany) return true;
+    if (!file.structureOk || file.secondCompany || MissingRecords(file) > 0) return true;
     for (const FieldResult& field : file.fields) {
       if (field.nullCount != 0 || field.domainCount != 0) return true;
     }
@@ -20,6 +25,19 @@ bool HasDataProblems(const RunResults& results) {
     }
   }
   return false;
+}
+
+std::string ShortFilesWarning(const RunResults& results) {
+  std::string warning;
+  for (const FileResult& file : results.files) {
+    const int64_t missing = MissingRecords(file);
+    if (missing == 0) continue;
+    if (!warning.empty()) warning += '\n';
+    warning += "The file \"" + EscapeControlCharacters(PathText(file.path)) + "\" is cut short: its header declares " +
+               std::to_string(file.declaredRecords) + " records, it holds " + std::to_string(file.recordsInFile) +
+               " (" + std::to_string(missing) + " missing); the report counts those it holds.";
+  }
+  return warning;
 }
 
 std::string CompanyNotFoundWarning(const RunResults& results) {

@@ -43,6 +43,11 @@ struct FileResult {
   std::vector<FieldResult> fields;
   /// The premiums (risks file) or paid claims comparison, when written.
   std::vector<TotalsResult> totals;
+  /// The records the file's header declares and those the file holds
+  /// (deleted ones included): fewer when the file was cut short
+  /// (MissingRecords), and only those are read.
+  int64_t declaredRecords = 0;
+  int64_t recordsInFile = 0;
 };
 
 /// The claims-without-policy figures, when the test ran.
@@ -99,17 +104,32 @@ struct RunResults {
   std::string catalogueFolder;
   std::vector<CatalogueFileFacts> catalogueFiles;
   std::vector<CatalogueFault> catalogueFaults;
+  /// An error of reading the catalogue ended the run: a table missing or
+  /// unreadable, a column it lacks, a value of it that cannot be read.
+  bool catalogueFailed = false;
   /// The run reached its closing lines.
   bool completed = false;
 };
+
+/// The records a data file's header declares beyond those the file holds;
+/// 0 when it holds them all.
+int64_t MissingRecords(const FileResult& file);
 
 /// True when a completed run's report shows a problem in the data: an
 /// "Erro: " line (wrong structure, a second company), a non-zero count, a
 /// missing or empty file, a totals difference over 10% in absolute value
 /// (a file total against a reference of 0 included), or a claim without a
-/// policy item; or when the company has no row in "DadosQdp.DBF". False
-/// for a run that did not complete.
+/// policy item; or when the company has no row in "DadosQdp.DBF", or a
+/// data file holds fewer records than its header declares. False for a
+/// run that did not complete.
 bool HasDataProblems(const RunResults& results);
+
+/// The warning the front ends give of each data file of a run that holds
+/// fewer records than its header declares, one a line (code page 1252; the
+/// path's control characters escaped): The file "<path>" is cut short: its
+/// header declares <declared> records, it holds <held> (<missing> missing);
+/// the report counts those it holds. Empty when there is none.
+std::string ShortFilesWarning(const RunResults& results);
 
 /// The warning the front ends give after a completed run whose company is
 /// not in "DadosQdp.DBF" (code page 1252; the code's control characters

@@ -116,14 +116,14 @@ void ValidationRun::ExecuteSteps() {
   log_.Append("");
 
   EnterStep("loading the catalogue");
-  catalogue_.Load(state_.lineOfBusiness, folder, tbTabelas_, tbAnexos_);
+  ReadCatalogue([&] { catalogue_.Load(state_.lineOfBusiness, folder, tbTabelas_, tbAnexos_); });
   catalogue_.Structure().IndexName(kStructureByPosition);
   MemTable& order = catalogue_.TableOrder();
   order.First();
 
   EnterStep("opening the reference totals", folder + "DadosQdp.DBF");
   tbDadosQdp_.SetDBFFileName(folder + "DadosQdp.DBF");
-  tbDadosQdp_.Open();
+  ReadCatalogue([&] { tbDadosQdp_.Open(); });
 
   while (!order.AtEnd()) {
     state_.tableName = ToText(order.FieldValue("tabela"), settings_);
@@ -168,6 +168,9 @@ void ValidationRun::TreatDataFile() {
   result.table = Trim(state_.tableName);
   result.tableNumber = state_.tableNumber;
   tbDados_.Open();
+  // A file cut short is read as far as it goes; the results tell of it.
+  result.declaredRecords = tbDados_.DeclaredRecordCount();
+  result.recordsInFile = tbDados_.PhysicalRecordCount();
   if (details_) details_->BeginFile(path, state_.tableName);
   if (state_.companyCode.empty()) LookUpCompany();
   results_.companyCode = state_.companyCode;
@@ -208,18 +211,31 @@ void ValidationRun::LookUpCompany() {
   }
   // Errors of the reference table itself end the run like any catalogue
   // error.
-  for (; !tbDadosQdp_.AtEnd(); tbDadosQdp_.Next()) {
-    if (ToText(tbDadosQdp_.FieldValue("cod_seg"), settings_) != state_.companyCode) continue;
-    reference_.companyName = state_.companyName = ToText(tbDadosQdp_.FieldValue("empresa"), settings_);
-    reference_.pr_rural = tbDadosQdp_.FieldByName("pr_rural").AsFloat();
-    reference_.sin_rural = tbDadosQdp_.FieldByName("sin_rural").AsFloat();
-    reference_.pr_animal = tbDadosQdp_.FieldByName("pr_animal").AsFloat();
-    reference_.sin_animal = tbDadosQdp_.FieldByName("sin_animal").AsFloat();
-    reference_.inivig = Trim(ToText(tbDadosQdp_.FieldValue("inivig"), settings_));
-    reference_.fimvig = Trim(ToText(tbDadosQdp_.FieldValue("fimvig"), settings_));
-    return;
+  bool found = false;
+  ReadCatalogue([&] {
+    for (; !tbDadosQdp_.AtEnd(); tbDadosQdp_.Next()) {
+      if (ToText(tbDadosQdp_.FieldValue("cod_seg"), settings_) != state_.companyCode) continue;
+      reference_.companyName = state_.companyName = ToText(tbDadosQdp_.FieldValue("empresa"), settings_);
+      reference_.pr_rural = tbDadosQdp_.FieldByName("pr_rural").AsFloat();
+      reference_.sin_rural = tbDadosQdp_.FieldByName("sin_rural").AsFloat();
+      reference_.pr_animal = tbDadosQdp_.FieldByName("pr_animal").AsFloat();
+      reference_.sin_animal = tbDadosQdp_.FieldByName("sin_animal").AsFloat();
+      reference_.inivig = Trim(ToText(tbDadosQdp_.FieldValue("inivig"), settings_));
+      reference_.fimvig = Trim(ToText(tbDadosQdp_.FieldValue("fimvig"), settings_));
+      found = true;
+      return;
+    }
+  });
+  results_.companyNotFound = !found;
+}
+
+void ValidationRun::ReadCatalogue(const std::function<void()>& read) {
+  try {
+    read();
+  } catch (const TarveloError&) {
+    results_.catalogueFailed = true;
+    throw;
   }
-  results_.companyNotFound = true;
 }
 
 void ValidationRun::CheckRecords(const std::string& path) {

@@ -88,6 +88,10 @@ class ValidationRun {
   void CloseTables();
   void TreatDataFile();
   void LookUpCompany();
+  /// Calls read, which reads the catalogue: an error it raises is noted
+  /// in the results as the catalogue's (RunResults::catalogueFailed) and
+  /// raised.
+  void ReadCatalogue(const std::function<void()>& read);
   void CheckRecords(const std::string& path);
   void CountClaimsWithoutPolicy();
   void WriteEmptyFileBlocks();
