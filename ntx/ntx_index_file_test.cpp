@@ -3,12 +3,8 @@
 #include <gtest/gtest.h>
 
 #ifndef _WIN32
-#include <fcntl.h>
 #include <signal.h>
-#include <sys/file.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #endif
 
 #include <cstdint>
@@ -19,6 +15,7 @@
 #include "ntx/ntx_build.h"
 #include "ntx/ntx_index_list.h"
 #include "ntx/ntx_test_support.h"
+#include "os/held_file.h"
 #include "testing/dbf_writer.h"
 #include "testing/expect_error.h"
 #include "values/errors.h"
@@ -119,8 +116,8 @@ TEST_F(NtxIndexTest, FileHeldByAnotherIndexCannotBeCreated) {
 
 #ifndef _WIN32
 // Not on Windows: these two use what Linux alone has, a file size limit
-// that fails writes as a full disk does, and fork() for another process
-// holding a lock (the lock between two runs is tested by the command
+// that fails writes as a full disk does, and another process holding a
+// writer's record lock (the lock between two runs is tested by the command
 // line's tests on both systems).
 
 // A sort whose runs cannot be written (the file size limit stands for a
@@ -164,38 +161,13 @@ TEST_F(NtxIndexTest, FileLockedByAnotherProcessCannotBeCreated) {
   indexes_.DBFIndexDefs().Delete(0);
   table_.Close();
   const std::string held = ReadBytes(ntx);
-  int ready[2];
-  int release[2];
-  ASSERT_EQ(pipe(ready), 0);
-  ASSERT_EQ(pipe(release), 0);
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    ::close(ready[0]);
-    ::close(release[1]);  // so that the parent's end alone keeps it open
-    const int fd = ::open(ntx.c_str(), O_RDWR);
-    struct flock lock {};
-    lock.l_type = F_WRLCK;
-    lock.l_whence = SEEK_SET;
-    const char ok = fd >= 0 && ::fcntl(fd, F_SETLK, &lock) == 0 ? 'y' : 'n';
-    (void)!::write(ready[1], &ok, 1);
-    char done;
-    (void)!::read(release[0], &done, 1);
-    _exit(0);
+  {
+    const os::WriterProcess writer(ntx);
+    ASSERT_TRUE(writer.Holds());
+    OpenTable(table_, path);
+    EXPECT_ERROR(DbfError, BuildIndex(indexes_), "NtxIndex.CreateIndex: Create error \"apolice\"");
+    EXPECT_EQ(ReadBytes(ntx), held);
   }
-  ::close(ready[1]);
-  ::close(release[0]);
-  char ok = 'n';
-  ASSERT_EQ(::read(ready[0], &ok, 1), 1);
-  ASSERT_EQ(ok, 'y');
-  OpenTable(table_, path);
-  EXPECT_ERROR(DbfError, BuildIndex(indexes_), "NtxIndex.CreateIndex: Create error \"apolice\"");
-  EXPECT_EQ(ReadBytes(ntx), held);
-  (void)!::write(release[1], "x", 1);
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  ::close(ready[0]);
-  ::close(release[1]);
 
   indexes_[0].SetCreateNow(true);
   EXPECT_TRUE(Find(indexes_, "104000001"));

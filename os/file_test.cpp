@@ -3,7 +3,6 @@
 #ifndef _WIN32
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -192,36 +191,13 @@ TEST(FileLocks, OnlyAWritersRecordLockKeepsAReaderOut) {
   EXPECT_TRUE(OpenLockedFile(path, FileAccess::kRead).file.IsOpen());
   ::close(reader);
 
-  int ready[2];
-  int release[2];
-  ASSERT_EQ(::pipe(ready), 0);
-  ASSERT_EQ(::pipe(release), 0);
-  const pid_t writer = ::fork();
-  ASSERT_GE(writer, 0);
-  if (writer == 0) {
-    ::close(release[1]);
-    const int fd = ::open(path.c_str(), O_RDWR);
-    struct flock lock {};
-    lock.l_type = F_WRLCK;
-    lock.l_whence = SEEK_SET;
-    const char ok = fd >= 0 && ::fcntl(fd, F_SETLK, &lock) == 0 ? 'y' : 'n';
-    (void)!::write(ready[1], &ok, 1);
-    char done;
-    (void)!::read(release[0], &done, 1);
-    _exit(0);
+  {
+    const WriterProcess writer(path);
+    ASSERT_TRUE(writer.Holds());
+    const LockedFile kept = OpenLockedFile(path, FileAccess::kRead);
+    EXPECT_FALSE(kept.file.IsOpen());
+    EXPECT_EQ(kept.reason, kFileInUse);
   }
-  ::close(ready[1]);
-  ::close(release[0]);
-  char ok = 'n';
-  ASSERT_EQ(::read(ready[0], &ok, 1), 1);
-  ASSERT_EQ(ok, 'y');
-  const LockedFile kept = OpenLockedFile(path, FileAccess::kRead);
-  EXPECT_FALSE(kept.file.IsOpen());
-  EXPECT_EQ(kept.reason, kFileInUse);
-  ::close(release[1]);
-  ::close(ready[0]);
-  int status = 0;
-  ::waitpid(writer, &status, 0);
   EXPECT_TRUE(OpenLockedFile(path, FileAccess::kRead).file.IsOpen());
 }
 #endif

@@ -29,6 +29,28 @@ class HeldFile {
   intptr_t file_ = -1;
 };
 
+#ifndef _WIN32
+/// POSIX only: another process that holds the existing file path open for
+/// writing under a writer's record lock on the whole of it (fcntl,
+/// F_SETLK), as a program writing the file would, until this goes; the
+/// process then ends and is waited for. Holds() is false when the file
+/// could not be opened or locked.
+class WriterProcess {
+ public:
+  explicit WriterProcess(const std::string& path);
+  ~WriterProcess();
+  WriterProcess(const WriterProcess&) = delete;
+  WriterProcess& operator=(const WriterProcess&) = delete;
+
+  bool Holds() const { return holds_; }
+
+ private:
+  int child_ = -1;
+  int release_ = -1;  // closed, it lets the process end
+  bool holds_ = false;
+};
+#endif
+
 /// True when path can be held as above now: no open file holds it.
 bool CanHold(const std::string& path);
 
