@@ -46,19 +46,10 @@ namespace tarvelo {
 namespace {
 
 using clitest::RunCli;
+using clitest::WithoutTimes;
 using clitest::WriteRisksAndClaims;
 using testing::Outcome;
 using testing::Refusal;
-
-// The report without its two lines that hold the time of the run.
-std::string WithoutTimes(const std::string& report) {
-  std::istringstream in(report);
-  std::string kept;
-  for (std::string line; std::getline(in, line);)
-    if (line.rfind("Início do processamento: ", 0) != 0 && line.rfind("Fim do processamento: ", 0) != 0)
-      kept += line + "\n";
-  return kept;
-}
 
 TEST(CliOptions, ParsesBothFormsAndRejectsMistakes) {
   std::string error;

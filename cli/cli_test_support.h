@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,16 @@ inline void WriteRisksAndClaims(const testing::TempDir& dir, int records) {
       writer.AddRecord({"05631", std::to_string(int64_t{i} * 7919 % records), "0001", "61", "20230101", "1.00"});
     writer.Finish();
   }
+}
+
+// The report without its two lines that hold the time of the run.
+inline std::string WithoutTimes(const std::string& report) {
+  std::istringstream in(report);
+  std::string kept;
+  for (std::string line; std::getline(in, line);)
+    if (line.rfind("Início do processamento: ", 0) != 0 && line.rfind("Fim do processamento: ", 0) != 0)
+      kept += line + "\n";
+  return kept;
 }
 
 }  // namespace tarvelo::clitest

@@ -9,10 +9,10 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "cli/cli_test_support.h"
 #include "os/file_system.h"
 #include "testing/dbf_writer.h"
 #include "testing/program_outcome.h"
@@ -23,22 +23,26 @@ namespace {
 
 namespace fs = std::filesystem;
 
+using clitest::WithoutTimes;
 using testing::Outcome;
 using testing::RunShell;
-
-// The report without its two lines that hold the time of the run.
-std::string WithoutTimes(const std::string& report) {
-  std::istringstream in(report);
-  std::string kept;
-  for (std::string line; std::getline(in, line);)
-    if (line.rfind("Início do processamento: ", 0) != 0 && line.rfind("Fim do processamento: ", 0) != 0)
-      kept += line + "\n";
-  return kept;
-}
 
 const std::string kSamples =
     "--riscos '" TARVELO_SAMPLES_DIR "/riscos.dbf' --sinistros '" TARVELO_SAMPLES_DIR "/sinistros.dbf'";
 const char* const kCatalogue[] = {"tabelas.dbf", "anexos.dbf", "DadosQdp.DBF"};
+
+// The program installed under root as a package puts it: usr/bin/tarvelo-cli
+// and the catalogue in the data folder found from there, whose path it
+// returns.
+std::string Install(const testing::TempDir& root) {
+  fs::create_directories(root.File("usr/bin"));
+  const std::string installed = (fs::path(root.File("usr/bin")) / TARVELO_INSTALLED_DATA).lexically_normal().string();
+  fs::create_directories(installed);
+  for (const char* name : kCatalogue)
+    fs::copy_file(std::string(TARVELO_CATALOGUE_DIR "/") + name, installed + "/" + name);
+  fs::copy_file(TARVELO_CLI_PATH, root.File("usr/bin/tarvelo-cli"));
+  return installed;
+}
 
 // The program in bin/ finds the catalogue beside it, else in the installed
 // place beside bin/; TARVELO_CATALOGO names another folder, and the option
@@ -46,13 +50,8 @@ const char* const kCatalogue[] = {"tabelas.dbf", "anexos.dbf", "DadosQdp.DBF"};
 // where that folder came from.
 TEST(ProgramFolders, CatalogueFromTheOptionTheVariableTheProgramsFolderOrTheInstalledOne) {
   testing::TempDir root, io;
-  fs::create_directories(root.File("usr/bin"));
-  const std::string installed = (fs::path(root.File("usr/bin")) / TARVELO_INSTALLED_DATA).lexically_normal().string();
-  fs::create_directories(installed);
-  for (const char* name : kCatalogue)
-    fs::copy_file(std::string(TARVELO_CATALOGUE_DIR "/") + name, installed + "/" + name);
+  const std::string installed = Install(root);
   const std::string program = root.File("usr/bin/tarvelo-cli");
-  fs::copy_file(TARVELO_CLI_PATH, program);
   const auto run = [](const std::string& environment = "") {
     return "env -u TARVELO_CATALOGO LANG=pt_BR.UTF-8 LC_ALL= " + environment + " '";
   };
@@ -100,17 +99,12 @@ TEST(ProgramFolders, CatalogueFromTheOptionTheVariableTheProgramsFolderOrTheInst
 // known by its first bytes.
 TEST(ProgramFolders, NoOutputReplacesTheProgramOrItsInstalledFiles) {
   testing::TempDir root, io;
-  fs::create_directories(root.File("usr/bin"));
-  const std::string installed = (fs::path(root.File("usr/bin")) / TARVELO_INSTALLED_DATA).lexically_normal().string();
-  fs::create_directories(installed);
-  for (const char* name : kCatalogue)
-    fs::copy_file(std::string(TARVELO_CATALOGUE_DIR "/") + name, installed + "/" + name);
+  const std::string installed = Install(root);
   testing::WriteFile(installed + "/Tarvelo.html", "help");
   const std::string doc = root.File("usr/share/doc/tarvelo-cli");
   fs::create_directories(doc);
   testing::WriteFile(doc + "/copyright", "licence");
   const std::string program = root.File("usr/bin/tarvelo-cli");
-  fs::copy_file(TARVELO_CLI_PATH, program);
   const std::string run = "env -u TARVELO_CATALOGO LANG=pt_BR.UTF-8 LC_ALL= '" + program + "' " + kSamples;
   const auto refused = [&](const std::string& path) {
     return testing::Refusal(path, "that file is one of the program's own");
