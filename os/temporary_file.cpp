@@ -4,6 +4,8 @@
 #include <cstring>
 #include <utility>
 
+#include "os/process.h"
+
 namespace tarvelo::os {
 namespace {
 
@@ -88,6 +90,9 @@ void TemporaryFile::Release() noexcept {
 
 void TemporaryFile::Remove() noexcept {
   if (!Holds()) return;
+  // A signal that came between taking the file out of the handler's list
+  // and removing it would end the process with the file left behind.
+  const SignalsHeldOff heldOff;
   // Out of the signal handler's list first, so that the two never race.
   if (slot_ >= 0) {
     int expected = 2;
