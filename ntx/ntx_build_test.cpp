@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "ntx/ntx_expression.h"
 #include "ntx/ntx_index.h"
 #include "ntx/ntx_index_list.h"
 #include "ntx/ntx_page_cache.h"
@@ -195,6 +196,40 @@ TEST_F(NtxIndexTest, TwoThreadsWithAStretchOneRecordPastItsBlocks) {
     const CheckResult check = CheckNtxFile(dir_.File("apolice.ntx"), Expected(path));
     EXPECT_TRUE(check.problems.empty()) << check.Report();
     EXPECT_EQ(check.entries.size(), risks.size());
+  }
+}
+
+// Deleted records at the seams: the last record of each of the first
+// stretch's three blocks, the first record of the second stretch and the
+// last of the file. Whatever the limit and the threads, the scan remembers
+// the first deleted records up to the limit and knows the deletions of
+// exactly the records before the first one it forgot.
+TEST_F(NtxIndexTest, DeletedRecordsAtTheSeamsOfTheStretchesAreRememberedExactly) {
+  constexpr int64_t kBlock = (int64_t{256} << 10) / 46;
+  constexpr int64_t kRecords = 2 * 3 * kBlock;
+  const std::vector<uint32_t> deleted = {kBlock, 2 * kBlock, 3 * kBlock, 3 * kBlock + 1, 4 * kBlock, kRecords};
+  std::vector<Risk> risks = ShuffledRisks(static_cast<int>(kRecords));
+  for (const uint32_t recno : deleted) risks[recno - 1].deleted = true;
+  const std::string path = WriteRisks("riscos.dbf", risks);
+  DbfTable table("tbRiscos", settings_);
+  OpenTable(table, path);
+  const NtxExpression key = NtxExpression::ParseKey("apolice+item", table);
+  const NtxExpression filter = NtxExpression::ParseFilter("", table);
+  for (const int threads : {1, 2}) {
+    for (size_t kept = 0; kept <= deleted.size(); ++kept) {
+      SCOPED_TRACE(std::to_string(threads) + " threads, " + std::to_string(kept) + " deleted records kept");
+      NtxScanOptions options;
+      options.keyLength = key.KeyLength();
+      options.sortBytes = NtxKeySorter::kMinBudget;
+      options.threads = threads;
+      options.deletedRecordsKept = kept;
+      options.folder = dir_.Path();
+      options.shownName = "apolice.ntx";
+      const NtxTableScan scan = ScanTableKeys(table, key, filter, options);
+      EXPECT_EQ(scan.recordCount, kRecords);
+      EXPECT_EQ(scan.deleted, std::vector<uint32_t>(deleted.begin(), deleted.begin() + static_cast<ptrdiff_t>(kept)));
+      EXPECT_EQ(scan.deletedKnownThrough, kept < deleted.size() ? deleted[kept] - 1 : kRecords);
+    }
   }
 }
 
