@@ -1,5 +1,9 @@
 #include "frontend/window_logic.h"
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -12,6 +16,7 @@
 #include "frontend/open_document.h"
 #include "os/file_system.h"
 #include "os/locale_settings.h"
+#include "os/process.h"
 #include "testing/catalogue_fixture.h"
 #include "testing/dbf_writer.h"
 #include "testing/temp_dir.h"
@@ -340,6 +345,24 @@ TEST(WindowLogic, ExportHelpAndOpeningDocumentsShowTheShellMessages) {
   logic.Export();
   EXPECT_EQ(face.questions.size(), 3u);
   EXPECT_EQ(face.launched.size(), 4u);
+
+  // With a catalogue folder that others may write, the index goes to the
+  // user's private folder, and an export over it is refused there too.
+  testing::TempDir runtime;
+  const std::string savedRuntime = os::EnvironmentVariable("XDG_RUNTIME_DIR");
+  ASSERT_EQ(setenv("XDG_RUNTIME_DIR", runtime.Path().c_str(), 1), 0);
+  ASSERT_EQ(chmod(dir.Path().c_str(), 0777), 0);
+  face.saveAnswer = runtime.File("tarvelo/apolice.ntx");
+  logic.Export();
+  EXPECT_EQ(face.errors.back(),
+            "Cannot export the report to \"" + *face.saveAnswer + "\": the validation writes its index to that file.");
+  EXPECT_EQ(face.launched.size(), 4u);
+  chmod(dir.Path().c_str(), 0700);
+  if (savedRuntime.empty()) {
+    unsetenv("XDG_RUNTIME_DIR");
+  } else {
+    setenv("XDG_RUNTIME_DIR", savedRuntime.c_str(), 1);
+  }
 #endif
 
   face.launched.clear();
