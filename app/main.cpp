@@ -19,7 +19,7 @@ int main(int argc, char** argv) {
   QApplication application(argc, argv);
   tarvelo::PrepareApplication();
   tarvelo::DesktopServices services;
-  const auto frmInicio = tarvelo::CreateFrmInicio(services, *arguments);
-  frmInicio->show();
+  const auto window = tarvelo::CreateMainWindow(services, *arguments);
+  window->show();
   return application.exec();
 }

@@ -203,7 +203,7 @@ QString DroppedFile(const QMimeData* data) {
 
 }  // namespace
 
-TfrmInicio::TfrmInicio(QString programFolder, RegionalSettings settings, WindowServices& services, QWidget* parent)
+MainWindow::MainWindow(QString programFolder, RegionalSettings settings, WindowServices& services, QWidget* parent)
     : QWidget(parent), services_(services) {
   CreateControls();
   // The caption names the year of the catalogue's reference window.
@@ -214,12 +214,12 @@ TfrmInicio::TfrmInicio(QString programFolder, RegionalSettings settings, WindowS
   if (!geometry.isEmpty()) restoreGeometry(geometry);
 }
 
-TfrmInicio::~TfrmInicio() {
+MainWindow::~MainWindow() {
   // The run ends before the controls it shows in go.
   logic_.reset();
 }
 
-void TfrmInicio::CreateControls() {
+void MainWindow::CreateControls() {
   const WindowDesign& design = MainWindowDesign();
   setObjectName(design.designName);
   setWindowTitle(design.caption);
@@ -248,27 +248,27 @@ void TfrmInicio::CreateControls() {
   ConnectCommands();
 }
 
-void TfrmInicio::ConnectCommands() {
+void MainWindow::ConnectCommands() {
   const auto connectClick = [this](ControlRole role, auto handler) {
     connect(static_cast<QAbstractButton*>(Control(role)), &QAbstractButton::clicked, this, handler);
   };
-  connectClick(ControlRole::kRisksChoice, &TfrmInicio::ChooseRisksFile);
-  connectClick(ControlRole::kClaimsChoice, &TfrmInicio::ChooseClaimsFile);
-  connectClick(ControlRole::kValidate, &TfrmInicio::Validate);
-  connectClick(ControlRole::kExport, &TfrmInicio::Export);
-  connectClick(ControlRole::kHelp, &TfrmInicio::Help);
+  connectClick(ControlRole::kRisksChoice, &MainWindow::ChooseRisksFile);
+  connectClick(ControlRole::kClaimsChoice, &MainWindow::ChooseClaimsFile);
+  connectClick(ControlRole::kValidate, &MainWindow::Validate);
+  connectClick(ControlRole::kExport, &MainWindow::Export);
+  connectClick(ControlRole::kHelp, &MainWindow::Help);
   connectClick(ControlRole::kClose, &QWidget::close);
 }
 
-QLineEdit* TfrmInicio::Box(PathBox box) const { return static_cast<QLineEdit*>(Control(PathBoxRole(box))); }
+QLineEdit* MainWindow::Box(PathBox box) const { return static_cast<QLineEdit*>(Control(PathBoxRole(box))); }
 
-QPlainTextEdit* TfrmInicio::ReportArea() const { return static_cast<QPlainTextEdit*>(Control(ControlRole::kReport)); }
+QPlainTextEdit* MainWindow::ReportArea() const { return static_cast<QPlainTextEdit*>(Control(ControlRole::kReport)); }
 
-QProgressBar* TfrmInicio::Progress() const { return static_cast<QProgressBar*>(Control(ControlRole::kProgress)); }
+QProgressBar* MainWindow::Progress() const { return static_cast<QProgressBar*>(Control(ControlRole::kProgress)); }
 
-QPushButton* TfrmInicio::ValidateButton() const { return static_cast<QPushButton*>(Control(ControlRole::kValidate)); }
+QPushButton* MainWindow::ValidateButton() const { return static_cast<QPushButton*>(Control(ControlRole::kValidate)); }
 
-void TfrmInicio::resizeEvent(QResizeEvent* event) {
+void MainWindow::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   const WindowDesign& design = MainWindowDesign();
   const int extraWidth = width() - design.clientWidth;
@@ -280,7 +280,7 @@ void TfrmInicio::resizeEvent(QResizeEvent* event) {
   }
 }
 
-void TfrmInicio::keyPressEvent(QKeyEvent* event) {
+void MainWindow::keyPressEvent(QKeyEvent* event) {
   // Enter that no control used (an edit box, the report area) validates.
   QPushButton* validate = ValidateButton();
   if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && validate->isEnabled()) {
@@ -290,7 +290,7 @@ void TfrmInicio::keyPressEvent(QKeyEvent* event) {
   QWidget::keyPressEvent(event);
 }
 
-bool TfrmInicio::eventFilter(QObject* watched, QEvent* event) {
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   auto* edit = qobject_cast<QLineEdit*>(watched);
   if (edit && (edit == Box(PathBox::kRisks) || edit == Box(PathBox::kClaims))) {
     switch (event->type()) {
@@ -322,7 +322,7 @@ bool TfrmInicio::eventFilter(QObject* watched, QEvent* event) {
   return QWidget::eventFilter(watched, event);
 }
 
-void TfrmInicio::closeEvent(QCloseEvent* event) {
+void MainWindow::closeEvent(QCloseEvent* event) {
   if (!logic_->CloseRequested()) {
     event->ignore();
     return;
@@ -330,11 +330,11 @@ void TfrmInicio::closeEvent(QCloseEvent* event) {
   QWidget::closeEvent(event);
 }
 
-std::string TfrmInicio::BoxText(PathBox box) const { return Box(box)->text().toStdString(); }
+std::string MainWindow::BoxText(PathBox box) const { return Box(box)->text().toStdString(); }
 
-void TfrmInicio::SetBoxText(PathBox box, const std::string& text) { Box(box)->setText(QString::fromStdString(text)); }
+void MainWindow::SetBoxText(PathBox box, const std::string& text) { Box(box)->setText(QString::fromStdString(text)); }
 
-void TfrmInicio::SetCommandsEnabled(bool enabled) {
+void MainWindow::SetCommandsEnabled(bool enabled) {
   for (ControlRole command : {ControlRole::kRisksChoice, ControlRole::kClaimsChoice, ControlRole::kValidate,
                               ControlRole::kHelp, ControlRole::kExport}) {
     Control(command)->setEnabled(enabled);
@@ -343,7 +343,7 @@ void TfrmInicio::SetCommandsEnabled(bool enabled) {
   Box(PathBox::kClaims)->setReadOnly(!enabled);
 }
 
-void TfrmInicio::SetBusyCursor(bool busy) {
+void MainWindow::SetBusyCursor(bool busy) {
   if (busy) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
   } else {
@@ -351,18 +351,18 @@ void TfrmInicio::SetBusyCursor(bool busy) {
   }
 }
 
-void TfrmInicio::Post(std::function<void()> work) {
+void MainWindow::Post(std::function<void()> work) {
   // Queued on this object: dropped once the window is gone.
   QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection);
 }
 
-std::optional<std::string> TfrmInicio::ChooseOpenFile(const std::string& startFile) {
+std::optional<std::string> MainWindow::ChooseOpenFile(const std::string& startFile) {
   const auto chosen = services_.ChooseOpenFile(this, QString::fromStdString(startFile));
   if (!chosen) return std::nullopt;
   return QDir::toNativeSeparators(*chosen).toStdString();
 }
 
-std::optional<SavePathChoice> TfrmInicio::ChooseSaveFile(const SaveDialogRequest& request) {
+std::optional<SavePathChoice> MainWindow::ChooseSaveFile(const SaveDialogRequest& request) {
   SaveDialogSettings settings;
   settings.title = QString::fromStdString(request.title);
   settings.initialFolder = QString::fromStdString(request.initialFolder);
@@ -375,29 +375,29 @@ std::optional<SavePathChoice> TfrmInicio::ChooseSaveFile(const SaveDialogRequest
   return SavePathChoice{chosen->path.toStdString(), chosen->filter};
 }
 
-void TfrmInicio::ShowError(const std::string& cp1252Text) { services_.ShowError(this, FromCp1252(cp1252Text)); }
+void MainWindow::ShowError(const std::string& cp1252Text) { services_.ShowError(this, FromCp1252(cp1252Text)); }
 
-void TfrmInicio::ShowMessage(const std::string& cp1252Text) { services_.ShowMessage(this, FromCp1252(cp1252Text)); }
+void MainWindow::ShowMessage(const std::string& cp1252Text) { services_.ShowMessage(this, FromCp1252(cp1252Text)); }
 
-void TfrmInicio::ShowInformation(const std::string& cp1252Text) {
+void MainWindow::ShowInformation(const std::string& cp1252Text) {
   services_.ShowInformation(this, FromCp1252(cp1252Text));
 }
 
-bool TfrmInicio::AskYesNo(const std::string& cp1252Text) { return services_.AskYesNo(this, FromCp1252(cp1252Text)); }
+bool MainWindow::AskYesNo(const std::string& cp1252Text) { return services_.AskYesNo(this, FromCp1252(cp1252Text)); }
 
-void TfrmInicio::LaunchDocument(const std::string& path, std::function<void(int)> done) {
+void MainWindow::LaunchDocument(const std::string& path, std::function<void(int)> done) {
   services_.LaunchDocument(QFileInfo(FromRunPath(path)).absoluteFilePath(), std::move(done));
 }
 
-std::string TfrmInicio::HomeFolder() const { return QDir::homePath().toStdString(); }
+std::string MainWindow::HomeFolder() const { return QDir::homePath().toStdString(); }
 
-RememberedPaths TfrmInicio::RecallPaths() {
+RememberedPaths MainWindow::RecallPaths() {
   const QSettings settings(QSettings::UserScope, kSettingsName, kSettingsName);
   return {settings.value("riskFile").toString().toStdString(), settings.value("claimFile").toString().toStdString(),
           settings.value("exportFolder").toString().toStdString()};
 }
 
-void TfrmInicio::KeepPaths(const RememberedPaths& paths) {
+void MainWindow::KeepPaths(const RememberedPaths& paths) {
   QSettings settings(QSettings::UserScope, kSettingsName, kSettingsName);
   settings.setValue("riskFile", QString::fromStdString(paths.riskFile));
   settings.setValue("claimFile", QString::fromStdString(paths.claimFile));
@@ -405,11 +405,11 @@ void TfrmInicio::KeepPaths(const RememberedPaths& paths) {
   settings.setValue("geometry", saveGeometry());
 }
 
-void TfrmInicio::SetProgress(int position) { Progress()->setValue(position); }
+void MainWindow::SetProgress(int position) { Progress()->setValue(position); }
 
-void TfrmInicio::ClearReport() { ReportArea()->clear(); }
+void MainWindow::ClearReport() { ReportArea()->clear(); }
 
-void TfrmInicio::ShowReportLine(size_t index, const std::string& cp1252Line, bool replace) {
+void MainWindow::ShowReportLine(size_t index, const std::string& cp1252Line, bool replace) {
   const QString text = FromCp1252(cp1252Line);
   QPlainTextEdit* report = ReportArea();
   QTextDocument* document = report->document();

@@ -31,7 +31,7 @@ namespace tarvelo {
 /// The edit boxes' texts, the folder of the last export and the window's
 /// place and size are kept in the user's settings (QSettings, "Tarvelo")
 /// and restored at start.
-class TfrmInicio : public QWidget, public WindowFace {
+class MainWindow : public QWidget, public WindowFace {
   Q_OBJECT
 
  public:
@@ -40,8 +40,8 @@ class TfrmInicio : public QWidget, public WindowFace {
   /// system names it. settings: the user's
   /// regional settings read at start. services answer the dialogs, message
   /// boxes and the opening of documents, and must outlive the window.
-  TfrmInicio(QString programFolder, RegionalSettings settings, WindowServices& services, QWidget* parent = nullptr);
-  ~TfrmInicio() override;
+  MainWindow(QString programFolder, RegionalSettings settings, WindowServices& services, QWidget* parent = nullptr);
+  ~MainWindow() override;
 
   /// Chooses the risks file into its edit box; cancel changes nothing.
   void ChooseRisksFile() { logic_->ChooseFile(PathBox::kRisks); }

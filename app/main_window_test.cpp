@@ -151,7 +151,7 @@ class WindowTest : public ::testing::Test {
       std::filesystem::copy_file(std::string(TARVELO_SAMPLES_DIR "/") + name, dir.File(name));
     }
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(dir.File("settings")));
-    window = std::make_unique<TfrmInicio>(QString::fromStdString(dir.Path()), BrazilianSettings(), services);
+    window = std::make_unique<MainWindow>(QString::fromStdString(dir.Path()), BrazilianSettings(), services);
     window->show();
   }
 
@@ -166,13 +166,13 @@ class WindowTest : public ::testing::Test {
 
   void WaitForRun() {
     if (!window->IsRunning()) return;
-    QSignalSpy finished(window.get(), &TfrmInicio::runFinished);
+    QSignalSpy finished(window.get(), &MainWindow::runFinished);
     ASSERT_TRUE(finished.wait(60000));
   }
 
   testing::TempDir dir;
   FakeServices services;
-  std::unique_ptr<TfrmInicio> window;
+  std::unique_ptr<MainWindow> window;
 };
 
 TEST_F(WindowTest, EnterValidatesTypedPathsAndTheExportIsTheCommandLineReport) {
@@ -468,7 +468,7 @@ TEST_F(WindowTest, PathsExportFolderAndGeometryAreKeptAndTildeMeansHome) {
 
   // Next year's reference table: the caption names the year its window ends.
   testing::WriteQdp(dir.File("DadosQdp.DBF"), {{"05631", "OUTRA", "1", "1", "1", "1", "20230701", "20240630"}});
-  window = std::make_unique<TfrmInicio>(QString::fromStdString(dir.Path()), BrazilianSettings(), services);
+  window = std::make_unique<MainWindow>(QString::fromStdString(dir.Path()), BrazilianSettings(), services);
   EXPECT_EQ(window->windowTitle(), "ORVAL - Tarvelo - 2024");
   EXPECT_EQ(Control<QLineEdit>("edArqRisco")->text(), "~/riscos.dbf");
   EXPECT_EQ(Control<QLineEdit>("edArqSinistro")->text(), "/media/ausente/sinistros.dbf");
@@ -539,12 +539,12 @@ TEST_F(WindowTest, LayoutAnchorsAndControls) {
 
 /// A window whose run, on reaching a progress position, waits until it is
 /// asked to stop: the close arrives at a known point of the run.
-class WindowHeldAtProgress : public TfrmInicio {
+class WindowHeldAtProgress : public MainWindow {
  public:
   WindowHeldAtProgress(int position, const std::string& folder, WindowServices& services)
-      : TfrmInicio(QString::fromStdString(folder), BrazilianSettings(), services), position_(position) {}
+      : MainWindow(QString::fromStdString(folder), BrazilianSettings(), services), position_(position) {}
   void PostProgress(int position) override {
-    TfrmInicio::PostProgress(position);
+    MainWindow::PostProgress(position);
     if (position != position_) return;
     reached = true;
     // A window that never asks would leave the run to go on after a while.
@@ -570,7 +570,7 @@ TEST_F(WindowTest, ClosingDuringARunStopsItRemovesTheIndexAndCloses) {
     EXPECT_FALSE(held.findChild<QPushButton*>("btnExporta")->isEnabled());
     EXPECT_TRUE(held.findChild<QLineEdit*>("edArqRisco")->isReadOnly());
 
-    QSignalSpy finished(&held, &TfrmInicio::runFinished);
+    QSignalSpy finished(&held, &MainWindow::runFinished);
     if (position == 25) {
       held.findChild<QPushButton*>("btnFechar")->click();
     } else {
@@ -609,13 +609,13 @@ TEST_F(WindowTest, DroppingAFileOnAnEditBoxPutsItsPath) {
 TEST_F(WindowTest, CommandLineAndEnvironmentNameTheCatalogueAndTheFiles) {
   std::string error;
   qputenv("TARVELO_CATALOGO", "/elsewhere");
-  EXPECT_EQ(CreateFrmInicio(services)->CatalogueFolder(), "/elsewhere/");
+  EXPECT_EQ(CreateMainWindow(services)->CatalogueFolder(), "/elsewhere/");
   // "Open with" on three files, the claims first: each of the first two in
   // the box of its layout, the third told in a message box.
   auto parsed = ParseWindowArguments(
       {"--catalogo", dir.Path(), dir.File("sinistros.dbf"), dir.File("riscos.dbf"), dir.File("anexos.dbf")}, error);
   ASSERT_TRUE(parsed);
-  window = CreateFrmInicio(services, *parsed);
+  window = CreateMainWindow(services, *parsed);
   qunsetenv("TARVELO_CATALOGO");
   EXPECT_EQ(window->CatalogueFolder(), dir.Path());
   EXPECT_EQ(Control<QLineEdit>("edArqRisco")->text().toStdString(), dir.File("riscos.dbf"));

@@ -51,10 +51,10 @@ bool InstallToolkitTranslations(const std::string& language) {
   return true;
 }
 
-std::unique_ptr<TfrmInicio> CreateFrmInicio(WindowServices& services, const WindowArguments& arguments) {
+std::unique_ptr<MainWindow> CreateMainWindow(WindowServices& services, const WindowArguments& arguments) {
   const std::string own = ExecutableFolder();
   const CatalogueChoice catalogue = ChooseCatalogueFolder(arguments.catalogueFolder, ProcessEnvironmentVariable, own);
-  auto window = std::make_unique<TfrmInicio>(WindowPath(catalogue.folder), SettingsFromProcessEnvironment(), services);
+  auto window = std::make_unique<MainWindow>(WindowPath(catalogue.folder), SettingsFromProcessEnvironment(), services);
   window->SetHelpFolder(ProgramDataFolder(own, "Tarvelo.html"));
   window->SetCatalogueOrigin(CatalogueOriginText(catalogue));
   // Files named on the command line take the place of those kept from the

@@ -30,6 +30,6 @@ bool InstallToolkitTranslations(const std::string& language);
 /// settings from the environment, and the data files of the command line,
 /// when it names any, in its edit boxes in place of those of the last
 /// session, each in the box of its layout (WindowLogic::OpenStartFiles).
-std::unique_ptr<TfrmInicio> CreateFrmInicio(WindowServices& services, const WindowArguments& arguments = {});
+std::unique_ptr<MainWindow> CreateMainWindow(WindowServices& services, const WindowArguments& arguments = {});
 
 }  // namespace tarvelo

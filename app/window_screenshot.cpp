@@ -25,14 +25,14 @@ int main(int argc, char** argv) {
   const QTemporaryDir settingsFolder;
   QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsFolder.path());
   tarvelo::DesktopServices services;
-  const auto frmInicio = tarvelo::CreateFrmInicio(services);
-  tarvelo::TfrmInicio& window = *frmInicio;
+  const auto created = tarvelo::CreateMainWindow(services);
+  tarvelo::MainWindow& window = *created;
   window.show();
   window.findChild<QLineEdit*>("edArqRisco")->setText(QFile::decodeName(argv[2]));
   window.findChild<QLineEdit*>("edArqSinistro")->setText(QFile::decodeName(argv[3]));
 
   bool failed = false;
-  QObject::connect(&window, &tarvelo::TfrmInicio::runFinished, [&] {
+  QObject::connect(&window, &tarvelo::MainWindow::runFinished, [&] {
     // Let the last lines and the progress bar paint before the picture.
     QTimer::singleShot(500, [&] {
       const QPixmap picture = window.screen()->grabWindow(window.winId());

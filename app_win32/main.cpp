@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app_win32/frm_inicio.h"
+#include "app_win32/main_window.h"
 #include "frontend/locale_environment.h"
 #include "frontend/program_context.h"
 #include "frontend/program_folders.h"
@@ -64,8 +64,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
                                    : std::nullopt;
     const tarvelo::CatalogueChoice choice =
         tarvelo::ChooseCatalogueFolder(catalogue, tarvelo::ProcessEnvironmentVariable, own);
-    tarvelo::win32::FrmInicio window(instance, choice.folder, tarvelo::SettingsFromProcessEnvironment(),
-                                     tarvelo::win32::SystemCalls(), true);
+    tarvelo::win32::MainWindow window(instance, choice.folder, tarvelo::SettingsFromProcessEnvironment(),
+                                      tarvelo::win32::SystemCalls(), true);
     window.Logic().SetHelpFolder(tarvelo::ProgramDataFolder(own, "Tarvelo.html"));
     window.Logic().SetCatalogueOrigin(tarvelo::CatalogueOriginText(choice));
     window.Logic().OpenStartFiles(arguments->files);

@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "app_win32/frm_inicio.h"
+#include "app_win32/main_window.h"
 #include "app_win32/window_layout.h"
 #include "frontend/locale_environment.h"
 #include "frontend/program_context.h"
@@ -81,8 +81,8 @@ int wmain(int argc, wchar_t** argv) {
   tarvelo::win32::SystemCalls calls;
   // The picture shows the paths given here, not those of a past session.
   calls.settingsKey = L"Software\\Tarvelo\\WindowScreenshot";
-  tarvelo::win32::FrmInicio window(GetModuleHandleW(nullptr), tarvelo::ExecutableFolder(),
-                                   tarvelo::SettingsFromProcessEnvironment(), calls, false);
+  tarvelo::win32::MainWindow window(GetModuleHandleW(nullptr), tarvelo::ExecutableFolder(),
+                                    tarvelo::SettingsFromProcessEnvironment(), calls, false);
   HWND handle = window.Handle();
   ShowWindow(handle, SW_SHOWNORMAL);
   using tarvelo::ControlRole;

@@ -9,7 +9,7 @@
 
 namespace tarvelo {
 
-// The design of the program's window, frmInicio, as data that every face
+// The design of the program's main window as data that every face
 // builds its controls from: what each control is for (its role), its kind,
 // rectangle, caption, hint, tab order, anchor, font and image; the
 // window's caption, size and place; the export dialog's title and file

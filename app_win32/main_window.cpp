@@ -1,4 +1,4 @@
-#include "app_win32/frm_inicio.h"
+#include "app_win32/main_window.h"
 
 #include <knownfolders.h>
 #include <shlobj.h>
@@ -40,8 +40,8 @@ std::vector<WORD> DialogTemplate(DWORD style, DWORD exStyle, const std::string& 
 
 }  // namespace
 
-FrmInicio::FrmInicio(HINSTANCE instance, std::string programFolder, RegionalSettings settings, SystemCalls calls,
-                     bool quitOnClose)
+MainWindow::MainWindow(HINSTANCE instance, std::string programFolder, RegionalSettings settings, SystemCalls calls,
+                       bool quitOnClose)
     : instance_(instance), calls_(std::move(calls)), quitOnClose_(quitOnClose) {
   // The caption names the year of the catalogue's reference window.
   const std::vector<WORD> dialog = DialogTemplate(kStyle, kExStyle, WindowCaption(programFolder, settings));
@@ -54,7 +54,7 @@ FrmInicio::FrmInicio(HINSTANCE instance, std::string programFolder, RegionalSett
   RestorePlacement();
 }
 
-FrmInicio::~FrmInicio() {
+MainWindow::~MainWindow() {
   // The run ends (and its work posted to the window is dropped) before the
   // controls it shows in go.
   logic_.reset();
@@ -73,20 +73,20 @@ FrmInicio::~FrmInicio() {
   }
 }
 
-INT_PTR CALLBACK FrmInicio::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR CALLBACK MainWindow::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_INITDIALOG) {
     SetWindowLongPtrW(window, DWLP_USER, lParam);
-    auto* self = reinterpret_cast<FrmInicio*>(lParam);
+    auto* self = reinterpret_cast<MainWindow*>(lParam);
     self->window_ = window;
     self->CreateControls();
     SetFocus(self->Control(RolesInTabOrder().front()));
     return FALSE;
   }
-  auto* self = reinterpret_cast<FrmInicio*>(GetWindowLongPtrW(window, DWLP_USER));
+  auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(window, DWLP_USER));
   return self ? self->Handle(message, wParam, lParam) : FALSE;
 }
 
-INT_PTR FrmInicio::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
   const auto result = [this](LRESULT value) {
     SetWindowLongPtrW(window_, DWLP_MSGRESULT, value);
     return TRUE;
@@ -142,7 +142,7 @@ INT_PTR FrmInicio::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
   }
 }
 
-void FrmInicio::Command(ControlRole role) {
+void MainWindow::Command(ControlRole role) {
   if (!logic_) return;
   switch (role) {
     case ControlRole::kRisksChoice:
@@ -168,7 +168,7 @@ void FrmInicio::Command(ControlRole role) {
   }
 }
 
-void FrmInicio::Post(std::function<void()> work) {
+void MainWindow::Post(std::function<void()> work) {
   std::lock_guard lock(postedMutex_);
   // One message per piece of work, so that they run in the order posted
   // and other messages (painting) come between them. Dropped once the
@@ -179,7 +179,7 @@ void FrmInicio::Post(std::function<void()> work) {
   PostMessageW(window, kPostedWork, 0, 0);
 }
 
-void FrmInicio::RunPosted() {
+void MainWindow::RunPosted() {
   std::function<void()> work;
   {
     std::lock_guard lock(postedMutex_);
@@ -190,13 +190,13 @@ void FrmInicio::RunPosted() {
   if (logic_) work();
 }
 
-std::string FrmInicio::BoxText(PathBox box) const { return Utf8FromWide(WindowText(Control(PathBoxRole(box)))); }
+std::string MainWindow::BoxText(PathBox box) const { return Utf8FromWide(WindowText(Control(PathBoxRole(box)))); }
 
-void FrmInicio::SetBoxText(PathBox box, const std::string& text) {
+void MainWindow::SetBoxText(PathBox box, const std::string& text) {
   SetWindowTextW(Control(PathBoxRole(box)), WideFromUtf8(text).c_str());
 }
 
-void FrmInicio::SetCommandsEnabled(bool enabled) {
+void MainWindow::SetCommandsEnabled(bool enabled) {
   HWND focus = GetFocus();
   for (ControlRole command : {ControlRole::kRisksChoice, ControlRole::kClaimsChoice, ControlRole::kValidate,
                               ControlRole::kHelp, ControlRole::kExport}) {
@@ -209,16 +209,16 @@ void FrmInicio::SetCommandsEnabled(bool enabled) {
   }
 }
 
-void FrmInicio::SetBusyCursor(bool busy) {
+void MainWindow::SetBusyCursor(bool busy) {
   busy_ = busy;
   POINT cursor{};
   GetCursorPos(&cursor);
   SetCursorPos(cursor.x, cursor.y);  // a WM_SETCURSOR now
 }
 
-void FrmInicio::ClearReport() { SetWindowTextW(Control(ControlRole::kReport), L""); }
+void MainWindow::ClearReport() { SetWindowTextW(Control(ControlRole::kReport), L""); }
 
-void FrmInicio::ShowReportLine(size_t index, const std::string& cp1252Line, bool replace) {
+void MainWindow::ShowReportLine(size_t index, const std::string& cp1252Line, bool replace) {
   HWND report = Control(ControlRole::kReport);
   std::wstring text = WideFromCp1252(cp1252Line);
   if (replace) {
@@ -234,9 +234,9 @@ void FrmInicio::ShowReportLine(size_t index, const std::string& cp1252Line, bool
   SendMessageW(report, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
-void FrmInicio::SetProgress(int position) { SendMessageW(Control(ControlRole::kProgress), PBM_SETPOS, position, 0); }
+void MainWindow::SetProgress(int position) { SendMessageW(Control(ControlRole::kProgress), PBM_SETPOS, position, 0); }
 
-std::optional<std::string> FrmInicio::ChooseOpenFile(const std::string& startFile) {
+std::optional<std::string> MainWindow::ChooseOpenFile(const std::string& startFile) {
   openFileName_ = WideFromUtf8(startFile);
   openFileName_.resize(32768, L'\0');
   openFile_.hwndOwner = window_;
@@ -247,7 +247,7 @@ std::optional<std::string> FrmInicio::ChooseOpenFile(const std::string& startFil
   return Utf8FromWide(openFileName_.c_str());
 }
 
-std::optional<SavePathChoice> FrmInicio::ChooseSaveFile(const SaveDialogRequest& request) {
+std::optional<SavePathChoice> MainWindow::ChooseSaveFile(const SaveDialogRequest& request) {
   // "Resultado (*.txt)\0*.txt\0Detalhes (*.csv)\0*.csv\0\0".
   std::wstring filter;
   for (size_t i = 0; i < request.fileTypes.size(); ++i) {
@@ -285,37 +285,37 @@ std::optional<SavePathChoice> FrmInicio::ChooseSaveFile(const SaveDialogRequest&
   return SavePathChoice{Utf8FromWide(path), fileType};
 }
 
-void FrmInicio::ShowError(const std::string& cp1252Text) {
+void MainWindow::ShowError(const std::string& cp1252Text) {
   calls_.messageBox(window_, WideFromCp1252(cp1252Text).c_str(), ApplicationTitle().c_str(), MB_OK | MB_ICONSTOP);
 }
 
-void FrmInicio::ShowMessage(const std::string& cp1252Text) {
+void MainWindow::ShowMessage(const std::string& cp1252Text) {
   calls_.messageBox(window_, WideFromCp1252(cp1252Text).c_str(), ApplicationTitle().c_str(), MB_OK);
 }
 
-void FrmInicio::ShowInformation(const std::string& cp1252Text) {
+void MainWindow::ShowInformation(const std::string& cp1252Text) {
   calls_.messageBox(window_, WideFromCp1252(cp1252Text).c_str(), ApplicationTitle().c_str(),
                     MB_OK | MB_ICONINFORMATION);
 }
 
-bool FrmInicio::AskYesNo(const std::string& cp1252Text) {
+bool MainWindow::AskYesNo(const std::string& cp1252Text) {
   return calls_.messageBox(window_, WideFromCp1252(cp1252Text).c_str(), ApplicationTitle().c_str(),
                            MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
 }
 
-void FrmInicio::LaunchDocument(const std::string& path, std::function<void(int)> done) {
+void MainWindow::LaunchDocument(const std::string& path, std::function<void(int)> done) {
   const HINSTANCE result =
       calls_.shellExecute(window_, nullptr, WideFromUtf8(path).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
   done(static_cast<int>(reinterpret_cast<INT_PTR>(result)));
 }
 
-std::string FrmInicio::HomeFolder() const {
+std::string MainWindow::HomeFolder() const {
   wchar_t folder[MAX_PATH] = {};
   if (FAILED(SHGetFolderPathW(nullptr, CSIDL_PROFILE, nullptr, SHGFP_TYPE_CURRENT, folder))) return std::string();
   return Utf8FromWide(folder);
 }
 
-std::string FrmInicio::DocumentsFolder() const {
+std::string MainWindow::DocumentsFolder() const {
   // Documents wherever the user or the administrator moved it; the
   // profile's folder when the system cannot tell.
   PWSTR folder = nullptr;
@@ -327,7 +327,7 @@ std::string FrmInicio::DocumentsFolder() const {
   return path.empty() ? HomeFolder() : path;
 }
 
-RememberedPaths FrmInicio::RecallPaths() {
+RememberedPaths MainWindow::RecallPaths() {
   const auto value = [this](const wchar_t* name) {
     DWORD bytes = 0;
     if (RegGetValueW(HKEY_CURRENT_USER, calls_.settingsKey.c_str(), name, RRF_RT_REG_SZ, nullptr, nullptr, &bytes) !=
@@ -345,7 +345,7 @@ RememberedPaths FrmInicio::RecallPaths() {
   return {value(L"riskFile"), value(L"claimFile"), value(L"exportFolder")};
 }
 
-void FrmInicio::KeepPaths(const RememberedPaths& paths) {
+void MainWindow::KeepPaths(const RememberedPaths& paths) {
   HKEY key = nullptr;
   if (RegCreateKeyExW(HKEY_CURRENT_USER, calls_.settingsKey.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
                       nullptr) != ERROR_SUCCESS) {
@@ -367,7 +367,7 @@ void FrmInicio::KeepPaths(const RememberedPaths& paths) {
   RegCloseKey(key);
 }
 
-void FrmInicio::RestorePlacement() {
+void MainWindow::RestorePlacement() {
   WINDOWPLACEMENT placement{};
   DWORD bytes = sizeof placement;
   if (RegGetValueW(HKEY_CURRENT_USER, calls_.settingsKey.c_str(), L"placement", RRF_RT_REG_BINARY, nullptr, &placement,
@@ -382,9 +382,9 @@ void FrmInicio::RestorePlacement() {
   SetWindowPlacement(window_, &placement);
 }
 
-void FrmInicio::RunFinished() { ++runsFinished_; }
+void MainWindow::RunFinished() { ++runsFinished_; }
 
-void FrmInicio::Close() {
+void MainWindow::Close() {
   if (window_) DestroyWindow(window_);
 }
 

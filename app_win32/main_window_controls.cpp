@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "app_win32/frm_inicio.h"
+#include "app_win32/main_window.h"
 #include "app_win32/resource_ids.h"
 #include "app_win32/window_layout.h"
 #include "os/wide_text.h"
@@ -213,7 +213,7 @@ std::wstring WindowText(HWND window) {
   return text;
 }
 
-void FrmInicio::CreateControls() {
+void MainWindow::CreateControls() {
   // The dialog manager's tab order is the order of creation.
   for (ControlRole role : RolesInTabOrder()) CreateControl(window_, DesignOf(role));
   AddHints();
@@ -226,7 +226,7 @@ void FrmInicio::CreateControls() {
   LayOut();
 }
 
-void FrmInicio::AddHints() {
+void MainWindow::AddHints() {
   tooltip_ =
       CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
                       CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_, nullptr, instance_, nullptr);
@@ -246,7 +246,7 @@ void FrmInicio::AddHints() {
   }
 }
 
-SIZE FrmInicio::DesignOuterSize() const {
+SIZE MainWindow::DesignOuterSize() const {
   using AdjustForDpiCall = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
   static const auto adjustForDpi =
       reinterpret_cast<AdjustForDpiCall>(SystemFunction(L"user32.dll", "AdjustWindowRectExForDpi"));
@@ -258,7 +258,7 @@ SIZE FrmInicio::DesignOuterSize() const {
   return SIZE{rect.right - rect.left, rect.bottom - rect.top};
 }
 
-void FrmInicio::ApplyDpi() {
+void MainWindow::ApplyDpi() {
   const WindowDesign& design = MainWindowDesign();
   HFONT oldWindowFont = windowFont_;
   HFONT oldReportFont = reportFont_;
@@ -287,7 +287,7 @@ void FrmInicio::ApplyDpi() {
   }
 }
 
-void FrmInicio::ApplyImage(const ControlDesign& control) {
+void MainWindow::ApplyImage(const ControlDesign& control) {
   // 16 pixels at 96 dpi; one list per button (a list of one image serves
   // every state of the button).
   const int size = Scale(16, dpi_);
@@ -307,7 +307,7 @@ void FrmInicio::ApplyImage(const ControlDesign& control) {
   if (old) ImageList_Destroy(old);
 }
 
-void FrmInicio::LayOut() {
+void MainWindow::LayOut() {
   RECT client{};
   GetClientRect(window_, &client);
   for (const ControlDesign& control : MainWindowDesign().controls) {

@@ -29,7 +29,7 @@ namespace tarvelo::win32 {
 /// modeless dialog, so that the dialog manager gives it the default button
 /// (Enter), Tab and the access keys (Alt+C, Alt+F); its messages must go
 /// through DispatchWindowMessage.
-class FrmInicio : public WindowFace {
+class MainWindow : public WindowFace {
  public:
   /// Creates the window (not yet shown) and its logic. programFolder: the
   /// folder of the catalogue tables, the temporary index and the help file
@@ -37,12 +37,12 @@ class FrmInicio : public WindowFace {
   /// quitOnClose: whether closing the window ends the message loop
   /// (PostQuitMessage), as the program's one window does. Raises
   /// std::runtime_error when the system cannot create the window.
-  FrmInicio(HINSTANCE instance, std::string programFolder, RegionalSettings settings, SystemCalls calls,
-            bool quitOnClose);
+  MainWindow(HINSTANCE instance, std::string programFolder, RegionalSettings settings, SystemCalls calls,
+             bool quitOnClose);
   /// Stops a working run (the index removed) and destroys the window.
-  ~FrmInicio() override;
-  FrmInicio(const FrmInicio&) = delete;
-  FrmInicio& operator=(const FrmInicio&) = delete;
+  ~MainWindow() override;
+  MainWindow(const MainWindow&) = delete;
+  MainWindow& operator=(const MainWindow&) = delete;
 
   /// The window; null once it is closed.
   HWND Handle() const { return window_; }
@@ -81,7 +81,7 @@ class FrmInicio : public WindowFace {
   static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   INT_PTR Handle(UINT message, WPARAM wParam, LPARAM lParam);
   /// Makes the controls of the design, in the tab order, and places the
-  /// window (frm_inicio_controls.cpp, as the four below).
+  /// window (main_window_controls.cpp, as the four below).
   void CreateControls();
   /// The hints of the controls that have one.
   void AddHints();

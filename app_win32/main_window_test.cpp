@@ -1,7 +1,7 @@
 // The Windows window driven as a user would, through its controls'
 // messages, with the dialogs, message boxes and the shell's open call
 // answered by the test. Run under a display (Wine with a virtual X server).
-#include "app_win32/frm_inicio.h"
+#include "app_win32/main_window.h"
 
 #include <shlobj.h>
 
@@ -192,8 +192,8 @@ class WindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
     RegDeleteTreeW(HKEY_CURRENT_USER, kTestSettingsKey);
-    window_ = std::make_unique<FrmInicio>(GetModuleHandleW(nullptr), TARVELO_CATALOGUE_DIR,
-                                          SettingsFromProcessEnvironment(), answers_.Calls(), false);
+    window_ = std::make_unique<MainWindow>(GetModuleHandleW(nullptr), TARVELO_CATALOGUE_DIR,
+                                           SettingsFromProcessEnvironment(), answers_.Calls(), false);
     ShowWindow(Handle(), SW_SHOWNORMAL);
     PumpPending(Handle());
   }
@@ -210,7 +210,7 @@ class WindowTest : public ::testing::Test {
   }
 
   Answers answers_;
-  std::unique_ptr<FrmInicio> window_;
+  std::unique_ptr<MainWindow> window_;
 };
 
 TEST_F(WindowTest, ControlsAsDesignedAtTheScreensDpiAndFollowTheRightEdge) {
@@ -337,11 +337,11 @@ TEST_F(WindowTest, ControlsAsDesignedAtTheScreensDpiAndFollowTheRightEdge) {
 }
 
 // Next year's reference table: the caption names the year its window ends.
-TEST(FrmInicioCaption, NamesTheYearTheCataloguesWindowEnds) {
+TEST(MainWindowCaption, NamesTheYearTheCataloguesWindowEnds) {
   testing::TempDir dir;
   testing::WriteQdp(dir.File("DadosQdp.DBF"), {{"05631", "OUTRA", "1", "1", "1", "1", "20230701", "20240630"}});
   Answers answers;
-  FrmInicio window(GetModuleHandleW(nullptr), dir.Path(), SettingsFromProcessEnvironment(), answers.Calls(), false);
+  MainWindow window(GetModuleHandleW(nullptr), dir.Path(), SettingsFromProcessEnvironment(), answers.Calls(), false);
   EXPECT_EQ(Text(window.Handle()), L"ORVAL - Tarvelo - 2024");
 }
 
