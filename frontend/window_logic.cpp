@@ -149,7 +149,7 @@ bool WindowLogic::MayReplace(const std::string& target) {
   // Only a file is replaced: a device or a pipe is written in place.
   const os::OutputTarget resolved = os::ResolveOutput(target);
   os::FileIdentity existing;
-  if (resolved.kind != os::OutputKind::kRegular || !os::IdentityAt(resolved.destination, existing) ||
+  if (resolved.place != os::OutputPlace::kRegular || !os::IdentityAt(resolved.destination, existing) ||
       existing == lastExport_)
     return true;
   return face_.AskYesNo("\"" + PathText(target) + "\" already exists.\nDo you want to replace it?");

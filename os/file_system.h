@@ -157,7 +157,7 @@ OpenedFile OpenForReading(const std::string& path);
 OpenedFile CreateNamelessFile(const std::string& folder);
 
 /// Where an output path leads (ResolveOutput).
-enum class OutputKind {
+enum class OutputPlace {
   /// Nothing of that name: a new file is made.
   kAbsent,
   /// A regular file, replaced whole by a new one (CreateReplacement,
@@ -172,7 +172,7 @@ enum class OutputKind {
 
 /// What ResolveOutput found.
 struct OutputTarget {
-  OutputKind kind = OutputKind::kAbsent;
+  OutputPlace place = OutputPlace::kAbsent;
   /// The name to write: the path itself, or where its symbolic links lead.
   std::string destination;
   /// True for a file reached through a link of the proc file system that is
@@ -225,7 +225,7 @@ int PutReplacement(FileHandle file, const std::string& name, const std::string& 
 /// regular file. Failures are not reported: the file then keeps its own.
 void KeepOwnerAndMode(FileHandle file, const std::string& path);
 
-/// Opens the existing path for writing in place (OutputKind::kInPlace),
+/// Opens the existing path for writing in place (OutputPlace::kInPlace),
 /// writing at its end when append. Never waits in the open: a pipe that no
 /// program reads fails with kNoReader. A folder fails with the error that
 /// SystemReason names "Is a directory" on every system.

@@ -235,7 +235,7 @@ OutputTarget ResolveOutput(const std::string& path) {
       return target;
     }
     if (!S_ISLNK(info.st_mode)) {
-      target.kind = S_ISREG(info.st_mode) ? OutputKind::kRegular : OutputKind::kInPlace;
+      target.place = S_ISREG(info.st_mode) ? OutputPlace::kRegular : OutputPlace::kInPlace;
       // A folder's open fails on its own; a file, pipe or device planted by
       // another user is neither replaced nor written to.
       if (!S_ISDIR(info.st_mode) && PlantedInASharedFolder(target.destination, info.st_uid, target.error))
@@ -259,7 +259,7 @@ OutputTarget ResolveOutput(const std::string& path) {
         target.error = errno;
         return target;
       }
-      target.kind = OutputKind::kInPlace;
+      target.place = OutputPlace::kInPlace;
       target.append = S_ISREG(open.st_mode);
       return target;
     }

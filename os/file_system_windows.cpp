@@ -327,9 +327,9 @@ OutputTarget ResolveOutput(const std::string& path) {
   const bool disk = ::GetFileType(handle) == FILE_TYPE_DISK && ::GetFileInformationByHandle(handle, &info);
   if (!disk || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     // A device (NUL, CON), a pipe, or a folder, whose open then fails.
-    target.kind = OutputKind::kInPlace;
+    target.place = OutputPlace::kInPlace;
   } else {
-    target.kind = OutputKind::kRegular;
+    target.place = OutputPlace::kRegular;
     const DWORD attributes = ::GetFileAttributesW(wide.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
       const std::string resolved = FinalPath(handle);

@@ -16,7 +16,7 @@ ReplacingFile::ReplacingFile(std::string path) : path_(std::move(path)), target_
   if (target_.error == kOthersFileRefused) refuse(kOthersFileLeft);
   if (target_.error != 0) Fail("create", target_.error);
   OpenedFile opened;
-  if (target_.kind == OutputKind::kInPlace) {
+  if (target_.place == OutputPlace::kInPlace) {
     opened = OpenInPlace(target_.destination, target_.append);
     if (opened.error == kNoReader) refuse(kPipeWithoutReader);
   } else {
@@ -56,7 +56,7 @@ void ReplacingFile::Commit() {
   if (!file_.IsOpen()) return;
   Flush();
   if (writeError_ != 0) Fail("write", writeError_);
-  if (target_.kind == OutputKind::kInPlace) {
+  if (target_.place == OutputPlace::kInPlace) {
     // Devices and pipes keep nothing to make durable.
     const int error = file_.Close();
     if (error != 0) Fail("write", error);

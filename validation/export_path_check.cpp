@@ -145,7 +145,7 @@ std::string CheckExportPath(const std::string& exportPath, const std::vector<std
   }
 
   const os::OutputTarget target = os::ResolveOutput(exportPath);
-  if (target.error != 0 || target.kind != os::OutputKind::kRegular) return std::string();
+  if (target.error != 0 || target.place != os::OutputPlace::kRegular) return std::string();
   std::string start;
   int64_t size = 0;
   if (os::ReadStartOfRegularFile(target.destination, kDbfHeaderScanLimit, start, size)) {

@@ -64,7 +64,7 @@ class RecordChecker::ByteReading {
     char qualifier[24];
   };
 
-  ByteReading(const char* record, const FieldRules& rules, Digits& digits)
+  ByteReading(const char* record, const FieldPlan& rules, Digits& digits)
       : record_(record), rules_(rules), digits_(digits) {}
 
   /// Reads what the rules will ask for; false, reading nothing more, when
@@ -118,7 +118,7 @@ class RecordChecker::ByteReading {
   }
 
   const char* record_;
-  const FieldRules& rules_;
+  const FieldPlan& rules_;
   Digits& digits_;
   std::string_view text_, trimmed_, integer_, qualifier_;
 };
@@ -127,13 +127,13 @@ class RecordChecker::ByteReading {
 // a NUL itself (IsEmptyText): its text is taken as its bytes.
 class RecordChecker::EmptyRuleBytes {
  public:
-  EmptyRuleBytes(const char* record, const FieldRules& rules) : record_(record), rules_(rules) {}
+  EmptyRuleBytes(const char* record, const FieldPlan& rules) : record_(record), rules_(rules) {}
   bool IsNull() const { return !rules_.character && rules_.field->IsNull(record_); }
   std::string_view Text() const { return rules_.field->RawBytes(record_); }
 
  private:
   const char* record_;
-  const FieldRules& rules_;
+  const FieldPlan& rules_;
 };
 
 // A field read through its value, as the rules are stated. The value and
@@ -141,7 +141,7 @@ class RecordChecker::EmptyRuleBytes {
 // value is an error, and only the rules that convert may raise it.
 class RecordChecker::ValueReading {
  public:
-  ValueReading(const RecordChecker& checker, const char* record, const FieldRules& rules)
+  ValueReading(const RecordChecker& checker, const char* record, const FieldPlan& rules)
       : checker_(checker), record_(record), rules_(rules), field_(*rules.field) {}
 
   bool IsNull() const { return field_.IsNull(record_); }
@@ -177,7 +177,7 @@ class RecordChecker::ValueReading {
 
   const RecordChecker& checker_;
   const char* record_;
-  const FieldRules& rules_;
+  const FieldPlan& rules_;
   const DbfField& field_;
   std::optional<Variant> value_;
   std::optional<std::string> converted_;
@@ -185,7 +185,7 @@ class RecordChecker::ValueReading {
   char digits_[24];
 };
 
-void RecordChecker::PrepareField(int position, FieldRules& rules) {
+void RecordChecker::PrepareField(int position, FieldPlan& rules) {
   rules.hasRow = structure_.FindKey({Variant::Integer(tableNumber_), Variant::Integer(position + 1)});
   if (!rules.hasRow) return;  // a position without a row of its own is not checked
   const DbfField& field = data_.FieldAt(position);
@@ -194,7 +194,7 @@ void RecordChecker::PrepareField(int position, FieldRules& rules) {
   PlanReading(field, rules);
 }
 
-void RecordChecker::ReadRowRules(const DbfField& field, FieldRules& rules) const {
+void RecordChecker::ReadRowRules(const DbfField& field, FieldPlan& rules) const {
   const auto flagIs = [&](const char* name, uint8_t value) {
     return Compare(structure_.FieldValue(name), CompareOp::Equal, Variant::Byte(value), settings_);
   };
@@ -218,7 +218,7 @@ void RecordChecker::ReadRowRules(const DbfField& field, FieldRules& rules) const
   }
 }
 
-void RecordChecker::LoadDomainKeys(int position, FieldRules& rules) const {
+void RecordChecker::LoadDomainKeys(int position, FieldPlan& rules) const {
   if (!rules.dependsOn.empty()) rules.dependField = data_.FindField(rules.dependsOn);
   const Variant table = Variant::Integer(tableNumber_);
   const Variant column = Variant::Integer(position + 1);
@@ -237,7 +237,7 @@ void RecordChecker::LoadDomainKeys(int position, FieldRules& rules) const {
   rules.domainSet.Assign(admissible);
 }
 
-void RecordChecker::PlanReading(const DbfField& field, FieldRules& rules) const {
+void RecordChecker::PlanReading(const DbfField& field, FieldPlan& rules) const {
   if (rules.domainRule && !rules.dependsOn.empty()) {
     const DbfField* depend = rules.dependField;
     rules.qualifier = depend == nullptr                 ? Qualifier::kValue
@@ -267,14 +267,14 @@ void RecordChecker::PlanReading(const DbfField& field, FieldRules& rules) const 
 
 const DbfField* RecordChecker::DependFieldOf(const DbfField& field) const {
   for (const int position : checked_) {
-    const FieldRules& rules = rules_[static_cast<size_t>(position)];
+    const FieldPlan& rules = rules_[static_cast<size_t>(position)];
     if (rules.field == &field) return rules.domainRule ? rules.dependField : nullptr;
   }
   return nullptr;
 }
 
 template <class Reading>
-[[gnu::always_inline]] inline void RecordChecker::ApplyRules(const FieldRules& rules, Reading& field,
+[[gnu::always_inline]] inline void RecordChecker::ApplyRules(const FieldPlan& rules, Reading& field,
                                                              FieldCounts& counts, FailureNotes* notes) const {
   const DbfField& checked = *rules.field;
   if (rules.nullRule && FailsEmpty(field, rules.textType))
@@ -300,7 +300,7 @@ bool RecordChecker::Check(const char* record, FieldCounts* counts, const std::st
   }
   // Fields without a rule would count nothing: they are passed over.
   for (const int position : checked_) {
-    const FieldRules& rules = rules_[static_cast<size_t>(position)];
+    const FieldPlan& rules = rules_[static_cast<size_t>(position)];
     field = &rules.field->FieldName();
     FieldCounts& count = counts[position];
     if (rules.onlyEmpty) {

@@ -116,7 +116,7 @@ class RecordChecker {
   /// Where a domain key's qualifier comes from.
   enum class Qualifier { kNone, kText, kInteger, kValue };
 
-  struct FieldRules {
+  struct FieldPlan {
     bool hasRow = false;
     bool nullRule = false;
     bool textType = false;  // catalogue tipo is 1
@@ -148,17 +148,17 @@ class RecordChecker {
   class EmptyRuleBytes;
   class ValueReading;
 
-  void PrepareField(int position, FieldRules& rules);
+  void PrepareField(int position, FieldPlan& rules);
   /// The rule flags, tamanho and depende of the current StructureTable row.
-  void ReadRowRules(const DbfField& field, FieldRules& rules) const;
+  void ReadRowRules(const DbfField& field, FieldPlan& rules) const;
   /// The admissible keys of the field at position, from the DomainTable.
-  void LoadDomainKeys(int position, FieldRules& rules) const;
+  void LoadDomainKeys(int position, FieldPlan& rules) const;
   /// Decides what the rules read of a record: its bytes, or its values.
-  void PlanReading(const DbfField& field, FieldRules& rules) const;
+  void PlanReading(const DbfField& field, FieldPlan& rules) const;
   /// Applies the rules of a field to a reading of it, in their order,
   /// counting each failure and noting it in notes unless that is null.
   template <class Reading>
-  void ApplyRules(const FieldRules& rules, Reading& field, FieldCounts& counts, FailureNotes* notes) const;
+  void ApplyRules(const FieldPlan& rules, Reading& field, FieldCounts& counts, FailureNotes* notes) const;
 
   DbfTable& data_;
   MemTable& structure_;
@@ -169,7 +169,7 @@ class RecordChecker {
   const RegionalSettings& settings_;
   const DbfField* companyField_ = nullptr;  // nullptr when the data file lacks it
   CheckReading reading_;
-  std::vector<FieldRules> rules_;
+  std::vector<FieldPlan> rules_;
   std::vector<int> checked_;  // positions with a row and at least one rule, in order
 };
 
