@@ -47,7 +47,8 @@ void SetModified(const std::string& path, std::time_t moment) {
 }
 
 // The page and the JSON give the run's start, the first reading of its
-// clock, and each file's own size and date, and each catalogue table's own
+// clock (the report's first line gives it too), and each file's own size
+// and date, and each catalogue table's own
 // date: each day after the 12th and unlike its month, so that a month or a
 // day out of place shows, and each file far smaller than what it takes on
 // disk. On POSIX systems the claims file is named through a symbolic link
