@@ -92,11 +92,15 @@ void ValidationRun::ExecuteSteps() {
   results_ = RunResults{};
   reference_ = ReferenceTotals{};
   totals_ = RunTotals{};
-  currentYear_ = inputs_.now().year;
+  // One reading of the clock gives both the year the dates are checked
+  // against and the start the report shows (and the page, which keeps the
+  // run's first reading).
+  const CivilDateTime started = inputs_.now();
+  currentYear_ = started.year;
   const std::string& folder = inputs_.catalogueFolder;
 
   log_.Clear();
-  log_.Append("Início do processamento: "_cp1252 + NowText());
+  log_.Append("Início do processamento: "_cp1252 + FormatDateTime(started, settings_));
   // The period is the reference table's; one that cannot be read leaves the
   // fixed period and a warning, never a failure.
   const AnalysisPeriod period = PeriodFromCatalogueFolder(folder, settings_);
