@@ -12,6 +12,7 @@
 #include "os/held_file.h"
 #include "testing/catalogue_fixture.h"
 #include "testing/temp_dir.h"
+#include "values/text.h"
 
 namespace tarvelo {
 namespace {
@@ -55,43 +56,152 @@ TEST(CliProgram, ThePeriodIsTheReferenceTables) {
 }
 
 // --regras lists each field's rules in order, its codes with the value
-// each depends on; saved in code page 1252, and as JSON.
+// each depends on (as many to a line as fit in 80 columns), a check only
+// where the run makes it; saved in code page 1252, and as JSON. A run over
+// the same catalogue counts what the listing says it counts.
 TEST(CliProgram, RulesListsWhatTheCatalogueRequires) {
   testing::TempDir dir;
+  // tabela, campo, depende, tipo, tamanho, dominio, nulo, data, zeros, ordem, zerosesq
   testing::WriteTabelas(dir.File("tabelas.dbf"),
-                        {{"RISCOS", "COD_MOD", "", "3", "0", "1", "1", "0", "0", "1"},
-                         {"RISCOS", "CULTURA", "COD_MOD", "1", "4", "1", "0", "0", "0", "2", "1"},
-                         {"RISCOS", "INICIO", "", "1", "8", "0", "0", "1", "1", "3"}});
-  testing::WriteAnexos(
-      dir.File("anexos.dbf"),
-      {{"RISCOS", "COD_MOD", "64", ""}, {"RISCOS", "CULTURA", "0401", "64"}, {"RISCOS", "CULTURA", "0402", "64"}});
-  testing::WriteQdp(dir.File("DadosQdp.DBF"), {});
+                        {{"RISCOS", "COD_SEG", "", "1", "5", "0", "0", "0", "0", "1", "1"},
+                         {"RISCOS", "SEXO", "", "1", "1", "1", "0", "0", "0", "2"},
+                         {"RISCOS", "INICIO_VIG", "", "1", "8", "0", "0", "1", "1", "3"},
+                         // A date without its zeros, zeros without a date: no date is checked.
+                         {"RISCOS", "FIM_VIG", "", "1", "8", "0", "1", "1", "0", "4"},
+                         {"RISCOS", "EMISSAO", "", "9", "0", "0", "1", "0", "1", "5"},
+                         {"RISCOS", "PREMIO", "", "6", "0", "0", "0", "0", "0", "6"},
+                         {"RISCOS", "IRRIGADO", "", "5", "0", "0", "1", "0", "0", "7"},
+                         {"RISCOS", "COD_MOD", "", "3", "0", "1", "1", "0", "0", "8"},
+                         {"RISCOS", "CULTURA", "COD_MOD", "1", "4", "1", "0", "0", "0", "9", "1"},
+                         {"RISCOS", "LOCAL", "", "1", "8", "1", "0", "0", "0", "10"},
+                         // A blank "nulo" is no rule: the run counts no empty value.
+                         {"RISCOS", "OBS", "", "1", "20", "0", "", "0", "0", "11"},
+                         {"SINISTROS", "COD_SEG", "", "1", "5", "0", "0", "0", "0", "1"}});
+  std::vector<testing::DomainRow> codes = {{"RISCOS", "SEXO", "F", ""},         {"RISCOS", "SEXO", "M", ""},
+                                           {"RISCOS", "CULTURA", "0401", "61"}, {"RISCOS", "CULTURA", "0401", "62"},
+                                           {"RISCOS", "CULTURA", "0402", "61"}, {"RISCOS", "CULTURA", "0403", "61"},
+                                           {"RISCOS", "CULTURA", "0403", "62"}};
+  // LOCAL's first line is full at 80 columns only without the comma that
+  // a next code needs; its second ends at column 80 with its last code.
+  for (const char* code : {"AAAAAAA1", "AAAAAAA2", "AAAAAAA3", "AAAAAAA4", "AAAAAAA5", "AAAAAAA6", "BBBBB", "CCCCCCC1",
+                           "CCCCCCC2", "CCCCCCC3", "CCCCCCC4", "CCCCCCC5", "CCCCCCC6", "ZZZZZ"})
+    codes.push_back({"RISCOS", "LOCAL", code, ""});
+  testing::WriteAnexos(dir.File("anexos.dbf"), codes);
+  testing::WriteQdp(dir.File("DadosQdp.DBF"), {{"05631", "EXEMPLO", "0", "0", "0", "0", "20220701", "20230630"}});
   auto outcome = RunCli("--regras --catalogo '" + dir.Path() + "' --exporta '" + dir.File("regras.txt") + "' --json '" +
                             dir.File("regras.json") + "'",
                         dir);
   EXPECT_EQ(outcome.status, 0) << outcome.err;
-  const std::string expected =
-      "Tabela: RISCOS\n\n"
-      "COD_MOD     inteiro       pode ficar vazio; um dos códigos\n"
-      "      Códigos: 64\n"
-      "CULTURA     texto(4)      obrigatório; exatamente 4 caracteres; códigos conforme COD_MOD\n"
-      "      Códigos: 0401 (COD_MOD = 64), 0402 (COD_MOD = 64)\n"
-      "INICIO      texto(8)      obrigatório; data AAAAMMDD ou zeros\n";
-  EXPECT_NE(outcome.out.find(expected), std::string::npos) << outcome.out;
+  EXPECT_EQ(outcome.err, "");
+  const std::string rule(80, '=');
+  EXPECT_EQ(outcome.out,
+            "Regras do catálogo: " + dir.Path() +
+                "\n"
+                "Ramo: RURAL\n"
+                "\n" +
+                rule +
+                "\n"
+                "\n"
+                "Tabela: RISCOS\n"
+                "\n"
+                "COD_SEG     texto(5)      obrigatório; exatamente 5 caracteres\n"
+                "SEXO        texto(1)      obrigatório; um dos códigos\n"
+                "      Códigos: F, M\n"
+                "INICIO_VIG  texto(8)      obrigatório; data AAAAMMDD ou zeros\n"
+                "FIM_VIG     texto(8)      pode ficar vazio\n"
+                "EMISSAO     data          pode ficar vazio\n"
+                "PREMIO      número        obrigatório\n"
+                "IRRIGADO    lógico        pode ficar vazio\n"
+                "COD_MOD     inteiro       pode ficar vazio; um dos códigos\n"
+                "      Códigos: nenhum (todo valor preenchido é contado)\n"
+                "CULTURA     texto(4)      obrigatório; exatamente 4 caracteres; códigos conforme COD_MOD\n"
+                "      Códigos: 0401 (COD_MOD = 61), 0401 (COD_MOD = 62), 0402 (COD_MOD = 61),\n"
+                "        0403 (COD_MOD = 61), 0403 (COD_MOD = 62)\n"
+                "LOCAL       texto(8)      obrigatório; um dos códigos\n"
+                "      Códigos: AAAAAAA1, AAAAAAA2, AAAAAAA3, AAAAAAA4, AAAAAAA5, AAAAAAA6,\n"
+                "        BBBBB, CCCCCCC1, CCCCCCC2, CCCCCCC3, CCCCCCC4, CCCCCCC5, CCCCCCC6, ZZZZZ\n"
+                "OBS         texto(20)     pode ficar vazio\n"
+                "\n" +
+                rule +
+                "\n"
+                "\n"
+                "Tabela: SINISTROS\n"
+                "\n"
+                "COD_SEG     texto(5)      obrigatório\n"
+                "\n" +
+                rule + "\n");
   EXPECT_NE(testing::ReadFile(dir.File("regras.txt"))
                 .find("obrigat\xf3rio; exatamente 4 caracteres; c\xf3"
                       "digos conforme COD_MOD\r\n"),
             std::string::npos);
-  const auto json = nlohmann::json::parse(testing::ReadFile(dir.File("regras.json")));
-  const auto& culture = json["tables"][0]["fields"][1];
-  EXPECT_EQ(culture["field"], "CULTURA");
-  EXPECT_EQ(culture["depends_on"], "COD_MOD");
-  EXPECT_EQ(culture["codes"][1]["code"], "0402");
-  EXPECT_EQ(culture["codes"][1]["when"], "64");
-  EXPECT_TRUE(json["tables"][0]["fields"][2]["date"].get<bool>());
-  // A folder without a catalogue is an error; a run's options are refused.
+  // The JSON says the same; depends_on is null where the field depends on none.
+  using nlohmann::json;
+  const auto field = [](const char* name, const char* type, int size, bool required, bool exact, bool date, bool coded,
+                        json dependsOn, json codes) {
+    return json{{"field", name},           {"type", type},  {"size", size},      {"required", required},
+                {"exact_length", exact},   {"date", date},  {"positive", false}, {"coded", coded},
+                {"depends_on", dependsOn}, {"codes", codes}};
+  };
+  json local = json::array();
+  for (size_t i = 7; i < codes.size(); ++i) local.push_back({{"code", codes[i].valor1}});
+  const json expected = {
+      {"schema", 1},
+      {"catalogue", dir.Path()},
+      {"line_of_business", "RURAL"},
+      {"tables",
+       {{{"table", "RISCOS"},
+         {"fields",
+          {field("COD_SEG", "texto", 5, true, true, false, false, nullptr, json::array()),
+           field("SEXO", "texto", 1, true, false, false, true, nullptr, {{{"code", "F"}}, {{"code", "M"}}}),
+           field("INICIO_VIG", "texto", 8, true, false, true, false, nullptr, json::array()),
+           field("FIM_VIG", "texto", 8, false, false, false, false, nullptr, json::array()),
+           field("EMISSAO", "data", 0, false, false, false, false, nullptr, json::array()),
+           field("PREMIO", "número", 0, true, false, false, false, nullptr, json::array()),
+           field("IRRIGADO", "lógico", 0, false, false, false, false, nullptr, json::array()),
+           field("COD_MOD", "inteiro", 0, false, false, false, true, nullptr, json::array()),
+           field("CULTURA", "texto", 4, true, true, false, true, "COD_MOD",
+                 {{{"code", "0401"}, {"when", "61"}},
+                  {{"code", "0401"}, {"when", "62"}},
+                  {{"code", "0402"}, {"when", "61"}},
+                  {{"code", "0403"}, {"when", "61"}},
+                  {{"code", "0403"}, {"when", "62"}}}),
+           field("LOCAL", "texto", 8, true, false, false, true, nullptr, local),
+           field("OBS", "texto", 20, false, false, false, false, nullptr, json::array())}}},
+        {{"table", "SINISTROS"},
+         {"fields", {field("COD_SEG", "texto", 5, true, false, false, false, nullptr, json::array())}}}}}};
+  EXPECT_EQ(json::parse(testing::ReadFile(dir.File("regras.json"))), expected);
+
+  // One record that breaks each rule listed, and those not listed.
+  testing::DbfWriter risks({{"COD_SEG", 'C', 5},
+                            {"SEXO", 'C', 1},
+                            {"INICIO_VIG", 'C', 8},
+                            {"FIM_VIG", 'C', 8},
+                            {"EMISSAO", 'D', 8},
+                            {"PREMIO", 'N', 14, 2},
+                            {"IRRIGADO", 'L', 1},
+                            {"COD_MOD", 'N', 2},
+                            {"CULTURA", 'C', 4},
+                            {"LOCAL", 'C', 8},
+                            {"OBS", 'C', 20}});
+  risks.AddRecord({"05631", "", "20231399", "20231399", "", "", "", "61", "0401", "ZZZZZ", ""});
+  risks.WriteTo(dir.File("r.dbf"));
+  outcome = RunCli("--catalogo '" + dir.Path() + "' --riscos '" + dir.File("r.dbf") + "'", dir);
+  EXPECT_EQ(outcome.status, 0) << outcome.err;
+  const auto counts = [](const std::string& name, const char* counted) {
+    return "RISCOS              " + PadRight(name, 20) + counted + "\n";
+  };
+  const char* none = "0         0,00%     0         0,00%     ";
+  EXPECT_NE(
+      outcome.out.find(counts("COD_SEG", none) + counts("SEXO", "1         100,00%   1         100,00%   ") +
+                       counts("INICIO_VIG", "0         0,00%     1         100,00%   ") + counts("FIM_VIG", none) +
+                       counts("EMISSAO", none) + counts("PREMIO", "1         100,00%   0         0,00%     ") +
+                       counts("IRRIGADO", none) + counts("COD_MOD", "0         0,00%     1         100,00%   ") +
+                       counts("CULTURA", none) + counts("LOCAL", none) + counts("OBS", none)),
+      std::string::npos)
+      << outcome.out;
+
+  // A folder without a catalogue is an error.
   EXPECT_EQ(RunCli("--regras --catalogo '" + dir.File("none") + "'", dir).status, 1);
-  EXPECT_EQ(RunCli("--regras --riscos r.dbf", dir).status, 2);
   // Its outputs are checked as a run's: a catalogue table is never written,
   // two options naming one file are a usage error.
   const std::string table = testing::ReadFile(dir.File("tabelas.dbf"));
