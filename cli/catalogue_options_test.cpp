@@ -40,19 +40,36 @@ TEST(CliProgram, ThePeriodIsTheReferenceTables) {
   EXPECT_EQ(json["period"]["end_year"], 2024);
   EXPECT_TRUE(json["period"]["warning"].is_null());
 
-  testing::WriteQdp(dir.File("DadosQdp.DBF"), {{"05631", "EXEMPLO", "0", "0", "0", "0", "20230701", "20240631"}});
+  // A second row whose window cannot be read is warned of as the
+  // catalogue's fault: the period's warning names only the first.
+  testing::WriteQdp(dir.File("DadosQdp.DBF"), {{"05631", "EXEMPLO", "0", "0", "0", "0", "20230701", "20240631"},
+                                               {"01295", "OUTRA", "0", "0", "0", "0", "20230701", "2024"}});
   outcome = RunCli(args, dir);
   EXPECT_EQ(outcome.status, 0);
   const std::string warning =
       "The analysis period could not be read from \"DadosQdp.DBF\" (row 1 has the window \"20230701\" to "
       "\"20240631\"): the report names the period 01/07/2022 a 30/06/2023.";
-  // Said once: the catalogue's check does not repeat the row.
-  EXPECT_EQ(outcome.err, warning + "\n");
+  const std::string second = "DadosQdp.DBF, linha 2: vigência \"20230701\" a \"2024\" ilegível";
+  EXPECT_EQ(outcome.err, warning + "\nThe catalogue has a fault that may make the report misleading: " + second + "\n");
   EXPECT_NE(outcome.out.find("\nPeríodo de análise: 01/07/2022 a 30/06/2023\n"), std::string::npos) << outcome.out;
   EXPECT_NE(outcome.out.find("no período considerado: 01/07/2022 a 30/06/2023\n"), std::string::npos);
   json = nlohmann::json::parse(testing::ReadFile(dir.File("r.json")));
   EXPECT_EQ(json["period"]["warning"], warning);
   EXPECT_EQ(json["period"]["end_year"], 2023);
+  // The JSON keeps every fault, the row the period's warning names too.
+  EXPECT_EQ(json["catalogue"]["faults"],
+            nlohmann::json::array({"DadosQdp.DBF, linha 1: vigência \"20230701\" a \"20240631\" ilegível", second}));
+
+  // A window of one day, its start its end, is the period.
+  testing::WriteQdp(dir.File("DadosQdp.DBF"), {{"05631", "EXEMPLO", "0", "0", "0", "0", "20240229", "20240229"}});
+  outcome = RunCli(args, dir);
+  EXPECT_EQ(outcome.status, 0);
+  EXPECT_EQ(outcome.err, "");
+  EXPECT_NE(outcome.out.find("\nPeríodo de análise: 29/02/2024 a 29/02/2024\n"), std::string::npos) << outcome.out;
+  json = nlohmann::json::parse(testing::ReadFile(dir.File("r.json")));
+  EXPECT_EQ(json["period"]["text"], "29/02/2024 a 29/02/2024");
+  EXPECT_EQ(json["period"]["end_year"], 2024);
+  EXPECT_TRUE(json["period"]["warning"].is_null());
 }
 
 // --regras lists each field's rules in order, its codes with the value
@@ -266,6 +283,44 @@ TEST(CliProgram, CatalogueCheckListsItsFaults) {
   outcome = RunCli(check, dir);
   EXPECT_EQ(outcome.status, 1);
   EXPECT_NE(outcome.err.find("anexos.dbf"), std::string::npos) << outcome.err;
+}
+
+// --verifica-catalogo on a size 0 of each type (a fault of text only, as a
+// size of another type is), a dependency on a field only another table
+// has, coded fields whose codes belong to another line of business or
+// another table; a window of one day is valid.
+TEST(CliProgram, CatalogueCheckKnowsEachTypeAndWhoseFieldsAndCodes) {
+  testing::TempDir dir;
+  // tabela, campo, depende, tipo, tamanho, dominio, nulo, data, zeros, ordem
+  testing::WriteTabelas(dir.File("tabelas.dbf"), {{"RISCOS", "TEXTO", "", "1", "0", "0", "1", "0", "0", "1"},
+                                                  {"RISCOS", "INTEIRO", "", "3", "0", "0", "1", "0", "0", "2"},
+                                                  {"RISCOS", "GRANDE", "", "25", "0", "0", "1", "0", "0", "3"},
+                                                  {"RISCOS", "NUMERO", "", "6", "0", "0", "1", "0", "0", "4"},
+                                                  {"RISCOS", "DATA", "", "9", "0", "0", "1", "0", "0", "5"},
+                                                  {"RISCOS", "LOGICO", "", "5", "0", "0", "1", "0", "0", "6"},
+                                                  {"RISCOS", "MEMO", "", "16", "0", "0", "1", "0", "0", "7"},
+                                                  {"RISCOS", "LETRA", "", "1", "1", "0", "1", "0", "0", "8"},
+                                                  {"RISCOS", "VALOR", "", "6", "14", "0", "1", "0", "0", "9"},
+                                                  {"RISCOS", "CULTURA", "D_AVISO", "1", "4", "0", "1", "0", "0", "10"},
+                                                  {"RISCOS", "COD_MOD", "", "3", "0", "1", "1", "0", "0", "11"},
+                                                  {"RISCOS", "UF", "COD_MOD", "1", "2", "1", "1", "0", "0", "12"},
+                                                  {"SINISTROS", "D_AVISO", "", "1", "8", "0", "1", "0", "0", "1"},
+                                                  {"SINISTROS", "UF", "", "1", "2", "1", "1", "0", "0", "2"}});
+  testing::DomainRow animal{"RISCOS", "COD_MOD", "64", ""};
+  animal.ramo = "ANIMAL";
+  testing::WriteAnexos(dir.File("anexos.dbf"), {animal, {"RISCOS", "UF", "SP", "61"}});
+  testing::WriteQdp(dir.File("DadosQdp.DBF"), {{"05631", "EXEMPLO", "0", "0", "0", "0", "20230630", "20230630"}});
+  const auto outcome = RunCli("--verifica-catalogo --catalogo '" + dir.Path() + "'", dir);
+  EXPECT_EQ(outcome.status, 3);
+  EXPECT_EQ(outcome.err, "");
+  EXPECT_EQ(outcome.out,
+            "tabelas.dbf, linha 1, campo TEXTO: tamanho 0 que nenhum campo texto pode ter\n"
+            "tabelas.dbf, linha 9, campo VALOR: tamanho 14 num campo do tipo número (deve ser 0)\n"
+            "tabelas.dbf, linha 10, campo CULTURA: depende do campo D_AVISO, que a tabela RISCOS não tem\n"
+            "tabelas.dbf, linha 11, campo COD_MOD: campo codificado sem nenhum código admissível em anexos.dbf\n"
+            "tabelas.dbf, linha 14, campo UF: campo codificado sem nenhum código admissível em anexos.dbf\n"
+            "5 problema(s) encontrado(s) no catálogo " +
+                dir.Path() + "\n");
 }
 
 // The errors of the reference table, as of any catalogue table, are
