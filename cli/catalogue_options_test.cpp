@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "cli/cli_options.h"
 #include "cli/cli_test_support.h"
 #include "os/file_system.h"
 #include "os/held_file.h"
@@ -231,6 +232,50 @@ TEST(CliProgram, RulesListsWhatTheCatalogueRequires) {
                    dir);
   EXPECT_EQ(outcome.status, 2);
   EXPECT_EQ(outcome.err.rfind("tarvelo-cli: --exporta and --json name one file\n", 0), 0u) << outcome.err;
+}
+
+// --regras and --verifica-catalogo refuse every option of a run, given
+// before or after them, with --catalogo or without, with any value (an
+// empty one too), as a usage error: nothing is listed, checked or written. --regras saves its listing
+// (--exporta, --json); --verifica-catalogo saves nothing.
+TEST(CliProgram, TheCatalogueToolsRefuseEveryOptionOfARun) {
+  testing::TempDir dir;
+  WriteRisksAndClaims(dir, 1);
+  const std::string rulesOnly = "--regras takes only --catalogo, --exporta and --json";
+  const std::string checkOnly = "--verifica-catalogo takes only --catalogo";
+  const struct {
+    const char* tool;
+    std::string option;
+    const std::string& error;
+  } cases[] = {
+      {"--regras", "--riscos '" + dir.File("r.dbf") + "'", rulesOnly},
+      {"--regras", "--riscos=", rulesOnly},
+      {"--regras", "--sinistros '" + dir.File("s.dbf") + "'", rulesOnly},
+      {"--regras", "--sinistros=", rulesOnly},
+      {"--regras", "--detalhes '" + dir.File("out.csv") + "'", rulesOnly},
+      {"--regras", "--html '" + dir.File("out.html") + "'", rulesOnly},
+      {"--regras", "--estrito", rulesOnly},
+      {"--regras", "--verifica-catalogo", checkOnly},
+      {"--verifica-catalogo", "--riscos '" + dir.File("r.dbf") + "'", checkOnly},
+      {"--verifica-catalogo", "--riscos=", checkOnly},
+      {"--verifica-catalogo", "--sinistros '" + dir.File("s.dbf") + "'", checkOnly},
+      {"--verifica-catalogo", "--exporta '" + dir.File("out.txt") + "'", checkOnly},
+      {"--verifica-catalogo", "--detalhes '" + dir.File("out.csv") + "'", checkOnly},
+      {"--verifica-catalogo", "--json '" + dir.File("out.json") + "'", checkOnly},
+      {"--verifica-catalogo", "--html '" + dir.File("out.html") + "'", checkOnly},
+      {"--verifica-catalogo", "--estrito", checkOnly},
+  };
+  const std::string catalogue = " --catalogo '" + dir.Path() + "' ";
+  for (const auto& c : cases) {
+    for (const std::string& args : {c.tool + catalogue + c.option, c.option + " " + c.tool}) {
+      const auto outcome = RunCli(args, dir);
+      EXPECT_EQ(outcome.status, 2) << args;
+      EXPECT_EQ(outcome.out, "") << args;
+      EXPECT_EQ(outcome.err, "tarvelo-cli: " + c.error + "\n" + CliUsage()) << args;
+    }
+  }
+  for (const char* output : {"out.txt", "out.csv", "out.json", "out.html"})
+    EXPECT_FALSE(testing::FileExists(dir.File(output))) << output;
 }
 
 // --verifica-catalogo lists each fault with its file, row and field: exit 3;
