@@ -23,7 +23,8 @@ using clitest::WriteRisksAndClaims;
 
 // Next year's reference table gives next year's period: in the header, in
 // the premiums' observation (each company its own window) and in the JSON;
-// a window that cannot be read gives the fixed period and a warning.
+// a window that cannot be read gives the fixed period and a warning, one
+// of a second row its own; a window of one day is a period.
 TEST(CliProgram, ThePeriodIsTheReferenceTables) {
   testing::TempDir dir;
   WriteRisksAndClaims(dir, 3);
