@@ -53,7 +53,8 @@ std::vector<TableRules> CatalogueRules(RuleCatalogue& catalogue, const RegionalS
     field.field = TextOf(structure.FieldValue("campo"), settings);
     field.type = flag("tipo");
     field.size = flag("tamanho");
-    field.required = flag("nulo") == 0;
+    // A blank "nulo" is no rule, as the record checks read it.
+    field.required = !structure.FieldValue("nulo").IsNull() && flag("nulo") == 0;
     field.exactLength = flag("zerosesq") == 1;
     field.date = flag("data") == 1 && flag("zeros") == 1;
     field.positive = flag("positivo") == 1;
