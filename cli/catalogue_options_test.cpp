@@ -7,11 +7,13 @@
 
 #include <string>
 
+#include "cli/cli_options.h"
 #include "cli/cli_test_support.h"
 #include "os/file_system.h"
 #include "os/held_file.h"
 #include "testing/catalogue_fixture.h"
 #include "testing/temp_dir.h"
+#include "values/text.h"
 
 namespace tarvelo {
 namespace {
@@ -21,7 +23,8 @@ using clitest::WriteRisksAndClaims;
 
 // Next year's reference table gives next year's period: in the header, in
 // the premiums' observation (each company its own window) and in the JSON;
-// a window that cannot be read gives the fixed period and a warning.
+// a window that cannot be read gives the fixed period and a warning, one
+// of a second row its own; a window of one day is a period.
 TEST(CliProgram, ThePeriodIsTheReferenceTables) {
   testing::TempDir dir;
   WriteRisksAndClaims(dir, 3);
@@ -39,59 +42,185 @@ TEST(CliProgram, ThePeriodIsTheReferenceTables) {
   EXPECT_EQ(json["period"]["end_year"], 2024);
   EXPECT_TRUE(json["period"]["warning"].is_null());
 
-  testing::WriteQdp(dir.File("DadosQdp.DBF"), {{"05631", "EXEMPLO", "0", "0", "0", "0", "20230701", "20240631"}});
+  // A second row whose window cannot be read is warned of as the
+  // catalogue's fault: the period's warning names only the first.
+  testing::WriteQdp(dir.File("DadosQdp.DBF"), {{"05631", "EXEMPLO", "0", "0", "0", "0", "20230701", "20240631"},
+                                               {"01295", "OUTRA", "0", "0", "0", "0", "20230701", "2024"}});
   outcome = RunCli(args, dir);
   EXPECT_EQ(outcome.status, 0);
   const std::string warning =
       "The analysis period could not be read from \"DadosQdp.DBF\" (row 1 has the window \"20230701\" to "
       "\"20240631\"): the report names the period 01/07/2022 a 30/06/2023.";
-  // Said once: the catalogue's check does not repeat the row.
-  EXPECT_EQ(outcome.err, warning + "\n");
+  const std::string second = "DadosQdp.DBF, linha 2: vigência \"20230701\" a \"2024\" ilegível";
+  EXPECT_EQ(outcome.err, warning + "\nThe catalogue has a fault that may make the report misleading: " + second + "\n");
   EXPECT_NE(outcome.out.find("\nPeríodo de análise: 01/07/2022 a 30/06/2023\n"), std::string::npos) << outcome.out;
   EXPECT_NE(outcome.out.find("no período considerado: 01/07/2022 a 30/06/2023\n"), std::string::npos);
   json = nlohmann::json::parse(testing::ReadFile(dir.File("r.json")));
   EXPECT_EQ(json["period"]["warning"], warning);
   EXPECT_EQ(json["period"]["end_year"], 2023);
+  // The JSON keeps every fault, the row the period's warning names too.
+  EXPECT_EQ(json["catalogue"]["faults"],
+            nlohmann::json::array({"DadosQdp.DBF, linha 1: vigência \"20230701\" a \"20240631\" ilegível", second}));
+
+  // A window of one day, its start its end, is the period.
+  testing::WriteQdp(dir.File("DadosQdp.DBF"), {{"05631", "EXEMPLO", "0", "0", "0", "0", "20240229", "20240229"}});
+  outcome = RunCli(args, dir);
+  EXPECT_EQ(outcome.status, 0);
+  EXPECT_EQ(outcome.err, "");
+  EXPECT_NE(outcome.out.find("\nPeríodo de análise: 29/02/2024 a 29/02/2024\n"), std::string::npos) << outcome.out;
+  json = nlohmann::json::parse(testing::ReadFile(dir.File("r.json")));
+  EXPECT_EQ(json["period"]["text"], "29/02/2024 a 29/02/2024");
+  EXPECT_EQ(json["period"]["end_year"], 2024);
+  EXPECT_TRUE(json["period"]["warning"].is_null());
 }
 
 // --regras lists each field's rules in order, its codes with the value
-// each depends on; saved in code page 1252, and as JSON.
+// each depends on (as many to a line as fit in 80 columns), a check only
+// where the run makes it; saved in code page 1252, and as JSON. A run over
+// the same catalogue counts what the listing says it counts.
 TEST(CliProgram, RulesListsWhatTheCatalogueRequires) {
   testing::TempDir dir;
+  // tabela, campo, depende, tipo, tamanho, dominio, nulo, data, zeros, ordem, zerosesq
   testing::WriteTabelas(dir.File("tabelas.dbf"),
-                        {{"RISCOS", "COD_MOD", "", "3", "0", "1", "1", "0", "0", "1"},
-                         {"RISCOS", "CULTURA", "COD_MOD", "1", "4", "1", "0", "0", "0", "2", "1"},
-                         {"RISCOS", "INICIO", "", "1", "8", "0", "0", "1", "1", "3"}});
-  testing::WriteAnexos(
-      dir.File("anexos.dbf"),
-      {{"RISCOS", "COD_MOD", "64", ""}, {"RISCOS", "CULTURA", "0401", "64"}, {"RISCOS", "CULTURA", "0402", "64"}});
-  testing::WriteQdp(dir.File("DadosQdp.DBF"), {});
+                        {{"RISCOS", "COD_SEG", "", "1", "5", "0", "0", "0", "0", "1", "1"},
+                         {"RISCOS", "SEXO", "", "1", "1", "1", "0", "0", "0", "2"},
+                         {"RISCOS", "INICIO_VIG", "", "1", "8", "0", "0", "1", "1", "3"},
+                         // A date without its zeros, zeros without a date: no date is checked.
+                         {"RISCOS", "FIM_VIG", "", "1", "8", "0", "1", "1", "0", "4"},
+                         {"RISCOS", "EMISSAO", "", "9", "0", "0", "1", "0", "1", "5"},
+                         {"RISCOS", "PREMIO", "", "6", "0", "0", "0", "0", "0", "6"},
+                         {"RISCOS", "IRRIGADO", "", "5", "0", "0", "1", "0", "0", "7"},
+                         {"RISCOS", "COD_MOD", "", "3", "0", "1", "1", "0", "0", "8"},
+                         {"RISCOS", "CULTURA", "COD_MOD", "1", "4", "1", "0", "0", "0", "9", "1"},
+                         {"RISCOS", "LOCAL", "", "1", "8", "1", "0", "0", "0", "10"},
+                         // A blank "nulo" is no rule: the run counts no empty value.
+                         {"RISCOS", "OBS", "", "1", "20", "0", "", "0", "0", "11"},
+                         {"SINISTROS", "COD_SEG", "", "1", "5", "0", "0", "0", "0", "1"}});
+  std::vector<testing::DomainRow> codes = {{"RISCOS", "SEXO", "F", ""},         {"RISCOS", "SEXO", "M", ""},
+                                           {"RISCOS", "CULTURA", "0401", "61"}, {"RISCOS", "CULTURA", "0401", "62"},
+                                           {"RISCOS", "CULTURA", "0402", "61"}, {"RISCOS", "CULTURA", "0403", "61"},
+                                           {"RISCOS", "CULTURA", "0403", "62"}};
+  // LOCAL's first line is full at 80 columns only without the comma that
+  // a next code needs; its second ends at column 80 with its last code.
+  for (const char* code : {"AAAAAAA1", "AAAAAAA2", "AAAAAAA3", "AAAAAAA4", "AAAAAAA5", "AAAAAAA6", "BBBBB", "CCCCCCC1",
+                           "CCCCCCC2", "CCCCCCC3", "CCCCCCC4", "CCCCCCC5", "CCCCCCC6", "ZZZZZ"})
+    codes.push_back({"RISCOS", "LOCAL", code, ""});
+  testing::WriteAnexos(dir.File("anexos.dbf"), codes);
+  testing::WriteQdp(dir.File("DadosQdp.DBF"), {{"05631", "EXEMPLO", "0", "0", "0", "0", "20220701", "20230630"}});
   auto outcome = RunCli("--regras --catalogo '" + dir.Path() + "' --exporta '" + dir.File("regras.txt") + "' --json '" +
                             dir.File("regras.json") + "'",
                         dir);
   EXPECT_EQ(outcome.status, 0) << outcome.err;
-  const std::string expected =
-      "Tabela: RISCOS\n\n"
-      "COD_MOD     inteiro       pode ficar vazio; um dos códigos\n"
-      "      Códigos: 64\n"
-      "CULTURA     texto(4)      obrigatório; exatamente 4 caracteres; códigos conforme COD_MOD\n"
-      "      Códigos: 0401 (COD_MOD = 64), 0402 (COD_MOD = 64)\n"
-      "INICIO      texto(8)      obrigatório; data AAAAMMDD ou zeros\n";
-  EXPECT_NE(outcome.out.find(expected), std::string::npos) << outcome.out;
+  EXPECT_EQ(outcome.err, "");
+  const std::string rule(80, '=');
+  EXPECT_EQ(outcome.out,
+            "Regras do catálogo: " + dir.Path() +
+                "\n"
+                "Ramo: RURAL\n"
+                "\n" +
+                rule +
+                "\n"
+                "\n"
+                "Tabela: RISCOS\n"
+                "\n"
+                "COD_SEG     texto(5)      obrigatório; exatamente 5 caracteres\n"
+                "SEXO        texto(1)      obrigatório; um dos códigos\n"
+                "      Códigos: F, M\n"
+                "INICIO_VIG  texto(8)      obrigatório; data AAAAMMDD ou zeros\n"
+                "FIM_VIG     texto(8)      pode ficar vazio\n"
+                "EMISSAO     data          pode ficar vazio\n"
+                "PREMIO      número        obrigatório\n"
+                "IRRIGADO    lógico        pode ficar vazio\n"
+                "COD_MOD     inteiro       pode ficar vazio; um dos códigos\n"
+                "      Códigos: nenhum (todo valor preenchido é contado)\n"
+                "CULTURA     texto(4)      obrigatório; exatamente 4 caracteres; códigos conforme COD_MOD\n"
+                "      Códigos: 0401 (COD_MOD = 61), 0401 (COD_MOD = 62), 0402 (COD_MOD = 61),\n"
+                "        0403 (COD_MOD = 61), 0403 (COD_MOD = 62)\n"
+                "LOCAL       texto(8)      obrigatório; um dos códigos\n"
+                "      Códigos: AAAAAAA1, AAAAAAA2, AAAAAAA3, AAAAAAA4, AAAAAAA5, AAAAAAA6,\n"
+                "        BBBBB, CCCCCCC1, CCCCCCC2, CCCCCCC3, CCCCCCC4, CCCCCCC5, CCCCCCC6, ZZZZZ\n"
+                "OBS         texto(20)     pode ficar vazio\n"
+                "\n" +
+                rule +
+                "\n"
+                "\n"
+                "Tabela: SINISTROS\n"
+                "\n"
+                "COD_SEG     texto(5)      obrigatório\n"
+                "\n" +
+                rule + "\n");
   EXPECT_NE(testing::ReadFile(dir.File("regras.txt"))
                 .find("obrigat\xf3rio; exatamente 4 caracteres; c\xf3"
                       "digos conforme COD_MOD\r\n"),
             std::string::npos);
-  const auto json = nlohmann::json::parse(testing::ReadFile(dir.File("regras.json")));
-  const auto& culture = json["tables"][0]["fields"][1];
-  EXPECT_EQ(culture["field"], "CULTURA");
-  EXPECT_EQ(culture["depends_on"], "COD_MOD");
-  EXPECT_EQ(culture["codes"][1]["code"], "0402");
-  EXPECT_EQ(culture["codes"][1]["when"], "64");
-  EXPECT_TRUE(json["tables"][0]["fields"][2]["date"].get<bool>());
-  // A folder without a catalogue is an error; a run's options are refused.
+  // The JSON says the same; depends_on is null where the field depends on none.
+  using nlohmann::json;
+  const auto field = [](const char* name, const char* type, int size, bool required, bool exact, bool date, bool coded,
+                        json dependsOn, json codes) {
+    return json{{"field", name},           {"type", type},  {"size", size},      {"required", required},
+                {"exact_length", exact},   {"date", date},  {"positive", false}, {"coded", coded},
+                {"depends_on", dependsOn}, {"codes", codes}};
+  };
+  json local = json::array();
+  for (size_t i = 7; i < codes.size(); ++i) local.push_back({{"code", codes[i].valor1}});
+  const json expected = {
+      {"schema", 1},
+      {"catalogue", dir.Path()},
+      {"line_of_business", "RURAL"},
+      {"tables",
+       {{{"table", "RISCOS"},
+         {"fields",
+          {field("COD_SEG", "texto", 5, true, true, false, false, nullptr, json::array()),
+           field("SEXO", "texto", 1, true, false, false, true, nullptr, {{{"code", "F"}}, {{"code", "M"}}}),
+           field("INICIO_VIG", "texto", 8, true, false, true, false, nullptr, json::array()),
+           field("FIM_VIG", "texto", 8, false, false, false, false, nullptr, json::array()),
+           field("EMISSAO", "data", 0, false, false, false, false, nullptr, json::array()),
+           field("PREMIO", "número", 0, true, false, false, false, nullptr, json::array()),
+           field("IRRIGADO", "lógico", 0, false, false, false, false, nullptr, json::array()),
+           field("COD_MOD", "inteiro", 0, false, false, false, true, nullptr, json::array()),
+           field("CULTURA", "texto", 4, true, true, false, true, "COD_MOD",
+                 {{{"code", "0401"}, {"when", "61"}},
+                  {{"code", "0401"}, {"when", "62"}},
+                  {{"code", "0402"}, {"when", "61"}},
+                  {{"code", "0403"}, {"when", "61"}},
+                  {{"code", "0403"}, {"when", "62"}}}),
+           field("LOCAL", "texto", 8, true, false, false, true, nullptr, local),
+           field("OBS", "texto", 20, false, false, false, false, nullptr, json::array())}}},
+        {{"table", "SINISTROS"},
+         {"fields", {field("COD_SEG", "texto", 5, true, false, false, false, nullptr, json::array())}}}}}};
+  EXPECT_EQ(json::parse(testing::ReadFile(dir.File("regras.json"))), expected);
+
+  // One record that breaks each rule listed, and those not listed.
+  testing::DbfWriter risks({{"COD_SEG", 'C', 5},
+                            {"SEXO", 'C', 1},
+                            {"INICIO_VIG", 'C', 8},
+                            {"FIM_VIG", 'C', 8},
+                            {"EMISSAO", 'D', 8},
+                            {"PREMIO", 'N', 14, 2},
+                            {"IRRIGADO", 'L', 1},
+                            {"COD_MOD", 'N', 2},
+                            {"CULTURA", 'C', 4},
+                            {"LOCAL", 'C', 8},
+                            {"OBS", 'C', 20}});
+  risks.AddRecord({"05631", "", "20231399", "20231399", "", "", "", "61", "0401", "ZZZZZ", ""});
+  risks.WriteTo(dir.File("r.dbf"));
+  outcome = RunCli("--catalogo '" + dir.Path() + "' --riscos '" + dir.File("r.dbf") + "'", dir);
+  EXPECT_EQ(outcome.status, 0) << outcome.err;
+  const auto counts = [](const std::string& name, const char* counted) {
+    return "RISCOS              " + PadRight(name, 20) + counted + "\n";
+  };
+  const char* none = "0         0,00%     0         0,00%     ";
+  EXPECT_NE(
+      outcome.out.find(counts("COD_SEG", none) + counts("SEXO", "1         100,00%   1         100,00%   ") +
+                       counts("INICIO_VIG", "0         0,00%     1         100,00%   ") + counts("FIM_VIG", none) +
+                       counts("EMISSAO", none) + counts("PREMIO", "1         100,00%   0         0,00%     ") +
+                       counts("IRRIGADO", none) + counts("COD_MOD", "0         0,00%     1         100,00%   ") +
+                       counts("CULTURA", none) + counts("LOCAL", none) + counts("OBS", none)),
+      std::string::npos)
+      << outcome.out;
+
+  // A folder without a catalogue is an error.
   EXPECT_EQ(RunCli("--regras --catalogo '" + dir.File("none") + "'", dir).status, 1);
-  EXPECT_EQ(RunCli("--regras --riscos r.dbf", dir).status, 2);
   // Its outputs are checked as a run's: a catalogue table is never written,
   // two options naming one file are a usage error.
   const std::string table = testing::ReadFile(dir.File("tabelas.dbf"));
@@ -104,6 +233,50 @@ TEST(CliProgram, RulesListsWhatTheCatalogueRequires) {
                    dir);
   EXPECT_EQ(outcome.status, 2);
   EXPECT_EQ(outcome.err.rfind("tarvelo-cli: --exporta and --json name one file\n", 0), 0u) << outcome.err;
+}
+
+// --regras and --verifica-catalogo refuse every option of a run, given
+// before or after them, with --catalogo or without, with any value (an
+// empty one too), as a usage error: nothing is listed, checked or written. --regras saves its listing
+// (--exporta, --json); --verifica-catalogo saves nothing.
+TEST(CliProgram, TheCatalogueToolsRefuseEveryOptionOfARun) {
+  testing::TempDir dir;
+  WriteRisksAndClaims(dir, 1);
+  const std::string rulesOnly = "--regras takes only --catalogo, --exporta and --json";
+  const std::string checkOnly = "--verifica-catalogo takes only --catalogo";
+  const struct {
+    const char* tool;
+    std::string option;
+    const std::string& error;
+  } cases[] = {
+      {"--regras", "--riscos '" + dir.File("r.dbf") + "'", rulesOnly},
+      {"--regras", "--riscos=", rulesOnly},
+      {"--regras", "--sinistros '" + dir.File("s.dbf") + "'", rulesOnly},
+      {"--regras", "--sinistros=", rulesOnly},
+      {"--regras", "--detalhes '" + dir.File("out.csv") + "'", rulesOnly},
+      {"--regras", "--html '" + dir.File("out.html") + "'", rulesOnly},
+      {"--regras", "--estrito", rulesOnly},
+      {"--regras", "--verifica-catalogo", checkOnly},
+      {"--verifica-catalogo", "--riscos '" + dir.File("r.dbf") + "'", checkOnly},
+      {"--verifica-catalogo", "--riscos=", checkOnly},
+      {"--verifica-catalogo", "--sinistros '" + dir.File("s.dbf") + "'", checkOnly},
+      {"--verifica-catalogo", "--exporta '" + dir.File("out.txt") + "'", checkOnly},
+      {"--verifica-catalogo", "--detalhes '" + dir.File("out.csv") + "'", checkOnly},
+      {"--verifica-catalogo", "--json '" + dir.File("out.json") + "'", checkOnly},
+      {"--verifica-catalogo", "--html '" + dir.File("out.html") + "'", checkOnly},
+      {"--verifica-catalogo", "--estrito", checkOnly},
+  };
+  const std::string catalogue = " --catalogo '" + dir.Path() + "' ";
+  for (const auto& c : cases) {
+    for (const std::string& args : {c.tool + catalogue + c.option, c.option + " " + c.tool}) {
+      const auto outcome = RunCli(args, dir);
+      EXPECT_EQ(outcome.status, 2) << args;
+      EXPECT_EQ(outcome.out, "") << args;
+      EXPECT_EQ(outcome.err, "tarvelo-cli: " + c.error + "\n" + CliUsage()) << args;
+    }
+  }
+  for (const char* output : {"out.txt", "out.csv", "out.json", "out.html"})
+    EXPECT_FALSE(testing::FileExists(dir.File(output))) << output;
 }
 
 // --verifica-catalogo lists each fault with its file, row and field: exit 3;
@@ -156,6 +329,44 @@ TEST(CliProgram, CatalogueCheckListsItsFaults) {
   outcome = RunCli(check, dir);
   EXPECT_EQ(outcome.status, 1);
   EXPECT_NE(outcome.err.find("anexos.dbf"), std::string::npos) << outcome.err;
+}
+
+// --verifica-catalogo on a size 0 of each type (a fault of text only, as a
+// size of another type is), a dependency on a field only another table
+// has, coded fields whose codes belong to another line of business or
+// another table; a window of one day is valid.
+TEST(CliProgram, CatalogueCheckKnowsEachTypeAndWhoseFieldsAndCodes) {
+  testing::TempDir dir;
+  // tabela, campo, depende, tipo, tamanho, dominio, nulo, data, zeros, ordem
+  testing::WriteTabelas(dir.File("tabelas.dbf"), {{"RISCOS", "TEXTO", "", "1", "0", "0", "1", "0", "0", "1"},
+                                                  {"RISCOS", "INTEIRO", "", "3", "0", "0", "1", "0", "0", "2"},
+                                                  {"RISCOS", "GRANDE", "", "25", "0", "0", "1", "0", "0", "3"},
+                                                  {"RISCOS", "NUMERO", "", "6", "0", "0", "1", "0", "0", "4"},
+                                                  {"RISCOS", "DATA", "", "9", "0", "0", "1", "0", "0", "5"},
+                                                  {"RISCOS", "LOGICO", "", "5", "0", "0", "1", "0", "0", "6"},
+                                                  {"RISCOS", "MEMO", "", "16", "0", "0", "1", "0", "0", "7"},
+                                                  {"RISCOS", "LETRA", "", "1", "1", "0", "1", "0", "0", "8"},
+                                                  {"RISCOS", "VALOR", "", "6", "14", "0", "1", "0", "0", "9"},
+                                                  {"RISCOS", "CULTURA", "D_AVISO", "1", "4", "0", "1", "0", "0", "10"},
+                                                  {"RISCOS", "COD_MOD", "", "3", "0", "1", "1", "0", "0", "11"},
+                                                  {"RISCOS", "UF", "COD_MOD", "1", "2", "1", "1", "0", "0", "12"},
+                                                  {"SINISTROS", "D_AVISO", "", "1", "8", "0", "1", "0", "0", "1"},
+                                                  {"SINISTROS", "UF", "", "1", "2", "1", "1", "0", "0", "2"}});
+  testing::DomainRow animal{"RISCOS", "COD_MOD", "64", ""};
+  animal.ramo = "ANIMAL";
+  testing::WriteAnexos(dir.File("anexos.dbf"), {animal, {"RISCOS", "UF", "SP", "61"}});
+  testing::WriteQdp(dir.File("DadosQdp.DBF"), {{"05631", "EXEMPLO", "0", "0", "0", "0", "20230630", "20230630"}});
+  const auto outcome = RunCli("--verifica-catalogo --catalogo '" + dir.Path() + "'", dir);
+  EXPECT_EQ(outcome.status, 3);
+  EXPECT_EQ(outcome.err, "");
+  EXPECT_EQ(outcome.out,
+            "tabelas.dbf, linha 1, campo TEXTO: tamanho 0 que nenhum campo texto pode ter\n"
+            "tabelas.dbf, linha 9, campo VALOR: tamanho 14 num campo do tipo número (deve ser 0)\n"
+            "tabelas.dbf, linha 10, campo CULTURA: depende do campo D_AVISO, que a tabela RISCOS não tem\n"
+            "tabelas.dbf, linha 11, campo COD_MOD: campo codificado sem nenhum código admissível em anexos.dbf\n"
+            "tabelas.dbf, linha 14, campo UF: campo codificado sem nenhum código admissível em anexos.dbf\n"
+            "5 problema(s) encontrado(s) no catálogo " +
+                dir.Path() + "\n");
 }
 
 // The errors of the reference table, as of any catalogue table, are

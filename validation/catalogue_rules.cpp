@@ -26,7 +26,8 @@ std::vector<TableRules> CatalogueRules(const Catalogue& catalogue) {
     field.field = Trim(row.name);
     field.type = flag(row.type);
     field.size = flag(row.size);
-    field.required = flag(row.nullable) == 0;
+    // A blank "nulo" is no rule, as the record checks read it.
+    field.required = row.Is(row.nullable, 0);
     field.exactLength = flag(row.exactLength) == 1;
     field.date = flag(row.date) == 1 && flag(row.zeros) == 1;
     field.positive = flag(row.positive) == 1;

@@ -242,6 +242,54 @@ TEST_F(RulesTest, EachRuleCountsItsFailures) {
   EXPECT_EQ(rows[6], FieldRow("RISCOS", "QTD", "1", "33,33", "0", "0,00"));
 }
 
+// The code rule, one small run per record: a code that fills its field
+// (each length from 1 to 8, the width of the catalogue's values) is found
+// as any other and one that differs in its last character is not; lower
+// case letters anywhere in the code or its qualifier are compared upper
+// cased, and other characters as they are.
+TEST_F(RunTest, CodesThatFillTheirFieldAndLowerCaseLettersAreComparedAsTheCatalogueHoldsThem) {
+  risksRules = {
+      {"RISCOS", "COD_SEG", "", "1", "5", "0", "1", "0", "0", "1"},
+      {"RISCOS", "CODIGO", "QUAL", "1", "", "1", "1", "0", "0", "2"},  // tamanho: the field's width
+      {"RISCOS", "QUAL", "", "1", "2", "0", "1", "0", "0", "3"},
+      {"RISCOS", "INICIO_VIG", "", "1", "8", "0", "1", "0", "0", "4"},
+      {"RISCOS", "COD_MOD", "", "3", "0", "0", "1", "0", "0", "5"},
+      {"RISCOS", "PREMIO", "", "6", "0", "0", "1", "0", "0", "6"},
+  };
+  domain = {{"RISCOS", "CODIGO", "A", ""},       {"RISCOS", "CODIGO", "BC", ""},
+            {"RISCOS", "CODIGO", "DEF", ""},     {"RISCOS", "CODIGO", "GHIJ", ""},
+            {"RISCOS", "CODIGO", "KLMNO", ""},   {"RISCOS", "CODIGO", "PQRSTU", ""},
+            {"RISCOS", "CODIGO", "VWXYZAB", ""}, {"RISCOS", "CODIGO", "CDEFGHIJ", ""},
+            {"RISCOS", "CODIGO", "Q", "AZ"},     {"RISCOS", "CODIGO", "@[", ""}};
+  struct Case {
+    std::string code, qualifier;
+    const char* invalid;  // the count of the field's row: 0 or 1
+  };
+  const Case cases[] = {
+      {"A", "", "0"},       {"BC", "", "0"},       {"DEF", "", "0"},      {"GHIJ", "", "0"},    {"KLMNO", "", "0"},
+      {"PQRSTU", "", "0"},  {"VWXYZAB", "", "0"},  {"CDEFGHIJ", "", "0"}, {"VWXYZAC", "", "1"}, {"CDEFGHIX", "", "1"},
+      {"vwxyzab", "", "0"}, {"cDEFGHIj", "", "0"}, {"CDEfGHIJ", "", "0"}, {"Q", "az", "0"},     {"Q", "Az", "0"},
+      {"Q", "aZ", "0"},     {"Q", "AZ", "0"},      {"Q", "AX", "1"},      {"`{", "", "1"},
+  };
+  for (const Case& one : cases) {
+    SCOPED_TRACE(one.code + "/" + one.qualifier);
+    const int width = static_cast<int>(one.code.size());
+    risksRules[1].tamanho = std::to_string(width);
+    DbfWriter risks({{"COD_SEG", 'C', 5},
+                     {"CODIGO", 'C', width},
+                     {"QUAL", 'C', 2},
+                     {"INICIO_VIG", 'C', 8},
+                     {"COD_MOD", 'N', 2},
+                     {"PREMIO", 'N', 10, 2}});
+    risks.AddRecord({"05631", one.code, one.qualifier, "20230101", "61", "1.00"});
+    setup.risk = Write(risks, "r.dbf");
+    const Lines rows = SectionRows(Run(), "RISCOS");
+    ASSERT_EQ(rows.size(), 6u);
+    EXPECT_EQ(rows[1], FieldRow("RISCOS", "CODIGO", "0", "0,00", one.invalid,
+                                std::string(one.invalid) == "0" ? "0,00" : "100,00"));
+  }
+}
+
 TEST_F(RulesTest, BlankTextWithNullAllowedIsNotCounted) {
   risksRules[1].nulo = "1";
   DbfWriter risks = Writer();

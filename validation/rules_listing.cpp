@@ -25,22 +25,24 @@ std::string Checks(const FieldRules& field) {
   return checks;
 }
 
-// The codes, as many to a line as fit in the report's 80 columns.
+// The codes, as many to a line as fit in the report's 80 columns, the
+// comma after a code that others follow included.
 void AppendCodes(ResultLog& log, const FieldRules& field) {
   const std::string indent(6, ' ');
   std::string line = indent + "Códigos: "_cp1252;
-  bool first = true;
-  for (const auto& [code, qualifier] : field.codes) {
+  const size_t count = field.codes.size();
+  for (size_t i = 0; i < count; ++i) {
+    const auto& [code, qualifier] = field.codes[i];
     const std::string one = field.dependsOn.empty() ? code : code + " (" + field.dependsOn + " = " + qualifier + ")";
-    if (!first && line.size() + 2 + one.size() > 80) {
+    const size_t comma = i + 1 < count ? 1 : 0;
+    if (i > 0 && line.size() + 2 + one.size() + comma > 80) {
       log.Append(line + ",");
       line = indent + "  " + one;
     } else {
-      line += (first ? "" : ", ") + one;
+      line += (i > 0 ? ", " : "") + one;
     }
-    first = false;
   }
-  if (first) line += "nenhum (todo valor preenchido é contado)"_cp1252;
+  if (count == 0) line += "nenhum (todo valor preenchido é contado)"_cp1252;
   log.Append(line);
 }
 

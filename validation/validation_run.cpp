@@ -88,11 +88,15 @@ void ValidationRun::ExecuteSteps() {
   results_ = RunResults{};
   reference_ = ReferenceTotals{};
   totals_ = RunTotals{};
-  currentYear_ = inputs_.now().year;
+  // One reading of the clock gives both the year the dates are checked
+  // against and the start the report shows (and the page, which keeps the
+  // run's first reading).
+  const CivilDateTime started = inputs_.now();
+  currentYear_ = started.year;
   const std::string& folder = inputs_.catalogueFolder;
 
   log_.Clear();
-  log_.Append("Início do processamento: "_cp1252 + NowText());
+  log_.Append("Início do processamento: "_cp1252 + FormatDateTime(started, settings_));
   // The catalogue's three tables, read once for everything the run takes
   // from them; what cannot be read is raised where the run first needs it.
   EnterStep("loading the catalogue");
