@@ -2,8 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "validation/catalogue.h"
-#include "validation/catalogue_rules.h"
+#include "validation/line_of_business.h"
 #include "validation/report_format.h"
 #include "values/cp1252_literal.h"
 #include "values/field_type.h"
@@ -47,12 +46,6 @@ void AppendCodes(ResultLog& log, const FieldRules& field) {
 }
 
 }  // namespace
-
-std::vector<TableRules> LoadCatalogueRules(const std::string& folder, const RegionalSettings& settings) {
-  const Catalogue catalogue(folder, settings);
-  catalogue.RaiseRulesError();
-  return CatalogueRules(catalogue);
-}
 
 const char* FieldTypeName(int type) {
   switch (type) {
