@@ -91,6 +91,33 @@ tarvelo_build() {
   tarvelo_build_in build
 }
 
+# Builds tarvelo-cli at the git revision given (a commit, a branch, HEAD...)
+# in a detached worktree build/against/<short hash>, with its build folder
+# beside it (<short hash>-build); both are kept, so the next call with the
+# same revision only builds what changed. Sets TARVELO_AGAINST_CLI to the
+# program and TARVELO_AGAINST_NAME to "REF (hash)". Run from the project's
+# top folder.
+tarvelo_build_against() {
+  local against=$1
+  local revision tree out
+  revision=$(git rev-parse --verify --short "$against^{commit}")
+  tree=build/against/$revision
+  out=build/against/$revision-build
+  if [ ! -d "$tree" ]; then
+    git worktree prune
+    git worktree add --detach "$tree" "$revision" >/dev/null
+  fi
+  if [ ! -f "$out/.tarvelo-configured" ] || [ ! -f "$out/build.ninja" ]; then
+    rm -rf "$out"
+    cmake -S "$tree" -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVELO_BENCH=OFF >/dev/null
+    touch "$out/.tarvelo-configured"
+  fi
+  echo "Building tarvelo-cli at $against ($revision) in $out ..."
+  cmake --build "$out" -j "$(nproc 2>/dev/null || echo 2)" --target tarvelo-cli >/dev/null
+  TARVELO_AGAINST_CLI=$out/bin/tarvelo-cli
+  TARVELO_AGAINST_NAME="$against ($revision)"
+}
+
 # The Windows build, cross-compiled into build-windows/ (see
 # cmake/mingw-w64-x86_64.cmake), with the given cmake options; builds the
 # given targets, or all.
