@@ -265,12 +265,15 @@ std::string Visible(const std::string& page) {
       continue;
     }
     const size_t end = page.find('>', at);
+    if (end == std::string::npos) break;
     const std::string tag = page.substr(at + 1, end - at - 1);
     const std::string name = tag.substr(0, tag.find(' '));
     at = end + 1;
-    if (name == "svg" || name == "style" || name == "script")
-      at = page.find("</" + name + ">", at) + name.size() + 3;
-    else if (name == "/td" || name == "/th")
+    if (name == "svg" || name == "style" || name == "script") {
+      at = page.find("</" + name + ">", at);
+      if (at == std::string::npos) break;
+      at += name.size() + 3;
+    } else if (name == "/td" || name == "/th")
       out += " | ";
     else if (name == "/tr" || name == "/caption" || name == "/p" || name == "/h2" || name == "/h3" || name == "/li" ||
              name == "/dt" || name == "/dd")
@@ -303,11 +306,12 @@ TEST_F(RunTest, HtmlPageSaysWhatEachRunFound) {
   };
   // Values that fail each rule, on a field whose codes depend on another.
   const auto failingValues = [&] {
-    risksRules[2].zerosesq = "1";                    // ITEM: 4 characters
-    risksRules[3].dominio = "1";                     // COD_MOD: a code allowed for the ITEM
-    risksRules[3].depende = "ITEM";                  //
+    risksRules[2].zerosesq = "1";  // ITEM: 4 characters
+    risksRules[3].dominio = "1";   // COD_MOD: a code allowed for the ITEM
+    risksRules[3].depende = "ITEM";
     risksRules[4].data = risksRules[4].zeros = "1";  // INICIO_VIG: a date
     claimsRules[3].dominio = "1";                    // COD_MOD: a code
+    // Code 61 for ITEM "0001" (its key keeps two characters of the ITEM).
     domain = {{"RISCOS", "COD_MOD", "61", "0001"}, {"SINISTROS", "COD_MOD", "61", ""}};
     std::vector<std::string> badDate = record("P3", "", "61", "0");
     badDate[4] = "2023<13>";
