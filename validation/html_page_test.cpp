@@ -333,7 +333,7 @@ TEST_F(RunTest, HtmlPageSaysWhatEachRunFound) {
     std::function<void()> arrange;
     const char* marks;
     const char* verdict;
-    std::vector<std::string> shows, hides;
+    std::vector<std::string> shows, hides = {};
     // Changes the rules the page is given after the run.
     std::function<void(std::vector<TableRules>&)> respell = nullptr;
   };
