@@ -3,15 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <string>
 
 #include "os/file_system.h"
 #include "testing/run_fixture.h"
+#include "validation/catalogue_rules.h"
 #include "validation/html_writer.h"
+#include "validation/report_format.h"
 #include "validation/results_json.h"
 #include "values/cp1252_literal.h"
 
@@ -34,10 +38,11 @@ const std::string kImage = "\"><img src=x onerror=alert(1)>";
 TEST(HtmlWriterTest, HostileValuesComeOutAsText) {
   // Control bytes show as their pictures, the code page's bytes as UTF-8,
   // a byte string that is no UTF-8 as the code page reads it.
-  EXPECT_EQ(html::Text("a\x01\x1b\x7f"
-                       "b")
+  EXPECT_EQ(html::Text(std::string_view("a\0\x01\x1b\x1f\x7f"
+                                        "b",
+                                        7))
                 .Bytes(),
-            "a\u2401\u241b\u2421b");
+            "a\u2400\u2401\u241b\u241f\u2421b");
   EXPECT_EQ(html::Text("\xE9\xC3\x28\x81\xA0").Bytes(), "é\u00C3(\u27E881\u27E9\u27E8A0\u27E9");
   EXPECT_EQ(html::Element("td", {{"title", kImage}}, html::Text(kScript)).Bytes(),
             "<td title=\"&quot;&gt;&lt;img src=x onerror=alert(1)&gt;\">&lt;/td&gt;&lt;script&gt;document.title=&#39;"
@@ -246,6 +251,307 @@ TEST_F(RunTest, HtmlPageNumbersAreThoseOfTheJson) {
             0)
       << testing::ReadFile(dir.File("tidy.txt"));
 #endif
+}
+
+// The page as a reader sees it: tags dropped (charts, style and script
+// whole), a cell ended by " | ", a row, caption, paragraph, heading, list
+// item or fact by a line break; entities left as written.
+std::string Visible(const std::string& page) {
+  std::string out;
+  size_t at = 0;
+  while (at < page.size()) {
+    if (page[at] != '<') {
+      out += page[at++];
+      continue;
+    }
+    const size_t end = page.find('>', at);
+    if (end == std::string::npos) break;
+    const std::string tag = page.substr(at + 1, end - at - 1);
+    const std::string name = tag.substr(0, tag.find(' '));
+    at = end + 1;
+    if (name == "svg" || name == "style" || name == "script") {
+      at = page.find("</" + name + ">", at);
+      if (at == std::string::npos) break;
+      at += name.size() + 3;
+    } else if (name == "/td" || name == "/th")
+      out += " | ";
+    else if (name == "/tr" || name == "/caption" || name == "/p" || name == "/h2" || name == "/h3" || name == "/li" ||
+             name == "/dt" || name == "/dd")
+      out += '\n';
+  }
+  return out;
+}
+
+// One small run per row, each over files written for it: the verdict's
+// sentence and what it says of each of its five checks (a: aprovado, r:
+// requer atenção, n: não verificado), texts the page shows in that order,
+// and texts it must not show.
+TEST_F(RunTest, HtmlPageSaysWhatEachRunFound) {
+  const auto record = [](const std::string& policy, const std::string& item, const std::string& modality,
+                         const std::string& amount, const std::string& company = "05631") {
+    return std::vector<std::string>{company, policy, item, modality, "20230115", amount};
+  };
+  using Records = std::vector<std::vector<std::string>>;
+  const auto writeFiles = [&](const Records& risks, const Records& claims) {
+    DbfWriter riskFile = RisksWriter(), claimFile = ClaimsWriter();
+    for (const auto& values : risks) riskFile.AddRecord(values);
+    for (const auto& values : claims) claimFile.AddRecord(values);
+    setup.risk = Write(riskFile, "riscos.dbf");
+    setup.claim = Write(claimFile, "sinistros.dbf");
+  };
+  // Every claim with its policy, every total that of the QDP.
+  const auto plain = [&] {
+    writeFiles({record("P1", "0001", "61", "500"), record("P2", "0001", "61", "500")},
+               {record("P1", "0001", "61", "100"), record("P2", "0001", "61", "100")});
+  };
+  // Values that fail each rule, on a field whose codes depend on another.
+  const auto failingValues = [&] {
+    risksRules[2].zerosesq = "1";  // ITEM: 4 characters
+    risksRules[3].dominio = "1";   // COD_MOD: a code allowed for the ITEM
+    risksRules[3].depende = "ITEM";
+    risksRules[4].data = risksRules[4].zeros = "1";  // INICIO_VIG: a date
+    claimsRules[3].dominio = "1";                    // COD_MOD: a code
+    // Code 61 for ITEM "0001" (its key keeps two characters of the ITEM).
+    domain = {{"RISCOS", "COD_MOD", "61", "0001"}, {"SINISTROS", "COD_MOD", "61", ""}};
+    std::vector<std::string> badDate = record("P3", "", "61", "0");
+    badDate[4] = "2023<13>";
+    writeFiles({record("P1", "0001", "61", "500"), record("P2", "1", "61", "500"), badDate},
+               {record("P1", "0001", "62", "100"), record("P1", "0001", "61", "100")});
+  };
+  const std::vector<std::string> failingValuesNotes = {
+      "RISCOS · ITEM: 2 falhas\n",
+      "2 | 1    | tamanho diferente de 4 caracteres | ",
+      "RISCOS · COD_MOD: 2 falhas\n",
+      "2 | 61 | não é um código permitido para o valor do campo ITEM: 1 | ",
+      "3 | 61 | não é um código permitido para o valor do campo ITEM: vazio | ",
+      "RISCOS · INICIO_VIG: 1 falha\n",
+      "3 | 2023&lt;13&gt; | data inválida | ",
+      "SINISTROS · COD_MOD: 1 falha\n",
+      "1 | 62 | não é um código do catálogo | "};
+  struct Case {
+    const char* name;
+    std::function<void()> arrange;
+    const char* marks;
+    const char* verdict;
+    std::vector<std::string> shows, hides = {};
+    // Changes the rules the page is given after the run.
+    std::function<void(std::vector<TableRules>&)> respell = nullptr;
+  };
+  const char* const kProblems = "Os dados requerem atenção nos pontos marcados abaixo.";
+  const char* const kNoProblem = "Nenhum problema encontrado nos dados.";
+  const std::vector<Case> cases = {
+      {"nothing wrong", plain, "aaaaa", kNoProblem, {"Nenhum registro com falha."}, {"requer atenção", "acima"}},
+      {"totals 10% off each way",
+       [&] {
+         writeFiles({record("P1", "0001", "61", "450"), record("P2", "0001", "61", "450")},
+                    {record("P1", "0001", "61", "110"), record("P2", "0001", "61", "110")});
+       },
+       "aaaaa",
+       kNoProblem,
+       {"Rural | 1.000,00 | 900,00 | -10,00% |  | dentro da faixa de 10%. | ",
+        "Rural | 200,00 | 220,00 | 10,00% |  | dentro da faixa de 10%. | "},
+       {"acima de 10%"}},
+      {"totals a little more than 10% off",
+       [&] {
+         writeFiles({record("P1", "0001", "61", "500"), record("P2", "0001", "61", "500")},
+                    {record("P1", "0001", "61", "110.5"), record("P2", "0001", "61", "110.5")});
+       },
+       "aaara",
+       kProblems,
+       {"Rural | 200,00 | 221,00 | 10,50% |  | diferença acima de 10%. | "}},
+      {"a company not in the QDP, with no totals",
+       [&] { writeFiles({record("P1", "0001", "61", "0", "09999")}, {record("P1", "0001", "61", "0", "09999")}); },
+       "aaara",
+       kProblems,
+       {"Empresa\n09999 (não encontrada no QDP)\n",
+        "A empresa não está no QDP (DadosQdp.DBF): os totais dos arquivos são comparados com 0.\n"}},
+      {"one claim without a policy",
+       [&] {
+         writeFiles({record("P1", "0001", "61", "500"), record("P2", "0001", "61", "500")},
+                    {record("P1", "0001", "61", "100"), record("X9", "0001", "61", "100")});
+       },
+       "aaaar",
+       kProblems,
+       {"1 sinistros sem apólice no período, num total de 2 sinistros (50,00%).\n", "2 | X9         | 0001 | \n"},
+       {"e mais"}},
+      {"no claims file",
+       [&] {
+         plain();
+         setup.claim.clear();
+       },
+       "raaan",
+       kProblems,
+       {"Arquivo de sinistros vazio ou não selecionado.", "A busca de sinistros sem apólice não foi feita."}},
+      {"no risks file",
+       [&] {
+         plain();
+         setup.risk.clear();
+       },
+       "raaan",
+       kProblems,
+       {"Arquivo de riscos vazio ou não selecionado."}},
+      {"a risks file cut short",
+       [&] {
+         plain();
+         std::string bytes = testing::ReadFile(setup.risk);
+         bytes[4] = 3;  // the header's record count
+         testing::WriteFile(setup.risk, bytes);
+       },
+       "raaaa",
+       kProblems,
+       {"está cortado: o cabeçalho declara 3 registros e ele traz 2 (faltam 1)"}},
+      {"no catalogue",
+       [&] {
+         plain();
+         setup.folder = dir.File("sem-catalogo") + os::kFolderSeparator;
+       },
+       "nnnnn",
+       "A validação foi interrompida por um erro; veja abaixo o que foi verificado antes dele.",
+       {"Os totais não foram comparados.", "As regras do catálogo não foram incluídas nesta página."}},
+      {"another company",
+       [&] {
+         writeFiles({record("P1", "0001", "61", "500"), record("P2", "0001", "61", "500", "01111")},
+                    {record("P1", "0001", "61", "100"), record("P2", "0001", "61", "100")});
+       },
+       "aaraa",
+       kProblems,
+       {"2 | 01111 | de outra empresa | "}},
+      {"a reference line without values and values without a reference line",
+       [&] {
+         qdp[0].pr_animal = "100";
+         writeFiles(
+             {record("P1", "0001", "61", "500"), record("P2", "0001", "61", "500")},
+             {record("P1", "0001", "61", "100"), record("P2", "0001", "61", "100"), record("P2", "0001", "64", "10")});
+       },
+       "aaara",
+       kProblems,
+       {"Animal | 100,00 | 0,00 | -100,00% |  | QDP sem valor. diferença acima de 10%. | ",
+        "Animal | 0,00 | 10,00 | div por zero |  | valor sem QDP.  | "}},
+      {"failing values",
+       failingValues,
+       "araaa",
+       kProblems,
+       [&] {
+         std::vector<std::string> shows = failingValuesNotes;
+         shows.push_back(
+             "COD_MOD | inteiro |  | Pode ficar vazio.\nDeve ser um dos códigos que o catálogo permite para o valor do "
+             "campo ITEM.\n | ");
+         shows.push_back("COD_MOD | inteiro |  | Pode ficar vazio.\nDeve ser um dos códigos do catálogo.\n | 61\n | ");
+         return shows;
+       }(),
+       {"tamanho diferente do exigido", "(…"}},
+      // The checks find a field only by its catalogue name exactly; the page
+      // finds its rules in any letter case.
+      {"rules spelt in other letters",
+       failingValues,
+       "araaa",
+       kProblems,
+       failingValuesNotes,
+       {"tamanho diferente do exigido"},
+       [](std::vector<TableRules>& tables) {
+         for (TableRules& table : tables)
+           for (FieldRules& field : table.fields)
+             for (char& c : field.field) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+       }},
+      {"long values and control bytes",
+       [&] {
+         std::vector<testing::DbfFieldSpec> fields = RisksWriter().Fields();
+         fields.push_back({"OBS", 'C', 64});
+         fields.push_back({"OBS2", 'C', 65});
+         // Every filled value of either fails: no code is allowed.
+         risksRules.push_back({"RISCOS", "OBS", "", "1", "64", "1", "1", "0", "0", "7"});
+         risksRules.push_back({"RISCOS", "OBS2", "", "1", "65", "1", "1", "0", "0", "8"});
+         std::string controls = "&lt;";
+         for (char c = 1; c < 0x20; ++c) controls += c;
+         controls += '\x7f';
+         controls.resize(64, 'x');
+         std::vector<std::string> values = record("P1", "0001", "61", "1000");
+         values.push_back(controls);
+         values.push_back(std::string(65, 'y'));
+         DbfWriter riskFile(fields), claimFile = ClaimsWriter();
+         riskFile.AddRecord(values);
+         claimFile.AddRecord(record("P1", "0001", "61", "200"));
+         setup.risk = Write(riskFile, "riscos.dbf");
+         setup.claim = Write(claimFile, "sinistros.dbf");
+       },
+       "araaa",
+       kProblems,
+       {"1 | &amp;lt;␁␂␃␄␅␆␇␈␉␊␋␌␍␎␏␐␑␒␓␔␕␖␗␘␙␚␛␜␝␞␟␡" + std::string(28, 'x') + " | não é um código do catálogo | ",
+        "1 | " + std::string(64, 'y') + " (… 65 bytes) | não é um código do catálogo | "},
+       {"64 bytes"}},
+      {"more failures than the page lists",
+       [&] {
+         risksRules[2].zerosesq = "1";  // ITEM: 4 characters
+         DbfWriter riskFile = RisksWriter(), claimFile = ClaimsWriter();
+         for (int i = 1; i <= 1001; ++i) {
+           riskFile.AddRecord(record(i <= 1000 ? "" : "P", "1", "61", "1"));
+           claimFile.AddRecord(record("X", "0001", "61", "0.2"));
+         }
+         setup.risk = Write(riskFile, "riscos.dbf");
+         setup.claim = Write(claimFile, "sinistros.dbf");
+       },
+       "araar",
+       kProblems,
+       {"1.001 sinistros sem apólice no período, num total de 1.001 sinistros (100,00%).\n",
+        "1.000 | X          | 0001 | \ne mais 1 sinistros sem apólice; a listagem de detalhes (--detalhes) traz "
+        "todos.\n",
+        "RISCOS · APOLICE: 1.000 falhas\n", "1.000 |            | vazio | \nRISCOS · ITEM: 1.001 falhas\n",
+        "1.000 | 1    | tamanho diferente de 4 caracteres | \ne mais 1 registros com falha neste campo; a listagem de "
+        "detalhes (--detalhes) traz todos.\n"},
+       {"e mais 0"}},
+  };
+
+  static const char* const kChecks[] = {"Estrutura dos arquivos", "Valores vazios e inválidos",
+                                        "Uma só empresa nos arquivos", "Prêmios e sinistros comparados com o QDP",
+                                        "Sinistros sem apólice"};
+  for (const Case& one : cases) {
+    SCOPED_TRACE(one.name);
+    SetUp();
+    domain.clear();
+    qdp = {{"05631", "SEGURADORA EXEMPLO S.A.", "1000", "200", "0", "0", "20220701", "20230630"}};
+    risksRules[1].nulo = "0";  // APOLICE: an empty value is counted
+    one.arrange();
+    WriteCatalogue();
+    HtmlPageRows rows;
+    setup.details = &rows;
+    ValidationRun run = setup.NewRun();
+    PageFacts facts;
+    try {
+      run.Execute();
+    } catch (const TarveloError& error) {
+      facts.error = ErrorText(error);
+    }
+    facts.rules = CatalogueRules(run.Catalogue(), setup.settings);
+    if (one.respell) one.respell(facts.rules);
+    const std::string page = HtmlPage(run.Results(), rows, facts, setup.settings);
+    const std::string seen = Visible(page);
+
+    std::string verdict = std::string("Resultado\n") + one.verdict + "\n";
+    std::string classes;
+    for (int i = 0; i < 5; ++i) {
+      const char mark = one.marks[i];
+      verdict += std::string(kChecks[i]) + ": " +
+                 (mark == 'a'   ? "aprovado"
+                  : mark == 'r' ? "requer atenção"
+                                : "não verificado") +
+                 "\n";
+      classes += std::string("<li class=\"") + (mark == 'a' ? "ok" : mark == 'r' ? "atencao" : "") + "\">";
+    }
+    EXPECT_NE(seen.find(verdict), std::string::npos) << seen.substr(seen.find("Resultado"), 400);
+    std::string shown = page.substr(page.find("<ul class=\"verificacoes\">"));
+    shown = shown.substr(0, shown.find("</ul>"));
+    std::string shownClasses;
+    for (size_t at = shown.find("<li"); at != std::string::npos; at = shown.find("<li", at + 1))
+      shownClasses += shown.substr(at, shown.find('>', at) + 1 - at);
+    EXPECT_EQ(shownClasses, classes) << "the marks' colours";
+    size_t from = 0;
+    for (const std::string& text : one.shows) {
+      const size_t at = seen.find(text, from);
+      EXPECT_NE(at, std::string::npos) << text;
+      if (at != std::string::npos) from = at + text.size();
+    }
+    for (const std::string& text : one.hides) EXPECT_EQ(seen.find(text), std::string::npos) << text;
+  }
 }
 
 }  // namespace
