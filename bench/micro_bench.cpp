@@ -7,9 +7,9 @@
 #include "testing/catalogue_fixture.h"
 #include "testing/dbf_writer.h"
 #include "testing/temp_dir.h"
+#include "validation/catalogue.h"
 #include "validation/record_checks.h"
 #include "validation/report_format.h"
-#include "validation/rule_catalogue.h"
 #include "values/variant.h"
 #include "values/variant_operators.h"
 
@@ -112,15 +112,13 @@ void BM_CheckRecords(benchmark::State& state) {
                       animal ? "7" : (bad ? "102" : "101"), bad ? "" : std::to_string(i % 1000)});
   }
   writer.WriteTo(dir.File("r.dbf"));
-  DbfTable tabelas("tbTabelas", kSettings), anexos("tbAnexos", kSettings), data("tbDados", kSettings);
-  RuleCatalogue catalogue(kSettings);
-  catalogue.Load("RURAL", dir.Path(), tabelas, anexos);
-  catalogue.Structure().IndexName(kStructureByPosition);
+  DbfTable data("tbDados", kSettings);
+  const Catalogue catalogue(dir.Path(), kSettings);
   data.SetDBFFileName(dir.File("r.dbf"));
   data.Open();
   std::vector<char> bytes(static_cast<size_t>(records) * static_cast<size_t>(data.RecordLength()));
   data.ReadRecords(1, static_cast<size_t>(records), bytes.data());
-  const RecordChecker checker(data, catalogue.Structure(), catalogue.Domain(), kRisksTable, "05631", 2026, kSettings,
+  const RecordChecker checker(data, catalogue, kRisksTable, "05631", 2026, kSettings,
                               state.range(0) == 0 ? CheckReading::kDirect : CheckReading::kValues);
   std::vector<FieldCounts> counts(static_cast<size_t>(checker.FieldCount()));
   const std::string* field = nullptr;
@@ -148,10 +146,8 @@ void BM_LoadCatalogue(benchmark::State& state) {
     domain.push_back({"RISCOS", "MUNICIPIO", std::to_string(1000000 + code), std::to_string(10 + i % 27)});
   }
   testing::WriteAnexos(dir.File("anexos.dbf"), domain);
-  RuleCatalogue catalogue(kSettings);
-  DbfTable tbTabelas("tbTabelas", kSettings);
-  DbfTable tbAnexos("tbAnexos", kSettings);
-  for (auto _ : state) catalogue.Load("RURAL", dir.Path(), tbTabelas, tbAnexos);
+  testing::WriteQdp(dir.File("DadosQdp.DBF"), {});
+  for (auto _ : state) benchmark::DoNotOptimize(Catalogue(dir.Path(), kSettings).CodeRows().size());
   state.counters["rows/s"] =
       benchmark::Counter(static_cast<double>(rows) * state.iterations(), benchmark::Counter::kIsRate);
 }

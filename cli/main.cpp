@@ -16,7 +16,9 @@
 #include "os/wide_text.h"
 #endif
 #include "os/replacing_file.h"
+#include "validation/catalogue.h"
 #include "validation/catalogue_check.h"
+#include "validation/catalogue_rules.h"
 #include "validation/report_export.h"
 #include "validation/report_format.h"
 #include "validation/rules_listing.h"
@@ -110,8 +112,10 @@ int ShowRules(const CliOptions& options) {
   if (!outputs.CheckOutputs(PrintMessage)) return 1;
   ResultLog log;
   std::string json;
+  const Catalogue catalogue(folder, SettingsFromProcessEnvironment());
   try {
-    const auto tables = LoadCatalogueRules(folder, SettingsFromProcessEnvironment());
+    catalogue.RaiseRulesError();
+    const auto tables = CatalogueRules(catalogue);
     WriteRulesListing(log, folder, tables);
     json = RulesJson(Cp1252ToUtf8(PathText(folder)), tables);
   } catch (const TarveloError& error) {
@@ -119,7 +123,7 @@ int ShowRules(const CliOptions& options) {
     return 1;
   }
   // A table cut short lists the rows it holds, and says so.
-  for (const CatalogueFault& fault : ShortCatalogueTables(folder, SettingsFromProcessEnvironment()))
+  for (const CatalogueFault& fault : ShortCatalogueTables(catalogue))
     PrintMessage("The catalogue has a fault that leaves rules out of this listing: " + FaultLine(fault));
   WarnOfChangeableCatalogue(folder);
   bool failed = ReportOutputError(PrintLog(log));
@@ -144,7 +148,8 @@ int CheckCatalogueFolder(const CliOptions& options) {
   const std::string& folder = choice.folder;
   std::vector<CatalogueFault> faults;
   try {
-    faults = CheckCatalogue(folder, SettingsFromProcessEnvironment());
+    const RegionalSettings settings = SettingsFromProcessEnvironment();
+    faults = CheckCatalogue(Catalogue(folder, settings), settings);
   } catch (const TarveloError& error) {
     PrintCatalogueError(error, choice);
     return 1;

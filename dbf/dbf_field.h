@@ -72,6 +72,8 @@ class DbfField {
   /// the user's decimal separator (ConvertError "'%s' is not a valid floating
   /// point value" otherwise). 0 when the table has no current record.
   double AsFloat() const;
+  /// AsFloat of a record of this table (as AsVariant(record)).
+  double AsFloat(const char* record) const;
 
  private:
   const DbfTable& table_;

@@ -246,6 +246,20 @@ void DbfTable::Close() {
   if (failure) std::rethrow_exception(failure);
 }
 
+void DbfTable::ReleaseFile() {
+  if (openIdentity_) ReleaseOpenFile(*openIdentity_);
+  openIdentity_.reset();
+  file_.Close();
+  memoFile_.Close();
+  block_.clear();
+  block_.shrink_to_fit();
+  blockFirstRecno_ = 0;
+  blockRecords_ = 0;
+  SetCurrent(0);
+  recordsPerBlock_ = 0;
+  atEnd_ = true;
+}
+
 void DbfTable::AddListener(DbfTableListener& listener) { listeners_.push_back(&listener); }
 
 void DbfTable::RemoveListener(DbfTableListener& listener) {
@@ -401,8 +415,12 @@ std::string DbfField::AsText() const {
 }
 
 double DbfField::AsFloat() const {
-  if (table_.RecordData() == nullptr) return 0;
-  const std::string_view bytes = RawBytes();
+  const char* record = table_.RecordData();
+  return record == nullptr ? 0 : AsFloat(record);
+}
+
+double DbfField::AsFloat(const char* record) const {
+  const std::string_view bytes = RawBytes(record);
   if (type_ == ftString) {
     const std::string text = DecodeCharacter(bytes);
     const auto value = ParseDecimal(text, table_.Settings().decimalSeparator);

@@ -77,6 +77,11 @@ class DbfTable {
   /// fields; raises the first error a listener raised once the file is
   /// released. On a closed table it only tells the listeners.
   void Close();
+  /// Releases the file (and its lock) without telling the listeners, but
+  /// keeps the fields: they go on reading records the caller holds
+  /// (DbfField's reads of a record). The table then stands on no record;
+  /// Open opens the file again, Close drops the fields.
+  void ReleaseFile();
   bool IsOpen() const;
 
   /// Stands on the first visible record in file order (AtEnd when there is

@@ -140,7 +140,7 @@ void RunSession::GatherFacts() {
     facts_.files.push_back(std::move(one));
   }
   try {
-    facts_.rules = CatalogueRules(run_->Catalogue(), inputs_.settings);
+    if (const Catalogue* catalogue = run_->UsedCatalogue()) facts_.rules = CatalogueRules(*catalogue);
   } catch (const std::exception&) {
     // Memory that runs out too: the page then says the rules are not
     // included.

@@ -4,9 +4,8 @@
 
 #include "dbf/dbf_table.h"
 #include "frontend/program_context.h"
-#include "validation/rule_catalogue.h"
+#include "validation/catalogue.h"
 #include "validation/structure_check.h"
-#include "validation/validation_run.h"
 #include "values/text.h"
 #include "values/variant.h"
 
@@ -20,28 +19,16 @@ enum class Layout { kRisks, kClaims, kUnknown };
 std::vector<Layout> LayoutsOf(const std::vector<std::string>& paths, const std::string& folder,
                               const RegionalSettings& settings) {
   std::vector<Layout> layouts(paths.size(), Layout::kUnknown);
-  RuleCatalogue catalogue(settings);
-  DbfTable tabelas("tbTabelas", settings);
-  DbfTable anexos("tbAnexos", settings);
-  std::vector<int32_t> tables;
-  try {
-    catalogue.Load(RunState{}.lineOfBusiness, folder, tabelas, anexos);
-    tabelas.Close();
-    anexos.Close();
-    catalogue.Structure().IndexName(kStructureByPosition);
-    MemTable& order = catalogue.TableOrder();
-    for (order.First(); !order.AtEnd(); order.Next()) tables.push_back(ToInteger(order.FieldValue("ordem"), settings));
-  } catch (const std::exception&) {
-    return layouts;
-  }
+  const Catalogue catalogue(folder, settings);
+  if (!catalogue.HasRules()) return layouts;
   for (size_t i = 0; i < paths.size(); ++i) {
     DbfTable data("tbDados", settings);
     try {
       data.SetDBFFileName(RunPathFromUtf8(paths[i]));
       data.Open();
-      for (const int32_t table : tables) {
-        if (!CheckStructure(catalogue.Structure(), data, table, settings)) continue;
-        layouts[i] = table == kRisksTable ? Layout::kRisks : Layout::kClaims;
+      for (const CatalogueTableName& table : catalogue.TableOrder()) {
+        if (!CheckStructure(catalogue, data, table.number, settings)) continue;
+        layouts[i] = table.number == kRisksTable ? Layout::kRisks : Layout::kClaims;
         break;
       }
     } catch (const std::exception&) {

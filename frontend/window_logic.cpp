@@ -5,7 +5,7 @@
 #include "frontend/start_arguments.h"
 #include "frontend/window_design.h"
 #include "os/file_system.h"
-#include "validation/analysis_period.h"
+#include "validation/catalogue.h"
 #include "validation/report_format.h"
 #include "values/errors.h"
 #include "values/text.h"
@@ -203,8 +203,8 @@ void WindowLogic::LineReplaced(size_t index, const std::string& line) {
 
 std::string WindowCaption(const std::string& catalogueFolder, const RegionalSettings& settings) {
   const std::string caption = MainWindowDesign().caption;
-  const AnalysisPeriod period = PeriodFromCatalogueFolder(catalogueFolder, settings);
-  return caption.substr(0, caption.rfind(' ') + 1) + std::to_string(period.endYear);
+  const Catalogue catalogue(catalogueFolder, settings);
+  return caption.substr(0, caption.rfind(' ') + 1) + std::to_string(catalogue.Period().endYear);
 }
 
 }  // namespace tarvelo

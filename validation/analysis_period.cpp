@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "validation/catalogue.h"
 #include "validation/report_format.h"
 #include "values/cp1252_literal.h"
 #include "values/date_time.h"
@@ -47,43 +48,31 @@ std::optional<std::string> WindowText(const std::string& start, const std::strin
   return DayText(*first) + " a " + DayText(*last);
 }
 
-AnalysisPeriod PeriodFromReferenceTable(DbfTable& table, const RegionalSettings& settings) {
-  if (table.FindField("INIVIG") == nullptr || table.FindField("FIMVIG") == nullptr)
-    return FixedAnalysisPeriod(Warning("no field \"INIVIG\" or \"FIMVIG\""));
-  std::optional<Day> earliest, latest;
-  for (table.First(); !table.AtEnd(); table.Next()) {
-    const std::string start = ToText(table.FieldValue("inivig"), settings);
-    const std::string end = ToText(table.FieldValue("fimvig"), settings);
-    if (!WindowText(start, end)) {
-      const int64_t row = table.RecordNumber();
-      table.First();
-      AnalysisPeriod fixed = FixedAnalysisPeriod(Warning("row " + std::to_string(row) + " has the window \"" +
-                                                         EscapeControlCharacters(Trim(start)) + "\" to \"" +
-                                                         EscapeControlCharacters(Trim(end)) + "\""));
-      fixed.unreadableRow = row;
-      return fixed;
+AnalysisPeriod PeriodOfReferenceTable(const CatalogueTable& table, const RegionalSettings& settings) {
+  if (!table.Read()) return FixedAnalysisPeriod();
+  try {
+    if (table.FindField("INIVIG") == nullptr || table.FindField("FIMVIG") == nullptr)
+      return FixedAnalysisPeriod(Warning("no field \"INIVIG\" or \"FIMVIG\""));
+    std::optional<Day> earliest, latest;
+    for (size_t row = 0; row < table.Rows(); ++row) {
+      const std::string start = ToText(table.Value(row, "inivig"), settings);
+      const std::string end = ToText(table.Value(row, "fimvig"), settings);
+      if (!WindowText(start, end)) {
+        const int64_t number = static_cast<int64_t>(row) + 1;
+        AnalysisPeriod fixed = FixedAnalysisPeriod(Warning("row " + std::to_string(number) + " has the window \"" +
+                                                           EscapeControlCharacters(Trim(start)) + "\" to \"" +
+                                                           EscapeControlCharacters(Trim(end)) + "\""));
+        fixed.unreadableRow = number;
+        return fixed;
+      }
+      const Day first = *ParseDay(start), last = *ParseDay(end);
+      if (!earliest || first.key < earliest->key) earliest = first;
+      if (!latest || last.key > latest->key) latest = last;
     }
-    const Day first = *ParseDay(start), last = *ParseDay(end);
-    if (!earliest || first.key < earliest->key) earliest = first;
-    if (!latest || last.key > latest->key) latest = last;
-  }
-  table.First();
-  // A table without rows has no window to give, and no company to compare:
-  // the run says so by the company's warning.
-  if (!earliest) return FixedAnalysisPeriod();
-  return {DayText(*earliest) + " a " + DayText(*latest), latest->year, std::string()};
-}
-
-AnalysisPeriod PeriodFromCatalogueFolder(const std::string& folder, const RegionalSettings& settings) {
-  DbfTable table("tbDadosQdp", settings);
-  try {
-    table.SetDBFFileName(folder + "DadosQdp.DBF");
-    table.Open();
-  } catch (const TarveloError&) {
-    return FixedAnalysisPeriod();
-  }
-  try {
-    return PeriodFromReferenceTable(table, settings);
+    // A table without rows has no window to give, and no company to
+    // compare: the run says so by the company's warning.
+    if (!earliest) return FixedAnalysisPeriod();
+    return {DayText(*earliest) + " a " + DayText(*latest), latest->year, std::string()};
   } catch (const TarveloError& error) {
     return FixedAnalysisPeriod(Warning(error.what()));
   }

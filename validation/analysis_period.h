@@ -3,10 +3,11 @@
 #include <optional>
 #include <string>
 
-#include "dbf/dbf_table.h"
 #include "values/regional_settings.h"
 
 namespace tarvelo {
+
+class CatalogueTable;
 
 /// The period the report names: the validity window of the reference table
 /// "DadosQdp.DBF" ("INIVIG", "FIMVIG").
@@ -31,19 +32,13 @@ AnalysisPeriod FixedAnalysisPeriod(std::string warning = std::string());
 /// calendar or the start follows the end.
 std::optional<std::string> WindowText(const std::string& start, const std::string& end);
 
-/// The period of every row of the open reference table, read from its first
-/// record and leaving it on its first record: the rows' window when all have
-/// the same, else the earliest start to the latest end. A table without rows
-/// gives the fixed period; one without the two fields or with a row whose
-/// window cannot be read gives it with a warning naming the cause (and the
-/// row). Raises the
-/// table's errors of reading its records.
-AnalysisPeriod PeriodFromReferenceTable(DbfTable& table, const RegionalSettings& settings);
-
-/// The period of the reference table "DadosQdp.DBF" in folder (a folder
-/// path ending in a separator, or empty): PeriodFromReferenceTable, or the
-/// fixed period without a warning when the table cannot be opened (the run
-/// then ends with that table's error when it opens it).
-AnalysisPeriod PeriodFromCatalogueFolder(const std::string& folder, const RegionalSettings& settings);
+/// The period of every row of the reference table "DadosQdp.DBF" as the
+/// catalogue read it: the rows' window when all have the same, else the
+/// earliest start to the latest end. A table without rows, or one that
+/// could not be read (the run then ends with its error when it needs it),
+/// gives the fixed period; one without the two fields, with a row whose
+/// window cannot be read or with a value that cannot be read gives it with
+/// a warning naming the cause (and the row).
+AnalysisPeriod PeriodOfReferenceTable(const CatalogueTable& table, const RegionalSettings& settings);
 
 }  // namespace tarvelo

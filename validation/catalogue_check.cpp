@@ -1,12 +1,10 @@
 #include "validation/catalogue_check.h"
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <set>
 
-#include "dbf/dbf_table.h"
-#include "os/file_system.h"
-#include "os/process.h"
 #include "validation/analysis_period.h"
 #include "validation/rules_listing.h"
 #include "values/cp1252_literal.h"
@@ -18,14 +16,15 @@ namespace tarvelo {
 namespace {
 
 // The trimmed text of a cell, empty for a null one.
-std::string TextOf(DbfTable& table, const char* name, const RegionalSettings& settings) {
-  const Variant value = table.FieldValue(name);
+std::string TextOf(const CatalogueTable& table, size_t row, const char* name, const RegionalSettings& settings) {
+  const Variant value = table.Value(row, name);
   return value.IsNull() ? std::string() : Trim(ToText(value, settings));
 }
 
 // The integer of a cell; nullopt for a null cell or one that is no number.
-std::optional<int64_t> IntegerOf(DbfTable& table, const char* name, const RegionalSettings& settings) {
-  const Variant value = table.FieldValue(name);
+std::optional<int64_t> IntegerOf(const CatalogueTable& table, size_t row, const char* name,
+                                 const RegionalSettings& settings) {
+  const Variant value = table.Value(row, name);
   if (value.IsNull()) return std::nullopt;
   try {
     return ToInteger(value, settings);
@@ -103,23 +102,24 @@ void CheckFields(const std::vector<FieldRow>& rows, const std::set<std::pair<std
   }
 }
 
-void CheckReferenceTable(DbfTable& qdp, const RegionalSettings& settings, std::vector<CatalogueFault>& faults) {
+void CheckReferenceTable(const CatalogueTable& qdp, const RegionalSettings& settings,
+                         std::vector<CatalogueFault>& faults) {
   std::map<std::string, int64_t> firstRow;
-  for (qdp.First(); !qdp.AtEnd(); qdp.Next()) {
-    const int64_t row = qdp.RecordNumber();
-    const std::string code = TextOf(qdp, "cod_seg", settings);
+  for (size_t at = 0; at < qdp.Rows(); ++at) {
+    const int64_t row = static_cast<int64_t>(at) + 1;
+    const std::string code = TextOf(qdp, at, "cod_seg", settings);
     const auto fault = [&](std::string problem) { faults.push_back({"DadosQdp.DBF", row, "", std::move(problem)}); };
     const auto [first, added] = firstRow.emplace(code, row);
     if (!added)
       fault("código de empresa "_cp1252 + code + " repetido (também na linha "_cp1252 + std::to_string(first->second) +
             ")");
-    const std::string start = TextOf(qdp, "inivig", settings), end = TextOf(qdp, "fimvig", settings);
+    const std::string start = TextOf(qdp, at, "inivig", settings), end = TextOf(qdp, at, "fimvig", settings);
     if (!WindowText(start, end)) {
       fault("vigência \""_cp1252 + start + "\" a \"" + end + "\" ilegível"_cp1252);
       faults.back().unreadableWindow = true;
     }
     for (const char* total : {"PR_RURAL", "SIN_RURAL", "PR_ANIMAL", "SIN_ANIMAL"}) {
-      const Variant value = qdp.FieldValue(total);
+      const Variant value = qdp.Value(at, total);
       bool number = !value.IsNull();
       if (number) {
         try {
@@ -133,93 +133,58 @@ void CheckReferenceTable(DbfTable& qdp, const RegionalSettings& settings, std::v
   }
 }
 
-// The names of the catalogue's tables, in the order their faults are listed.
-constexpr const char* kCatalogueTables[] = {"tabelas.dbf", "anexos.dbf", "DadosQdp.DBF"};
-
-void AddShortTableFault(const DbfTable& table, const std::string& file, std::vector<CatalogueFault>& faults) {
-  if (auto fault = ShortTableFault(table, file)) faults.push_back(std::move(*fault));
+void AddShortTableFault(const CatalogueTable& table, std::vector<CatalogueFault>& faults) {
+  if (auto fault = ShortTableFault(table)) faults.push_back(std::move(*fault));
 }
 
 }  // namespace
 
-std::optional<CatalogueFault> ShortTableFault(const DbfTable& table, const std::string& file) {
-  const int64_t declared = table.DeclaredRecordCount();
-  const int64_t missing = declared - table.PhysicalRecordCount();
-  if (missing <= 0) return std::nullopt;
-  return CatalogueFault{file, 0, "",
+std::optional<CatalogueFault> ShortTableFault(const CatalogueTable& table) {
+  const int64_t declared = table.DeclaredRecords();
+  const int64_t missing = declared - static_cast<int64_t>(table.Rows());
+  if (!table.Read() || missing <= 0) return std::nullopt;
+  return CatalogueFault{table.File(), 0, "",
                         "arquivo cortado: faltam " + std::to_string(missing) + " dos " + std::to_string(declared) +
                             " registros que o cabeçalho declara"_cp1252};
 }
 
-std::vector<CatalogueFault> ShortCatalogueTables(const std::string& folder, const RegionalSettings& settings) {
+std::vector<CatalogueFault> ShortCatalogueTables(const Catalogue& catalogue) {
   std::vector<CatalogueFault> faults;
-  for (const char* name : kCatalogueTables) {
-    try {
-      DbfTable table("", settings);
-      table.SetDBFFileName(folder + name);
-      table.Open();
-      AddShortTableFault(table, name, faults);
-    } catch (const TarveloError&) {
-    }
-  }
+  for (const CatalogueTable& table :
+       {std::cref(catalogue.Fields()), std::cref(catalogue.Codes()), std::cref(catalogue.Reference())})
+    AddShortTableFault(table, faults);
   return faults;
 }
 
-std::vector<CatalogueFault> CheckCatalogue(const std::string& folder, const RegionalSettings& settings) {
+std::vector<CatalogueFault> CheckCatalogue(const Catalogue& catalogue, const RegionalSettings& settings) {
   std::vector<CatalogueFault> faults;
-  DbfTable anexos("tbAnexos", settings);
-  anexos.SetDBFFileName(folder + "anexos.dbf");
-  anexos.Open();
+  const CatalogueTable& anexos = catalogue.Codes();
+  anexos.Raise();
   std::set<std::pair<std::string, std::string>> coded;
-  for (; !anexos.AtEnd(); anexos.Next()) {
-    if (TextOf(anexos, "ramo", settings) != "RURAL") continue;
-    coded.emplace(TextOf(anexos, "tabela", settings), TextOf(anexos, "campo", settings));
+  for (size_t row = 0; row < anexos.Rows(); ++row) {
+    if (TextOf(anexos, row, "ramo", settings) != kLineOfBusiness) continue;
+    coded.emplace(TextOf(anexos, row, "tabela", settings), TextOf(anexos, row, "campo", settings));
   }
-  DbfTable tabelas("tbTabelas", settings);
-  tabelas.SetDBFFileName(folder + "tabelas.dbf");
-  tabelas.Open();
-  AddShortTableFault(tabelas, "tabelas.dbf", faults);
+  const CatalogueTable& tabelas = catalogue.Fields();
+  tabelas.Raise();
+  AddShortTableFault(tabelas, faults);
   std::vector<FieldRow> rows;
-  for (; !tabelas.AtEnd(); tabelas.Next()) {
-    if (TextOf(tabelas, "ramo", settings) != "RURAL") continue;
-    rows.push_back({tabelas.RecordNumber(), TextOf(tabelas, "tabela", settings), TextOf(tabelas, "campo", settings),
-                    TextOf(tabelas, "depende", settings), IntegerOf(tabelas, "tipo", settings),
-                    IntegerOf(tabelas, "tamanho", settings), IntegerOf(tabelas, "dominio", settings),
-                    IntegerOf(tabelas, "ordem", settings)});
+  for (size_t at = 0; at < tabelas.Rows(); ++at) {
+    if (TextOf(tabelas, at, "ramo", settings) != kLineOfBusiness) continue;
+    rows.push_back({static_cast<int64_t>(at) + 1, TextOf(tabelas, at, "tabela", settings),
+                    TextOf(tabelas, at, "campo", settings), TextOf(tabelas, at, "depende", settings),
+                    IntegerOf(tabelas, at, "tipo", settings), IntegerOf(tabelas, at, "tamanho", settings),
+                    IntegerOf(tabelas, at, "dominio", settings), IntegerOf(tabelas, at, "ordem", settings)});
   }
   CheckFields(rows, coded, faults);
   std::stable_sort(faults.begin(), faults.end(),
                    [](const CatalogueFault& a, const CatalogueFault& b) { return a.row < b.row; });
-  AddShortTableFault(anexos, "anexos.dbf", faults);
-  DbfTable qdp("tbDadosQdp", settings);
-  qdp.SetDBFFileName(folder + "DadosQdp.DBF");
-  qdp.Open();
-  AddShortTableFault(qdp, "DadosQdp.DBF", faults);
+  AddShortTableFault(anexos, faults);
+  const CatalogueTable& qdp = catalogue.Reference();
+  qdp.Raise();
+  AddShortTableFault(qdp, faults);
   CheckReferenceTable(qdp, settings, faults);
   return faults;
-}
-
-std::vector<CatalogueFileFacts> CatalogueFiles(const std::string& folder, const RegionalSettings& settings) {
-  std::vector<CatalogueFileFacts> files;
-  for (const char* name : kCatalogueTables) {
-    CatalogueFileFacts& one = files.emplace_back();
-    one.file = name;
-    int64_t size = 0;
-    int64_t modified = 0;
-    if (os::SizeAndModifiedAt(folder + name, size, modified)) {
-      const std::tm local = os::LocalTime(static_cast<std::time_t>(modified));
-      one.modified = CivilDateTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
-                                   local.tm_hour,        local.tm_min,     local.tm_sec};
-    }
-    try {
-      DbfTable table("", settings);
-      table.SetDBFFileName(folder + name);
-      table.Open();
-      one.records = table.PhysicalRecordCount();
-    } catch (const TarveloError&) {
-    }
-  }
-  return files;
 }
 
 std::string FaultLine(const CatalogueFault& fault) {

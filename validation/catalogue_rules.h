@@ -2,19 +2,18 @@
 
 #include <vector>
 
+#include "validation/catalogue.h"
 #include "validation/html_page.h"
-#include "validation/rule_catalogue.h"
 #include "values/regional_settings.h"
 
 namespace tarvelo {
 
-/// The rules of every field of every table of a loaded catalogue, tables
-/// in their order (TableOrderTable), fields in theirs (StructureTable's
-/// "ordem"), each with its codes from the DomainTable in key order. Texts
-/// trimmed, code page 1252. A flag or number that does not convert counts
-/// as 0 (the rule off); a blank "nulo" is no rule either (not required), as
-/// the record checks read it. Leaves each table on the index it was on.
-/// Empty for a catalogue not loaded.
-std::vector<TableRules> CatalogueRules(RuleCatalogue& catalogue, const RegionalSettings& settings);
+/// The rules of every field of every table of a catalogue, tables in the
+/// order a run treats them, fields in theirs (their positions), each with
+/// its codes in the catalogue's order. Texts trimmed, code page 1252. A
+/// blank flag or number counts as 0 (the rule off), but for a blank "nulo",
+/// which is no rule either (not required), as the record checks read it.
+/// Empty for a catalogue whose rules could not be made.
+std::vector<TableRules> CatalogueRules(const Catalogue& catalogue);
 
 }  // namespace tarvelo

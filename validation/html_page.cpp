@@ -5,8 +5,8 @@
 
 #include "validation/html_page_parts.h"
 #include "validation/html_page_template.h"
+#include "validation/line_of_business.h"
 #include "validation/report_format.h"
-#include "validation/rule_catalogue.h"
 #include "values/cp1252_literal.h"
 #include "values/text.h"
 

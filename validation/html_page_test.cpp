@@ -521,7 +521,7 @@ TEST_F(RunTest, HtmlPageSaysWhatEachRunFound) {
     } catch (const TarveloError& error) {
       facts.error = ErrorText(error);
     }
-    facts.rules = CatalogueRules(run.Catalogue(), setup.settings);
+    if (run.UsedCatalogue()) facts.rules = CatalogueRules(*run.UsedCatalogue());
     if (one.respell) one.respell(facts.rules);
     const std::string page = HtmlPage(run.Results(), rows, facts, setup.settings);
     const std::string seen = Visible(page);

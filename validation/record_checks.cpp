@@ -33,12 +33,11 @@ void DomainKeySet::Assign(const std::vector<DomainKey>& keys) {
   }
 }
 
-RecordChecker::RecordChecker(DbfTable& data, MemTable& structure, MemTable& domain, int32_t tableNumber,
+RecordChecker::RecordChecker(DbfTable& data, const Catalogue& catalogue, int32_t tableNumber,
                              const std::string& companyCode, int currentYear, const RegionalSettings& settings,
                              CheckReading reading)
     : data_(data),
-      structure_(structure),
-      domain_(domain),
+      catalogue_(catalogue),
       tableNumber_(tableNumber),
       companyCode_(companyCode),
       currentYear_(currentYear),
@@ -186,26 +185,24 @@ class RecordChecker::ValueReading {
 };
 
 void RecordChecker::PrepareField(int position, FieldPlan& rules) {
-  rules.hasRow = structure_.FindKey({Variant::Integer(tableNumber_), Variant::Integer(position + 1)});
+  rules.row = catalogue_.FieldRowAt(tableNumber_, position + 1);
+  rules.hasRow = rules.row >= 0;
   if (!rules.hasRow) return;  // a position without a row of its own is not checked
   const DbfField& field = data_.FieldAt(position);
-  ReadRowRules(field, rules);
+  ReadRowRules(field, catalogue_.FieldRows()[static_cast<size_t>(rules.row)], rules);
   if (rules.domainRule) LoadDomainKeys(position, rules);
   PlanReading(field, rules);
 }
 
-void RecordChecker::ReadRowRules(const DbfField& field, FieldPlan& rules) const {
-  const auto flagIs = [&](const char* name, uint8_t value) {
-    return Compare(structure_.FieldValue(name), CompareOp::Equal, Variant::Byte(value), settings_);
-  };
-  rules.nullRule = flagIs("nulo", 0);
-  rules.textType = flagIs("tipo", 1);
-  rules.lengthRule = flagIs("zerosesq", 1);
-  rules.length = structure_.FieldValue("tamanho");
-  rules.dateRule = flagIs("data", 1) && flagIs("zeros", 1);
+void RecordChecker::ReadRowRules(const DbfField& field, const CatalogueField& row, FieldPlan& rules) const {
+  rules.nullRule = row.Is(row.nullable, 0);
+  rules.textType = row.Is(row.type, 1);
+  rules.lengthRule = row.Is(row.exactLength, 1);
+  rules.length = row.size ? Variant::Integer(*row.size) : Variant::Null();
+  rules.dateRule = row.Is(row.date, 1) && row.Is(row.zeros, 1);
   rules.zeros = RepeatChar('0', field.Size());
-  rules.domainRule = flagIs("dominio", 1);
-  rules.dependsOn = Trim(ToText(structure_.FieldValue("depende"), settings_));
+  rules.domainRule = row.Is(row.coded, 1);
+  rules.dependsOn = Trim(row.dependsOn);
   rules.anyRule = rules.nullRule || rules.lengthRule || rules.dateRule || rules.domainRule;
   // A tamanho that does not convert raises its error when the rule first
   // runs, through the value.
@@ -220,20 +217,11 @@ void RecordChecker::ReadRowRules(const DbfField& field, FieldPlan& rules) const 
 
 void RecordChecker::LoadDomainKeys(int position, FieldPlan& rules) const {
   if (!rules.dependsOn.empty()) rules.dependField = data_.FindField(rules.dependsOn);
-  const Variant table = Variant::Integer(tableNumber_);
-  const Variant column = Variant::Integer(position + 1);
-  // The admissible values of this field, as the DomainTable's key holds them.
+  // The admissible values of this field, as the catalogue holds them.
   std::vector<DomainKey> admissible;
-  for (domain_.First(); !domain_.AtEnd(); domain_.Next()) {
-    if (!Compare(domain_.FieldValue("tabela"), CompareOp::Equal, table, settings_) ||
-        !Compare(domain_.FieldValue("campo"), CompareOp::Equal, column, settings_))
-      continue;
-    const Variant value1 = domain_.FieldValue("valor1");
-    const Variant value2 = domain_.FieldValue("valor2");
-    if (value1.IsNull() || value2.IsNull()) continue;  // a null key field never equals a text
-    // The stored texts are already as the key fields hold them.
-    admissible.push_back(PackDomainKey(value1.TextPayload(), value2.TextPayload()));
-  }
+  for (const CatalogueCode& code : catalogue_.CodeRows())
+    if (code.table == tableNumber_ && code.position == position + 1)
+      admissible.push_back(PackDomainKey(code.value1, code.value2));
   rules.domainSet.Assign(admissible);
 }
 
@@ -323,21 +311,19 @@ bool RecordChecker::Check(const char* record, FieldCounts* counts, const std::st
   return true;
 }
 
-void RecordChecker::AddCounts(const std::vector<FieldCounts>& counts) {
-  for (int position = 0; position < static_cast<int>(rules_.size()); ++position) {
-    const FieldCounts& count = counts[static_cast<size_t>(position)];
-    if (!rules_[position].hasRow || (count.nulls == 0 && count.invalid == 0)) continue;
-    structure_.FindKey({Variant::Integer(tableNumber_), Variant::Integer(position + 1)});
-    structure_.Edit();
-    const auto add = [&](const char* counter, int64_t added) {
-      if (added == 0) return;
-      const Variant increment = added <= INT32_MAX ? Variant::Integer(static_cast<int32_t>(added))
-                                                   : Variant::Double(static_cast<double>(added));
-      structure_.FieldByName(counter).SetAsVariant(Add(structure_.FieldValue(counter), increment, settings_));
+void RecordChecker::AddCounts(const std::vector<FieldCounts>& counts, std::vector<FieldCounts>& rowCounts) const {
+  for (size_t position = 0; position < rules_.size(); ++position) {
+    const FieldCounts& count = counts[position];
+    if (!rules_[position].hasRow) continue;
+    FieldCounts& total = rowCounts[static_cast<size_t>(rules_[position].row)];
+    // The counters are 32-bit integers: what does not fit is no value of
+    // theirs.
+    const auto add = [&](const char* counter, int64_t& into, int64_t added) {
+      if (into + added > INT32_MAX) throw DatabaseError(std::string("Invalid value for field '") + counter + "'");
+      into += added;
     };
-    add("erroNulo", count.nulls);
-    add("erroDom", count.invalid);
-    structure_.Post();
+    add("erroNulo", total.nulls, count.nulls);
+    add("erroDom", total.invalid, count.invalid);
   }
 }
 

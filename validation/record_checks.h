@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "dbf/dbf_table.h"
-#include "memtable/mem_table.h"
+#include "validation/catalogue.h"
 #include "validation/detail_listing.h"
 #include "validation/field_rules.h"
 #include "values/regional_settings.h"
@@ -78,19 +78,16 @@ class DomainKeySet {
 enum class CheckReading { kDirect, kValues };
 
 /// The per-field checks of the records of one data file. The rules of each
-/// field position are looked up in the StructureTable and the DomainTable
-/// once, when the file starts; the catalogue does not change during a file,
-/// so every count, report line and error is what one look-up per field and
-/// record would give. Checking a record changes nothing in the checker:
-/// threads share one, each counting into counts of its own, which
-/// AddCounts finally adds to the StructureTable's erroNulo and erroDom.
+/// field position are looked up in the catalogue once, when the file
+/// starts. Checking a record changes nothing in the checker: threads share
+/// one, each counting into counts of its own, which AddCounts finally adds
+/// to the counts of the catalogue's expected fields.
 class RecordChecker {
  public:
-  /// Prepares the rules of tableNumber for the fields of data. structure
-  /// must have kStructureByPosition current and domain kDomainByValue.
-  RecordChecker(DbfTable& data, MemTable& structure, MemTable& domain, int32_t tableNumber,
-                const std::string& companyCode, int currentYear, const RegionalSettings& settings,
-                CheckReading reading = CheckReading::kDirect);
+  /// Prepares the rules of tableNumber of catalogue for the fields of
+  /// data; catalogue must hold its rules (Catalogue::HasRules).
+  RecordChecker(DbfTable& data, const Catalogue& catalogue, int32_t tableNumber, const std::string& companyCode,
+                int currentYear, const RegionalSettings& settings, CheckReading reading = CheckReading::kDirect);
 
   /// Entries of the counts Check adds to: one per field of the data file.
   int FieldCount() const { return static_cast<int>(rules_.size()); }
@@ -108,15 +105,19 @@ class RecordChecker {
   /// code rule), when the data file has it; nullptr else.
   const DbfField* DependFieldOf(const DbfField& field) const;
 
-  /// Adds counts (FieldCount() entries) to the StructureTable rows. Call
-  /// once, after the last record.
-  void AddCounts(const std::vector<FieldCounts>& counts);
+  /// Adds counts (FieldCount() entries) to rowCounts (one entry per row of
+  /// the catalogue's FieldRows), each field's to the row it took its rules
+  /// from. Call once, after the last record. A count beyond what a 32-bit
+  /// counter holds raises DatabaseError "Invalid value for field
+  /// 'erroNulo'" (or 'erroDom').
+  void AddCounts(const std::vector<FieldCounts>& counts, std::vector<FieldCounts>& rowCounts) const;
 
  private:
   /// Where a domain key's qualifier comes from.
   enum class Qualifier { kNone, kText, kInteger, kValue };
 
   struct FieldPlan {
+    int row = -1;  // the catalogue's expected field it takes its rules from; -1 for none
     bool hasRow = false;
     bool nullRule = false;
     bool textType = false;  // catalogue tipo is 1
@@ -149,9 +150,9 @@ class RecordChecker {
   class ValueReading;
 
   void PrepareField(int position, FieldPlan& rules);
-  /// The rule flags, tamanho and depende of the current StructureTable row.
-  void ReadRowRules(const DbfField& field, FieldPlan& rules) const;
-  /// The admissible keys of the field at position, from the DomainTable.
+  /// The rule flags, tamanho and depende of the field's catalogue row.
+  void ReadRowRules(const DbfField& field, const CatalogueField& row, FieldPlan& rules) const;
+  /// The admissible keys of the field at position, from the catalogue's codes.
   void LoadDomainKeys(int position, FieldPlan& rules) const;
   /// Decides what the rules read of a record: its bytes, or its values.
   void PlanReading(const DbfField& field, FieldPlan& rules) const;
@@ -161,8 +162,7 @@ class RecordChecker {
   void ApplyRules(const FieldPlan& rules, Reading& field, FieldCounts& counts, FailureNotes* notes) const;
 
   DbfTable& data_;
-  MemTable& structure_;
-  MemTable& domain_;
+  const Catalogue& catalogue_;
   int32_t tableNumber_;
   std::string companyCode_;
   int currentYear_;

@@ -9,7 +9,7 @@
 
 #include "testing/catalogue_fixture.h"
 #include "testing/run_fixture.h"
-#include "validation/rule_catalogue.h"
+#include "validation/catalogue.h"
 #include "values/errors.h"
 
 namespace tarvelo {
@@ -120,10 +120,9 @@ TEST(RecordChecker, ReadingBytesGivesWhatReadingValuesGives) {
   }
   writer.WriteTo(dir.File("riscos.dbf"));
 
-  DbfTable tabelas("tbTabelas", settings), anexos("tbAnexos", settings), data("tbDados", settings);
-  RuleCatalogue catalogue(settings);
-  catalogue.Load("RURAL", dir.Path(), tabelas, anexos);
-  catalogue.Structure().IndexName(kStructureByPosition);
+  DbfTable data("tbDados", settings);
+  const Catalogue catalogue(dir.Path(), settings);
+  catalogue.RaiseRulesError();
   data.SetDBFFileName(dir.File("riscos.dbf"));
   data.Open();
   std::vector<char> bytes(static_cast<size_t>(kRecords * data.RecordLength()));
@@ -131,8 +130,7 @@ TEST(RecordChecker, ReadingBytesGivesWhatReadingValuesGives) {
 
   // What checking each record gives: its counts, notes and error.
   const auto outcomes = [&](CheckReading reading) {
-    const RecordChecker checker(data, catalogue.Structure(), catalogue.Domain(), kRisksTable, "05631", 2026, settings,
-                                reading);
+    const RecordChecker checker(data, catalogue, kRisksTable, "05631", 2026, settings, reading);
     std::vector<std::string> seen;
     for (int i = 0; i < kRecords; ++i) {
       std::vector<FieldCounts> counts(static_cast<size_t>(checker.FieldCount()));

@@ -4,8 +4,8 @@
 
 #include "dbf/field_decoders.h"
 #include "validation/analysis_period.h"
+#include "validation/line_of_business.h"
 #include "validation/report_format.h"
-#include "validation/rule_catalogue.h"
 #include "values/cp1252_literal.h"
 #include "values/errors.h"
 #include "values/text.h"

@@ -22,9 +22,9 @@ std::string FieldTableHeader() {
          PadRight("ErroDom", 10) + PadRight("%", 10);
 }
 
-bool WriteResultSection(ResultLog& log, MemTable& structure, const ResultSectionInput& input,
-                        const RegionalSettings& settings, std::vector<FieldResult>* fields) {
-  GoToFirstRowOfTable(structure, input.tableNumber, settings);
+bool WriteResultSection(ResultLog& log, const Catalogue& catalogue, const std::vector<FieldCounts>& rowCounts,
+                        const ResultSectionInput& input, const RegionalSettings& settings,
+                        std::vector<FieldResult>* fields) {
   log.Append(RuleLine());
   log.Replace(2, "Empresa: " + input.companyCode + " - " + input.companyName);
   // A name's control characters would break the line or reach a terminal.
@@ -38,10 +38,12 @@ bool WriteResultSection(ResultLog& log, MemTable& structure, const ResultSection
     log.Append("");
     return false;
   }
-  for (; OnRowOfTable(structure, input.tableNumber, settings); structure.Next()) {
-    const Variant nullCount = structure.FieldValue("erroNulo");
-    const Variant domainCount = structure.FieldValue("erroDom");
-    const std::string field = Trim(ToText(structure.FieldValue("campo"), settings));
+  const auto [first, last] = RowsOfTable(catalogue, input.tableNumber);
+  for (size_t row = first; row < last; ++row) {
+    const FieldCounts& counts = rowCounts[row];
+    const Variant nullCount = Variant::Integer(static_cast<int32_t>(counts.nulls));
+    const Variant domainCount = Variant::Integer(static_cast<int32_t>(counts.invalid));
+    const std::string field = Trim(catalogue.FieldRows()[row].name);
     const double nullShare = Share(nullCount, input.recordCount, settings);
     const double domainShare = Share(domainCount, input.recordCount, settings);
     log.Append(PadRight(input.tableName, 20) + PadRight(field, 20) + PadRight(ToText(nullCount, settings), 10) +

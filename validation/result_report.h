@@ -4,7 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "memtable/mem_table.h"
+#include "validation/catalogue.h"
+#include "validation/record_checks.h"
 #include "validation/result_log.h"
 #include "validation/run_results.h"
 #include "values/regional_settings.h"
@@ -26,12 +27,14 @@ std::string FieldTableHeader();
 
 /// Appends the file's section: rule line, company line (replacing line 2),
 /// file name (its control characters escaped, EscapeControlCharacters),
-/// record count, the per-field table of empty and invalid counts read
-/// from the StructureTable (kStructureByPosition current), or "Arquivo
+/// record count, the per-field table of the empty and invalid counts of
+/// the table's expected fields (rowCounts: one entry per row of the
+/// catalogue's FieldRows), or "Arquivo
 /// sem registros....." when the file has no records. Returns true when the
 /// file had records, so the totals section must follow. Each row of the
 /// per-field table is also added to fields, unless it is null.
-bool WriteResultSection(ResultLog& log, MemTable& structure, const ResultSectionInput& input,
-                        const RegionalSettings& settings, std::vector<FieldResult>* fields = nullptr);
+bool WriteResultSection(ResultLog& log, const Catalogue& catalogue, const std::vector<FieldCounts>& rowCounts,
+                        const ResultSectionInput& input, const RegionalSettings& settings,
+                        std::vector<FieldResult>* fields = nullptr);
 
 }  // namespace tarvelo

@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "validation/catalogue_check.h"
-#include "validation/rule_catalogue.h"
+#include "validation/line_of_business.h"
 #include "values/text.h"
 
 namespace tarvelo {

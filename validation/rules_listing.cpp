@@ -2,10 +2,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "dbf/dbf_table.h"
-#include "validation/catalogue_rules.h"
+#include "validation/line_of_business.h"
 #include "validation/report_format.h"
-#include "validation/rule_catalogue.h"
 #include "values/cp1252_literal.h"
 #include "values/field_type.h"
 #include "values/text.h"
@@ -49,14 +47,6 @@ void AppendCodes(ResultLog& log, const FieldRules& field) {
 
 }  // namespace
 
-std::vector<TableRules> LoadCatalogueRules(const std::string& folder, const RegionalSettings& settings) {
-  DbfTable tabelas("tbTabelas", settings);
-  DbfTable anexos("tbAnexos", settings);
-  RuleCatalogue catalogue(settings);
-  catalogue.Load("RURAL", folder, tabelas, anexos);
-  return CatalogueRules(catalogue, settings);
-}
-
 const char* FieldTypeName(int type) {
   switch (type) {
     case ftString:
@@ -89,7 +79,7 @@ const char* FieldTypeName(int type) {
 
 void WriteRulesListing(ResultLog& log, const std::string& folder, const std::vector<TableRules>& tables) {
   log.Append("Regras do catálogo: "_cp1252 + PathText(folder.empty() ? std::string("./") : folder));
-  log.Append("Ramo: RURAL");
+  log.Append(std::string("Ramo: ") + kLineOfBusiness);
   for (const TableRules& table : tables) {
     log.Append("");
     log.Append(RuleLine());
@@ -131,7 +121,7 @@ std::string RulesJson(const std::string& folder, const std::vector<TableRules>& 
     }
     list.push_back({{"table", Cp1252ToUtf8(table.table)}, {"fields", fields}});
   }
-  const json document = {{"schema", 1}, {"catalogue", folder}, {"line_of_business", "RURAL"}, {"tables", list}};
+  const json document = {{"schema", 1}, {"catalogue", folder}, {"line_of_business", kLineOfBusiness}, {"tables", list}};
   return document.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
 }
 

@@ -9,11 +9,6 @@
 
 namespace tarvelo {
 
-/// The rules of the line of business "RURAL" of the catalogue in folder (a
-/// path ending in a separator, or empty): CatalogueRules of the loaded
-/// catalogue. Raises the errors of RuleCatalogue::Load.
-std::vector<TableRules> LoadCatalogueRules(const std::string& folder, const RegionalSettings& settings);
-
 /// The word for a field type of the catalogue (FieldTypeCode): "texto",
 /// "inteiro", "data"...; "outro" for a code it does not know.
 const char* FieldTypeName(int type);

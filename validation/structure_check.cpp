@@ -6,32 +6,28 @@
 
 namespace tarvelo {
 
-bool OnRowOfTable(MemTable& structure, int32_t tableNumber, const RegionalSettings& settings) {
-  return !structure.AtEnd() &&
-         Compare(structure.FieldValue("tabela"), CompareOp::Equal, Variant::Integer(tableNumber), settings);
+std::pair<size_t, size_t> RowsOfTable(const Catalogue& catalogue, int32_t tableNumber) {
+  const std::vector<CatalogueField>& rows = catalogue.FieldRows();
+  size_t first = 0;
+  while (first < rows.size() && rows[first].table != tableNumber) ++first;
+  size_t last = first;
+  while (last < rows.size() && rows[last].table == tableNumber) ++last;
+  return {first, last};
 }
 
-bool GoToFirstRowOfTable(MemTable& structure, int32_t tableNumber, const RegionalSettings& settings) {
-  structure.First();
-  while (!structure.AtEnd() &&
-         Compare(structure.FieldValue("tabela"), CompareOp::NotEqual, Variant::Integer(tableNumber), settings))
-    structure.Next();
-  return !structure.AtEnd();
-}
-
-bool CheckStructure(MemTable& structure, DbfTable& data, int32_t tableNumber, const RegionalSettings& settings) {
-  if (!GoToFirstRowOfTable(structure, tableNumber, settings)) return false;
+bool CheckStructure(const Catalogue& catalogue, DbfTable& data, int32_t tableNumber, const RegionalSettings& settings) {
+  const auto [first, last] = RowsOfTable(catalogue, tableNumber);
+  if (first == last) return false;
   try {
     int32_t matchCount = 0;
-    while (OnRowOfTable(structure, tableNumber, settings)) {
-      const int32_t position = ToInteger(Subtract(structure.FieldValue("ordem"), Variant::Byte(1), settings), settings);
+    for (size_t i = first; i < last; ++i) {
+      const CatalogueField& row = catalogue.FieldRows()[i];
+      const Variant ordem = row.position ? Variant::Integer(*row.position) : Variant::Null();
+      const int32_t position = ToInteger(Subtract(ordem, Variant::Byte(1), settings), settings);
       const DbfField& field = data.FieldAt(position);
-      const bool matches =
-          Trim(ToText(structure.FieldValue("campo"), settings)) == Trim(field.FieldName()) &&
-          Compare(structure.FieldValue("tipo"), CompareOp::Equal, Variant::Integer(field.DataType()), settings) &&
-          Compare(structure.FieldValue("tamanho"), CompareOp::Equal, Variant::Integer(field.Size()), settings);
+      const bool matches = Trim(row.name) == Trim(field.FieldName()) && row.Is(row.type, field.DataType()) &&
+                           row.Is(row.size, field.Size());
       if (matches) ++matchCount;
-      structure.Next();
     }
     return matchCount == data.FieldCount();
   } catch (const TarveloError&) {

@@ -34,12 +34,8 @@ ValidationRun::ValidationRun(RunInputs inputs, RunObserver* observer, DetailSink
       details_(details),
       settings_(inputs_.settings),
       tbDados_("tbDados", settings_),
-      tbTabelas_("tbTabelas", settings_),
-      tbAnexos_("tbAnexos", settings_),
-      tbDadosQdp_("tbDadosQdp", settings_),
       tbRiscos_("tbRiscos", settings_),
-      tbSinistros_("tbSinistros", settings_),
-      catalogue_(settings_) {
+      tbSinistros_("tbSinistros", settings_) {
   for (DbfTable* table : {&tbDados_, &tbRiscos_, &tbSinistros_}) table->SetDeleted(true);
   if (observer) log_.SetListener(observer);
 }
@@ -55,7 +51,7 @@ void ValidationRun::DropIndexes() {
 
 void ValidationRun::CloseTables() {
   DropIndexes();
-  for (DbfTable* table : {&tbDados_, &tbTabelas_, &tbAnexos_, &tbDadosQdp_, &tbRiscos_, &tbSinistros_}) table->Close();
+  for (DbfTable* table : {&tbDados_, &tbRiscos_, &tbSinistros_}) table->Close();
 }
 
 std::function<bool()> ValidationRun::StopCheck() const {
@@ -101,9 +97,15 @@ void ValidationRun::ExecuteSteps() {
 
   log_.Clear();
   log_.Append("Início do processamento: "_cp1252 + FormatDateTime(started, settings_));
+  // The catalogue's three tables, read once for everything the run takes
+  // from them; what cannot be read is raised where the run first needs it.
+  EnterStep("loading the catalogue");
+  catalogue_ = std::make_unique<Catalogue>(folder, settings_);
+  rowCounts_.assign(catalogue_->FieldRows().size(), FieldCounts{});
+  referenceRow_ = 0;
   // The period is the reference table's; one that cannot be read leaves the
   // fixed period and a warning, never a failure.
-  const AnalysisPeriod period = PeriodFromCatalogueFolder(folder, settings_);
+  const AnalysisPeriod& period = catalogue_->Period();
   results_.period = period.text;
   results_.periodEndYear = period.endYear;
   results_.periodWarning = period.warning;
@@ -112,27 +114,20 @@ void ValidationRun::ExecuteSteps() {
   // What the run used, and the catalogue's faults that may make its counts
   // misleading; a catalogue that cannot be read ends the run below.
   results_.catalogueFolder = folder;
-  results_.catalogueFiles = CatalogueFiles(folder, settings_);
+  results_.catalogueFiles = catalogue_->FileFacts();
   try {
-    results_.catalogueFaults = CheckCatalogue(folder, settings_);
+    results_.catalogueFaults = CheckCatalogue(*catalogue_, settings_);
   } catch (const TarveloError&) {
   }
   log_.Append("");
 
-  EnterStep("loading the catalogue");
-  ReadCatalogue([&] { catalogue_.Load(state_.lineOfBusiness, folder, tbTabelas_, tbAnexos_); });
-  catalogue_.Structure().IndexName(kStructureByPosition);
-  MemTable& order = catalogue_.TableOrder();
-  order.First();
-
+  ReadCatalogue([&] { catalogue_->RaiseRulesError(); });
   EnterStep("opening the reference totals", folder + "DadosQdp.DBF");
-  tbDadosQdp_.SetDBFFileName(folder + "DadosQdp.DBF");
-  ReadCatalogue([&] { tbDadosQdp_.Open(); });
+  ReadCatalogue([&] { catalogue_->Reference().Raise(); });
 
-  while (!order.AtEnd()) {
-    state_.tableName = ToText(order.FieldValue("tabela"), settings_);
-    state_.tableNumber = ToInteger(order.FieldValue("ordem"), settings_);
-    order.Next();
+  for (const CatalogueTableName& table : catalogue_->TableOrder()) {
+    state_.tableName = table.name;
+    state_.tableNumber = table.number;
     TreatDataFile();
   }
 
@@ -154,7 +149,6 @@ void ValidationRun::ExecuteSteps() {
   EnterStep("writing the report");
   WriteEmptyFileBlocks();
   observer_.Progress(90);
-  tbDadosQdp_.Close();
   WriteClosingLines();
   results_.completed = true;
 }
@@ -181,7 +175,7 @@ void ValidationRun::TreatDataFile() {
   results_.companyName = state_.companyName;
 
   EnterStep("checking the structure", path);
-  state_.structureOk = CheckStructure(catalogue_.Structure(), tbDados_, state_.tableNumber, settings_);
+  state_.structureOk = CheckStructure(*catalogue_, tbDados_, state_.tableNumber, settings_);
   result.structureOk = state_.structureOk;
   if (!state_.structureOk) log_.Append("Erro: estrutura incorreta na tabela " + state_.tableName);
 
@@ -197,7 +191,7 @@ void ValidationRun::TreatDataFile() {
     if (state_.recordsOk) {
       const ResultSectionInput section{state_.tableNumber, state_.tableName, state_.companyCode,
                                        state_.companyName, PathText(path),   state_.recordCount};
-      if (WriteResultSection(log_, catalogue_.Structure(), section, settings_, &result.fields))
+      if (WriteResultSection(log_, *catalogue_, rowCounts_, section, settings_, &result.fields))
         WriteTotalsSection(log_, state_.tableNumber, reference_, totals_, settings_, &result.totals, results_.period);
     }
   }
@@ -217,15 +211,17 @@ void ValidationRun::LookUpCompany() {
   // error.
   bool found = false;
   ReadCatalogue([&] {
-    for (; !tbDadosQdp_.AtEnd(); tbDadosQdp_.Next()) {
-      if (ToText(tbDadosQdp_.FieldValue("cod_seg"), settings_) != state_.companyCode) continue;
-      reference_.companyName = state_.companyName = ToText(tbDadosQdp_.FieldValue("empresa"), settings_);
-      reference_.pr_rural = tbDadosQdp_.FieldByName("pr_rural").AsFloat();
-      reference_.sin_rural = tbDadosQdp_.FieldByName("sin_rural").AsFloat();
-      reference_.pr_animal = tbDadosQdp_.FieldByName("pr_animal").AsFloat();
-      reference_.sin_animal = tbDadosQdp_.FieldByName("sin_animal").AsFloat();
-      reference_.inivig = Trim(ToText(tbDadosQdp_.FieldValue("inivig"), settings_));
-      reference_.fimvig = Trim(ToText(tbDadosQdp_.FieldValue("fimvig"), settings_));
+    const CatalogueTable& qdp = catalogue_->Reference();
+    for (; referenceRow_ < qdp.Rows(); ++referenceRow_) {
+      const size_t row = referenceRow_;
+      if (ToText(qdp.Value(row, "cod_seg"), settings_) != state_.companyCode) continue;
+      reference_.companyName = state_.companyName = ToText(qdp.Value(row, "empresa"), settings_);
+      reference_.pr_rural = qdp.Number(row, "pr_rural");
+      reference_.sin_rural = qdp.Number(row, "sin_rural");
+      reference_.pr_animal = qdp.Number(row, "pr_animal");
+      reference_.sin_animal = qdp.Number(row, "sin_animal");
+      reference_.inivig = Trim(ToText(qdp.Value(row, "inivig"), settings_));
+      reference_.fimvig = Trim(ToText(qdp.Value(row, "fimvig"), settings_));
       found = true;
       return;
     }
@@ -243,8 +239,7 @@ void ValidationRun::ReadCatalogue(const std::function<void()>& read) {
 }
 
 void ValidationRun::CheckRecords(const std::string& path) {
-  RecordChecker checker(tbDados_, catalogue_.Structure(), catalogue_.Domain(), state_.tableNumber, state_.companyCode,
-                        currentYear_, settings_);
+  RecordChecker checker(tbDados_, *catalogue_, state_.tableNumber, state_.companyCode, currentYear_, settings_);
   const TotalsAccumulator totals(tbDados_, state_.tableNumber, reference_, settings_);
   std::vector<FieldCounts> counts(static_cast<size_t>(checker.FieldCount()));
   RecordLoop loop(tbDados_, checker, totals, PathText(path), inputs_.threads, details_);
@@ -253,7 +248,7 @@ void ValidationRun::CheckRecords(const std::string& path) {
     log_.Append("Erro: mais de uma empresa encontrada no arquivo da tabela " + state_.tableName);
     state_.recordsOk = false;
   }
-  checker.AddCounts(counts);
+  checker.AddCounts(counts, rowCounts_);
 }
 
 void ValidationRun::CountClaimsWithoutPolicy() {

@@ -6,11 +6,12 @@
 #include <string>
 
 #include "dbf/dbf_table.h"
+#include "validation/catalogue.h"
 #include "validation/claims_without_policy.h"
 #include "validation/detail_listing.h"
+#include "validation/record_checks.h"
 #include "validation/reference_totals.h"
 #include "validation/result_log.h"
-#include "validation/rule_catalogue.h"
 #include "validation/run_inputs.h"
 #include "validation/run_observer.h"
 #include "validation/run_results.h"
@@ -20,7 +21,6 @@ namespace tarvelo {
 /// The state of one validation run; every member starts at its default at
 /// the beginning of each run.
 struct RunState {
-  std::string lineOfBusiness = "RURAL";
   std::string companyCode;
   std::string companyName;
   int32_t riskCount = 0;
@@ -73,8 +73,8 @@ class ValidationRun {
   const RunResults& Results() const { return results_; }
   /// The company's reference row found by the last run.
   const ReferenceTotals& Reference() const { return reference_; }
-  /// The catalogue as the last run left it (counters included).
-  RuleCatalogue& Catalogue() { return catalogue_; }
+  /// The catalogue the last run read; nullptr before any.
+  const Catalogue* UsedCatalogue() const { return catalogue_.get(); }
 
  private:
   /// Deletes the index of the claims test, when there is one, removing its
@@ -110,12 +110,14 @@ class ValidationRun {
   const RegionalSettings& settings_;
   ResultLog log_;
   DbfTable tbDados_;
-  DbfTable tbTabelas_;
-  DbfTable tbAnexos_;
-  DbfTable tbDadosQdp_;
   DbfTable tbRiscos_;
   DbfTable tbSinistros_;
-  RuleCatalogue catalogue_;
+  std::unique_ptr<Catalogue> catalogue_;
+  /// The empty and invalid counts of the catalogue's expected fields
+  /// (Catalogue::FieldRows), summed over the files.
+  std::vector<FieldCounts> rowCounts_;
+  /// Where the look-up of the company in the reference table goes on from.
+  size_t referenceRow_ = 0;
   /// The index of the claims test over tbRiscos_, from its build to its
   /// removal.
   std::unique_ptr<NtxIndex> policyIndex_;

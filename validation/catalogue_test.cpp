@@ -1,12 +1,15 @@
-#include "validation/rule_catalogue.h"
+#include "validation/catalogue.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "testing/catalogue_fixture.h"
 #include "testing/run_fixture.h"
+#include "testing/temp_dir.h"
 #include "values/errors.h"
+#include "values/text.h"
 
 namespace tarvelo {
 namespace {
@@ -50,9 +53,38 @@ TEST_F(RunTest, CatalogueSelectsItsLineAndNumbersTablesInFileOrder) {
   EXPECT_EQ(RunFailing<DatabaseError>(run).message, "tbDados: Field 'INICIO_VIG' not found");
   // "OUTRO", of the line "Rural", was not numbered; the deleted row was
   // loaded; the value of an unknown table was left out.
-  EXPECT_EQ(run.Catalogue().TableOrder().RecordCount(), 2);
-  EXPECT_EQ(run.Catalogue().Structure().RecordCount(), 2);
-  EXPECT_EQ(run.Catalogue().Domain().RecordCount(), 0);
+  ASSERT_NE(run.UsedCatalogue(), nullptr);
+  EXPECT_EQ(run.UsedCatalogue()->TableOrder().size(), 2u);
+  EXPECT_EQ(run.UsedCatalogue()->FieldRows().size(), 2u);
+  EXPECT_EQ(run.UsedCatalogue()->CodeRows().size(), 0u);
+}
+
+// Tables are walked in the collation order of their names, not their bytes,
+// and of equal names the later number first; of two rows at one position
+// the later gives the field's rules; codes come in the collation order of
+// their texts.
+TEST(Catalogue, WalksTablesAndCodesInCollationOrderAndTakesTheLaterOfEqualRows) {
+  testing::TempDir dir;
+  const auto field = [](const char* table, const char* name, const char* size, const char* coded) {
+    return FieldRuleRow{table, name, "", "1", size, coded, "1", "0", "0", "1"};
+  };
+  testing::WriteTabelas(dir.File("tabelas.dbf"),
+                        {field("b", "F1", "5", "0"), field("B", "F1", "5", "0"), field("a", "F1", "5", "0"),
+                         field("a", "F2", "3", "1"), field("b", "F1", "5", "0")});
+  testing::WriteAnexos(dir.File("anexos.dbf"), {{"a", "F2", "b", ""}, {"a", "F2", "A", ""}, {"a", "F2", "a", ""}});
+  testing::WriteQdp(dir.File("DadosQdp.DBF"), {});
+  const Catalogue catalogue(dir.Path(), RegionalSettings::Brazilian());
+  ASSERT_TRUE(catalogue.HasRules());
+  std::vector<std::pair<int32_t, std::string>> order;
+  for (const CatalogueTableName& table : catalogue.TableOrder()) order.emplace_back(table.number, Trim(table.name));
+  EXPECT_EQ(order, (std::vector<std::pair<int32_t, std::string>>{{3, "a"}, {4, "b"}, {1, "b"}, {2, "B"}}));
+  const int row = catalogue.FieldRowAt(3, 1);
+  ASSERT_GE(row, 0);
+  EXPECT_EQ(Trim(catalogue.FieldRows()[static_cast<size_t>(row)].name), "F2");
+  EXPECT_EQ(catalogue.FieldRowAt(3, 2), -1);
+  std::vector<std::string> codes;
+  for (const CatalogueCode& code : catalogue.CodeRows()) codes.push_back(Trim(code.value1));
+  EXPECT_EQ(codes, (std::vector<std::string>{"a", "A", "b"}));
 }
 
 }  // namespace
