@@ -107,15 +107,7 @@ void RunSession::Run(RunObserver* observer) {
       details = &pageRows_;
     }
   }
-  // The page says when the run started: the first reading of its clock.
-  RunInputs inputs = inputs_;
-  if (keepPageRows_ && inputs.now)
-    inputs.now = [this, now = inputs_.now] {
-      const CivilDateTime time = now();
-      if (!facts_.started) facts_.started = time;
-      return time;
-    };
-  run_ = std::make_unique<ValidationRun>(std::move(inputs), observer, details);
+  run_ = std::make_unique<ValidationRun>(inputs_, observer, details);
   ended_ = nullptr;
   catalogueChange_ = CatalogueChangeWarning(inputs_.catalogueFolder);
   try {
@@ -127,18 +119,6 @@ void RunSession::Run(RunObserver* observer) {
 }
 
 void RunSession::GatherFacts() {
-  for (const FileResult& file : Results().files) {
-    FileFacts one{file.path, std::nullopt, std::nullopt};
-    int64_t size = 0;
-    int64_t modified = 0;
-    if (os::SizeAndModifiedAt(file.path, size, modified)) {
-      one.size = static_cast<uint64_t>(size);
-      const std::tm local = os::LocalTime(static_cast<std::time_t>(modified));
-      one.modified = CivilDateTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
-                                   local.tm_hour,        local.tm_min,     local.tm_sec};
-    }
-    facts_.files.push_back(std::move(one));
-  }
   try {
     if (const Catalogue* catalogue = run_->UsedCatalogue()) facts_.rules = CatalogueRules(*catalogue);
   } catch (const std::exception&) {

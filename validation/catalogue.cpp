@@ -4,8 +4,6 @@
 #include <numeric>
 #include <utility>
 
-#include "os/file_system.h"
-#include "os/process.h"
 #include "os/text_collation.h"
 #include "values/errors.h"
 #include "values/text.h"
@@ -94,14 +92,7 @@ void SortByKeys(std::vector<Row>& rows, const std::vector<std::string>& keys) {
 CatalogueTable::CatalogueTable(const std::string& folder, const char* file, const char* component,
                                const RegionalSettings& settings)
     : file_(file), path_(folder + file) {
-  int64_t size = 0;
-  int64_t modified = 0;
-  if (os::SizeAndModifiedAt(path_, size, modified)) {
-    size_ = size;
-    const std::tm local = os::LocalTime(static_cast<std::time_t>(modified));
-    modified_ =
-        CivilDateTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec};
-  }
+  FileSizeAndDate(path_, size_, modified_);
   try {
     table_ = std::make_unique<DbfTable>(component, settings);
     table_->SetDBFFileName(path_);

@@ -83,7 +83,7 @@ class CatalogueTable {
   double Number(size_t row, std::string_view column) const;
   /// The file's size and last change (local time) as the file system tells
   /// them; nullopt when they cannot be known.
-  const std::optional<int64_t>& Size() const { return size_; }
+  const std::optional<uint64_t>& Size() const { return size_; }
   const std::optional<CivilDateTime>& Modified() const { return modified_; }
 
  private:
@@ -94,7 +94,7 @@ class CatalogueTable {
   size_t rows_ = 0;
   size_t length_ = 0;
   int64_t declared_ = 0;
-  std::optional<int64_t> size_;
+  std::optional<uint64_t> size_;
   std::optional<CivilDateTime> modified_;
   std::exception_ptr error_;
 };

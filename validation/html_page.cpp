@@ -114,18 +114,11 @@ Markup ErrorSection(const std::string& error) {
                  Element("h2", T("Erro")) + Element("div", {{"class", "veredito erro"}}, lines));
 }
 
-const FileFacts* FactsOf(const PageFacts& facts, const std::string& path) {
-  for (const FileFacts& file : facts.files)
-    if (file.path == path) return &file;
-  return nullptr;
-}
-
-Markup FilesTable(const RunResults& results, const PageFacts& facts, const RegionalSettings& settings) {
+Markup FilesTable(const RunResults& results, const RegionalSettings& settings) {
   Markup rows;
   for (const FileResult& file : results.files) {
-    const FileFacts* known = FactsOf(facts, file.path);
-    const std::string size = known && known->size ? Count(static_cast<int64_t>(*known->size), settings) + " bytes" : "";
-    const std::string date = known && known->modified ? FormatDateTime(*known->modified, settings) : "";
+    const std::string size = file.size ? Count(static_cast<int64_t>(*file.size), settings) + " bytes" : "";
+    const std::string date = file.modified ? FormatDateTime(*file.modified, settings) : "";
     rows +=
         Element("tr", Element("th", {{"scope", "row"}}, T(KindName(file))) + Element("td", Text(PathText(file.path))) +
                           Element("td", Text(file.table)) + Element("td", {{"class", "n"}}, Text(size)) +
@@ -177,9 +170,9 @@ Markup Header(const RunResults& results, const PageFacts& facts, const RegionalS
     facts_ += Element("dt", T("Catálogo"_cp1252)) +
               Element("dd", Text(PathText(results.catalogueFolder)) + Element("ul", tables));
   }
-  if (facts.started)
-    facts_ += Element("dt", T("Processamento")) + Element("dd", Text(FormatDateTime(*facts.started, settings)));
-  return Element("dl", {{"class", "fatos"}}, facts_) + FilesTable(results, facts, settings);
+  if (results.started)
+    facts_ += Element("dt", T("Processamento")) + Element("dd", Text(FormatDateTime(*results.started, settings)));
+  return Element("dl", {{"class", "fatos"}}, facts_) + FilesTable(results, settings);
 }
 
 Markup ClaimsSection(const RunResults& results, const HtmlPageRows& rows, const RegionalSettings& settings) {

@@ -35,18 +35,8 @@ struct TableRules {
   std::vector<FieldRules> fields;
 };
 
-/// What the page shows of a data file that the run's results do not hold.
-struct FileFacts {
-  std::string path;              // as in FileResult::path
-  std::optional<uint64_t> size;  // bytes
-  std::optional<CivilDateTime> modified;
-};
-
-/// The facts of a run that its results do not hold.
+/// What the page shows besides the run's results.
 struct PageFacts {
-  /// When the run started (the report's "Início do processamento").
-  std::optional<CivilDateTime> started;
-  std::vector<FileFacts> files;
   std::vector<TableRules> rules;
   /// The text of the error that ended the run (code page 1252, as ErrorText
   /// gives it: message, then reason and place on lines of their own), or

@@ -2,10 +2,24 @@
 
 #include <cmath>
 
+#include "os/file_system.h"
+#include "os/process.h"
 #include "validation/report_format.h"
 #include "values/text.h"
 
 namespace tarvelo {
+
+void FileSizeAndDate(const std::string& path, std::optional<uint64_t>& size, std::optional<CivilDateTime>& modified) {
+  int64_t bytes = 0;
+  int64_t seconds = 0;
+  size.reset();
+  modified.reset();
+  if (!os::SizeAndModifiedAt(path, bytes, seconds)) return;
+  size = static_cast<uint64_t>(bytes);
+  const std::tm local = os::LocalTime(static_cast<std::time_t>(seconds));
+  modified =
+      CivilDateTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec};
+}
 
 int64_t MissingRecords(const FileResult& file) {
   return file.declaredRecords > file.recordsInFile ? file.declaredRecords - file.recordsInFile : 0;

@@ -48,6 +48,10 @@ struct FileResult {
   /// (MissingRecords), and only those are read.
   int64_t declaredRecords = 0;
   int64_t recordsInFile = 0;
+  /// The file's size and last change (local time) when the run opened it;
+  /// nullopt when they could not be known.
+  std::optional<uint64_t> size;
+  std::optional<CivilDateTime> modified;
 };
 
 /// The claims-without-policy figures, when the test ran.
@@ -81,6 +85,8 @@ struct CatalogueFault {
 /// The results of one validation run in a form for machines, gathered while
 /// the report is written; they say what the report says.
 struct RunResults {
+  /// When the run started: the report's "Início do processamento".
+  std::optional<CivilDateTime> started;
   std::string companyCode;
   std::string companyName;
   /// The company code was looked up and "DadosQdp.DBF" has no row for it:
@@ -114,6 +120,10 @@ struct RunResults {
 /// The records a data file's header declares beyond those the file holds;
 /// 0 when it holds them all.
 int64_t MissingRecords(const FileResult& file);
+
+/// The size and last change (local time) of the file path leads to, each
+/// nullopt when it cannot be known.
+void FileSizeAndDate(const std::string& path, std::optional<uint64_t>& size, std::optional<CivilDateTime>& modified);
 
 /// True when a completed run's report shows a problem in the data: an
 /// "Erro: " line (wrong structure, a second company), a non-zero count, a

@@ -93,6 +93,7 @@ void ValidationRun::ExecuteSteps() {
   // run's first reading).
   const CivilDateTime started = inputs_.now();
   currentYear_ = started.year;
+  results_.started = started;
   const std::string& folder = inputs_.catalogueFolder;
 
   log_.Clear();
@@ -132,8 +133,12 @@ void ValidationRun::ExecuteSteps() {
   }
 
   observer_.Progress(75);
-  // The flags are those of the last data file opened.
-  if (state_.structureOk && state_.recordsOk && state_.riskCount != 0 && state_.claimCount != 0) {
+  // The claims without a policy item are counted when the last file
+  // treated passed its structure check with the records of one company,
+  // and both files had records.
+  const bool lastFilePassed =
+      !results_.files.empty() && results_.files.back().structureOk && !results_.files.back().secondCompany;
+  if (lastFilePassed && state_.riskCount != 0 && state_.claimCount != 0) {
     try {
       CountClaimsWithoutPolicy();
     } catch (...) {
@@ -165,6 +170,7 @@ void ValidationRun::TreatDataFile() {
   result.path = path;
   result.table = Trim(state_.tableName);
   result.tableNumber = state_.tableNumber;
+  FileSizeAndDate(path, result.size, result.modified);
   tbDados_.Open();
   // A file cut short is read as far as it goes; the results tell of it.
   result.declaredRecords = tbDados_.DeclaredRecordCount();
