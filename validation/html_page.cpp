@@ -150,7 +150,7 @@ Markup FilesTable(const RunResults& results, const RegionalSettings& settings) {
          notes;
 }
 
-Markup Header(const RunResults& results, const PageFacts& facts, const RegionalSettings& settings) {
+Markup Header(const RunResults& results, const RegionalSettings& settings) {
   // A run an error ended before the first record has learnt no company.
   Markup company = results.companyCode.empty() ? T("não identificada"_cp1252) : Text(results.companyCode);
   if (!Trim(results.companyName).empty()) company += T(" — "_cp1252) + Text(Trim(results.companyName));
@@ -227,7 +227,7 @@ std::string HtmlPage(const RunResults& results, const HtmlPageRows& rows, const 
        {"hash_script", Text(html::kPageScriptHash)},
        {"titulo", title},
        {"estilo", html::kPageStyle.Whole()},
-       {"cabecalho", Header(results, facts, settings)},
+       {"cabecalho", Header(results, settings)},
        {"secoes", sections},
        {"rodape",
         T("Feito pelo Tarvelo. Todas as falhas, registro a registro, estão na listagem de detalhes (--detalhes)."_cp1252)},

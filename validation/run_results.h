@@ -50,8 +50,8 @@ struct FileResult {
   int64_t recordsInFile = 0;
   /// The file's size and last change (local time) when the run opened it;
   /// nullopt when they could not be known.
-  std::optional<uint64_t> size;
-  std::optional<CivilDateTime> modified;
+  std::optional<uint64_t> size = std::nullopt;
+  std::optional<CivilDateTime> modified = std::nullopt;
 };
 
 /// The claims-without-policy figures, when the test ran.
