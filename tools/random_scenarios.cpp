@@ -53,8 +53,8 @@ class Random {
 
 // A field of a data table as the catalogue means it: its DBF layout and
 // its rules.
-struct FieldPlan {
-  DbfFieldSpec spec;
+struct ScenarioField {
+  DbfFieldSpec layout;
   std::string depende;
   bool required = false, exact = false, date = false, coded = false, positive = false, sum = false;
   std::vector<std::pair<std::string, std::string>> codes;  // valor1, valor2
@@ -66,10 +66,10 @@ std::string LowerAscii(std::string text) {
   return text;
 }
 
-FieldPlan Field(DbfFieldSpec spec, std::string depende, bool required = false, bool exact = false, bool date = false,
-                bool positive = false, bool sum = false) {
-  FieldPlan plan;
-  plan.spec = std::move(spec);
+ScenarioField Field(DbfFieldSpec layout, std::string depende, bool required = false, bool exact = false,
+                    bool date = false, bool positive = false, bool sum = false) {
+  ScenarioField plan;
+  plan.layout = std::move(layout);
   plan.depende = std::move(depende);
   plan.required = required;
   plan.exact = exact;
@@ -80,13 +80,13 @@ FieldPlan Field(DbfFieldSpec spec, std::string depende, bool required = false, b
 }
 
 // The catalogue's tipo of a DBF field as the reader maps it.
-int TypeOf(const DbfFieldSpec& spec) {
-  switch (spec.type) {
+int TypeOf(const DbfFieldSpec& layout) {
+  switch (layout.type) {
     case 'C':
       return 1;
     case 'N':
     case 'F':
-      return spec.decimals > 0 ? 6 : spec.length <= 9 ? 3 : 25;
+      return layout.decimals > 0 ? 6 : layout.length <= 9 ? 3 : 25;
     case 'D':
       return 9;
     case 'L':
@@ -100,23 +100,23 @@ const std::vector<std::string> kStates = {"AC", "AL", "BA", "DF", "GO", "MG", "P
 const std::vector<std::string> kCauses = {"GEA", "SEC", "CHU", "GRA", "MOR"};
 const std::vector<std::string> kModalities = {"61", "62", "63", "64", "65"};
 
-std::vector<FieldPlan> RisksPlan(Random& random) {
-  std::vector<FieldPlan> plan;
+std::vector<ScenarioField> RisksPlan(Random& random) {
+  std::vector<ScenarioField> plan;
   plan.push_back(Field({"COD_SEG", 'C', 5}, "", true, true));
   plan.push_back(Field({"APOLICE", 'C', random.Chance(0.5) ? 10 : 20}, "", true));
   plan.push_back(Field({"ITEM", 'C', 6}, "", true, random.Chance(0.7)));
-  FieldPlan modality = Field({"COD_MOD", 'N', 2}, "", true);
+  ScenarioField modality = Field({"COD_MOD", 'N', 2}, "", true);
   modality.coded = true;
   for (const auto& m : kModalities) modality.codes.emplace_back(m, "");
   plan.push_back(modality);
-  FieldPlan culture = Field({"COD_CULT", 'C', 4}, "COD_MOD", true, true);
+  ScenarioField culture = Field({"COD_CULT", 'C', 4}, "COD_MOD", true, true);
   culture.coded = true;
   for (const auto& m : kModalities)
     for (int c = 1; c <= 3; ++c) culture.codes.emplace_back(m.substr(1) + "0" + std::to_string(c), m);
   plan.push_back(culture);
   plan.push_back(Field({"INICIO_VIG", 'C', 8}, "", true, true, true));
   plan.push_back(Field({"FIM_VIG", 'C', 8}, "", random.Chance(0.5), true, true));
-  FieldPlan state = Field({"UF", 'C', 2}, "", random.Chance(0.5));
+  ScenarioField state = Field({"UF", 'C', 2}, "", random.Chance(0.5));
   state.coded = true;
   for (const auto& s : kStates) state.codes.emplace_back(s, "");
   plan.push_back(state);
@@ -125,22 +125,22 @@ std::vector<FieldPlan> RisksPlan(Random& random) {
   return plan;
 }
 
-std::vector<FieldPlan> ClaimsPlan(Random& random) {
-  std::vector<FieldPlan> plan;
+std::vector<ScenarioField> ClaimsPlan(Random& random) {
+  std::vector<ScenarioField> plan;
   plan.push_back(Field({"COD_SEG", 'C', 5}, "", true, true));
   plan.push_back(Field({"APOLICE", 'C', random.Chance(0.5) ? 10 : 20}, "", true));
   plan.push_back(Field({"ITEM", 'C', 6}, "", true, random.Chance(0.7)));
-  FieldPlan modality = Field({"COD_MOD", 'N', 2}, "", true);
+  ScenarioField modality = Field({"COD_MOD", 'N', 2}, "", true);
   modality.coded = true;
   for (const auto& m : kModalities) modality.codes.emplace_back(m, "");
   plan.push_back(modality);
   plan.push_back(Field({"D_OCORR", 'C', 8}, "", random.Chance(0.5), true, true));
   plan.push_back(Field({"D_AVISO", 'C', 8}, "", true, true, true));
-  FieldPlan state = Field({"UF", 'C', 2}, "", true);
+  ScenarioField state = Field({"UF", 'C', 2}, "", true);
   state.coded = true;
   for (const auto& s : kStates) state.codes.emplace_back(s, "");
   plan.push_back(state);
-  FieldPlan cause = Field({"CAUSA", 'C', 3}, "", false);
+  ScenarioField cause = Field({"CAUSA", 'C', 3}, "", false);
   cause.coded = true;
   for (const auto& c : kCauses) cause.codes.emplace_back(c, "");
   plan.push_back(cause);
@@ -150,7 +150,7 @@ std::vector<FieldPlan> ClaimsPlan(Random& random) {
 
 // A field the catalogue does not usually have: a date, logical or large
 // integer column, so that the types the reader maps get their turn.
-FieldPlan ExtraField(Random& random) {
+ScenarioField ExtraField(Random& random) {
   switch (random.Int(0, 3)) {
     case 0: {
       const bool required = random.Chance(0.5);
@@ -192,7 +192,7 @@ struct Scenario {
 // is laid out.
 struct DataTable {
   std::string name;  // code page 1252
-  std::vector<FieldPlan> plan;
+  std::vector<ScenarioField> plan;
 };
 
 const std::vector<std::string> kFlagColumns = {"TIPO",     "TAMANHO", "DOMINIO", "NULO",     "DATA",
@@ -300,8 +300,8 @@ void WriteCatalogue(Scenario& s, const std::string& folder, std::vector<DataTabl
     if (s.Odd(0.02, "ordem-zero")) positions[static_cast<size_t>(random.Int(0, 2))] = 0;
     if (s.Odd(0.02, "ordem-negative")) positions[static_cast<size_t>(random.Int(0, 2))] = -1;
     for (size_t i = 0; i < table.plan.size(); ++i) {
-      const FieldPlan& f = table.plan[i];
-      std::string campo = f.spec.name;
+      const ScenarioField& f = table.plan[i];
+      std::string campo = f.layout.name;
       if (s.Odd(0.01, "campo-lower-case")) campo = LowerAscii(campo);
       if (s.Odd(0.01, "campo-unknown")) campo = "CAMPO_X";
       // Cut at 10 characters, a longer name is that of the field.
@@ -315,11 +315,11 @@ void WriteCatalogue(Scenario& s, const std::string& folder, std::vector<DataTabl
       const auto flag = [&](const char* column, bool value) {
         return FlagCell(s, value, layout.decimalColumns.count(column) > 0, layout.textColumns.count(column) > 0);
       };
-      const int type = TypeOf(f.spec);
+      const int type = TypeOf(f.layout);
       std::string tipo = std::to_string(type);
-      std::string tamanho = std::to_string(type == 1 ? f.spec.length : 0);
+      std::string tamanho = std::to_string(type == 1 ? f.layout.length : 0);
       if (s.Odd(0.01, "tipo-wrong")) tipo = "2";
-      if (s.Odd(0.01, "tamanho-wrong")) tamanho = std::to_string(f.spec.length + 1);
+      if (s.Odd(0.01, "tamanho-wrong")) tamanho = std::to_string(f.layout.length + 1);
       if (s.Odd(0.005, "tipo-blank")) tipo = "";
       if (layout.textColumns.count("TAMANHO") && s.Odd(0.1, "tamanho-text")) tamanho = "abc";
       if (layout.textColumns.count("TIPO") && s.Odd(0.1, "tipo-text")) tipo = "t";
@@ -343,9 +343,9 @@ void WriteCatalogue(Scenario& s, const std::string& folder, std::vector<DataTabl
       tableRows[t].push_back(row);
       if (s.Odd(0.01, "field-duplicated")) tableRows[t].push_back(row);
     }
-    for (const FieldPlan& f : table.plan) {
+    for (const ScenarioField& f : table.plan) {
       for (const auto& [v1, v2] : f.codes) {
-        std::string valor1 = v1, tabela = name, campo = f.spec.name;
+        std::string valor1 = v1, tabela = name, campo = f.layout.name;
         if (s.Odd(0.003, "valor1-lower-case")) valor1 = LowerAscii(valor1);
         if (layout.valor1Width > 8 && random.Chance(0.05)) {
           valor1 += "_LONGO";
@@ -435,14 +435,14 @@ std::string DateIn(Random& random, int fromYear, int toYear) {
 
 // A value of a field: valid mostly, now and then empty or invalid by the
 // field's rules.
-std::string ValueOf(Scenario& s, const FieldPlan& f, const std::string& modality, const std::string& policy,
+std::string ValueOf(Scenario& s, const ScenarioField& f, const std::string& modality, const std::string& policy,
                     const std::string& item) {
   Random& random = s.random;
-  const std::string& name = f.spec.name;
+  const std::string& name = f.layout.name;
   // A blank code would be a second company: that has a quirk of its own.
   if (name == "COD_SEG") return kCompany;
-  if (random.Chance(0.03) && (f.spec.type != 'N' || s.blankNumbers)) {
-    s.Note(f.spec.type == 'N' ? "number-blank" : "value-empty");
+  if (random.Chance(0.03) && (f.layout.type != 'N' || s.blankNumbers)) {
+    s.Note(f.layout.type == 'N' ? "number-blank" : "value-empty");
     return "";
   }
   const bool bad = random.Chance(0.04);
@@ -476,24 +476,24 @@ std::string ValueOf(Scenario& s, const FieldPlan& f, const std::string& modality
     }
     return random.Pick(codes);
   }
-  switch (f.spec.type) {
+  switch (f.layout.type) {
     case 'N':
-      if (f.spec.decimals > 0) return (bad ? "-" : "") + std::to_string(random.Int(0, 99999)) + ".50";
+      if (f.layout.decimals > 0) return (bad ? "-" : "") + std::to_string(random.Int(0, 99999)) + ".50";
       return std::to_string(random.Int(0, 999));
     case 'D':
       return bad ? "20231340" : DateIn(random, 2020, 2024);
     case 'L':
       return bad ? "?" : random.Chance(0.5) ? "T" : "F";
     default:
-      return bad ? std::string(f.spec.length + 2, 'X') : "texto";
+      return bad ? std::string(f.layout.length + 2, 'X') : "texto";
   }
 }
 
 // The data file's layout: the plan's, or one changed in one way.
-std::vector<DbfFieldSpec> LayoutOf(Scenario& s, const std::vector<FieldPlan>& plan, const std::string& tag) {
+std::vector<DbfFieldSpec> LayoutOf(Scenario& s, const std::vector<ScenarioField>& plan, const std::string& tag) {
   Random& random = s.random;
   std::vector<DbfFieldSpec> fields;
-  for (const FieldPlan& f : plan) fields.push_back(f.spec);
+  for (const ScenarioField& f : plan) fields.push_back(f.layout);
   if (!s.Maybe(0.15, "layout-differs")) return fields;
   const size_t at = static_cast<size_t>(random.Int(1, static_cast<int>(fields.size()) - 1));
   switch (random.Int(0, 5)) {
@@ -528,13 +528,13 @@ std::vector<DbfFieldSpec> LayoutOf(Scenario& s, const std::vector<FieldPlan>& pl
 
 // The record of values under the file's layout: each value of the plan
 // goes to the field of its name, whatever its place.
-std::vector<std::string> Arrange(const std::vector<DbfFieldSpec>& layout, const std::vector<FieldPlan>& plan,
+std::vector<std::string> Arrange(const std::vector<DbfFieldSpec>& layout, const std::vector<ScenarioField>& plan,
                                  const std::vector<std::string>& values) {
   std::vector<std::string> record;
   for (const DbfFieldSpec& field : layout) {
     std::string value;
     for (size_t i = 0; i < plan.size(); ++i)
-      if (plan[i].spec.name == field.name) value = values[i];
+      if (plan[i].layout.name == field.name) value = values[i];
     record.push_back(value);
   }
   return record;
@@ -561,7 +561,7 @@ struct Policy {
   std::string policy, item, modality;
 };
 
-std::vector<Policy> WriteRisks(Scenario& s, const std::string& path, const std::vector<FieldPlan>& plan) {
+std::vector<Policy> WriteRisks(Scenario& s, const std::string& path, const std::vector<ScenarioField>& plan) {
   Random& random = s.random;
   const std::vector<DbfFieldSpec> layout = LayoutOf(s, plan, "risks");
   DbfWriter writer(layout);
@@ -574,7 +574,7 @@ std::vector<Policy> WriteRisks(Scenario& s, const std::string& path, const std::
                         random.Pick(kModalities)};
     policies.push_back(policy);
     std::vector<std::string> values;
-    for (const FieldPlan& f : plan) values.push_back(ValueOf(s, f, policy.modality, policy.policy, policy.item));
+    for (const ScenarioField& f : plan) values.push_back(ValueOf(s, f, policy.modality, policy.policy, policy.item));
     if (secondCompany && r == count / 2) values[0] = "01111";
     const std::vector<std::string> record = Arrange(layout, plan, values);
     if (leftAligned && r == count - 1)
@@ -586,7 +586,7 @@ std::vector<Policy> WriteRisks(Scenario& s, const std::string& path, const std::
   return policies;
 }
 
-void WriteClaims(Scenario& s, const std::string& path, const std::vector<FieldPlan>& plan,
+void WriteClaims(Scenario& s, const std::string& path, const std::vector<ScenarioField>& plan,
                  const std::vector<Policy>& policies) {
   Random& random = s.random;
   const std::vector<DbfFieldSpec> layout = LayoutOf(s, plan, "claims");
@@ -600,7 +600,7 @@ void WriteClaims(Scenario& s, const std::string& path, const std::vector<FieldPl
     else
       s.Note("claim-without-policy");
     std::vector<std::string> values;
-    for (const FieldPlan& f : plan) values.push_back(ValueOf(s, f, policy.modality, policy.policy, policy.item));
+    for (const ScenarioField& f : plan) values.push_back(ValueOf(s, f, policy.modality, policy.policy, policy.item));
     if (secondCompany && r == count / 2) values[0] = "01111";
     writer.AddRecord(Arrange(layout, plan, values), s.Maybe(0.01, "claims-deleted-record"));
   }
