@@ -230,19 +230,9 @@ void DbfTable::Close() {
       if (!failure) failure = std::current_exception();
     }
   }
-  if (openIdentity_) ReleaseOpenFile(*openIdentity_);
-  openIdentity_.reset();
-  file_.Close();
-  memoFile_.Close();
+  ReleaseFile();
   fields_.clear();
-  block_.clear();
-  block_.shrink_to_fit();
-  blockFirstRecno_ = 0;
-  blockRecords_ = 0;
-  SetCurrent(0);
-  recordsPerBlock_ = 0;
   declaredRecords_ = 0;
-  atEnd_ = true;
   if (failure) std::rethrow_exception(failure);
 }
 

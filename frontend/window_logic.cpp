@@ -203,8 +203,7 @@ void WindowLogic::LineReplaced(size_t index, const std::string& line) {
 
 std::string WindowCaption(const std::string& catalogueFolder, const RegionalSettings& settings) {
   const std::string caption = MainWindowDesign().caption;
-  const Catalogue catalogue(catalogueFolder, settings);
-  return caption.substr(0, caption.rfind(' ') + 1) + std::to_string(catalogue.Period().endYear);
+  return caption.substr(0, caption.rfind(' ') + 1) + std::to_string(ReferencePeriod(catalogueFolder, settings).endYear);
 }
 
 }  // namespace tarvelo

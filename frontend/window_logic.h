@@ -133,7 +133,7 @@ class WindowLogic : private RunObserver {
 
 /// The window's caption for the catalogue in catalogueFolder: the design's
 /// caption with the year of the end of the reference table's window
-/// (Catalogue::Period), the design's own year when that cannot be
+/// (ReferencePeriod), the design's own year when that cannot be
 /// read. Raises nothing.
 std::string WindowCaption(const std::string& catalogueFolder, const RegionalSettings& settings);
 

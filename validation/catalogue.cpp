@@ -89,10 +89,23 @@ void SortByKeys(std::vector<Row>& rows, const std::vector<std::string>& keys) {
 
 }  // namespace
 
+namespace {
+
+CatalogueTable ReferenceTable(const std::string& folder, const RegionalSettings& settings) {
+  return CatalogueTable(folder, "DadosQdp.DBF", "tbDadosQdp", settings);
+}
+
+}  // namespace
+
+AnalysisPeriod ReferencePeriod(const std::string& folder, const RegionalSettings& settings) {
+  return PeriodOfReferenceTable(ReferenceTable(folder, settings), settings);
+}
+
 CatalogueTable::CatalogueTable(const std::string& folder, const char* file, const char* component,
                                const RegionalSettings& settings)
     : file_(file), path_(folder + file) {
-  FileSizeAndDate(path_, size_, modified_);
+  std::optional<uint64_t> size;
+  FileSizeAndDate(path_, size, modified_);
   try {
     table_ = std::make_unique<DbfTable>(component, settings);
     table_->SetDBFFileName(path_);
@@ -139,11 +152,9 @@ double CatalogueTable::Number(size_t row, std::string_view column) const {
 }
 
 Catalogue::Catalogue(const std::string& folder, const RegionalSettings& settings)
-    : folder_(folder),
-      settings_(settings),
+    : settings_(settings),
       tables_{CatalogueTable(folder, "tabelas.dbf", "tbTabelas", settings_),
-              CatalogueTable(folder, "anexos.dbf", "tbAnexos", settings_),
-              CatalogueTable(folder, "DadosQdp.DBF", "tbDadosQdp", settings_)} {
+              CatalogueTable(folder, "anexos.dbf", "tbAnexos", settings_), ReferenceTable(folder, settings_)} {
   try {
     MakeRules();
   } catch (const TarveloError&) {

@@ -81,9 +81,8 @@ class CatalogueTable {
   /// a blank cell); raises as Value, and ConvertError for a text that is
   /// no number.
   double Number(size_t row, std::string_view column) const;
-  /// The file's size and last change (local time) as the file system tells
-  /// them; nullopt when they cannot be known.
-  const std::optional<uint64_t>& Size() const { return size_; }
+  /// The file's last change (local time) as the file system tells it;
+  /// nullopt when it cannot be known.
   const std::optional<CivilDateTime>& Modified() const { return modified_; }
 
  private:
@@ -94,7 +93,6 @@ class CatalogueTable {
   size_t rows_ = 0;
   size_t length_ = 0;
   int64_t declared_ = 0;
-  std::optional<uint64_t> size_;
   std::optional<CivilDateTime> modified_;
   std::exception_ptr error_;
 };
@@ -137,6 +135,11 @@ struct CatalogueCode {
   std::string value2;
 };
 
+/// The analysis period of the reference table "DadosQdp.DBF" in folder,
+/// read alone (as Catalogue::Period), for what needs no more of the
+/// catalogue: the window's caption.
+AnalysisPeriod ReferencePeriod(const std::string& folder, const RegionalSettings& settings);
+
 /// The catalogue of one run.
 class Catalogue {
  public:
@@ -148,14 +151,11 @@ class Catalogue {
   Catalogue(const Catalogue&) = delete;
   Catalogue& operator=(const Catalogue&) = delete;
 
-  const std::string& Folder() const { return folder_; }
-
   /// The three tables as read, in the order "tabelas.dbf", "anexos.dbf",
   /// "DadosQdp.DBF".
   const CatalogueTable& Fields() const { return tables_[0]; }
   const CatalogueTable& Codes() const { return tables_[1]; }
   const CatalogueTable& Reference() const { return tables_[2]; }
-  const CatalogueTable* Tables() const { return tables_; }
 
   /// Raises what kept the rules from being made: an error of reading
   /// "tabelas.dbf" or "anexos.dbf" (a missing file or column, a value that
@@ -188,7 +188,6 @@ class Catalogue {
  private:
   void MakeRules();
 
-  std::string folder_;
   RegionalSettings settings_;  // the tables' own, read by their fields
   CatalogueTable tables_[3];
   std::exception_ptr rulesError_;
